@@ -1,0 +1,10 @@
+# KOV_SANITIZE=address builds everything with ASan+UBSan, KOV_SANITIZE=thread with TSan.
+if(KOV_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(KOV_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT KOV_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "KOV_SANITIZE must be empty, 'address' or 'thread'")
+endif()

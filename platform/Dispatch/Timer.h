@@ -1,0 +1,45 @@
+// Run-loop timers, scheduled on the calling thread's run loop (here: the main loop).
+// The first firing comes one interval after scheduling. A repeating timer keeps its phase:
+// the next due time moves on by whole intervals, so it does not drift.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class Timer : public std::enable_shared_from_this<Timer> {
+ public:
+  using Block = std::function<void(Timer&)>;
+
+  // While scheduled, the run loop holds the timer, and so the block and whatever it captures.
+  // [main]
+  static std::shared_ptr<Timer> scheduledTimer(double withTimeInterval, bool repeats, Block block);
+
+  // Stops the timer for good; the run loop releases it (and the block). Safe to call from
+  // inside the block, and more than once. [main]
+  void invalidate();
+  bool isValid() const;
+  double timeInterval() const;
+  // Makes the timer fire now (a repeating timer keeps its schedule). [main]
+  void fire();
+
+  ~Timer();
+  struct State;
+
+ private:
+  Timer() = default;
+  std::shared_ptr<State> state_;
+};
+
+// A clock for tests: once enabled, timers follow this clock instead of the monotonic clock,
+// and advancing it fires every timer that falls due, in due order, without sleeping.
+namespace TestClock {
+// Switches timers created from now on to the test clock, starting at 0 s. [main]
+void enable();
+// Back to the real clock for timers created from now on. [main]
+void disable();
+bool isEnabled();
+// Seconds on the test clock. [any]
+double now();
+// Moves the clock on and runs the main loop until every timer due by then has fired. [main]
+void advance(double seconds);
+}  // namespace TestClock

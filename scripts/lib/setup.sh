@@ -1,0 +1,28 @@
+# Shared by scripts/test and scripts/run: package installation and CMake configuration.
+
+KOV_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libglib2.0-dev libplist-dev libsoup-3.0-dev libgdk-pixbuf-2.0-dev
+)
+
+kov_install_packages() {
+  local missing=()
+  for p in "${KOV_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  ((${#missing[@]} == 0)) && return 0
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "missing packages (install them as root): ${missing[*]}" >&2
+    return 1
+  fi
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+kov_configure() { # build-dir [cmake args...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+}
