@@ -234,3 +234,39 @@ enum AudioUnitParameterUnit : UInt32 {
   kAudioUnitParameterUnit_Decibels = 13,
   kAudioUnitParameterUnit_Milliseconds = 24,
 };
+
+// Stream formats. Only linear PCM is described here; this system renders 32-bit float,
+// non-interleaved (one buffer per channel).
+inline constexpr UInt32 kAudioFormatLinearPCM = 0x6C70636D;  // 'lpcm'
+inline constexpr UInt32 kAudioFormatFlagIsFloat = 1u << 0;
+inline constexpr UInt32 kAudioFormatFlagIsBigEndian = 1u << 1;
+inline constexpr UInt32 kAudioFormatFlagIsSignedInteger = 1u << 2;
+inline constexpr UInt32 kAudioFormatFlagIsPacked = 1u << 3;
+inline constexpr UInt32 kAudioFormatFlagIsNonInterleaved = 1u << 5;
+
+struct AudioStreamBasicDescription {
+  Float64 mSampleRate = 0;
+  UInt32 mFormatID = 0;
+  UInt32 mFormatFlags = 0;
+  UInt32 mBytesPerPacket = 0;
+  UInt32 mFramesPerPacket = 0;
+  UInt32 mBytesPerFrame = 0;  // of one buffer: per channel when non-interleaved
+  UInt32 mChannelsPerFrame = 0;
+  UInt32 mBitsPerChannel = 0;
+  UInt32 mReserved = 0;
+};
+
+// Component types and the platform's own manufacturer code.
+inline constexpr OSType kAudioUnitType_Effect = FourCC("aufx");
+inline constexpr OSType kAudioUnitType_MusicEffect = FourCC("aumf");
+inline constexpr OSType kAudioUnitType_MusicDevice = FourCC("aumu");
+inline constexpr OSType kAudioUnitType_Generator = FourCC("augn");
+inline constexpr OSType kAudioUnitType_Output = FourCC("auou");
+inline constexpr OSType kAudioUnitSubType_PeakLimiter = FourCC("lmtr");
+inline constexpr OSType kAudioUnitManufacturer_Apple = FourCC("appl");
+
+// Further status codes of the audio-unit layer.
+inline constexpr OSStatus kAudioUnitErr_Initialized = -10849;
+inline constexpr OSStatus kAudioUnitErr_CannotDoInCurrentContext = -10863;
+inline constexpr OSStatus kAudio_ParamError = -50;
+inline constexpr OSStatus kAudioUnitErr_FailedInitialization = -10875;
