@@ -1,0 +1,279 @@
+// The easing curves against the published closed forms of Penner's equations, evaluated in
+// double precision on the normalised time x = t/d, at chosen frames and value ranges.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "Easing.h"
+#include "EnumEasing.h"
+
+namespace {
+
+using Normalised = double (*)(double x);
+constexpr double kPiD = 3.14159265358979323846;
+
+double bounceOut(double x) {
+  const double n = 7.5625, k = 2.75;
+  if (x < 1 / k) return n * x * x;
+  if (x < 2 / k) return n * (x - 1.5 / k) * (x - 1.5 / k) + 0.75;
+  if (x < 2.5 / k) return n * (x - 2.25 / k) * (x - 2.25 / k) + 0.9375;
+  return n * (x - 2.625 / k) * (x - 2.625 / k) + 0.984375;
+}
+
+struct Family {
+  const char* name;
+  Normalised in, out, inOut;
+  double tolerance;  // in units of FLT_EPSILON times the larger of |source| and |amount|
+};
+
+const std::vector<Family>& families() {
+  static const double c1 = 1.70158, c2 = c1 * 1.525;
+  static const std::vector<Family> list = {
+      {"Quad", [](double x) { return x * x; }, [](double x) { return 1 - (1 - x) * (1 - x); },
+       [](double x) { return x < 0.5 ? 2 * x * x : 1 - std::pow(-2 * x + 2, 2) / 2; }, 4},
+      {"Cubic", [](double x) { return x * x * x; }, [](double x) { return 1 - std::pow(1 - x, 3); },
+       [](double x) { return x < 0.5 ? 4 * x * x * x : 1 - std::pow(-2 * x + 2, 3) / 2; }, 4},
+      {"Quart", [](double x) { return std::pow(x, 4); }, [](double x) { return 1 - std::pow(1 - x, 4); },
+       [](double x) { return x < 0.5 ? 8 * std::pow(x, 4) : 1 - std::pow(-2 * x + 2, 4) / 2; }, 4},
+      {"Quint", [](double x) { return std::pow(x, 5); }, [](double x) { return 1 - std::pow(1 - x, 5); },
+       [](double x) { return x < 0.5 ? 16 * std::pow(x, 5) : 1 - std::pow(-2 * x + 2, 5) / 2; }, 4},
+      {"Sine", [](double x) { return 1 - std::cos(x * kPiD / 2); },
+       [](double x) { return std::sin(x * kPiD / 2); },
+       [](double x) { return -(std::cos(kPiD * x) - 1) / 2; }, 4},
+      {"Expo", [](double x) { return x == 0 ? 0 : std::pow(2, 10 * x - 10); },
+       [](double x) { return x == 1 ? 1 : 1 - std::pow(2, -10 * x); },
+       [](double x) {
+         if (x == 0 || x == 1) return x;
+         return x < 0.5 ? std::pow(2, 20 * x - 10) / 2 : (2 - std::pow(2, -20 * x + 10)) / 2;
+       },
+       8},
+      {"Circ", [](double x) { return 1 - std::sqrt(1 - x * x); },
+       [](double x) { return std::sqrt(1 - (x - 1) * (x - 1)); },
+       [](double x) {
+         return x < 0.5 ? (1 - std::sqrt(1 - 4 * x * x)) / 2
+                        : (std::sqrt(1 - std::pow(-2 * x + 2, 2)) + 1) / 2;
+       },
+       8},
+      {"Elastic",
+       [](double x) {
+         if (x == 0 || x == 1) return x;
+         return -std::pow(2, 10 * x - 10) * std::sin((10 * x - 10.75) * (2 * kPiD / 3));
+       },
+       [](double x) {
+         if (x == 0 || x == 1) return x;
+         return std::pow(2, -10 * x) * std::sin((10 * x - 0.75) * (2 * kPiD / 3)) + 1;
+       },
+       [](double x) {
+         if (x == 0 || x == 1) return x;
+         const double w = std::sin((20 * x - 11.125) * (2 * kPiD / 4.5));
+         return x < 0.5 ? -(std::pow(2, 20 * x - 10) * w) / 2 : std::pow(2, -20 * x + 10) * w / 2 + 1;
+       },
+       32},
+      {"Back", [](double x) { return (c1 + 1) * x * x * x - c1 * x * x; },
+       [](double x) { return 1 + (c1 + 1) * std::pow(x - 1, 3) + c1 * std::pow(x - 1, 2); },
+       [](double x) {
+         return x < 0.5 ? (std::pow(2 * x, 2) * ((c2 + 1) * 2 * x - c2)) / 2
+                        : (std::pow(2 * x - 2, 2) * ((c2 + 1) * (2 * x - 2) + c2) + 2) / 2;
+       },
+       8},
+      {"Bounce", [](double x) { return 1 - bounceOut(1 - x); }, bounceOut,
+       [](double x) { return x < 0.5 ? (1 - bounceOut(1 - 2 * x)) / 2 : (1 + bounceOut(2 * x - 1)) / 2; },
+       8},
+  };
+  return list;
+}
+
+Easing::Curve curveAt(std::int64_t raw) { return Easing::curve(*EnumEasingFromRawValue(raw)); }
+
+struct Range {
+  float b, c;
+};
+const Range kRanges[] = {{0.0f, 1.0f}, {2.0f, -3.0f}, {-100.0f, 250.0f}};
+
+double tolerance(double units, Range r) {
+  return units * FLT_EPSILON * std::max(std::fabs(r.b), std::fabs(r.c));
+}
+
+}  // namespace
+
+TEST(EasingKinds, RawValuesAndConversion) {
+  SCOPED_TRACE("42 cases, 0 to 41, in family order");
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeNone), 0);
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeInQuad), 1);
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeOutInQuint), 16);
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeInExpo), 21);
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeOutExpo), 22);
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeOutInCirc), 28);
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeInBack), 33);
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeOutInBounce), 40);
+  EXPECT_EQ(rawValue(EnumEasing::EASING_easeLast), 41);
+  for (std::int64_t raw = 0; raw <= 41; ++raw) {
+    SCOPED_TRACE(raw);
+    ASSERT_TRUE(EnumEasingFromRawValue(raw).has_value());
+    EXPECT_EQ(rawValue(*EnumEasingFromRawValue(raw)), raw);
+  }
+  EXPECT_EQ(EnumEasingFromRawValue(41), EnumEasing::EASING_easeLast);
+  for (std::int64_t raw : {std::int64_t{42}, std::int64_t{100}, std::int64_t{-1},
+                           std::numeric_limits<std::int64_t>::min()}) {
+    SCOPED_TRACE(raw);
+    EXPECT_FALSE(EnumEasingFromRawValue(raw).has_value());
+  }
+  EXPECT_EQ(Easing::curve(EnumEasing::EASING_easeLast), &Easing::easeNone);
+  EXPECT_EQ(Easing::curve(EnumEasing::EASING_easeNone), &Easing::easeNone);
+  EXPECT_EQ(Easing::curve(EnumEasing::EASING_easeInOutElastic), &Easing::easeInOutElastic);
+  EXPECT_EQ(Easing::curve(EnumEasing::EASING_easeOutInBounce), &Easing::easeOutInBounce);
+}
+
+TEST(Easing, StoredConstantsAreTheSinglePrecisionProducts) {
+  EXPECT_EQ(Easing::kElasticInOutPeriod, 0.3f * 1.5f);
+  EXPECT_EQ(Easing::kElasticInOutPeriod, std::nextafter(0.45f, 1.0f));
+  EXPECT_EQ(Easing::kBackInOutOvershoot, 1.70158f * 1.525f);
+  EXPECT_EQ(Easing::kBackInOutOvershootPlusOne, Easing::kBackInOutOvershoot + 1.0f);
+  EXPECT_EQ(Easing::kPi, static_cast<float>(kPiD));
+}
+
+TEST(Easing, CurvesMatchClosedForms) {
+  const std::int64_t frameCounts[] = {1, 2, 7, 10, 64, 320};
+  for (Range r : kRanges) {
+    for (std::int64_t d : frameCounts) {
+      for (std::int64_t t = 0; t <= d; ++t) {
+        const double x = static_cast<double>(t) / static_cast<double>(d);
+        SCOPED_TRACE("b=" + std::to_string(r.b) + " c=" + std::to_string(r.c) +
+                     " t=" + std::to_string(t) + " d=" + std::to_string(d));
+        EXPECT_NEAR(Easing::easeNone(t, r.b, r.c, d), r.b + r.c * x, tolerance(2, r));
+        for (std::size_t k = 0; k < families().size(); ++k) {
+          const Family& f = families()[k];
+          SCOPED_TRACE(f.name);
+          const std::int64_t base = 4 * static_cast<std::int64_t>(k) + 1;
+          const double tol = tolerance(f.tolerance, r);
+          EXPECT_NEAR(curveAt(base)(t, r.b, r.c, d), r.b + r.c * f.in(x), tol) << "In";
+          EXPECT_NEAR(curveAt(base + 1)(t, r.b, r.c, d), r.b + r.c * f.out(x), tol) << "Out";
+          EXPECT_NEAR(curveAt(base + 2)(t, r.b, r.c, d), r.b + r.c * f.inOut(x), tol) << "InOut";
+          if (d % 2 == 0) {
+            // Out over the first half, In over the second, each at doubled speed.
+            const double half = r.c / 2.0;
+            const double expected = 2 * t < d ? r.b + half * f.out(2 * x)
+                                               : r.b + half + half * f.in(2 * x - 1);
+            EXPECT_NEAR(curveAt(base + 3)(t, r.b, r.c, d), expected, tol) << "OutIn";
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(Easing, EndsOfEveryCurve) {
+  for (Range r : kRanges) {
+    for (std::int64_t d : {2, 7, 10, 320}) {
+      for (std::int64_t raw = 0; raw < kEasingCurveCount; ++raw) {
+        SCOPED_TRACE("raw=" + std::to_string(raw) + " d=" + std::to_string(d) +
+                     " b=" + std::to_string(r.b));
+        EXPECT_NEAR(curveAt(raw)(0, r.b, r.c, d), r.b, tolerance(2, r));
+        EXPECT_NEAR(curveAt(raw)(d, r.b, r.c, d), r.b + r.c, tolerance(2, r));
+      }
+    }
+  }
+}
+
+TEST(Easing, ExactEndCases) {
+  for (Range r : kRanges) {
+    for (std::int64_t d : {1, 2, 7, 10, 320}) {
+      SCOPED_TRACE("d=" + std::to_string(d) + " b=" + std::to_string(r.b));
+      const float end = r.b + r.c;
+      EXPECT_EQ(Easing::easeInExpo(0, r.b, r.c, d), r.b);
+      EXPECT_EQ(Easing::easeOutExpo(d, r.b, r.c, d), end);
+      EXPECT_EQ(Easing::easeInOutExpo(0, r.b, r.c, d), r.b);
+      EXPECT_EQ(Easing::easeInOutExpo(d, r.b, r.c, d), end);
+      EXPECT_EQ(Easing::easeInElastic(0, r.b, r.c, d), r.b);
+      EXPECT_EQ(Easing::easeInElastic(d, r.b, r.c, d), end);
+      EXPECT_EQ(Easing::easeOutElastic(0, r.b, r.c, d), r.b);
+      EXPECT_EQ(Easing::easeOutElastic(d, r.b, r.c, d), end);
+      EXPECT_EQ(Easing::easeInOutElastic(0, r.b, r.c, d), r.b);
+      EXPECT_EQ(Easing::easeInOutElastic(d, r.b, r.c, d), end);
+    }
+  }
+  SCOPED_TRACE("Bounce: the last parabola reaches exactly 1 at x = 1");
+  EXPECT_EQ(Easing::easeOutBounce(10, 0.0f, 1.0f, 10), 1.0f);
+  EXPECT_EQ(Easing::easeOutBounce(7, 2.0f, 3.0f, 7), 5.0f);
+  EXPECT_EQ(Easing::easeInBounce(0, 2.0f, 3.0f, 7), 2.0f);
+}
+
+TEST(Easing, PinnedFrames) {
+  {
+    SCOPED_TRACE("easeOutQuart at x = 0.5 and easeInOutQuart at y = 1");
+    EXPECT_FLOAT_EQ(Easing::easeOutQuart(5, 1.0f, 2.0f, 10), 1.0f + 0.9375f * 2.0f);
+    EXPECT_EQ(Easing::easeInOutQuart(5, 0.0f, 1.0f, 10), 0.5f);
+    // The first half's formula at y = 1 gives the same value as the second half's.
+    EXPECT_FLOAT_EQ(Easing::easeInOutQuart(4, 0.0f, 1.0f, 8), 0.5f);
+    EXPECT_LT(Easing::easeInOutQuart(3, 0.0f, 1.0f, 8), 0.5f);
+  }
+  {
+    SCOPED_TRACE("easeInOutExpo over 10 frames rises steadily through the middle");
+    EXPECT_EQ(Easing::easeInOutExpo(5, 3.0f, 4.0f, 10), 5.0f);
+    for (std::int64_t t = 1; t <= 10; ++t) {
+      SCOPED_TRACE(t);
+      EXPECT_GT(Easing::easeInOutExpo(t, 3.0f, 4.0f, 10), Easing::easeInOutExpo(t - 1, 3.0f, 4.0f, 10));
+    }
+  }
+  {
+    SCOPED_TRACE("easeOutInQuad over 4 frames: Out at frames 0 and 2, then In from b + c/2");
+    const float b = 1.0f, c = 8.0f;
+    EXPECT_EQ(Easing::easeOutInQuad(0, b, c, 4), Easing::easeOutQuad(0, b, c / 2, 4));
+    EXPECT_EQ(Easing::easeOutInQuad(1, b, c, 4), Easing::easeOutQuad(2, b, c / 2, 4));
+    EXPECT_FLOAT_EQ(Easing::easeOutInQuad(1, b, c, 4), b + c / 2 * 0.75f);
+    EXPECT_EQ(Easing::easeOutInQuad(2, b, c, 4), b + c / 2);
+    EXPECT_FLOAT_EQ(Easing::easeOutInQuad(3, b, c, 4), b + c / 2 + c / 2 * 0.25f);
+    EXPECT_EQ(Easing::easeOutInQuad(4, b, c, 4), b + c);
+  }
+  {
+    SCOPED_TRACE("easeOutInQuad over 5 frames: the middle frame runs the In curve at frame -1");
+    EXPECT_FLOAT_EQ(Easing::easeOutInQuad(2, 1.0f, 8.0f, 5), 1.0f + 4.0f + 4.0f * 0.04f);
+    EXPECT_FLOAT_EQ(Easing::easeOutInQuad(1, 1.0f, 8.0f, 5), 1.0f + 4.0f * (1 - 0.6f * 0.6f));
+  }
+  {
+    SCOPED_TRACE("easeInOutBounce over 5 frames: frame 2 (2 < 2.5) is in the first half");
+    // First half: (1 - out(0.2)) / 2 = (1 - 7.5625 * 0.04) / 2; the second half's formula
+    // would give (1 + out(-0.2)) / 2 = 0.65125.
+    EXPECT_NEAR(Easing::easeInOutBounce(2, 0.0f, 1.0f, 5), 0.34875f, 2e-7f);
+    EXPECT_NEAR(Easing::easeInOutBounce(3, 0.0f, 1.0f, 5), 0.65125f, 2e-7f);
+  }
+  {
+    SCOPED_TRACE("Back and Elastic overshoot between the ends");
+    EXPECT_LT(Easing::easeInBack(2, 0.0f, 1.0f, 10), 0.0f);
+    EXPECT_GT(Easing::easeOutBack(8, 0.0f, 1.0f, 10), 1.0f);
+    EXPECT_GT(Easing::easeOutElastic(2, 0.0f, 1.0f, 10), 1.0f);
+  }
+}
+
+TEST(Easing, FrameCountZeroAndExtremeFrames) {
+  {
+    SCOPED_TRACE("d = 0: non-finite, except where an end case applies first");
+    EXPECT_TRUE(std::isinf(Easing::easeInQuad(1, 0.0f, 1.0f, 0)));
+    EXPECT_TRUE(std::isnan(Easing::easeNone(0, 0.0f, 1.0f, 0)));
+    EXPECT_FALSE(std::isfinite(Easing::easeOutCubic(1, 0.0f, 1.0f, 0)));
+    EXPECT_EQ(Easing::easeInExpo(0, 2.0f, 3.0f, 0), 2.0f);
+    EXPECT_EQ(Easing::easeOutExpo(0, 2.0f, 3.0f, 0), 5.0f);
+    EXPECT_EQ(Easing::easeInElastic(0, 2.0f, 3.0f, 0), 2.0f);
+  }
+  {
+    SCOPED_TRACE("frame arithmetic saturates instead of overflowing");
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    for (std::int64_t raw = 0; raw < kEasingCurveCount; ++raw) {
+      SCOPED_TRACE(raw);
+      // Large frames at a valid position (t = d) stay finite; d = 2^63 - 1 converts to 2^63.
+      EXPECT_TRUE(std::isfinite(curveAt(raw)(kMax, 0.0f, 1.0f, kMax)));
+      EXPECT_TRUE(std::isfinite(curveAt(raw)(kMax / 2, 0.0f, 1.0f, kMax)));
+      // Nonsense frames must not trap (checked by the sanitizer build); the value is unspecified.
+      (void)curveAt(raw)(kMin, 0.0f, 1.0f, kMax);
+      (void)curveAt(raw)(kMax, 0.0f, 1.0f, kMin);
+      (void)curveAt(raw)(kMin, 0.0f, 1.0f, -1);
+    }
+    EXPECT_FLOAT_EQ(Easing::easeInBounce(0, 0.0f, 1.0f, kMax), 0.0f);
+    EXPECT_FLOAT_EQ(Easing::easeOutInQuad(kMax, 0.0f, 1.0f, kMax), 1.0f);
+  }
+}
