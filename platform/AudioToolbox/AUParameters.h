@@ -135,8 +135,16 @@ class AUParameter final : public AUParameterNode {
   std::string description() const override;
 
  private:
+  // A callback found up the node chain, with the snapshot that owns it.
   template <typename Pick>
-  auto nearestCallback(Pick pick) const -> decltype(pick(std::declval<const Callbacks&>()));
+  struct Found {
+    std::shared_ptr<const Callbacks> owner;
+    Pick pick;
+    explicit operator bool() const { return owner != nullptr; }
+    const auto& operator*() const { return *pick(*owner); }
+  };
+  template <typename Pick>
+  Found<Pick> nearestCallback(Pick pick) const;
 
   AUParameterAddress address_;
   AUValue minValue_;
