@@ -1,0 +1,90 @@
+// Start-up objects of the SDO header: each including unit builds its own print table, hex
+// table and the strings `invalid` and `empty`; the library's unit adds CString::tempstr.
+#include "SDOString.h"
+
+namespace {
+// Read during this unit's dynamic initialisation, in order: before and after the header's
+// objects are built.
+const int stringsBeforeHeader = SDO::CString::count;
+const int dataBeforeHeader = SDO::CData::count;
+} // namespace
+
+#include "SDO.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const int stringsAfterHeader = SDO::CString::count;
+const int dataAfterHeader = SDO::CData::count;
+
+TEST(SdoStartup, EachIncludingUnitBuildsTwoStrings) {
+    EXPECT_EQ(stringsAfterHeader - stringsBeforeHeader, 2);
+    EXPECT_EQ(dataAfterHeader - dataBeforeHeader, 2);
+
+    // Both counters start at -1; k including units add 2 strings each and the library's unit
+    // adds tempstr: -1 + 2k + 1 = 2k. The library's unit and this one are two of them, so the
+    // effect (adapter unit and library unit) stands at 4.
+    const int n = SDO::CString::count;
+    EXPECT_EQ(SDO::CData::count, n);
+    EXPECT_EQ(n % 2, 0);
+    EXPECT_GE(n, 4);
+    EXPECT_EQ(SDO::invalid.ClassCount(), n);
+    EXPECT_EQ(SDO::CString::tempstr.ClassCount(), n);
+    SDO::CData plain;
+    EXPECT_EQ(plain.ClassCount(), n + 1);
+    EXPECT_EQ(SDO::CString::count, n);       // a plain CData is not a CString
+}
+
+TEST(SdoStartup, StaticObjectsHoldTheirValues) {
+    EXPECT_STREQ(SDO::invalid.c_str(), "null");
+    EXPECT_EQ(SDO::invalid.Length(), 4);
+    EXPECT_EQ(SDO::empty.Length(), 1);
+    EXPECT_STREQ(SDO::empty.c_str(), " ");
+    EXPECT_STREQ(SDO::empty.ClassName(), "CString");
+    EXPECT_EQ(SDO::CStringList::temp, nullptr);
+    EXPECT_EQ(SDO::CStringList::classcount, 0);
+}
+
+TEST(SdoStartup, HexTable) {
+    EXPECT_EQ(std::strlen(SDO::hextable), 512u);
+    EXPECT_EQ(std::string(SDO::hextable, 6), "000102");
+    EXPECT_EQ(std::string(SDO::hextable + 506), "FDFEFF");
+    for (int v = 0; v < 256; ++v) {
+        char expected[3];
+        std::snprintf(expected, sizeof expected, "%02X", v);
+        ASSERT_EQ(std::string(SDO::hextable + 2 * v, 2), expected) << "byte " << v;
+    }
+}
+
+TEST(SdoStartup, PrintTableNames) {
+    const SDO::CPrinTable& t = SDO::PrinTable;
+    struct Case { int code; const char* name; };
+    const Case cases[] = {
+        {0, "<NUL>"}, {7, "<BEL>"}, {8, "<BS>"}, {9, "\t"}, {10, "\n"}, {11, "<VT>"},
+        {12, "<FF>"}, {13, "\r"}, {14, "<SO>"}, {21, "<NAK>"}, {27, "<ESC>"}, {31, "<US>"},
+        {32, " "}, {65, "A"}, {126, "~"}, {127, "<DEL>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        EXPECT_STREQ(t.names[c.code], c.name);
+    }
+    for (int c = 0; c < 128; ++c) {
+        SCOPED_TRACE(c);
+        EXPECT_EQ(t.refs[c], t.names[c]);
+        const bool ownChar = (c >= 32 && c <= 126) || c == 9 || c == 10 || c == 13;
+        if (ownChar) {
+            EXPECT_EQ(t.names[c][0], static_cast<char>(c));
+            EXPECT_EQ(t.names[c][1], '\0');
+        } else {
+            EXPECT_EQ(t.names[c][0], '<');
+            EXPECT_EQ(t.names[c][std::strlen(t.names[c]) - 1], '>');
+        }
+    }
+}
+
+} // namespace
