@@ -62,7 +62,8 @@ public:
     virtual int operator-=(char* text);
     virtual int operator-=(int n);           // the last n bytes
 
-    // Results in CString::tempstr (or this object itself where noted in the source).
+    // Results in CString::tempstr. This object itself is returned for + of an empty string or
+    // a null text, * below 2, - below 1 and - of a null text.
     virtual CString& operator+(CString& other);
     virtual CString& operator+(char* text);
     virtual CString& operator+(int value);

@@ -117,8 +117,8 @@ TEST(SdoMemory, HugeLengthsAreRefused) {
 }
 
 TEST(SdoMemory, LargeInputsNeedNoRecursion) {
-    // One million occurrences: the former one-call-per-occurrence recursion would overflow the
-    // stack; the results are those of the step rule.
+    // One million occurrences: one recursive call per occurrence would overflow the stack; the
+    // results are those of the one-step-at-a-time rule.
     const int pairs = 1000000;
     CString s("a,");
     CString big;
