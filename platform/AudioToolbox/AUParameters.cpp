@@ -9,13 +9,12 @@
 // ---- AUParameterNode ------------------------------------------------------------------------
 
 AUParameterNode::AUParameterNode(std::string identifier, std::string displayName)
-    : identifier_(std::move(identifier)),
-      displayName_(std::move(displayName)),
-      observers_(std::make_shared<const ObserverList>()),
-      callbacks_(std::make_shared<const Callbacks>()) {}
+    : identifier_(std::move(identifier)), displayName_(std::move(displayName)) {}
 
 AUParameterNode::~AUParameterNode() {
-  for (const auto& observer : *observers_.load(std::memory_order_acquire)) delete static_cast<char*>(observer.token);
+  observers_.read([](const ObserverList& list) {
+    for (const auto& observer : list) delete static_cast<char*>(observer.token);
+  });
 }
 
 std::string AUParameterNode::keyPath() const {
@@ -29,57 +28,69 @@ std::string AUParameterNode::keyPath() const {
 // never-null value per added observer. The cell is freed when the observer is removed.
 AUParameterObserverToken AUParameterNode::tokenByAddingParameterObserver(AUParameterObserver observer) {
   AUParameterObserverToken token = new char;
-  auto current = observers_.load(std::memory_order_acquire);
-  auto next = std::make_shared<ObserverList>(*current);
-  next->push_back(Observer{token, std::move(observer)});
-  observers_.store(std::move(next), std::memory_order_release);
+  observers_.update([&](ObserverList& list) { list.push_back(Observer{token, std::move(observer)}); });
   return token;
 }
 
 void AUParameterNode::removeParameterObserver(AUParameterObserverToken token) {
-  auto current = observers_.load(std::memory_order_acquire);
-  auto next = std::make_shared<ObserverList>();
-  bool found = false;
-  for (const auto& observer : *current) {
-    if (observer.token == token)
-      found = true;
-    else
-      next->push_back(observer);
-  }
-  if (!found) return;
-  observers_.store(std::move(next), std::memory_order_release);
+  const bool known = observers_.read([token](const ObserverList& list) {
+    for (const auto& observer : list)
+      if (observer.token == token) return true;
+    return false;
+  });
+  if (!known) return;
+  observers_.update([token](ObserverList& list) {
+    for (auto it = list.begin(); it != list.end(); ++it)
+      if (it->token == token) {
+        list.erase(it);
+        break;
+      }
+  });
+  // Readers only compare tokens, never follow them: the cell can go at once.
   delete static_cast<char*>(token);
 }
 
-void AUParameterNode::updateCallbacks(const std::function<void(Callbacks&)>& change) {
-  auto next = std::make_shared<Callbacks>(*callbacks_.load(std::memory_order_acquire));
-  change(*next);
-  callbacks_.store(std::move(next), std::memory_order_release);
-}
-
 void AUParameterNode::setImplementorValueObserver(AUImplementorValueObserver observer) {
-  updateCallbacks([&](Callbacks& c) { c.valueObserver = std::move(observer); });
+  callbacks_.update([&](Callbacks& c) { c.valueObserver = std::move(observer); });
 }
 void AUParameterNode::setImplementorValueProvider(AUImplementorValueProvider provider) {
-  updateCallbacks([&](Callbacks& c) { c.valueProvider = std::move(provider); });
+  callbacks_.update([&](Callbacks& c) { c.valueProvider = std::move(provider); });
 }
 void AUParameterNode::setImplementorStringFromValueCallback(AUImplementorStringFromValueCallback callback) {
-  updateCallbacks([&](Callbacks& c) { c.stringFromValue = std::move(callback); });
+  callbacks_.update([&](Callbacks& c) { c.stringFromValue = std::move(callback); });
 }
 void AUParameterNode::setImplementorValueFromStringCallback(AUImplementorValueFromStringCallback callback) {
-  updateCallbacks([&](Callbacks& c) { c.valueFromString = std::move(callback); });
+  callbacks_.update([&](Callbacks& c) { c.valueFromString = std::move(callback); });
 }
 
-AUImplementorValueObserver AUParameterNode::implementorValueObserver() const { return callbacks()->valueObserver; }
-AUImplementorValueProvider AUParameterNode::implementorValueProvider() const { return callbacks()->valueProvider; }
+AUImplementorValueObserver AUParameterNode::implementorValueObserver() const {
+  return callbacks_.read([](const Callbacks& c) { return c.valueObserver; });
+}
+AUImplementorValueProvider AUParameterNode::implementorValueProvider() const {
+  return callbacks_.read([](const Callbacks& c) { return c.valueProvider; });
+}
 AUImplementorStringFromValueCallback AUParameterNode::implementorStringFromValueCallback() const {
-  return callbacks()->stringFromValue;
+  return callbacks_.read([](const Callbacks& c) { return c.stringFromValue; });
 }
 AUImplementorValueFromStringCallback AUParameterNode::implementorValueFromStringCallback() const {
-  return callbacks()->valueFromString;
+  return callbacks_.read([](const Callbacks& c) { return c.valueFromString; });
 }
 
 // ---- AUParameter ----------------------------------------------------------------------------
+
+namespace {
+// The shortest text that reads back as the same float, with at least one decimal ("0.1", "1.0").
+std::string numberText(AUValue v) {
+  char text[32];
+  for (int digits = 1; digits <= 9; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, double(v));
+    if (std::strtof(text, nullptr) == v) break;
+  }
+  std::string result = text;
+  if (std::isfinite(v) && result.find_first_of(".e") == std::string::npos) result += ".0";
+  return result;
+}
+}  // namespace
 
 AUParameter::AUParameter(std::string identifier, std::string name, AUParameterAddress address, AUValue min,
                          AUValue max, AudioUnitParameterUnit unit, std::optional<std::string> unitName,
@@ -96,73 +107,81 @@ AUParameter::AUParameter(std::string identifier, std::string name, AUParameterAd
       dependentParameters_(std::move(dependentParameters)),
       value_(min) {}
 
-// The first callback that `pick` finds non-empty on this parameter or an enclosing group. The
-// returned snapshot keeps the callback alive while it runs; nothing is copied or allocated.
-template <typename Pick>
-AUParameter::Found<Pick> AUParameter::nearestCallback(Pick pick) const {
-  auto snapshot = callbacks();
-  if (*pick(*snapshot)) return {std::move(snapshot), pick};
-  for (auto group = parentNode(); group; group = group->parentNode()) {
-    auto groupCallbacks = group->callbacks();
-    if (*pick(*groupCallbacks)) return {std::move(groupCallbacks), pick};
-  }
-  return {nullptr, pick};
+template <typename Pick, typename Use>
+bool AUParameter::withNearestCallback(Pick pick, Use use) const {
+  auto visit = [&](const AUParameterNode& node) {
+    return node.callbacks_.read([&](const Callbacks& c) {
+      const auto& callback = *pick(c);
+      if (!callback) return false;
+      use(callback);
+      return true;
+    });
+  };
+  if (visit(*this)) return true;
+  for (auto group = parentNode(); group; group = group->parentNode())
+    if (visit(*group)) return true;
+  return false;
 }
 
 AUValue AUParameter::value() const {
-  auto provider = nearestCallback([](const Callbacks& c) { return &c.valueProvider; });
-  if (provider) return (*provider)(const_cast<AUParameter*>(this));
+  AUValue provided = 0.0f;
+  if (withNearestCallback([](const Callbacks& c) { return &c.valueProvider; },
+                          [&](const AUImplementorValueProvider& provider) {
+                            provided = provider(const_cast<AUParameter*>(this));
+                          }))
+    return provided;
   return value_.load(std::memory_order_relaxed);
 }
 
 void AUParameter::setValue(AUValue value, AUParameterObserverToken originator) {
   value_.store(value, std::memory_order_relaxed);
-  auto observer = nearestCallback([](const Callbacks& c) { return &c.valueObserver; });
-  if (observer) (*observer)(this, value);
+  withNearestCallback([](const Callbacks& c) { return &c.valueObserver; },
+                      [&](const AUImplementorValueObserver& observer) { observer(this, value); });
   // This parameter's observers, then each enclosing group's, up to the tree.
   auto notify = [&](const AUParameterNode& node) {
-    auto list = node.observers_.load(std::memory_order_acquire);
-    for (const auto& entry : *list)
-      if (entry.token != originator) entry.callback(address_, value);
+    node.observers_.read([&](const ObserverList& list) {
+      for (const auto& entry : list)
+        if (entry.token != originator) entry.callback(address_, value);
+    });
   };
   notify(*this);
   for (auto group = parentNode(); group; group = group->parentNode()) notify(*group);
 }
 
 std::string AUParameter::stringFromValue(const AUValue* value) const {
-  auto callback = nearestCallback([](const Callbacks& c) { return &c.stringFromValue; });
-  if (callback) return (*callback)(const_cast<AUParameter*>(this), value);
+  std::string text;
+  if (withNearestCallback([](const Callbacks& c) { return &c.stringFromValue; },
+                          [&](const AUImplementorStringFromValueCallback& callback) {
+                            text = callback(const_cast<AUParameter*>(this), value);
+                          }))
+    return text;
   const AUValue v = value ? *value : this->value();
   if (valueStrings_ && unit_ == kAudioUnitParameterUnit_Indexed && std::isfinite(v)) {
     const double index = std::nearbyint(double(v) - double(minValue_));
     if (index >= 0 && index < double(valueStrings_->size())) return (*valueStrings_)[std::size_t(index)];
   }
-  // The shortest text that reads back as the same float, with at least one decimal.
-  char text[32];
-  for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, double(v));
-    if (std::strtof(text, nullptr) == v) break;
-  }
-  std::string result = text;
-  if (std::isfinite(v) && result.find_first_of(".e") == std::string::npos) result += ".0";
-  return result;
+  return numberText(v);
 }
 
 AUValue AUParameter::valueFromString(const std::string& string) const {
-  auto callback = nearestCallback([](const Callbacks& c) { return &c.valueFromString; });
-  if (callback) return (*callback)(const_cast<AUParameter*>(this), string);
+  AUValue parsed = 0.0f;
+  if (withNearestCallback([](const Callbacks& c) { return &c.valueFromString; },
+                          [&](const AUImplementorValueFromStringCallback& callback) {
+                            parsed = callback(const_cast<AUParameter*>(this), string);
+                          }))
+    return parsed;
   if (valueStrings_) {
     for (std::size_t i = 0; i < valueStrings_->size(); ++i)
       if ((*valueStrings_)[i] == string) return minValue_ + AUValue(i);
   }
   char* end = nullptr;
-  const float parsed = std::strtof(string.c_str(), &end);
-  return end == string.c_str() ? 0.0f : parsed;
+  const float number = std::strtof(string.c_str(), &end);
+  return end == string.c_str() ? 0.0f : number;
 }
 
 std::string AUParameter::description() const {
   return "<AUParameter: " + describeAddress(this) + "> '" + identifier() + "' \"" + displayName() + "\" @" +
-         std::to_string(address_) + " = " + stringFromValue(nullptr);
+         std::to_string(address_) + " = " + numberText(value());
 }
 
 // ---- AUParameterGroup -----------------------------------------------------------------------

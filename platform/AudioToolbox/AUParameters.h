@@ -12,8 +12,8 @@
 //    else returns the stored value.
 //  - Callbacks run synchronously on the thread that sets or reads the value.
 // Threads: values may be read and set on any thread [any], without locks: the value is an
-// atomic float, and observer lists and callbacks are immutable snapshots published through
-// atomic shared pointers. Adding or removing observers and installing callbacks is [main]
+// atomic float, and observer lists and callbacks are copies published for lock-free reading
+// (PublishedValue). Adding or removing observers and installing callbacks is [main]
 // (off the render thread; it allocates).
 #pragma once
 
@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "AudioToolbox/CoreAudioTypes.h"
+#include "AudioToolbox/PublishedValue.h"
 
 class AUParameter;
 class AUParameterGroup;
@@ -92,14 +93,12 @@ class AUParameterNode : public std::enable_shared_from_this<AUParameterNode> {
     AUImplementorStringFromValueCallback stringFromValue;
     AUImplementorValueFromStringCallback valueFromString;
   };
-  void updateCallbacks(const std::function<void(Callbacks&)>& change);
-  std::shared_ptr<const Callbacks> callbacks() const { return callbacks_.load(std::memory_order_acquire); }
 
   std::string identifier_;
   std::string displayName_;
   std::weak_ptr<AUParameterGroup> parent_;  // written once, before the node is shared
-  std::atomic<std::shared_ptr<const ObserverList>> observers_;
-  std::atomic<std::shared_ptr<const Callbacks>> callbacks_;
+  PublishedValue<ObserverList> observers_;
+  PublishedValue<Callbacks> callbacks_;
 };
 
 class AUParameter final : public AUParameterNode {
@@ -135,16 +134,10 @@ class AUParameter final : public AUParameterNode {
   std::string description() const override;
 
  private:
-  // A callback found up the node chain, with the snapshot that owns it.
-  template <typename Pick>
-  struct Found {
-    std::shared_ptr<const Callbacks> owner;
-    Pick pick;
-    explicit operator bool() const { return owner != nullptr; }
-    const auto& operator*() const { return *pick(*owner); }
-  };
-  template <typename Pick>
-  Found<Pick> nearestCallback(Pick pick) const;
+  // Calls use(callback) with the first non-empty callback that pick(callbacks) points to on
+  // this parameter or an enclosing group; false when there is none.
+  template <typename Pick, typename Use>
+  bool withNearestCallback(Pick pick, Use use) const;
 
   AUParameterAddress address_;
   AUValue minValue_;
