@@ -1,0 +1,323 @@
+// AnimatorStack and AnimatorChain, tick by tick.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Animator.h"
+#include "AnimatorChain.h"
+#include "AnimatorStack.h"
+#include "anim_test_support.h"
+
+namespace {
+
+std::shared_ptr<Animator> item(std::int64_t frames, EventLog* log = nullptr, const std::string& name = "") {
+  auto a = std::make_shared<Animator>(0.0f, 1.0f, frames);
+  if (log) a->onFinished = [log, name](Animator&, float) { log->add(name + " done"); };
+  return a;
+}
+
+struct ChainProbe : AnimatorChain {
+  using AnimatorChain::_direction;
+  using AnimatorChain::_timer;
+};
+struct StackProbe : AnimatorStack {
+  using AnimatorStack::_timer;
+};
+
+}  // namespace
+
+TEST(AnimatorStack, NewStack) {
+  StackProbe s;
+  EXPECT_EQ(s.getCount(), 0);
+  EXPECT_EQ(s.interval, 0.005f);
+  EXPECT_EQ(s._timer, nullptr);
+  s.add(nullptr);
+  EXPECT_EQ(s.getCount(), 0) << "an absent item is ignored";
+}
+
+TEST(AnimatorStack, TwoItemsOfTwoAndFourFrames) {
+  auto stack = std::make_shared<AnimatorStack>();
+  EventLog log;
+  auto a = item(2, &log, "a");
+  auto b = item(4, &log, "b");
+  stack->add(a);
+  stack->add(b);
+  int visitsA = 0, visitsB = 0;
+  stack->onAnimation = [&](AnimatorStack&, const std::shared_ptr<Animator>& i) { ++(i == a ? visitsA : visitsB); };
+  stack->onRemovedItem = [&](AnimatorStack& s, const std::shared_ptr<Animator>& i) {
+    log.add(std::string(i == a ? "a" : "b") + " removed, left", static_cast<double>(s.getCount()));
+  };
+  stack->onFinished = [&](AnimatorStack& s) { log.add("stack finished, count", static_cast<double>(s.getCount())); };
+  for (int t = 1; t <= 6; ++t) {
+    log.add("tick", t);
+    stack->animate();
+  }
+  EXPECT_EQ(log.events, (std::vector<std::string>{"tick 1", "tick 2", "tick 3", "a done", "a removed, left 1", "tick 4",
+                                                  "tick 5", "b done", "b removed, left 0", "tick 6",
+                                                  "stack finished, count 0"}));
+  EXPECT_EQ(visitsA, 3);
+  EXPECT_EQ(visitsB, 5);
+}
+
+TEST(AnimatorStack, FinishedAndDuplicateItems) {
+  {
+    SCOPED_TRACE("an item finished when added is never stepped and goes when the stack stops");
+    AnimatorStack s;
+    auto idle = std::make_shared<Animator>();
+    auto running = item(1);
+    s.add(idle);
+    s.add(running);
+    int removed = 0, visits = 0;
+    s.onRemovedItem = [&](AnimatorStack&, const std::shared_ptr<Animator>&) { ++removed; };
+    s.onAnimation = [&](AnimatorStack&, const std::shared_ptr<Animator>& i) { visits += i == idle ? 100 : 1; };
+    s.animate();
+    s.animate();
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(visits, 2);
+    EXPECT_EQ(s.getItems(), std::vector<std::shared_ptr<Animator>>{idle});
+    s.animate();
+    EXPECT_EQ(s.getCount(), 0);
+  }
+  {
+    SCOPED_TRACE("the same animator twice is stepped twice per tick; its first entry goes when it ends");
+    AnimatorStack s;
+    auto twice = item(4);
+    s.add(twice);
+    s.add(twice);
+    std::vector<std::int64_t> counts;
+    s.onRemovedItem = [&](AnimatorStack& st, const std::shared_ptr<Animator>&) { counts.push_back(st.getCount()); };
+    s.animate();
+    EXPECT_EQ(twice->getValue(), 0.5f);
+    s.animate();
+    s.animate();  // reaches its destination on the first visit, then skipped on the second
+    EXPECT_TRUE(twice->isFinished());
+    EXPECT_EQ(counts, std::vector<std::int64_t>{1});
+    EXPECT_EQ(s.getCount(), 1);
+  }
+}
+
+TEST(AnimatorStack, CallbackEmptiesStackDuringTick) {
+  AnimatorStack s;
+  auto a = item(1), b = item(1);
+  s.add(a);
+  s.add(b);
+  int removed = 0;
+  s.onRemovedItem = [&](AnimatorStack&, const std::shared_ptr<Animator>&) { ++removed; };
+  s.onAnimation = [&](AnimatorStack& st, const std::shared_ptr<Animator>& i) {
+    if (i == b && !b->isFinished() && b->getValue() == 1.0f) st.stop();
+  };
+  s.animate();
+  s.animate();  // a ends and is removed; the callback stops the stack before b ends
+  EXPECT_TRUE(b->isFinished());
+  EXPECT_EQ(removed, 1) << "b, no longer in the list, is not reported";
+  EXPECT_EQ(s.getCount(), 0);
+}
+
+TEST_F(AnimClock, AnimatorStackOnItsTimer) {
+  {
+    SCOPED_TRACE("an empty stack ends on its first tick");
+    auto s = std::make_shared<StackProbe>();
+    int finished = 0;
+    s->onFinished = [&](AnimatorStack&) { ++finished; };
+    s->start();
+    tick(0.005f);
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(s->_timer, nullptr);
+    tick(0.005f, 2);
+    EXPECT_EQ(finished, 1);
+  }
+  {
+    SCOPED_TRACE("stop() in the middle: the timer stops, the list empties, the items keep their state");
+    auto s = std::make_shared<StackProbe>();
+    std::weak_ptr<AnimatorStack> watch = s;
+    auto a = item(4);
+    s->add(a);
+    s->start();
+    s->start();  // a second start() replaces the timer
+    tick(0.005f, 2);
+    EXPECT_EQ(a->getValue(), 0.5f);
+    s->stop();
+    EXPECT_EQ(s->getCount(), 0);
+    EXPECT_EQ(s->_timer, nullptr);
+    tick(0.005f, 2);
+    EXPECT_EQ(a->getValue(), 0.5f);
+    EXPECT_FALSE(a->isFinished());
+    s.reset();
+    MainLoop::runUntilIdle();
+    EXPECT_TRUE(watch.expired());
+  }
+}
+
+TEST(AnimatorChain, NewChainAndCurrentItem) {
+  ChainProbe c;
+  EXPECT_EQ(c.getCount(), 0);
+  EXPECT_EQ(c.getCurrentIndex(), 0);
+  EXPECT_EQ(c.getCurrentItem(), nullptr);
+  EXPECT_EQ(c.interval, 0.005f);
+  EXPECT_EQ(c._direction, 1);
+  EXPECT_FALSE(c.async);
+  auto a = item(0), b = item(0), d = item(0);
+  c.add(a);
+  c.add(nullptr);
+  c.add(b);
+  c.add(d);
+  EXPECT_EQ(c.getCount(), 3);
+  const std::shared_ptr<Animator> expected[] = {a, b, d};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(c.getCurrentItem(), expected[i]);
+    c.animate();  // a zero-frame item ends in one tick and the index moves on
+  }
+  EXPECT_EQ(c.getCurrentIndex(), 0) << "ran off the end and stopped";
+  c.remove(std::make_shared<Animator>());  // not in the chain: nothing
+  c.remove(nullptr);
+  EXPECT_EQ(c.getCount(), 3);
+}
+
+TEST(AnimatorChain, ForwardsOneAndTwoFrames) {
+  AnimatorChain c;
+  EventLog log;
+  auto a = item(1, &log, "a");
+  auto b = item(2, &log, "b");
+  c.add(a);
+  c.add(b);
+  int calls = 0;
+  c.onAnimation = [&](AnimatorChain& ch, const std::shared_ptr<Animator>& i) {
+    ++calls;
+    log.add(std::string(i == a ? "a" : "b") + " at", static_cast<double>(ch.getCurrentIndex()));
+  };
+  c.onFinished = [&](AnimatorChain& ch) { log.add("chain finished at", static_cast<double>(ch.getCurrentIndex())); };
+  for (int t = 1; t <= 5; ++t) c.animate();
+  EXPECT_EQ(log.events, (std::vector<std::string>{"a at 0", "a at 0", "a done", "b at 1", "b at 1", "b at 1", "b done",
+                                                  "chain finished at 2"}));
+  EXPECT_EQ(calls, 5);
+  EXPECT_EQ(c.getCurrentIndex(), 0);
+}
+
+TEST(AnimatorChain, Backwards) {
+  {
+    SCOPED_TRACE("set backwards at rest: item 0 alone, one tick, then the end");
+    AnimatorChain c;
+    auto a = item(3), b = item(1);
+    c.add(a);
+    c.add(b);
+    c.setBackwards(true);
+    int finished = 0;
+    std::int64_t finalIndex = 99;
+    c.onFinished = [&](AnimatorChain& ch) {
+      ++finished;
+      finalIndex = ch.getCurrentIndex();
+    };
+    c.animate();
+    EXPECT_EQ(finished, 1) << "index 0 counts as the end going backwards";
+    EXPECT_EQ(finalIndex, 0);
+    EXPECT_FLOAT_EQ(a->getValue(), 1.0f / 3);
+    EXPECT_EQ(b->getValue(), 0.0f);
+    EXPECT_EQ(c.getCurrentIndex(), 0);
+  }
+  {
+    SCOPED_TRACE("a finished item 0 going backwards: the index becomes -1");
+    AnimatorChain c;
+    c.add(item(0));
+    c.setBackwards(true);
+    std::int64_t finalIndex = 99;
+    c.onFinished = [&](AnimatorChain& ch) { finalIndex = ch.getCurrentIndex(); };
+    c.animate();
+    EXPECT_EQ(finalIndex, -1);
+    EXPECT_EQ(c.getCurrentIndex(), 0);
+  }
+  {
+    SCOPED_TRACE("turned backwards at index 2: down to 0 without visiting item 0");
+    AnimatorChain c;
+    auto a = item(1), b = item(1), d = item(1);
+    c.add(a);
+    c.add(b);
+    c.add(d);
+    for (int t = 0; t < 4; ++t) c.animate();
+    EXPECT_EQ(c.getCurrentIndex(), 2);
+    c.setBackwards(true);
+    int finished = 0;
+    std::vector<std::shared_ptr<Animator>> visited;
+    c.onAnimation = [&](AnimatorChain&, const std::shared_ptr<Animator>& i) { visited.push_back(i); };
+    c.onFinished = [&](AnimatorChain&) { ++finished; };
+    c.animate();
+    c.animate();
+    EXPECT_EQ(c.getCurrentIndex(), 1);
+    EXPECT_TRUE(d->isFinished());
+    c.animate();  // b, finished already, costs one tick; the index reaches 0: the end
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(c.getCurrentIndex(), 0);
+    EXPECT_EQ(visited, (std::vector<std::shared_ptr<Animator>>{d, d, b}));
+  }
+}
+
+TEST(AnimatorChain, RemovalsDuringRun) {
+  {
+    SCOPED_TRACE("the last item removed while the index points at it");
+    AnimatorChain c;
+    auto a = item(1), b = item(3), d = item(3);
+    c.add(a);
+    c.add(b);
+    c.add(d);
+    for (int t = 0; t < 6; ++t) c.animate();  // a: 2 ticks, b: 4 ticks; index now 2
+    ASSERT_EQ(c.getCurrentIndex(), 2);
+    c.remove(d);
+    std::shared_ptr<Animator> worked;
+    c.onAnimation = [&](AnimatorChain&, const std::shared_ptr<Animator>& i) { worked = i; };
+    c.animate();
+    EXPECT_EQ(worked, b);
+    EXPECT_EQ(c.getCurrentIndex(), 0) << "b was finished: the index moved to 2 = count, the end";
+  }
+  {
+    SCOPED_TRACE("an empty chain prints its warning on every tick");
+    AnimatorChain c;
+    testing::internal::CaptureStdout();
+    c.animate();
+    c.animate();
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "WARNUNG: Es sind keine Animator Objekte definiert.\n"
+              "WARNUNG: Es sind keine Animator Objekte definiert.\n");
+  }
+}
+
+TEST_F(AnimClock, AnimatorChainOnItsTimer) {
+  {
+    SCOPED_TRACE("async: one item started per tick, the items run on after the chain");
+    auto c = std::make_shared<AnimatorChain>();
+    c->async = true;
+    c->interval = 0.009f;
+    EventLog log;
+    auto a = item(2, &log, "a");
+    auto b = item(2, &log, "b");
+    c->add(a);
+    c->add(b);
+    c->onFinished = [&](AnimatorChain&) { log.add("chain finished"); };
+    c->start();
+    tick(0.009f);
+    EXPECT_TRUE(log.events.empty());
+    tick(0.009f);  // a takes its first step on its own timer, then the chain starts b and ends
+    EXPECT_EQ(log.events, (std::vector<std::string>{"chain finished"}));
+    EXPECT_EQ(a->getValue(), 0.5f);
+    EXPECT_EQ(b->getValue(), 0.0f);
+    tick(0.009f, 3);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"chain finished", "a done", "b done"}));
+  }
+  {
+    SCOPED_TRACE("removeAll() on a running chain stops it");
+    auto c = std::make_shared<ChainProbe>();
+    auto a = item(10);
+    c->add(a);
+    c->start();
+    tick(0.005f, 3);
+    EXPECT_EQ(c->getCurrentIndex(), 0);
+    EXPECT_EQ(a->getValue(), 0.3f);
+    c->removeAll();
+    EXPECT_EQ(c->_timer, nullptr);
+    EXPECT_EQ(c->getCount(), 0);
+    tick(0.005f, 2);
+    EXPECT_EQ(a->getValue(), 0.3f);
+  }
+}
