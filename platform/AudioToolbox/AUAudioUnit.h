@@ -3,7 +3,8 @@
 // block. Units are held by shared pointer.
 //
 // Threads: every member is [main] (the host's control threads: never the render thread)
-// unless marked otherwise. No member takes a lock. The blocks returned by `internalRenderBlock`
+// unless marked otherwise. No member takes a lock, except that construction and `instantiate`
+// consult the component registry (which has its own mutex). The blocks returned by `internalRenderBlock`
 // and `renderBlock` are made on the host's thread and called on the render thread [render];
 // calling them allocates nothing here. `maximumFramesToRender` and `shouldBypassEffect` are
 // atomics that the render thread may read while a host sets them.

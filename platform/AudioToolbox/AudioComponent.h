@@ -61,7 +61,9 @@ AudioComponent AudioComponentRegisterSystemEffect(const AudioComponentDescriptio
                                                   UInt32 version, AUAudioUnitFactory factory);
 
 // The registrar of the system peak limiter ('aufx', 'lmtr', 'appl'): defined beside the
-// limiter and called by the registry on its first use.
+// limiter (PeakLimiterUnit.cpp, with PeakLimiterUnit.h) and called by the registry once, on its
+// first use. It registers through AudioComponentRegisterSystemEffect and must not look up or
+// instantiate components itself (the registry is not open for that while it runs).
 void registerSystemPeakLimiter();
 
 // Makes a unit of the component (AUAudioUnit.instantiate(with:options:), synchronously).
