@@ -50,7 +50,39 @@ void* operator new(std::size_t size, std::align_val_t a) {
 void* operator new[](std::size_t size, std::align_val_t a) {
   return allocation_counting::allocate(size, static_cast<std::size_t>(a));
 }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return allocation_counting::allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return allocation_counting::allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
+  try {
+    return allocation_counting::allocate(size, static_cast<std::size_t>(a));
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
+  try {
+    return allocation_counting::allocate(size, static_cast<std::size_t>(a));
+  } catch (...) {
+    return nullptr;
+  }
+}
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
