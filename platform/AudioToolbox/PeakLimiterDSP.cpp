@@ -1,0 +1,272 @@
+#include "AudioToolbox/PeakLimiterDSP.h"
+
+#include <algorithm>
+#include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Reductions are counted in quanta of 2^-22 (Q per unit) and summed as 32-bit integers
+// (at most 256 * 2^22 = 2^30), so the running mean never drifts: after any overload the sum
+// returns to exactly 0 and the gain to exactly 1.
+constexpr float kQuantum = 4194304.0f;  // Q = 2^22
+// Larger magnitudes (after pre-gain) and non-finite samples are taken as silence: Q / 1e18 is
+// still a normal float, so the required reduction stays exact.
+constexpr float kLargestSample = 1e18f;
+// The release memory (in quanta) is set to 0 below this at the end of each hold block, so it
+// ends exactly at 0 and never runs through subnormal numbers (within one block of at most
+// 2.2 ms it falls by less than a factor 2^15 at the shortest decay time, far from them).
+constexpr float kReleaseFloor = 1.0f / 256.0f;
+
+// Maximum and minimum by value, NaN-free inputs assumed. The SSE forms below are
+// _mm_max_ps(b, a) and _mm_min_ps(b, a), which give exactly the same results.
+inline float larger(float a, float b) { return a < b ? b : a; }
+inline float smaller(float a, float b) { return b < a ? b : a; }
+
+float limited(float value, float lo, float hi, float fallback) {
+  if (std::isnan(value)) return fallback;
+  return std::clamp(value, lo, hi);
+}
+
+// Per-frame factor that covers 99 % of the distance to the target in `seconds`:
+// c^(seconds * rate) = 0.01.
+float coefficientFor(float seconds, double sampleRate) {
+  return float(std::exp(std::log(0.01) / (double(seconds) * sampleRate)));
+}
+
+// Pass 1 for one frame: x' (silenced when unusable) into the delay line, v into `reduction`.
+inline void prepareFrame(float inLeft, float inRight, float preGain, float& delayLeft, float& delayRight,
+                         float& reduction) {
+  const float left = inLeft * preGain, right = inRight * preGain;
+  const float magLeft = std::fabs(left), magRight = std::fabs(right);
+  // NaN fails the comparison, so it is silenced with infinities and huge values.
+  const bool usableLeft = magLeft <= kLargestSample, usableRight = magRight <= kLargestSample;
+  delayLeft = usableLeft ? left : 0.0f;
+  delayRight = usableRight ? right : 0.0f;
+  const float peak = larger(usableLeft ? magLeft : 0.0f, usableRight ? magRight : 0.0f);
+  reduction = kQuantum - kQuantum / larger(peak, 1.0f);
+}
+
+// Pass 3 for one frame: the delayed sample times the gain, limited to full scale.
+inline float gainFor(std::int32_t sum, float meanScale) { return 1.0f - float(sum) * meanScale; }
+inline float outputFrame(float delayed, float gain) { return smaller(larger(delayed * gain, -1.0f), 1.0f); }
+
+struct HoldState {
+  float prefixMax;
+  float release;
+  std::int32_t sum;
+};
+
+struct HoldRings {
+  const float* reduction;
+  const float* suffixMax;
+  std::int32_t* quantized;
+  std::int32_t* sums;
+};
+
+// Pass 2, frame by frame. The release memory moves towards the hold value by
+//   u = H + (u - H) * (H > u ? attack : decay).
+// With d = u - H, the attack product is the one wanted when d < 0 and the decay product when
+// d > 0; when the attack coefficient is the smaller, that is always the larger of d * attack
+// and d * decay, otherwise the smaller: the same value without a selection per frame.
+template <bool kAttackNotSlower>
+void holdAndRelease(const HoldRings& rings, HoldState& state, float attackCoef, float decayCoef,
+                    std::uint32_t frames) {
+  float prefixMax = state.prefixMax, release = state.release;
+  std::int32_t sum = state.sum;
+  for (std::uint32_t k = 0; k < frames; ++k) {
+    // The previous block from this position on and this block so far: the last W+1 frames.
+    prefixMax = larger(prefixMax, rings.reduction[k]);
+    const float held = larger(rings.suffixMax[k], prefixMax);
+    const float distance = release - held;
+    const float toAttack = distance * attackCoef, toDecay = distance * decayCoef;
+    release = held + (kAttackNotSlower ? larger(toAttack, toDecay) : smaller(toAttack, toDecay));
+    const std::int32_t quantum = std::int32_t(larger(held, release));
+    sum += quantum - rings.quantized[k];
+    rings.quantized[k] = quantum;
+    rings.sums[k] = sum;
+  }
+  state = {prefixMax, release, sum};
+}
+
+// Block end: suffixMax[j] = max(reduction[j .. count-1]).
+void suffixMaxima(const float* reduction, float* suffixMax, std::uint32_t count) {
+  std::uint32_t j = count;
+#if defined(__SSE2__)
+  // Within each group of four, shifting lanes down (zeros, the neutral value, fill in) and
+  // taking maxima twice gives each lane the maximum of itself and the lanes above; then the
+  // maximum of everything above the group. Maxima are exact in any order.
+  __m128 above = _mm_setzero_ps();
+  while (j >= 4) {
+    j -= 4;
+    __m128 group = _mm_loadu_ps(reduction + j);
+    group = _mm_max_ps(group, _mm_castsi128_ps(_mm_srli_si128(_mm_castps_si128(group), 4)));
+    group = _mm_max_ps(group, _mm_castsi128_ps(_mm_srli_si128(_mm_castps_si128(group), 8)));
+    group = _mm_max_ps(group, above);
+    _mm_storeu_ps(suffixMax + j, group);
+    above = _mm_shuffle_ps(group, group, 0);
+  }
+#endif
+  float suffix = j < count ? suffixMax[j] : 0.0f;
+  while (j-- > 0) {
+    suffix = larger(suffix, reduction[j]);
+    suffixMax[j] = suffix;
+  }
+}
+
+}  // namespace
+
+PeakLimiterDSP::PeakLimiterDSP() { allocate(48000.0); }
+
+void PeakLimiterDSP::setAttackTime(float seconds) {
+  attackTime_.store(limited(seconds, kMinAttackTime, kMaxAttackTime, kDefaultAttackTime),
+                    std::memory_order_relaxed);
+}
+
+void PeakLimiterDSP::setDecayTime(float seconds) {
+  decayTime_.store(limited(seconds, kMinDecayTime, kMaxDecayTime, kDefaultDecayTime),
+                   std::memory_order_relaxed);
+}
+
+void PeakLimiterDSP::setPreGain(float decibels) {
+  preGain_.store(limited(decibels, kMinPreGain, kMaxPreGain, kDefaultPreGain), std::memory_order_relaxed);
+}
+
+void PeakLimiterDSP::allocate(double sampleRate) {
+  if (std::isnan(sampleRate)) sampleRate = 48000.0;
+  sampleRate_ = std::clamp(sampleRate, kMinSampleRate, kMaxSampleRate);
+  // W = 2^round(log2(1.5 ms * rate)), at most kMaxLookAheadFrames.
+  const double exponent = std::round(std::log2(kNominalLookAhead * sampleRate_));
+  window_ = std::min(kMaxLookAheadFrames, std::uint32_t(1) << int(exponent));
+  meanScale_ = 1.0f / (kQuantum * float(window_));  // exact: W is a power of two
+  coefficientsValid_ = false;
+  reset();
+}
+
+void PeakLimiterDSP::reset() {
+  index_ = 0;
+  phase_ = 0;
+  prefixMax_ = 0;
+  release_ = 0;
+  sum_ = 0;
+  reduction_.fill(0.0f);
+  suffixMax_.fill(0.0f);
+  quantized_.fill(0);
+  delayLeft_.fill(0.0f);
+  delayRight_.fill(0.0f);
+}
+
+void PeakLimiterDSP::updateCoefficients() {
+  const float attack = attackTime(), decay = decayTime(), preGain = this->preGain();
+  if (!coefficientsValid_ || attack != cachedAttack_) attackCoef_ = coefficientFor(attack, sampleRate_);
+  if (!coefficientsValid_ || decay != cachedDecay_) decayCoef_ = coefficientFor(decay, sampleRate_);
+  if (!coefficientsValid_ || preGain != cachedPreGain_) preGainFactor_ = std::pow(10.0f, preGain / 20.0f);
+  cachedAttack_ = attack;
+  cachedDecay_ = decay;
+  cachedPreGain_ = preGain;
+  coefficientsValid_ = true;
+}
+
+void PeakLimiterDSP::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                             std::uint32_t frames) {
+  updateCoefficients();
+  while (frames > 0) {
+    const std::uint32_t lap = std::min(frames, window_ - index_);
+    processLap(inLeft, inRight, outLeft, outRight, lap);
+    inLeft += lap;
+    inRight += lap;
+    outLeft += lap;
+    outRight += lap;
+    frames -= lap;
+  }
+}
+
+// Three passes over the lap. The first and last treat every frame on its own, four frames at
+// a time where SSE2 exists, with the same arithmetic per frame as the scalar code (so results
+// do not depend on how calls split the stream); the middle one carries the state from frame to
+// frame. All inputs of the lap are read before any output is written: in place is safe.
+void PeakLimiterDSP::processLap(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                                std::uint32_t frames) {
+  const std::uint32_t start = index_;
+  const std::uint32_t readAt = phase_ * window_ + start;
+  const std::uint32_t writeAt = (phase_ ^ 1u) * window_ + start;
+  float* const reduction = reduction_.data() + start;
+
+  // 1. x' = input * pre-gain into the delay line; v = Q - Q / max(1, peak) into the hold
+  //    block, so 1 - v/Q is the largest gain that keeps the frame within full scale.
+  {
+    const float preGain = preGainFactor_;
+    float* const delayLeft = delayLeft_.data() + writeAt;
+    float* const delayRight = delayRight_.data() + writeAt;
+    std::uint32_t k = 0;
+#if defined(__SSE2__)
+    const __m128 gain4 = _mm_set1_ps(preGain), largest4 = _mm_set1_ps(kLargestSample);
+    const __m128 quantum4 = _mm_set1_ps(kQuantum), one4 = _mm_set1_ps(1.0f);
+    const __m128 magnitude4 = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    for (; k + 4 <= frames; k += 4) {
+      const __m128 left = _mm_mul_ps(_mm_loadu_ps(inLeft + k), gain4);
+      const __m128 right = _mm_mul_ps(_mm_loadu_ps(inRight + k), gain4);
+      const __m128 usableLeft = _mm_cmple_ps(_mm_and_ps(left, magnitude4), largest4);
+      const __m128 usableRight = _mm_cmple_ps(_mm_and_ps(right, magnitude4), largest4);
+      const __m128 cleanLeft = _mm_and_ps(left, usableLeft), cleanRight = _mm_and_ps(right, usableRight);
+      _mm_storeu_ps(delayLeft + k, cleanLeft);
+      _mm_storeu_ps(delayRight + k, cleanRight);
+      const __m128 peak = _mm_max_ps(_mm_and_ps(cleanRight, magnitude4), _mm_and_ps(cleanLeft, magnitude4));
+      _mm_storeu_ps(reduction + k, _mm_sub_ps(quantum4, _mm_div_ps(quantum4, _mm_max_ps(one4, peak))));
+    }
+#endif
+    for (; k < frames; ++k) prepareFrame(inLeft[k], inRight[k], preGain, delayLeft[k], delayRight[k], reduction[k]);
+  }
+
+  // 2. Hold (max of v over the last W+1 frames), release memory u and the running sum of
+  //    max(H, u) over the last W frames.
+  {
+    HoldState state{prefixMax_, release_, sum_};
+    const HoldRings rings{reduction, suffixMax_.data() + start, quantized_.data() + start, sums_.data()};
+    if (attackCoef_ <= decayCoef_) holdAndRelease<true>(rings, state, attackCoef_, decayCoef_, frames);
+    else holdAndRelease<false>(rings, state, attackCoef_, decayCoef_, frames);
+    prefixMax_ = state.prefixMax;
+    release_ = state.release;
+    sum_ = state.sum;
+  }
+
+  // 3. Output: the sample of W frames ago times 1 - sum / (W Q).
+  {
+    const float meanScale = meanScale_;
+    const float* const delayLeft = delayLeft_.data() + readAt;
+    const float* const delayRight = delayRight_.data() + readAt;
+    const std::int32_t* const sums = sums_.data();
+    std::uint32_t k = 0;
+#if defined(__SSE2__)
+    const __m128 scale4 = _mm_set1_ps(meanScale), one4 = _mm_set1_ps(1.0f), minusOne4 = _mm_set1_ps(-1.0f);
+    for (; k + 4 <= frames; k += 4) {
+      const __m128 sum4 = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + k)));
+      const __m128 gain = _mm_sub_ps(one4, _mm_mul_ps(sum4, scale4));
+      const __m128 left = _mm_mul_ps(_mm_loadu_ps(delayLeft + k), gain);
+      const __m128 right = _mm_mul_ps(_mm_loadu_ps(delayRight + k), gain);
+      _mm_storeu_ps(outLeft + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, left)));
+      _mm_storeu_ps(outRight + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, right)));
+    }
+#endif
+    for (; k < frames; ++k) {
+      const float gain = gainFor(sums[k], meanScale);
+      outLeft[k] = outputFrame(delayLeft[k], gain);
+      outRight[k] = outputFrame(delayRight[k], gain);
+    }
+  }
+
+  index_ = start + frames;
+  if (index_ == window_) {
+    // Block end: the suffix maxima of the block just completed serve the next block (van Herk /
+    // Gil-Werman running maximum: three comparisons per frame at any W), and the halves of the
+    // delay line swap.
+    index_ = 0;
+    phase_ ^= 1u;
+    prefixMax_ = 0.0f;
+    if (release_ < kReleaseFloor) release_ = 0.0f;
+    suffixMaxima(reduction_.data(), suffixMax_.data(), window_);
+  }
+}
