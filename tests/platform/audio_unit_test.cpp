@@ -165,6 +165,23 @@ TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
   EXPECT_EQ(describeAddress(nullptr), "0x0000000000000000");
 }
 
+TEST(AudioComponentRegistry, SystemEffectsAreFoundAndMadeLikeOthers) {
+  const AudioComponentDescription desc{FourCC("aufx"), FourCC("sys1"), FourCC("Tst3"), 0, 0};
+  AudioComponent component = AudioComponentRegisterSystemEffect(
+      desc, "Tst3: System Doubler", 0x00010000,
+      factoryOf([](auto& d, auto o) { return std::make_shared<DoublerUnit>(d, o); }));
+  ASSERT_NE(component, nullptr);
+  AudioComponentDescription search{0, FourCC("sys1"), FourCC("Tst3"), 0, 0};
+  EXPECT_EQ(AudioComponentFindNext(nullptr, &search), component);
+  EXPECT_EQ(AudioComponentFindNext(component, &search), nullptr);
+  std::shared_ptr<NSError> error;
+  auto unit = AudioComponentInstantiate(component, 0, &error);
+  ASSERT_TRUE(unit);
+  EXPECT_EQ(unit->component(), component);
+  EXPECT_EQ(unit->audioUnitName(), std::optional<std::string>("System Doubler"));
+  EXPECT_EQ(unit->inputBusses()->count(), 1u);
+}
+
 TEST(AudioUnitBase, DefaultsStorageAndIdentity) {
   const auto desc = describeTest("aufx", "bas1");
   AudioComponentRegister(desc, "Test: Base", 7, factoryOf([](auto& d, auto o) { return std::make_shared<AUAudioUnit>(d, o); }));
