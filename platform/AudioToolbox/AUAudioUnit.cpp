@@ -194,10 +194,22 @@ std::string fourCharacters(OSType code) {
 }  // namespace
 
 std::string AUAudioUnit::description() {
-  std::string text = "<" + className() + ": " + describeAddress(this) + "> '" +
-                     fourCharacters(componentDescription_.componentType) + "' '" +
-                     fourCharacters(componentDescription_.componentSubType) + "' '" +
-                     fourCharacters(componentDescription_.componentManufacturer) + "'";
-  if (componentName_) text += " \"" + *componentName_ + "\"";
+  // Built by appending: GCC 12 at -O3 warns falsely on chains of literal + string.
+  std::string text = "<";
+  text += className();
+  text += ": ";
+  text += describeAddress(this);
+  text += "> '";
+  text += fourCharacters(componentDescription_.componentType);
+  text += "' '";
+  text += fourCharacters(componentDescription_.componentSubType);
+  text += "' '";
+  text += fourCharacters(componentDescription_.componentManufacturer);
+  text += "'";
+  if (componentName_) {
+    text += " \"";
+    text += *componentName_;
+    text += "\"";
+  }
   return text;
 }

@@ -28,7 +28,11 @@ struct NestedTree {
   std::shared_ptr<AUParameterGroup> inner, outer;
   std::shared_ptr<AUParameterTree> tree;
   NestedTree() {
-    for (int i = 0; i < 6; ++i) p[i] = makeParameter("p" + std::to_string(i), AUParameterAddress(i) * 10);
+    for (int i = 0; i < 6; ++i) {
+      std::string id = "p";
+      id += std::to_string(i);
+      p[i] = makeParameter(id, AUParameterAddress(i) * 10);
+    }
     inner = AUParameterTree::createGroupWithIdentifier("inner", "Inner", {p[2], p[3]});
     outer = AUParameterTree::createGroupWithIdentifier("outer", "Outer", {p[1], inner, p[4]});
     tree = AUParameterTree::createTreeWithChildren({p[0], outer, p[5]});
