@@ -1,0 +1,52 @@
+// Divides a stereo pair into three bands with four state-variable filters: the high-pass
+// filters (tuned to the upper edge fCutoff2) take off the part above the band, the low-pass
+// filters (tuned to the lower edge fCutoff1) the part below it from what is left. The middle
+// band is the compressor's side-chain key.
+//
+// Threads: setCutoff1/2 from any thread that sets parameters; split is [render]; reset,
+// setSamplerate while not rendering.
+#pragma once
+
+#include <array>
+#include <atomic>
+
+#include "SVFilter4Pole1.h"
+
+class BandSplitFilter3 {
+ public:
+  static constexpr int kCapacity = 4096;  // frames
+
+  BandSplitFilter3();
+
+  // Edges are normalised 0..1; values outside are ignored. The lower edge is kept at or below
+  // the upper one.
+  void setCutoff1(float c);
+  void setCutoff2(float c);
+  void setSamplerate(float sr);
+  void reset() { init(); }
+  void init();
+  void clear();
+
+  // Splits min(count, 4096) frames: bufferHP, bufferLP and bufferBP receive the parts above,
+  // below and between the edges. Left and right, high- and low-pass run together, sample by
+  // sample, with results identical to splitReference.
+  void split(const float* left, const float* right, int count);
+  // The same split, one filter after the other, sample by sample.
+  void splitReference(const float* left, const float* right, int count);
+
+  float* getBPLeft() { return bufferBP[0].data(); }
+  float* getBPRight() { return bufferBP[1].data(); }
+
+  float fGainLP = 1.0f;
+  float fGainBP = 1.0f;
+  float fGainHP = 1.0f;
+  float fSamplerate = 48000.0f;
+  std::atomic<float> fCutoff1{0.33f};  // lower band edge
+  std::atomic<float> fCutoff2{0.66f};  // upper band edge
+  using Buffer = std::array<float, kCapacity>;
+  alignas(16) std::array<Buffer, 2> bufferLP{};
+  alignas(16) std::array<Buffer, 2> bufferHP{};
+  alignas(16) std::array<Buffer, 2> bufferBP{};
+  std::array<SVFilter4Pole1, 2> lpf;  // left, right; tuned to fCutoff1
+  std::array<SVFilter4Pole1, 2> hpf;  // left, right; tuned to fCutoff2
+};

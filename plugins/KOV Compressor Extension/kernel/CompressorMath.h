@@ -1,0 +1,154 @@
+// The arithmetic of the gain computers, shared by the per-sample and the buffer forms so that
+// both give the same bits. Vector versions do per lane exactly what the scalar versions do
+// (IEEE single and double operations, same order), so they are interchangeable.
+// All functions are [any] and touch only their arguments.
+#pragma once
+
+#include <cmath>
+#include <type_traits>
+
+#include "Compressor1.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace compressor_math {
+
+// Frames per pass of the buffer forms (stack scratch of this many floats).
+inline constexpr int kChunk = 256;
+
+inline float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+
+// 10^(3 (t - 1)): t 0 -> 0.001 (-60 dB), t 1 -> 1 (0 dB).
+inline float thresholdFor(float t) { return std::pow(10.0f, 3.0f * (clamp01(t) - 1.0f)); }
+
+// 1 - ln(1 + 100 r) / ln(101): r 0 -> 1 (no compression), r 1 -> 0. Outside 0..1 the log
+// would give NaN or a negative ratio, hence the clamp.
+inline float ratioFor(float r) {
+  return 1.0f - std::log(1.0f + 100.0f * clamp01(r)) / std::log(101.0f);
+}
+
+// One-pole coefficient 10^(1 / (50 + (sr/2) a^2)) - 1; a^2 and sr/2 in single precision, the
+// product, the sum and the quotient in double, the quotient rounded to single before the power.
+// At 48 kHz: a 0 -> 0.0471, 0.02 -> 0.0394, 1 -> 0.0000957.
+inline float timeCoefficientFor(float a, float sr) {
+  const float c = clamp01(a);
+  const float squared = c * c;
+  const float halfRate = 0.5f * sr;
+  const double quotient = 1.0 / (50.0 + static_cast<double>(halfRate) * static_cast<double>(squared));
+  return std::pow(10.0f, static_cast<float>(quotient)) - 1.0f;
+}
+
+// 10^(1.5 (2 g - 1)): g 0 -> -30 dB, 0.5 -> 0 dB, 1 -> +30 dB; 2g - 1 single, times 1.5 double.
+inline float makeUpFor(float g) {
+  const float e = 2.0f * clamp01(g) - 1.0f;
+  return std::pow(10.0f, static_cast<float>(1.5 * static_cast<double>(e)));
+}
+
+// Wet share within 0..1; NaN counts as 0 (dry).
+inline float mixFor(float m) { return (m > 0.0f) ? (m < 1.0f ? m : 1.0f) : 0.0f; }
+
+// Gain law: 1 up to the threshold, above it sqrt((ratio (level - thr) + thr) / level).
+inline float gainFor(float level, float threshold, float ratio) {
+  if (level > threshold) return std::sqrt((ratio * (level - threshold) + threshold) / level);
+  return 1.0f;
+}
+
+// One output sample from its dry value and gain: wet (or audition: dry - wet) times make-up;
+// wet * mix in single precision, dry * (1 - mix) and the sum in double.
+inline float mixSample(float dry, float g, const Compressor1::Snapshot& s) {
+  float wet = dry * g;
+  if (s.invert) wet = dry - wet;
+  wet = wet * s.makeUp;
+  return static_cast<float>(static_cast<double>(wet * s.mix) + s.dryShare * static_cast<double>(dry));
+}
+
+// Detector recursion over magnitudes x; returns the final level.
+inline float runDetector(float level, float attack, float release, const float* x, float* levels, int n) {
+  for (int i = 0; i < n; ++i) {
+    const float xi = x[i];
+    level += ((xi > level) ? attack : release) * (xi - level);
+    levels[i] = level;
+  }
+  return level;
+}
+
+// Two independent detectors in one loop (their recursions interleave).
+inline void runDetector2(float& levelA, float attackA, float releaseA, const float* xA, float* levelsA,
+                         float& levelB, float attackB, float releaseB, const float* xB, float* levelsB,
+                         int n) {
+  float a = levelA;
+  float b = levelB;
+  for (int i = 0; i < n; ++i) {
+    const float xa = xA[i];
+    const float xb = xB[i];
+    a += ((xa > a) ? attackA : releaseA) * (xa - a);
+    b += ((xb > b) ? attackB : releaseB) * (xb - b);
+    levelsA[i] = a;
+    levelsB[i] = b;
+  }
+  levelA = a;
+  levelB = b;
+}
+
+#if defined(__SSE2__)
+inline __m128 absPs(__m128 v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
+#endif
+
+// x = |v|
+inline void magnitudes(const float* v, float* x, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= n; i += 4) _mm_store_ps(x + i, absPs(_mm_loadu_ps(v + i)));
+#endif
+  for (; i < n; ++i) x[i] = std::fabs(v[i]);
+}
+
+// x = 0.5 |a + b|
+inline void halfSumMagnitudes(const float* a, const float* b, float* x, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128 half = _mm_set1_ps(0.5f);
+  for (; i + 4 <= n; i += 4) {
+    _mm_store_ps(x + i, _mm_mul_ps(half, absPs(_mm_add_ps(_mm_loadu_ps(a + i), _mm_loadu_ps(b + i)))));
+  }
+#endif
+  for (; i < n; ++i) x[i] = 0.5f * std::fabs(a[i] + b[i]);
+}
+
+// Gain law, audition, make-up and mix over n samples in place.
+inline void applyGainLaw(float* buffer, const float* levels, int n, const Compressor1::Snapshot& s) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128 thr = _mm_set1_ps(s.threshold);
+  const __m128 ratio = _mm_set1_ps(s.ratio);
+  const __m128 one = _mm_set1_ps(1.0f);
+  const __m128 makeUp = _mm_set1_ps(s.makeUp);
+  const __m128 mix = _mm_set1_ps(s.mix);
+  const __m128d dryShare = _mm_set1_pd(s.dryShare);
+  auto step = [&](int j, auto invert) {
+    const __m128 lv = _mm_loadu_ps(levels + j);
+    const __m128 above = _mm_cmpgt_ps(lv, thr);
+    const __m128 reduced =
+        _mm_sqrt_ps(_mm_div_ps(_mm_add_ps(_mm_mul_ps(ratio, _mm_sub_ps(lv, thr)), thr), lv));
+    const __m128 g = _mm_or_ps(_mm_and_ps(above, reduced), _mm_andnot_ps(above, one));
+    const __m128 dry = _mm_loadu_ps(buffer + j);
+    __m128 wet = _mm_mul_ps(dry, g);
+    if constexpr (decltype(invert)::value) wet = _mm_sub_ps(dry, wet);
+    const __m128 wetMix = _mm_mul_ps(_mm_mul_ps(wet, makeUp), mix);
+    const __m128d lo = _mm_add_pd(_mm_cvtps_pd(wetMix), _mm_mul_pd(dryShare, _mm_cvtps_pd(dry)));
+    const __m128d hi = _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(wetMix, wetMix)),
+                                  _mm_mul_pd(dryShare, _mm_cvtps_pd(_mm_movehl_ps(dry, dry))));
+    _mm_storeu_ps(buffer + j, _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi)));
+  };
+  if (s.invert) {
+    for (; i + 4 <= n; i += 4) step(i, std::true_type{});
+  } else {
+    for (; i + 4 <= n; i += 4) step(i, std::false_type{});
+  }
+#endif
+  for (; i < n; ++i) buffer[i] = mixSample(buffer[i], gainFor(levels[i], s.threshold, s.ratio), s);
+}
+
+}  // namespace compressor_math

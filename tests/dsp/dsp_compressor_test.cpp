@@ -1,0 +1,328 @@
+// Gain computers: derived values, detector, gain law, meter, and the eight stereo operations
+// against the straightforward per-sample code (bit for bit).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "Compressor1.h"
+#include "Compressor2.h"
+
+namespace {
+std::vector<float> music(int n, unsigned seed) {
+  // Decaying tone bursts over noise: levels that cross the threshold both ways.
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+  std::vector<float> v(n);
+  for (int i = 0; i < n; ++i) {
+    const float envelope = std::exp(-static_cast<float>(i % 3000) / 700.0f);
+    v[i] = 0.9f * envelope * std::sin(0.03f * i + seed) + 0.05f * d(rng);
+  }
+  return v;
+}
+
+void settle(Compressor1& c, float threshold, float ratio, float attack, float release, float gain,
+            float mix, float invert) {
+  c.setThreshold(threshold);
+  c.setRatio(ratio);
+  c.setAttack(attack);
+  c.setRelease(release);
+  c.setGain(gain);
+  c.fMix = mix;
+  c.fInvert = invert;
+}
+
+void configure(Compressor2& c, float mix, float invert) {
+  for (Compressor1& one : c.c) settle(one, 0.7f, 0.8f, 0.05f, 0.3f, 0.6f, mix, invert);
+}
+}  // namespace
+
+TEST(DspCompressor, DerivedValues) {
+  Compressor1 c;
+  EXPECT_NEAR(c._Threshold.load(), 0.0316f, 1e-4);
+  EXPECT_NEAR(c._Ratio.load(), 0.148f, 1e-3);
+  EXPECT_NEAR(c._Attack.load(), 0.0394f, 1e-4);
+  EXPECT_NEAR(c._Release.load(), 0.00038f, 1e-5);
+  EXPECT_NEAR(c._MakeUp.load(), 1.230f, 1e-3);
+  EXPECT_EQ(c.getCompression(), 1.0f);
+
+  struct Case {
+    const char* what;
+    std::function<void()> set;
+    const std::atomic<float>& value;
+    float expected, tolerance;
+  };
+  const Case cases[] = {
+      {"threshold 0", [&] { c.setThreshold(0.0f); }, c._Threshold, 0.001f, 1e-7f},
+      {"threshold 1", [&] { c.setThreshold(1.0f); }, c._Threshold, 1.0f, 0.0f},
+      {"ratio 0", [&] { c.setRatio(0.0f); }, c._Ratio, 1.0f, 0.0f},
+      {"ratio 1", [&] { c.setRatio(1.0f); }, c._Ratio, 0.0f, 1e-7f},
+      {"ratio 5 acts as 1", [&] { c.setRatio(5.0f); }, c._Ratio, 0.0f, 1e-7f},
+      {"ratio -3 acts as 0", [&] { c.setRatio(-3.0f); }, c._Ratio, 1.0f, 0.0f},
+      {"attack 0", [&] { c.setAttack(0.0f); }, c._Attack, 0.0471f, 1e-4f},
+      {"attack 1", [&] { c.setAttack(1.0f); }, c._Attack, 0.0000957f, 1e-7f},
+      {"release 1", [&] { c.setRelease(1.0f); }, c._Release, 0.0000957f, 1e-7f},
+      {"gain 0", [&] { c.setGain(0.0f); }, c._MakeUp, 0.0316f, 1e-4f},
+      {"gain 0.5", [&] { c.setGain(0.5f); }, c._MakeUp, 1.0f, 0.0f},
+      {"gain 1", [&] { c.setGain(1.0f); }, c._MakeUp, 31.62f, 1e-2f},
+      {"NaN gain keeps the value", [&] { c.setGain(std::nanf("")); }, c._MakeUp, 31.62f, 1e-2f},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    k.set();
+    EXPECT_NEAR(k.value.load(), k.expected, k.tolerance);
+  }
+  EXPECT_TRUE(std::isnan(c.fMakeUp.load()));  // the setting keeps what was given
+  EXPECT_EQ(c.fRatio.load(), -3.0f);
+
+  SCOPED_TRACE("setSamplerate waits for the next update");
+  Compressor1 d;
+  const float attack = d._Attack.load();
+  d.setSamplerate(96000.0f);
+  EXPECT_EQ(d._Attack.load(), attack);
+  d.reset();
+  EXPECT_LT(d._Attack.load(), attack);
+}
+
+TEST(DspCompressor, DetectorAndGainLaw) {
+  Compressor1 c;
+  settle(c, 0.5f, 1.0f, 0.02f, 0.5f, 0.5f, 1.0f, 0.0f);  // ratio 1: _Ratio 0, unity make-up
+  const float thr = c._Threshold.load();
+
+  SCOPED_TRACE("attack step: level moves by _Attack of the distance");
+  float s = 0.5f;
+  c.processSample(&s, nullptr);
+  EXPECT_FLOAT_EQ(c.level, c._Attack.load() * 0.5f);
+
+  SCOPED_TRACE("input equal to the envelope uses the release coefficient (no change)");
+  const float lv = c.level;
+  float same = lv;
+  c.processSample(&same, nullptr);
+  EXPECT_EQ(c.level, lv);
+
+  SCOPED_TRACE("envelope exactly at the threshold gives gain 1");
+  c.level = thr;
+  float at = thr;
+  c.processSample(&at, nullptr);
+  EXPECT_EQ(c.gain.load(), 1.0f);
+  EXPECT_EQ(at, thr);
+
+  SCOPED_TRACE("above: gain = sqrt(thr / level) for ratio 1 (infinite)");
+  c.level = 0.5f;
+  float above = 0.5f;
+  c.processSample(&above, nullptr);
+  EXPECT_FLOAT_EQ(c.gain.load(), std::sqrt(thr / 0.5f));
+  EXPECT_FLOAT_EQ(above, 0.5f * c.gain.load());
+
+  SCOPED_TRACE("gain reduction grows with level");
+  float previous = 1.0f;
+  for (float level : {0.05f, 0.1f, 0.3f, 0.9f}) {
+    c.level = level;
+    float x = level;
+    c.processSample(&x, nullptr);
+    EXPECT_LT(c.gain.load(), previous);
+    previous = c.gain.load();
+  }
+
+  SCOPED_TRACE("release: a falling input decays the level by _Release of the distance");
+  c.level = 0.5f;
+  float quiet = 0.0f;
+  c.processSample(&quiet, nullptr);
+  EXPECT_FLOAT_EQ(c.level, 0.5f - c._Release.load() * 0.5f);
+
+  SCOPED_TRACE("linked detector hears half the magnitude of the sum");
+  Compressor1 l;
+  float a = 0.6f;
+  const float b = -0.2f;
+  l.processSampleLinked(&a, &b, nullptr, nullptr);
+  EXPECT_FLOAT_EQ(l.level, l._Attack.load() * 0.2f);
+}
+
+TEST(DspCompressor, MixAuditionAndMeter) {
+  Compressor1 c;
+  SCOPED_TRACE("ratio 0 leaves the signal alone apart from make-up and mix");
+  settle(c, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 1.0f, 0.0f);
+  std::vector<float> in = music(2000, 1), out = in;
+  c.processBuffer(out.data(), 2000);
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(out[i], in[i]);
+
+  SCOPED_TRACE("audition with ratio 0 outputs silence at mix 1");
+  c.fInvert = 1.0f;
+  out = in;
+  c.processBuffer(out.data(), 2000);
+  for (float v : out) ASSERT_EQ(v, 0.0f);
+
+  SCOPED_TRACE("mix 0 outputs the dry input (NaN mix counts as 0)");
+  settle(c, 0.2f, 1.0f, 0.0f, 0.5f, 0.9f, 0.0f, 0.0f);
+  for (float mix : {0.0f, std::nanf(""), -4.0f}) {
+    c.fMix = mix;
+    out = in;
+    c.processBuffer(out.data(), 2000);
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(out[i], in[i]);
+  }
+  EXPECT_LT(c.getCompression(), 1.0f);
+
+  SCOPED_TRACE("meter: 1 + max(20 ln g, -60) / 60");
+  for (float g : {1.0f, 0.5f, 0.1f, 0.01f, 0.0f, -1.0f}) {
+    SCOPED_TRACE(g);
+    c.gain = g;
+    const double d = g > 0.0f ? std::max(-60.0, static_cast<double>(20.0f * std::log(g))) : 0.0;
+    EXPECT_NEAR(c.getCompression(), g > 0.0f ? 1.0 + d / 60.0 : 1.0, 1e-6);
+  }
+}
+
+// The eight stereo operations against per-sample reference code.
+TEST(DspCompressor, StereoOperationsMatchPerSampleCode) {
+  using Op = std::function<void(Compressor2&, float*, float*, const float*, const float*, int)>;
+  using Ref = std::function<void(Compressor2&, float*, float*, const float*, const float*, int)>;
+  auto midSide = [](Compressor2& c, float* l, float* r, int n, auto body) {
+    c.ms.split(l, r, n);
+    body(c.ms.getMid(), c.ms.getSide());
+    c.ms.mix(l, r, n);
+  };
+  struct Case {
+    const char* name;
+    Op fast;
+    Ref reference;
+  };
+  const Case cases[] = {
+      {"dual", [](Compressor2& c, float* l, float* r, const float*, const float*, int n) { c.processBuffers(l, r, n); },
+       [](Compressor2& c, float* l, float* r, const float*, const float*, int n) {
+         for (int i = 0; i < n; ++i) c.c[0].processSample(l + i, nullptr);
+         for (int i = 0; i < n; ++i) c.c[1].processSample(r + i, nullptr);
+       }},
+      {"linked", [](Compressor2& c, float* l, float* r, const float*, const float*, int n) { c.processBuffersLinked(l, r, n); },
+       [](Compressor2& c, float* l, float* r, const float*, const float*, int n) {
+         for (int i = 0; i < n; ++i) c.c[0].processSampleLinked(l + i, r + i, nullptr, nullptr);
+         for (int i = 0; i < n; ++i) c.c[1].processSampleLinked(r + i, l + i, nullptr, nullptr);
+       }},
+      {"mid-side", [](Compressor2& c, float* l, float* r, const float*, const float*, int n) { c.processBuffersMidSide(l, r, n); },
+       [&](Compressor2& c, float* l, float* r, const float*, const float*, int n) {
+         midSide(c, l, r, n, [&](float* m, float* s) {
+           for (int i = 0; i < n; ++i) c.c[0].processSample(m + i, nullptr);
+           for (int i = 0; i < n; ++i) c.c[1].processSample(s + i, nullptr);
+         });
+       }},
+      {"mid-side linked", [](Compressor2& c, float* l, float* r, const float*, const float*, int n) { c.processBuffersMidSideLinked(l, r, n); },
+       [&](Compressor2& c, float* l, float* r, const float*, const float*, int n) {
+         midSide(c, l, r, n, [&](float* m, float* s) {
+           for (int i = 0; i < n; ++i) {
+             const float key = m[i];
+             c.c[0].processSample(m + i, nullptr);
+             c.c[1].processSample(s + i, &key);
+           }
+         });
+       }},
+      {"side-chain", [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) { c.processBuffersSidechain(l, r, a, b, n); },
+       [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) {
+         for (int i = 0; i < n; ++i) c.c[0].processSample(l + i, a + i);
+         for (int i = 0; i < n; ++i) c.c[1].processSample(r + i, b + i);
+       }},
+      {"side-chain linked", [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) { c.processBuffersSidechainLinked(l, r, a, b, n); },
+       [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) {
+         for (int i = 0; i < n; ++i) c.c[0].processSampleLinked(l + i, r + i, a + i, b + i);
+         for (int i = 0; i < n; ++i) c.c[1].processSampleLinked(r + i, l + i, b + i, a + i);
+       }},
+      {"side-chain mid-side", [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) { c.processBuffersSidechainMidSide(l, r, a, b, n); },
+       [&](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) {
+         midSide(c, l, r, n, [&](float* m, float* s) {
+           for (int i = 0; i < n; ++i) c.c[0].processSample(m + i, a + i);
+           for (int i = 0; i < n; ++i) c.c[1].processSample(s + i, b + i);
+         });
+       }},
+      {"side-chain mid-side linked", [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) { c.processBuffersSidechainMidSideLinked(l, r, a, b, n); },
+       [&](Compressor2& c, float* l, float* r, const float* a, const float*, int n) {
+         midSide(c, l, r, n, [&](float* m, float* s) {
+           for (int i = 0; i < n; ++i) c.c[0].processSample(m + i, a + i);
+           for (int i = 0; i < n; ++i) c.c[1].processSample(s + i, a + i);
+         });
+       }},
+  };
+  const std::vector<float> left = music(4096, 11), right = music(4096, 12);
+  const std::vector<float> keyA = music(4096, 13), keyB = music(4096, 14);
+  for (const Case& k : cases) {
+    for (float invert : {0.0f, 1.0f}) {
+      for (float mix : {1.0f, 0.7f}) {
+        SCOPED_TRACE(testing::Message() << k.name << ", audition " << invert << ", mix " << mix);
+        Compressor2 fast, reference;
+        configure(fast, mix, invert);
+        configure(reference, mix, invert);
+        std::vector<float> fl = left, fr = right, rl = left, rr = right;
+        int done = 0;
+        for (int n : {1, 3, 250, 257, 1000, 2585}) {
+          k.fast(fast, fl.data() + done, fr.data() + done, keyA.data() + done, keyB.data() + done, n);
+          k.reference(reference, rl.data() + done, rr.data() + done, keyA.data() + done, keyB.data() + done, n);
+          done += n;
+        }
+        ASSERT_EQ(0, std::memcmp(fl.data(), rl.data(), fl.size() * sizeof(float)));
+        ASSERT_EQ(0, std::memcmp(fr.data(), rr.data(), fr.size() * sizeof(float)));
+        EXPECT_EQ(fast.c[0].level, reference.c[0].level);
+        EXPECT_EQ(fast.c[1].level, reference.c[1].level);
+        EXPECT_EQ(fast.c[0].gain.load(), reference.c[0].gain.load());
+        EXPECT_EQ(fast.c[1].gain.load(), reference.c[1].gain.load());
+      }
+    }
+  }
+}
+
+TEST(DspCompressor, ModeProperties) {
+  SCOPED_TRACE("linked: a loud left and a silent right; B hears half the compressed left");
+  {
+    Compressor2 c;
+    configure(c, 1.0f, 0.0f);
+    std::vector<float> l(2000, 0.8f), r(2000, 0.0f), compressedLeft;
+    Compressor1 probe;
+    settle(probe, 0.7f, 0.8f, 0.05f, 0.3f, 0.6f, 1.0f, 0.0f);
+    c.processBuffersLinked(l.data(), r.data(), 2000);
+    // B's detector input is 0.5 |0 + left'|: run it by hand.
+    for (float v : l) {
+      float x = 0.0f;
+      const float other = v;
+      probe.processSampleLinked(&x, &other, nullptr, nullptr);
+    }
+    EXPECT_EQ(c.c[1].level, probe.level);
+    EXPECT_NE(c.c[1].level, c.c[0].level);
+  }
+  SCOPED_TRACE("side-chain linked: both detectors get the same input");
+  {
+    Compressor2 c;
+    configure(c, 1.0f, 0.0f);
+    const std::vector<float> a = music(3000, 1), b = music(3000, 2);
+    std::vector<float> l = music(3000, 3), r = music(3000, 4);
+    c.processBuffersSidechainLinked(l.data(), r.data(), a.data(), b.data(), 3000);
+    EXPECT_EQ(c.c[0].level, c.c[1].level);
+    EXPECT_EQ(c.c[0].gain.load(), c.c[1].gain.load());
+  }
+  SCOPED_TRACE("mid-side modes keep a mono signal mono");
+  for (int linked = 0; linked < 2; ++linked) {
+    Compressor2 c;
+    configure(c, 1.0f, 0.0f);
+    const std::vector<float> original = music(3000, 5);
+    std::vector<float> l = original, r = l;
+    if (linked) c.processBuffersMidSideLinked(l.data(), r.data(), 3000);
+    else c.processBuffersMidSide(l.data(), r.data(), 3000);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(l[i], r[i]);
+    EXPECT_NE(l, original);
+  }
+  SCOPED_TRACE("mid-side linked: side gets the mid's gain reduction");
+  {
+    Compressor2 c;
+    configure(c, 1.0f, 0.0f);
+    std::vector<float> l = music(3000, 6), r(3000);
+    for (int i = 0; i < 3000; ++i) r[i] = 0.5f * l[i];
+    c.processBuffersMidSideLinked(l.data(), r.data(), 3000);
+    EXPECT_EQ(c.c[0].gain.load(), c.c[1].gain.load());
+  }
+  SCOPED_TRACE("mid-side forms stop at the splitter's 4096 frames");
+  {
+    Compressor2 c;
+    configure(c, 1.0f, 0.0f);
+    std::vector<float> l(5000, 0.9f), r(5000, 0.1f);
+    c.processBuffersMidSide(l.data(), r.data(), 5000);
+    EXPECT_NE(l[4095], 0.9f);
+    EXPECT_EQ(l[4096], 0.9f);
+  }
+}

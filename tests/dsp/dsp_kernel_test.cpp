@@ -1,0 +1,386 @@
+// The render loop's event splitting and the compressor kernel: parameters, paths, modes,
+// bypass, meters, MIDI and unusual buffers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DSPKernel.h"
+#include "KOV_Compressor_Extension_DSPKernel.h"
+
+namespace {
+
+using Kernel = KOV_Compressor_Extension_DSPKernel;
+
+// Records what the render loop asks of a kernel.
+struct RecordingKernel : DSPKernel {
+  std::vector<std::string> calls;
+  void process(AUAudioFrameCount frames, AUAudioFrameCount offset) override {
+    calls.push_back("process " + std::to_string(frames) + " at " + std::to_string(offset));
+  }
+  void setParameterAutomated(AUParameterAddress address, AUValue value, AUEventSampleTime) override {
+    calls.push_back("param " + std::to_string(address) + "=" + std::to_string(static_cast<int>(value)));
+  }
+  void handleMIDIEvent(const AUMIDIEvent& e) override { calls.push_back("midi " + std::to_string(e.data[0])); }
+};
+
+// A list of events, linked in the order given.
+struct Events {
+  std::vector<AURenderEvent> list;
+  void parameter(AUEventSampleTime time, AUParameterAddress address, AUValue value,
+                 AURenderEventType type = AURenderEventParameter) {
+    AURenderEvent e{};
+    e.parameter.eventSampleTime = time;
+    e.parameter.eventType = type;
+    e.parameter.parameterAddress = address;
+    e.parameter.value = value;
+    list.push_back(e);
+  }
+  void midi(AUEventSampleTime time, UInt8 status, AURenderEventType type = AURenderEventMIDI) {
+    AURenderEvent e{};
+    e.MIDI.eventSampleTime = time;
+    e.MIDI.eventType = type;
+    e.MIDI.length = 3;
+    e.MIDI.data[0] = status;
+    list.push_back(e);
+  }
+  const AURenderEvent* head() {
+    for (std::size_t i = 0; i + 1 < list.size(); ++i) list[i].head.next = &list[i + 1];
+    if (!list.empty()) list.back().head.next = nullptr;
+    return list.empty() ? nullptr : &list[0];
+  }
+};
+
+std::vector<std::string> render(double sampleTime, AUAudioFrameCount frames, Events& events) {
+  RecordingKernel k;
+  AudioTimeStamp ts;
+  ts.mSampleTime = sampleTime;
+  k.processWithEvents(&ts, frames, events.head(), nullptr);
+  return k.calls;
+}
+
+std::vector<float> music(int n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+  std::vector<float> v(n);
+  for (int i = 0; i < n; ++i) {
+    v[i] = 0.8f * std::exp(-static_cast<float>(i % 2400) / 600.0f) * std::sin(0.05f * i + seed) + 0.05f * d(rng);
+  }
+  return v;
+}
+
+// Stereo input and output buffers of n frames wired into a kernel.
+struct Stereo {
+  std::vector<float> inL, inR, outL, outR;
+  StackAudioBufferList<2> in, out;
+  explicit Stereo(int n, unsigned seed = 1)
+      : inL(music(n, seed)), inR(music(n, seed + 1)), outL(n, 0.0f), outR(n, 0.0f) {
+    in.mBuffers[0] = {1, static_cast<UInt32>(n * 4), inL.data()};
+    in.mBuffers[1] = {1, static_cast<UInt32>(n * 4), inR.data()};
+    out.mBuffers[0] = {1, static_cast<UInt32>(n * 4), outL.data()};
+    out.mBuffers[1] = {1, static_cast<UInt32>(n * 4), outR.data()};
+  }
+  void wire(Kernel& k) { k.setBuffers(in.list(), out.list()); }
+  bool outputIsInput() const { return outL == inL && outR == inR; }
+};
+
+void quietly(Kernel& k, AUParameterAddress a, float v) {
+  testing::internal::CaptureStdout();
+  k.setParameter(a, v);
+  testing::internal::GetCapturedStdout();
+}
+
+// A kernel with strong compression and the plain path.
+void strong(Kernel& k, float mode) {
+  quietly(k, 2, 0.6f);
+  quietly(k, 3, 0.9f);
+  quietly(k, 0, 0.01f);
+  quietly(k, 6, mode);
+  quietly(k, 9, 0.0f);
+  quietly(k, 10, 1.0f);
+  quietly(k, 5, 1.0f);
+}
+
+}  // namespace
+
+TEST(DspRenderLoop, EventSplitting) {
+  using V = std::vector<std::string>;
+  {
+    SCOPED_TRACE("no events: one call with all frames");
+    Events e;
+    EXPECT_EQ(render(1000, 512, e), (V{"process 512 at 0"}));
+  }
+  {
+    SCOPED_TRACE("frame count 0: nothing at all");
+    Events e;
+    e.parameter(1000, 1, 1);
+    EXPECT_EQ(render(1000, 0, e), V{});
+  }
+  {
+    SCOPED_TRACE("an event before the buffer applies first, without an empty stretch");
+    Events e;
+    e.parameter(900, 1, 5);
+    EXPECT_EQ(render(1000, 64, e), (V{"param 1=5", "process 64 at 0"}));
+  }
+  {
+    SCOPED_TRACE("two events at one time in the middle: two stretches, both applied between");
+    Events e;
+    e.parameter(1100, 1, 2);
+    e.parameter(1100, 2, 3);
+    EXPECT_EQ(render(1000, 512, e), (V{"process 100 at 0", "param 1=2", "param 2=3", "process 412 at 100"}));
+  }
+  {
+    SCOPED_TRACE("ramp is an immediate change; MIDI and SysEx reach the handler; event lists are ignored");
+    Events e;
+    e.parameter(1010, 4, 7, AURenderEventParameterRamp);
+    e.midi(1020, 0x90);
+    e.midi(1020, 0xF0, AURenderEventMIDISysEx);
+    e.midi(1030, 0x80, AURenderEventMIDIEventList);
+    EXPECT_EQ(render(1000, 40, e), (V{"process 10 at 0", "param 4=7", "process 10 at 10", "midi 144",
+                                      "midi 240", "process 10 at 20", "process 10 at 30"}));
+  }
+  {
+    SCOPED_TRACE("events at and after the end apply after the last frame");
+    Events e;
+    e.parameter(1010, 1, 1);
+    e.parameter(1064, 2, 2);
+    e.parameter(5000, 3, 3);
+    EXPECT_EQ(render(1000, 64, e), (V{"process 10 at 0", "param 1=1", "process 54 at 10", "param 2=2", "param 3=3"}));
+  }
+  {
+    SCOPED_TRACE("hostile time stamps");
+    Events e;
+    e.parameter(INT64_MAX, 1, 1);
+    e.parameter(INT64_MIN, 2, 2);
+    EXPECT_EQ(render(std::nan(""), 8, e), (V{"process 8 at 0", "param 1=1", "param 2=2"}));
+    Events f;
+    f.parameter(INT64_MIN, 1, 1);
+    f.parameter(3, 2, 2);
+    EXPECT_EQ(render(-1e300, 4, f), (V{"param 1=1", "process 4 at 0", "param 2=2"}));
+    Events g;
+    EXPECT_EQ(render(1e300, 4, g), (V{"process 4 at 0"}));
+  }
+}
+
+TEST(DspKernel, ParameterStorageAndPrint) {
+  Kernel k;
+  testing::internal::CaptureStdout();
+  k.setParameter(3, 0.5f);
+  k.setParameter(11, 1.0f);
+  k.setParameter(14, -2.25f);
+  k.setParameter(15, 9.0f);
+  k.setParameter(~0ull, 9.0f);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "unit received parameter : address:3, value:0.500000\n"
+            "unit received parameter : address:11, value:1.000000\n"
+            "unit received parameter : address:14, value:-2.250000\n");
+  EXPECT_EQ(k.getParameter(3), 0.5f);
+  EXPECT_EQ(k.getParameter(11), 1.0f);
+  EXPECT_EQ(k.getParameter(15), 0.0f);
+
+  SCOPED_TRACE("routing to A and B and to the band splitter");
+  quietly(k, 0, 0.3f);
+  quietly(k, 1, 0.4f);
+  quietly(k, 2, 0.2f);
+  quietly(k, 4, 0.7f);
+  quietly(k, 5, 0.25f);
+  quietly(k, 8, 1.0f);
+  quietly(k, 9, 0.5f);
+  quietly(k, 10, 0.8f);
+  for (const Compressor1& c : k.compressor.c) {
+    EXPECT_EQ(c.fAttack.load(), 0.3f);
+    EXPECT_EQ(c.fRelease.load(), 0.4f);
+    EXPECT_EQ(c.fThreshold.load(), 0.2f);
+    EXPECT_EQ(c.fRatio.load(), 0.5f);
+    EXPECT_EQ(c.fMakeUp.load(), 0.7f);
+    EXPECT_EQ(c.fMix.load(), 0.25f);
+    EXPECT_EQ(c.fInvert.load(), 1.0f);
+  }
+  EXPECT_EQ(k.splitB.fCutoff1.load(), 0.5f);
+  EXPECT_EQ(k.splitB.fCutoff2.load(), 0.8f);
+
+  SCOPED_TRACE("reset: band edges 0 and 1, stored values kept");
+  k.reset();
+  EXPECT_EQ(k.splitB.fCutoff1.load(), 0.0f);
+  EXPECT_EQ(k.splitB.fCutoff2.load(), 1.0f);
+  EXPECT_EQ(k.getParameter(9), 0.5f);
+  EXPECT_EQ(k.compressor.c[0].fAttack.load(), 0.3f);
+}
+
+TEST(DspKernel, PathSelection) {
+  struct Case {
+    float hp, lp;
+    bool sidechain;
+  };
+  for (const Case& c : {Case{0.6f, 1.0f, true}, Case{0.0f, 1.0f, false}, Case{0.000001f, 1.0f, true},
+                        Case{0.0f, 0.99f, true}}) {
+    SCOPED_TRACE(testing::Message() << c.hp << " " << c.lp);
+    Kernel k;
+    quietly(k, 9, c.hp);
+    quietly(k, 10, c.lp);
+    Stereo s(256);
+    s.wire(k);
+    k.process(256, 0);
+    EXPECT_EQ(k.splitB.bufferBP[0][10] != 0.0f, c.sidechain);
+  }
+  SCOPED_TRACE("after reset with 9 stored at 0.6 the band is 0..1 until 9 or 10 is set");
+  Kernel k;
+  quietly(k, 9, 0.6f);
+  quietly(k, 10, 1.0f);
+  k.reset();
+  EXPECT_EQ(k.splitB.lpf[0].cf.load(), 0.0012f);
+  EXPECT_EQ(k.splitB.hpf[0].cf.load(), 1.0f);
+  quietly(k, 9, 0.6f);
+  EXPECT_NEAR(k.splitB.lpf[0].cf.load(), 0.0375f, 1e-4);
+}
+
+TEST(DspKernel, ModesAndMeters) {
+  auto run = [](float mode) {
+    Kernel k;
+    strong(k, mode);
+    Stereo s(2048);
+    s.wire(k);
+    k.process(2048, 0);
+    return std::make_pair(s.outL, k.getDynamicsValue1());
+  };
+  SCOPED_TRACE("mode 2.7 acts as 2, -0.5 as 0");
+  EXPECT_EQ(run(2.7f).first, run(2.0f).first);
+  EXPECT_EQ(run(-0.5f).first, run(0.0f).first);
+  EXPECT_NE(run(0.0f).first, run(1.0f).first);
+  EXPECT_NE(run(2.0f).first, run(3.0f).first);
+
+  for (float mode : {4.0f, -1.0f, std::nanf(""), 1e9f, -1e9f, INFINITY}) {
+    SCOPED_TRACE(mode);
+    Kernel k;
+    strong(k, mode);
+    Stereo s(2048);
+    s.wire(k);
+    k.process(2048, 0);
+    EXPECT_TRUE(s.outputIsInput());
+    EXPECT_EQ(k.getDynamicsValue1(), 1.0f);
+    EXPECT_GT(k.getPeakValue1(), 0.0f);
+  }
+}
+
+TEST(DspKernel, BypassesAndShortLists) {
+  {
+    SCOPED_TRACE("parameter 7: dry, peak meters move, gain-reduction meters stand still");
+    Kernel k;
+    strong(k, 0.0f);
+    Stereo s(2048);
+    s.wire(k);
+    k.process(1024, 0);
+    const float reduction = k.getDynamicsValue1();
+    EXPECT_LT(reduction, 1.0f);
+    quietly(k, 7, 1.0f);
+    k.process(1024, 1024);
+    EXPECT_TRUE(std::equal(s.inL.begin() + 1024, s.inL.end(), s.outL.begin() + 1024));
+    EXPECT_EQ(k.getDynamicsValue1(), reduction);
+    EXPECT_GT(k.getPeakValue1(), 0.0f);
+  }
+  for (int variant = 0; variant < 2; ++variant) {
+    SCOPED_TRACE(variant == 0 ? "bypassed: copy only, no meter" : "mono: copy only, no meter");
+    Kernel k;
+    strong(k, 0.0f);
+    if (variant == 0) k.setBypassed(true);
+    else k.init(1, 48000.0);
+    Stereo s(512);
+    s.wire(k);
+    k.process(512, 0);
+    EXPECT_EQ(s.outL, s.inL);
+    EXPECT_EQ(s.outR, variant == 0 ? s.inR : std::vector<float>(512, 0.0f));
+    EXPECT_EQ(k.getPeakValue1(), 0.0f);
+    EXPECT_EQ(k.getDynamicsValue1(), 1.0f);
+  }
+  {
+    SCOPED_TRACE("a list of one buffer: that channel passes through, nothing past the list");
+    Kernel k;
+    strong(k, 0.0f);
+    Stereo s(512);
+    s.out.mNumberBuffers = 1;
+    s.wire(k);
+    k.process(512, 0);
+    EXPECT_EQ(s.outL, s.inL);
+    EXPECT_EQ(s.outR, std::vector<float>(512, 0.0f));
+    s.out.mNumberBuffers = 2;
+    s.out.mBuffers[1].mData = nullptr;
+    k.process(512, 0);
+    EXPECT_EQ(s.outL, s.inL);
+    k.setBuffers(nullptr, nullptr);
+    k.process(512, 0);
+  }
+}
+
+TEST(DspKernel, LongStretchesAndHostileValues) {
+  SCOPED_TRACE("more than 4096 frames: processed in parts, same as separate calls");
+  for (float mode : {0.0f, 1.0f, 2.0f, 3.0f}) {
+    for (float hp : {0.0f, 0.5f}) {
+      SCOPED_TRACE(testing::Message() << "mode " << mode << " hp " << hp);
+      Kernel whole, parts;
+      strong(whole, mode);
+      strong(parts, mode);
+      quietly(whole, 9, hp);
+      quietly(parts, 9, hp);
+      Stereo a(10000), b(10000);
+      a.wire(whole);
+      b.wire(parts);
+      whole.process(10000, 0);
+      parts.process(4096, 0);
+      parts.process(4096, 4096);
+      parts.process(1808, 8192);
+      EXPECT_EQ(a.outL, b.outL);
+      EXPECT_EQ(a.outR, b.outR);
+    }
+  }
+  SCOPED_TRACE("NaN and huge parameters never make NaN audio");
+  const float hostile[] = {std::nanf(""), 1e30f, -1e30f, INFINITY, -INFINITY};
+  for (AUParameterAddress address = 0; address <= 10; ++address) {
+    for (float v : hostile) {
+      SCOPED_TRACE(testing::Message() << "address " << address << " value " << v);
+      Kernel k;
+      strong(k, 1.0f);
+      quietly(k, address, v);
+      Stereo s(1024);
+      s.wire(k);
+      k.process(1024, 0);
+      for (int i = 0; i < 1024; ++i) {
+        ASSERT_TRUE(std::isfinite(s.outL[i]) && std::isfinite(s.outR[i])) << i;
+      }
+      EXPECT_TRUE(std::isfinite(k.getDynamicsValue1()));
+    }
+  }
+  Kernel k;
+  k.setSamplerate(std::nanf(""));
+  k.setSamplerate(-5.0f);
+  k.init(2, 1e300);
+  EXPECT_EQ(k.getSamplerate(), 48000.0f);
+  k.init(2, 96000.0);
+  EXPECT_EQ(k.getSamplerate(), 96000.0f);
+  EXPECT_EQ(k.follower[0].attackTime, 960.0f);
+}
+
+TEST(DspKernel, MidiFilter) {
+  Kernel k;
+  std::vector<int> forwarded;
+  AUMIDIOutputEventBlock out = [&](AUEventSampleTime, UInt8 cable, NSInteger length, const UInt8* bytes) {
+    EXPECT_EQ(cable, 0);
+    EXPECT_EQ(length, 3);
+    forwarded.push_back(bytes[0]);
+    return noErr;
+  };
+  Events e;
+  for (UInt8 status : {0xF8, 0xFA, 0xFB, 0xFC, 0xFF, 0xFE, 0x90}) e.midi(0, status);
+  AudioTimeStamp ts;
+  Stereo s(16);
+  s.wire(k);
+  k.processWithEvents(&ts, 16, e.head(), &out);
+  EXPECT_TRUE(forwarded.empty());  // MIDI forwarding is off
+  EXPECT_EQ(k.midiOut, &out);
+  k.midiThru = true;
+  k.processWithEvents(&ts, 16, e.head(), &out);
+  EXPECT_EQ(forwarded, (std::vector<int>{0xFE, 0x90}));
+}
