@@ -1,9 +1,10 @@
 // Fixed work for instruction counts of the system peak limiter: 60 s of a loud, music-like
 // stereo signal at 48 kHz, limited in 512-frame buffers, in place as the effect renders it.
 //
-//   valgrind --tool=callgrind --toggle-collect='PeakLimiterDSP::process*' ./limiter_cost
+//   valgrind --tool=callgrind '--toggle-collect=PeakLimiterDSP::process(*' ./limiter_cost
 //
 // Instructions per stereo frame = the collected Ir / the frame count printed at the end.
+// (The pattern must not also match processLap: entering it would toggle collection off.)
 // The signal is made before the timed part; only the limiter's render calls are counted.
 #include <cmath>
 #include <cstdint>
