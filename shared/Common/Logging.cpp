@@ -41,14 +41,14 @@ class MainLoopLogSink {
   // [any] lock-free, allocation-free
   void submit(std::string_view text) noexcept {
     queue_.push(text);
-    // Only the first line after a drain wakes the loop. acq_rel on both sides: either the drain's
-    // exchange sees this line's publication, or this exchange sees false and wakes the loop.
+    // Only the first line after the loop last prepared to sleep wakes it (see prepare()).
     if (!wakeRequested_.exchange(true, std::memory_order_acq_rel)) g_main_context_wakeup(context_);
   }
 
   // [main]
   bool hasPending() const noexcept { return queue_.hasPending(); }
   std::uint64_t droppedLines() const noexcept { return queue_.droppedLines(); }
+  std::uint64_t printedLines() const noexcept { return printed_; }
 
  private:
   struct Source {
@@ -56,9 +56,14 @@ class MainLoopLogSink {
     MainLoopLogSink* sink;
   };
 
+  // Runs before the loop may sleep. Clearing the wake-up request first and then looking at the
+  // queue closes the gap: a line published after the look finds the request clear and wakes the
+  // loop; one published before it is seen here (acq_rel on both exchanges).
   static gboolean prepare(GSource* source, gint* timeout) {
     *timeout = -1;  // never wakes on time; producers wake the loop
-    return reinterpret_cast<Source*>(source)->sink->queue_.hasPending();
+    MainLoopLogSink* sink = reinterpret_cast<Source*>(source)->sink;
+    sink->wakeRequested_.exchange(false, std::memory_order_acq_rel);
+    return sink->queue_.hasPending();
   }
   static gboolean check(GSource* source) {
     return reinterpret_cast<Source*>(source)->sink->queue_.hasPending();
@@ -71,9 +76,11 @@ class MainLoopLogSink {
   // Prints what was queued before the drain began; lines that arrive meanwhile wait for the next
   // iteration, so a chatty thread cannot starve the rest of the main loop. [main]
   void drain() {
-    wakeRequested_.exchange(false, std::memory_order_acq_rel);
     const std::uint64_t end = queue_.claimedSlots();
-    while (queue_.consumedSlots() < end && queue_.pop(line_)) print(line_);
+    while (queue_.consumedSlots() < end && queue_.pop(line_)) {
+      print(line_);
+      ++printed_;
+    }
   }
 
   LineQueue queue_;
@@ -81,6 +88,7 @@ class MainLoopLogSink {
   GSource* source_ = nullptr;
   std::atomic<bool> wakeRequested_{false};
   std::string line_;  // reused by drain() [main]
+  std::uint64_t printed_ = 0;  // [main]
 };
 
 MainLoopLogSink& sink() {
@@ -106,4 +114,5 @@ void debugprint(std::string_view text) { submit(text); }
 namespace LogQueue {
 std::uint64_t droppedLines() { return sink().droppedLines(); }
 bool hasPendingLines() { return sink().hasPending(); }
+std::uint64_t printedLines() { return sink().printedLines(); }
 }  // namespace LogQueue

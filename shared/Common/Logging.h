@@ -7,7 +7,7 @@
 // space. A line is printed no later than main-queue work submitted after it from the same thread.
 //
 // Real time: no allocation, no lock, no blocking. Waking the main loop costs one write to its
-// wake-up descriptor, made only by the first line after each drain. When the queue is full
+// wake-up descriptor, made only by the first line after the loop last looked at the queue. When the queue is full
 // (LogQueue::kSlots slots of LineQueue::kSlotPayload bytes waiting) the line is dropped and counted.
 #pragma once
 
@@ -27,4 +27,6 @@ inline constexpr std::size_t kSlots = 4096;
 std::uint64_t droppedLines();
 // True while queued lines wait for the main loop. [main]
 bool hasPendingLines();
+// Lines printed by the main loop since the process started. [main]
+std::uint64_t printedLines();
 }  // namespace LogQueue
