@@ -114,6 +114,12 @@ void Compressor1::applyGain(float* buffer, const float* levels, int n, const Sna
   gain.store(gainFor(levels[n - 1], s.threshold, s.ratio), relaxed);
 }
 
+void Compressor1::applyGainLane(float* buffer, const float* levels, int n, const Snapshot& s) {
+  if (n <= 0) return;
+  applyGainLaw<2>(buffer, levels, n, s);
+  gain.store(gainFor(levels[2 * (n - 1)], s.threshold, s.ratio), relaxed);
+}
+
 // The buffer forms work in chunks so that the detector input and levels fit on the stack.
 void Compressor1::processBuffer(float* buffer, int count) {
   const Snapshot s = snapshot();

@@ -58,6 +58,8 @@ class Compressor1 {
   void detect(const float* x, float* levels, int n, const Snapshot& s);
   // Applies gain law, audition, make-up and mix for n samples in place from the levels.
   void applyGain(float* buffer, const float* levels, int n, const Snapshot& s);
+  // The same with one lane of interleaved level pairs (levels[2i] for sample i).
+  void applyGainLane(float* buffer, const float* levels, int n, const Snapshot& s);
 
   static constexpr auto relaxed = std::memory_order_relaxed;
 

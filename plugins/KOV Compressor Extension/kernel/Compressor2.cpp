@@ -31,29 +31,21 @@ void Compressor2::setSamplerate(float sr) {
 }
 
 // A compresses a with its detector on |sourceA|, B compresses b with its detector on
-// |sourceB|. The two detectors are independent, so they run in one loop. A source may be the
+// |sourceB|. The two detectors are independent, so they run as one pair. A source may be the
 // buffer it keys: each magnitude is taken before its own sample is rewritten.
 void Compressor2::processPair(float* a, float* b, const float* sourceA, const float* sourceB, int count) {
   Compressor1& A = c[0];
   Compressor1& B = c[1];
   const Compressor1::Snapshot sa = A.snapshot();
   const Compressor1::Snapshot sb = B.snapshot();
-  alignas(16) float xA[kChunk];
-  alignas(16) float xB[kChunk];
-  alignas(16) float levelsA[kChunk];
-  alignas(16) float levelsB[kChunk];
+  alignas(16) float x[kPairScratch];
+  alignas(16) float levels[kPairScratch];
   for (int base = 0; base < count; base += kChunk) {
     const int n = std::min(count - base, kChunk);
-    magnitudes(sourceA + base, xA, n);
-    const float* xb = xA;
-    if (sourceB != sourceA) {
-      magnitudes(sourceB + base, xB, n);
-      xb = xB;
-    }
-    runDetector2(A.level, sa.attack, sa.release, xA, levelsA, B.level, sb.attack, sb.release, xb,
-                 levelsB, n);
-    A.applyGain(a + base, levelsA, n, sa);
-    B.applyGain(b + base, levelsB, n, sb);
+    magnitudesPair(sourceA + base, sourceB + base, x, n);
+    runDetectorPair(A.level, sa.attack, sa.release, B.level, sb.attack, sb.release, x, levels, n);
+    A.applyGainLane(a + base, levels, n, sa);
+    B.applyGainLane(b + base, levels + 1, n, sb);
   }
 }
 
@@ -68,22 +60,42 @@ void Compressor2::processBuffers(float* left, float* right, int count) {
 }
 
 void Compressor2::processBuffersLinked(float* left, float* right, int count) {
-  // B's detector needs left as A has already written it, sample by sample; working chunk by
-  // chunk (A's chunk, then B's) keeps that order for every sample.
+  // B's detector needs left as A has already written it. A's chunk k+1 depends only on the
+  // input, so it is paired with B's chunk k: A runs one chunk ahead of B.
+  if (count <= 0) return;
+  if (right == left) {
+    c[0].processBufferLinked(left, right, count);
+    c[1].processBufferLinked(right, left, count);
+    return;
+  }
   Compressor1& A = c[0];
   Compressor1& B = c[1];
   const Compressor1::Snapshot sa = A.snapshot();
   const Compressor1::Snapshot sb = B.snapshot();
-  alignas(16) float x[kChunk];
-  alignas(16) float levels[kChunk];
+  alignas(16) float x[kPairScratch];
+  alignas(16) float levels[kPairScratch];
+
+  int n = std::min(count, kChunk);  // chunk k = [base, base + n)
+  halfSumMagnitudes(left, right, x, n);
+  A.detect(x, levels, n, sa);
+  A.applyGain(left, levels, n, sa);
   for (int base = 0; base < count; base += kChunk) {
-    const int n = std::min(count - base, kChunk);
-    halfSumMagnitudes(left + base, right + base, x, n);
-    A.detect(x, levels, n, sa);
-    A.applyGain(left + base, levels, n, sa);
-    halfSumMagnitudes(right + base, left + base, x, n);
-    B.detect(x, levels, n, sb);
-    B.applyGain(right + base, levels, n, sb);
+    n = std::min(count - base, kChunk);
+    const int next = base + kChunk;
+    const int m = next < count ? std::min(count - next, kChunk) : 0;  // frames of chunk k+1
+    // Pairs: A on chunk k+1 (left, right as given) and B on chunk k (right, left').
+    halfSumMagnitudesPair(left + next, right + next, right + base, left + base, x, m);
+    runDetectorPair(A.level, sa.attack, sa.release, B.level, sb.attack, sb.release, x, levels, m);
+    if (m > 0) A.applyGainLane(left + next, levels, m, sa);
+    B.applyGainLane(right + base, levels + 1, m, sb);
+    if (m < n) {
+      // The rest of B's chunk on its own (the last chunk, or one longer than its successor).
+      alignas(16) float xb[kChunk];
+      alignas(16) float lb[kChunk];
+      halfSumMagnitudes(right + base + m, left + base + m, xb, n - m);
+      B.detect(xb, lb, n - m, sb);
+      B.applyGain(right + base + m, lb, n - m, sb);
+    }
   }
 }
 
@@ -117,22 +129,19 @@ void Compressor2::processBuffersSidechain(float* left, float* right, const float
 
 void Compressor2::processBuffersSidechainLinked(float* left, float* right, const float* keyA,
                                                 const float* keyB, int count) {
-  // Nothing writes the keys, so A (0.5|keyA + keyB|) and B (0.5|keyB + keyA|) see the same
-  // input: one half-sum, two detectors.
+  // Nothing writes the keys: A hears 0.5|keyA + keyB|, B 0.5|keyB + keyA|, the same values.
   Compressor1& A = c[0];
   Compressor1& B = c[1];
   const Compressor1::Snapshot sa = A.snapshot();
   const Compressor1::Snapshot sb = B.snapshot();
-  alignas(16) float x[kChunk];
-  alignas(16) float levelsA[kChunk];
-  alignas(16) float levelsB[kChunk];
+  alignas(16) float x[kPairScratch];
+  alignas(16) float levels[kPairScratch];
   for (int base = 0; base < count; base += kChunk) {
     const int n = std::min(count - base, kChunk);
-    halfSumMagnitudes(keyA + base, keyB + base, x, n);
-    runDetector2(A.level, sa.attack, sa.release, x, levelsA, B.level, sb.attack, sb.release, x,
-                 levelsB, n);
-    A.applyGain(left + base, levelsA, n, sa);
-    B.applyGain(right + base, levelsB, n, sb);
+    halfSumMagnitudesPair(keyA + base, keyB + base, keyB + base, keyA + base, x, n);
+    runDetectorPair(A.level, sa.attack, sa.release, B.level, sb.attack, sb.release, x, levels, n);
+    A.applyGainLane(left + base, levels, n, sa);
+    B.applyGainLane(right + base, levels + 1, n, sb);
   }
 }
 

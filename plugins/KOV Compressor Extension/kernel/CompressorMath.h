@@ -15,8 +15,11 @@
 
 namespace compressor_math {
 
-// Frames per pass of the buffer forms (stack scratch of this many floats).
+// Frames per pass of the buffer forms (stack scratch of this many floats, or pairs).
 inline constexpr int kChunk = 256;
+// Room for kChunk interleaved pairs plus the one entry that reading the second lane in groups
+// of four touches past the last pair.
+inline constexpr int kPairScratch = 2 * kChunk + 4;
 
 inline float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
@@ -74,19 +77,55 @@ inline float runDetector(float level, float attack, float release, const float* 
   return level;
 }
 
-// Two independent detectors in one loop (their recursions interleave).
-inline void runDetector2(float& levelA, float attackA, float releaseA, const float* xA, float* levelsA,
-                         float& levelB, float attackB, float releaseB, const float* xB, float* levelsB,
-                         int n) {
+// Two independent detectors, A and B, in one loop over interleaved pairs: xAB[2i] is A's input
+// and xAB[2i+1] B's; levels are written the same way. Either detector may run on its own
+// buffer; pairing only saves work.
+//
+// coefficient * d with d = x - level: d > 0 exactly when x > level, so when attack >= release
+// the attack product is the larger one for rising input and the release product for falling
+// input, and max(attack d, release d) is the selected product itself (min when attack <
+// release). That replaces the branch or blend per sample and gives the same bits.
+inline void runDetectorPair(float& levelA, float attackA, float releaseA, float& levelB, float attackB,
+                            float releaseB, const float* xAB, float* levelsAB, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  if ((attackA >= releaseA) == (attackB >= releaseB)) {
+    const bool useMax = attackA >= releaseA;
+    const __m128 attack = _mm_setr_ps(attackA, attackB, 0.0f, 0.0f);
+    const __m128 release = _mm_setr_ps(releaseA, releaseB, 0.0f, 0.0f);
+    __m128 level = _mm_setr_ps(levelA, levelB, 0.0f, 0.0f);
+    auto loop = [&](auto pick) {
+      for (; i + 2 <= n; i += 2) {
+        __m128 x = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(xAB + 2 * i)));
+        __m128 d = _mm_sub_ps(x, level);
+        level = _mm_add_ps(level, pick(_mm_mul_ps(attack, d), _mm_mul_ps(release, d)));
+        _mm_store_sd(reinterpret_cast<double*>(levelsAB + 2 * i), _mm_castps_pd(level));
+        x = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(xAB + 2 * i + 2)));
+        d = _mm_sub_ps(x, level);
+        level = _mm_add_ps(level, pick(_mm_mul_ps(attack, d), _mm_mul_ps(release, d)));
+        _mm_store_sd(reinterpret_cast<double*>(levelsAB + 2 * i + 2), _mm_castps_pd(level));
+      }
+    };
+    if (useMax) {
+      loop([](__m128 a, __m128 r) { return _mm_max_ps(a, r); });
+    } else {
+      loop([](__m128 a, __m128 r) { return _mm_min_ps(a, r); });
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, level);
+    levelA = lanes[0];
+    levelB = lanes[1];
+  }
+#endif
   float a = levelA;
   float b = levelB;
-  for (int i = 0; i < n; ++i) {
-    const float xa = xA[i];
-    const float xb = xB[i];
+  for (; i < n; ++i) {
+    const float xa = xAB[2 * i];
+    const float xb = xAB[2 * i + 1];
     a += ((xa > a) ? attackA : releaseA) * (xa - a);
     b += ((xb > b) ? attackB : releaseB) * (xb - b);
-    levelsA[i] = a;
-    levelsB[i] = b;
+    levelsAB[2 * i] = a;
+    levelsAB[2 * i + 1] = b;
   }
   levelA = a;
   levelB = b;
@@ -117,7 +156,46 @@ inline void halfSumMagnitudes(const float* a, const float* b, float* x, int n) {
   for (; i < n; ++i) x[i] = 0.5f * std::fabs(a[i] + b[i]);
 }
 
+// Interleaved detector inputs: xAB[2i] = |a[i]|, xAB[2i+1] = |b[i]|.
+inline void magnitudesPair(const float* a, const float* b, float* xAB, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= n; i += 4) {
+    const __m128 va = absPs(_mm_loadu_ps(a + i));
+    const __m128 vb = absPs(_mm_loadu_ps(b + i));
+    _mm_storeu_ps(xAB + 2 * i, _mm_unpacklo_ps(va, vb));
+    _mm_storeu_ps(xAB + 2 * i + 4, _mm_unpackhi_ps(va, vb));
+  }
+#endif
+  for (; i < n; ++i) {
+    xAB[2 * i] = std::fabs(a[i]);
+    xAB[2 * i + 1] = std::fabs(b[i]);
+  }
+}
+
+// Interleaved linked inputs: xAB[2i] = 0.5 |a1[i] + a2[i]|, xAB[2i+1] = 0.5 |b1[i] + b2[i]|.
+inline void halfSumMagnitudesPair(const float* a1, const float* a2, const float* b1, const float* b2,
+                                  float* xAB, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128 half = _mm_set1_ps(0.5f);
+  for (; i + 4 <= n; i += 4) {
+    const __m128 va = _mm_mul_ps(half, absPs(_mm_add_ps(_mm_loadu_ps(a1 + i), _mm_loadu_ps(a2 + i))));
+    const __m128 vb = _mm_mul_ps(half, absPs(_mm_add_ps(_mm_loadu_ps(b1 + i), _mm_loadu_ps(b2 + i))));
+    _mm_storeu_ps(xAB + 2 * i, _mm_unpacklo_ps(va, vb));
+    _mm_storeu_ps(xAB + 2 * i + 4, _mm_unpackhi_ps(va, vb));
+  }
+#endif
+  for (; i < n; ++i) {
+    xAB[2 * i] = 0.5f * std::fabs(a1[i] + a2[i]);
+    xAB[2 * i + 1] = 0.5f * std::fabs(b1[i] + b2[i]);
+  }
+}
+
 // Gain law, audition, make-up and mix over n samples in place.
+// levels[stride * i] is the level for sample i (stride 1: plain levels; stride 2: one lane of
+// interleaved pairs, levels pointing at the lane's first entry).
+template <int stride = 1>
 inline void applyGainLaw(float* buffer, const float* levels, int n, const Compressor1::Snapshot& s) {
   int i = 0;
 #if defined(__SSE2__)
@@ -127,8 +205,13 @@ inline void applyGainLaw(float* buffer, const float* levels, int n, const Compre
   const __m128 makeUp = _mm_set1_ps(s.makeUp);
   const __m128 mix = _mm_set1_ps(s.mix);
   const __m128d dryShare = _mm_set1_pd(s.dryShare);
+  auto load = [&](int j) {
+    if constexpr (stride == 1) return _mm_loadu_ps(levels + j);
+    // Every second entry of eight: the lane's four levels.
+    else return _mm_shuffle_ps(_mm_loadu_ps(levels + 2 * j), _mm_loadu_ps(levels + 2 * j + 4), _MM_SHUFFLE(2, 0, 2, 0));
+  };
   auto step = [&](int j, auto invert) {
-    const __m128 lv = _mm_loadu_ps(levels + j);
+    const __m128 lv = load(j);
     const __m128 above = _mm_cmpgt_ps(lv, thr);
     const __m128 reduced =
         _mm_sqrt_ps(_mm_div_ps(_mm_add_ps(_mm_mul_ps(ratio, _mm_sub_ps(lv, thr)), thr), lv));
@@ -142,13 +225,34 @@ inline void applyGainLaw(float* buffer, const float* levels, int n, const Compre
                                   _mm_mul_pd(dryShare, _mm_cvtps_pd(_mm_movehl_ps(dry, dry))));
     _mm_storeu_ps(buffer + j, _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi)));
   };
-  if (s.invert) {
+  // At mix 1 the dry share is 0: wet + 0 * dry in single precision gives the same bits as the
+  // double-precision sum (adding a signed zero is exact, and 0 * dry is NaN exactly when dry
+  // is not finite, as in double).
+  auto stepFullyWet = [&](int j, auto invert) {
+    const __m128 lv = load(j);
+    const __m128 above = _mm_cmpgt_ps(lv, thr);
+    const __m128 reduced =
+        _mm_sqrt_ps(_mm_div_ps(_mm_add_ps(_mm_mul_ps(ratio, _mm_sub_ps(lv, thr)), thr), lv));
+    const __m128 g = _mm_or_ps(_mm_and_ps(above, reduced), _mm_andnot_ps(above, one));
+    const __m128 dry = _mm_loadu_ps(buffer + j);
+    __m128 wet = _mm_mul_ps(dry, g);
+    if constexpr (decltype(invert)::value) wet = _mm_sub_ps(dry, wet);
+    const __m128 wetMix = _mm_mul_ps(_mm_mul_ps(wet, makeUp), mix);
+    _mm_storeu_ps(buffer + j, _mm_add_ps(wetMix, _mm_mul_ps(dry, _mm_setzero_ps())));
+  };
+  if (s.dryShare == 0.0) {
+    if (s.invert) {
+      for (; i + 4 <= n; i += 4) stepFullyWet(i, std::true_type{});
+    } else {
+      for (; i + 4 <= n; i += 4) stepFullyWet(i, std::false_type{});
+    }
+  } else if (s.invert) {
     for (; i + 4 <= n; i += 4) step(i, std::true_type{});
   } else {
     for (; i + 4 <= n; i += 4) step(i, std::false_type{});
   }
 #endif
-  for (; i < n; ++i) buffer[i] = mixSample(buffer[i], gainFor(levels[i], s.threshold, s.ratio), s);
+  for (; i < n; ++i) buffer[i] = mixSample(buffer[i], gainFor(levels[stride * i], s.threshold, s.ratio), s);
 }
 
 }  // namespace compressor_math

@@ -4,6 +4,10 @@
 
 #include "getAbsVal.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 constexpr auto relaxed = std::memory_order_relaxed;
 
@@ -74,30 +78,62 @@ void Follower::processSample(const float* sample) {
   currentPeak.store(peak, relaxed);
 }
 
-void Follower::processBuffer(const float* buffer, std::int64_t count) {
-  // Same steps as processSample, with the level and the counter kept in registers.
-  double peak = currentPeak.load(relaxed);
-  std::int32_t hold = decayTime;
-  const std::int32_t reload = holdSamples();
-  const double up = increase;
-  const double down = decrease;
-  for (std::int64_t i = 0; i < count; ++i) {
-    const double v = getAbsVal(buffer[i]);
+namespace {
+// One step of processSample on registers. |x| as std::fabs compares like getAbsVal (only the
+// sign of a zero or a NaN differs, which no comparison sees). The hold counter is never
+// negative here (a negative one is taken as 0 on entry), so the fall needs no reset of it.
+// max(p, 0): a fall below 0 ends at 0 (p is never NaN: peak and step are finite).
+inline double clampedFall(double p) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(p), _mm_setzero_pd()));
+#else
+  return p < 0.0 ? 0.0 : p;
+#endif
+}
+
+struct Running {
+  double peak;
+  std::int32_t hold;
+  std::int32_t reload;
+  double up, down;
+
+  inline void step(float x) {
+    const double v = std::fabs(x);
     if (v > peak) {
       peak += up;
       hold = reload;
     } else if (v < peak) {
-      if (hold <= 0) {
-        hold = 0;
-        peak -= down;
-        if (peak < 0.0) peak = 0.0;
-      } else {
+      if (hold > 0) {
         --hold;
+      } else {
+        peak = clampedFall(peak - down);
       }
     }
   }
-  decayTime = hold;
-  currentPeak.store(peak, relaxed);
+};
+}  // namespace
+
+void Follower::processBuffer(const float* buffer, std::int64_t count) {
+  Running s{currentPeak.load(relaxed), decayTime > 0 ? decayTime : 0, holdSamples(), increase, decrease};
+  for (std::int64_t i = 0; i < count; ++i) s.step(buffer[i]);
+  decayTime = s.hold;
+  currentPeak.store(s.peak, relaxed);
+}
+
+void Follower::processStereo(Follower& left, Follower& right, const float* l, const float* r,
+                             std::int64_t count) {
+  Running a{left.currentPeak.load(relaxed), left.decayTime > 0 ? left.decayTime : 0, left.holdSamples(),
+            left.increase, left.decrease};
+  Running b{right.currentPeak.load(relaxed), right.decayTime > 0 ? right.decayTime : 0, right.holdSamples(),
+            right.increase, right.decrease};
+  for (std::int64_t i = 0; i < count; ++i) {
+    a.step(l[i]);
+    b.step(r[i]);
+  }
+  left.decayTime = a.hold;
+  left.currentPeak.store(a.peak, relaxed);
+  right.decayTime = b.hold;
+  right.currentPeak.store(b.peak, relaxed);
 }
 
 float Follower::getPeakLimited() const {

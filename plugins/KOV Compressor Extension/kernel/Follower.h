@@ -22,6 +22,8 @@ class Follower {
 
   void processSample(const float* sample);
   void processBuffer(const float* buffer, std::int64_t count);
+  // processBuffer of left on l and of right on r, in one loop.
+  static void processStereo(Follower& left, Follower& right, const float* l, const float* r, std::int64_t count);
 
   // The level limited to 0..1. [any]
   float getPeakLimited() const;

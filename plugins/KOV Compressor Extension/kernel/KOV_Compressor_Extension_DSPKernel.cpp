@@ -122,8 +122,7 @@ void KOV_Compressor_Extension_DSPKernel::process(AUAudioFrameCount frameCount, A
   for (AUAudioFrameCount done = 0; done < frameCount; done += kScratchFrames) {
     const int frames = static_cast<int>(std::min(frameCount - done, kScratchFrames));
     if (!dry) compress(left + done, right + done, frames, mode, sidechain);
-    follower[0].processBuffer(left + done, frames);
-    follower[1].processBuffer(right + done, frames);
+    Follower::processStereo(follower[0], follower[1], left + done, right + done, frames);
   }
 }
 
