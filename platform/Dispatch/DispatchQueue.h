@@ -1,8 +1,26 @@
 // Dispatch queues: the main queue (the GLib default main context), the global queue and serial
 // queues. Work items run first-in first-out per queue and never inline in `async`.
+//
+// Main queue: every item is an idle source at the default priority on the GLib default main
+// context, so items from all threads run in the order they were submitted, on whichever thread
+// iterates that context: MainLoop::run(), the test drivers below, or a GTK main loop. Nothing runs
+// them when no thread iterates the context (a host that never runs a GLib loop); so that such a
+// process does not grow without end, at most MainLoop::pendingLimit() items wait, and `async`
+// drops further items and counts them (MainLoop::droppedItems()). `sync` is never refused.
+// `asyncAfter` on the main queue is a one-shot run-loop timer (it follows TestClock when on).
+//
+// Global queue: worker threads (as many as cores, 2 to 16); `sync` runs the work on the calling
+// thread. Serial queue: one thread of its own; destroying the queue runs what is queued, then
+// ends the thread; delayed work that falls due after that is dropped.
+//
+// A work item that throws is dropped with a line on stderr; `sync` hands the exception to its
+// caller instead. `sync` on the queue that is running the caller would deadlock: it aborts with
+// a message, as the original platform traps.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,8 +42,7 @@ class DispatchQueue {
 
   // Enqueues work and returns at once. [any]
   void async(Work work);
-  // Enqueues work and waits until it has run. Calling it for the queue one is running on
-  // deadlocks, as on the original platform. [any, not on this queue]
+  // Enqueues work and waits until it has run. [any, not on this queue]
   void sync(Work work);
   // Runs work after `seconds`. [any]
   void asyncAfter(double seconds, Work work);
@@ -47,13 +64,23 @@ namespace MainLoop {
 void adoptCurrentThread();
 // Runs the main loop until quit(). [main]
 void run();
-// Ends run(). [any]
+// Ends run(); a quit() while run() is not running ends the next run() at once. [any]
 void quit();
 // Runs every ready main-queue item and due timer without blocking, until nothing is ready. [main]
 void runUntilIdle();
 // Runs the loop, blocking for events, until `condition` holds or `timeout` passes; returns
 // whether the condition held. Wakes for work posted from other threads, never sleeps blindly.
 // [main]
+// The condition is checked before the first iteration, after every event the loop handles, and
+// at least every 10 ms.
 bool runUntil(const std::function<bool()>& condition,
               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Main-queue items submitted and not yet run. [any]
+std::size_t pendingItems();
+// Items that `async` refused because pendingLimit() items were waiting. [any]
+std::uint64_t droppedItems();
+// The bound on waiting main-queue items (65536 unless set). [any]
+std::size_t pendingLimit();
+void setPendingLimit(std::size_t limit);
 }  // namespace MainLoop
