@@ -1,0 +1,226 @@
+// The audio unit object and its parameter tree: what creation prints and pushes into the
+// kernel, the capabilities and their log lines, the buses of the wrapped limiter, the editor's
+// parameter operations and the tree's callbacks.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "KOVCompressorParameters.h"
+#include "KOV_Compressor_Extension_Parameters.h"
+#include "unit_host.h"
+#include "unit_test_support.h"
+
+using unittest::beginCapture;
+using unittest::endCapture;
+
+namespace {
+
+std::string kernelLine(int address, const char* value) {
+  return "unit received parameter : address:" + std::to_string(address) + ", value:" + value;
+}
+
+}  // namespace
+
+TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
+  beginCapture();
+  auto unit = unittest::makeUnit();
+  const std::vector<std::string> lines = endCapture();
+  // Printed at once: the twelve defaults reaching the kernel in address order, the limiter's
+  // construction; then, from the main queue, the unit's own two lines.
+  const std::vector<std::string> expected = {
+      kernelLine(0, "0.100000"),  kernelLine(1, "0.500000"), kernelLine(2, "0.800000"),
+      kernelLine(3, "0.500000"),  kernelLine(4, "0.500000"), kernelLine(5, "1.000000"),
+      kernelLine(6, "0.000000"),  kernelLine(7, "0.000000"), kernelLine(8, "0.000000"),
+      kernelLine(9, "0.600000"),  kernelLine(10, "1.000000"), kernelLine(11, "1.000000"),
+      "System Peak Limiter AudioUnit created and initialized.",
+      "AUExtension::init()",
+      "QFLD : kvc1"};
+  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(unit->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
+
+  SCOPED_TRACE("the factory entry hands back the unit");
+  std::shared_ptr<NSError> error;
+  beginCapture();
+  auto viaEntry = AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
+      unittest::kEffectDescription, 0, &error);
+  endCapture();
+  EXPECT_NE(viaEntry, nullptr);
+  EXPECT_EQ(error, nullptr);
+}
+
+TEST(AudioUnitObject, CapabilitiesAndTheirLines) {
+  auto unit = unittest::makeUnit();
+  beginCapture();
+  EXPECT_TRUE(unit->isMusicDeviceOrEffect());
+  EXPECT_EQ(unit->virtualMIDICableCount(), 1);
+  EXPECT_EQ(unit->MIDIOutputNames(), std::vector<std::string>{"KOV Compressor MIDI Out"});
+  EXPECT_TRUE(unit->canPerformInput());
+  EXPECT_TRUE(unit->canPerformOutput());
+  EXPECT_TRUE(unit->canProcessInPlace());
+  EXPECT_EQ(unit->channelCapabilities(), (std::vector<NSInteger>{2, 2}));
+  EXPECT_EQ(unit->channelMap(), std::nullopt);
+  unit->setChannelMap(std::vector<NSInteger>{1, 0});
+  EXPECT_EQ(unit->channelMap(), std::nullopt);
+  EXPECT_TRUE(unit->supportedViewConfigurations({{400, 300, false}, {800, 600, true}}).isEmpty());
+  EXPECT_TRUE(unit->parametersForOverviewWithCount(4).empty());
+  EXPECT_FALSE(unit->supportsUserPresets());
+  const auto tree = unit->parameterTree();
+  unit->setParameterTree(AUParameterTree::createTreeWithChildren({}));
+  EXPECT_EQ(unit->parameterTree(), tree);
+  EXPECT_FALSE(unit->MIDIOutputEventBlock());
+  unit->setMIDIOutputEventBlock([](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
+  EXPECT_TRUE(unit->MIDIOutputEventBlock());
+  const std::vector<std::string> expected = {
+      "AUExtension::isMusicDeviceOrEffect: true",
+      "AUExtension::virtualMIDICableCount: 1",
+      "AUExtension::midiOutputNames: [\"KOV Compressor MIDI Out\"]",
+      "AUExtension::canPerformInput: true",
+      "AUExtension::canPerformOutput: true",
+      "AUExtension::canProcessInPlace() true",
+      "AUExtension::channelCapabilities() 2:2",
+      "AUExtension::supportedViewConfigurations()",
+      "AUExtension::parametersForOverview()",
+      "AUExtension::parameterTree (set) !!!",
+      "AUExtension::midiOutputEventBlock (get) ",
+      "AUExtension::midiOutputEventBlock (set) ",
+      "AUExtension::midiOutputEventBlock (get) "};
+  EXPECT_EQ(endCapture(), expected);
+}
+
+TEST(AudioUnitObject, BusesAreTheWrappedLimitersOwn) {
+  auto unit = unittest::makeUnit();
+  const std::shared_ptr<AUAudioUnit> limiter = unit->effectForTesting()->auAudioUnit();
+  beginCapture();
+  EXPECT_EQ(unit->inputBusses(), limiter->inputBusses());
+  EXPECT_EQ(unit->outputBusses(), limiter->outputBusses());
+  EXPECT_EQ(unit->inputBusses(), unit->inputBusses());
+  EXPECT_EQ(unit->getSamplerate(), (*limiter->outputBusses())[0]->format()->sampleRate());
+  EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::inputBusses: 1", "AUExtension::outputBusses: 1",
+                                                    "AUExtension::inputBusses: 1", "AUExtension::inputBusses: 1",
+                                                    "AUExtension::outputBusses: 1"}));
+}
+
+TEST(AudioUnitObject, EditorParameterOperations) {
+  auto unit = unittest::makeUnit();
+  const auto tree = unit->parameterTree();
+  std::vector<std::pair<AUParameterAddress, AUValue>> observed;
+  const AUParameterObserverToken token = tree->tokenByAddingParameterObserver(
+      [&](AUParameterAddress address, AUValue value) { observed.emplace_back(address, value); });
+  {
+    SCOPED_TRACE("the value the tree holds: not set on the tree, passed to the kernel once");
+    beginCapture();
+    unit->setParameter(0, 0.1f);
+    EXPECT_EQ(endCapture(), std::vector<std::string>{kernelLine(0, "0.100000")});
+    EXPECT_TRUE(observed.empty());
+  }
+  {
+    SCOPED_TRACE("a new value: set on the tree (observers run), then passed again");
+    beginCapture();
+    unit->setParameter(3, 0.75f);
+    EXPECT_EQ(endCapture(), (std::vector<std::string>{kernelLine(3, "0.750000"), kernelLine(3, "0.750000")}));
+    EXPECT_EQ(observed, (std::vector<std::pair<AUParameterAddress, AUValue>>{{3, 0.75f}}));
+    EXPECT_EQ(unit->getParameter(3), 0.75f);
+  }
+  {
+    SCOPED_TRACE("addresses the tree does not hold, and negative ones, do nothing and read 0");
+    observed.clear();
+    beginCapture();
+    for (std::int32_t address : {12, 14, 1000, -1, -2147483647 - 1}) {
+      unit->setParameter(address, 0.5f);
+      EXPECT_EQ(unit->getParameter(address), 0.0f);
+    }
+    EXPECT_TRUE(endCapture().empty());
+    EXPECT_TRUE(observed.empty());
+  }
+  {
+    SCOPED_TRACE("getParameter reads the kernel, not the tree's stored value");
+    beginCapture();
+    unit->kernelAdapterForTesting()->setParameterEx(11, 0.25f);
+    endCapture();
+    EXPECT_EQ(unit->getParameter(11), 0.25f);
+  }
+  tree->removeParameterObserver(token);
+  SCOPED_TRACE("meters of a unit that has not rendered: no reduction, no peak");
+  EXPECT_EQ(unit->getDynamicsValue1(), 1.0f);
+  EXPECT_EQ(unit->getDynamicsValue2(), 1.0f);
+  EXPECT_EQ(unit->getPeakValue1(), 0.0f);
+  EXPECT_EQ(unit->getPeakValue2(), 0.0f);
+}
+
+TEST(AudioUnitObject, DumpParametersLogsTheTreeIndented) {
+  auto unit = unittest::makeUnit();
+  beginCapture();
+  unit->dumpParameters("tree", unit->parameterTree(), 0);
+  unit->dumpParameters("none", nullptr, 0);
+  const std::vector<std::string> lines = endCapture();
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_EQ(lines[0], "KOV Compressor Global");
+  for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(lines[i + 1], " " + std::string(kKOVParameterTable[i].name));
+}
+
+TEST(ParameterTree, ShapeDefaultsAndKernelLink) {
+  beginCapture();
+  auto adapter = KOV_Compressor_ExtensionDSPKernelAdapter::make();
+  KOV_Compressor_Extension_Parameters parameters(adapter);
+  endCapture();
+  const auto& tree = parameters.parameterTree;
+  ASSERT_EQ(parameters.groupsForTesting().size(), 1u);
+  ASSERT_EQ(tree->children().size(), 1u);
+  const auto group = std::dynamic_pointer_cast<AUParameterGroup>(tree->children()[0]);
+  ASSERT_EQ(group, parameters.groupsForTesting()[0]);
+  EXPECT_EQ(group->identifier(), "kGlobalParameters");
+  EXPECT_EQ(group->displayName(), "KOV Compressor Global");
+  ASSERT_EQ(group->children().size(), 12u);
+  const std::vector<float> defaults = {0.1f, 0.5f, 0.8f, 0.5f, 0.5f, 1.0f, 0.0f, 0.0f, 0.0f, 0.6f, 1.0f, 1.0f};
+  for (std::size_t i = 0; i < 12; ++i) {
+    const auto parameter = std::dynamic_pointer_cast<AUParameter>(group->children()[i]);
+    ASSERT_NE(parameter, nullptr);
+    SCOPED_TRACE(parameter->identifier());
+    const KOVParameterInfo& row = kKOVParameterTable[i];
+    EXPECT_EQ(parameter->address(), i);
+    EXPECT_EQ(parameter->identifier(), row.identifier);
+    EXPECT_EQ(parameter->displayName(), row.name);
+    EXPECT_EQ(parameter->minValue(), 0.0f);
+    EXPECT_EQ(parameter->maxValue(), i == 6 ? 3.0f : 1.0f);
+    EXPECT_EQ(parameter->unit(), i == 6 ? kAudioUnitParameterUnit_Indexed
+                                 : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
+                                                                   : kAudioUnitParameterUnit_Generic);
+    EXPECT_EQ(parameter->flags(), 0xC0000000u);
+    EXPECT_EQ(parameter->unitName(), std::nullopt);
+    EXPECT_EQ(parameter->valueStrings(), std::nullopt);
+    EXPECT_EQ(parameter->value(), defaults[i]);
+    EXPECT_EQ(adapter->getParameterEx(std::int32_t(i)), defaults[i]);
+  }
+  EXPECT_EQ(group->children()[9]->displayName(), group->children()[10]->displayName());
+
+  SCOPED_TRACE("set through the tree reaches the kernel; set past the tree is read through it");
+  beginCapture();
+  tree->parameterWithAddress(2)->setValue(0.3f);
+  adapter->setParameterEx(5, 0.7f);
+  endCapture();
+  EXPECT_EQ(adapter->getParameterEx(2), 0.3f);
+  EXPECT_EQ(tree->parameterWithAddress(5)->value(), 0.7f);
+}
+
+TEST(ParameterTree, DisplayTextOfValues) {
+  beginCapture();
+  auto adapter = KOV_Compressor_ExtensionDSPKernelAdapter::make();
+  KOV_Compressor_Extension_Parameters parameters(adapter);
+  endCapture();
+  const auto text = [&](AUParameterAddress address, std::optional<AUValue> value) {
+    const auto parameter = parameters.parameterTree->parameterWithAddress(address);
+    return value ? parameter->stringFromValue(&*value) : parameter->stringFromValue(nullptr);
+  };
+  const std::vector<std::tuple<AUParameterAddress, std::optional<AUValue>, std::string>> cases = {
+      {0, 0.25f, "0.250"},     {0, std::nullopt, "0.100"}, {2, 1.0f, "1.000"},
+      {6, 0.0f, "dual"},       {6, 1.0f, "linked"},        {6, 2.7f, "mid-side"},
+      {6, 3.0f, "mid-side linked"}, {6, -0.5f, "dual"},    {6, 4.0f, "4.000"},
+      {6, -1.0f, "-1.000"},    {7, 1.0f, "On"},            {7, 0.0f, "Off"},
+      {8, 0.5f, "On"},         {11, 1.0f, "On"},           {11, 0.999f, "Off"},
+      {11, 2.0f, "Off"},       {11, std::nullopt, "On"}};
+  for (const auto& [address, value, expected] : cases) {
+    SCOPED_TRACE(std::to_string(address) + " " + (value ? std::to_string(*value) : "current"));
+    EXPECT_EQ(text(address, value), expected);
+  }
+}

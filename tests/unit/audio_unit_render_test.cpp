@@ -1,0 +1,398 @@
+// The end-to-end host test: render resources, the render block with its final limiter stage,
+// bypass, failures, the kernel's time constants at the host's rate, and the render path free
+// of allocation and locks.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "AllocationCounter.h"
+#include "Foundation/TextForms.h"
+#include "KOVCompressorParameters.h"
+#include "unit_host.h"
+#include "unit_test_support.h"
+
+using unittest::beginCapture;
+using unittest::endCapture;
+using unittest::Host;
+using unittest::Stereo;
+
+// ---- Lock counting -------------------------------------------------------------------------
+// Counts pthread mutex locks of the current thread while armed (std::mutex and friends go
+// through pthread_mutex_lock). Not under ThreadSanitizer, which intercepts the same function.
+namespace lockcounting {
+thread_local bool armed = false;
+thread_local std::size_t count = 0;
+using Lock = int (*)(pthread_mutex_t*);
+// Constant-initialised, so looking it up takes no guard (a guard may lock).
+std::atomic<Lock> next{nullptr};
+}  // namespace lockcounting
+
+#if !defined(__SANITIZE_THREAD__)
+extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
+  lockcounting::Lock next = lockcounting::next.load(std::memory_order_relaxed);
+  if (!next) {
+    next = reinterpret_cast<lockcounting::Lock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+    lockcounting::next.store(next, std::memory_order_relaxed);
+  }
+  if (lockcounting::armed) ++lockcounting::count;
+  return next(mutex);
+}
+#endif
+
+namespace {
+
+// Buffer sizes that cycle through a render: odd, small, the largest, just below it.
+const std::vector<AUAudioFrameCount> kBufferSizes = {1, 2, 3, 64, 17, 512, 4096, 100, 4095, 1000, 7, 256, 2048};
+
+// Parameter automation for one buffer: a few events at fixed places inside it, driven by the
+// buffer's index so that the unit and the reference get the same ones.
+void automation(unittest::EventList& events, std::size_t index, std::size_t position, AUAudioFrameCount frames) {
+  if (index % 3 == 2) return;  // some buffers carry no event
+  const AUEventSampleTime start = AUEventSampleTime(position);
+  events.add(start, 0, float((index * 7) % 10) / 10.0f);               // attack
+  events.add(start + frames / 3, 2, 0.4f + float(index % 5) / 10.0f);  // threshold
+  events.add(start + frames / 2, 3, float(index % 4) / 3.0f);          // ratio
+  if (index % 4 == 0) events.add(start + frames / 2, 6, float(index % 8) / 2.0f);  // mode 0..3.5
+  if (index % 5 == 0) events.add(start + frames - 1, 9, 0.3f + float(index % 3) / 10.0f);
+}
+
+// The render calls of a whole signal: buffer sizes cycling, each with its automation.
+struct Call {
+  std::size_t position;
+  AUAudioFrameCount frames;
+  unittest::EventList events;
+};
+
+std::vector<Call> plan(std::size_t length, bool withEvents) {
+  std::vector<Call> calls;
+  std::size_t position = 0;
+  for (std::size_t index = 0; position < length; ++index) {
+    const AUAudioFrameCount frames =
+        AUAudioFrameCount(std::min<std::size_t>(kBufferSizes[index % kBufferSizes.size()], length - position));
+    calls.push_back({position, frames, {}});
+    if (withEvents) automation(calls.back().events, index, position, frames);
+    position += frames;
+  }
+  return calls;
+}
+
+// Renders the planned calls; returns the first status other than 0 (0 when all succeeded).
+// Allocates nothing itself.
+AUAudioUnitStatus renderCalls(Host& host, const Stereo& input, Stereo& output, std::vector<Call>& calls) {
+  AUAudioUnitStatus first = noErr;
+  for (Call& call : calls) {
+    const AUAudioUnitStatus status = host.renderAt(input, output, call.position, call.frames, call.events.head());
+    if (first == noErr) first = status;
+  }
+  return first;
+}
+
+AUAudioUnitStatus renderAll(Host& host, const Stereo& input, Stereo& output, bool withEvents) {
+  std::vector<Call> calls = plan(input.size(), withEvents);
+  return renderCalls(host, input, output, calls);
+}
+
+// The same through the kernel adapter alone, set up as the unit sets it up.
+Stereo renderReference(double rate, const std::vector<std::pair<std::int32_t, float>>& settings, const Stereo& input,
+                       bool withEvents) {
+  auto adapter = KOV_Compressor_ExtensionDSPKernelAdapter::make();
+  for (const KOVParameterInfo& row : kKOVParameterTable) adapter->setParameterEx(std::int32_t(row.address), row.defaultValue);
+  adapter->allocateRenderResources();
+  adapter->setSamplerate(float(rate));
+  adapter->reset();
+  for (const auto& [address, value] : settings) adapter->setParameterEx(address, value);
+  Stereo output(input.size());
+  unittest::InputSource source;
+  const AURenderPullInputBlock pull = source.block();
+  for (Call& call : plan(input.size(), withEvents)) {
+    const std::size_t position = call.position;
+    const AUAudioFrameCount frames = call.frames;
+    source.left = input.left.data() + position;
+    source.right = input.right.data() + position;
+    StackAudioBufferList<2> list;
+    list.mBuffers[0] = {1, UInt32(frames * 4), output.left.data() + position};
+    list.mBuffers[1] = {1, UInt32(frames * 4), output.right.data() + position};
+    AudioTimeStamp timestamp{};
+    timestamp.mSampleTime = double(position);
+    EXPECT_EQ(adapter->render(nullptr, &timestamp, frames, 0, list.list(), call.events.head(), &pull), noErr);
+  }
+  return output;
+}
+
+}  // namespace
+
+TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
+  auto unit = unittest::makeUnit();
+  const std::shared_ptr<AUAudioUnit> limiter = unit->effectForTesting()->auAudioUnit();
+  (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
+  const std::string priorInput = describe((*limiter->inputBusses())[0]->format()->sampleRate());
+  beginCapture();
+  std::shared_ptr<NSError> error;
+  EXPECT_TRUE(unit->allocateRenderResourcesAndReturnError(&error));
+  const std::vector<std::string> expected = {
+      "AUExtension::allocateRenderResources()",
+      "AUExtension::outputBusses: 1",
+      "AUExtension::outputBusses: 1",
+      "AUExtension: WARNING: The property 'musicalContextBlock' is NOT defined.",
+      "AUExtension: WARNING: The property 'transportStateBlock' is NOT defined.",
+      "AUExtension: WARNING: The property 'scheduleMIDIEventBlock' is NOT defined.",
+      "AUExtension::midiOutputEventBlock (get) ",
+      "AUExtension::midiOutputEventBlock (get) ",
+      "AUExtension: WARNING: The property 'midiOutputEventBlock' is NOT defined.",
+      "AUExtension: Native wrapped unit input samplerate (prior): " + priorInput + ".",
+      "AUExtension: Native wrapped unit output samplerate (prior): 44100.0.",
+      "AUExtension::outputBusses: 1",
+      "AUExtension::outputBusses: 1",
+      "AUExtension: New wrapped unit input samplerate: 44100.0.",
+      "AUExtension: New wrapped unit output samplerate: 44100.0."};
+  EXPECT_EQ(unittest::withoutKernelLines(endCapture()), expected);
+
+  EXPECT_TRUE((*limiter->inputBusses())[0]->isEnabled());
+  EXPECT_TRUE((*limiter->outputBusses())[0]->isEnabled());
+  EXPECT_TRUE((*limiter->outputBusses())[0]->shouldAllocateBuffer());
+  EXPECT_TRUE(sameFormat((*limiter->inputBusses())[0]->format(), (*limiter->outputBusses())[0]->format()));
+  EXPECT_TRUE(limiter->renderResourcesAllocated());
+  EXPECT_EQ(unit->effectForTesting()->attackTime(), 0.03);
+  EXPECT_EQ(unit->effectForTesting()->decayTime(), 0.06);
+  EXPECT_EQ(unit->effectForTesting()->preGain(), -0.01);
+  EXPECT_EQ(unit->kernelAdapterForTesting()->getSamplerate(), 44100.0f);
+
+  SCOPED_TRACE("host blocks: defined ones are announced, the MIDI block reaches the adapter");
+  unit->setMusicalContextBlock([](double*, double*, NSInteger*, double*, NSInteger*, double*) { return true; });
+  unit->setMIDIOutputEventBlock([](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
+  beginCapture();
+  EXPECT_TRUE(unit->allocateRenderResourcesAndReturnError(&error));
+  const std::vector<std::string> again = endCapture();
+  EXPECT_EQ(again[3], "AUExtension: The property 'musicalContextBlock' is defined.");
+  EXPECT_EQ(again[8], "AUExtension: The property 'midiOutputEventBlock' is defined.");
+
+  SCOPED_TRACE("deallocate and reset reach both stages");
+  beginCapture();
+  unit->reset();
+  unit->deallocateRenderResources();
+  EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::reset()", "AUExtension::deallocateRenderResources()"}));
+  EXPECT_FALSE(limiter->renderResourcesAllocated());
+}
+
+TEST(AudioUnitRender, FrameLimitAndBypassReachKernelAndLimiter) {
+  auto unit = unittest::makeUnit();
+  const std::shared_ptr<AUAudioUnit> limiter = unit->effectForTesting()->auAudioUnit();
+  beginCapture();
+  unit->setMaximumFramesToRender(512);
+  unit->setShouldBypassEffect(true);
+  EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::maximumFramesToRender (set): 512",
+                                                    "AUExtension::shouldBypassEffect (did set)"}));
+  EXPECT_EQ(unit->maximumFramesToRender(), 512u);
+  EXPECT_EQ(unit->kernelAdapterForTesting()->maximumFramesToRender(), 512u);
+  EXPECT_EQ(limiter->maximumFramesToRender(), 512u);
+  EXPECT_TRUE(unit->shouldBypassEffect());
+  EXPECT_TRUE(unit->kernelAdapterForTesting()->shouldBypassEffect());
+  EXPECT_TRUE(limiter->shouldBypassEffect());
+}
+
+TEST(AudioUnitRender, MatchesTheKernelAloneWhenTheLimiterIsOff) {
+  for (double rate : {44100.0, 48000.0, 96000.0}) {
+    for (const bool music : {false, true}) {
+      SCOPED_TRACE(std::to_string(rate) + (music ? " music" : " noise"));
+      const std::size_t frames = 30000;
+      const Stereo input = music ? unittest::musicLike(frames, rate, 0.9f) : unittest::noise(frames, 0.7f);
+      // Settings made after allocation, so the side-chain band is the one asked for.
+      const std::vector<std::pair<std::int32_t, float>> settings = {
+          {11, 0.0f}, {2, 0.6f}, {3, 0.8f}, {4, 0.6f}, {9, 0.55f}, {10, 0.9f}, {5, 0.8f}};
+      beginCapture();
+      Host host(rate);
+      for (const auto& [address, value] : settings) host.unit->setParameter(address, value);
+      Stereo output(frames);
+      EXPECT_EQ(renderAll(host, input, output, true), noErr);
+      const Stereo reference = renderReference(rate, settings, input, true);
+      endCapture();
+      EXPECT_EQ(output.left, reference.left);
+      EXPECT_EQ(output.right, reference.right);
+      EXPECT_NE(output.left, input.left);  // the compressor did something
+    }
+  }
+}
+
+TEST(AudioUnitRender, FinalLimiterKeepsThePeakAtFullScale) {
+  for (double rate : {44100.0, 48000.0, 96000.0}) {
+    for (const bool music : {false, true}) {
+      SCOPED_TRACE(std::to_string(rate) + (music ? " music" : " noise"));
+      const std::size_t frames = 40000;
+      const Stereo input = music ? unittest::musicLike(frames, rate, 2.5f) : unittest::noise(frames, 1.8f);
+      const std::vector<std::pair<std::int32_t, float>> settings = {{4, 0.7f}, {2, 0.9f}};  // +12 dB make-up
+      beginCapture();
+      Host host(rate);
+      for (const auto& [address, value] : settings) host.unit->setParameter(address, value);
+      Stereo output(frames);
+      EXPECT_EQ(renderAll(host, input, output, true), noErr);
+      const Stereo kernelAlone = renderReference(rate, settings, input, true);
+      endCapture();
+      EXPECT_GT(unittest::peakOf(kernelAlone), 1.5f);
+      EXPECT_LE(unittest::peakOf(output), 1.0f);
+      EXPECT_GT(unittest::peakOf(output), 0.5f);
+    }
+  }
+}
+
+TEST(AudioUnitRender, BypassPassesTheInputThroughBothStages) {
+  for (const float limiterOn : {0.0f, 1.0f}) {
+    SCOPED_TRACE(limiterOn);
+    const Stereo input = unittest::musicLike(9000, 48000.0, 0.9f);
+    beginCapture();
+    Host host(48000.0);
+    host.unit->setParameter(11, limiterOn);
+    host.unit->setShouldBypassEffect(true);
+    Stereo output(input.size());
+    renderAll(host, input, output, false);
+    endCapture();
+    EXPECT_EQ(output.left, input.left);
+    EXPECT_EQ(output.right, input.right);
+  }
+}
+
+TEST(AudioUnitRender, FailuresAndTheirStatuses) {
+  beginCapture();
+  Host host(48000.0);
+  endCapture();
+  const Stereo input = unittest::noise(5000, 0.5f);
+  {
+    SCOPED_TRACE("output bus 1: no connection, nothing touched, nothing logged");
+    Stereo output(5000, 7.0f);
+    host.renderAt(input, output, 0, 64);
+    AudioBufferList* before = host.unit->currentOutputDataForTesting();
+    beginCapture();
+    EXPECT_EQ(host.renderAt(input, output, 0, 64, nullptr, 1), kAudioUnitErr_NoConnection);
+    EXPECT_TRUE(endCapture().empty());
+    EXPECT_EQ(output.left[100], 7.0f);
+    EXPECT_EQ(host.unit->currentOutputDataForTesting(), before);
+  }
+  for (const float limiterOn : {0.0f, 1.0f}) {
+    SCOPED_TRACE(limiterOn == 1.0f ? "limiter on: every call reports success" : "limiter off: the kernel's status");
+    beginCapture();
+    host.unit->setParameter(11, limiterOn);
+    endCapture();
+    Stereo large(4097);
+    beginCapture();
+    EXPECT_EQ(host.renderAt(large, large, 0, 4097), limiterOn == 1.0f ? noErr : kAudioUnitErr_TooManyFramesToProcess);
+    std::vector<std::string> lines = endCapture();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "AUExtension::ERROR: We have a problem with the kernel! -10874");
+    if (limiterOn == 1.0f) {
+      EXPECT_EQ(lines, (std::vector<std::string>{"AUExtension::ERROR: We have a problem with the kernel! -10874",
+                                                 "AUExtension::ERROR: We have a problem with the wrapped unit! -10874"}));
+    }
+
+    host.source.status = -12345;
+    Stereo output(5000);
+    beginCapture();
+    EXPECT_EQ(host.renderAt(input, output, 0, 256), limiterOn == 1.0f ? noErr : -12345);
+    EXPECT_EQ(endCapture(), std::vector<std::string>{"AUExtension::ERROR: We have a problem with the kernel! -12345"});
+
+    // An in-place request whose pull fails leaves no samples: the limiter stage is skipped.
+    StackAudioBufferList<2> inPlace;
+    inPlace.mBuffers[0] = {1, 256 * 4, nullptr};
+    inPlace.mBuffers[1] = {1, 256 * 4, nullptr};
+    AudioTimeStamp timestamp{};
+    beginCapture();
+    EXPECT_EQ(host.renderBlock(nullptr, &timestamp, 256, 0, inPlace.list(), nullptr, &host.pull),
+              limiterOn == 1.0f ? noErr : -12345);
+    EXPECT_EQ(endCapture(), std::vector<std::string>{"AUExtension::ERROR: We have a problem with the kernel! -12345"});
+    EXPECT_EQ(inPlace.mBuffers[0].mData, nullptr);
+    host.source.status = noErr;
+
+    SCOPED_TRACE("an in-place request that succeeds is processed in the kernel's input buffer");
+    host.source.left = input.left.data();
+    host.source.right = input.right.data();
+    beginCapture();
+    EXPECT_EQ(host.renderBlock(nullptr, &timestamp, 256, 0, inPlace.list(), nullptr, &host.pull), noErr);
+    EXPECT_TRUE(endCapture().empty());
+    EXPECT_NE(inPlace.mBuffers[0].mData, nullptr);
+    EXPECT_NE(inPlace.mBuffers[1].mData, nullptr);
+    EXPECT_EQ(host.unit->currentOutputDataForTesting(), inPlace.list());
+  }
+}
+
+TEST(AudioUnitRender, LimiterFollowsARaisedFrameLimit) {
+  beginCapture();
+  Host host(48000.0, 8192);
+  endCapture();
+  const Stereo input = unittest::noise(8192, 3.0f);
+  Stereo output(8192);
+  beginCapture();
+  EXPECT_EQ(host.renderAt(input, output, 0, 8192), noErr);
+  EXPECT_TRUE(unittest::withoutKernelLines(endCapture()).empty());  // neither stage failed
+  EXPECT_LE(unittest::peakOf(output), 1.0f);
+}
+
+TEST(AudioUnitRender, AttackTimeInSecondsDoesNotDependOnTheRate) {
+  // A step of 0.5 on both channels through the plain path with the largest ratio: the gain is
+  // sqrt(T / level) once the detector's level passes T, and the level rises as
+  // 0.5 (1 - (1 - A)^n). The output crosses 0.5 sqrt(T / 0.25) when the level reaches half the
+  // step, after n = ln 0.5 / ln(1 - A) samples, A = 10^(1 / (50 + sr a^2 / 2)) - 1.
+  const float attack = 0.5f;
+  std::vector<double> seconds;
+  for (double rate : {44100.0, 48000.0, 96000.0}) {
+    SCOPED_TRACE(rate);
+    const std::size_t frames = std::size_t(rate * 0.2);
+    beginCapture();
+    Host host(rate);
+    for (const auto& [address, value] : std::vector<std::pair<std::int32_t, float>>{
+             {11, 0.0f}, {9, 0.0f}, {10, 1.0f}, {6, 0.0f}, {0, attack}, {2, 0.5f}, {3, 1.0f}, {4, 0.5f}, {5, 1.0f}}) {
+      host.unit->setParameter(address, value);
+    }
+    const Stereo input(frames, 0.5f);
+    Stereo output(frames);
+    renderAll(host, input, output, false);
+    endCapture();
+    const double threshold = std::pow(10.0, 3.0 * (0.5 - 1.0));
+    const double crossing = 0.5 * std::sqrt(threshold / 0.25);
+    const auto it = std::find_if(output.left.begin(), output.left.end(), [&](float y) { return y < crossing; });
+    ASSERT_NE(it, output.left.end());
+    const double measured = double(it - output.left.begin()) / rate;
+    const double coefficient = std::pow(10.0, 1.0 / (50.0 + 0.5 * rate * attack * attack)) - 1.0;
+    const double expected = std::log(0.5) / std::log(1.0 - coefficient) / rate;
+    EXPECT_NEAR(measured, expected, 2.0 / rate);
+    seconds.push_back(measured);
+  }
+  // About 38 ms at every rate; the constant 50 samples of the formula is all that differs.
+  EXPECT_NEAR(seconds[0], seconds[1], 0.01 * seconds[1]);
+  EXPECT_NEAR(seconds[2], seconds[1], 0.01 * seconds[1]);
+}
+
+TEST(AudioUnitRender, RenderBlockAllocatesAndLocksNothing) {
+  for (const float limiterOn : {0.0f, 1.0f}) {
+    SCOPED_TRACE(limiterOn);
+    beginCapture();
+    Host host(48000.0);
+    host.unit->setParameter(11, limiterOn);
+    host.unit->setMIDIOutputEventBlock([](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
+    host.renderBlock = host.unit->internalRenderBlock();
+    const Stereo input = unittest::musicLike(20000, 48000.0, 2.0f);
+    Stereo output(input.size());
+    std::vector<Call> plain = plan(input.size(), false);
+    std::vector<Call> automated = plan(input.size(), true);
+    renderCalls(host, input, output, automated);  // warm up: first use of every path
+    std::size_t allocations = 0;
+    std::size_t locks = 0;
+    {
+      AllocationCounter counter;
+      lockcounting::count = 0;
+      lockcounting::armed = true;
+      renderCalls(host, input, output, plain);
+      renderCalls(host, input, output, automated);
+      lockcounting::armed = false;
+      allocations = counter.count();
+      locks = lockcounting::count;
+    }
+    endCapture();
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_EQ(locks, 0u);
+  }
+}
