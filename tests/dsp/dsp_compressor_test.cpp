@@ -10,6 +10,7 @@
 
 #include "Compressor1.h"
 #include "Compressor2.h"
+#include "dsp_reference.h"
 
 namespace {
 std::vector<float> music(int n, unsigned seed) {
@@ -176,71 +177,28 @@ TEST(DspCompressor, MixAuditionAndMeter) {
 
 // The eight stereo operations against per-sample reference code.
 TEST(DspCompressor, StereoOperationsMatchPerSampleCode) {
-  using Op = std::function<void(Compressor2&, float*, float*, const float*, const float*, int)>;
-  using Ref = std::function<void(Compressor2&, float*, float*, const float*, const float*, int)>;
-  auto midSide = [](Compressor2& c, float* l, float* r, int n, auto body) {
-    c.ms.split(l, r, n);
-    body(c.ms.getMid(), c.ms.getSide());
-    c.ms.mix(l, r, n);
+  const char* names[] = {"dual", "linked", "mid-side", "mid-side linked"};
+  auto fastOp = [](Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b,
+                   int n) {
+    switch (mode + (keyed ? 4 : 0)) {
+      case 0: c.processBuffers(l, r, n); break;
+      case 1: c.processBuffersLinked(l, r, n); break;
+      case 2: c.processBuffersMidSide(l, r, n); break;
+      case 3: c.processBuffersMidSideLinked(l, r, n); break;
+      case 4: c.processBuffersSidechain(l, r, a, b, n); break;
+      case 5: c.processBuffersSidechainLinked(l, r, a, b, n); break;
+      case 6: c.processBuffersSidechainMidSide(l, r, a, b, n); break;
+      default: c.processBuffersSidechainMidSideLinked(l, r, a, b, n); break;
+    }
   };
   struct Case {
-    const char* name;
-    Op fast;
-    Ref reference;
+    int mode;
+    bool keyed;
   };
-  const Case cases[] = {
-      {"dual", [](Compressor2& c, float* l, float* r, const float*, const float*, int n) { c.processBuffers(l, r, n); },
-       [](Compressor2& c, float* l, float* r, const float*, const float*, int n) {
-         for (int i = 0; i < n; ++i) c.c[0].processSample(l + i, nullptr);
-         for (int i = 0; i < n; ++i) c.c[1].processSample(r + i, nullptr);
-       }},
-      {"linked", [](Compressor2& c, float* l, float* r, const float*, const float*, int n) { c.processBuffersLinked(l, r, n); },
-       [](Compressor2& c, float* l, float* r, const float*, const float*, int n) {
-         for (int i = 0; i < n; ++i) c.c[0].processSampleLinked(l + i, r + i, nullptr, nullptr);
-         for (int i = 0; i < n; ++i) c.c[1].processSampleLinked(r + i, l + i, nullptr, nullptr);
-       }},
-      {"mid-side", [](Compressor2& c, float* l, float* r, const float*, const float*, int n) { c.processBuffersMidSide(l, r, n); },
-       [&](Compressor2& c, float* l, float* r, const float*, const float*, int n) {
-         midSide(c, l, r, n, [&](float* m, float* s) {
-           for (int i = 0; i < n; ++i) c.c[0].processSample(m + i, nullptr);
-           for (int i = 0; i < n; ++i) c.c[1].processSample(s + i, nullptr);
-         });
-       }},
-      {"mid-side linked", [](Compressor2& c, float* l, float* r, const float*, const float*, int n) { c.processBuffersMidSideLinked(l, r, n); },
-       [&](Compressor2& c, float* l, float* r, const float*, const float*, int n) {
-         midSide(c, l, r, n, [&](float* m, float* s) {
-           for (int i = 0; i < n; ++i) {
-             const float key = m[i];
-             c.c[0].processSample(m + i, nullptr);
-             c.c[1].processSample(s + i, &key);
-           }
-         });
-       }},
-      {"side-chain", [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) { c.processBuffersSidechain(l, r, a, b, n); },
-       [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) {
-         for (int i = 0; i < n; ++i) c.c[0].processSample(l + i, a + i);
-         for (int i = 0; i < n; ++i) c.c[1].processSample(r + i, b + i);
-       }},
-      {"side-chain linked", [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) { c.processBuffersSidechainLinked(l, r, a, b, n); },
-       [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) {
-         for (int i = 0; i < n; ++i) c.c[0].processSampleLinked(l + i, r + i, a + i, b + i);
-         for (int i = 0; i < n; ++i) c.c[1].processSampleLinked(r + i, l + i, b + i, a + i);
-       }},
-      {"side-chain mid-side", [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) { c.processBuffersSidechainMidSide(l, r, a, b, n); },
-       [&](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) {
-         midSide(c, l, r, n, [&](float* m, float* s) {
-           for (int i = 0; i < n; ++i) c.c[0].processSample(m + i, a + i);
-           for (int i = 0; i < n; ++i) c.c[1].processSample(s + i, b + i);
-         });
-       }},
-      {"side-chain mid-side linked", [](Compressor2& c, float* l, float* r, const float* a, const float* b, int n) { c.processBuffersSidechainMidSideLinked(l, r, a, b, n); },
-       [&](Compressor2& c, float* l, float* r, const float* a, const float*, int n) {
-         midSide(c, l, r, n, [&](float* m, float* s) {
-           for (int i = 0; i < n; ++i) c.c[0].processSample(m + i, a + i);
-           for (int i = 0; i < n; ++i) c.c[1].processSample(s + i, a + i);
-         });
-       }},
-  };
+  std::vector<Case> cases;
+  for (bool keyed : {false, true}) {
+    for (int mode = 0; mode < 4; ++mode) cases.push_back({mode, keyed});
+  }
   std::vector<float> left = music(4096, 11), right = music(4096, 12);
   std::vector<float> keyA = music(4096, 13), keyB = music(4096, 14);
   for (int hostile = 0; hostile < 2; ++hostile) {
@@ -252,16 +210,18 @@ TEST(DspCompressor, StereoOperationsMatchPerSampleCode) {
   for (const Case& k : cases) {
     for (float invert : {0.0f, 1.0f}) {
       for (float mix : {1.0f, 0.7f}) {
-        SCOPED_TRACE(testing::Message() << k.name << ", audition " << invert << ", mix " << mix
-                                        << (hostile ? ", with inf and NaN" : ""));
+        SCOPED_TRACE(testing::Message() << (k.keyed ? "side-chain " : "") << names[k.mode] << ", audition "
+                                        << invert << ", mix " << mix << (hostile ? ", with inf and NaN" : ""));
         Compressor2 fast, reference;
         configure(fast, mix, invert);
         configure(reference, mix, invert);
         std::vector<float> fl = left, fr = right, rl = left, rr = right;
         int done = 0;
         for (int n : {1, 3, 250, 257, 1000, 2585}) {
-          k.fast(fast, fl.data() + done, fr.data() + done, keyA.data() + done, keyB.data() + done, n);
-          k.reference(reference, rl.data() + done, rr.data() + done, keyA.data() + done, keyB.data() + done, n);
+          fastOp(fast, k.mode, k.keyed, fl.data() + done, fr.data() + done, keyA.data() + done,
+                 keyB.data() + done, n);
+          dsp_reference::compress(reference, k.mode, k.keyed, rl.data() + done, rr.data() + done,
+                                  keyA.data() + done, keyB.data() + done, n);
           done += n;
         }
         ASSERT_EQ(0, std::memcmp(fl.data(), rl.data(), fl.size() * sizeof(float)));

@@ -215,6 +215,17 @@ TEST(DspFilters, FollowerRampsAndHold) {
   b.processBuffer(in.data(), 3000);
   EXPECT_EQ(a.currentPeak.load(), b.currentPeak.load());
   EXPECT_EQ(a.decayTime, b.decayTime);
+  Follower c, d, e, g;
+  const std::vector<float> other = noise(3000, 7, 0.3f);
+  for (int i = 0; i < 3000; ++i) {
+    c.processSample(&in[i]);
+    d.processSample(&other[i]);
+  }
+  Follower::processStereo(e, g, in.data(), other.data(), 1000);
+  Follower::processStereo(e, g, in.data() + 1000, other.data() + 1000, 2000);
+  EXPECT_EQ(c.currentPeak.load(), e.currentPeak.load());
+  EXPECT_EQ(d.currentPeak.load(), g.currentPeak.load());
+  EXPECT_EQ(d.decayTime, g.decayTime);
 
   SCOPED_TRACE("setters");
   f.setRelease(5.0f);

@@ -95,8 +95,11 @@ TEST(DspMidiHandOverThreads, HostReplacesWhileRenderCalls) {
   EXPECT_GT(calls.load(), 0);
 }
 
+// A host thread replaces blocks, sets parameters and reads meters while the render thread
+// renders with the side chain on.
 TEST(DspMidiHandOverThreads, AdapterRendersWhileBlocksChange) {
   KOV_Compressor_ExtensionDSPKernelAdapter a;
+  testing::internal::CaptureStdout();  // the kernel prints every parameter it receives
   a.allocateRenderResources();
   std::vector<float> l(512), r(512);
   StackAudioBufferList<2> out;
@@ -109,6 +112,8 @@ TEST(DspMidiHandOverThreads, AdapterRendersWhileBlocksChange) {
     for (int i = 0; i < 500; ++i) {
       a.setAUMIDIOutputEventBlock([](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
       a.setAUMIDIOutputEventBlock(nullptr);
+      a.setParameterEx(i % 11, static_cast<float>(i % 7) / 6.0f);
+      a.setBypass(i % 5 == 0);
       (void)a.getPeakValue1();
       (void)a.getDynamicsValue2();
     }
@@ -122,4 +127,5 @@ TEST(DspMidiHandOverThreads, AdapterRendersWhileBlocksChange) {
     ++renders;
   }
   host.join();
+  testing::internal::GetCapturedStdout();
 }

@@ -1,0 +1,45 @@
+// Straightforward per-sample versions of the stereo compressor operations, the reference the
+// buffer forms must match bit for bit.
+#pragma once
+
+#include "Compressor2.h"
+
+namespace dsp_reference {
+
+// mode 0 dual, 1 linked, 2 mid-side, 3 mid-side linked; keyed: side-chain forms with keys a, b.
+inline void compress(Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b,
+                     int n) {
+  Compressor1& A = c.c[0];
+  Compressor1& B = c.c[1];
+  if (mode == 0 || mode == 1) {
+    for (int i = 0; i < n; ++i) {
+      if (mode == 0) A.processSample(l + i, keyed ? a + i : nullptr);
+      else A.processSampleLinked(l + i, r + i, keyed ? a + i : nullptr, keyed ? b + i : nullptr);
+    }
+    for (int i = 0; i < n; ++i) {
+      if (mode == 0) B.processSample(r + i, keyed ? b + i : nullptr);
+      else B.processSampleLinked(r + i, l + i, keyed ? b + i : nullptr, keyed ? a + i : nullptr);
+    }
+    return;
+  }
+  c.ms.split(l, r, n);
+  float* mid = c.ms.getMid();
+  float* side = c.ms.getSide();
+  if (keyed) {
+    for (int i = 0; i < n; ++i) A.processSample(mid + i, a + i);
+    for (int i = 0; i < n; ++i) B.processSample(side + i, mode == 2 ? b + i : a + i);
+  } else if (mode == 2) {
+    for (int i = 0; i < n; ++i) A.processSample(mid + i, nullptr);
+    for (int i = 0; i < n; ++i) B.processSample(side + i, nullptr);
+  } else {
+    // B keyed by the mid as it was before A's pass.
+    for (int i = 0; i < n; ++i) {
+      const float key = mid[i];
+      A.processSample(mid + i, nullptr);
+      B.processSample(side + i, &key);
+    }
+  }
+  c.ms.mix(l, r, n);
+}
+
+}  // namespace dsp_reference
