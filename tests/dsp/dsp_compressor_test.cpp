@@ -134,6 +134,17 @@ TEST(DspCompressor, DetectorAndGainLaw) {
   c.processSample(&quiet, nullptr);
   EXPECT_FLOAT_EQ(c.level, 0.5f - c._Release.load() * 0.5f);
 
+  SCOPED_TRACE("step response: 1 - (1 - _Attack)^n rising, decay by (1 - _Release)^n falling");
+  Compressor1 step;
+  settle(step, 1.0f, 0.0f, 0.3f, 0.2f, 0.5f, 1.0f, 0.0f);
+  const double attack = step._Attack.load(), release = step._Release.load();
+  std::vector<float> ones(2000, 1.0f), zeros(3000, 0.0f);
+  step.processBuffer(ones.data(), 2000);
+  EXPECT_NEAR(step.level, 1.0 - std::pow(1.0 - attack, 2000.0), 1e-4);
+  const double top = step.level;
+  step.processBuffer(zeros.data(), 3000);
+  EXPECT_NEAR(step.level, top * std::pow(1.0 - release, 3000.0), 1e-4);
+
   SCOPED_TRACE("linked detector hears half the magnitude of the sum");
   Compressor1 l;
   float a = 0.6f;
