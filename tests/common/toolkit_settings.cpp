@@ -1,0 +1,193 @@
+// PersistentAppData: storage kinds, reads of unwritten keys, the suite seen through the standard
+// and combined stores, rectangles as dictionaries, the dump, across store objects and a reload.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "PersistentAppData.h"
+
+namespace {
+
+class SettingsFolder {
+ public:
+  SettingsFolder()
+      : path_((std::filesystem::temp_directory_path() / ("kov-settings-" + std::to_string(::getpid())))
+                  .string()) {
+    std::filesystem::remove_all(path_);
+    UserDefaults::setStorageFolderForTesting(path_);
+  }
+  ~SettingsFolder() {
+    UserDefaults::setStorageFolderForTesting(std::nullopt);
+    std::filesystem::remove_all(path_);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+using Storage = PersistentAppData::Storage;
+
+}  // namespace
+
+TEST(PersistentAppData, StorageKindsFromRawValues) {
+  EXPECT_EQ(PersistentAppData::storage(0), Storage::defaults);
+  EXPECT_EQ(PersistentAppData::storage(1), Storage::shared);
+  EXPECT_EQ(PersistentAppData::storage(2), Storage::combined);
+  EXPECT_EQ(PersistentAppData::storage(3), std::nullopt);
+  EXPECT_EQ(PersistentAppData::storage(-1), std::nullopt);
+  EXPECT_EQ(PersistentAppData::rawValue(Storage::combined), 2);
+  EXPECT_EQ(sharedContainer, "group.com.quillfeld.audio");
+}
+
+TEST(PersistentAppData, StoresAcrossObjectsAndAReload) {
+  SettingsFolder folder;
+  PersistentAppData& store = PersistentAppData::sharedInstance();
+  EXPECT_EQ(&store, &PersistentAppData::sharedInstance());
+
+  for (Storage s : {Storage::defaults, Storage::shared, Storage::combined}) {
+    SCOPED_TRACE(PersistentAppData::rawValue(s));
+    EXPECT_EQ(store.getString("never", s), std::nullopt);
+    EXPECT_EQ(store.getInteger("never", s), 0);
+    EXPECT_EQ(store.getFloat("never", s), 0.0f);
+    EXPECT_FALSE(store.getBool("never", s));
+    EXPECT_EQ(store.getUrl("never", s), std::nullopt);
+    EXPECT_EQ(store.getObject("never", s), std::nullopt);
+  }
+  {
+    SCOPED_TRACE("the suite's value is found through the combined and the standard store");
+    store.setString("fromSuite", "suite value", Storage::shared);
+    EXPECT_EQ(store.getString("fromSuite", Storage::combined), "suite value");
+    EXPECT_EQ(store.getString("fromSuite", Storage::defaults), "suite value");
+    EXPECT_EQ(store.getString("fromSuite", Storage::shared), "suite value");
+  }
+  {
+    SCOPED_TRACE("a value written through the combined store is not in the suite");
+    store.setInteger("fromCombined", 11, Storage::combined);
+    EXPECT_EQ(store.getInteger("fromCombined", Storage::shared), 0);
+    EXPECT_EQ(store.getInteger("fromCombined", Storage::defaults), 11);
+  }
+  {
+    SCOPED_TRACE("a second store object works on the same values");
+    PersistentAppData other;
+    other.setFloat("gain", -3.25f, Storage::shared);
+    other.setBool("flag", true);
+    EXPECT_EQ(store.getFloat("gain", Storage::shared), -3.25f);
+    EXPECT_TRUE(store.getBool("flag"));
+    store.setURL("where", URL::fileURLWithPath("/tmp/x"));
+    EXPECT_EQ(other.getUrl("where")->path(), "/tmp/x");
+    other.setURL("where", std::nullopt);
+    EXPECT_EQ(store.getObject("where"), std::nullopt);
+    store.setObject("list", PropertyList(PropertyList::Array{1, "a"}), Storage::shared);
+    EXPECT_EQ(other.getObject("list", Storage::shared), PropertyList(PropertyList::Array{1, "a"}));
+  }
+  {
+    SCOPED_TRACE("values come back from disk after the in-process copies are forgotten");
+    UserDefaults::setStorageFolderForTesting(folder.path());
+    EXPECT_EQ(store.getString("fromSuite", Storage::shared), "suite value");
+    EXPECT_EQ(store.getInteger("fromCombined"), 11);
+    EXPECT_EQ(store.getFloat("gain", Storage::combined), -3.25f);
+    EXPECT_TRUE(store.getBool("flag", Storage::combined));
+    EXPECT_TRUE(std::filesystem::exists(folder.path() + "/group.com.quillfeld.audio.plist"));
+  }
+}
+
+TEST(PersistentAppData, RectanglesAsDictionaries) {
+  SettingsFolder folder;
+  PersistentAppData& store = PersistentAppData::sharedInstance();
+  {
+    SCOPED_TRACE("a negative width is standardised");
+    const auto d = PersistentAppData::frameToDictionary(CGRect(10, 20, -4, 30));
+    EXPECT_EQ(d.size(), 4u);
+    EXPECT_EQ(d.at("left"), 6.0f);
+    EXPECT_EQ(d.at("top"), 20.0f);
+    EXPECT_EQ(d.at("width"), 4.0f);
+    EXPECT_EQ(d.at("height"), 30.0f);
+  }
+  auto storeDictionary = [&](const std::string& key, PropertyList::Dictionary d) {
+    store.setObject(key, PropertyList(std::move(d)));
+  };
+  {
+    SCOPED_TRACE("missing entries keep their starting values; keys match exactly");
+    storeDictionary("onlyLeft", {{"left", 5.0f}});
+    storeDictionary("capital", {{"Left", 5.0f}});
+    EXPECT_EQ(PersistentAppData::dictionaryToFrame("onlyLeft"), CGRect(5, 0, 100, 100));
+    EXPECT_EQ(PersistentAppData::dictionaryToFrame("capital"), CGRect(0, 0, 100, 100));
+  }
+  {
+    SCOPED_TRACE("no dictionary of numbers: absent");
+    store.setString("text", "not a frame");
+    storeDictionary("mixed", {{"left", 1.0f}, {"name", "x"}});
+    EXPECT_EQ(PersistentAppData::dictionaryToFrame("text"), std::nullopt);
+    EXPECT_EQ(PersistentAppData::dictionaryToFrame("mixed"), std::nullopt);
+    EXPECT_EQ(PersistentAppData::dictionaryToFrame("missing"), std::nullopt);
+  }
+  {
+    SCOPED_TRACE("a round trip keeps 32-bit precision only");
+    const CGRect frame(0.1, 1.0 / 3.0, 640.5, 1e10 + 1);
+    PropertyList::Dictionary d;
+    for (const auto& [name, value] : PersistentAppData::frameToDictionary(frame)) d.emplace(name, value);
+    storeDictionary("frame", d);
+    const auto back = PersistentAppData::dictionaryToFrame("frame");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->origin.x, double(0.1f));
+    EXPECT_NE(back->origin.x, 0.1);
+    EXPECT_EQ(back->origin.y, double(float(1.0 / 3.0)));
+    EXPECT_EQ(back->size.width, 640.5);
+    EXPECT_EQ(back->size.height, double(1e10f));
+  }
+}
+
+TEST(PersistentAppData, DumpPrintsTheThreeStores) {
+  SettingsFolder folder;
+  PersistentAppData& store = PersistentAppData::sharedInstance();
+  store.setInteger("a", 1);
+  store.setString("s", "suite text", Storage::shared);
+  std::fflush(stdout);
+  testing::internal::CaptureStdout();
+  store.dumpout();
+  std::fflush(stdout);
+  const std::string out = testing::internal::GetCapturedStdout();
+  // The standard object has the suite on its search list, so it shows both values.
+  EXPECT_EQ(out,
+            "PersistentAppData::dumpout() : UserDefaults.standard : \n"
+            "a = 1 \n\n"
+            "s = suite text \n\n"
+            "PersistentAppData::dumpout() : UserDefaults.shared : \n"
+            "s = suite text \n\n"
+            "PersistentAppData::dumpout() : UserDefaults.combined : \n"
+            "a = 1 \n\n"
+            "s = suite text \n\n");
+}
+
+TEST(PersistentAppData, DescriptionsOfValues) {
+  struct Case {
+    const char* what;
+    PropertyList value;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"text as is", "plain text", "plain text"},
+      {"integer", -5, "-5"},
+      {"real", 0.5, "0.5"},
+      {"integral real", 100.0, "100"},
+      {"bool", true, "1"},
+      {"data", PropertyList::Data{1, 2, 0xAB}, "{length = 3, bytes = 0x0102ab}"},
+      {"date", PropertyList::Date{0}, "2001-01-01 00:00:00 +0000"},
+      {"empty array", PropertyList::Array{}, "(\n)"},
+      {"dictionary", PropertyList::Dictionary{{"width", 4.0f}, {"left", 6.0f}},
+       "{\n    left = 6;\n    width = 4;\n}"},
+      {"quoted texts", PropertyList::Array{"a b", "ok.name", "", "Grüße"},
+       "(\n    \"a b\",\n    ok.name,\n    \"\",\n    \"Gr\\U00fc\\U00dfe\"\n)"},
+      {"nesting", PropertyList::Dictionary{{"d", PropertyList::Dictionary{{"x", 1}}}, {"l", PropertyList::Array{PropertyList::Dictionary{{"y", 2}}}}},
+       "{\n    d =     {\n        x = 1;\n    };\n    l =     (\n                {\n            y = 2;\n        }\n    );\n}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(describePropertyList(c.value), c.text);
+  }
+}
