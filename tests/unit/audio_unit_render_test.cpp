@@ -181,6 +181,21 @@ TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   EXPECT_FALSE(limiter->renderResourcesAllocated());
 }
 
+TEST(AudioUnitRender, AFailingLimiterAllocationFailsTheUnitsAllocation) {
+  beginCapture();
+  auto unit = unittest::makeUnit();
+  unit->setMaximumFramesToRender(0);  // a limit no unit can allocate for
+  std::shared_ptr<NSError> error;
+  EXPECT_FALSE(unit->allocateRenderResourcesAndReturnError(&error));
+  endCapture();
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+  // The limiter's parameters were not set: they keep the wrapper's defaults.
+  EXPECT_EQ(unit->effectForTesting()->attackTime(), 0.012);
+  EXPECT_EQ(unit->effectForTesting()->decayTime(), 0.024);
+  EXPECT_EQ(unit->effectForTesting()->preGain(), 0.0);
+}
+
 TEST(AudioUnitRender, FrameLimitAndBypassReachKernelAndLimiter) {
   auto unit = unittest::makeUnit();
   const std::shared_ptr<AUAudioUnit> limiter = unit->effectForTesting()->auAudioUnit();
