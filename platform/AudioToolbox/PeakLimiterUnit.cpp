@@ -1,0 +1,218 @@
+#include "AudioToolbox/PeakLimiterUnit.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "AudioToolbox/AudioComponent.h"
+#include "AudioToolbox/PeakLimiterDSP.h"
+#include "Foundation/NSError.h"
+
+// What the render block shares with the unit. The unit writes the plain members while
+// allocating, when hosts do not render; the render block reads them.
+struct PeakLimiterUnit::RenderState {
+  PeakLimiterDSP limiter;
+  std::atomic<bool> allocated{false};
+  std::atomic<bool> bypass{false};
+  AUAudioFrameCount maximumFrames = 0;
+  UInt32 channels = 2;
+  std::vector<float> inputStorage;     // channels * maximumFrames, made at allocation
+  StackAudioBufferList<2> inputList;   // handed to the pull block on every call
+  bool wasBypassed = false;            // [render]
+};
+
+namespace {
+
+constexpr AudioUnitParameterOptions kReadWrite = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable;
+
+std::shared_ptr<AUParameter> makeParameter(const char* identifier, const char* name, AUParameterAddress address,
+                                           AUValue min, AUValue max, AudioUnitParameterUnit unit, AUValue value) {
+  auto parameter = AUParameterTree::createParameterWithIdentifier(identifier, name, address, min, max, unit,
+                                                                  std::nullopt, kReadWrite, std::nullopt, std::nullopt);
+  parameter->setValue(value);
+  return parameter;
+}
+
+void setLimiterParameter(PeakLimiterDSP& limiter, AUParameterAddress address, AUValue value) {
+  switch (address) {
+    case PeakLimiterUnit::kAttackTime: limiter.setAttackTime(value); break;
+    case PeakLimiterUnit::kDecayTime: limiter.setDecayTime(value); break;
+    case PeakLimiterUnit::kPreGain: limiter.setPreGain(value); break;
+    default: break;
+  }
+}
+
+AUValue limiterParameter(const PeakLimiterDSP& limiter, AUParameterAddress address) {
+  switch (address) {
+    case PeakLimiterUnit::kAttackTime: return limiter.attackTime();
+    case PeakLimiterUnit::kDecayTime: return limiter.decayTime();
+    case PeakLimiterUnit::kPreGain: return limiter.preGain();
+    default: return 0.0f;
+  }
+}
+
+float* samplesOf(const AudioBuffer& buffer) { return static_cast<float*>(buffer.mData); }
+
+}  // namespace
+
+PeakLimiterUnit::PeakLimiterUnit(const AudioComponentDescription& componentDescription,
+                                 AudioComponentInstantiationOptions options)
+    : AUAudioUnit(componentDescription, options), state_(std::make_shared<RenderState>()) {
+  auto format = AVAudioFormat::makeStandard(kDefaultSampleRate, 2);
+  inputBusses_ = std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::input,
+                                                       std::vector{std::make_shared<AUAudioUnitBus>(format)});
+  outputBusses_ = std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::output,
+                                                        std::vector{std::make_shared<AUAudioUnitBus>(format)});
+  state_->limiter.allocate(kDefaultSampleRate);
+
+  auto tree = AUParameterTree::createTreeWithChildren({
+      makeParameter("attackTime", "Attack Time", kAttackTime, PeakLimiterDSP::kMinAttackTime,
+                    PeakLimiterDSP::kMaxAttackTime, kAudioUnitParameterUnit_Seconds, PeakLimiterDSP::kDefaultAttackTime),
+      makeParameter("decayTime", "Decay Time", kDecayTime, PeakLimiterDSP::kMinDecayTime,
+                    PeakLimiterDSP::kMaxDecayTime, kAudioUnitParameterUnit_Seconds, PeakLimiterDSP::kDefaultDecayTime),
+      makeParameter("preGain", "Pre-Gain", kPreGain, PeakLimiterDSP::kMinPreGain, PeakLimiterDSP::kMaxPreGain,
+                    kAudioUnitParameterUnit_Decibels, PeakLimiterDSP::kDefaultPreGain),
+  });
+  // The limiter holds the values in use (limited to their ranges); the tree passes sets on
+  // and reads back from it. The callbacks hold the state, not the unit.
+  std::weak_ptr<RenderState> weakState = state_;
+  tree->setImplementorValueObserver([weakState](AUParameter* parameter, AUValue value) {
+    if (auto state = weakState.lock()) setLimiterParameter(state->limiter, parameter->address(), value);
+  });
+  tree->setImplementorValueProvider([weakState](AUParameter* parameter) -> AUValue {
+    auto state = weakState.lock();
+    return state ? limiterParameter(state->limiter, parameter->address()) : 0.0f;
+  });
+  setParameterTree(std::move(tree));
+}
+
+PeakLimiterUnit::~PeakLimiterUnit() = default;
+
+void PeakLimiterUnit::allocateRenderResources() {
+  AUAudioUnit::allocateRenderResources();
+  const auto input = (*inputBusses_)[0]->format(), output = (*outputBusses_)[0]->format();
+  if (!input || !output || input->sampleRate() != output->sampleRate() ||
+      input->channelCount() != output->channelCount() || output->channelCount() > 2) {
+    AUAudioUnit::deallocateRenderResources();
+    throw NSError(NSOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported,
+                  "The peak limiter needs its input and output at one sample rate and channel count.");
+  }
+  RenderState& state = *state_;
+  state.allocated.store(false, std::memory_order_relaxed);
+  state.maximumFrames = maximumFramesToRender();
+  state.channels = output->channelCount();
+  state.inputStorage.assign(std::size_t(state.channels) * state.maximumFrames, 0.0f);
+  state.inputStorage.shrink_to_fit();
+  state.limiter.allocate(output->sampleRate());
+  state.wasBypassed = false;
+  state.allocated.store(true, std::memory_order_relaxed);
+}
+
+void PeakLimiterUnit::deallocateRenderResources() {
+  state_->allocated.store(false, std::memory_order_relaxed);
+  state_->inputStorage.clear();
+  state_->inputStorage.shrink_to_fit();
+  AUAudioUnit::deallocateRenderResources();
+}
+
+void PeakLimiterUnit::reset() { state_->limiter.reset(); }
+
+void PeakLimiterUnit::setShouldBypassEffect(bool bypass) {
+  AUAudioUnit::setShouldBypassEffect(bypass);
+  state_->bypass.store(bypass, std::memory_order_relaxed);
+}
+
+std::optional<std::vector<NSInteger>> PeakLimiterUnit::channelCapabilities() {
+  return std::vector<NSInteger>{1, 1, 2, 2};
+}
+
+double PeakLimiterUnit::latency() {
+  if (state_->allocated.load(std::memory_order_relaxed)) return state_->limiter.latencySeconds();
+  const auto format = (*outputBusses_)[0]->format();
+  PeakLimiterDSP probe;
+  probe.allocate(format ? format->sampleRate() : kDefaultSampleRate);
+  return probe.latencySeconds();
+}
+
+AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
+  // [render] Holds the state only, so a host may keep the block beyond the unit.
+  return [state = state_](AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp,
+                          AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
+                          const AURenderEvent* realtimeEventListHead,
+                          const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
+    RenderState& s = *state;
+    if (outputBusNumber != 0) return kAudioUnitErr_InvalidElement;
+    if (!s.allocated.load(std::memory_order_relaxed)) return kAudioUnitErr_Uninitialized;
+    if (frameCount > s.maximumFrames) return kAudioUnitErr_TooManyFramesToProcess;
+    if (!outputData || outputData->mNumberBuffers == 0) return kAudio_ParamError;
+    if (!pullInputBlock || !*pullInputBlock) return kAudioUnitErr_NoConnection;
+
+    // Parameter events apply from the start of this call (the limiter reads its parameters
+    // once per call).
+    for (const AURenderEvent* event = realtimeEventListHead; event; event = event->head.next) {
+      const auto type = event->head.eventType;
+      if (type == AURenderEventParameter || type == AURenderEventParameterRamp)
+        setLimiterParameter(s.limiter, event->parameter.parameterAddress, event->parameter.value);
+    }
+
+    const UInt32 bytes = frameCount * UInt32(sizeof(float));
+    AudioBufferList* input = s.inputList.list();
+    input->mNumberBuffers = s.channels;
+    for (UInt32 c = 0; c < s.channels; ++c) {
+      input->mBuffers[c].mNumberChannels = 1;
+      input->mBuffers[c].mDataByteSize = bytes;
+      input->mBuffers[c].mData = s.inputStorage.data() + std::size_t(c) * s.maximumFrames;
+    }
+    AudioUnitRenderActionFlags pullFlags = 0;
+    const AUAudioUnitStatus pulled =
+        (*pullInputBlock)(actionFlags ? actionFlags : &pullFlags, timestamp, frameCount, 0, input);
+    if (pulled != noErr) return pulled;
+
+    // The pulled buffers (the pull block may have pointed them elsewhere) must hold the frames.
+    const UInt32 inputs = std::min<UInt32>(input->mNumberBuffers, 2);
+    if (inputs == 0) return kAudio_ParamError;
+    for (UInt32 c = 0; c < inputs; ++c)
+      if (!input->mBuffers[c].mData || input->mBuffers[c].mDataByteSize < bytes) return kAudio_ParamError;
+
+    // Output buffers without data render in place into the input buffers.
+    const UInt32 outputs = std::min<UInt32>(outputData->mNumberBuffers, 2);
+    for (UInt32 c = 0; c < outputs; ++c) {
+      AudioBuffer& out = outputData->mBuffers[c];
+      if (!out.mData) {
+        out.mData = input->mBuffers[std::min(c, inputs - 1)].mData;
+        out.mNumberChannels = 1;
+      } else if (out.mDataByteSize < bytes) {
+        return kAudio_ParamError;
+      }
+      out.mDataByteSize = bytes;
+    }
+
+    const float* inLeft = samplesOf(input->mBuffers[0]);
+    const float* inRight = samplesOf(input->mBuffers[inputs - 1]);
+    float* outLeft = samplesOf(outputData->mBuffers[0]);
+    float* outRight = samplesOf(outputData->mBuffers[outputs - 1]);
+    const bool stereo = inputs == 2 && outputs == 2;
+    if (!stereo) inRight = inLeft;  // one channel in or out: limit the first, mono
+
+    if (s.bypass.load(std::memory_order_relaxed)) {
+      if (outLeft != inLeft) std::memmove(outLeft, inLeft, bytes);
+      if (stereo && outRight != inRight) std::memmove(outRight, inRight, bytes);
+      s.wasBypassed = true;
+    } else {
+      // Leaving bypass: the delay line holds audio from before it; start from silence.
+      if (s.wasBypassed) s.limiter.reset();
+      s.wasBypassed = false;
+      s.limiter.process(inLeft, inRight, outLeft, stereo ? outRight : outLeft, frameCount);
+    }
+    if (!stereo && outputs == 2 && outRight != outLeft) std::memcpy(outRight, outLeft, bytes);
+    return noErr;
+  };
+}
+
+void registerSystemPeakLimiter() {
+  AudioComponentRegisterSystemEffect(
+      PeakLimiterUnit::kComponentDescription, PeakLimiterUnit::kComponentName, PeakLimiterUnit::kComponentVersion,
+      [](const AudioComponentDescription& desc, AudioComponentInstantiationOptions options) -> std::shared_ptr<AUAudioUnit> {
+        return std::make_shared<PeakLimiterUnit>(desc, options);
+      });
+}
