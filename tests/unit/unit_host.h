@@ -3,6 +3,8 @@
 // unit's internal render block with a pull block that supplies the input.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <memory>
