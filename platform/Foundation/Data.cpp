@@ -64,12 +64,11 @@ void writeAtomically(const Data& data, const std::string& path) {
   std::string aside;
   FileDescriptor file(-1);
   for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
-    aside = path;
-    const auto slash = aside.find_last_of('/');
-    aside.insert(slash == std::string::npos ? 0 : slash + 1, ".");
+    const auto slash = path.find_last_of('/');
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%08x", g_random_int());
-    aside += suffix;
+    aside = slash == std::string::npos ? "." + path + suffix
+                                       : path.substr(0, slash + 1) + "." + path.substr(slash + 1) + suffix;
     file.fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (file.fd < 0 && errno != EEXIST) break;
   }

@@ -10,9 +10,11 @@ namespace {
 void writeLocked(std::string_view text, bool newline) {
   std::FILE* out = stdout;
   flockfile(out);
-  if (!text.empty()) fwrite_unlocked(text.data(), 1, text.size(), out);
-  if (newline) fputc_unlocked('\n', out);
-  fflush_unlocked(out);
+  // The locking calls inside take the lock we hold again (it is recursive); they keep every
+  // access to the stream inside the C library.
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), out);
+  if (newline) std::fputc('\n', out);
+  std::fflush(out);
   funlockfile(out);
 }
 
