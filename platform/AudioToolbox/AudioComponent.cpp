@@ -15,18 +15,16 @@ struct OpaqueAudioComponent {
   AUAudioUnitFactory factory;
 };
 
-// The system peak limiter lives beside the registry in this library; until its registrar
-// exists, the registry simply has no system effects.
-#if __has_include("AudioToolbox/PeakLimiterUnit.h")
-#define KOV_SYSTEM_PEAK_LIMITER 1
-#endif
-
 namespace {
 
+// True on the thread that runs the system-effect registrars.
+thread_local bool registeringSystemEffects = false;
+
+// The platform's own effects, registered before anything else.
 void registerSystemEffects() {
-#ifdef KOV_SYSTEM_PEAK_LIMITER
+  registeringSystemEffects = true;
   registerSystemPeakLimiter();
-#endif
+  registeringSystemEffects = false;
 }
 
 class Registry {
@@ -134,7 +132,8 @@ AudioComponent AudioComponentRegister(const AudioComponentDescription& desc, std
 
 AudioComponent AudioComponentRegisterSystemEffect(const AudioComponentDescription& desc, std::string name,
                                                   UInt32 version, AUAudioUnitFactory factory) {
-  return Registry::instance().add(desc, std::move(name), version, std::move(factory));
+  Registry& registry = registeringSystemEffects ? Registry::instance() : Registry::shared();
+  return registry.add(desc, std::move(name), version, std::move(factory));
 }
 
 std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,

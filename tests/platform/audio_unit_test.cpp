@@ -180,6 +180,21 @@ TEST(AudioComponentRegistry, SystemEffectsAreFoundAndMadeLikeOthers) {
   EXPECT_EQ(unit->component(), component);
   EXPECT_EQ(unit->audioUnitName(), std::optional<std::string>("System Doubler"));
   EXPECT_EQ(unit->inputBusses()->count(), 1u);
+
+  SCOPED_TRACE("the platform's peak limiter is registered before anything else");
+  const AudioComponentDescription limiter{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
+  AudioComponent found = AudioComponentFindNext(nullptr, &limiter);
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(AudioComponentFindNext(nullptr, nullptr), found);
+  auto effect = std::make_shared<AVAudioUnitEffect>(limiter);
+  ASSERT_TRUE(effect->auAudioUnit());
+  EXPECT_EQ(effect->auAudioUnit()->componentName(), std::optional<std::string>("Apple: AUPeakLimiter"));
+  EXPECT_EQ(effect->numberOfInputs(), 1u);
+  EXPECT_EQ(effect->numberOfOutputs(), 1u);
+  for (AudioUnitParameterID id : {0u, 1u, 2u}) {
+    AudioUnitParameterValue value = -1000;
+    EXPECT_EQ(AudioUnitGetParameter(effect->audioUnit(), id, kAudioUnitScope_Global, 0, &value), noErr) << id;
+  }
 }
 
 TEST(AudioUnitBase, DefaultsStorageAndIdentity) {
