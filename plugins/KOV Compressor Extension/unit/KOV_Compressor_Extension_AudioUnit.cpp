@@ -40,6 +40,12 @@ std::shared_ptr<AUAudioUnit> KOV_Compressor_Extension_AudioUnit::wrapped() const
 }
 
 std::shared_ptr<KOVPresetDelegate> KOV_Compressor_Extension_AudioUnit::presetDelegate() {
+  // Shares the unit's own ownership when it has one, so that a reader that locks the (weak)
+  // registration keeps the unit alive while it reports; a unit that no shared pointer owns is
+  // tied to its lifetime token instead.
+  if (std::shared_ptr<AUAudioUnit> self = weak_from_this().lock()) {
+    return std::shared_ptr<KOVPresetDelegate>(std::move(self), static_cast<KOVPresetDelegate*>(this));
+  }
   return std::shared_ptr<KOVPresetDelegate>(lifetime_, static_cast<KOVPresetDelegate*>(this));
 }
 

@@ -136,6 +136,7 @@ class KOV_Compressor_Extension_AudioUnit final : public AUAudioUnit, public KOVP
   // The output list of the render call in progress (the last one after it returns); written and
   // read on the render thread, atomic so that other threads may look at it.
   std::atomic<AudioBufferList*> currentOuputData{nullptr};
-  // Expires with the unit: the weak preset registration then reads as absent.
+  // Expires with the unit: for a unit that no shared pointer owns, the weak preset registration
+  // then reads as absent.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
 };
