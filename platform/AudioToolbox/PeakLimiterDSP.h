@@ -10,7 +10,9 @@
 //   output              y[n] = x'[n-W] * (1 - R[n]), then limited to [-1, 1]
 // Every term of the mean covers frame n-W in its hold window, so 1 - R[n] <= 1 / |x'[n-W]|:
 // the gain ramps down linearly over the look-ahead and reaches the required gain no later than
-// the peak. The final limit only absorbs rounding (a few parts in 10^7).
+// the peak. Reductions are summed as whole quanta of 2^-22, which rounds the gain up by less
+// than 3e-7; the final limit takes off that excess (at most 3e-5 of full scale for peaks of
+// +40 dB).
 //
 // Attack time: how long the gain reduction of a sustained overload takes to build up the
 // release memory u (99 % of the way). Decay time: how long the gain takes to come back once the
@@ -19,7 +21,8 @@
 //
 // Look-ahead W: the power of two nearest to 1.5 ms at the sample rate (16 frames at 8 kHz,
 // 64 at 44.1/48 kHz, 128 at 88.2/96 kHz, 256 at 176.4/192 kHz); it is the latency. A power of
-// two makes the mean's scale exact, so a signal below full scale passes bit for bit, delayed.
+// two makes the mean's scale exact, so the gain stays within [0, 1]. A signal at or below full
+// scale passes bit for bit, delayed.
 //
 // Samples that are not finite or exceed 1e18 after pre-gain are taken as silence.
 //
