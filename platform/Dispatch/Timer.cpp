@@ -22,6 +22,10 @@ constexpr std::int64_t kNeverNs = INT64_MAX / 4;             // "does not fall d
 
 std::atomic<bool> gTestClockEnabled{false};
 std::atomic<std::int64_t> gTestNowNs{0};
+// Counts TestClock::enable() calls. A test-clock timer belongs to the epoch it was made in and
+// never falls due in a later one, so a timer that one test leaves behind cannot fire (with its
+// captures long gone) when the next test turns the clock on again.
+std::atomic<std::uint64_t> gTestEpoch{0};
 
 std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
   std::int64_t sum = 0;
@@ -50,6 +54,7 @@ struct Timer::State {
   std::int64_t periodNs = 0;
   bool repeats = false;
   bool testClock = false;
+  std::uint64_t epoch = 0;  // test clock only
   std::atomic<bool> valid{true};
   GMainContext* context = nullptr;
   // due = start + periods * period, computed afresh each time, so no rounding error builds up.
@@ -86,10 +91,15 @@ struct TimerSource {
 struct TimerScheduling {
   static Timer::State& state(Timer& timer) { return *timer.state_; }
 
+  static bool isDue(const Timer::State& st, std::int64_t now) {
+    if (st.testClock && st.epoch != gTestEpoch.load(std::memory_order_relaxed)) return false;
+    return now >= st.dueNs;
+  }
+
   static gboolean prepare(GSource* source, gint* timeout) {
     Timer::State& st = state(**reinterpret_cast<TimerSource*>(source)->timer);
     const std::int64_t now = nowNs(st.testClock);
-    if (now >= st.dueNs) {
+    if (isDue(st, now)) {
       *timeout = 0;
       return TRUE;
     }
@@ -103,7 +113,7 @@ struct TimerScheduling {
   }
   static gboolean check(GSource* source) {
     Timer::State& st = state(**reinterpret_cast<TimerSource*>(source)->timer);
-    return nowNs(st.testClock) >= st.dueNs;
+    return isDue(st, nowNs(st.testClock));
   }
   static gboolean dispatch(GSource* source, GSourceFunc, gpointer) {
     Timer& timer = **reinterpret_cast<TimerSource*>(source)->timer;
@@ -125,6 +135,7 @@ struct TimerScheduling {
     st.periodNs = toNanoseconds(interval, minimumNs);
     st.repeats = repeats;
     st.testClock = gTestClockEnabled.load(std::memory_order_relaxed);
+    st.epoch = gTestEpoch.load(std::memory_order_relaxed);
     st.context = context;
     st.startNs = nowNs(st.testClock);
     st.computeDue();
@@ -146,9 +157,10 @@ struct TimerScheduling {
   static std::shared_ptr<Timer> earliestDue(std::int64_t limit, const std::vector<Timer*>& skip) {
     std::lock_guard lock(gRegistryMutex);
     std::shared_ptr<Timer> best;
-    std::erase_if(gTestTimers, [](const std::weak_ptr<Timer>& weak) {
+    const std::uint64_t epoch = gTestEpoch.load(std::memory_order_relaxed);
+    std::erase_if(gTestTimers, [epoch](const std::weak_ptr<Timer>& weak) {
       auto timer = weak.lock();
-      return !timer || !timer->isValid();
+      return !timer || !timer->isValid() || state(*timer).epoch != epoch;
     });
     for (const auto& weak : gTestTimers) {
       auto timer = weak.lock();
@@ -241,6 +253,7 @@ void Timer::invalidate() {
 namespace TestClock {
 
 void enable() {
+  gTestEpoch.fetch_add(1, std::memory_order_relaxed);
   gTestNowNs.store(0, std::memory_order_relaxed);
   gTestClockEnabled.store(true, std::memory_order_relaxed);
 }

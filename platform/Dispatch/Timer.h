@@ -44,7 +44,8 @@ class Timer : public std::enable_shared_from_this<Timer> {
 // whole nanoseconds, so advancing by a timer's interval N times reaches its N-th due time exactly.
 // While a timer's block runs, now() is that firing's due time.
 namespace TestClock {
-// Switches timers created from now on to the test clock, starting at 0 s. [main]
+// Switches timers created from now on to the test clock, starting at 0 s. Test-clock timers
+// made before this call never fire again (each enable starts a new test). [main]
 void enable();
 // Back to the real clock for timers created from now on. [main]
 void disable();
