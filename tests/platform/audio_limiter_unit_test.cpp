@@ -2,8 +2,10 @@
 // resources, and its render block (pulling, in place, frame limits, bypass, no allocation).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "AVFoundation/AVAudioNode.h"
@@ -348,4 +350,35 @@ TEST(PeakLimiterUnit, ResetClearsTheDelayLine) {
   EXPECT_EQ(host.left[0], 0.0f);
   EXPECT_EQ(host.left[63], 0.0f);
   EXPECT_EQ(host.left[64], 0.75f);
+}
+
+TEST(PeakLimiterThreads, ParametersAndBypassWrittenWhileRendering) {
+  // The host's thread writes parameters and the bypass flag while the render thread renders;
+  // every write is an atomic the render call reads once.
+  auto unit = makeLimiterUnit();
+  prepare(*unit, 48000.0);
+  Host host(512 * 400);
+  for (std::size_t i = 0; i < host.sourceLeft.size(); ++i) host.sourceLeft[i] = host.sourceRight[i] = 3.0f * std::sin(0.02f * float(i));
+  auto block = unit->internalRenderBlock();
+  std::atomic<bool> done{false};
+  float peak = 0.0f;
+  OSStatus status = noErr;
+  std::thread renderer([&] {
+    for (int call = 0; call < 400 && status == noErr; ++call) {
+      status = render(block, host.outputList(512), 512, &host.pull);
+      if (!unit->shouldBypassEffect())
+        for (std::size_t i = 0; i < 512; ++i) peak = std::max(peak, std::fabs(host.left[i]));
+    }
+    done = true;
+  });
+  auto tree = unit->parameterTree();
+  for (int i = 0; !done; ++i) {
+    tree->parameterWithAddress(PeakLimiterUnit::kAttackTime)->setValue(0.001f + 0.001f * float(i % 29));
+    tree->parameterWithAddress(PeakLimiterUnit::kPreGain)->setValue(float(i % 13));
+    if (i % 50 == 0) unit->setShouldBypassEffect(false);
+    std::this_thread::yield();
+  }
+  renderer.join();
+  EXPECT_EQ(status, noErr);
+  EXPECT_LE(peak, 1.0f);
 }
