@@ -16,8 +16,8 @@ std::atomic<bool> gMainAdopted{false};
 std::atomic<std::thread::id> gMainThread{};
 std::atomic<bool> gQuitRequested{false};
 
-// Owns nothing: wakes the loop now and then while runUntil waits, so that conditions changed by
-// other threads without posting to the main loop are seen within this time.
+// While runUntil waits, a timeout source wakes the loop this often, so that a condition changed by
+// another thread without posting to the main loop is still seen within this time.
 constexpr guint kConditionRecheckMs = 10;
 
 }  // namespace

@@ -95,12 +95,19 @@ enum class PropertyListMutabilityOptions : unsigned {
   mutableContainersAndLeaves = 2,
 };
 
+// Over libplist. Integers keep their sign and reals their exact bits (NaN comes back as the
+// default NaN); dictionaries are written with sorted keys. Nesting deeper than 512 levels is
+// refused both ways.
 namespace PropertyListSerialization {
-// Serialises to XML (format xml) or binary (format binary). Throws NSError (NSCocoaErrorDomain)
-// when the format cannot be written. [any]
+// Serialises to XML (format xml) or binary (format binary). Throws NSError (NSCocoaErrorDomain,
+// code 3851) for the openStep format and for values a property list cannot hold here: a text or
+// key with a NUL character, a date outside the 32-bit seconds libplist keeps (1933 to 2069). [any]
 std::vector<std::uint8_t> data(const PropertyList& propertyList, PropertyListFormat format);
-// Parses XML or binary, reporting the format found. Throws NSError (NSCocoaErrorDomain, code
-// 3840) for anything that is no property list; never crashes on hostile input. [any]
+// Parses XML or binary, reporting the format found (left unchanged on failure). Throws NSError
+// (NSCocoaErrorDomain, code 3840) for anything that is no property list; never crashes on
+// hostile input (binary files are checked for cycles and for expansion beyond 2^20 objects).
+// libplist is lenient with some malformed XML: "<integer>abc</integer>" reads as 0, a key without
+// a value is dropped. [any]
 PropertyList propertyList(const std::vector<std::uint8_t>& data,
                           PropertyListMutabilityOptions options = PropertyListMutabilityOptions::immutable,
                           PropertyListFormat* format = nullptr);
