@@ -1,8 +1,9 @@
 // Renders 60 s of a music-like stereo signal at 48 kHz through the kernel adapter in 512-frame
 // buffers, for instruction counts per stereo frame with
 //   valgrind --tool=callgrind bench/kernel_cost <mode 0..3> <plain|sidechain>
-// (add --toggle-collect='KOV_Compressor_ExtensionDSPKernelAdapter::render*' to count the
-// render calls alone). Prints the mode, the path and a checksum of the output.
+// (add --toggle-collect='KOV_Compressor_ExtensionDSPKernelAdapter::renderWith*' to count the
+// render calls alone; a pattern that also matches `render` toggles twice per call and counts
+// almost nothing). Prints the mode, the path and a checksum of the output.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

@@ -71,6 +71,11 @@ TEST(DspAdapter, SetUpAndStatusCodes) {
   EXPECT_EQ(a.internalRenderBlock()(nullptr, nullptr, 512, 0, h.out.list(), nullptr, &h.pull),
             kAudioUnitErr_Uninitialized);
   EXPECT_EQ(h.pulls, 0);
+  // The block's pull comes first: without a pull block it refuses with -10876 as always.
+  EXPECT_EQ(a.internalRenderBlock()(nullptr, nullptr, 512, 0, h.out.list(), nullptr, nullptr),
+            kAudioUnitErr_NoConnection);
+  EXPECT_EQ(a.internalRenderBlock()(nullptr, nullptr, 4097, 0, h.out.list(), nullptr, nullptr),
+            kAudioUnitErr_TooManyFramesToProcess);
 
   a.allocateRenderResources();
   SCOPED_TRACE("maximum frame count renders; one more is refused without a pull");

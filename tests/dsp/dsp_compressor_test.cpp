@@ -306,3 +306,67 @@ TEST(DspCompressor, ModeProperties) {
     EXPECT_EQ(l[4096], 0.9f);
   }
 }
+
+// Cases the fast stereo forms must also get right: keys that are the left channel itself (B
+// must hear it as A left it), and a coefficient of 0 (absurd sample rates) meeting an infinite
+// input, where the detector's pick of attack or release decides between inf and NaN.
+TEST(DspCompressor, UnusualCallsMatchPerSampleCode) {
+  const std::vector<float> left = music(1500, 21), right = music(1500, 22), key = music(1500, 23);
+  auto same = [](Compressor2& fast, Compressor2& reference, const std::vector<float>& fl,
+                 const std::vector<float>& rl, const std::vector<float>& fr, const std::vector<float>& rr) {
+    EXPECT_EQ(0, std::memcmp(fl.data(), rl.data(), fl.size() * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(fr.data(), rr.data(), fr.size() * sizeof(float)));
+    for (int c = 0; c < 2; ++c) {
+      const float f = fast.c[c].level, r = reference.c[c].level;
+      EXPECT_TRUE(f == r || (std::isnan(f) && std::isnan(r))) << "detector " << c << ": " << f << " " << r;
+    }
+  };
+  for (int linked = 0; linked < 2; ++linked) {
+    for (int aliased = 0; aliased < 2; ++aliased) {
+      SCOPED_TRACE(testing::Message() << (linked ? "side-chain linked" : "side-chain dual") << ", key "
+                                      << (aliased ? "B" : "A") << " is the left channel");
+      Compressor2 fast, reference;
+      configure(fast, 1.0f, 0.0f);
+      configure(reference, 1.0f, 0.0f);
+      std::vector<float> fl = left, fr = right, rl = left, rr = right;
+      const float* fa = aliased ? key.data() : fl.data();
+      const float* fb = aliased ? fl.data() : key.data();
+      if (linked) fast.processBuffersSidechainLinked(fl.data(), fr.data(), fa, fb, 1500);
+      else fast.processBuffersSidechain(fl.data(), fr.data(), fa, fb, 1500);
+      const float* ra = aliased ? key.data() : rl.data();
+      const float* rb = aliased ? rl.data() : key.data();
+      dsp_reference::compress(reference, linked, true, rl.data(), rr.data(), ra, rb, 1500);
+      same(fast, reference, fl, rl, fr, rr);
+    }
+  }
+  for (int zero = 0; zero < 2; ++zero) {
+    SCOPED_TRACE(zero ? "attack coefficient 0, infinite input" : "release coefficient 0, infinite input");
+    Compressor2 fast, reference;
+    for (Compressor2* c : {&fast, &reference}) {
+      configure(*c, 0.7f, 0.0f);  // with a dry share, an infinite sample shows its gain (inf or NaN)
+      c->setSamplerate(1.0e8f);
+      for (Compressor1& one : c->c) {
+        one.setAttack(zero ? 1.0f : 0.05f);
+        one.setRelease(zero ? 0.05f : 1.0f);
+      }
+    }
+    ASSERT_EQ(zero ? fast.c[0]._Attack.load() : fast.c[0]._Release.load(), 0.0f);
+    ASSERT_GT(zero ? fast.c[0]._Release.load() : fast.c[0]._Attack.load(), 0.0f);
+    for (int mode = 0; mode < 4; ++mode) {
+      SCOPED_TRACE(mode);
+      std::vector<float> fl = left, fr = right;
+      fl[700] = INFINITY, fr[900] = -INFINITY;
+      std::vector<float> rl = fl, rr = fr;
+      switch (mode) {
+        case 0: fast.processBuffers(fl.data(), fr.data(), 1500); break;
+        case 1: fast.processBuffersLinked(fl.data(), fr.data(), 1500); break;
+        case 2: fast.processBuffersMidSide(fl.data(), fr.data(), 1500); break;
+        default: fast.processBuffersMidSideLinked(fl.data(), fr.data(), 1500); break;
+      }
+      dsp_reference::compress(reference, mode, false, rl.data(), rr.data(), nullptr, nullptr, 1500);
+      same(fast, reference, fl, rl, fr, rr);
+      fast.reset();
+      reference.reset();
+    }
+  }
+}

@@ -116,6 +116,8 @@ TEST(DspMidiHandOverThreads, AdapterRendersWhileBlocksChange) {
       a.setBypass(i % 5 == 0);
       (void)a.getPeakValue1();
       (void)a.getDynamicsValue2();
+      (void)a.outputs();
+      (void)a.inputs();
     }
     done = true;
   });

@@ -83,8 +83,10 @@ void Compressor2::processBuffersLinked(float* left, float* right, int count) {
     n = std::min(count - base, kChunk);
     const int next = base + kChunk;
     const int m = next < count ? std::min(count - next, kChunk) : 0;  // frames of chunk k+1
-    // Pairs: A on chunk k+1 (left, right as given) and B on chunk k (right, left').
-    halfSumMagnitudesPair(left + next, right + next, right + base, left + base, x, m);
+    // Pairs: A on chunk k+1 (left, right as given) and B on chunk k (right, left'). Without a
+    // chunk k+1 the pair reads nothing (and points nowhere past the buffers).
+    const int ahead = m > 0 ? next : base;
+    halfSumMagnitudesPair(left + ahead, right + ahead, right + base, left + base, x, m);
     runDetectorPair(A.level, sa.attack, sa.release, B.level, sb.attack, sb.release, x, levels, m);
     if (m > 0) A.applyGainLane(left + next, levels, m, sa);
     B.applyGainLane(right + base, levels + 1, m, sb);
@@ -129,6 +131,12 @@ void Compressor2::processBuffersSidechain(float* left, float* right, const float
 
 void Compressor2::processBuffersSidechainLinked(float* left, float* right, const float* keyA,
                                                 const float* keyB, int count) {
+  if (keyA == left || keyB == left) {
+    // A key that is the left channel: B hears it as A's pass left it.
+    c[0].processBufferSidechainLinked(left, right, keyA, keyB, count);
+    c[1].processBufferSidechainLinked(right, left, keyB, keyA, count);
+    return;
+  }
   // Nothing writes the keys: A hears 0.5|keyA + keyB|, B 0.5|keyB + keyA|, the same values.
   Compressor1& A = c[0];
   Compressor1& B = c[1];

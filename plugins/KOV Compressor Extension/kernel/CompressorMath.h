@@ -84,12 +84,16 @@ inline float runDetector(float level, float attack, float release, const float* 
 // coefficient * d with d = x - level: d > 0 exactly when x > level, so when attack >= release
 // the attack product is the larger one for rising input and the release product for falling
 // input, and max(attack d, release d) is the selected product itself (min when attack <
-// release). That replaces the branch or blend per sample and gives the same bits.
+// release). That replaces the branch or blend per sample and gives the same bits, as long as
+// both coefficients are above 0: a zero coefficient times an infinite distance is NaN, which
+// max and min would not pass on the way the selection does (such coefficients only come from
+// absurd sample rates; the scalar loop takes them).
 inline void runDetectorPair(float& levelA, float attackA, float releaseA, float& levelB, float attackB,
                             float releaseB, const float* xAB, float* levelsAB, int n) {
   int i = 0;
 #if defined(__SSE2__)
-  if ((attackA >= releaseA) == (attackB >= releaseB)) {
+  const bool positive = attackA > 0.0f && releaseA > 0.0f && attackB > 0.0f && releaseB > 0.0f;
+  if (positive && (attackA >= releaseA) == (attackB >= releaseB)) {
     const bool useMax = attackA >= releaseA;
     const __m128 attack = _mm_setr_ps(attackA, attackB, 0.0f, 0.0f);
     const __m128 release = _mm_setr_ps(releaseA, releaseB, 0.0f, 0.0f);

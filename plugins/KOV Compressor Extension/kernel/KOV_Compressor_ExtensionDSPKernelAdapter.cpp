@@ -77,12 +77,15 @@ AUAudioUnitStatus KOV_Compressor_ExtensionDSPKernelAdapter::renderWith(
     const AURenderEvent* events, const AURenderPullInputBlock* pullInputBlock, bool alwaysPull,
     const AUMIDIOutputEventBlock* midiOut) {
   if (frameCount > maximumFramesToRender()) return kAudioUnitErr_TooManyFramesToProcess;
+  const bool havePull = pullInputBlock && *pullInputBlock;
+  // The render block always pulls: without a pull block that is -10876, whatever else holds.
+  if (alwaysPull && !havePull) return kAudioUnitErr_NoConnection;
   // Before allocation (or after deallocation) there is no input buffer to pull into.
   if (!_inputBus.mutableAudioBufferList) return kAudioUnitErr_Uninitialized;
   // The frame limit may have been raised after allocation: never run past the buffer.
   if (frameCount > _inputBus.maxFrames) return kAudioUnitErr_TooManyFramesToProcess;
 
-  if (alwaysPull || (pullInputBlock && *pullInputBlock)) {
+  if (havePull) {
     AudioUnitRenderActionFlags pullFlags = 0;
     const AUAudioUnitStatus status = _inputBus.pullInput(&pullFlags, timestamp, frameCount, 0, pullInputBlock);
     if (status != noErr) return status;

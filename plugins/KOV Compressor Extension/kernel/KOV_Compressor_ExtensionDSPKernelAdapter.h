@@ -65,7 +65,7 @@ class KOV_Compressor_ExtensionDSPKernelAdapter {
 
   // A render block over this adapter (valid while the adapter lives) that holds the MIDI-output
   // block current now. Unlike `render` it always pulls: without a pull block it returns
-  // -10876. A null output list gives -50.
+  // -10876 (only a frame count above the limit is refused first). A null output list gives -50.
   AUInternalRenderBlock internalRenderBlock();
 
   // One host render call: -10874 above the frame limit or the input buffer's capacity, -10867

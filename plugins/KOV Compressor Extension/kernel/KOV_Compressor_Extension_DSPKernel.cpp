@@ -88,8 +88,8 @@ AUValue KOV_Compressor_Extension_DSPKernel::getParameter(AUParameterAddress addr
 }
 
 void KOV_Compressor_Extension_DSPKernel::process(AUAudioFrameCount frameCount, AUAudioFrameCount bufferOffset) {
-  const AudioBufferList* in = inBufferListPtr;
-  const AudioBufferList* out = outBufferListPtr;
+  const AudioBufferList* in = inBufferListPtr.load(relaxed);
+  const AudioBufferList* out = outBufferListPtr.load(relaxed);
   if (!in || !out || frameCount == 0) return;
 
   // Only buffers that both lists hold are touched.

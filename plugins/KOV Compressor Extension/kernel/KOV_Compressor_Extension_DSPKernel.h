@@ -59,12 +59,13 @@ class KOV_Compressor_Extension_DSPKernel : public DSPKernel {
   void setParameter(AUParameterAddress address, AUValue value);
   AUValue getParameter(AUParameterAddress address) const;
 
+  // [render]; the getters are [any] (relaxed atomics: they may be read while rendering).
   void setBuffers(AudioBufferList* inBufferList, AudioBufferList* outBufferList) {
-    inBufferListPtr = inBufferList;
-    outBufferListPtr = outBufferList;
+    inBufferListPtr.store(inBufferList, std::memory_order_relaxed);
+    outBufferListPtr.store(outBufferList, std::memory_order_relaxed);
   }
-  AudioBufferList* getInputs() const { return inBufferListPtr; }
-  AudioBufferList* getOutputs() const { return outBufferListPtr; }
+  AudioBufferList* getInputs() const { return inBufferListPtr.load(std::memory_order_relaxed); }
+  AudioBufferList* getOutputs() const { return outBufferListPtr.load(std::memory_order_relaxed); }
 
   void process(AUAudioFrameCount frameCount, AUAudioFrameCount bufferOffset) override;
   void process2(AUAudioFrameCount, AUAudioFrameCount) override {}
@@ -85,8 +86,8 @@ class KOV_Compressor_Extension_DSPKernel : public DSPKernel {
   float getPeakValue2() const { return follower[1].getPeakLimited(); }
 
   std::int32_t numChannels = 2;
-  AudioBufferList* inBufferListPtr = nullptr;
-  AudioBufferList* outBufferListPtr = nullptr;
+  std::atomic<AudioBufferList*> inBufferListPtr{nullptr};
+  std::atomic<AudioBufferList*> outBufferListPtr{nullptr};
   std::atomic<float> fSamplerate{48000.0f};
   std::array<std::atomic<float>, kParameterCount> fParameters{};
   std::array<Follower, 2> follower;  // left, right
