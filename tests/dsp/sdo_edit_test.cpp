@@ -1,5 +1,6 @@
 // CString: Find, Replace, Insert, SubStr, trimming and Split.
 #include "SDOString.h"
+#include "sdo_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,8 @@ using SDO::CData;
 using SDO::CString;
 using SDO::CStringList;
 
-char* W(const char* text) { return const_cast<char*>(text); }
-
-std::string Bytes(CString& s) {
-    std::string out;
-    for (int i = 0; i < s.Length(); ++i)
-        out += static_cast<char>(s.At(i));
-    return out;
-}
+using sdotest::Bytes;
+using sdotest::W;
 
 std::vector<std::string> Items(CStringList& list) {
     std::vector<std::string> out;

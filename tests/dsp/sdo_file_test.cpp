@@ -1,5 +1,6 @@
 // CString: loading and saving whole files, with the exact messages.
 #include "SDOString.h"
+#include "sdo_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using SDO::CString;
 
-char* W(const char* text) { return const_cast<char*>(text); }
-
-std::string Bytes(CString& s) {
-    std::string out;
-    for (int i = 0; i < s.Length(); ++i)
-        out += static_cast<char>(s.At(i));
-    return out;
-}
+using sdotest::Bytes;
+using sdotest::W;
 
 std::string ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -2,6 +2,7 @@
 // and the counters after many operations. Run under ASan+UBSan: a read of released content
 // or an undersized buffer fails there.
 #include "SDOString.h"
+#include "sdo_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,8 @@ using SDO::CData;
 using SDO::CString;
 using SDO::CStringList;
 
-char* W(const char* text) { return const_cast<char*>(text); }
-
-std::string Bytes(CString& s) {
-    std::string out;
-    for (int i = 0; i < s.Length(); ++i)
-        out += static_cast<char>(s.At(i));
-    return out;
-}
+using sdotest::Bytes;
+using sdotest::W;
 
 TEST(SdoMemory, OperandsThatAliasTheObject) {
     CString s("abc");

@@ -1,6 +1,7 @@
 // CString: construction, assignment, comparison, appending, the shared-result operators,
 // access, case, conversions and the text renderings.
 #include "SDOString.h"
+#include "sdo_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +16,8 @@ namespace {
 using SDO::CData;
 using SDO::CString;
 
-char* W(const char* text) { return const_cast<char*>(text); }
-
-// Every content byte, zeros included.
-std::string Bytes(CString& s) {
-    std::string out;
-    for (int i = 0; i < s.Length(); ++i)
-        out += static_cast<char>(s.At(i));
-    return out;
-}
+using sdotest::Bytes;
+using sdotest::W;
 
 TEST(SdoString, EmptyStrings) {
     CString a;
