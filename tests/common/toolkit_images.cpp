@@ -17,6 +17,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/URLSession.h"
 #include "ImageLoading.h"
+#include "StdoutCapture.h"
 #include "UIKit/UIImageView.h"
 
 namespace {
@@ -127,16 +128,8 @@ std::string refusedURL() {
   return "http://127.0.0.1:" + std::to_string(port) + "/x.png";
 }
 
-void beginCapture() {
-  MainLoop::runUntilIdle();
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
-}
-
-std::string endCapture() {
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
+using stdout_capture::beginCapture;
+using stdout_capture::endCapture;
 
 // Starts getImageFromURLString and runs the main loop until that request has finished.
 bool loadAsync(const std::shared_ptr<UIImageView>& view, const std::string& url) {

@@ -14,29 +14,13 @@
 #include "FourCharCode.h"
 #include "LineQueue.h"
 #include "Logging.h"
+#include "StdoutCapture.h"
 
 namespace {
 
-// Starts capturing stdout with nothing left over from earlier tests.
-void beginCapture() {
-  MainLoop::runUntilIdle();
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
-}
-
-std::string endCapture() {
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
+using stdout_capture::beginCapture;
+using stdout_capture::endCapture;
+using stdout_capture::splitLines;
 
 }  // namespace
 

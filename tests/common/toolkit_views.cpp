@@ -13,17 +13,15 @@
 #include "Foundation/Bundle.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/NSError.h"
+#include "StdoutCapture.h"
 
 namespace {
 
 std::string runMainLoopAndCapture(const std::function<void()>& body) {
-  MainLoop::runUntilIdle();
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
+  stdout_capture::beginCapture();
   body();
   MainLoop::runUntilIdle();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
+  return stdout_capture::endCapture();
 }
 
 std::filesystem::path freshFolder(const std::string& name) {
