@@ -2,33 +2,14 @@
 // and combined stores, rectangles as dictionaries, the dump, across store objects and a reload.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "PersistentAppData.h"
+#include "TemporaryDefaultsFolder.h"
 
 namespace {
-
-class SettingsFolder {
- public:
-  SettingsFolder()
-      : path_((std::filesystem::temp_directory_path() / ("kov-settings-" + std::to_string(::getpid())))
-                  .string()) {
-    std::filesystem::remove_all(path_);
-    UserDefaults::setStorageFolderForTesting(path_);
-  }
-  ~SettingsFolder() {
-    UserDefaults::setStorageFolderForTesting(std::nullopt);
-    std::filesystem::remove_all(path_);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 using Storage = PersistentAppData::Storage;
 
@@ -45,7 +26,7 @@ TEST(PersistentAppData, StorageKindsFromRawValues) {
 }
 
 TEST(PersistentAppData, StoresAcrossObjectsAndAReload) {
-  SettingsFolder folder;
+  TemporaryDefaultsFolder folder("kov-settings");
   PersistentAppData& store = PersistentAppData::sharedInstance();
   EXPECT_EQ(&store, &PersistentAppData::sharedInstance());
 
@@ -97,7 +78,7 @@ TEST(PersistentAppData, StoresAcrossObjectsAndAReload) {
 }
 
 TEST(PersistentAppData, RectanglesAsDictionaries) {
-  SettingsFolder folder;
+  TemporaryDefaultsFolder folder("kov-settings");
   PersistentAppData& store = PersistentAppData::sharedInstance();
   {
     SCOPED_TRACE("a negative width is standardised");
@@ -143,7 +124,7 @@ TEST(PersistentAppData, RectanglesAsDictionaries) {
 }
 
 TEST(PersistentAppData, DumpPrintsTheThreeStores) {
-  SettingsFolder folder;
+  TemporaryDefaultsFolder folder("kov-settings");
   PersistentAppData& store = PersistentAppData::sharedInstance();
   store.setInteger("a", 1);
   store.setString("s", "suite text", Storage::shared);

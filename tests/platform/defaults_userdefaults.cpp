@@ -2,8 +2,6 @@
 // persistence across a reload from disk, changes made by another writer, concurrent use.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -13,30 +11,9 @@
 #include "Foundation/PropertyList.h"
 #include "Foundation/URL.h"
 #include "Foundation/UserDefaults.h"
+#include "TemporaryDefaultsFolder.h"
 
 namespace {
-
-// Points user defaults at a fresh folder for one test and back afterwards.
-class TemporaryDefaultsFolder {
- public:
-  TemporaryDefaultsFolder() {
-    path_ = (std::filesystem::temp_directory_path() /
-             ("kov-defaults-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++)))
-                .string();
-    std::filesystem::remove_all(path_);
-    UserDefaults::setStorageFolderForTesting(path_);
-  }
-  ~TemporaryDefaultsFolder() {
-    UserDefaults::setStorageFolderForTesting(std::nullopt);
-    std::filesystem::remove_all(path_);
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& domain) const { return path_ + "/" + domain + ".plist"; }
-
- private:
-  static inline int counter_ = 0;
-  std::string path_;
-};
 
 PropertyList readPlist(const std::string& path) {
   return PropertyListSerialization::propertyList(dataWithContentsOf(URL::fileURLWithPath(path)));
