@@ -270,30 +270,22 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
   }
   {
     SCOPED_TRACE("a doubling chain of shared references (2^60 objects once expanded)");
-    constexpr std::size_t kLevels = 60;
-    const Bytes bomb = binaryPlist(kLevels + 1, 0, [&](std::size_t i, Bytes& out) {
-      if (i == kLevels) {
-        out.push_back(0x10);  // the integer 0
-        out.push_back(0);
-        return;
-      }
-      out.push_back(0xA2);
-      appendBigEndian(out, i + 1, 4);
-      appendBigEndian(out, i + 1, 4);
-    });
-    EXPECT_EQ(parseCode(bomb), 3840);
+    // Object i < levels is an array holding object i + 1 twice; object `levels` is the integer 0.
+    const auto doublingChain = [](std::size_t levels) {
+      return binaryPlist(levels + 1, 0, [levels](std::size_t i, Bytes& out) {
+        if (i == levels) {
+          out.push_back(0x10);  // the integer 0
+          out.push_back(0);
+          return;
+        }
+        out.push_back(0xA2);
+        appendBigEndian(out, i + 1, 4);
+        appendBigEndian(out, i + 1, 4);
+      });
+    };
+    EXPECT_EQ(parseCode(doublingChain(60)), 3840);
     // The same shape, 10 levels: 2047 objects expanded, a fine file.
-    const Bytes small = binaryPlist(11, 0, [&](std::size_t i, Bytes& out) {
-      if (i == 10) {
-        out.push_back(0x10);
-        out.push_back(0);
-        return;
-      }
-      out.push_back(0xA2);
-      appendBigEndian(out, i + 1, 4);
-      appendBigEndian(out, i + 1, 4);
-    });
-    EXPECT_EQ(parseCode(small), 0);
+    EXPECT_EQ(parseCode(doublingChain(10)), 0);
   }
 }
 
