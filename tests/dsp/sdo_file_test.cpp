@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +20,7 @@ namespace fs = std::filesystem;
 using SDO::CString;
 
 using sdotest::Bytes;
+using sdotest::Printed;
 using sdotest::W;
 
 std::string ReadFile(const fs::path& p) {
@@ -42,11 +42,7 @@ void WriteFile(const fs::path& p, const std::string& bytes) {
     setrlimit(RLIMIT_FSIZE, &limit);
     CString big("0123456789abcdef");
     CString& content = big * 4096;
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    content >> W(path.c_str());
-    std::fflush(stdout);
-    const bool reported = testing::internal::GetCapturedStdout() == "\nERROR: While writing file.";
+    const bool reported = Printed([&] { content >> W(path.c_str()); }) == "\nERROR: While writing file.";
     std::_Exit(reported ? 0 : 1);
 }
 
@@ -63,15 +59,6 @@ protected:
         fs::remove_all(dir, ec);
     }
     std::string Path(const char* name) const { return (dir / name).string(); }
-
-    template <typename F>
-    std::string Printed(F&& f) {
-        std::fflush(stdout);
-        testing::internal::CaptureStdout();
-        f();
-        std::fflush(stdout);
-        return testing::internal::GetCapturedStdout();
-    }
 
     fs::path dir;
 };

@@ -8,7 +8,6 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -17,6 +16,7 @@ using SDO::CData;
 using SDO::CString;
 
 using sdotest::Bytes;
+using sdotest::Printed;
 using sdotest::W;
 
 TEST(SdoString, EmptyStrings) {
@@ -348,14 +348,13 @@ TEST(SdoString, PrintsTheTextNTimes) {
     s += '\0';
     s += 'c';
     CString none;
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(s >> 3, 0);
-    none >> 2;
-    s >> 0;
-    s >> -1;
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ababab");
+    EXPECT_EQ(Printed([&] {
+                  EXPECT_EQ(s >> 3, 0);
+                  none >> 2;
+                  s >> 0;
+                  s >> -1;
+              }),
+              "ababab");
 }
 
 } // namespace

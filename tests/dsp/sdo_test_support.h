@@ -1,6 +1,9 @@
 // Helpers of the SDO string tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <string>
 
 #include "SDOString.h"
@@ -18,6 +21,16 @@ inline std::string Bytes(SDO::CString& s) {
     for (int i = 0; i < s.Length(); ++i)
         out += static_cast<char>(s.At(i));
     return out;
+}
+
+// What `f` prints on stdout.
+template <typename F>
+std::string Printed(F&& f) {
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    f();
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
 }
 
 } // namespace sdotest
