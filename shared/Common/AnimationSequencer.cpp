@@ -30,13 +30,12 @@ void AnimationSequencer::add(std::shared_ptr<Animator> item, std::int64_t at) {
   }
   item->_startFrame = at;
   _animators.push_back(std::move(item));
-  // Sorted by start frame again as a whole (an item placed twice moves its other entry too).
-  // Insertion sort: the list is nearly sorted, and it needs no temporary buffer.
-  for (std::size_t i = 1; i < _animators.size(); ++i) {
-    for (std::size_t j = i; j > 0 && _animators[j - 1]->_startFrame > _animators[j]->_startFrame; --j) {
-      std::swap(_animators[j - 1], _animators[j]);
-    }
-  }
+  // Sorted by start frame again as a whole (an item placed twice moves its other entry too);
+  // items with equal start frames keep the order in which they were placed.
+  std::stable_sort(_animators.begin(), _animators.end(),
+                   [](const std::shared_ptr<Animator>& a, const std::shared_ptr<Animator>& b) {
+                     return a->_startFrame < b->_startFrame;
+                   });
   calculateFrames();
 }
 
@@ -127,9 +126,9 @@ void AnimationSequencer::animate() {
 
 void AnimationSequencer::findAnimators() {
   // Removals can leave the index past the list (after a seek that passed every item): the walk
-  // stays inside it.
-  const std::int64_t count = getCount();
-  for (std::int64_t i = std::max<std::int64_t>(_currentIndex, 0); i < count; ++i) {
+  // stays inside the list as it is at each position.
+  for (std::int64_t i = std::max<std::int64_t>(_currentIndex, 0);
+       i < static_cast<std::int64_t>(_animators.size()); ++i) {
     const std::shared_ptr<Animator> item = _animators[static_cast<std::size_t>(i)];
     if (_currentFrame >= item->_startFrame && !item->isFinished()) {
       _currentIndex = i;

@@ -31,7 +31,7 @@ std::int64_t AnimatorChain::getCount() { return static_cast<std::int64_t>(_anima
 std::int64_t AnimatorChain::getCurrentIndex() { return _currentIndex; }
 
 std::shared_ptr<Animator> AnimatorChain::getCurrentItem() {
-  if (_currentIndex < 0 || _currentIndex >= getCount()) return nullptr;
+  if (_currentIndex < 0 || _currentIndex >= static_cast<std::int64_t>(_animators.size())) return nullptr;
   return _animators[static_cast<std::size_t>(_currentIndex)];
 }
 
@@ -56,7 +56,8 @@ void AnimatorChain::animate() {
   }
   const std::shared_ptr<AnimatorChain> self = weak_from_this().lock();
   // Removals may have left the index past the end; it never goes below 0 between ticks.
-  const std::int64_t last = getCount() - 1;
+  // The list's own size throughout: an overridden getCount() must not move the index off it.
+  const std::int64_t last = static_cast<std::int64_t>(_animators.size()) - 1;
   _currentIndex = std::clamp<std::int64_t>(_currentIndex, 0, last);
 
   const std::shared_ptr<Animator> item = _animators[static_cast<std::size_t>(_currentIndex)];
@@ -70,7 +71,8 @@ void AnimatorChain::animate() {
   }
 
   // Backwards the run ends on reaching index 0, without visiting it again.
-  const bool over = _direction > 0 ? _currentIndex >= getCount() : _currentIndex <= 0;
+  const bool over =
+      _direction > 0 ? _currentIndex >= static_cast<std::int64_t>(_animators.size()) : _currentIndex <= 0;
   if (over) {
     if (onFinished) onFinished(*this);
     stop();
