@@ -4,6 +4,7 @@
 #include "KOV_Compressor_Extension_AudioUnit.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "FourCharCode.h"
 #include "Foundation/NSError.h"
@@ -54,9 +55,9 @@ void KOV_Compressor_Extension_AudioUnit::onFoundParameter(NSInteger, const std::
   const std::shared_ptr<AUParameterTree> tree = parameterTree();
   if (!tree) return;
   const std::shared_ptr<AUParameter> parameter = tree->parameterWithAddress(address);
-  if (!parameter) return;
-  // States come from hosts and files: keep every parameter within its range. The reader
-  // reports finite values only.
+  // States come from hosts and files: keep every parameter within its range. NaN names no
+  // value in any range and is dropped (std::clamp would pass it through).
+  if (!parameter || std::isnan(value)) return;
   parameter->setValue(std::clamp(value, parameter->minValue(), parameter->maxValue()));
 }
 

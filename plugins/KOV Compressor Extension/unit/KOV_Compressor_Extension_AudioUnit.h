@@ -34,7 +34,7 @@ class KOV_Compressor_Extension_AudioUnit final : public AUAudioUnit, public KOVP
   ~KOV_Compressor_Extension_AudioUnit() override;
 
   // ---- Preset delegate: sets the tree parameter at `address` (plain set, so every observer
-  // runs), limited to the parameter's range; unknown addresses do nothing. [any]
+  // runs), limited to the parameter's range; unknown addresses and NaN do nothing. [any]
   void onFoundParameter(NSInteger group, const std::string& identifier, AUParameterAddress address,
                         AUValue value) override;
 

@@ -107,7 +107,6 @@ void AUPeakLimiter::unitDiagnostics(const std::shared_ptr<AUAudioUnit>& unit) {
   const auto line = [this](const char* label, const std::string& value) {
     safeprint(std::string(label) + value);
   };
-  const auto factoryPresets = u.factoryPresets();
   line(" -- unit all parameter values: ", describe(u.allParameterValues()));
   line(" -- unit name: ", optionalText(u.audioUnitName()));
   line(" -- unit short name: ", optionalText(u.audioUnitShortName()));
@@ -120,6 +119,9 @@ void AUPeakLimiter::unitDiagnostics(const std::shared_ptr<AUAudioUnit>& unit) {
   line(" -- unit component version: ", describe(unsigned(u.componentVersion())));
   line(" -- unit context name: ", optionalText(u.contextName()));
   line(" -- unit current preset: ", optionalObject(u.currentPreset()));
+  // Each property is read where its line is issued: a unit that logs while it answers (this
+  // effect lists its preset folder) keeps its lines in their place among these.
+  const auto factoryPresets = u.factoryPresets();
   line(" -- unit .factory presets: ",
        factoryPresets ? "Optional(" + presetList(*factoryPresets) + ")" : std::string("nil"));
   const std::shared_ptr<AUAudioUnitBusArray> inputs = u.inputBusses();
