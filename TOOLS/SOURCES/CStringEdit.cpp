@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace SDO {
@@ -152,10 +153,13 @@ void CString::Trim() {
 }
 
 // Pieces between separators go to the list as new texts that the list then owns; empty
-// pieces (adjacent separators) are dropped. Iterative: one pass over the content.
-int CString::Split(char* separator, CStringList* list, int max, int start) {
-    if (!separator || !list || length == 0)
+// pieces (adjacent separators) are dropped. Iterative: one pass over the content. The
+// separator is copied first: it may be one of the texts that emptying the list releases.
+int CString::Split(char* text, CStringList* list, int max, int start) {
+    if (!text || !list || length == 0)
         return -1;
+    std::string copy(text);
+    char* separator = copy.data();
     if (start == 0)
         list->Clear();
     const int slen = StrLen(separator);
