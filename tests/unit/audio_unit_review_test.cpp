@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AudioToolbox/AudioComponent.h"
 #include "Foundation/Bundle.h"
 #include "Foundation/TextForms.h"
 #include "KOVCompressorParameters.h"
@@ -150,4 +151,34 @@ TEST(AudioUnitReview, UnitPrinterReadsFactoryPresetsAtItsOwnLine) {
   EXPECT_EQ(lines[factory], " -- unit .factory presets: Optional([])");
   EXPECT_EQ(failure, current + 1);
   EXPECT_EQ(factory, failure + 1);
+}
+
+TEST(AudioUnitReview, WithoutTheSystemLimiterTheUnitIsNotMade) {
+  // Every bus, allocation and render call of the unit goes to the wrapped limiter: when the
+  // platform cannot make it, the entry point reports a failed initialisation instead of handing
+  // out a unit that would dereference nothing.
+  const AudioComponentDescription limiterDescription{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
+  AudioComponentRegisterSystemEffect(limiterDescription, "Apple: AUPeakLimiter", 0x10000,
+                                     [](const AudioComponentDescription&, AudioComponentInstantiationOptions)
+                                         -> std::shared_ptr<AUAudioUnit> { return nullptr; });
+  std::shared_ptr<NSError> error;
+  beginCapture();
+  auto unit = AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
+      unittest::kEffectDescription, 0, &error);
+  const std::vector<std::string> lines = unittest::withoutKernelLines(endCapture());
+  registerSystemPeakLimiter();  // the platform's own limiter again, for the tests after this one
+  EXPECT_EQ(unit, nullptr);
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+  EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
+  EXPECT_EQ(lines, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.", "AUExtension::init()",
+                                             "QFLD : kvc1"}));
+
+  SCOPED_TRACE("with the limiter registered again, units are made as before");
+  beginCapture();
+  auto again = AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
+      unittest::kEffectDescription, 0, &error);
+  endCapture();
+  ASSERT_NE(again, nullptr);
+  EXPECT_NE(again->effectForTesting()->auAudioUnit(), nullptr);
 }
