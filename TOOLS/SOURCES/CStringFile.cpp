@@ -99,13 +99,18 @@ int CString::operator>>(char* path) {
         return 0;
     };
 
+    // Symbolic links are followed to the file they name, even one that does not exist yet:
+    // the rename below would otherwise replace the link itself.
     std::error_code ec;
     fs::path target(path);
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-        fs::path resolved = fs::canonical(target, ec);   // rename would replace the link
-        if (!ec)
-            target = resolved;
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec)
+            break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
+    if (fs::is_symlink(fs::symlink_status(target, ec)))
+        return cannotOpen();                 // a loop of links, as fopen would find
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
