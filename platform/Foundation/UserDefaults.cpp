@@ -203,6 +203,20 @@ std::optional<std::string> numberAsText(const PropertyList& value) {
   return std::nullopt;
 }
 
+// True when the key and its value can go into a domain's file. A text or key holding a NUL
+// character, a date outside the file format's 32-bit seconds or nesting beyond its depth limit
+// cannot: stored anyway, such a value would make every later write of its domain fail, and all
+// of them would be lost at exit.
+bool storable(std::string_view key, const PropertyList& value) {
+  try {
+    PropertyListSerialization::data(PropertyList(PropertyList::Dictionary{{std::string(key), value}}),
+                                    PropertyListFormat::xml);
+    return true;
+  } catch (const NSError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 // ---- objects -------------------------------------------------------------------------------
@@ -347,6 +361,7 @@ void UserDefaults::set(const std::optional<PropertyList>& value, std::string_vie
     removeObjectForKey(forKey);
     return;
   }
+  if (!storable(forKey, *value)) return;  // refused, as the platform refuses a non-property-list value
   domain_->write([&](PropertyList::Dictionary& values) {
     auto it = values.find(forKey);
     if (it != values.end() && it->second == *value) return false;  // nothing to write

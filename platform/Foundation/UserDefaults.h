@@ -58,7 +58,9 @@ class UserDefaults {
   std::optional<URL> URLForKey(std::string_view key) const;
   std::optional<PropertyList::Dictionary> dictionaryForKey(std::string_view key) const;
 
-  // set(_:forKey:). An absent value removes the key. [any]
+  // set(_:forKey:). An absent value removes the key. A value that no property-list file can hold
+  // (a text or key with a NUL character, a date more than 2^31 s from 2001, nesting deeper than
+  // 512) is refused: the key keeps its old value. [any]
   void set(const std::optional<PropertyList>& value, std::string_view forKey);
   void set(const std::optional<URL>& value, std::string_view forKey);
   void set(std::string_view value, std::string_view forKey);
