@@ -16,10 +16,12 @@ class NSError : public std::exception {
 
   const std::string& domain() const { return domain_; }
   std::int64_t code() const { return code_; }
-  // The description given, or "The operation couldn’t be completed. (<domain> error <code>.)".
+  // The description given, or "The operation couldn’t be completed. (<domain> error <code>.)",
+  // the domain named "OSStatus" for NSOSStatusErrorDomain and "Cocoa" for NSCocoaErrorDomain.
   std::string localizedDescription() const;
-  // "Error Domain=<domain> Code=<code> \"<localizedDescription>\"" (+ " UserInfo={...}" when a
-  // description was given), as printing the error shows it.
+  // "Error Domain=<domain> Code=<code> \"<description>\" UserInfo={NSLocalizedDescription=
+  // <description>}" as printing the error shows it; without a description
+  // "Error Domain=<domain> Code=<code> \"(null)\"".
   std::string description() const;
   std::string debugDescription() const { return description(); }
   const char* what() const noexcept override { return what_.c_str(); }

@@ -25,6 +25,33 @@ std::uint64_t readBigEndian(const std::uint8_t* p, std::size_t bytes) {
   return value;
 }
 
+// A dictionary key must be a text object (0x5 ASCII, 0x6 UTF-16) without a NUL character:
+// libplist keeps keys as C strings and aborts (an assertion) when it hands out one whose length
+// disagrees with its strlen.
+bool isUsableKey(const std::uint8_t* bytes, std::size_t offset, std::size_t end) {
+  if (offset >= end) return false;
+  std::size_t pos = offset;
+  const std::uint8_t marker = bytes[pos++];
+  const unsigned type = marker >> 4;
+  if (type != 0x5 && type != 0x6) return false;
+  std::uint64_t count = marker & 0x0F;
+  if (count == 0x0F) {
+    if (pos >= end || (bytes[pos] & 0xF0) != 0x10) return false;
+    const std::size_t intBytes = std::size_t{1} << (bytes[pos] & 0x0F);
+    ++pos;
+    if (intBytes > 8 || end - pos < intBytes) return false;
+    count = readBigEndian(bytes + pos, intBytes);
+    pos += intBytes;
+  }
+  const std::size_t unit = type == 0x6 ? 2 : 1;
+  if ((end - pos) / unit < count) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* c = bytes + pos + i * unit;
+    if (c[0] == 0 && (unit == 1 || c[1] == 0)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // Counts container tags only; comments, CDATA sections, declarations and processing
@@ -119,8 +146,14 @@ bool binaryStructureWithinLimits(const std::uint8_t* bytes, std::size_t size) {
     }
     if ((tableOffset - pos) / refSize < n) return false;
     containers[i] = Container{pos, static_cast<std::size_t>(n), true};
-    for (std::size_t r = 0; r < n; ++r)
-      if (readBigEndian(bytes + pos + r * refSize, refSize) >= objectCount) return false;
+    for (std::size_t r = 0; r < n; ++r) {
+      const std::uint64_t ref = readBigEndian(bytes + pos + r * refSize, refSize);
+      if (ref >= objectCount) return false;
+      if (type == 0xD && r < n / 2) {
+        const std::uint64_t keyOffset = readBigEndian(bytes + tableOffset + ref * offsetSize, offsetSize);
+        if (keyOffset < kHeader || !isUsableKey(bytes, static_cast<std::size_t>(keyOffset), tableOffset)) return false;
+      }
+    }
   }
 
   // Longest container chain and expanded object count from the top object, by an iterative

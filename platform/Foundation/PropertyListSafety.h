@@ -17,7 +17,8 @@ inline constexpr std::uint64_t kMaxExpandedObjects = 1u << 20;
 // False when the XML text opens more than kMaxDepth nested arrays or dictionaries. [any]
 bool xmlNestingWithinLimit(const std::uint8_t* bytes, std::size_t size);
 // False for a binary property list that is malformed at the level of its trailer, offset table
-// or container references, that refers to itself, or that nests or expands beyond the limits.
+// or container references, that refers to itself, that nests or expands beyond the limits, or
+// whose dictionary keys are not texts free of NUL characters (libplist aborts on those).
 // [any]
 bool binaryStructureWithinLimits(const std::uint8_t* bytes, std::size_t size);
 

@@ -1,5 +1,6 @@
 #include "Foundation/TextForms.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -29,15 +30,23 @@ Digits shortestDigits(F magnitude) {
   return out;
 }
 
-// The runtime's description of a binary floating-point value: decimal notation with at least one
-// digit after the point ("48000.0", "0.1", "0.0001"), and exponential notation ("1e-05",
-// "1.5e+300") when the value is below 1e-4 (first digit's exponent below -4, i.e. the digits
+// The runtime's description of a binary floating-point value: the shortest digits that read back
+// as the same value, in decimal notation with at least one digit after the point ("48000.0",
+// "0.1", "0.0001"), and in exponential notation ("1e-05", "1.5e+300", at least two exponent
+// digits) when the magnitude is below 1e-4 (first digit's exponent below -4, i.e. the digits
 // start later than the fourth decimal place) or above 2^(p+1), p being the significand's bits:
-// 2^54 for double, 2^25 for float. Above that bound a decimal text would show digits the value
-// does not hold.
+// 2^54 for double, 2^25 for float (the runtime's bounds: 2^54 itself still prints as
+// "18014398509481984.0", and so 1e16 as "10000000000000000.0", while 2^55 prints as
+// "3.602879701896397e+16"; Float(2^25) as "33554432.0", Float(2^26) as "6.7108864e+07").
+// Infinities print as "inf", NaNs as "nan", signalling NaNs as "snan", each with "-" when the
+// sign bit is set.
+// Whether a NaN is signalling: its quiet bit (the significand's top bit) is clear.
+bool isSignalingNaN(float value) { return (std::bit_cast<std::uint32_t>(value) & 0x00400000u) == 0; }
+bool isSignalingNaN(double value) { return (std::bit_cast<std::uint64_t>(value) & 0x0008000000000000u) == 0; }
+
 template <typename F>
 std::string describeFloatingPoint(F value, F decimalLimit) {
-  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+  if (std::isnan(value)) return std::string(std::signbit(value) ? "-" : "") + (isSignalingNaN(value) ? "snan" : "nan");
   const std::string sign = std::signbit(value) ? "-" : "";
   if (std::isinf(value)) return sign + "inf";
   if (value == 0) return sign + "0.0";
@@ -71,6 +80,7 @@ std::string quoted(std::string_view text) {
   for (unsigned char c : text) {
     switch (c) {
       case '"': out += "\\\""; break;
+      case '\'': out += "\\'"; break;
       case '\\': out += "\\\\"; break;
       case '\n': out += "\\n"; break;
       case '\r': out += "\\r"; break;

@@ -18,7 +18,9 @@ std::string describe(std::uint64_t value);
 std::string describe(int value);
 std::string describe(unsigned value);
 std::string describe(std::string_view text);  // the text itself
-// A list of texts as in a debug print: ["a", "b"] (quotes and backslashes escaped).
+// A list of texts as in a debug print: ["a", "b"].
+// Escapes as the runtime's debug text of a string: \" \' \\ \n \r \t \0, other control
+// characters as \u{1B}.
 std::string describe(const std::vector<std::string>& texts);
 // A list of numbers: [1.0, 2.5]
 std::string describe(const std::vector<double>& values);

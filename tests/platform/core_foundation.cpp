@@ -67,11 +67,8 @@ TEST(NSError, DescriptionsAsThePlatformPrintsThem) {
   const NSError status(NSOSStatusErrorDomain, -66742);
   EXPECT_EQ(status.domain(), "NSOSStatusErrorDomain");
   EXPECT_EQ(status.code(), -66742);
-  EXPECT_EQ(status.localizedDescription(),
-            "The operation couldn\u2019t be completed. (NSOSStatusErrorDomain error -66742.)");
-  EXPECT_EQ(status.description(),
-            "Error Domain=NSOSStatusErrorDomain Code=-66742 \"The operation couldn\u2019t be completed. "
-            "(NSOSStatusErrorDomain error -66742.)\"");
+  EXPECT_EQ(status.localizedDescription(), "The operation couldn\u2019t be completed. (OSStatus error -66742.)");
+  EXPECT_EQ(status.description(), "Error Domain=NSOSStatusErrorDomain Code=-66742 \"(null)\"");
   EXPECT_EQ(status.debugDescription(), status.description());
   EXPECT_EQ(std::string(status.what()), status.description());
 
