@@ -14,7 +14,10 @@
 class AVAudioPCMBuffer {
  public:
   // initWithPCMFormat:frameCapacity: [main] — allocates and zeroes the samples. Null for an
-  // absent format or one that is not 32-bit float. A capacity of 0 is allowed.
+  // absent format or one that is not 32-bit float, for a capacity whose buffer byte size does
+  // not fit the lists' 32-bit byte sizes, and when the memory cannot be had. A capacity of 0 is
+  // allowed. (The samples come zeroed from the system, so a large capacity costs memory only
+  // where it is used.)
   static std::shared_ptr<AVAudioPCMBuffer> make(std::shared_ptr<AVAudioFormat> format,
                                                 AVAudioFrameCount frameCapacity);
 
@@ -42,7 +45,10 @@ class AVAudioPCMBuffer {
   AVAudioFrameCount frameCapacity_;
   AVAudioFrameCount frameLength_ = 0;
   NSUInteger stride_;
-  std::vector<float> samples_;
+  struct FreeSamples {
+    void operator()(float* p) const;
+  };
+  std::unique_ptr<float[], FreeSamples> samples_;
   std::vector<float*> channelPointers_;
   AudioBufferListStorage readOnlyList_;
   AudioBufferListStorage mutableList_;

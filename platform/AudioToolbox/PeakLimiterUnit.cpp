@@ -2,21 +2,33 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "AudioToolbox/AudioComponent.h"
 #include "AudioToolbox/PeakLimiterDSP.h"
 #include "Foundation/NSError.h"
 
 // What the render block shares with the unit. The unit writes the plain members while
-// allocating, when hosts do not render; the render block reads them.
+// allocating, when hosts do not render, and publishes them with `allocated` (release); the
+// render block reads them after seeing `allocated` (acquire).
 struct PeakLimiterUnit::RenderState {
+  struct FreeSamples {
+    void operator()(float* p) const { std::free(p); }
+  };
   PeakLimiterDSP limiter;
   std::atomic<bool> allocated{false};
   std::atomic<bool> bypass{false};
+  // Set by `reset` on the host's thread; the render thread clears the limiter at its next call,
+  // so a reset while rendering never touches the limiter's state under the render thread.
+  std::atomic<bool> resetRequested{false};
   AUAudioFrameCount maximumFrames = 0;
   UInt32 channels = 2;
-  std::vector<float> inputStorage;     // channels * maximumFrames, made at allocation
+  // channels * maximumFrames samples, made at allocation (zeroed by the system, so memory is
+  // used only as far as the pulls reach).
+  std::unique_ptr<float[], FreeSamples> inputStorage;
   StackAudioBufferList<2> inputList;   // handed to the pull block on every call
   bool wasBypassed = false;            // [render]
 };
@@ -99,23 +111,35 @@ void PeakLimiterUnit::allocateRenderResources() {
   }
   RenderState& state = *state_;
   state.allocated.store(false, std::memory_order_relaxed);
-  state.maximumFrames = maximumFramesToRender();
+  const AUAudioFrameCount frames = maximumFramesToRender();
+  // A buffer's byte size is a 32-bit count.
+  if (std::uint64_t(frames) * sizeof(float) > std::numeric_limits<UInt32>::max()) {
+    AUAudioUnit::deallocateRenderResources();
+    throw NSError(NSOSStatusErrorDomain, kAudioUnitErr_TooManyFramesToProcess,
+                  "The peak limiter cannot render that many frames at once.");
+  }
+  state.inputStorage.reset(
+      static_cast<float*>(std::calloc(std::size_t(output->channelCount()) * frames, sizeof(float))));
+  if (!state.inputStorage) {
+    AUAudioUnit::deallocateRenderResources();
+    throw NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization,
+                  "The peak limiter could not get memory for its input.");
+  }
+  state.maximumFrames = frames;
   state.channels = output->channelCount();
-  state.inputStorage.assign(std::size_t(state.channels) * state.maximumFrames, 0.0f);
-  state.inputStorage.shrink_to_fit();
   state.limiter.allocate(output->sampleRate());
+  state.resetRequested.store(false, std::memory_order_relaxed);
   state.wasBypassed = false;
-  state.allocated.store(true, std::memory_order_relaxed);
+  state.allocated.store(true, std::memory_order_release);
 }
 
 void PeakLimiterUnit::deallocateRenderResources() {
   state_->allocated.store(false, std::memory_order_relaxed);
-  state_->inputStorage.clear();
-  state_->inputStorage.shrink_to_fit();
+  state_->inputStorage.reset();
   AUAudioUnit::deallocateRenderResources();
 }
 
-void PeakLimiterUnit::reset() { state_->limiter.reset(); }
+void PeakLimiterUnit::reset() { state_->resetRequested.store(true, std::memory_order_release); }
 
 void PeakLimiterUnit::setShouldBypassEffect(bool bypass) {
   AUAudioUnit::setShouldBypassEffect(bypass);
@@ -142,7 +166,7 @@ AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
                           const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
     RenderState& s = *state;
     if (outputBusNumber != 0) return kAudioUnitErr_InvalidElement;
-    if (!s.allocated.load(std::memory_order_relaxed)) return kAudioUnitErr_Uninitialized;
+    if (!s.allocated.load(std::memory_order_acquire)) return kAudioUnitErr_Uninitialized;
     if (frameCount > s.maximumFrames) return kAudioUnitErr_TooManyFramesToProcess;
     if (!outputData || outputData->mNumberBuffers == 0) return kAudio_ParamError;
     if (!pullInputBlock || !*pullInputBlock) return kAudioUnitErr_NoConnection;
@@ -161,7 +185,7 @@ AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
     for (UInt32 c = 0; c < s.channels; ++c) {
       input->mBuffers[c].mNumberChannels = 1;
       input->mBuffers[c].mDataByteSize = bytes;
-      input->mBuffers[c].mData = s.inputStorage.data() + std::size_t(c) * s.maximumFrames;
+      input->mBuffers[c].mData = s.inputStorage.get() + std::size_t(c) * s.maximumFrames;
     }
     AudioUnitRenderActionFlags pullFlags = 0;
     const AUAudioUnitStatus pulled =
@@ -194,6 +218,8 @@ AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
     const bool stereo = inputs == 2 && outputs == 2;
     if (!stereo) inRight = inLeft;  // one channel in or out: limit the first, mono
 
+    if (s.resetRequested.load(std::memory_order_relaxed) && s.resetRequested.exchange(false, std::memory_order_acquire))
+      s.limiter.reset();
     if (s.bypass.load(std::memory_order_relaxed)) {
       if (outLeft != inLeft) std::memmove(outLeft, inLeft, bytes);
       if (stereo && outRight != inRight) std::memmove(outRight, inRight, bytes);

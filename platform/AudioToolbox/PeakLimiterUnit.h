@@ -10,7 +10,9 @@
 // Rendering pulls the input through the host's pull block into the unit's own buffers (or
 // wherever the pull block points them) and limits it into the output buffers; output buffers
 // with null data are pointed at the input buffers (in place). Input and output may be the same
-// memory. The render block refuses more frames than `maximumFramesToRender` had at allocation
+// memory. A pull that leaves an input buffer without data or shorter than the frame count, and
+// an output list without buffers or with a buffer too short, give kAudio_ParamError (nothing is
+// rendered). The render block refuses more frames than `maximumFramesToRender` had at allocation
 // (kAudioUnitErr_TooManyFramesToProcess), renders nothing before allocation
 // (kAudioUnitErr_Uninitialized) and only output bus 0 exists (kAudioUnitErr_InvalidElement).
 // Bypassed, it copies the input to the output without delay.
@@ -45,10 +47,13 @@ class PeakLimiterUnit final : public AUAudioUnit {
 
   // Takes the buses' formats, sizes the input buffers for `maximumFramesToRender` and clears
   // the limiter. Throws NSError (kAudioUnitErr_FormatNotSupported) when the two buses differ
-  // in rate or channel count, and what the base throws.
+  // in rate or channel count, kAudioUnitErr_TooManyFramesToProcess when a buffer of
+  // `maximumFramesToRender` samples would not fit a 32-bit byte size (2^30 frames or more),
+  // kAudioUnitErr_FailedInitialization when the memory cannot be had, and what the base throws.
   void allocateRenderResources() override;
   void deallocateRenderResources() override;
-  // Clears the limiter's delay line and gain state.
+  // Clears the limiter's delay line and gain state: at the start of the next render call, on
+  // the render thread, so that a reset while rendering is safe.
   void reset() override;
   AUInternalRenderBlock internalRenderBlock() override;
 
