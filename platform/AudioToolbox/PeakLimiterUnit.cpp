@@ -101,6 +101,9 @@ PeakLimiterUnit::PeakLimiterUnit(const AudioComponentDescription& componentDescr
 PeakLimiterUnit::~PeakLimiterUnit() = default;
 
 void PeakLimiterUnit::allocateRenderResources() {
+  // Unallocated until this allocation succeeds: a failed one leaves nothing to render with.
+  RenderState& state = *state_;
+  state.allocated.store(false, std::memory_order_relaxed);
   AUAudioUnit::allocateRenderResources();
   const auto input = (*inputBusses_)[0]->format(), output = (*outputBusses_)[0]->format();
   if (!input || !output || input->sampleRate() != output->sampleRate() ||
@@ -109,8 +112,6 @@ void PeakLimiterUnit::allocateRenderResources() {
     throw NSError(NSOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported,
                   "The peak limiter needs its input and output at one sample rate and channel count.");
   }
-  RenderState& state = *state_;
-  state.allocated.store(false, std::memory_order_relaxed);
   const AUAudioFrameCount frames = maximumFramesToRender();
   // A buffer's byte size is a 32-bit count.
   if (std::uint64_t(frames) * sizeof(float) > std::numeric_limits<UInt32>::max()) {

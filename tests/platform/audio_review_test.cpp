@@ -96,6 +96,19 @@ TEST(PeakLimiterUnitSizes, FrameLimitsNoBufferCanHoldFailTheAllocation) {
     std::vector<float> left(64), right(64);
     EXPECT_EQ(renderConstant(unit->internalRenderBlock(), 0.5f, left, right, 64), kAudioUnitErr_Uninitialized);
   }
+  {
+    SCOPED_TRACE("a failed allocation after a good one leaves the unit unallocated");
+    unit->setMaximumFramesToRender(512);
+    ASSERT_TRUE(unit->allocateRenderResourcesAndReturnError(nullptr));
+    (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
+    std::shared_ptr<NSError> error;
+    EXPECT_FALSE(unit->allocateRenderResourcesAndReturnError(&error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), kAudioUnitErr_FormatNotSupported);
+    std::vector<float> left(64), right(64);
+    EXPECT_EQ(renderConstant(unit->internalRenderBlock(), 0.5f, left, right, 64), kAudioUnitErr_Uninitialized);
+    formatBuses(*unit, 48000.0);
+  }
   SCOPED_TRACE("a frame limit that fits allocates again");
   unit->setMaximumFramesToRender(1024);
   std::shared_ptr<NSError> error;
@@ -152,4 +165,15 @@ TEST(PeakLimiterUnitThreads, ResetFromTheHostsThreadWhileRendering) {
   EXPECT_EQ(status, noErr);
   EXPECT_LE(peak, 1.0f);
   EXPECT_GT(peak, 0.4f);
+}
+
+TEST(FourCharacterCodes, FirstCharacterIsTheMostSignificantByte) {
+  EXPECT_EQ(FourCC("aumf"), 0x61756D66u);
+  EXPECT_EQ(FourCC("aumf"), 1635085670u);
+  EXPECT_EQ(FourCC("QFLD"), 0x51464C44u);
+  EXPECT_EQ(FourCC("kvc1"), 0x6B766331u);
+  EXPECT_EQ(kAudioUnitType_Effect, 0x61756678u);
+  EXPECT_EQ(kAudioUnitSubType_PeakLimiter, 0x6C6D7472u);
+  EXPECT_EQ(kAudioUnitManufacturer_Apple, 0x6170706Cu);
+  EXPECT_EQ(FourCC("\xFF\x01\x02\x80"), 0xFF010280u) << "bytes above 0x7F are not sign-extended";
 }
