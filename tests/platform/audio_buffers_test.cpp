@@ -137,7 +137,7 @@ TEST(AudioPCMBuffer, TwoDistinctListsOverTheSameSamples) {
   }
 }
 
-TEST(AudioPCMBuffer, InterleavedAndRefusedBuffers) {
+TEST(AudioPCMBuffer, InterleavedAndRefusedBuffersAndCapacities) {
   auto interleaved = AVAudioPCMBuffer::make(AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat32, 44100.0, 2, true), 64);
   ASSERT_TRUE(interleaved);
   EXPECT_EQ(interleaved->audioBufferList()->mNumberBuffers, 1u);
@@ -149,6 +149,11 @@ TEST(AudioPCMBuffer, InterleavedAndRefusedBuffers) {
   EXPECT_EQ(AVAudioPCMBuffer::make(nullptr, 64), nullptr);
   EXPECT_EQ(AVAudioPCMBuffer::make(AVAudioFormat::make(AVAudioCommonFormat::pcmFormatInt16, 44100.0, 2, false), 64),
             nullptr);
+  // A buffer's byte size is a 32-bit count: 2^30 float frames per buffer (or 2^29 interleaved
+  // stereo frames) no longer fit, and such a buffer is not made.
+  EXPECT_EQ(AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 1), 0x40000000u), nullptr);
+  EXPECT_EQ(AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 2), 0xFFFFFFFFu), nullptr);
+  EXPECT_EQ(AVAudioPCMBuffer::make(interleaved->format(), 0x20000000u), nullptr);
   auto empty = AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 1), 0);
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->frameCapacity(), 0u);
@@ -160,10 +165,6 @@ TEST(AudioUnitBus, RefusesFormatsItCannotRender) {
   ASSERT_TRUE(bus);
   EXPECT_EQ(error, nullptr);
   EXPECT_EQ(bus->maximumChannelCount(), 2u);
-  EXPECT_TRUE(bus->isEnabled());
-  EXPECT_TRUE(bus->shouldAllocateBuffer());
-  EXPECT_FALSE(bus->name().has_value());
-  EXPECT_EQ(bus->contextPresentationLatency(), 0.0);
   auto accepted = bus->format();
 
   struct Case {

@@ -1,5 +1,7 @@
 // The system peak limiter as hosts reach it: the registry, its buses and parameters, render
-// resources, and its render block (pulling, in place, frame limits, bypass, no allocation).
+// resources and frame limits (also ones no buffer can hold), and its render block (pulling, in
+// place, refusals, bypass, mono, events, no allocation, reset) also while the host's thread
+// writes parameters and resets.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -26,17 +28,37 @@ std::shared_ptr<AUAudioUnit> makeLimiterUnit() {
   return unit;
 }
 
-// Sets both buses to a standard format and allocates.
-void prepare(AUAudioUnit& unit, double rate, AVAudioChannelCount channels = 2, AUAudioFrameCount maxFrames = 512) {
+void setFormats(AUAudioUnit& unit, double rate, AVAudioChannelCount channels = 2) {
   auto format = AVAudioFormat::makeStandard(rate, channels);
   (*unit.inputBusses())[0]->setFormat(format);
   (*unit.outputBusses())[0]->setFormat(format);
+}
+
+// Sets both buses to a standard format and allocates.
+void prepare(AUAudioUnit& unit, double rate, AVAudioChannelCount channels = 2, AUAudioFrameCount maxFrames = 512) {
+  setFormats(unit, rate, channels);
   unit.setMaximumFramesToRender(maxFrames);
   std::shared_ptr<NSError> error;
   ASSERT_TRUE(unit.allocateRenderResourcesAndReturnError(&error)) << (error ? error->description() : "");
 }
 
-// A host: a source signal it hands out through its pull block, and its own output buffers.
+// The error of an allocation that must fail.
+std::shared_ptr<NSError> failedAllocation(AUAudioUnit& unit) {
+  std::shared_ptr<NSError> error;
+  EXPECT_FALSE(unit.allocateRenderResourcesAndReturnError(&error));
+  EXPECT_FALSE(unit.renderResourcesAllocated());
+  return error ? error : std::make_shared<NSError>("none", 0);
+}
+
+OSStatus render(const AUInternalRenderBlock& block, AudioBufferList* output, UInt32 frames,
+                const AURenderPullInputBlock* pull, NSInteger bus = 0, const AURenderEvent* events = nullptr) {
+  AudioUnitRenderActionFlags flags = 0;
+  AudioTimeStamp time{};
+  return block(&flags, &time, frames, bus, output, events, pull);
+}
+
+// A host: a source signal (constant unless filled otherwise) it hands out through its pull
+// block, and its own output buffers.
 struct Host {
   std::vector<float> sourceLeft, sourceRight;  // the whole input signal
   std::size_t position = 0;
@@ -45,7 +67,8 @@ struct Host {
   OSStatus pullStatus = noErr;
   AURenderPullInputBlock pull;
 
-  explicit Host(std::size_t frames) : sourceLeft(frames), sourceRight(frames), left(4096), right(4096) {
+  explicit Host(std::size_t frames, float leftLevel = 0.0f, float rightLevel = 0.0f)
+      : sourceLeft(frames, leftLevel), sourceRight(frames, rightLevel), left(4096), right(4096) {
     pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount count, NSInteger,
                   AudioBufferList* input) -> AUAudioUnitStatus {
       if (pullStatus != noErr) return pullStatus;
@@ -61,16 +84,31 @@ struct Host {
     output.mBuffers[1] = {1, frames * 4, withData ? right.data() : nullptr};
     return output.list();
   }
+  OSStatus render(const AUInternalRenderBlock& block, UInt32 frames, const AURenderEvent* events = nullptr) {
+    return ::render(block, outputList(frames), frames, &pull, 0, events);
+  }
 };
 
-OSStatus render(const AUInternalRenderBlock& block, AudioBufferList* output, UInt32 frames,
-                const AURenderPullInputBlock* pull, NSInteger bus = 0, const AURenderEvent* events = nullptr) {
-  AudioUnitRenderActionFlags flags = 0;
-  AudioTimeStamp time{};
-  return block(&flags, &time, frames, bus, output, events, pull);
+AURenderEvent parameterEvent(AUParameterAddress address, AUValue value) {
+  AURenderEvent event{};
+  event.parameter.eventType = AURenderEventParameter;
+  event.parameter.parameterAddress = address;
+  event.parameter.value = value;
+  return event;
 }
 
 }  // namespace
+
+TEST(FourCharacterCodes, FirstCharacterIsTheMostSignificantByte) {
+  EXPECT_EQ(FourCC("aumf"), 0x61756D66u);
+  EXPECT_EQ(FourCC("aumf"), 1635085670u);
+  EXPECT_EQ(FourCC("QFLD"), 0x51464C44u);
+  EXPECT_EQ(FourCC("kvc1"), 0x6B766331u);
+  EXPECT_EQ(kAudioUnitType_Effect, 0x61756678u);
+  EXPECT_EQ(kAudioUnitSubType_PeakLimiter, 0x6C6D7472u);
+  EXPECT_EQ(kAudioUnitManufacturer_Apple, 0x6170706Cu);
+  EXPECT_EQ(FourCC("\xFF\x01\x02\x80"), 0xFF010280u) << "bytes above 0x7F are not sign-extended";
+}
 
 TEST(PeakLimiterUnit, IsTheRegisteredSystemEffect) {
   AudioComponent component = AudioComponentFindNext(nullptr, &kLimiter);
@@ -143,7 +181,7 @@ TEST(PeakLimiterUnit, ParametersThroughTheTreeAndTheHandle) {
   EXPECT_EQ(AudioUnitSetParameter(handle, 3, kAudioUnitScope_Global, 0, 1.0f, 0), kAudioUnitErr_InvalidParameter);
 }
 
-TEST(PeakLimiterUnit, RenderResourcesFollowTheBusFormats) {
+TEST(PeakLimiterUnit, RenderResourcesFollowTheBusFormatsAndTheFrameLimit) {
   for (double rate : {8000.0, 44100.0, 48000.0, 96000.0, 192000.0}) {
     SCOPED_TRACE(rate);
     auto unit = makeLimiterUnit();
@@ -152,16 +190,38 @@ TEST(PeakLimiterUnit, RenderResourcesFollowTheBusFormats) {
     const double frames = rate < 10000 ? 16 : rate < 50000 ? 64 : rate < 100000 ? 128 : 256;
     EXPECT_DOUBLE_EQ(unit->latency(), frames / rate);
   }
-  SCOPED_TRACE("input and output at different rates");
   auto unit = makeLimiterUnit();
-  (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(48000.0, 2));
-  (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
-  std::shared_ptr<NSError> error;
-  EXPECT_FALSE(unit->allocateRenderResourcesAndReturnError(&error));
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->code(), kAudioUnitErr_FormatNotSupported);
-  EXPECT_FALSE(unit->renderResourcesAllocated());
-  EXPECT_EQ(render(unit->internalRenderBlock(), Host(8).outputList(8), 8, nullptr), kAudioUnitErr_Uninitialized);
+  auto block = unit->internalRenderBlock();
+  Host host(8192, 0.5f, 0.5f);
+  {
+    SCOPED_TRACE("input and output at different rates");
+    (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(48000.0, 2));
+    (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
+    EXPECT_EQ(failedAllocation(*unit)->code(), kAudioUnitErr_FormatNotSupported);
+    EXPECT_EQ(render(block, Host(8).outputList(8), 8, nullptr), kAudioUnitErr_Uninitialized);
+  }
+  setFormats(*unit, 48000.0);
+  // A buffer's byte size is a 32-bit count: 2^30 float frames no longer fit.
+  for (AUAudioFrameCount frames : {0x40000000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(frames);
+    unit->setMaximumFramesToRender(frames);
+    const auto error = failedAllocation(*unit);
+    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+    EXPECT_EQ(error->code(), kAudioUnitErr_TooManyFramesToProcess);
+    EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
+  }
+  {
+    SCOPED_TRACE("a failed allocation after a good one leaves the unit unallocated");
+    unit->setMaximumFramesToRender(512);
+    ASSERT_TRUE(unit->allocateRenderResourcesAndReturnError(nullptr));
+    (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
+    EXPECT_EQ(failedAllocation(*unit)->code(), kAudioUnitErr_FormatNotSupported);
+    EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
+  }
+  SCOPED_TRACE("a frame limit that fits allocates again");
+  prepare(*unit, 48000.0, 2, 1024);
+  EXPECT_EQ(host.render(block, 1024), noErr);
+  EXPECT_EQ(host.left[1000], 0.5f);
 }
 
 TEST(PeakLimiterUnit, RendersPulledInputIntoTheOutputAndLimits) {
@@ -178,7 +238,7 @@ TEST(PeakLimiterUnit, RendersPulledInputIntoTheOutputAndLimits) {
     auto block = unit->internalRenderBlock();
     std::vector<float> left, right;
     for (int call = 0; call < 20; ++call) {
-      ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
+      ASSERT_EQ(host.render(block, 512), noErr);
       left.insert(left.end(), host.left.begin(), host.left.begin() + 512);
       right.insert(right.end(), host.right.begin(), host.right.begin() + 512);
     }
@@ -193,39 +253,34 @@ TEST(PeakLimiterUnit, RendersPulledInputIntoTheOutputAndLimits) {
   }
 }
 
-TEST(PeakLimiterUnit, RendersInPlaceWhenThePullPointsInputAtOutput) {
-  // The effect's final stage: output buffers hold the signal, and the pull block only points
-  // the limiter's input buffers at them.
+TEST(PeakLimiterUnit, RendersInPlaceAndIntoItsOwnBuffers) {
   auto unit = makeLimiterUnit();
   prepare(*unit, 48000.0);
-  std::vector<float> left(256), right(256);
-  StackAudioBufferList<2> output;
-  output.mBuffers[0] = {1, 256 * 4, left.data()};
-  output.mBuffers[1] = {1, 256 * 4, right.data()};
-  AURenderPullInputBlock pointAtOutput = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount,
-                                             NSInteger, AudioBufferList* input) -> AUAudioUnitStatus {
-    for (UInt32 i = 0; i < std::min(input->mNumberBuffers, output.mNumberBuffers); ++i) input->mBuffers[i] = output.mBuffers[i];
-    return noErr;
-  };
   auto block = unit->internalRenderBlock();
-  for (int call = 0; call < 4; ++call) {
-    std::fill(left.begin(), left.end(), 4.0f);
-    std::fill(right.begin(), right.end(), -2.0f);
-    ASSERT_EQ(render(block, output.list(), 256, &pointAtOutput), noErr);
+  {
+    // The effect's final stage: output buffers hold the signal, and the pull block only points
+    // the limiter's input buffers at them.
+    SCOPED_TRACE("the pull points the input at the output");
+    Host host(0);
+    AudioBufferList* output = host.outputList(256);
+    AURenderPullInputBlock pointAtOutput = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount,
+                                               NSInteger, AudioBufferList* input) -> AUAudioUnitStatus {
+      for (UInt32 i = 0; i < std::min(input->mNumberBuffers, output->mNumberBuffers); ++i) input->mBuffers[i] = output->mBuffers[i];
+      return noErr;
+    };
+    for (int call = 0; call < 4; ++call) {
+      std::fill(host.left.begin(), host.left.end(), 4.0f);
+      std::fill(host.right.begin(), host.right.end(), -2.0f);
+      ASSERT_EQ(render(block, output, 256, &pointAtOutput), noErr);
+    }
+    EXPECT_EQ(output->mBuffers[0].mData, host.left.data());
+    // Steady input of 4 needs a gain of 1/4: exactly full scale, the right channel linked.
+    EXPECT_EQ(host.left[255], 1.0f);
+    EXPECT_EQ(host.right[255], -0.5f);
   }
-  EXPECT_EQ(output.mBuffers[0].mData, left.data());
-  // Steady input of 4 needs a gain of 1/4: exactly full scale, the right channel linked.
-  EXPECT_EQ(left[255], 1.0f);
-  EXPECT_EQ(right[255], -0.5f);
-}
-
-TEST(PeakLimiterUnit, NullOutputDataRendersIntoTheInputBuffers) {
-  auto unit = makeLimiterUnit();
-  prepare(*unit, 48000.0);
-  Host host(1024);
-  std::fill(host.sourceLeft.begin(), host.sourceLeft.end(), 0.5f);
-  std::fill(host.sourceRight.begin(), host.sourceRight.end(), -0.25f);
-  auto block = unit->internalRenderBlock();
+  SCOPED_TRACE("null output data renders into the input buffers");
+  unit->reset();
+  Host host(1024, 0.5f, -0.25f);
   AudioBufferList* output = host.outputList(512, false);
   ASSERT_EQ(render(block, output, 512, &host.pull), noErr);
   ASSERT_NE(output->mBuffers[0].mData, nullptr);
@@ -242,32 +297,32 @@ TEST(PeakLimiterUnit, RefusesWhatItCannotRender) {
   auto unit = makeLimiterUnit();
   auto block = unit->internalRenderBlock();
   Host host(8192);
-  EXPECT_EQ(render(block, host.outputList(64), 64, &host.pull), kAudioUnitErr_Uninitialized);
+  EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
   prepare(*unit, 48000.0, 2, 512);
 
   std::fill(host.left.begin(), host.left.end(), 7.0f);
-  EXPECT_EQ(render(block, host.outputList(513), 513, &host.pull), kAudioUnitErr_TooManyFramesToProcess);
+  EXPECT_EQ(host.render(block, 513), kAudioUnitErr_TooManyFramesToProcess);
   EXPECT_EQ(host.left[0], 7.0f) << "output untouched";
   EXPECT_EQ(host.position, 0u) << "nothing pulled";
   EXPECT_EQ(render(block, host.outputList(64), 64, &host.pull, 1), kAudioUnitErr_InvalidElement);
   EXPECT_EQ(render(block, host.outputList(64), 64, nullptr), kAudioUnitErr_NoConnection);
   EXPECT_EQ(render(block, nullptr, 64, &host.pull), kAudio_ParamError);
   host.pullStatus = -1234;
-  EXPECT_EQ(render(block, host.outputList(64), 64, &host.pull), -1234);
+  EXPECT_EQ(host.render(block, 64), -1234);
   host.pullStatus = noErr;
   AudioBufferList* small = host.outputList(64);
   small->mBuffers[1].mDataByteSize = 32;
   EXPECT_EQ(render(block, small, 64, &host.pull), kAudio_ParamError);
-  EXPECT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
-  EXPECT_EQ(render(block, host.outputList(0), 0, &host.pull), noErr);
+  EXPECT_EQ(host.render(block, 512), noErr);
+  EXPECT_EQ(host.render(block, 0), noErr);
 
   SCOPED_TRACE("the frame limit is taken at allocation");
   unit->setMaximumFramesToRender(1024);
-  EXPECT_EQ(render(block, host.outputList(1024), 1024, &host.pull), kAudioUnitErr_TooManyFramesToProcess);
+  EXPECT_EQ(host.render(block, 1024), kAudioUnitErr_TooManyFramesToProcess);
   prepare(*unit, 48000.0, 2, 1024);
-  EXPECT_EQ(render(block, host.outputList(1024), 1024, &host.pull), noErr);
+  EXPECT_EQ(host.render(block, 1024), noErr);
   unit->deallocateRenderResources();
-  EXPECT_EQ(render(block, host.outputList(64), 64, &host.pull), kAudioUnitErr_Uninitialized);
+  EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
 }
 
 TEST(PeakLimiterUnit, BypassPassesTheInputThrough) {
@@ -279,17 +334,17 @@ TEST(PeakLimiterUnit, BypassPassesTheInputThrough) {
     host.sourceRight[i] = -float(i);
   }
   auto block = unit->internalRenderBlock();
-  ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
+  ASSERT_EQ(host.render(block, 512), noErr);
   unit->setShouldBypassEffect(true);
   EXPECT_TRUE(unit->shouldBypassEffect());
-  ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
+  ASSERT_EQ(host.render(block, 512), noErr);
   for (std::size_t i = 0; i < 512; ++i) {
     ASSERT_EQ(host.left[i], host.sourceLeft[512 + i]) << i;
     ASSERT_EQ(host.right[i], host.sourceRight[512 + i]) << i;
   }
   SCOPED_TRACE("leaving bypass starts from silence, not from audio held before it");
   unit->setShouldBypassEffect(false);
-  ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
+  ASSERT_EQ(host.render(block, 512), noErr);
   for (std::size_t i = 0; i < 64; ++i) ASSERT_EQ(host.left[i], 0.0f) << i;
   EXPECT_LE(std::fabs(host.left[300]), 1.0f);
 }
@@ -297,8 +352,7 @@ TEST(PeakLimiterUnit, BypassPassesTheInputThrough) {
 TEST(PeakLimiterUnit, MonoBusesAndParameterEvents) {
   auto unit = makeLimiterUnit();
   prepare(*unit, 48000.0, 1);
-  Host host(2048);
-  std::fill(host.sourceLeft.begin(), host.sourceLeft.end(), 0.25f);
+  Host host(2048, 0.25f);
   auto block = unit->internalRenderBlock();
   StackAudioBufferList<1> mono;
   mono.mBuffers[0] = {1, 512 * 4, host.left.data()};
@@ -306,10 +360,7 @@ TEST(PeakLimiterUnit, MonoBusesAndParameterEvents) {
   EXPECT_EQ(host.left[511], 0.25f);
 
   // A parameter event at the start of a call: +6.0206 dB doubles the level.
-  AURenderEvent event{};
-  event.parameter.eventType = AURenderEventParameter;
-  event.parameter.parameterAddress = PeakLimiterUnit::kPreGain;
-  event.parameter.value = 20.0f * std::log10(2.0f);
+  const AURenderEvent event = parameterEvent(PeakLimiterUnit::kPreGain, 20.0f * std::log10(2.0f));
   ASSERT_EQ(render(block, mono.list(), 512, &host.pull, 0, &event), noErr);
   EXPECT_FLOAT_EQ(host.left[511], 0.5f);
   EXPECT_FLOAT_EQ(unit->parameterTree()->parameterWithAddress(PeakLimiterUnit::kPreGain)->value(), 6.0206f);
@@ -321,51 +372,50 @@ TEST(PeakLimiterUnit, RenderingAllocatesNothing) {
   Host host(512 * 12);
   for (std::size_t i = 0; i < host.sourceLeft.size(); ++i) host.sourceLeft[i] = host.sourceRight[i] = 2.0f * std::sin(0.05f * float(i));
   auto block = unit->internalRenderBlock();
-  AURenderEvent event{};
-  event.parameter.eventType = AURenderEventParameter;
-  event.parameter.parameterAddress = PeakLimiterUnit::kDecayTime;
-  event.parameter.value = 0.05f;
+  const AURenderEvent event = parameterEvent(PeakLimiterUnit::kDecayTime, 0.05f);
   AllocationCounter counter;
-  for (int call = 0; call < 10; ++call)
-    ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull, 0, call == 3 ? &event : nullptr), noErr);
+  for (int call = 0; call < 10; ++call) ASSERT_EQ(host.render(block, 512, call == 3 ? &event : nullptr), noErr);
   unit->setShouldBypassEffect(true);
-  ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
+  ASSERT_EQ(host.render(block, 512), noErr);
   unit->setShouldBypassEffect(false);
-  ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
+  ASSERT_EQ(host.render(block, 512), noErr);
   EXPECT_EQ(counter.count(), 0u);
 }
 
-TEST(PeakLimiterUnit, ResetClearsTheDelayLine) {
+TEST(PeakLimiterUnit, ResetClearsTheDelayLineAtTheNextRenderCall) {
   auto unit = makeLimiterUnit();
-  prepare(*unit, 48000.0);
-  Host host(1024);
-  std::fill(host.sourceLeft.begin(), host.sourceLeft.end(), 0.75f);
-  std::fill(host.sourceRight.begin(), host.sourceRight.end(), 0.75f);
+  prepare(*unit, 48000.0, 2, 256);
   auto block = unit->internalRenderBlock();
-  ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
+  Host host(256 * 3, 0.5f);
+  std::fill(host.sourceLeft.begin() + 256, host.sourceLeft.end(), 0.25f);
+  ASSERT_EQ(host.render(block, 256), noErr);
   EXPECT_EQ(host.left[0], 0.0f);
-  EXPECT_EQ(host.left[100], 0.75f);
+  EXPECT_EQ(host.left[255], 0.5f);
   unit->reset();
-  ASSERT_EQ(render(block, host.outputList(512), 512, &host.pull), noErr);
-  EXPECT_EQ(host.left[0], 0.0f);
-  EXPECT_EQ(host.left[63], 0.0f);
-  EXPECT_EQ(host.left[64], 0.75f);
+  unit->reset();  // twice before rendering: one clearing
+  ASSERT_EQ(host.render(block, 256), noErr);
+  for (std::size_t i = 0; i < 64; ++i) ASSERT_EQ(host.left[i], 0.0f) << "the delay line was cleared, frame " << i;
+  EXPECT_EQ(host.left[64], 0.25f);
+  ASSERT_EQ(host.render(block, 256), noErr);
+  EXPECT_EQ(host.left[0], 0.25f) << "no further clearing";
 }
 
-TEST(PeakLimiterThreads, ParametersAndBypassWrittenWhileRendering) {
-  // The host's thread writes parameters and the bypass flag while the render thread renders;
-  // every write is an atomic the render call reads once.
+TEST(PeakLimiterUnitThreads, ParametersBypassAndResetFromTheHostsThreadWhileRendering) {
+  // The host's thread writes parameters and the bypass flag and resets the unit while the
+  // render thread renders: every write is an atomic the render call reads once, and the
+  // clearing happens on the render thread, so the limiter's state is never written by two threads.
   auto unit = makeLimiterUnit();
   prepare(*unit, 48000.0);
   Host host(512 * 400);
-  for (std::size_t i = 0; i < host.sourceLeft.size(); ++i) host.sourceLeft[i] = host.sourceRight[i] = 3.0f * std::sin(0.02f * float(i));
+  for (std::size_t i = 0; i < host.sourceLeft.size(); ++i)
+    host.sourceLeft[i] = host.sourceRight[i] = ((i / 512) % 2 ? 3.0f : 0.5f) * std::sin(0.02f * float(i));
   auto block = unit->internalRenderBlock();
   std::atomic<bool> done{false};
   float peak = 0.0f;
   OSStatus status = noErr;
   std::thread renderer([&] {
     for (int call = 0; call < 400 && status == noErr; ++call) {
-      status = render(block, host.outputList(512), 512, &host.pull);
+      status = host.render(block, 512);
       if (!unit->shouldBypassEffect())
         for (std::size_t i = 0; i < 512; ++i) peak = std::max(peak, std::fabs(host.left[i]));
     }
@@ -376,9 +426,11 @@ TEST(PeakLimiterThreads, ParametersAndBypassWrittenWhileRendering) {
     tree->parameterWithAddress(PeakLimiterUnit::kAttackTime)->setValue(0.001f + 0.001f * float(i % 29));
     tree->parameterWithAddress(PeakLimiterUnit::kPreGain)->setValue(float(i % 13));
     if (i % 50 == 0) unit->setShouldBypassEffect(false);
+    if (i % 3 == 0) unit->reset();
     std::this_thread::yield();
   }
   renderer.join();
   EXPECT_EQ(status, noErr);
   EXPECT_LE(peak, 1.0f);
+  EXPECT_GT(peak, 0.4f);
 }

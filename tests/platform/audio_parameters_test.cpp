@@ -94,20 +94,6 @@ TEST(AudioParameterTree, StructureAndLookup) {
     EXPECT_TRUE(empty.allParameters().empty());
     EXPECT_EQ(empty.parameterWithAddress(0), nullptr);
   }
-  {
-    SCOPED_TRACE("stored attributes");
-    auto indexed = AUParameterTree::createParameterWithIdentifier(
-        "mode", "Mode", 6, 0.0f, 3.0f, kAudioUnitParameterUnit_Indexed, std::string("steps"), kReadWrite,
-        std::vector<std::string>{"a", "b"}, std::vector<NSInteger>{1, 2});
-    EXPECT_EQ(indexed->minValue(), 0.0f);
-    EXPECT_EQ(indexed->maxValue(), 3.0f);
-    EXPECT_EQ(indexed->unit(), kAudioUnitParameterUnit_Indexed);
-    EXPECT_EQ(indexed->unitName(), std::optional<std::string>("steps"));
-    EXPECT_EQ(indexed->flags(), 0xC0000000u);
-    EXPECT_EQ(indexed->valueStrings()->size(), 2u);
-    EXPECT_EQ(indexed->dependentParameters()->at(1), 2);
-    EXPECT_EQ(indexed->value(), 0.0f);  // starts at its minimum
-  }
 }
 
 TEST(AudioParameterTree, ObserverOrderAndOriginator) {
