@@ -67,11 +67,16 @@ TEST(NSError, DescriptionsAsThePlatformPrintsThem) {
   const NSError status(NSOSStatusErrorDomain, -66742);
   EXPECT_EQ(status.domain(), "NSOSStatusErrorDomain");
   EXPECT_EQ(status.code(), -66742);
-  EXPECT_EQ(status.localizedDescription(), "The operation couldn\u2019t be completed. (OSStatus error -66742.)");
   EXPECT_EQ(status.description(), "Error Domain=NSOSStatusErrorDomain Code=-66742 \"(null)\"");
   EXPECT_EQ(status.debugDescription(), status.description());
   EXPECT_EQ(std::string(status.what()), status.description());
-
+  // Without a description: a generic text naming the domain; printed as (null).
+  EXPECT_EQ(status.localizedDescription(), "The operation couldn\u2019t be completed. (OSStatus error -66742.)");
+  EXPECT_EQ(NSError(NSCocoaErrorDomain, 3840).localizedDescription(),
+            "The operation couldn\u2019t be completed. (Cocoa error 3840.)");
+  EXPECT_EQ(NSError("com.example.test", 7).localizedDescription(),
+            "The operation couldn\u2019t be completed. (com.example.test error 7.)");
+  EXPECT_EQ(NSError(NSCocoaErrorDomain, 3840).description(), "Error Domain=NSCocoaErrorDomain Code=3840 \"(null)\"");
   const NSError described(NSCocoaErrorDomain, 4, "The folder \u201Cx\u201D doesn\u2019t exist.");
   EXPECT_EQ(described.localizedDescription(), "The folder \u201Cx\u201D doesn\u2019t exist.");
   EXPECT_EQ(described.description(),

@@ -1,9 +1,10 @@
 // Property lists: the value model's coercions, XML and binary round trips, a binary file written
 // by another program, and hostile input (corrupt, truncated, deeply nested, self-referencing or
-// expanding) that must end in NSError 3840, never in a crash.
+// expanding, keys libplist cannot hold) that must end in NSError 3840, never in a crash or abort.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -45,10 +46,10 @@ PropertyList richList() {
   });
 }
 
-// Parses and reports the format, or the error code.
-std::int64_t parseCode(const Bytes& data) {
+// Parses and reports 0, or the error code.
+std::int64_t parseCode(const Bytes& data, PropertyListFormat* format = nullptr) {
   try {
-    PropertyListSerialization::propertyList(data);
+    PropertyListSerialization::propertyList(data, PropertyListMutabilityOptions::immutable, format);
     return 0;
   } catch (const NSError& e) {
     EXPECT_EQ(e.domain(), NSCocoaErrorDomain);
@@ -78,6 +79,18 @@ Bytes binaryPlist(std::size_t count, std::size_t top, MakeObject object) {
   appendBigEndian(out, top, 8);
   appendBigEndian(out, table, 8);
   return out;
+}
+
+// A binary property list {"ab": 1} with the key object's three bytes (0x52 'a' 'b': an ASCII
+// text of two characters) replaced by `key`.
+Bytes binaryWithKeyObject(const std::uint8_t (&key)[3]) {
+  auto bytes = PropertyListSerialization::data(PropertyList(PropertyList::Dictionary{{"ab", PropertyList(1)}}),
+                                               PropertyListFormat::binary);
+  const std::uint8_t original[] = {0x52, 'a', 'b'};
+  auto at = std::search(bytes.begin(), bytes.end(), std::begin(original), std::end(original));
+  EXPECT_NE(at, bytes.end());
+  if (at != bytes.end()) std::copy(std::begin(key), std::end(key), at);
+  return bytes;
 }
 
 }  // namespace
@@ -286,6 +299,25 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
     EXPECT_EQ(parseCode(doublingChain(60)), 3840);
     // The same shape, 10 levels: 2047 objects expanded, a fine file.
     EXPECT_EQ(parseCode(doublingChain(10)), 0);
+  }
+  {
+    SCOPED_TRACE("binary dictionary keys with a NUL character or no text");
+    EXPECT_EQ(PropertyListSerialization::propertyList(binaryWithKeyObject({0x52, 'a', 'b'})),
+              PropertyList(PropertyList::Dictionary{{"ab", 1}}));
+    EXPECT_EQ(PropertyListSerialization::propertyList(binaryWithKeyObject({0x61, 0x00, 'A'})),
+              PropertyList(PropertyList::Dictionary{{"A", 1}})) << "a UTF-16 key without NUL is a key";
+    const std::uint8_t badKeys[][3] = {
+        {0x52, 'a', 0x00},  // ASCII key with a NUL
+        {0x51, 0x00, 'b'},  // ASCII key that is a NUL
+        {0x61, 0x00, 0x00}, // UTF-16 key with a NUL unit
+        {0x10, 0x05, 'b'},  // integer as key
+    };
+    for (const auto& key : badKeys) {
+      SCOPED_TRACE(int(key[0]) * 256 + key[2]);
+      PropertyListFormat format = PropertyListFormat::xml;
+      EXPECT_EQ(parseCode(binaryWithKeyObject(key), &format), 3840);
+      EXPECT_EQ(format, PropertyListFormat::xml) << "the format stays as it was";
+    }
   }
 }
 

@@ -1,16 +1,23 @@
-// The runtime's text forms that log lines are built from.
+// The runtime's text forms that log lines are built from, also at the edges of its rules.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "Foundation/TextForms.h"
 
 TEST(TextForms, FloatingPointDescriptions) {
+  // Doubles print in decimal up to 2^54 and floats up to 2^25, so values between 2^53 and 2^54
+  // (such as 1e16) and floats between 2^24 and 2^25 (such as 2e7) keep the decimal form; below
+  // one, the fourth decimal place is the last in decimal form.
+  const double quiet = std::numeric_limits<double>::quiet_NaN();
   struct Case {
     double value;
     const char* text;
@@ -25,6 +32,10 @@ TEST(TextForms, FloatingPointDescriptions) {
       {36028797018963968.0, "3.602879701896397e+16"},  // 2^55
       {1.7976931348623157e308, "1.7976931348623157e+308"},
       {INFINITY, "inf"}, {-INFINITY, "-inf"}, {NAN, "nan"},
+      {1e16, "10000000000000000.0"}, {1.2345678901234568e16, "12345678901234568.0"}, {-1e16, "-10000000000000000.0"},
+      {std::nextafter(18014398509481984.0, 1e300), "1.8014398509481988e+16"}, {1e17, "1e+17"},
+      {0.00011, "0.00011"}, {0.000099, "9.9e-05"}, {quiet, "nan"}, {-quiet, "-nan"},
+      {std::bit_cast<double>(std::uint64_t{0x7FF0000000000001}), "snan"},  // signalling
   };
   for (const auto& c : doubles) {
     SCOPED_TRACE(c.text);
@@ -38,7 +49,10 @@ TEST(TextForms, FloatingPointDescriptions) {
       {0.1f, "0.1"}, {1.0f, "1.0"}, {48000.0f, "48000.0"}, {0.3f, "0.3"}, {1.0f / 3.0f, "0.33333334"},
       {-0.01f, "-0.01"}, {16777216.0f, "16777216.0"}, {33554432.0f, "33554432.0"},  // 2^24, 2^25
       {67108864.0f, "6.7108864e+07"}, {1e-5f, "1e-05"}, {0.0001f, "0.0001"}, {-INFINITY, "-inf"},
-      {3.4028235e38f, "3.4028235e+38"}, {1e-45f, "1e-45"},
+      {3.4028235e38f, "3.4028235e+38"}, {1e-45f, "1e-45"}, {2e7f, "20000000.0"}, {1e8f, "1e+08"},
+      {std::nextafter(33554432.0f, 1e30f), "3.3554436e+07"}, {0.012f, "0.012"},
+      {std::numeric_limits<float>::quiet_NaN(), "nan"}, {std::bit_cast<float>(std::uint32_t{0x7F800001}), "snan"},
+      {std::bit_cast<float>(std::uint32_t{0xFF800001}), "-snan"},
   };
   for (const auto& c : floats) {
     SCOPED_TRACE(c.text);
@@ -88,6 +102,10 @@ TEST(TextForms, ScalarsListsAndOptionals) {
   EXPECT_EQ(describe(std::vector<std::string>{"a", "b"}), "[\"a\", \"b\"]");
   EXPECT_EQ(describe(std::vector<std::string>{}), "[]");
   EXPECT_EQ(describe(std::vector<std::string>{"say \"hi\"\\\n"}), "[\"say \\\"hi\\\"\\\\\\n\"]");
+  // A single quote is escaped like a double quote in a string's debug text.
+  EXPECT_EQ(describe(std::vector<std::string>{"don't"}), "[\"don\\'t\"]");
+  EXPECT_EQ(describe(std::vector<std::string>{std::string("a\x1B" "b\x7F", 4)}), "[\"a\\u{1B}b\\u{7F}\"]");
+  EXPECT_EQ(describe(std::vector<std::string>{"Gr\u00FC\u00DFe"}), "[\"Gr\u00FC\u00DFe\"]");
   EXPECT_EQ(describe(std::vector<double>{1.0, 2.5}), "[1.0, 2.5]");
   EXPECT_EQ(describe(std::vector<float>{0.1f}), "[0.1]");
   EXPECT_EQ(describe(std::vector<std::int64_t>{-1, 2}), "[-1, 2]");
@@ -95,5 +113,6 @@ TEST(TextForms, ScalarsListsAndOptionals) {
   EXPECT_EQ(describeOptional(std::optional<double>(48000.0)), "Optional(48000.0)");
   EXPECT_EQ(describeOptional(std::optional<bool>()), "nil");
   EXPECT_EQ(describeOptional(std::optional<std::string>("a")), "Optional(\"a\")");
+  EXPECT_EQ(describeOptional(std::optional<std::string>("it's")), "Optional(\"it\\'s\")");
   EXPECT_EQ(describeOptional(std::optional<std::string>()), "nil");
 }
