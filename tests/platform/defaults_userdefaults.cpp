@@ -1,5 +1,6 @@
 // User defaults: typed reads and their conversions, search lists, objects sharing a domain,
-// persistence across a reload from disk, changes made by another writer, concurrent use.
+// persistence across a reload from disk, values no property-list file can hold, changes made by
+// another writer, concurrent use.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -133,11 +134,6 @@ TEST(UserDefaults, DomainsSearchListsAndNames) {
     app->removeSuite("group.search.test");
     EXPECT_EQ(app->stringForKey("both"), std::nullopt);
   }
-  {
-    SCOPED_TRACE("the standard object is one object");
-    EXPECT_EQ(UserDefaults::standard(), UserDefaults::standard());
-    EXPECT_FALSE(UserDefaults::standard()->domainName().empty());
-  }
 }
 
 TEST(UserDefaults, ValuesOutlastAReloadAndFollowTheFile) {
@@ -148,6 +144,29 @@ TEST(UserDefaults, ValuesOutlastAReloadAndFollowTheFile) {
     d->set("kept", "text");
     d->set(7, "number");
     d->set(std::optional<PropertyList>(nested), "nested");
+    d->set("old", "nul");
+    // Values no file can hold are refused, as a non-property-list value is, so that they cannot
+    // make every later write of the domain fail; a refused value leaves the key's old value.
+    const std::string withNul("a\0b", 3);
+    PropertyList deep = PropertyList(PropertyList::Array{});
+    for (int i = 0; i < 600; ++i) deep = PropertyList(PropertyList::Array{deep});
+    const struct {
+      const char* what;
+      std::string key;
+      PropertyList value;
+      std::optional<PropertyList> stays;
+    } refused[] = {
+        {"a text holding a NUL character", "nul", PropertyList(withNul), PropertyList("old")},
+        {"a key holding a NUL character", withNul, PropertyList(1), std::nullopt},
+        {"a date beyond what the file format holds", "date", PropertyList(PropertyList::Date{1e12}), std::nullopt},
+        {"nesting deeper than any file may hold", "deep", deep, std::nullopt},
+    };
+    for (const auto& c : refused) {
+      SCOPED_TRACE(c.what);
+      d->set(std::optional<PropertyList>(c.value), c.key);
+      EXPECT_EQ(d->objectForKey(c.key), c.stays);
+    }
+    d->set("after", "written");
   }
   {
     SCOPED_TRACE("the file is a property list of the domain");
@@ -163,6 +182,8 @@ TEST(UserDefaults, ValuesOutlastAReloadAndFollowTheFile) {
     EXPECT_EQ(d->stringForKey("text"), "kept");
     EXPECT_EQ(d->integerForKey("number"), 7);
     EXPECT_EQ(d->objectForKey("nested"), nested);
+    EXPECT_EQ(d->stringForKey("nul"), "old");
+    EXPECT_EQ(d->stringForKey("written"), "after");
   }
   {
     SCOPED_TRACE("a change of the file by another writer is seen at the next read");
