@@ -114,14 +114,6 @@ TEST(PresetModel, FullStateOfTheEffectTreeRoundTrips) {
     original.erase("group 0");
     EXPECT_EQ(again, original);
   }
-  {
-    SCOPED_TRACE("read back without a delegate: the patch still fills");
-    KOVPreset::setDelegate(nullptr);
-    KOVPreset target;
-    target.makeFrom(std::optional(state));
-    ASSERT_EQ(target.patch->groups.size(), 1u);
-    EXPECT_EQ(target.patch->groups[0]->params.size(), 12u);
-  }
 }
 
 TEST(PresetModel, WritingAndReadingEdges) {

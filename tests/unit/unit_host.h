@@ -1,26 +1,62 @@
 // A small host for the audio-unit tests: makes the effect, formats the buses it sees (the
 // wrapped limiter's) for a sample rate, allocates, and renders stereo signals through the
-// unit's internal render block with a pull block that supplies the input.
+// unit's internal render block with a pull block that supplies the input. Also captures printed
+// lines, the main loop drained first so that lines queued by safeprint are included.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "AVFoundation/AVAudioFormat.h"
+#include "Dispatch/DispatchQueue.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
+#include "StdoutCapture.h"
 
 namespace unittest {
+
+// Starts capturing stdout with nothing left over from earlier work.
+using stdout_capture::beginCapture;
+
+// Prints what is queued for the main loop, stops capturing and returns the lines.
+inline std::vector<std::string> endCapture(bool drain = true) {
+  if (drain) MainLoop::runUntilIdle();
+  return stdout_capture::splitLines(stdout_capture::endCapture());
+}
+
+// Runs `action` with what it prints (also through the main loop) thrown away.
+template <class Action>
+decltype(auto) quietly(Action&& action) {
+  struct Capture {
+    Capture() { beginCapture(); }
+    ~Capture() { endCapture(); }
+  } capture;
+  return action();
+}
+
+// The lines without the kernel's per-parameter print ("unit received parameter : ...").
+inline std::vector<std::string> withoutKernelLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> kept;
+  for (const std::string& line : lines) {
+    if (line.rfind("unit received parameter : ", 0) != 0) kept.push_back(line);
+  }
+  return kept;
+}
 
 inline const AudioComponentDescription kEffectDescription{FourCC("aumf"), FourCC("kvc1"), FourCC("QFLD"), 2, 0};
 
 inline std::shared_ptr<KOV_Compressor_Extension_AudioUnit> makeUnit() {
   return std::make_shared<KOV_Compressor_Extension_AudioUnit>(kEffectDescription, 0);
 }
+
+inline std::shared_ptr<KOV_Compressor_Extension_AudioUnit> quietUnit() { return quietly(makeUnit); }
 
 // A stereo signal, one vector per channel.
 struct Stereo {
@@ -83,7 +119,6 @@ class EventList {
     }
     return events_.empty() ? nullptr : &events_[0];
   }
-  bool empty() const { return events_.empty(); }
 
  private:
   std::vector<AURenderEvent> events_;
@@ -110,11 +145,20 @@ struct InputSource {
   }
 };
 
+// Two output buffers over `frames` frames of `output` from `position`.
+inline StackAudioBufferList<2> outputList(Stereo& output, std::size_t position, AUAudioFrameCount frames) {
+  StackAudioBufferList<2> list;
+  list.mBuffers[0] = {1, UInt32(frames * sizeof(float)), output.left.data() + position};
+  list.mBuffers[1] = {1, UInt32(frames * sizeof(float)), output.right.data() + position};
+  return list;
+}
+
+using Settings = std::vector<std::pair<std::int32_t, float>>;  // (address, value) pairs
+
 // The host: the unit with its buses at `rate`, allocated, and its render block.
 class Host {
  public:
-  explicit Host(double rate, AUAudioFrameCount maxFrames = 4096, bool allocate = true)
-      : unit(makeUnit()), rate_(rate) {
+  explicit Host(double rate, AUAudioFrameCount maxFrames = 4096, bool allocate = true) : unit(makeUnit()) {
     auto format = AVAudioFormat::makeStandard(rate, 2);
     (*unit->inputBusses())[0]->setFormat(format);
     (*unit->outputBusses())[0]->setFormat(format);
@@ -128,14 +172,16 @@ class Host {
     renderBlock = unit->internalRenderBlock();
   }
 
+  void set(const Settings& settings) {
+    for (const auto& [address, value] : settings) unit->setParameter(address, value);
+  }
+
   // One render call of `frames` frames from `position` of `input` into `output` (same position).
   AUAudioUnitStatus renderAt(const Stereo& input, Stereo& output, std::size_t position, AUAudioFrameCount frames,
                              const AURenderEvent* events = nullptr, NSInteger bus = 0) {
     source.left = input.left.data() + position;
     source.right = input.right.data() + position;
-    StackAudioBufferList<2> list;
-    list.mBuffers[0] = {1, UInt32(frames * sizeof(float)), output.left.data() + position};
-    list.mBuffers[1] = {1, UInt32(frames * sizeof(float)), output.right.data() + position};
+    StackAudioBufferList<2> list = outputList(output, position, frames);
     AudioTimeStamp timestamp{};
     timestamp.mSampleTime = double(position);
     timestamp.mFlags = kAudioTimeStampSampleTimeValid;
@@ -147,9 +193,6 @@ class Host {
   AUInternalRenderBlock renderBlock;
   InputSource source;
   AURenderPullInputBlock pull = source.block();
-
- private:
-  double rate_;
 };
 
 }  // namespace unittest
