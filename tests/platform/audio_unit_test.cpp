@@ -2,6 +2,7 @@
 // nodes that host units.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "AVFoundation/AVAudioEngine.h"
@@ -72,26 +73,21 @@ class FailingUnit : public AUAudioUnit {
   }
 };
 
-AUAudioUnitFactory factoryOf(auto make) {
-  return [make](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) -> std::shared_ptr<AUAudioUnit> {
-    return make(d, o);
-  };
-}
-
 template <typename Unit>
 AUAudioUnitFactory factory() {
-  return factoryOf([](auto& d, auto o) { return std::make_shared<Unit>(d, o); });
+  return [](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) { return std::make_shared<Unit>(d, o); };
 }
+
+// The error's code, 0 when there is none.
+std::int64_t codeOf(const std::shared_ptr<NSError>& error) { return error ? error->code() : 0; }
 
 }  // namespace
 
 TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
   const auto fx = describeTest("aufx", "dbl1", 0x10);
   const auto mf = describeTest("aumf", "dbl2", 0x02);
-  AudioComponent first = AudioComponentRegister(
-      fx, "Test: Doubler", 0x00010203, factory<DoublerUnit>());
-  AudioComponent second = AudioComponentRegister(
-      mf, "Test: Music Doubler", 0x00020000, factory<DoublerUnit>());
+  AudioComponent first = AudioComponentRegister(fx, "Test: Doubler", 0x00010203, factory<DoublerUnit>());
+  AudioComponent second = AudioComponentRegister(mf, "Test: Music Doubler", 0x00020000, factory<DoublerUnit>());
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, first);
 
@@ -136,9 +132,7 @@ TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
   }
   {
     SCOPED_TRACE("registering the same identity again replaces it under the same handle");
-    AudioComponent again = AudioComponentRegister(
-        fx, "Test: Doubler 2", 0x00010204, factory<DoublerUnit>());
-    EXPECT_EQ(again, first);
+    EXPECT_EQ(AudioComponentRegister(fx, "Test: Doubler 2", 0x00010204, factory<DoublerUnit>()), first);
     std::string name;
     AudioComponentCopyName(first, &name);
     EXPECT_EQ(name, "Test: Doubler 2");
@@ -169,15 +163,13 @@ TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
 
 TEST(AudioComponentRegistry, SystemEffectsAreFoundAndMadeLikeOthers) {
   const AudioComponentDescription desc{FourCC("aufx"), FourCC("sys1"), FourCC("Tst3"), 0, 0};
-  AudioComponent component = AudioComponentRegisterSystemEffect(
-      desc, "Tst3: System Doubler", 0x00010000,
-      factory<DoublerUnit>());
+  AudioComponent component =
+      AudioComponentRegisterSystemEffect(desc, "Tst3: System Doubler", 0x00010000, factory<DoublerUnit>());
   ASSERT_NE(component, nullptr);
   AudioComponentDescription search{0, FourCC("sys1"), FourCC("Tst3"), 0, 0};
   EXPECT_EQ(AudioComponentFindNext(nullptr, &search), component);
   EXPECT_EQ(AudioComponentFindNext(component, &search), nullptr);
-  std::shared_ptr<NSError> error;
-  auto unit = AudioComponentInstantiate(component, 0, &error);
+  auto unit = AudioComponentInstantiate(component, 0, nullptr);
   ASSERT_TRUE(unit);
   EXPECT_EQ(unit->component(), component);
   EXPECT_EQ(unit->audioUnitName(), std::optional<std::string>("System Doubler"));
@@ -185,75 +177,59 @@ TEST(AudioComponentRegistry, SystemEffectsAreFoundAndMadeLikeOthers) {
 
   SCOPED_TRACE("the platform's peak limiter is registered before anything else");
   const AudioComponentDescription limiter{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
-  AudioComponent found = AudioComponentFindNext(nullptr, &limiter);
-  ASSERT_NE(found, nullptr);
-  EXPECT_EQ(AudioComponentFindNext(nullptr, nullptr), found);
+  ASSERT_NE(AudioComponentFindNext(nullptr, &limiter), nullptr);
+  EXPECT_EQ(AudioComponentFindNext(nullptr, nullptr), AudioComponentFindNext(nullptr, &limiter));
 }
 
-TEST(AudioUnitBase, DefaultsStorageAndIdentity) {
+TEST(AudioUnitBase, IdentityFromTheRegistryAndDefaults) {
   const auto desc = describeTest("aufx", "bas1");
   AudioComponentRegister(desc, "Test: Base", 7, factory<AUAudioUnit>());
-  std::shared_ptr<NSError> error;
-  auto unit = AUAudioUnit::instantiate(desc, 0, &error);
-  ASSERT_TRUE(unit) << (error ? error->description() : "");
-  {
-    SCOPED_TRACE("identity comes from the registry");
-    EXPECT_NE(unit->component(), nullptr);
-    EXPECT_EQ(unit->componentName(), std::optional<std::string>("Test: Base"));
-    EXPECT_EQ(unit->audioUnitName(), std::optional<std::string>("Base"));
-    EXPECT_EQ(unit->manufacturerName(), std::optional<std::string>("Test"));
-    EXPECT_EQ(unit->componentVersion(), 7u);
-    EXPECT_EQ(unit->componentDescription().componentSubType, FourCC("bas1"));
-    AUAudioUnit unregistered(describeTest("aufx", "none"));
-    EXPECT_EQ(unregistered.component(), nullptr);
-    EXPECT_FALSE(unregistered.componentName().has_value());
-    EXPECT_FALSE(unregistered.audioUnitName().has_value());
-  }
-  {
-    SCOPED_TRACE("what a bare unit has");
-    EXPECT_EQ(unit->maximumFramesToRender(), 4096u);
-    EXPECT_FALSE(unit->shouldBypassEffect());
-    EXPECT_EQ(unit->inputBusses(), unit->inputBusses());
-    EXPECT_EQ(unit->inputBusses()->count(), 0u);
-    EXPECT_EQ(unit->outputBusses()->busType(), AUAudioUnitBusType::output);
-    EXPECT_EQ(unit->parameterTree(), nullptr);
-    EXPECT_FALSE(unit->factoryPresets().has_value());
-    EXPECT_FALSE(unit->isMusicDeviceOrEffect());
-    EXPECT_EQ(unit->supportedViewConfigurations({{400, 300, false}, {800, 600, true}}).count(), 2);
-    EXPECT_EQ(unit->supportedViewConfigurations({}).description(), "0 indexes");
-    const std::string text = unit->description();
-    EXPECT_NE(text.find("'aufx' 'bas1' 'Tst2'"), std::string::npos) << text;
-    EXPECT_NE(text.find("\"Test: Base\""), std::string::npos) << text;
-  }
+  auto unit = AUAudioUnit::instantiate(desc, 0, nullptr);
+  ASSERT_TRUE(unit);
+  EXPECT_NE(unit->component(), nullptr);
+  EXPECT_EQ(unit->componentName(), std::optional<std::string>("Test: Base"));
+  EXPECT_EQ(unit->audioUnitName(), std::optional<std::string>("Base"));
+  EXPECT_EQ(unit->manufacturerName(), std::optional<std::string>("Test"));
+  EXPECT_EQ(unit->componentVersion(), 7u);
+  EXPECT_EQ(unit->componentDescription().componentSubType, FourCC("bas1"));
+  const std::string text = unit->description();
+  EXPECT_NE(text.find("'aufx' 'bas1' 'Tst2'"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"Test: Base\""), std::string::npos) << text;
+  EXPECT_EQ(unit->maximumFramesToRender(), 4096u);
+  EXPECT_EQ(unit->inputBusses(), unit->inputBusses()) << "the same array on every read";
+  EXPECT_EQ(unit->supportedViewConfigurations({{400, 300, false}, {800, 600, true}}).count(), 2);
+  EXPECT_EQ(unit->supportedViewConfigurations({}).description(), "0 indexes");
+
+  SCOPED_TRACE("a unit nobody registered has no identity");
+  AUAudioUnit unregistered(describeTest("aufx", "none"));
+  EXPECT_EQ(unregistered.component(), nullptr);
+  EXPECT_FALSE(unregistered.componentName().has_value());
+  EXPECT_FALSE(unregistered.audioUnitName().has_value());
 }
 
 TEST(AudioUnitBase, ErrorEntryPoints) {
+  std::shared_ptr<NSError> error;
   {
     SCOPED_TRACE("a failing initialiser gives no unit and its error");
-    std::shared_ptr<NSError> error;
-    auto unit = AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, &error);
-    EXPECT_EQ(unit, nullptr);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), -1234);
+    EXPECT_EQ(AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, &error), nullptr);
+    ASSERT_EQ(codeOf(error), -1234);
     EXPECT_EQ(error->localizedDescription(), "cannot be made");
-    EXPECT_EQ(AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, nullptr),
-              nullptr);
+    EXPECT_EQ(AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, nullptr), nullptr);
   }
-  std::shared_ptr<NSError> error;
+  error.reset();
   auto failing = AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1"), 0, &error);
   ASSERT_TRUE(failing);
   EXPECT_EQ(error, nullptr);
   {
     SCOPED_TRACE("allocation: false and the thrown error");
     EXPECT_FALSE(failing->allocateRenderResourcesAndReturnError(&error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), kAudioUnitErr_FormatNotSupported);
+    EXPECT_EQ(codeOf(error), kAudioUnitErr_FormatNotSupported);
     EXPECT_FALSE(failing->renderResourcesAllocated());
     EXPECT_FALSE(failing->allocateRenderResourcesAndReturnError(nullptr));
   }
+  AUAudioUnit base(describeTest("aufx", "bas2"));
   {
     SCOPED_TRACE("the base allocation succeeds and can be undone; it refuses 0 frames");
-    AUAudioUnit base(describeTest("aufx", "bas2"));
     error.reset();
     EXPECT_TRUE(base.allocateRenderResourcesAndReturnError(&error));
     EXPECT_EQ(error, nullptr);
@@ -262,48 +238,41 @@ TEST(AudioUnitBase, ErrorEntryPoints) {
     EXPECT_FALSE(base.renderResourcesAllocated());
     base.setMaximumFramesToRender(0);
     EXPECT_FALSE(base.allocateRenderResourcesAndReturnError(&error));
-    EXPECT_EQ(error->code(), kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_EQ(codeOf(error), kAudioUnitErr_InvalidPropertyValue);
   }
   {
     SCOPED_TRACE("preset state: none and the error from the base");
-    AUAudioUnit base(describeTest("aufx", "bas3"));
     error.reset();
     EXPECT_FALSE(base.presetStateForError(AUAudioUnitPreset(0, "x"), &error).has_value());
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
     EXPECT_THROW(base.presetStateFor(AUAudioUnitPreset(0, "x")), NSError);
   }
-  {
-    SCOPED_TRACE("instantiation failures");
-    error.reset();
-    EXPECT_EQ(AUAudioUnit::instantiate({0, 0, FourCC("Nobd"), 0, 0}, 0, &error), nullptr);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), kAudio_ParamError);
-    const auto throwing = describeTest("aufx", "fai2");
-    AudioComponentRegister(throwing, "Test: Throws", 1, factoryOf([](auto& d, auto o) {
-                             auto copy = d;
-                             copy.componentFlags = 1;
-                             return std::make_shared<FailingUnit>(copy, o);
-                           }));
-    error.reset();
-    EXPECT_EQ(AUAudioUnit::instantiate(throwing, 0, &error), nullptr);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), -1234);
-    const auto empty = describeTest("aufx", "nul1");
-    AudioComponentRegister(empty, "Test: Nothing", 1, factoryOf([](auto&, auto) { return std::shared_ptr<AUAudioUnit>(); }));
-    int calls = 0;
-    AUAudioUnit::instantiate(empty, 0, [&](std::shared_ptr<AUAudioUnit> unit, std::shared_ptr<NSError> e) {
-      ++calls;
-      EXPECT_EQ(unit, nullptr);
-      ASSERT_TRUE(e);
-      EXPECT_EQ(e->code(), kAudioUnitErr_FailedInitialization);
-    });
-    EXPECT_EQ(calls, 1);
-    AudioComponentInstance instance = nullptr;
-    EXPECT_EQ(AudioComponentInstanceNew(AudioComponentFindNext(nullptr, &throwing), &instance), -1234);
-    EXPECT_EQ(instance, nullptr);
-    EXPECT_EQ(AudioComponentInstanceNew(nullptr, &instance), kAudio_ParamError);
-  }
+  SCOPED_TRACE("instantiation failures");
+  error.reset();
+  EXPECT_EQ(AUAudioUnit::instantiate({0, 0, FourCC("Nobd"), 0, 0}, 0, &error), nullptr);
+  EXPECT_EQ(codeOf(error), kAudio_ParamError);
+  const auto throwing = describeTest("aufx", "fai2"), empty = describeTest("aufx", "nul1");
+  AudioComponentRegister(throwing, "Test: Throws", 1, [](auto& d, auto o) {
+    auto copy = d;
+    copy.componentFlags = 1;
+    return std::make_shared<FailingUnit>(copy, o);
+  });
+  AudioComponentRegister(empty, "Test: Nothing", 1, [](auto&, auto) { return std::shared_ptr<AUAudioUnit>(); });
+  error.reset();
+  EXPECT_EQ(AUAudioUnit::instantiate(throwing, 0, &error), nullptr);
+  EXPECT_EQ(codeOf(error), -1234);
+  int calls = 0;
+  AUAudioUnit::instantiate(empty, 0, [&](std::shared_ptr<AUAudioUnit> unit, std::shared_ptr<NSError> e) {
+    ++calls;
+    EXPECT_EQ(unit, nullptr);
+    EXPECT_EQ(codeOf(e), kAudioUnitErr_FailedInitialization);
+  });
+  EXPECT_EQ(calls, 1);
+  AudioComponentInstance instance = nullptr;
+  EXPECT_EQ(AudioComponentInstanceNew(AudioComponentFindNext(nullptr, &throwing), &instance), -1234);
+  EXPECT_EQ(instance, nullptr);
+  EXPECT_EQ(AudioComponentInstanceNew(nullptr, &instance), kAudio_ParamError);
 }
 
 TEST(AudioUnitBase, RenderBlockForwardsWithoutAllocationBookkeeping) {
@@ -313,16 +282,13 @@ TEST(AudioUnitBase, RenderBlockForwardsWithoutAllocationBookkeeping) {
   ASSERT_TRUE(render);
 
   float left[4] = {1, 2, 3, 4}, right[4] = {-1, -2, -3, -4};
-  float inLeft[4] = {0.5f, 0.5f, 0.5f, 0.5f}, inRight[4] = {0.25f, 0.25f, 0.25f, 0.25f};
   StackAudioBufferList<2> out;
   out.mBuffers[0] = {1, sizeof left, left};
   out.mBuffers[1] = {1, sizeof right, right};
   AURenderPullInputBlock pull = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames,
                                     NSInteger, AudioBufferList* input) -> AUAudioUnitStatus {
-    for (UInt32 i = 0; i < frames; ++i) {
-      static_cast<float*>(input->mBuffers[0].mData)[i] = inLeft[i];
-      static_cast<float*>(input->mBuffers[1].mData)[i] = inRight[i];
-    }
+    std::fill_n(static_cast<float*>(input->mBuffers[0].mData), frames, 0.5f);
+    std::fill_n(static_cast<float*>(input->mBuffers[1].mData), frames, 0.25f);
     return noErr;
   };
   AudioUnitRenderActionFlags flags = 0;
@@ -367,8 +333,7 @@ TEST(AudioUnitBase, RenderBlockForwardsWithoutAllocationBookkeeping) {
 
 TEST(AudioUnitParameterCalls, SetAndGetThroughTheHandle) {
   const auto desc = describeTest("aufx", "dbl4");
-  AudioComponentRegister(desc, "Test: Handle", 1,
-                         factory<DoublerUnit>());
+  AudioComponentRegister(desc, "Test: Handle", 1, factory<DoublerUnit>());
   auto effect = std::make_shared<AVAudioUnitEffect>(desc);
   auto unit = effect->auAudioUnit();
   ASSERT_TRUE(unit);
@@ -417,8 +382,7 @@ TEST(AudioUnitParameterCalls, SetAndGetThroughTheHandle) {
 
 TEST(AudioEngineNodes, EffectNodeInAnEngine) {
   const auto desc = describeTest("aufx", "dbl5");
-  AudioComponentRegister(desc, "Test: Node", 0x00030000,
-                         factory<DoublerUnit>());
+  AudioComponentRegister(desc, "Test: Node", 0x00030000, factory<DoublerUnit>());
   auto effect = std::make_shared<AVAudioUnitEffect>(desc);
   ASSERT_TRUE(effect->auAudioUnit());
   EXPECT_EQ(effect->name(), std::optional<std::string>("Node"));
@@ -460,8 +424,7 @@ TEST(AudioEngineNodes, EffectNodeInAnEngine) {
     auto time = AVAudioTime::makeWithHostTime(0);
     EXPECT_TRUE(time->isHostTimeValid());
     EXPECT_FALSE(time->isSampleTimeValid());
-    EXPECT_NE(time->description().find("hostTime = 0; sampleTime = invalid"), std::string::npos)
-        << time->description();
+    EXPECT_NE(time->description().find("hostTime = 0; sampleTime = invalid"), std::string::npos) << time->description();
     auto sample = AVAudioTime::makeWithSampleTime(480, 48000.0);
     EXPECT_EQ(sample->sampleTime(), 480);
     EXPECT_FALSE(sample->isHostTimeValid());
