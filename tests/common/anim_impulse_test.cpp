@@ -16,16 +16,17 @@ namespace {
 struct ImpulseProbe : Impulse {
   using Impulse::Impulse;
   using Impulse::_amount;
-  using Impulse::_collision;
-  using Impulse::_frames;
-  using Impulse::_intensity;
-  using Impulse::_interval;
-  using Impulse::_maxVal;
-  using Impulse::_minVal;
-  using Impulse::_step;
-  using Impulse::_threshold;
   using Impulse::_timer;
   using Impulse::_value;
+  // Every internal field: increment, value, frames, step, intensity, threshold, interval, bounds.
+  std::string state() const {
+    char text[200];
+    std::snprintf(text, sizeof text, "amount %g value %g frames %lld step %lld q %g threshold %g every %g bounds %s %g..%g",
+                  double(_amount), double(_value), static_cast<long long>(_frames), static_cast<long long>(_step),
+                  double(_intensity), double(_threshold), double(_interval), _collision ? "on" : "off",
+                  double(_minVal), double(_maxVal));
+    return text;
+  }
 };
 
 struct ImpulseRun {
@@ -35,18 +36,15 @@ struct ImpulseRun {
   int ticks = 0;
 };
 
-// Steps an impulse by hand until it ends (at most `limit` ticks).
-ImpulseRun runToEnd(ImpulseProbe& impulse, int limit = 1000) {
+// Steps an impulse by hand until it ends (at most 1000 ticks).
+ImpulseRun runToEnd(ImpulseProbe& impulse) {
   ImpulseRun run;
   impulse.onAnimation = [&run](Impulse& i) { run.values.push_back(static_cast<ImpulseProbe&>(i)._value); };
   impulse.onFinished = [&run](Impulse& i) {
     ++run.finished;
     run.valueAtFinish = static_cast<ImpulseProbe&>(i)._value;
   };
-  while (!impulse.isFinished() && run.ticks < limit) {
-    impulse.animate();
-    ++run.ticks;
-  }
+  for (; !impulse.isFinished() && run.ticks < 1000; ++run.ticks) impulse.animate();
   return run;
 }
 
@@ -56,19 +54,12 @@ TEST(Impulse, InitialState) {
   ImpulseProbe i;
   EXPECT_TRUE(i.isFinished());
   EXPECT_EQ(i.getSourceValue(), 0.0f);
-  EXPECT_EQ(i._intensity, 0.75f);
-  EXPECT_EQ(i._threshold, 0.001f);
-  EXPECT_EQ(i._interval, 0.009f);
-  EXPECT_EQ(i._minVal, -1024.0f);
-  EXPECT_EQ(i._maxVal, 1024.0f);
-  EXPECT_FALSE(i._collision);
-  EXPECT_EQ(i._value, 0.0f);
+  EXPECT_EQ(i.state(), "amount 0 value 0 frames -1 step 0 q 0.75 threshold 0.001 every 0.009 bounds off -1024..1024");
   ImpulseProbe negative(-7, 1.0f, 0.02f, 0.5f);
-  EXPECT_EQ(negative._frames, 0) << "a negative frame count is raised to 0";
   EXPECT_FALSE(negative.isFinished());
-  EXPECT_EQ(negative._interval, 0.02f);
-  EXPECT_EQ(negative._intensity, 0.5f);
   EXPECT_EQ(negative.getSourceValue(), 1.0f);
+  EXPECT_EQ(negative.state(), "amount 1 value 0 frames 0 step 0 q 0.5 threshold 0.001 every 0.02 bounds off -1024..1024")
+      << "a negative frame count is raised to 0";
 }
 
 TEST(Impulse, DecayOfAUnitPush) {
@@ -81,8 +72,7 @@ TEST(Impulse, DecayOfAUnitPush) {
   EXPECT_EQ(run.values[1], 0.75f + 0.5625f);
   EXPECT_EQ(run.values[2], 0.75f + 0.5625f + 0.421875f);
   for (std::size_t k = 1; k <= run.values.size(); ++k) {
-    SCOPED_TRACE(k);
-    EXPECT_NEAR(run.values[k - 1], 3.0 * (1.0 - std::pow(0.75, static_cast<double>(k))), 2e-6);
+    EXPECT_NEAR(run.values[k - 1], 3.0 * (1.0 - std::pow(0.75, static_cast<double>(k))), 2e-6) << k;
   }
   EXPECT_NEAR(run.values[23] - run.values[22], 0.0010034, 1e-6);
   EXPECT_NEAR(run.values[23], 2.99699, 1e-5);
@@ -90,8 +80,8 @@ TEST(Impulse, DecayOfAUnitPush) {
   EXPECT_EQ(run.finished, 1);
   EXPECT_EQ(run.valueAtFinish, run.values[23]) << "onFinished still sees the last value";
   EXPECT_TRUE(i.isFinished());
-  EXPECT_EQ(i._value, 0.0f) << "every end resets the value";
-  EXPECT_EQ(i._step, 0);
+  EXPECT_EQ(i.state(), "amount 0 value 0 frames -1 step 0 q 0.75 threshold 0.001 every 0.009 bounds off -1024..1024")
+      << "every end resets the value";
 }
 
 TEST(Impulse, StepCountsFollowFromIncrement) {
@@ -118,9 +108,7 @@ TEST(Impulse, BouncesOffTheBounds) {
   EventLog log;
   i.onAnimation = [&log](Impulse& s) { log.add("anim", static_cast<ImpulseProbe&>(s)._value); };
   i.onCollision = [&log](Impulse& s) { log.add("collision", static_cast<ImpulseProbe&>(s)._amount); };
-  i.animate();
-  i.animate();
-  i.animate();
+  for (int t = 0; t < 3; ++t) i.animate();
   EXPECT_EQ(log.events, (std::vector<std::string>{"anim 0.75", "collision -0.5625", "anim 0.75", "anim 0.328125"}));
   {
     SCOPED_TRACE("a value between the bounds never reaches one, and the run still ends");
@@ -131,31 +119,25 @@ TEST(Impulse, BouncesOffTheBounds) {
       EXPECT_LT(v, 1.0f);
     }
   }
-  {
-    SCOPED_TRACE("a bound equal to the value counts as reached");
-    ImpulseProbe j(0, 1.0f);
-    j.setMinMax(true, -5.0f, 0.75f);
-    int collisions = 0;
-    j.onCollision = [&collisions](Impulse&) { ++collisions; };
-    j.animate();
-    EXPECT_EQ(collisions, 1);
-    EXPECT_EQ(j._value, 0.0f);
-    EXPECT_EQ(j._amount, -0.75f);
-  }
+  SCOPED_TRACE("a bound equal to the value counts as reached");
+  ImpulseProbe j(0, 1.0f);
+  j.setMinMax(true, -5.0f, 0.75f);
+  int collisions = 0;
+  j.onCollision = [&collisions](Impulse&) { ++collisions; };
+  j.animate();
+  EXPECT_EQ(collisions, 1);
+  EXPECT_EQ(j._value, 0.0f);
+  EXPECT_EQ(j._amount, -0.75f);
 }
 
 TEST(Impulse, NonFiniteIncrementsEnd) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  struct Case {
-    const char* what;
-    float amount, intensity;
-  };
-  for (Case c : {Case{"NaN increment", nan, 0.75f}, Case{"infinite increment", -inf, 0.75f},
-                 Case{"NaN intensity", 1.0f, nan}, Case{"growing increment", 1.0f, 2.0f}}) {
-    SCOPED_TRACE(c.what);
-    ImpulseProbe i(0, c.amount, 0.009f, c.intensity);
-    const ImpulseRun run = runToEnd(i, 1000);
+  const std::pair<float, float> amountAndIntensity[] = {{nan, 0.75f}, {-inf, 0.75f}, {1.0f, nan}, {1.0f, 2.0f}};
+  for (auto [amount, intensity] : amountAndIntensity) {
+    SCOPED_TRACE(testing::Message() << "increment " << amount << ", intensity " << intensity);
+    ImpulseProbe i(0, amount, 0.009f, intensity);
+    const ImpulseRun run = runToEnd(i);
     EXPECT_EQ(run.finished, 1);
     EXPECT_LT(run.ticks, 200) << "ends instead of running for ever";
     EXPECT_TRUE(i.isFinished());
@@ -193,17 +175,15 @@ TEST_F(AnimClock, ImpulseOnItsTimer) {
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(impulse->_timer, nullptr);
   }
-  {
-    SCOPED_TRACE("setup while running keeps the value and the timer's period");
-    auto impulse = std::make_shared<ImpulseProbe>(0, 1.0f);
-    impulse->start();
-    tick(0.009f, 2);
-    EXPECT_EQ(impulse->_value, 1.3125f);
-    impulse->setup(0, 4.0f, 0.5f, 0.5f);
-    tick(0.009f);
-    EXPECT_EQ(impulse->_value, 3.3125f);
-    impulse->stop();
-    EXPECT_EQ(impulse->_value, 0.0f);
-    EXPECT_EQ(impulse->_timer, nullptr);
-  }
+  SCOPED_TRACE("setup while running keeps the value and the timer's period");
+  auto impulse = std::make_shared<ImpulseProbe>(0, 1.0f);
+  impulse->start();
+  tick(0.009f, 2);
+  EXPECT_EQ(impulse->_value, 1.3125f);
+  impulse->setup(0, 4.0f, 0.5f, 0.5f);
+  tick(0.009f);
+  EXPECT_EQ(impulse->_value, 3.3125f);
+  impulse->stop();
+  EXPECT_EQ(impulse->_value, 0.0f);
+  EXPECT_EQ(impulse->_timer, nullptr);
 }

@@ -12,6 +12,10 @@
 
 namespace {
 
+using Items = std::vector<std::shared_ptr<Animator>>;
+using Events = std::vector<std::string>;
+const char* const kNoItems = "WARNUNG: Es sind keine Animator Objekte definiert.\n";
+
 std::shared_ptr<Animator> item(std::int64_t frames, EventLog* log = nullptr, const std::string& name = "") {
   auto a = std::make_shared<Animator>(0.0f, 1.0f, frames);
   if (log) a->onFinished = [log, name](Animator&, float) { log->add(name + " done"); };
@@ -19,26 +23,29 @@ std::shared_ptr<Animator> item(std::int64_t frames, EventLog* log = nullptr, con
 }
 
 struct ChainProbe : AnimatorChain {
-  using AnimatorChain::_direction;
-  using AnimatorChain::_timer;
+  using AnimatorChain::_currentIndex;
+  std::string state() {
+    return "count " + std::to_string(getCount()) + " index " + std::to_string(_currentIndex) + " direction " +
+           std::to_string(_direction) + (_timer ? " timer" : " no timer");
+  }
 };
 struct StackProbe : AnimatorStack {
-  using AnimatorStack::_timer;
+  std::string state() { return "count " + std::to_string(getCount()) + (_timer ? " timer" : " no timer"); }
+};
+
+// A chain whose getCount() reports more items than its list holds.
+struct MiscountingChain : ChainProbe {
+  std::int64_t getCount() override { return AnimatorChain::getCount() + 3; }
 };
 
 }  // namespace
 
-TEST(AnimatorStack, NewStack) {
-  StackProbe s;
-  EXPECT_EQ(s.getCount(), 0);
-  EXPECT_EQ(s.interval, 0.005f);
-  EXPECT_EQ(s._timer, nullptr);
-  s.add(nullptr);
-  EXPECT_EQ(s.getCount(), 0) << "an absent item is ignored";
-}
-
 TEST(AnimatorStack, TwoItemsOfTwoAndFourFrames) {
-  auto stack = std::make_shared<AnimatorStack>();
+  auto stack = std::make_shared<StackProbe>();
+  EXPECT_EQ(stack->state(), "count 0 no timer");
+  EXPECT_EQ(stack->interval, 0.005f);
+  stack->add(nullptr);
+  EXPECT_EQ(stack->getCount(), 0) << "an absent item is ignored";
   EventLog log;
   auto a = item(2, &log, "a");
   auto b = item(4, &log, "b");
@@ -54,14 +61,13 @@ TEST(AnimatorStack, TwoItemsOfTwoAndFourFrames) {
     log.add("tick", t);
     stack->animate();
   }
-  EXPECT_EQ(log.events, (std::vector<std::string>{"tick 1", "tick 2", "tick 3", "a done", "a removed, left 1", "tick 4",
-                                                  "tick 5", "b done", "b removed, left 0", "tick 6",
-                                                  "stack finished, count 0"}));
+  EXPECT_EQ(log.events, (Events{"tick 1", "tick 2", "tick 3", "a done", "a removed, left 1", "tick 4", "tick 5",
+                                "b done", "b removed, left 0", "tick 6", "stack finished, count 0"}));
   EXPECT_EQ(visitsA, 3);
   EXPECT_EQ(visitsB, 5);
 }
 
-TEST(AnimatorStack, FinishedAndDuplicateItems) {
+TEST(AnimatorStack, FinishedDuplicateAndLateItems) {
   {
     SCOPED_TRACE("an item finished when added is never stepped and goes when the stack stops");
     AnimatorStack s;
@@ -76,7 +82,7 @@ TEST(AnimatorStack, FinishedAndDuplicateItems) {
     s.animate();
     EXPECT_EQ(removed, 1);
     EXPECT_EQ(visits, 2);
-    EXPECT_EQ(s.getItems(), std::vector<std::shared_ptr<Animator>>{idle});
+    EXPECT_EQ(s.getItems(), Items{idle});
     s.animate();
     EXPECT_EQ(s.getCount(), 0);
   }
@@ -96,6 +102,20 @@ TEST(AnimatorStack, FinishedAndDuplicateItems) {
     EXPECT_EQ(counts, std::vector<std::int64_t>{1});
     EXPECT_EQ(s.getCount(), 1);
   }
+  SCOPED_TRACE("an item added during a tick steps from the next tick");
+  AnimatorStack s;
+  auto first = item(2), late = item(2);
+  s.add(first);
+  s.onAnimation = [&](AnimatorStack& stack, const std::shared_ptr<Animator>&) {
+    if (stack.getCount() == 1) stack.add(late);
+  };
+  s.animate();
+  EXPECT_EQ(s.getCount(), 2);
+  EXPECT_EQ(first->getValue(), 0.5f);
+  EXPECT_EQ(late->getValue(), 0.0f) << "not stepped in the tick that added it";
+  s.animate();
+  EXPECT_EQ(first->getValue(), 1.0f);
+  EXPECT_EQ(late->getValue(), 0.5f);
 }
 
 TEST(AnimatorStack, CallbackEmptiesStackDuringTick) {
@@ -124,50 +144,40 @@ TEST_F(AnimClock, AnimatorStackOnItsTimer) {
     s->start();
     tick(0.005f);
     EXPECT_EQ(finished, 1);
-    EXPECT_EQ(s->_timer, nullptr);
+    EXPECT_EQ(s->state(), "count 0 no timer");
     tick(0.005f, 2);
     EXPECT_EQ(finished, 1);
   }
-  {
-    SCOPED_TRACE("stop() in the middle: the timer stops, the list empties, the items keep their state");
-    auto s = std::make_shared<StackProbe>();
-    std::weak_ptr<AnimatorStack> watch = s;
-    auto a = item(4);
-    s->add(a);
-    s->start();
-    s->start();  // a second start() replaces the timer
-    tick(0.005f, 2);
-    EXPECT_EQ(a->getValue(), 0.5f);
-    s->stop();
-    EXPECT_EQ(s->getCount(), 0);
-    EXPECT_EQ(s->_timer, nullptr);
-    tick(0.005f, 2);
-    EXPECT_EQ(a->getValue(), 0.5f);
-    EXPECT_FALSE(a->isFinished());
-    s.reset();
-    MainLoop::runUntilIdle();
-    EXPECT_TRUE(watch.expired());
-  }
+  SCOPED_TRACE("stop() in the middle: the timer stops, the list empties, the items keep their state");
+  auto s = std::make_shared<StackProbe>();
+  std::weak_ptr<AnimatorStack> watch = s;
+  auto a = item(4);
+  s->add(a);
+  s->start();
+  s->start();  // a second start() replaces the timer
+  tick(0.005f, 2);
+  EXPECT_EQ(a->getValue(), 0.5f);
+  s->stop();
+  EXPECT_EQ(s->state(), "count 0 no timer");
+  tick(0.005f, 2);
+  EXPECT_EQ(a->getValue(), 0.5f);
+  EXPECT_FALSE(a->isFinished());
+  s.reset();
+  MainLoop::runUntilIdle();
+  EXPECT_TRUE(watch.expired());
 }
 
 TEST(AnimatorChain, NewChainAndCurrentItem) {
   ChainProbe c;
-  EXPECT_EQ(c.getCount(), 0);
-  EXPECT_EQ(c.getCurrentIndex(), 0);
+  EXPECT_EQ(c.state(), "count 0 index 0 direction 1 no timer");
   EXPECT_EQ(c.getCurrentItem(), nullptr);
   EXPECT_EQ(c.interval, 0.005f);
-  EXPECT_EQ(c._direction, 1);
   EXPECT_FALSE(c.async);
   auto a = item(0), b = item(0), d = item(0);
-  c.add(a);
-  c.add(nullptr);
-  c.add(b);
-  c.add(d);
+  for (const auto& i : {a, std::shared_ptr<Animator>(), b, d}) c.add(i);
   EXPECT_EQ(c.getCount(), 3);
-  const std::shared_ptr<Animator> expected[] = {a, b, d};
-  for (int i = 0; i < 3; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(c.getCurrentItem(), expected[i]);
+  for (const auto& expected : {a, b, d}) {
+    EXPECT_EQ(c.getCurrentItem(), expected) << c.getCurrentIndex();
     c.animate();  // a zero-frame item ends in one tick and the index moves on
   }
   EXPECT_EQ(c.getCurrentIndex(), 0) << "ran off the end and stopped";
@@ -183,16 +193,13 @@ TEST(AnimatorChain, ForwardsOneAndTwoFrames) {
   auto b = item(2, &log, "b");
   c.add(a);
   c.add(b);
-  int calls = 0;
   c.onAnimation = [&](AnimatorChain& ch, const std::shared_ptr<Animator>& i) {
-    ++calls;
     log.add(std::string(i == a ? "a" : "b") + " at", static_cast<double>(ch.getCurrentIndex()));
   };
   c.onFinished = [&](AnimatorChain& ch) { log.add("chain finished at", static_cast<double>(ch.getCurrentIndex())); };
   for (int t = 1; t <= 5; ++t) c.animate();
-  EXPECT_EQ(log.events, (std::vector<std::string>{"a at 0", "a at 0", "a done", "b at 1", "b at 1", "b at 1", "b done",
-                                                  "chain finished at 2"}));
-  EXPECT_EQ(calls, 5);
+  EXPECT_EQ(log.events,
+            (Events{"a at 0", "a at 0", "a done", "b at 1", "b at 1", "b at 1", "b done", "chain finished at 2"}));
   EXPECT_EQ(c.getCurrentIndex(), 0);
 }
 
@@ -204,15 +211,10 @@ TEST(AnimatorChain, Backwards) {
     c.add(a);
     c.add(b);
     c.setBackwards(true);
-    int finished = 0;
-    std::int64_t finalIndex = 99;
-    c.onFinished = [&](AnimatorChain& ch) {
-      ++finished;
-      finalIndex = ch.getCurrentIndex();
-    };
+    EventLog log;
+    c.onFinished = [&](AnimatorChain& ch) { log.add("finished at", static_cast<double>(ch.getCurrentIndex())); };
     c.animate();
-    EXPECT_EQ(finished, 1) << "index 0 counts as the end going backwards";
-    EXPECT_EQ(finalIndex, 0);
+    EXPECT_EQ(log.events, Events{"finished at 0"}) << "index 0 counts as the end going backwards";
     EXPECT_FLOAT_EQ(a->getValue(), 1.0f / 3);
     EXPECT_EQ(b->getValue(), 0.0f);
     EXPECT_EQ(c.getCurrentIndex(), 0);
@@ -228,39 +230,33 @@ TEST(AnimatorChain, Backwards) {
     EXPECT_EQ(finalIndex, -1);
     EXPECT_EQ(c.getCurrentIndex(), 0);
   }
-  {
-    SCOPED_TRACE("turned backwards at index 2: down to 0 without visiting item 0");
-    AnimatorChain c;
-    auto a = item(1), b = item(1), d = item(1);
-    c.add(a);
-    c.add(b);
-    c.add(d);
-    for (int t = 0; t < 4; ++t) c.animate();
-    EXPECT_EQ(c.getCurrentIndex(), 2);
-    c.setBackwards(true);
-    int finished = 0;
-    std::vector<std::shared_ptr<Animator>> visited;
-    c.onAnimation = [&](AnimatorChain&, const std::shared_ptr<Animator>& i) { visited.push_back(i); };
-    c.onFinished = [&](AnimatorChain&) { ++finished; };
-    c.animate();
-    c.animate();
-    EXPECT_EQ(c.getCurrentIndex(), 1);
-    EXPECT_TRUE(d->isFinished());
-    c.animate();  // b, finished already, costs one tick; the index reaches 0: the end
-    EXPECT_EQ(finished, 1);
-    EXPECT_EQ(c.getCurrentIndex(), 0);
-    EXPECT_EQ(visited, (std::vector<std::shared_ptr<Animator>>{d, d, b}));
-  }
+  SCOPED_TRACE("turned backwards at index 2: down to 0 without visiting item 0");
+  AnimatorChain c;
+  auto a = item(1), b = item(1), d = item(1);
+  for (const auto& i : {a, b, d}) c.add(i);
+  for (int t = 0; t < 4; ++t) c.animate();
+  EXPECT_EQ(c.getCurrentIndex(), 2);
+  c.setBackwards(true);
+  int finished = 0;
+  Items visited;
+  c.onAnimation = [&](AnimatorChain&, const std::shared_ptr<Animator>& i) { visited.push_back(i); };
+  c.onFinished = [&](AnimatorChain&) { ++finished; };
+  c.animate();
+  c.animate();
+  EXPECT_EQ(c.getCurrentIndex(), 1);
+  EXPECT_TRUE(d->isFinished());
+  c.animate();  // b, finished already, costs one tick; the index reaches 0: the end
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(c.getCurrentIndex(), 0);
+  EXPECT_EQ(visited, (Items{d, d, b}));
 }
 
-TEST(AnimatorChain, RemovalsDuringRun) {
+TEST(AnimatorChain, IndexStaysInsideTheList) {
   {
     SCOPED_TRACE("the last item removed while the index points at it");
     AnimatorChain c;
     auto a = item(1), b = item(3), d = item(3);
-    c.add(a);
-    c.add(b);
-    c.add(d);
+    for (const auto& i : {a, b, d}) c.add(i);
     for (int t = 0; t < 6; ++t) c.animate();  // a: 2 ticks, b: 4 ticks; index now 2
     ASSERT_EQ(c.getCurrentIndex(), 2);
     c.remove(d);
@@ -271,16 +267,28 @@ TEST(AnimatorChain, RemovalsDuringRun) {
     EXPECT_EQ(c.getCurrentIndex(), 0) << "b was finished: the index moved to 2 = count, the end";
   }
   {
-    SCOPED_TRACE("an empty chain prints its warning on every tick");
-    AnimatorChain c;
-    testing::internal::CaptureStdout();
-    c.animate();
-    c.animate();
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "WARNUNG: Es sind keine Animator Objekte definiert.\n"
-              "WARNUNG: Es sind keine Animator Objekte definiert.\n");
+    SCOPED_TRACE("whatever getCount() says");
+    MiscountingChain c;
+    auto a = item(1), b = item(1);
+    c.add(a);
+    c.add(b);
+    EventLog log;
+    c.onFinished = [&](AnimatorChain& chain) { log.add("finished at", double(chain.getCurrentIndex())); };
+    for (int t = 0; t < 4; ++t) c.animate();  // two items of one frame: two ticks each
+    EXPECT_EQ(log.events, Events{"finished at 2"}) << "the run ends when the index leaves the list itself";
+    EXPECT_TRUE(b->isFinished());
+    c._currentIndex = 2;
+    EXPECT_EQ(c.getCurrentItem(), nullptr);
+    c._currentIndex = 1;
+    EXPECT_EQ(c.getCurrentItem(), b);
   }
+  SCOPED_TRACE("an empty chain prints its warning on every tick");
+  AnimatorChain c;
+  testing::internal::CaptureStdout();
+  c.animate();
+  c.animate();
+  std::fflush(stdout);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(kNoItems) + kNoItems);
 }
 
 TEST_F(AnimClock, AnimatorChainOnItsTimer) {
@@ -299,25 +307,22 @@ TEST_F(AnimClock, AnimatorChainOnItsTimer) {
     tick(0.009f);
     EXPECT_TRUE(log.events.empty());
     tick(0.009f);  // a takes its first step on its own timer, then the chain starts b and ends
-    EXPECT_EQ(log.events, (std::vector<std::string>{"chain finished"}));
+    EXPECT_EQ(log.events, Events{"chain finished"});
     EXPECT_EQ(a->getValue(), 0.5f);
     EXPECT_EQ(b->getValue(), 0.0f);
     tick(0.009f, 3);
-    EXPECT_EQ(log.events, (std::vector<std::string>{"chain finished", "a done", "b done"}));
+    EXPECT_EQ(log.events, (Events{"chain finished", "a done", "b done"}));
   }
-  {
-    SCOPED_TRACE("removeAll() on a running chain stops it");
-    auto c = std::make_shared<ChainProbe>();
-    auto a = item(10);
-    c->add(a);
-    c->start();
-    tick(0.005f, 3);
-    EXPECT_EQ(c->getCurrentIndex(), 0);
-    EXPECT_EQ(a->getValue(), 0.3f);
-    c->removeAll();
-    EXPECT_EQ(c->_timer, nullptr);
-    EXPECT_EQ(c->getCount(), 0);
-    tick(0.005f, 2);
-    EXPECT_EQ(a->getValue(), 0.3f);
-  }
+  SCOPED_TRACE("removeAll() on a running chain stops it");
+  auto c = std::make_shared<ChainProbe>();
+  auto a = item(10);
+  c->add(a);
+  c->start();
+  tick(0.005f, 3);
+  EXPECT_EQ(c->state(), "count 1 index 0 direction 1 timer");
+  EXPECT_EQ(a->getValue(), 0.3f);
+  c->removeAll();
+  EXPECT_EQ(c->state(), "count 0 index 0 direction 1 no timer");
+  tick(0.005f, 2);
+  EXPECT_EQ(a->getValue(), 0.3f);
 }
