@@ -1,5 +1,6 @@
 // CData: allocation rules, renderings into the shared scratch text, XML, counters.
 #include "SDOString.h"
+#include "sdo_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +10,11 @@
 
 namespace {
 
+using namespace std::string_literals;
 using SDO::CData;
 using SDO::CString;
 
-// A string holding exactly these bytes (zeros included).
-void SetBytes(CString& s, const std::string& bytes) {
-    s.reassign(static_cast<int>(bytes.size()));
-    for (size_t i = 0; i < bytes.size(); ++i)
-        s[static_cast<int>(i)] = bytes[i];
-}
+using sdotest::SetBytes;
 
 TEST(SdoData, PaddingAllocAndStrLen) {
     const int n[] = {0, 1, 3, 4, 7, 8, -5};
@@ -57,59 +54,48 @@ TEST(SdoData, ObjectFacts) {
     EXPECT_EQ(d.ObjectSize(), 32);
     EXPECT_EQ(s.ObjectSize(), 32);
     EXPECT_TRUE(d.Empty());
-    EXPECT_EQ(d.Length(), 0);
     EXPECT_EQ(d.DataSize(), 0);
     EXPECT_EQ(s.DataSize(), 4);
     EXPECT_EQ(s4.DataSize(), 8);
     EXPECT_STREQ(d.String(), "0x00");        // CData's text is its Hex5 rendering
 }
 
+// Every byte rendered, zeros included; an empty object renders constants.
 TEST(SdoData, Renderings) {
+    struct Case { std::string bytes; const char *hex2, *rgb, *hex3, *hex4, *hex5; };
+    const Case cases[] = {
+        {"", "00", "#000000", "00", "#00", "0x00"},
+        {"\x01\xAB", "01AB", "#01AB", "01 AB", "#01 #AB", "0x01 0xAB"},
+        {"\0\xFF\0"s, "00FF00", "#00FF00", "00 FF 00", "#00 #FF #00", "0x00 0xFF 0x00"},
+    };
     CString s;
-    {
-        SCOPED_TRACE("empty");
-        EXPECT_STREQ(s.Hex2(), "00");
-        EXPECT_STREQ(s.ColorRGB(), "#000000");
-        EXPECT_STREQ(s.Hex3(), "00");
-        EXPECT_STREQ(s.Hex4(), "#00");
-        EXPECT_STREQ(s.Hex5(), "0x00");
-        EXPECT_STREQ(s.CData::XML(1), "<CData>\n\tundefined</CData>");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hex2);
+        SetBytes(s, c.bytes);
+        EXPECT_STREQ(s.Hex2(), c.hex2);
+        EXPECT_STREQ(s.ColorRGB(), c.rgb);
+        EXPECT_STREQ(s.Hex3(), c.hex3);
+        EXPECT_STREQ(s.Hex4(), c.hex4);
+        EXPECT_STREQ(s.Hex5(), c.hex5);
     }
-    {
-        SCOPED_TRACE("01 AB");
-        SetBytes(s, "\x01\xAB");
-        EXPECT_STREQ(s.Hex2(), "01AB");
-        EXPECT_STREQ(s.ColorRGB(), "#01AB");
-        EXPECT_STREQ(s.Hex3(), "01 AB");
-        EXPECT_STREQ(s.Hex4(), "#01 #AB");
-        EXPECT_STREQ(s.Hex5(), "0x01 0xAB");
-    }
-    {
-        SCOPED_TRACE("zero bytes are rendered like any other");
-        SetBytes(s, std::string("\0\xFF\0", 3));
-        EXPECT_STREQ(s.Hex2(), "00FF00");
-        EXPECT_STREQ(s.ColorRGB(), "#00FF00");
-        EXPECT_STREQ(s.Hex5(), "0x00 0xFF 0x00");
-    }
-    {
-        SCOPED_TRACE("every byte value, all bytes of a long colour");
-        std::string all;
-        for (int v = 0; v < 256; ++v)
-            all += static_cast<char>(v);
-        SetBytes(s, all);
-        const std::string hex2 = s.Hex2();
-        ASSERT_EQ(hex2.size(), 512u);
-        EXPECT_EQ(hex2.substr(0, 6), "000102");
-        EXPECT_EQ(hex2.substr(506), "FDFEFF");
-        EXPECT_EQ(std::string(s.ColorRGB()), "#" + hex2);
-        const std::string hex5 = s.Hex5();
-        EXPECT_EQ(hex5.size(), 5u * 256 - 1);
-        EXPECT_EQ(hex5.substr(hex5.size() - 9), "0xFE 0xFF");
-    }
+    SCOPED_TRACE("every byte value, all bytes of a long colour");
+    std::string all;
+    for (int v = 0; v < 256; ++v)
+        all += static_cast<char>(v);
+    SetBytes(s, all);
+    const std::string hex2 = s.Hex2();
+    ASSERT_EQ(hex2.size(), 512u);
+    EXPECT_EQ(hex2.substr(0, 6), "000102");
+    EXPECT_EQ(hex2.substr(506), "FDFEFF");
+    EXPECT_EQ(std::string(s.ColorRGB()), "#" + hex2);
+    const std::string hex5 = s.Hex5();
+    EXPECT_EQ(hex5.size(), 5u * 256 - 1);
+    EXPECT_EQ(hex5.substr(hex5.size() - 9), "0xFE 0xFF");
 }
 
 TEST(SdoData, XmlOfTheBytes) {
     CString s;
+    EXPECT_STREQ(s.CData::XML(1), "<CData>\n\tundefined</CData>");
     SetBytes(s, "A");
     EXPECT_STREQ(s.CData::XML(1), "\t<CData encoding='HEX5'>\n\t\t0x41\n\t</CData>\n");
     EXPECT_STREQ(s.CData::XML(0), "<CData encoding='HEX5'>\n\t0x41\n</CData>\n");
@@ -117,24 +103,25 @@ TEST(SdoData, XmlOfTheBytes) {
     SetBytes(s, "\x01\xAB");
     EXPECT_STREQ(s.CData::XML(2),
                  "\t\t<CData encoding='HEX5'>\n\t\t\t0x01 0xAB\n\t\t</CData>\n");
-    const char* composed = s.CData::XML(2);
-    EXPECT_EQ(CData::temp, composed) << "the composed text is the scratch text";
 }
 
+// Every rendering (Hex2 to Hex5, SubStr, XML) is composed in CData::temp, replacing the last one,
+// whichever object made it; a constant result leaves the scratch text alone.
 TEST(SdoData, ScratchTextIsSharedAndReplaced) {
     CString a("ab");
     CString b("c");
     const char* first = a.Hex2();
     EXPECT_EQ(CData::temp, first);
-    const char* second = b.Hex3();           // another object, same scratch text
+    const char* second = b.Hex3();
     EXPECT_EQ(CData::temp, second);
     EXPECT_STREQ(second, "63");
     char* sub = a.SubStr(1, 1);
     EXPECT_EQ(CData::temp, sub);
     EXPECT_STREQ(sub, "b");
+    const char* bytesXml = a.CData::XML(0);
+    EXPECT_EQ(CData::temp, bytesXml);
     const char* xml = a.XML(0);
     EXPECT_EQ(CData::temp, xml);
-    // A constant result leaves the scratch text alone.
     CString none;
     EXPECT_STREQ(none.Hex2(), "00");
     EXPECT_EQ(CData::temp, xml);
@@ -173,8 +160,7 @@ TEST(SdoData, CountersFollowConstructionAndDestruction) {
         EXPECT_EQ(CString::count, strings0 + 2);
         EXPECT_EQ(s.ClassCount(), strings0 + 2);
         EXPECT_EQ(d.ClassCount(), data0 + 3);
-        auto* heap = new CString("h");
-        SDO::CData* base = heap;
+        SDO::CData* base = new CString("h");
         delete base;                         // virtual destructor: both counters drop
         EXPECT_EQ(CData::count, data0 + 3);
         EXPECT_EQ(CString::count, strings0 + 2);

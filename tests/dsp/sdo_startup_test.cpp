@@ -13,6 +13,8 @@ const int dataBeforeHeader = SDO::CData::count;
 
 #include <gtest/gtest.h>
 
+#include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,12 +29,13 @@ TEST(SdoStartup, EachIncludingUnitBuildsTwoStrings) {
     EXPECT_EQ(dataAfterHeader - dataBeforeHeader, 2);
 
     // Both counters start at -1; k including units add 2 strings each and the library's unit
-    // adds tempstr: -1 + 2k + 1 = 2k. The library's unit and this one are two of them, so the
-    // effect (adapter unit and library unit) stands at 4.
+    // adds tempstr: -1 + 2k + 1 = 2k. In this binary they are the kernel adapter's unit (linked
+    // in by the reference below), the library's and this one: 6 once start-up is over, where the
+    // effect alone stands at 4. Every test leaves the counters as it found them.
+    [[maybe_unused]] volatile auto adapter = &KOV_Compressor_ExtensionDSPKernelAdapter::make;
     const int n = SDO::CString::count;
+    EXPECT_EQ(n, 6);
     EXPECT_EQ(SDO::CData::count, n);
-    EXPECT_EQ(n % 2, 0);
-    EXPECT_GE(n, 4);
     EXPECT_EQ(SDO::invalid.ClassCount(), n);
     EXPECT_EQ(SDO::CString::tempstr.ClassCount(), n);
     SDO::CData plain;
@@ -52,8 +55,6 @@ TEST(SdoStartup, StaticObjectsHoldTheirValues) {
 
 TEST(SdoStartup, HexTable) {
     EXPECT_EQ(std::strlen(SDO::hextable), 512u);
-    EXPECT_EQ(std::string(SDO::hextable, 6), "000102");
-    EXPECT_EQ(std::string(SDO::hextable + 506), "FDFEFF");
     for (int v = 0; v < 256; ++v) {
         char expected[3];
         std::snprintf(expected, sizeof expected, "%02X", v);

@@ -1,10 +1,17 @@
-// Helpers of the SDO string tests.
+// Helpers of the SDO tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "SDOString.h"
 
@@ -23,6 +30,41 @@ inline std::string Bytes(SDO::CString& s) {
     return out;
 }
 
+// Makes `s` hold exactly these bytes (zeros included) without the operators under test.
+inline void SetBytes(SDO::CString& s, const std::string& bytes) {
+    s.reassign(static_cast<int>(bytes.size()));
+    for (size_t i = 0; i < bytes.size(); ++i)
+        s[static_cast<int>(i)] = bytes[i];
+}
+
+// An operation on a string holding `before`: what it answers and the bytes it leaves. OP wraps
+// an operator's expression on `s`, DO a call that answers nothing (taken as 0).
+struct Edit {
+    std::string before;
+    std::function<int(SDO::CString&)> op;
+    std::string after;
+    int answer = 0;
+};
+#define OP(expr) [](SDO::CString & s) -> int { return (expr); }
+#define DO(expr) [](SDO::CString & s) -> int { (expr); return 0; }
+
+inline void CheckEdits(const std::vector<Edit>& edits) {
+    for (size_t i = 0; i < edits.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "case " << i << ", before '" << edits[i].before << "'");
+        SDO::CString s;
+        SetBytes(s, edits[i].before);
+        EXPECT_EQ(edits[i].op(s), edits[i].answer);
+        EXPECT_EQ(Bytes(s), edits[i].after);
+    }
+}
+
+inline std::vector<std::string> Items(SDO::CStringList& list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.Count(); ++i)
+        out.emplace_back(list.Item(i));
+    return out;
+}
+
 // What `f` prints on stdout.
 template <typename F>
 std::string Printed(F&& f) {
@@ -32,5 +74,37 @@ std::string Printed(F&& f) {
     std::fflush(stdout);
     return testing::internal::GetCapturedStdout();
 }
+
+inline std::string ReadFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void WriteFile(const std::filesystem::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// A fresh folder per test, removed afterwards.
+class TempDirTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "sdo_test_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+    long Entries() const {
+        return std::distance(std::filesystem::directory_iterator(dir),
+                             std::filesystem::directory_iterator());
+    }
+
+    std::filesystem::path dir;
+};
 
 } // namespace sdotest
