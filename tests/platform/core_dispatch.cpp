@@ -13,15 +13,8 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
 
-namespace {
-
-// Drains what earlier tests left on the main queue.
-void drainMainQueue() { MainLoop::runUntilIdle(); }
-
-}  // namespace
-
-TEST(DispatchThreads, MainQueueKeepsEachThreadsOrderAndRunsEverythingOnTheMainThread) {
-  drainMainQueue();
+TEST(DispatchThreads, MainQueueKeepsTheOrderOfSubmissionsAndRunsEverythingOnTheMainThread) {
+  MainLoop::runUntilIdle();  // what earlier tests left
   constexpr int kThreads = 4;
   constexpr int kItems = 5000;
   std::vector<std::vector<int>> seen(kThreads);  // touched only on the main thread
@@ -46,18 +39,14 @@ TEST(DispatchThreads, MainQueueKeepsEachThreadsOrderAndRunsEverythingOnTheMainTh
     for (int i = 0; i < kItems; ++i) ASSERT_EQ(seen[t][i], i);
   }
   EXPECT_EQ(MainLoop::pendingItems(), 0u);
-}
 
-TEST(DispatchThreads, MainQueueRunsItemsInSubmissionOrderAcrossThreads) {
-  drainMainQueue();
-  // Each submission happens strictly after the previous one (a hand-over between threads), so
-  // the main queue must run them in exactly that order.
+  SCOPED_TRACE("submissions handed over between threads run in exactly their order");
   std::vector<int> order;
   std::mutex handOver;
   int turn = 0;
   std::condition_variable cv;
-  constexpr int kThreads = 3, kRounds = 200;
-  std::vector<std::thread> threads;
+  constexpr int kRounds = 200;
+  threads.clear();
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int r = 0; r < kRounds; ++r) {
@@ -77,7 +66,7 @@ TEST(DispatchThreads, MainQueueRunsItemsInSubmissionOrderAcrossThreads) {
 }
 
 TEST(DispatchThreads, MainQueueNeverRunsInlineAndWakesRunUntil) {
-  drainMainQueue();
+  MainLoop::runUntilIdle();  // what earlier tests left
   {
     SCOPED_TRACE("async on the main thread waits for the loop");
     bool ran = false;
@@ -115,9 +104,8 @@ TEST(DispatchThreads, MainQueueNeverRunsInlineAndWakesRunUntil) {
   }
 }
 
-TEST(DispatchThreads, SerialQueueOrdersAsyncAndSyncWork) {
+TEST(DispatchThreads, SerialQueueOrdersItsWorkAndRunsItBeforeItIsDestroyed) {
   DispatchQueue queue("com.example.serial");
-  EXPECT_EQ(queue.label(), "com.example.serial");
   EXPECT_FALSE(queue.isCurrent());
   std::vector<int> order;  // touched only on the queue's thread, read after sync
   for (int i = 0; i < 100; ++i) queue.async([&order, i] { order.push_back(i); });
@@ -135,29 +123,28 @@ TEST(DispatchThreads, SerialQueueOrdersAsyncAndSyncWork) {
   int after = 0;
   queue.sync([&] { after = 1; });
   EXPECT_EQ(after, 1);
-}
 
-TEST(DispatchThreads, SerialQueueRunsQueuedWorkBeforeItIsDestroyed) {
+  SCOPED_TRACE("queued work runs before the queue is destroyed");
   std::atomic<int> count{0};
   {
-    DispatchQueue queue("com.example.drain");
-    queue.async([] { std::this_thread::yield(); });
-    for (int i = 0; i < 50; ++i) queue.async([&count] { count.fetch_add(1); });
+    DispatchQueue drained("com.example.drain");
+    drained.async([] { std::this_thread::yield(); });
+    for (int i = 0; i < 50; ++i) drained.async([&count] { count.fetch_add(1); });
   }
   EXPECT_EQ(count.load(), 50);
 
   SCOPED_TRACE("a queue destroyed by its own work item ends without deadlock");
   std::atomic<bool> destroyed{false};
-  auto* queue = new DispatchQueue("com.example.self");
-  queue->async([queue, &destroyed] {
-    delete queue;
+  auto* self = new DispatchQueue("com.example.self");
+  self->async([self, &destroyed] {
+    delete self;
     destroyed = true;
   });
   EXPECT_TRUE(MainLoop::runUntil([&] { return destroyed.load(); }, std::chrono::seconds(10)));
 }
 
 TEST(DispatchThreads, GlobalQueueRunsWorkOnOtherThreadsAndSyncOnTheCaller) {
-  drainMainQueue();
+  MainLoop::runUntilIdle();  // what earlier tests left
   constexpr int kItems = 200;
   std::atomic<int> done{0};
   std::atomic<int> onMain{0};
@@ -178,7 +165,7 @@ TEST(DispatchThreads, GlobalQueueRunsWorkOnOtherThreadsAndSyncOnTheCaller) {
 }
 
 TEST(DispatchThreads, DelayedWorkRunsOnItsQueue) {
-  drainMainQueue();
+  MainLoop::runUntilIdle();  // what earlier tests left
   DispatchQueue serial("com.example.later");
   std::atomic<int> ranOnSerial{0};
   std::atomic<int> ranOnGlobal{0};
@@ -191,7 +178,7 @@ TEST(DispatchThreads, DelayedWorkRunsOnItsQueue) {
 }
 
 TEST(Dispatch, MainQueueAsyncAfterFollowsTheTestClock) {
-  drainMainQueue();
+  MainLoop::runUntilIdle();  // what earlier tests left
   TestClock::enable();
   std::vector<std::string> log;
   DispatchQueue::main().asyncAfter(0.5, [&] { log.push_back("late"); });
@@ -210,7 +197,7 @@ TEST(Dispatch, MainQueueAsyncAfterFollowsTheTestClock) {
 }
 
 TEST(Dispatch, MainQueueRefusesItemsBeyondItsBoundWhenNothingDrainsIt) {
-  drainMainQueue();
+  MainLoop::runUntilIdle();  // what earlier tests left
   const std::size_t oldLimit = MainLoop::pendingLimit();
   const std::uint64_t droppedBefore = MainLoop::droppedItems();
   MainLoop::setPendingLimit(10);
@@ -235,7 +222,7 @@ TEST(Dispatch, MainQueueRefusesItemsBeyondItsBoundWhenNothingDrainsIt) {
 }
 
 TEST(Dispatch, RunReturnsAfterQuitFromAWorkItem) {
-  drainMainQueue();
+  MainLoop::runUntilIdle();  // what earlier tests left
   int ran = 0;
   DispatchQueue::main().async([&] { ++ran; });
   DispatchQueue::main().async([&] {

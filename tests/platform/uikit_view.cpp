@@ -161,11 +161,7 @@ TEST(UIView, LeadingAndTrailingFollowTheLayoutDirection) {
 }
 
 TEST(UIColor, ComponentsThroughCoreImageColour) {
-  const CIColor red(UIColor::red());
-  EXPECT_EQ(red.red(), 1.0);
-  EXPECT_EQ(red.green(), 0.0);
-  EXPECT_EQ(red.blue(), 0.0);
-  EXPECT_EQ(red.alpha(), 1.0);
+  EXPECT_EQ(UIColor::red(), UIColor(1, 0, 0, 1));
   const CIColor grey(UIColor::white(0.25, 0.5));
   EXPECT_EQ(grey.red(), 0.25);
   EXPECT_EQ(grey.blue(), 0.25);
