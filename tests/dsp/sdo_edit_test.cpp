@@ -18,11 +18,7 @@ using SDO::CData;
 using SDO::CString;
 using SDO::CStringList;
 
-using sdotest::Bytes;
-using sdotest::CheckEdits;
-using sdotest::Items;
-using sdotest::SetBytes;
-using sdotest::W;
+using namespace sdotest;
 
 // The rules of Find, Replace and Split taken one step at a time, each step a new call on the
 // new content, on std::string. Small inputs only.
@@ -111,12 +107,13 @@ TEST(SdoEdit, FindAndSubStr) {
     EXPECT_EQ(none.SubStr(0, 1), nullptr);
 }
 
-// Replace answers 1 when it changed the content. Pinned cases; refusals of a null, empty, absent
-// or unchanged search text are covered by the step-rule test below.
+// Replace answers 1 when it changed the content. Pinned cases; refusals of a null, empty or
+// absent search text are covered by the step-rule test below.
 TEST(SdoEdit, ReplaceInsertAndTrim) {
     CheckEdits({
         {"a-b-c", OP(s.Replace(W("-"), W("+"), 0, false)), "a+b-c", 1},
         {"a-b-c-d", OP(s.Replace(W("-"), W("=="), 2, true)), "a-b==c==d", 1},
+        {"abc", OP(s.Replace(W("a"), W("a"), 0, true)), "abc"},
         {"abc", OP(s.Replace(W("a"), W("x"), 1, true)), "abc"},
         {"abc", OP(s.Replace(W("abc"), W(nullptr), 0, true)), "abc"},   // would leave nothing
         {"abc", OP(s.Replace(W("abc"), W(""), 0, true)), "abc"},
@@ -127,21 +124,15 @@ TEST(SdoEdit, ReplaceInsertAndTrim) {
         {"aaaa", OP(s.Replace(W("aa"), W("b"), 0, true)), "bb", 1},
         {"ababab", OP(s.Replace(W("ab"), nullptr, 0, true)), "ab", 1},  // the last one stays
         {"x\0AB\0"s, OP(s.Replace(W("AB"), W("c"), 0, true)), "x\0c\0"s, 1},
-        {"ab", DO(s.Insert(0, W("x"))), "xab"},
-        {"xab", DO(s.Insert(2, W("yz"))), "xayzb"},
-        {"ab", DO(s.Insert(2, W("x"))), "ab"},   // no insertion at the end or outside
-        {"ab", DO(s.Insert(-1, W("x"))), "ab"},
-        {"ab", DO(s.Insert(0, W(""))), "ab"},
-        {"ab", DO(s.Insert(0, W(nullptr))), "ab"},
-        {"  x \r\n", DO(s.Trim()), "x"},
-        {"  ", DO(s.Trim()), ""},
-        {"\t\na b\t", DO(s.TrimLeft()), "a b\t"},
-        {"a b\t", DO(s.TrimRight()), "a b"},
-        {"a b", DO(s.TrimLeft()), "a b"},
-        {"a b", DO(s.TrimRight()), "a b"},
-        {"\r\n", DO(s.TrimRight()), ""},
+        {"ab", DO(s.Insert(0, W("x"))), "xab"},       {"xab", DO(s.Insert(2, W("yz"))), "xayzb"},
+        // No insertion at the end or outside, nor of nothing.
+        {"ab", DO(s.Insert(2, W("x"))), "ab"},        {"ab", DO(s.Insert(-1, W("x"))), "ab"},
+        {"ab", DO(s.Insert(0, W(""))), "ab"},         {"ab", DO(s.Insert(0, W(nullptr))), "ab"},
+        {"  x \r\n", DO(s.Trim()), "x"},              {"  ", DO(s.Trim()), ""},
+        {"\t\na b\t", DO(s.TrimLeft()), "a b\t"},     {"a b\t", DO(s.TrimRight()), "a b"},
+        {"a b", DO(s.TrimLeft()), "a b"},             {"a b", DO(s.TrimRight()), "a b"},
+        {"\r\n", DO(s.TrimRight()), ""},              {"", DO(s.Trim()), ""},
         {"a \0"s, DO(s.Trim()), "a \0"s},         // a zero byte is not blank
-        {"", DO(s.Trim()), ""},
     });
 }
 
@@ -152,6 +143,7 @@ TEST(SdoEdit, Split) {
     struct Case { std::string content; const char* sep; int max, start, count; std::vector<std::string> items; };
     const Case cases[] = {
         {"a,,b", ",", 0, 0, 2, {"a", "b"}},
+        {"a,,b", ",", 1, 0, 1, {"a"}},
         {",a,b,c,", ",", 2, 0, 2, {"a", "b"}},
         {"x;;y;z;", ";", 0, 3, 3, {"old", "y", "z"}},
         {"x;;y;z;", ";", 0, 99, 1, {"old"}},

@@ -20,11 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using SDO::CString;
 
-using sdotest::Bytes;
-using sdotest::Printed;
-using sdotest::ReadFile;
-using sdotest::W;
-using sdotest::WriteFile;
+using namespace sdotest;
 
 std::string CannotLoad(const std::string& path) {
     return "\nERROR: File '" + path + "' could not be opened for loading.";
@@ -46,9 +42,7 @@ TEST_F(SdoFile, RoundTripKeepsEveryByte) {
     for (int v = 0; v < 256; ++v)
         bytes += static_cast<char>(v);
     CString s;
-    s += W("head");
-    for (int v = 0; v < 256; ++v)
-        s += static_cast<char>(v);
+    SetBytes(s, bytes);
     const std::string path = Path("bytes.bin");
     EXPECT_EQ(Save(s, path), "");
     EXPECT_EQ(ReadFile(path), bytes);

@@ -17,19 +17,14 @@ using SDO::CData;
 using SDO::CString;
 using SDO::CStringList;
 
-using sdotest::Bytes;
-using sdotest::CheckEdits;
-using sdotest::Items;
-using sdotest::W;
+using namespace sdotest;
 
 // Each operand below is the object's own content or a part of it.
 TEST(SdoMemory, OperandsThatAliasTheObject) {
     CheckEdits({
-        {"abc", OP(s = s), "abc"},
-        {"abc", OP(s = W(s.Data())), "abc"},
+        {"abc", OP(s = s), "abc"},                    {"abc", OP(s = W(s.Data())), "abc"},
         {"abc", OP(s = static_cast<const char*>(s.Data() + 1)), "bc", 2},
-        {"bc", OP(s += s), "bcbc"},
-        {"bcbc", OP(s += W(s.Data())), "bcbcbcbc"},
+        {"bc", OP(s += s), "bcbc"},                   {"bcbc", OP(s += W(s.Data())), "bcbcbcbc"},
         {"xay", DO(s.Insert(1, W(s.Data()))), "xxayay"},
         {"aXa", OP(s.Replace(W(s.Data() + 1), W(s.Data() + 2), 0, true)), "aa", 1},
         {"abab", OP(s -= W(s.Data() + 2)), "ab"},

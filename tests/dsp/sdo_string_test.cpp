@@ -16,11 +16,7 @@ using namespace std::string_literals;
 using SDO::CData;
 using SDO::CString;
 
-using sdotest::Bytes;
-using sdotest::CheckEdits;
-using sdotest::Printed;
-using sdotest::SetBytes;
-using sdotest::W;
+using namespace sdotest;
 
 TEST(SdoString, EmptyStrings) {
     CString a;
@@ -42,45 +38,34 @@ TEST(SdoString, EmptyStrings) {
 // Assignment, appending, removal, case changes and the hex encoding, each from a given content.
 TEST(SdoString, Edits) {
     CheckEdits({
-        {"old", [](CString& s) { CString o("other"); return s = o; }, "other"},
-        {"old", [](CString& s) { CString none; return s = none; }, ""},
+        {"old", "s = other", [](CString& s) { CString o("other"); return s = o; }, "other"},
+        {"old", "s = none", [](CString& s) { CString none; return s = none; }, ""},
         {"old", OP(s = W("abc")), "abc"},
         {"old", OP(s = static_cast<const char*>("hello")), "hello", 5},  // the const text form
-        {"old", OP(s = W(nullptr)), ""},
-        {"x", OP(s = W("")), ""},
-        {"old", OP(s = -12), "-12"},
-        {"old", OP(s = 3.5), "3.500000"},
+        {"old", OP(s = W(nullptr)), ""},              {"x", OP(s = W("")), ""},
+        {"old", OP(s = -12), "-12"},                  {"old", OP(s = 3.5), "3.500000"},
         {"old", OP(s = INT_MIN), "-2147483648"},
-        {"a", [](CString& s) { CString none; return s += none; }, "a"},
-        {"a", [](CString& s) { CString bc("bc"); return s += bc; }, "abc"},
-        {"a", OP(s += W(nullptr)), "a"},
-        {"a", OP(s += W("")), "a"},
-        {"a", OP(s += W("d")), "ad"},
-        {"a", OP(s += 'e'), "ae"},
+        {"a", "s += none", [](CString& s) { CString none; return s += none; }, "a"},
+        {"a", "s += bc", [](CString& s) { CString bc("bc"); return s += bc; }, "abc"},
+        {"a", OP(s += W(nullptr)), "a"},              {"a", OP(s += W("")), "a"},
+        {"a", OP(s += W("d")), "ad"},                 {"a", OP(s += 'e'), "ae"},
         {"a", OP(s += static_cast<char>(0xE9)), "a\xE9"},
-        {"a", OP(s += '\0'), "a\0"s},            // a zero byte is content like any other
-        {"", OP(s += '\0'), "\0"s},
-        {"a\0"s, OP(s += 42), "a\0" "42"s},
-        {"a\0"s, OP(s += 0.25), "a\0" "0.250000"s},
+        // A zero byte is content like any other.
+        {"a", OP(s += '\0'), "a\0"s},                 {"", OP(s += '\0'), "\0"s},
+        {"a\0"s, OP(s += 42), "a\0" "42"s},           {"a\0"s, OP(s += 0.25), "a\0" "0.250000"s},
         {"aXbXc", OP(s -= W("X")), "abc"},
         {"ab", OP(s -= W("ab")), "ab"},          // removing the whole content fails, keeps it
         {"XX", OP(s -= W("X")), "X"},            // the last removal would empty it and fails
-        {"abc", OP(s -= W(nullptr)), "abc"},
-        {"abc", OP(s -= W("")), "abc"},
-        {"abc", OP(s -= 0), "abc"},
-        {"abc", OP(s -= -3), "abc"},
-        {"abc", OP(s -= 1), "ab"},
-        {"ab", OP(s -= 2), ""},
+        {"abc", OP(s -= W(nullptr)), "abc"},          {"abc", OP(s -= W("")), "abc"},
+        {"abc", OP(s -= 0), "abc"},                   {"abc", OP(s -= -3), "abc"},
+        {"abc", OP(s -= 1), "ab"},                    {"ab", OP(s -= 2), ""},
         {"abc", OP(s -= 5), ""},
         // Bytes above 0x7F are left alone in the C locale; the whole content counts, past zeros.
         {"aB1 z\xE9\xC9", DO(s.Uppercase()), "AB1 Z\xE9\xC9"},
         {"aB1 z\xE9\xC9", DO(s.Lowercase()), "ab1 z\xE9\xC9"},
-        {"aBc\0d"s, DO(s.Revertcase()), "AbC\0D"s},
-        {"", DO(s.Uppercase()), ""},
-        {"AB", DO(s.Decode()), "AB"},
-        {"AB", DO(s.Encode()), "4142"},
-        {"\0"s, DO(s.Encode()), "00"},
-        {"", DO(s.Encode()), ""},
+        {"aBc\0d"s, DO(s.Revertcase()), "AbC\0D"s},   {"", DO(s.Uppercase()), ""},
+        {"AB", DO(s.Decode()), "AB"},                 {"AB", DO(s.Encode()), "4142"},
+        {"\0"s, DO(s.Encode()), "00"},                {"", DO(s.Encode()), ""},
     });
     SCOPED_TRACE("DBL_MAX: 309 digits, the point and six decimals; a leading zero byte");
     CString s;
@@ -131,27 +116,19 @@ TEST(SdoString, SharedResultOperators) {
     CString* const self = &a;
     CString* const shared = &CString::tempstr;
     struct Case { const char* what; std::function<CString&()> op; CString* is; std::string bytes; };
+#define R(expr) #expr, [&]() -> CString& { return expr; }
     const Case cases[] = {
-        {"a + b", [&]() -> CString& { return a + b; }, shared, "abcd"},
-        {"b + a", [&]() -> CString& { return b + a; }, shared, "cdab"},
-        {"a + none", [&]() -> CString& { return a + none; }, self, "ab"},
-        {"a + null", [&]() -> CString& { return a + W(nullptr); }, self, "ab"},
-        {"a + empty", [&]() -> CString& { return a + W(""); }, shared, "ab"},
-        {"a + x", [&]() -> CString& { return a + W("x"); }, shared, "abx"},
-        {"a + 7", [&]() -> CString& { return a + 7; }, shared, "ab7"},
-        {"a + 1.5", [&]() -> CString& { return a + 1.5; }, shared, "ab1.500000"},
-        {"none + empty", [&]() -> CString& { return none + W(""); }, shared, ""},
-        {"none + -3", [&]() -> CString& { return none + -3; }, shared, "-3"},
-        {"a * 1", [&]() -> CString& { return a * 1; }, self, "ab"},
-        {"a * -4", [&]() -> CString& { return a * -4; }, self, "ab"},
-        {"a * 3", [&]() -> CString& { return a * 3; }, shared, "ababab"},
-        {"none * 3", [&]() -> CString& { return none * 3; }, nullptr, ""},
-        {"a - 0", [&]() -> CString& { return a - 0; }, self, "ab"},
-        {"a - 1", [&]() -> CString& { return a - 1; }, shared, "a"},
-        {"a - 5", [&]() -> CString& { return a - 5; }, nullptr, ""},
-        {"t - null", [&]() -> CString& { return t - W(nullptr); }, &t, "aXbXc"},
-        {"t - X", [&]() -> CString& { return t - W("X"); }, shared, "abc"},
-        {"t - Q", [&]() -> CString& { return t - W("Q"); }, nullptr, "aXbXc"},
+        {R(a + b), shared, "abcd"},              {R(b + a), shared, "cdab"},
+        {R(a + none), self, "ab"},               {R(a + W(nullptr)), self, "ab"},
+        {R(a + W("")), shared, "ab"},            {R(a + W("x")), shared, "abx"},
+        {R(a + 7), shared, "ab7"},               {R(a + 1.5), shared, "ab1.500000"},
+        {R(none + W("")), shared, ""},           {R(none + -3), shared, "-3"},
+        {R(a * 1), self, "ab"},                  {R(a * -4), self, "ab"},
+        {R(a * 3), shared, "ababab"},            {R(none * 3), nullptr, ""},
+        {R(a - 0), self, "ab"},                  {R(a - 1), shared, "a"},
+        {R(a - 5), nullptr, ""},                 {R(t - W(nullptr)), &t, "aXbXc"},
+        {R(t - W("X")), shared, "abc"},          {R(t - W("Q")), nullptr, "aXbXc"},
+#undef R
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -37,24 +37,26 @@ inline void SetBytes(SDO::CString& s, const std::string& bytes) {
         s[static_cast<int>(i)] = bytes[i];
 }
 
-// An operation on a string holding `before`: what it answers and the bytes it leaves. OP wraps
-// an operator's expression on `s`, DO a call that answers nothing (taken as 0).
+// An operation on a string holding `before`: what it answers and the bytes it leaves. OP gives
+// the text and the function of an operator's expression on `s`; DO those of a call that answers
+// nothing (taken as 0).
 struct Edit {
     std::string before;
+    const char* what;
     std::function<int(SDO::CString&)> op;
     std::string after;
     int answer = 0;
 };
-#define OP(expr) [](SDO::CString & s) -> int { return (expr); }
-#define DO(expr) [](SDO::CString & s) -> int { (expr); return 0; }
+#define OP(expr) #expr, [](SDO::CString & s) -> int { return (expr); }
+#define DO(expr) #expr, [](SDO::CString & s) -> int { (expr); return 0; }
 
 inline void CheckEdits(const std::vector<Edit>& edits) {
-    for (size_t i = 0; i < edits.size(); ++i) {
-        SCOPED_TRACE(testing::Message() << "case " << i << ", before '" << edits[i].before << "'");
+    for (const Edit& e : edits) {
+        SCOPED_TRACE(testing::Message() << e.what << " on '" << e.before << "'");
         SDO::CString s;
-        SetBytes(s, edits[i].before);
-        EXPECT_EQ(edits[i].op(s), edits[i].answer);
-        EXPECT_EQ(Bytes(s), edits[i].after);
+        SetBytes(s, e.before);
+        EXPECT_EQ(e.op(s), e.answer);
+        EXPECT_EQ(Bytes(s), e.after);
     }
 }
 
