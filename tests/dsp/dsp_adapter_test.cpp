@@ -155,7 +155,7 @@ TEST(DspAdapter, InPlaceAndBufferChecks) {
   EXPECT_EQ(r.left, std::vector<float>(512, 0.0f));
 }
 
-TEST(DspAdapter, ParametersBypassAndMeters) {
+TEST(DspAdapter, ParametersAndMeters) {
   Adapter a;
   quietly(a, 11, 1.0f);
   EXPECT_EQ(a.getParameterEx(11), 1.0f);
@@ -164,10 +164,6 @@ TEST(DspAdapter, ParametersBypassAndMeters) {
   a.setParameterEx(-1, 3.0f);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(a.valueForParameter(nullptr), 0.0f);
-  a.setBypass(true);
-  EXPECT_TRUE(a.shouldBypassEffect());
-  a.setShouldBypassEffect(false);
-  EXPECT_FALSE(a.shouldBypassEffect());
 
   SCOPED_TRACE("meters read the kernel");
   a.allocateRenderResources();

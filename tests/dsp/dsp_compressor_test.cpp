@@ -13,17 +13,7 @@
 #include "dsp_reference.h"
 
 namespace {
-std::vector<float> music(int n, unsigned seed) {
-  // Decaying tone bursts over noise: levels that cross the threshold both ways.
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-  std::vector<float> v(n);
-  for (int i = 0; i < n; ++i) {
-    const float envelope = std::exp(-static_cast<float>(i % 3000) / 700.0f);
-    v[i] = 0.9f * envelope * std::sin(0.03f * i + seed) + 0.05f * d(rng);
-  }
-  return v;
-}
+using dsp_reference::music;
 
 void settle(Compressor1& c, float threshold, float ratio, float attack, float release, float gain,
             float mix, float invert) {
@@ -38,6 +28,38 @@ void settle(Compressor1& c, float threshold, float ratio, float attack, float re
 
 void configure(Compressor2& c, float mix, float invert) {
   for (Compressor1& one : c.c) settle(one, 0.7f, 0.8f, 0.05f, 0.3f, 0.6f, mix, invert);
+}
+
+// A stereo compressor with both halves set by configure(mix 1, no audition).
+struct Configured : Compressor2 {
+  Configured() { configure(*this, 1.0f, 0.0f); }
+};
+
+const char* const kModeNames[] = {"dual", "linked", "mid-side", "mid-side linked"};
+
+// The buffer form of mode 0-3 (dual, linked, mid-side, mid-side linked), keyed or not.
+void fastOp(Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b, int n) {
+  switch (mode + (keyed ? 4 : 0)) {
+    case 0: c.processBuffers(l, r, n); break;
+    case 1: c.processBuffersLinked(l, r, n); break;
+    case 2: c.processBuffersMidSide(l, r, n); break;
+    case 3: c.processBuffersMidSideLinked(l, r, n); break;
+    case 4: c.processBuffersSidechain(l, r, a, b, n); break;
+    case 5: c.processBuffersSidechainLinked(l, r, a, b, n); break;
+    case 6: c.processBuffersSidechainMidSide(l, r, a, b, n); break;
+    default: c.processBuffersSidechainMidSideLinked(l, r, a, b, n); break;
+  }
+}
+
+// Same output bits and detector state (NaN payloads may differ; any NaN level acts alike).
+void expectSame(const Compressor2& fast, const Compressor2& reference, const std::vector<float>& fl,
+                const std::vector<float>& rl, const std::vector<float>& fr, const std::vector<float>& rr) {
+  ASSERT_EQ(0, std::memcmp(fl.data(), rl.data(), fl.size() * sizeof(float)));
+  ASSERT_EQ(0, std::memcmp(fr.data(), rr.data(), fr.size() * sizeof(float)));
+  for (int c = 0; c < 2; ++c) {
+    const float f = fast.c[c].level, r = reference.c[c].level;
+    EXPECT_TRUE(f == r || (std::isnan(f) && std::isnan(r))) << "detector " << c << ": " << f << " " << r;
+  }
 }
 }  // namespace
 
@@ -186,74 +208,47 @@ TEST(DspCompressor, MixAuditionAndMeter) {
   }
 }
 
-// The eight stereo operations against per-sample reference code.
+// The eight stereo operations against per-sample reference code, over calls of odd lengths.
 TEST(DspCompressor, StereoOperationsMatchPerSampleCode) {
-  const char* names[] = {"dual", "linked", "mid-side", "mid-side linked"};
-  auto fastOp = [](Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b,
-                   int n) {
-    switch (mode + (keyed ? 4 : 0)) {
-      case 0: c.processBuffers(l, r, n); break;
-      case 1: c.processBuffersLinked(l, r, n); break;
-      case 2: c.processBuffersMidSide(l, r, n); break;
-      case 3: c.processBuffersMidSideLinked(l, r, n); break;
-      case 4: c.processBuffersSidechain(l, r, a, b, n); break;
-      case 5: c.processBuffersSidechainLinked(l, r, a, b, n); break;
-      case 6: c.processBuffersSidechainMidSide(l, r, a, b, n); break;
-      default: c.processBuffersSidechainMidSideLinked(l, r, a, b, n); break;
-    }
-  };
-  struct Case {
-    int mode;
-    bool keyed;
-  };
-  std::vector<Case> cases;
-  for (bool keyed : {false, true}) {
-    for (int mode = 0; mode < 4; ++mode) cases.push_back({mode, keyed});
-  }
   std::vector<float> left = music(4096, 11), right = music(4096, 12);
   std::vector<float> keyA = music(4096, 13), keyB = music(4096, 14);
   for (int hostile = 0; hostile < 2; ++hostile) {
-  if (hostile) {
-    // Infinite and NaN samples late in the buffers: from there on the levels are not finite.
-    left[3000] = INFINITY, right[3100] = -INFINITY, left[3500] = std::nanf(""), keyA[3200] = INFINITY;
-    keyB[3300] = std::nanf("");
-  }
-  for (const Case& k : cases) {
-    for (float invert : {0.0f, 1.0f}) {
-      for (float mix : {1.0f, 0.7f}) {
-        SCOPED_TRACE(testing::Message() << (k.keyed ? "side-chain " : "") << names[k.mode] << ", audition "
-                                        << invert << ", mix " << mix << (hostile ? ", with inf and NaN" : ""));
-        Compressor2 fast, reference;
-        configure(fast, mix, invert);
-        configure(reference, mix, invert);
-        std::vector<float> fl = left, fr = right, rl = left, rr = right;
-        int done = 0;
-        for (int n : {1, 3, 250, 257, 1000, 2585}) {
-          fastOp(fast, k.mode, k.keyed, fl.data() + done, fr.data() + done, keyA.data() + done,
-                 keyB.data() + done, n);
-          dsp_reference::compress(reference, k.mode, k.keyed, rl.data() + done, rr.data() + done,
-                                  keyA.data() + done, keyB.data() + done, n);
-          done += n;
-        }
-        ASSERT_EQ(0, std::memcmp(fl.data(), rl.data(), fl.size() * sizeof(float)));
-        ASSERT_EQ(0, std::memcmp(fr.data(), rr.data(), fr.size() * sizeof(float)));
-        // Detector state: the same value (NaN payloads may differ; any NaN level acts alike).
-        for (int c = 0; c < 2; ++c) {
-          const float f = fast.c[c].level, r = reference.c[c].level;
-          EXPECT_TRUE(f == r || (std::isnan(f) && std::isnan(r))) << f << " " << r;
+    if (hostile) {
+      // Infinite and NaN samples late in the buffers: from there on the levels are not finite.
+      left[3000] = INFINITY, right[3100] = -INFINITY, left[3500] = std::nanf(""), keyA[3200] = INFINITY;
+      keyB[3300] = std::nanf("");
+    }
+    for (int op = 0; op < 8; ++op) {
+      const int mode = op % 4;
+      const bool keyed = op >= 4;
+      for (float invert : {0.0f, 1.0f}) {
+        for (float mix : {1.0f, 0.7f}) {
+          SCOPED_TRACE(testing::Message() << (keyed ? "side-chain " : "") << kModeNames[mode] << ", audition "
+                                          << invert << ", mix " << mix << (hostile ? ", with inf and NaN" : ""));
+          Compressor2 fast, reference;
+          configure(fast, mix, invert);
+          configure(reference, mix, invert);
+          std::vector<float> fl = left, fr = right, rl = left, rr = right;
+          int done = 0;
+          for (int n : {1, 3, 250, 257, 1000, 2585}) {
+            fastOp(fast, mode, keyed, fl.data() + done, fr.data() + done, keyA.data() + done, keyB.data() + done,
+                   n);
+            dsp_reference::compress(reference, mode, keyed, rl.data() + done, rr.data() + done, keyA.data() + done,
+                                    keyB.data() + done, n);
+            done += n;
+          }
+          expectSame(fast, reference, fl, rl, fr, rr);
         }
       }
     }
-  }
   }
 }
 
 TEST(DspCompressor, ModeProperties) {
   SCOPED_TRACE("linked: a loud left and a silent right; B hears half the compressed left");
   {
-    Compressor2 c;
-    configure(c, 1.0f, 0.0f);
-    std::vector<float> l(2000, 0.8f), r(2000, 0.0f), compressedLeft;
+    Configured c;
+    std::vector<float> l(2000, 0.8f), r(2000, 0.0f);
     Compressor1 probe;
     settle(probe, 0.7f, 0.8f, 0.05f, 0.3f, 0.6f, 1.0f, 0.0f);
     c.processBuffersLinked(l.data(), r.data(), 2000);
@@ -268,8 +263,7 @@ TEST(DspCompressor, ModeProperties) {
   }
   SCOPED_TRACE("side-chain linked: both detectors get the same input");
   {
-    Compressor2 c;
-    configure(c, 1.0f, 0.0f);
+    Configured c;
     const std::vector<float> a = music(3000, 1), b = music(3000, 2);
     std::vector<float> l = music(3000, 3), r = music(3000, 4);
     c.processBuffersSidechainLinked(l.data(), r.data(), a.data(), b.data(), 3000);
@@ -278,8 +272,7 @@ TEST(DspCompressor, ModeProperties) {
   }
   SCOPED_TRACE("mid-side modes keep a mono signal mono");
   for (int linked = 0; linked < 2; ++linked) {
-    Compressor2 c;
-    configure(c, 1.0f, 0.0f);
+    Configured c;
     const std::vector<float> original = music(3000, 5);
     std::vector<float> l = original, r = l;
     if (linked) c.processBuffersMidSideLinked(l.data(), r.data(), 3000);
@@ -289,8 +282,7 @@ TEST(DspCompressor, ModeProperties) {
   }
   SCOPED_TRACE("mid-side linked: side gets the mid's gain reduction");
   {
-    Compressor2 c;
-    configure(c, 1.0f, 0.0f);
+    Configured c;
     std::vector<float> l = music(3000, 6), r(3000);
     for (int i = 0; i < 3000; ++i) r[i] = 0.5f * l[i];
     c.processBuffersMidSideLinked(l.data(), r.data(), 3000);
@@ -298,8 +290,7 @@ TEST(DspCompressor, ModeProperties) {
   }
   SCOPED_TRACE("mid-side forms stop at the splitter's 4096 frames");
   {
-    Compressor2 c;
-    configure(c, 1.0f, 0.0f);
+    Configured c;
     std::vector<float> l(5000, 0.9f), r(5000, 0.1f);
     c.processBuffersMidSide(l.data(), r.data(), 5000);
     EXPECT_NE(l[4095], 0.9f);
@@ -312,31 +303,19 @@ TEST(DspCompressor, ModeProperties) {
 // input, where the detector's pick of attack or release decides between inf and NaN.
 TEST(DspCompressor, UnusualCallsMatchPerSampleCode) {
   const std::vector<float> left = music(1500, 21), right = music(1500, 22), key = music(1500, 23);
-  auto same = [](Compressor2& fast, Compressor2& reference, const std::vector<float>& fl,
-                 const std::vector<float>& rl, const std::vector<float>& fr, const std::vector<float>& rr) {
-    EXPECT_EQ(0, std::memcmp(fl.data(), rl.data(), fl.size() * sizeof(float)));
-    EXPECT_EQ(0, std::memcmp(fr.data(), rr.data(), fr.size() * sizeof(float)));
-    for (int c = 0; c < 2; ++c) {
-      const float f = fast.c[c].level, r = reference.c[c].level;
-      EXPECT_TRUE(f == r || (std::isnan(f) && std::isnan(r))) << "detector " << c << ": " << f << " " << r;
-    }
-  };
   for (int linked = 0; linked < 2; ++linked) {
     for (int aliased = 0; aliased < 2; ++aliased) {
       SCOPED_TRACE(testing::Message() << (linked ? "side-chain linked" : "side-chain dual") << ", key "
                                       << (aliased ? "B" : "A") << " is the left channel");
-      Compressor2 fast, reference;
-      configure(fast, 1.0f, 0.0f);
-      configure(reference, 1.0f, 0.0f);
+      Configured fast, reference;
       std::vector<float> fl = left, fr = right, rl = left, rr = right;
       const float* fa = aliased ? key.data() : fl.data();
       const float* fb = aliased ? fl.data() : key.data();
-      if (linked) fast.processBuffersSidechainLinked(fl.data(), fr.data(), fa, fb, 1500);
-      else fast.processBuffersSidechain(fl.data(), fr.data(), fa, fb, 1500);
+      fastOp(fast, linked, true, fl.data(), fr.data(), fa, fb, 1500);
       const float* ra = aliased ? key.data() : rl.data();
       const float* rb = aliased ? rl.data() : key.data();
       dsp_reference::compress(reference, linked, true, rl.data(), rr.data(), ra, rb, 1500);
-      same(fast, reference, fl, rl, fr, rr);
+      expectSame(fast, reference, fl, rl, fr, rr);
     }
   }
   for (int zero = 0; zero < 2; ++zero) {
@@ -353,18 +332,13 @@ TEST(DspCompressor, UnusualCallsMatchPerSampleCode) {
     ASSERT_EQ(zero ? fast.c[0]._Attack.load() : fast.c[0]._Release.load(), 0.0f);
     ASSERT_GT(zero ? fast.c[0]._Release.load() : fast.c[0]._Attack.load(), 0.0f);
     for (int mode = 0; mode < 4; ++mode) {
-      SCOPED_TRACE(mode);
+      SCOPED_TRACE(kModeNames[mode]);
       std::vector<float> fl = left, fr = right;
       fl[700] = INFINITY, fr[900] = -INFINITY;
       std::vector<float> rl = fl, rr = fr;
-      switch (mode) {
-        case 0: fast.processBuffers(fl.data(), fr.data(), 1500); break;
-        case 1: fast.processBuffersLinked(fl.data(), fr.data(), 1500); break;
-        case 2: fast.processBuffersMidSide(fl.data(), fr.data(), 1500); break;
-        default: fast.processBuffersMidSideLinked(fl.data(), fr.data(), 1500); break;
-      }
+      fastOp(fast, mode, false, fl.data(), fr.data(), nullptr, nullptr, 1500);
       dsp_reference::compress(reference, mode, false, rl.data(), rr.data(), nullptr, nullptr, 1500);
-      same(fast, reference, fl, rl, fr, rr);
+      expectSame(fast, reference, fl, rl, fr, rr);
       fast.reset();
       reference.reset();
     }

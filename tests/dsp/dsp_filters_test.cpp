@@ -142,15 +142,13 @@ TEST(DspFilters, BandSplitSumsBackAndMatchesReference) {
         fast.split(left.data() + done, right.data() + done, n);
         reference.splitReference(left.data() + done, right.data() + done, n);
         for (int c = 0; c < 2; ++c) {
-          ASSERT_EQ(0, std::memcmp(fast.bufferBP[c].data(), reference.bufferBP[c].data(), n * sizeof(float)));
-          ASSERT_EQ(0, std::memcmp(fast.bufferHP[c].data(), reference.bufferHP[c].data(), n * sizeof(float)));
-          ASSERT_EQ(0, std::memcmp(fast.bufferLP[c].data(), reference.bufferLP[c].data(), n * sizeof(float)));
-        }
-        const float* in[2] = {left.data() + done, right.data() + done};
-        for (int c = 0; c < 2; ++c) {
+          for (auto band : {&BandSplitFilter3::bufferLP, &BandSplitFilter3::bufferBP, &BandSplitFilter3::bufferHP}) {
+            ASSERT_EQ(0, std::memcmp((fast.*band)[c].data(), (reference.*band)[c].data(), n * sizeof(float)));
+          }
+          const float* in = (c == 0 ? left : right).data() + done;
           for (int i = 0; i < n; ++i) {
             const float sum = fast.bufferLP[c][i] + fast.bufferBP[c][i] + fast.bufferHP[c][i];
-            ASSERT_NEAR(sum, in[c][i], 1e-6f) << "channel " << c << " frame " << i;
+            ASSERT_NEAR(sum, in[i], 1e-6f) << "channel " << c << " frame " << i;
           }
         }
         done += n;
@@ -208,22 +206,19 @@ TEST(DspFilters, FollowerRampsAndHold) {
   f.processBuffer(zeros.data(), 30000);
   EXPECT_EQ(f.currentPeak.load(), 0.0);
 
-  SCOPED_TRACE("per-sample and buffer forms agree");
-  Follower a, b;
-  const std::vector<float> in = noise(3000, 6);
-  for (float x : in) a.processSample(&x);
+  SCOPED_TRACE("per-sample, buffer and stereo forms agree");
+  Follower a, b, d, e, g;
+  const std::vector<float> in = noise(3000, 6), other = noise(3000, 7, 0.3f);
+  for (int i = 0; i < 3000; ++i) {
+    a.processSample(&in[i]);
+    d.processSample(&other[i]);
+  }
   b.processBuffer(in.data(), 3000);
   EXPECT_EQ(a.currentPeak.load(), b.currentPeak.load());
   EXPECT_EQ(a.decayTime, b.decayTime);
-  Follower c, d, e, g;
-  const std::vector<float> other = noise(3000, 7, 0.3f);
-  for (int i = 0; i < 3000; ++i) {
-    c.processSample(&in[i]);
-    d.processSample(&other[i]);
-  }
   Follower::processStereo(e, g, in.data(), other.data(), 1000);
   Follower::processStereo(e, g, in.data() + 1000, other.data() + 1000, 2000);
-  EXPECT_EQ(c.currentPeak.load(), e.currentPeak.load());
+  EXPECT_EQ(a.currentPeak.load(), e.currentPeak.load());
   EXPECT_EQ(d.currentPeak.load(), g.currentPeak.load());
   EXPECT_EQ(d.decayTime, g.decayTime);
 

@@ -29,34 +29,42 @@ struct RecordingKernel : DSPKernel {
   void handleMIDIEvent(const AUMIDIEvent& e) override { calls.push_back("midi " + std::to_string(e.data[0])); }
 };
 
-// A list of events, linked in the order given.
+// One render event: a parameter (address, value) or a MIDI message (status in `address`).
+struct Event {
+  AUEventSampleTime time;
+  AUParameterAddress address;
+  AUValue value = 0.0f;
+  AURenderEventType type = AURenderEventParameter;
+};
+
+// The events as a linked list, in the order given (linked when asked for, so copies work too).
 struct Events {
-  std::vector<AURenderEvent> list;
-  void parameter(AUEventSampleTime time, AUParameterAddress address, AUValue value,
-                 AURenderEventType type = AURenderEventParameter) {
+  mutable std::vector<AURenderEvent> list;
+  Events(std::initializer_list<Event> events = {}) {
+    for (const Event& x : events) add(x);
+  }
+  void add(const Event& x) {
     AURenderEvent e{};
-    e.parameter.eventSampleTime = time;
-    e.parameter.eventType = type;
-    e.parameter.parameterAddress = address;
-    e.parameter.value = value;
+    if (x.type == AURenderEventParameter || x.type == AURenderEventParameterRamp) {
+      e.parameter.eventSampleTime = x.time;
+      e.parameter.eventType = x.type;
+      e.parameter.parameterAddress = x.address;
+      e.parameter.value = x.value;
+    } else {
+      e.MIDI.eventSampleTime = x.time;
+      e.MIDI.eventType = x.type;
+      e.MIDI.length = 3;
+      e.MIDI.data[0] = static_cast<UInt8>(x.address);
+    }
     list.push_back(e);
   }
-  void midi(AUEventSampleTime time, UInt8 status, AURenderEventType type = AURenderEventMIDI) {
-    AURenderEvent e{};
-    e.MIDI.eventSampleTime = time;
-    e.MIDI.eventType = type;
-    e.MIDI.length = 3;
-    e.MIDI.data[0] = status;
-    list.push_back(e);
-  }
-  const AURenderEvent* head() {
+  const AURenderEvent* head() const {
     for (std::size_t i = 0; i + 1 < list.size(); ++i) list[i].head.next = &list[i + 1];
-    if (!list.empty()) list.back().head.next = nullptr;
     return list.empty() ? nullptr : &list[0];
   }
 };
 
-std::vector<std::string> render(double sampleTime, AUAudioFrameCount frames, Events& events) {
+std::vector<std::string> render(double sampleTime, AUAudioFrameCount frames, const Events& events) {
   RecordingKernel k;
   AudioTimeStamp ts;
   ts.mSampleTime = sampleTime;
@@ -64,15 +72,7 @@ std::vector<std::string> render(double sampleTime, AUAudioFrameCount frames, Eve
   return k.calls;
 }
 
-std::vector<float> music(int n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-  std::vector<float> v(n);
-  for (int i = 0; i < n; ++i) {
-    v[i] = 0.8f * std::exp(-static_cast<float>(i % 2400) / 600.0f) * std::sin(0.05f * i + seed) + 0.05f * d(rng);
-  }
-  return v;
-}
+using dsp_reference::music;
 
 // Stereo input and output buffers of n frames wired into a kernel.
 struct Stereo {
@@ -106,64 +106,54 @@ void strong(Kernel& k, float mode) {
   quietly(k, 5, 1.0f);
 }
 
+// A strong kernel (side chain on for hp > 0) wired to n frames of the test signal.
+struct Rig {
+  Kernel k;
+  Stereo s;
+  Rig(int n, float mode, float hp = 0.0f) : s(n) {
+    strong(k, mode);
+    quietly(k, 9, hp);
+    s.wire(k);
+  }
+};
+
 }  // namespace
 
 TEST(DspRenderLoop, EventSplitting) {
   using V = std::vector<std::string>;
-  {
-    SCOPED_TRACE("no events: one call with all frames");
-    Events e;
-    EXPECT_EQ(render(1000, 512, e), (V{"process 512 at 0"}));
-  }
-  {
-    SCOPED_TRACE("frame count 0: nothing at all");
-    Events e;
-    e.parameter(1000, 1, 1);
-    EXPECT_EQ(render(1000, 0, e), V{});
-  }
-  {
-    SCOPED_TRACE("an event before the buffer applies first, without an empty stretch");
-    Events e;
-    e.parameter(900, 1, 5);
-    EXPECT_EQ(render(1000, 64, e), (V{"param 1=5", "process 64 at 0"}));
-  }
-  {
-    SCOPED_TRACE("two events at one time in the middle: two stretches, both applied between");
-    Events e;
-    e.parameter(1100, 1, 2);
-    e.parameter(1100, 2, 3);
-    EXPECT_EQ(render(1000, 512, e), (V{"process 100 at 0", "param 1=2", "param 2=3", "process 412 at 100"}));
-  }
-  {
-    SCOPED_TRACE("ramp is an immediate change; MIDI and SysEx reach the handler; event lists are ignored");
-    Events e;
-    e.parameter(1010, 4, 7, AURenderEventParameterRamp);
-    e.midi(1020, 0x90);
-    e.midi(1020, 0xF0, AURenderEventMIDISysEx);
-    e.midi(1030, 0x80, AURenderEventMIDIEventList);
-    EXPECT_EQ(render(1000, 40, e), (V{"process 10 at 0", "param 4=7", "process 10 at 10", "midi 144",
-                                      "midi 240", "process 10 at 20", "process 10 at 30"}));
-  }
-  {
-    SCOPED_TRACE("events at and after the end apply after the last frame");
-    Events e;
-    e.parameter(1010, 1, 1);
-    e.parameter(1064, 2, 2);
-    e.parameter(5000, 3, 3);
-    EXPECT_EQ(render(1000, 64, e), (V{"process 10 at 0", "param 1=1", "process 54 at 10", "param 2=2", "param 3=3"}));
-  }
-  {
-    SCOPED_TRACE("hostile time stamps");
-    Events e;
-    e.parameter(INT64_MAX, 1, 1);
-    e.parameter(INT64_MIN, 2, 2);
-    EXPECT_EQ(render(std::nan(""), 8, e), (V{"process 8 at 0", "param 1=1", "param 2=2"}));
-    Events f;
-    f.parameter(INT64_MIN, 1, 1);
-    f.parameter(3, 2, 2);
-    EXPECT_EQ(render(-1e300, 4, f), (V{"param 1=1", "process 4 at 0", "param 2=2"}));
-    Events g;
-    EXPECT_EQ(render(1e300, 4, g), (V{"process 4 at 0"}));
+  const AURenderEventType ramp = AURenderEventParameterRamp, midi = AURenderEventMIDI;
+  struct Case {
+    const char* what;
+    double sampleTime;
+    AUAudioFrameCount frames;
+    Events events;
+    V calls;
+  };
+  const Case cases[] = {
+      {"no events: one call with all frames", 1000, 512, {}, {"process 512 at 0"}},
+      {"frame count 0: nothing at all", 1000, 0, {{1000, 1, 1}}, {}},
+      {"an event before the buffer applies first, without an empty stretch", 1000, 64, {{900, 1, 5}},
+       {"param 1=5", "process 64 at 0"}},
+      {"two events at one time in the middle: two stretches, both applied between", 1000, 512,
+       {{1100, 1, 2}, {1100, 2, 3}},
+       {"process 100 at 0", "param 1=2", "param 2=3", "process 412 at 100"}},
+      {"ramp is an immediate change; MIDI and SysEx reach the handler; event lists are ignored", 1000,
+       40, {{1010, 4, 7, ramp}, {1020, 0x90, 0, midi}, {1020, 0xF0, 0, AURenderEventMIDISysEx},
+            {1030, 0x80, 0, AURenderEventMIDIEventList}},
+       {"process 10 at 0", "param 4=7", "process 10 at 10", "midi 144", "midi 240", "process 10 at 20",
+        "process 10 at 30"}},
+      {"events at and after the end apply after the last frame", 1000, 64,
+       {{1010, 1, 1}, {1064, 2, 2}, {5000, 3, 3}},
+       {"process 10 at 0", "param 1=1", "process 54 at 10", "param 2=2", "param 3=3"}},
+      {"hostile time stamps: NaN", std::nan(""), 8, {{INT64_MAX, 1, 1}, {INT64_MIN, 2, 2}},
+       {"process 8 at 0", "param 1=1", "param 2=2"}},
+      {"hostile time stamps: -1e300", -1e300, 4, {{INT64_MIN, 1, 1}, {3, 2, 2}},
+       {"param 1=1", "process 4 at 0", "param 2=2"}},
+      {"hostile time stamps: 1e300", 1e300, 4, {}, {"process 4 at 0"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(render(c.sampleTime, c.frames, c.events), c.calls);
   }
 }
 
@@ -184,22 +174,20 @@ TEST(DspKernel, ParameterStorageAndPrint) {
   EXPECT_EQ(k.getParameter(15), 0.0f);
 
   SCOPED_TRACE("routing to A and B and to the band splitter");
-  quietly(k, 0, 0.3f);
-  quietly(k, 1, 0.4f);
-  quietly(k, 2, 0.2f);
-  quietly(k, 4, 0.7f);
-  quietly(k, 5, 0.25f);
-  quietly(k, 8, 1.0f);
+  const struct {
+    AUParameterAddress address;
+    std::atomic<float> Compressor1::*setting;
+    float value;
+  } routes[] = {{0, &Compressor1::fAttack, 0.3f},    {1, &Compressor1::fRelease, 0.4f},
+                {2, &Compressor1::fThreshold, 0.2f}, {3, &Compressor1::fRatio, 0.5f},
+                {4, &Compressor1::fMakeUp, 0.7f},    {5, &Compressor1::fMix, 0.25f},
+                {8, &Compressor1::fInvert, 1.0f}};
+  for (const auto& r : routes) quietly(k, r.address, r.value);
   quietly(k, 9, 0.5f);
   quietly(k, 10, 0.8f);
-  for (const Compressor1& c : k.compressor.c) {
-    EXPECT_EQ(c.fAttack.load(), 0.3f);
-    EXPECT_EQ(c.fRelease.load(), 0.4f);
-    EXPECT_EQ(c.fThreshold.load(), 0.2f);
-    EXPECT_EQ(c.fRatio.load(), 0.5f);
-    EXPECT_EQ(c.fMakeUp.load(), 0.7f);
-    EXPECT_EQ(c.fMix.load(), 0.25f);
-    EXPECT_EQ(c.fInvert.load(), 1.0f);
+  for (const auto& r : routes) {
+    SCOPED_TRACE(r.address);
+    for (const Compressor1& c : k.compressor.c) EXPECT_EQ((c.*r.setting).load(), r.value);
   }
   EXPECT_EQ(k.splitB.fCutoff1.load(), 0.5f);
   EXPECT_EQ(k.splitB.fCutoff2.load(), 0.8f);
@@ -241,79 +229,63 @@ TEST(DspKernel, PathSelection) {
 
 TEST(DspKernel, ModesAndMeters) {
   auto run = [](float mode) {
-    Kernel k;
-    strong(k, mode);
-    Stereo s(2048);
-    s.wire(k);
-    k.process(2048, 0);
-    return std::make_pair(s.outL, k.getDynamicsValue1());
+    Rig r(2048, mode);
+    r.k.process(2048, 0);
+    return r.s.outL;
   };
   SCOPED_TRACE("mode 2.7 acts as 2, -0.5 as 0");
-  EXPECT_EQ(run(2.7f).first, run(2.0f).first);
-  EXPECT_EQ(run(-0.5f).first, run(0.0f).first);
-  EXPECT_NE(run(0.0f).first, run(1.0f).first);
-  EXPECT_NE(run(2.0f).first, run(3.0f).first);
+  EXPECT_EQ(run(2.7f), run(2.0f));
+  EXPECT_EQ(run(-0.5f), run(0.0f));
+  EXPECT_NE(run(0.0f), run(1.0f));
+  EXPECT_NE(run(2.0f), run(3.0f));
 
   for (float mode : {4.0f, -1.0f, std::nanf(""), 1e9f, -1e9f, INFINITY}) {
     SCOPED_TRACE(mode);
-    Kernel k;
-    strong(k, mode);
-    Stereo s(2048);
-    s.wire(k);
-    k.process(2048, 0);
-    EXPECT_TRUE(s.outputIsInput());
-    EXPECT_EQ(k.getDynamicsValue1(), 1.0f);
-    EXPECT_GT(k.getPeakValue1(), 0.0f);
+    Rig r(2048, mode);
+    r.k.process(2048, 0);
+    EXPECT_TRUE(r.s.outputIsInput());
+    EXPECT_EQ(r.k.getDynamicsValue1(), 1.0f);
+    EXPECT_GT(r.k.getPeakValue1(), 0.0f);
   }
 }
 
 TEST(DspKernel, BypassesAndShortLists) {
   {
     SCOPED_TRACE("parameter 7: dry, peak meters move, gain-reduction meters stand still");
-    Kernel k;
-    strong(k, 0.0f);
-    Stereo s(2048);
-    s.wire(k);
-    k.process(1024, 0);
-    const float reduction = k.getDynamicsValue1();
+    Rig r(2048, 0.0f);
+    r.k.process(1024, 0);
+    const float reduction = r.k.getDynamicsValue1();
     EXPECT_LT(reduction, 1.0f);
-    quietly(k, 7, 1.0f);
-    k.process(1024, 1024);
-    EXPECT_TRUE(std::equal(s.inL.begin() + 1024, s.inL.end(), s.outL.begin() + 1024));
-    EXPECT_EQ(k.getDynamicsValue1(), reduction);
-    EXPECT_GT(k.getPeakValue1(), 0.0f);
+    quietly(r.k, 7, 1.0f);
+    r.k.process(1024, 1024);
+    EXPECT_TRUE(std::equal(r.s.inL.begin() + 1024, r.s.inL.end(), r.s.outL.begin() + 1024));
+    EXPECT_EQ(r.k.getDynamicsValue1(), reduction);
+    EXPECT_GT(r.k.getPeakValue1(), 0.0f);
   }
   for (int variant = 0; variant < 2; ++variant) {
     SCOPED_TRACE(variant == 0 ? "bypassed: copy only, no meter" : "mono: copy only, no meter");
-    Kernel k;
-    strong(k, 0.0f);
-    if (variant == 0) k.setBypassed(true);
-    else k.init(1, 48000.0);
-    Stereo s(512);
-    s.wire(k);
-    k.process(512, 0);
-    EXPECT_EQ(s.outL, s.inL);
-    EXPECT_EQ(s.outR, variant == 0 ? s.inR : std::vector<float>(512, 0.0f));
-    EXPECT_EQ(k.getPeakValue1(), 0.0f);
-    EXPECT_EQ(k.getDynamicsValue1(), 1.0f);
+    Rig r(512, 0.0f);
+    if (variant == 0) r.k.setBypassed(true);
+    else r.k.init(1, 48000.0);
+    r.s.wire(r.k);
+    r.k.process(512, 0);
+    EXPECT_EQ(r.s.outL, r.s.inL);
+    EXPECT_EQ(r.s.outR, variant == 0 ? r.s.inR : std::vector<float>(512, 0.0f));
+    EXPECT_EQ(r.k.getPeakValue1(), 0.0f);
+    EXPECT_EQ(r.k.getDynamicsValue1(), 1.0f);
   }
-  {
-    SCOPED_TRACE("a list of one buffer: that channel passes through, nothing past the list");
-    Kernel k;
-    strong(k, 0.0f);
-    Stereo s(512);
-    s.out.mNumberBuffers = 1;
-    s.wire(k);
-    k.process(512, 0);
-    EXPECT_EQ(s.outL, s.inL);
-    EXPECT_EQ(s.outR, std::vector<float>(512, 0.0f));
-    s.out.mNumberBuffers = 2;
-    s.out.mBuffers[1].mData = nullptr;
-    k.process(512, 0);
-    EXPECT_EQ(s.outL, s.inL);
-    k.setBuffers(nullptr, nullptr);
-    k.process(512, 0);
-  }
+  SCOPED_TRACE("a list of one buffer: that channel passes through, nothing past the list");
+  Rig r(512, 0.0f);
+  r.s.out.mNumberBuffers = 1;
+  r.k.process(512, 0);
+  EXPECT_EQ(r.s.outL, r.s.inL);
+  EXPECT_EQ(r.s.outR, std::vector<float>(512, 0.0f));
+  r.s.out.mNumberBuffers = 2;
+  r.s.out.mBuffers[1].mData = nullptr;
+  r.k.process(512, 0);
+  EXPECT_EQ(r.s.outL, r.s.inL);
+  r.k.setBuffers(nullptr, nullptr);
+  r.k.process(512, 0);
 }
 
 TEST(DspKernel, LongStretchesAndHostileValues) {
@@ -321,20 +293,13 @@ TEST(DspKernel, LongStretchesAndHostileValues) {
   for (float mode : {0.0f, 1.0f, 2.0f, 3.0f}) {
     for (float hp : {0.0f, 0.5f}) {
       SCOPED_TRACE(testing::Message() << "mode " << mode << " hp " << hp);
-      Kernel whole, parts;
-      strong(whole, mode);
-      strong(parts, mode);
-      quietly(whole, 9, hp);
-      quietly(parts, 9, hp);
-      Stereo a(10000), b(10000);
-      a.wire(whole);
-      b.wire(parts);
-      whole.process(10000, 0);
-      parts.process(4096, 0);
-      parts.process(4096, 4096);
-      parts.process(1808, 8192);
-      EXPECT_EQ(a.outL, b.outL);
-      EXPECT_EQ(a.outR, b.outR);
+      Rig whole(10000, mode, hp), parts(10000, mode, hp);
+      whole.k.process(10000, 0);
+      parts.k.process(4096, 0);
+      parts.k.process(4096, 4096);
+      parts.k.process(1808, 8192);
+      EXPECT_EQ(whole.s.outL, parts.s.outL);
+      EXPECT_EQ(whole.s.outR, parts.s.outR);
     }
   }
   SCOPED_TRACE("NaN and huge parameters never make NaN audio");
@@ -342,16 +307,13 @@ TEST(DspKernel, LongStretchesAndHostileValues) {
   for (AUParameterAddress address = 0; address <= 10; ++address) {
     for (float v : hostile) {
       SCOPED_TRACE(testing::Message() << "address " << address << " value " << v);
-      Kernel k;
-      strong(k, 1.0f);
-      quietly(k, address, v);
-      Stereo s(1024);
-      s.wire(k);
-      k.process(1024, 0);
+      Rig r(1024, 1.0f);
+      quietly(r.k, address, v);
+      r.k.process(1024, 0);
       for (int i = 0; i < 1024; ++i) {
-        ASSERT_TRUE(std::isfinite(s.outL[i]) && std::isfinite(s.outR[i])) << i;
+        ASSERT_TRUE(std::isfinite(r.s.outL[i]) && std::isfinite(r.s.outR[i])) << i;
       }
-      EXPECT_TRUE(std::isfinite(k.getDynamicsValue1()));
+      EXPECT_TRUE(std::isfinite(r.k.getDynamicsValue1()));
     }
   }
   Kernel k;
@@ -374,7 +336,7 @@ TEST(DspKernel, MidiFilter) {
     return noErr;
   };
   Events e;
-  for (UInt8 status : {0xF8, 0xFA, 0xFB, 0xFC, 0xFF, 0xFE, 0x90}) e.midi(0, status);
+  for (UInt8 status : {0xF8, 0xFA, 0xFB, 0xFC, 0xFF, 0xFE, 0x90}) e.add({0, status, 0, AURenderEventMIDI});
   AudioTimeStamp ts;
   Stereo s(16);
   s.wire(k);
@@ -392,15 +354,13 @@ TEST(DspKernel, StretchMatchesPerSampleComposition) {
   for (float hp : {0.0f, 0.6f}) {
     for (int mode = 0; mode < 4; ++mode) {
       SCOPED_TRACE(testing::Message() << "mode " << mode << (hp != 0.0f ? ", side-chain" : ", plain"));
-      Kernel fast, ref;
-      for (Kernel* k : {&fast, &ref}) {
-        strong(*k, static_cast<float>(mode));
-        quietly(*k, 9, hp);
-        quietly(*k, 1, 0.2f);
-      }
-      Stereo s(6000, 7);
-      s.wire(fast);
-      std::vector<float> l = s.inL, r = s.inR;
+      Rig rig(6000, static_cast<float>(mode), hp);
+      Kernel& fast = rig.k;
+      Kernel ref;
+      strong(ref, static_cast<float>(mode));
+      quietly(ref, 9, hp);
+      for (Kernel* k : {&fast, &ref}) quietly(*k, 1, 0.2f);
+      std::vector<float> l = rig.s.inL, r = rig.s.inR;
       int done = 0;
       for (int n : {5, 512, 4096, 1387}) {
         fast.process(n, done);
@@ -425,8 +385,8 @@ TEST(DspKernel, StretchMatchesPerSampleComposition) {
         }
         done += n;
       }
-      ASSERT_EQ(0, std::memcmp(s.outL.data(), l.data(), l.size() * sizeof(float)));
-      ASSERT_EQ(0, std::memcmp(s.outR.data(), r.data(), r.size() * sizeof(float)));
+      ASSERT_EQ(0, std::memcmp(rig.s.outL.data(), l.data(), l.size() * sizeof(float)));
+      ASSERT_EQ(0, std::memcmp(rig.s.outR.data(), r.data(), r.size() * sizeof(float)));
       EXPECT_EQ(fast.getDynamicsValue1(), ref.getDynamicsValue1());
       EXPECT_EQ(fast.getDynamicsValue2(), ref.getDynamicsValue2());
       EXPECT_EQ(fast.follower[0].currentPeak.load(), ref.follower[0].currentPeak.load());

@@ -1,10 +1,26 @@
-// Straightforward per-sample versions of the stereo compressor operations, the reference the
-// buffer forms must match bit for bit.
+// Test signals, and straightforward per-sample versions of the stereo compressor operations: the
+// reference the buffer forms must match bit for bit.
 #pragma once
+
+#include <cmath>
+#include <random>
+#include <vector>
 
 #include "Compressor2.h"
 
 namespace dsp_reference {
+
+// Decaying tone bursts over noise: levels that cross a threshold both ways.
+inline std::vector<float> music(int n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+  std::vector<float> v(n);
+  for (int i = 0; i < n; ++i) {
+    const float envelope = std::exp(-static_cast<float>(i % 3000) / 700.0f);
+    v[i] = 0.9f * envelope * std::sin(0.03f * i + seed) + 0.05f * d(rng);
+  }
+  return v;
+}
 
 // mode 0 dual, 1 linked, 2 mid-side, 3 mid-side linked; keyed: side-chain forms with keys a, b.
 inline void compress(Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b,
