@@ -21,9 +21,9 @@ struct ImpulseProbe : Impulse {
   // Every internal field: increment, value, frames, step, intensity, threshold, interval, bounds.
   std::string state() const {
     char text[200];
-    std::snprintf(text, sizeof text, "amount %g value %g frames %lld step %lld q %g threshold %g every %g bounds %s %g..%g",
+    std::snprintf(text, sizeof text, "amount %g value %g frames %lld step %lld q %g until %g every %g %s %g..%g",
                   double(_amount), double(_value), static_cast<long long>(_frames), static_cast<long long>(_step),
-                  double(_intensity), double(_threshold), double(_interval), _collision ? "on" : "off",
+                  double(_intensity), double(_threshold), double(_interval), _collision ? "bounce" : "free",
                   double(_minVal), double(_maxVal));
     return text;
   }
@@ -54,11 +54,11 @@ TEST(Impulse, InitialState) {
   ImpulseProbe i;
   EXPECT_TRUE(i.isFinished());
   EXPECT_EQ(i.getSourceValue(), 0.0f);
-  EXPECT_EQ(i.state(), "amount 0 value 0 frames -1 step 0 q 0.75 threshold 0.001 every 0.009 bounds off -1024..1024");
+  EXPECT_EQ(i.state(), "amount 0 value 0 frames -1 step 0 q 0.75 until 0.001 every 0.009 free -1024..1024");
   ImpulseProbe negative(-7, 1.0f, 0.02f, 0.5f);
   EXPECT_FALSE(negative.isFinished());
   EXPECT_EQ(negative.getSourceValue(), 1.0f);
-  EXPECT_EQ(negative.state(), "amount 1 value 0 frames 0 step 0 q 0.5 threshold 0.001 every 0.02 bounds off -1024..1024")
+  EXPECT_EQ(negative.state(), "amount 1 value 0 frames 0 step 0 q 0.5 until 0.001 every 0.02 free -1024..1024")
       << "a negative frame count is raised to 0";
 }
 
@@ -80,7 +80,7 @@ TEST(Impulse, DecayOfAUnitPush) {
   EXPECT_EQ(run.finished, 1);
   EXPECT_EQ(run.valueAtFinish, run.values[23]) << "onFinished still sees the last value";
   EXPECT_TRUE(i.isFinished());
-  EXPECT_EQ(i.state(), "amount 0 value 0 frames -1 step 0 q 0.75 threshold 0.001 every 0.009 bounds off -1024..1024")
+  EXPECT_EQ(i.state(), "amount 0 value 0 frames -1 step 0 q 0.75 until 0.001 every 0.009 free -1024..1024")
       << "every end resets the value";
 }
 

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -44,13 +46,10 @@ class TestServer {
   }
 
   ~TestServer() {
-    GSource* quit = g_idle_source_new();
-    g_source_set_callback(quit, [](gpointer loop) -> gboolean {
+    g_main_context_invoke(context_, [](gpointer loop) -> gboolean {
       g_main_loop_quit(static_cast<GMainLoop*>(loop));
       return G_SOURCE_REMOVE;
-    }, loop_, nullptr);
-    g_source_attach(quit, context_);
-    g_source_unref(quit);
+    }, loop_);
     thread_.join();
   }
 
@@ -112,35 +111,38 @@ class TestServer {
   guint port_ = 0;
 };
 
-// A port nobody listens on: bound, then closed.
-std::string refusedURL() {
-  GSocket* socket = g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr);
-  GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
-  GSocketAddress* any = g_inet_socket_address_new(loopback, 0);
-  g_socket_bind(socket, any, TRUE, nullptr);
-  GSocketAddress* bound = g_socket_get_local_address(socket, nullptr);
-  const guint16 port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
-  g_object_unref(bound);
-  g_object_unref(any);
-  g_object_unref(loopback);
-  g_socket_close(socket, nullptr);
-  g_object_unref(socket);
-  return "http://127.0.0.1:" + std::to_string(port) + "/x.png";
-}
+// A port nobody listens on: a server's, after it has closed.
+std::string refusedURL() { return TestServer().url("/x.png"); }
 
 using stdout_capture::beginCapture;
 using stdout_capture::endCapture;
 
-// Starts getImageFromURLString and runs the main loop until that request has finished.
-bool loadAsync(const std::shared_ptr<UIImageView>& view, const std::string& url) {
-  const std::uint64_t before = ImageLoading::finishedRequests();
-  getImageFromURLString(view, url);
-  return MainLoop::runUntil([&] { return ImageLoading::finishedRequests() > before; });
+// Prints what is queued, runs the body, then the main loop until idle; returns what was printed.
+std::string printedBy(const std::function<void()>& body) {
+  beginCapture();
+  body();
+  MainLoop::runUntilIdle();
+  return endCapture();
 }
 
-std::shared_ptr<UIImage> placeholder() {
-  return UIImage::make(1, 1, std::vector<std::uint8_t>{1, 2, 3, 4});
+// Starts getImageFromURLString, runs the main loop until that request has finished and returns
+// what was printed.
+std::string loadAsync(const std::shared_ptr<UIImageView>& view, const std::string& url) {
+  beginCapture();
+  const std::uint64_t before = ImageLoading::finishedRequests();
+  getImageFromURLString(view, url);
+  EXPECT_TRUE(MainLoop::runUntil([&] { return ImageLoading::finishedRequests() > before; })) << url;
+  return endCapture();
 }
+
+// The size of the image a view shows, "none" without one.
+std::string shown(const UIImageView& view) {
+  if (!view.image()) return "none";
+  const CGSize size = view.image()->size();
+  return std::to_string(int(size.width)) + "x" + std::to_string(int(size.height));
+}
+
+std::shared_ptr<UIImage> placeholder() { return UIImage::make(1, 1, std::vector<std::uint8_t>{1, 2, 3, 4}); }
 
 }  // namespace
 
@@ -149,26 +151,18 @@ TEST(ImageLoadingThreads, AsynchronousRequestShowsWhatTheBodyDecodesTo) {
   auto view = UIImageView::make();
   {
     SCOPED_TRACE("a good image: shown, with the success line");
-    beginCapture();
-    ASSERT_TRUE(loadAsync(view, server.url("/good.png")));
-    EXPECT_EQ(endCapture(), "Fetched image successfully\n");
-    ASSERT_NE(view->image(), nullptr);
-    EXPECT_EQ(view->image()->size(), (CGSize{4, 3}));
+    EXPECT_EQ(loadAsync(view, server.url("/good.png")), "Fetched image successfully\n");
+    EXPECT_EQ(shown(*view), "4x3");
   }
   {
     SCOPED_TRACE("a 404 whose body is an image: shown, nothing printed");
-    beginCapture();
-    ASSERT_TRUE(loadAsync(view, server.url("/missing.png")));
-    EXPECT_EQ(endCapture(), "");
-    ASSERT_NE(view->image(), nullptr);
-    EXPECT_EQ(view->image()->size(), (CGSize{2, 5}));
+    EXPECT_EQ(loadAsync(view, server.url("/missing.png")), "");
+    EXPECT_EQ(shown(*view), "2x5");
   }
   {
     SCOPED_TRACE("a 200 whose body is no image: the success line, and no image");
     view->setImage(placeholder());
-    beginCapture();
-    ASSERT_TRUE(loadAsync(view, server.url("/text")));
-    EXPECT_EQ(endCapture(), "Fetched image successfully\n");
+    EXPECT_EQ(loadAsync(view, server.url("/text")), "Fetched image successfully\n");
     EXPECT_EQ(view->image(), nullptr);
   }
   {
@@ -176,124 +170,100 @@ TEST(ImageLoadingThreads, AsynchronousRequestShowsWhatTheBodyDecodesTo) {
     auto image = placeholder();
     view->setImage(image);
     ImageLoading::setRequestTimeoutForTesting(0.25);
-    beginCapture();
-    ASSERT_TRUE(loadAsync(view, server.url("/slow")));
-    ImageLoading::setRequestTimeoutForTesting(std::nullopt);
-    EXPECT_EQ(endCapture(),
+    EXPECT_EQ(loadAsync(view, server.url("/slow")),
               "Error Domain=NSURLErrorDomain Code=-1001 \"The request timed out.\" "
               "UserInfo={NSLocalizedDescription=The request timed out.}\n");
+    ImageLoading::setRequestTimeoutForTesting(std::nullopt);
     EXPECT_EQ(view->image(), image);
   }
-  {
-    SCOPED_TRACE("no URL: nothing happens");
-    beginCapture();
-    const std::uint64_t before = ImageLoading::finishedRequests();
-    getImageFromURLString(view, "no url at all");
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(endCapture(), "");
-    EXPECT_EQ(ImageLoading::finishedRequests(), before);
-  }
+  SCOPED_TRACE("no URL: nothing happens");
+  const std::uint64_t before = ImageLoading::finishedRequests();
+  EXPECT_EQ(printedBy([&] { getImageFromURLString(view, "no url at all"); }), "");
+  EXPECT_EQ(ImageLoading::finishedRequests(), before);
 }
 
 TEST(ImageLoadingThreads, LoadFromReadsOnTheMainQueue) {
   TestServer server;
   auto view = UIImageView::make();
-  {
-    SCOPED_TRACE("no URL: one line, the view untouched");
-    beginCapture();
-    loadFrom(view, "not a url");
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(endCapture(), "UIImageView::loadFrom() : Could not encode url string : not a url\n");
-    EXPECT_EQ(view->image(), nullptr);
-  }
+  EXPECT_EQ(printedBy([&] { loadFrom(view, "not a url"); }),
+            "UIImageView::loadFrom() : Could not encode url string : not a url\n");
+  EXPECT_EQ(shown(*view), "none");
   {
     SCOPED_TRACE("a good image: nothing before the main loop runs, then the image, silently");
-    beginCapture();
-    loadFrom(view, server.url("/good.png"));
-    EXPECT_EQ(view->image(), nullptr);
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(endCapture(), "");
-    ASSERT_NE(view->image(), nullptr);
-    EXPECT_EQ(view->image()->size(), (CGSize{4, 3}));
+    EXPECT_EQ(printedBy([&] {
+                loadFrom(view, server.url("/good.png"));
+                EXPECT_EQ(shown(*view), "none");
+              }),
+              "");
+    EXPECT_EQ(shown(*view), "4x3");
   }
   {
-    SCOPED_TRACE("no image in the body: one line, the image unchanged");
+    SCOPED_TRACE("no image in the body, nothing to read: one line each, the image unchanged");
     auto image = view->image();
-    beginCapture();
-    loadFrom(view, server.url("/text"));
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(endCapture(), "UIImageView::loadFrom() : Could not assign image.\n");
+    EXPECT_EQ(printedBy([&] { loadFrom(view, server.url("/text")); }),
+              "UIImageView::loadFrom() : Could not assign image.\n");
+    EXPECT_EQ(printedBy([&] { loadFrom(view, refusedURL()); }),
+              "UIImageView::loadFrom() : Could not encode image data.\n");
     EXPECT_EQ(view->image(), image);
   }
-  {
-    SCOPED_TRACE("nothing to read");
-    beginCapture();
-    loadFrom(view, refusedURL());
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(endCapture(), "UIImageView::loadFrom() : Could not encode image data.\n");
-  }
-  {
-    SCOPED_TRACE("a file URL; and a view released before the work runs is not kept alive");
-    const auto file = std::filesystem::temp_directory_path() / ("kov-image-" + std::to_string(::getpid()) + ".png");
-    const auto png = pngOfSize(7, 7);
-    std::FILE* f = std::fopen(file.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(png.data(), 1, png.size(), f);
-    std::fclose(f);
-    auto fileView = UIImageView::make();
-    beginCapture();
-    loadFrom(fileView, "file://" + file.string());
-    auto gone = UIImageView::make();
-    std::weak_ptr<UIImageView> watch = gone;
-    loadFrom(gone, server.url("/good.png"));
-    gone.reset();
-    EXPECT_TRUE(watch.expired());
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(endCapture(), "UIImageView::loadFrom() : Could not assign image.\n");
-    ASSERT_NE(fileView->image(), nullptr);
-    EXPECT_EQ(fileView->image()->size(), (CGSize{7, 7}));
-    std::filesystem::remove(file);
-  }
+  SCOPED_TRACE("a file URL; and a view released before the work runs is not kept alive");
+  const auto file = std::filesystem::temp_directory_path() / ("kov-image-" + std::to_string(::getpid()) + ".png");
+  const auto png = pngOfSize(7, 7);
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+  auto fileView = UIImageView::make();
+  EXPECT_EQ(printedBy([&] {
+              loadFrom(fileView, "file://" + file.string());
+              auto gone = UIImageView::make();
+              std::weak_ptr<UIImageView> watch = gone;
+              loadFrom(gone, server.url("/good.png"));
+              gone.reset();
+              EXPECT_TRUE(watch.expired());
+            }),
+            "UIImageView::loadFrom() : Could not assign image.\n");
+  EXPECT_EQ(shown(*fileView), "7x7");
+  std::filesystem::remove(file);
 }
 
 TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
   TestServer server;
-  auto load = [](const std::string& text, double timeout = 60.0) {
+  auto request = [&server](const std::string& path, double timeout = 60.0) {
+    return URLRequest(*URL::string(path[0] == '/' ? server.url(path) : path),
+                      URLRequestCachePolicy::useProtocolCachePolicy, timeout);
+  };
+  auto http = [](const URLSessionResult& r) { return std::dynamic_pointer_cast<HTTPURLResponse>(r.response); };
+  auto load = [&](const std::string& path, double timeout = 60.0) {
     URLSessionResult result;
     bool done = false;
     bool onMain = false;
-    URLSession::shared().data(URLRequest(*URL::string(text), URLRequestCachePolicy::useProtocolCachePolicy, timeout),
-                              DispatchQueue::main(), [&](URLSessionResult r) {
-                                result = std::move(r);
-                                onMain = DispatchQueue::main().isCurrent();
-                                done = true;
-                              });
+    URLSession::shared().data(request(path, timeout), DispatchQueue::main(), [&](URLSessionResult r) {
+      result = std::move(r);
+      onMain = DispatchQueue::main().isCurrent();
+      done = true;
+    });
     EXPECT_TRUE(MainLoop::runUntil([&] { return done; }));
     EXPECT_TRUE(onMain);
     return result;
   };
   {
     SCOPED_TRACE("a 404 is a response with its body");
-    const URLSessionResult r = load(server.url("/missing.png"));
+    const URLSessionResult r = load("/missing.png");
     ASSERT_FALSE(r.error);
-    auto http = std::dynamic_pointer_cast<HTTPURLResponse>(r.response);
-    ASSERT_NE(http, nullptr);
-    EXPECT_EQ(http->statusCode(), 404);
-    EXPECT_EQ(http->mimeType(), "image/png");
-    EXPECT_EQ(std::int64_t(r.data->size()), http->expectedContentLength());
+    ASSERT_NE(http(r), nullptr);
+    EXPECT_EQ(http(r)->statusCode(), 404);
+    EXPECT_EQ(http(r)->mimeType(), "image/png");
+    EXPECT_EQ(std::int64_t(r.data->size()), http(r)->expectedContentLength());
   }
   {
     SCOPED_TRACE("a redirect is followed; the response names the final URL");
-    const URLSessionResult r = load(server.url("/redirect"));
-    auto http = std::dynamic_pointer_cast<HTTPURLResponse>(r.response);
-    ASSERT_NE(http, nullptr);
-    EXPECT_EQ(http->statusCode(), 200);
-    EXPECT_EQ(http->url().absoluteString(), server.url("/good.png"));
+    const URLSessionResult r = load("/redirect");
+    ASSERT_NE(http(r), nullptr);
+    EXPECT_EQ(http(r)->statusCode(), 200);
+    EXPECT_EQ(http(r)->url().absoluteString(), server.url("/good.png"));
     EXPECT_NE(UIImage::make(*r.data), nullptr);
   }
   {
     SCOPED_TRACE("a sub-second time-out without progress");
-    const URLSessionResult r = load(server.url("/slow"), 0.2);
+    const URLSessionResult r = load("/slow", 0.2);
     ASSERT_TRUE(r.error);
     EXPECT_EQ(r.error->domain(), NSURLErrorDomain);
     EXPECT_EQ(r.error->code(), NSURLErrorTimedOut);
@@ -306,33 +276,26 @@ TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
   }
   {
     SCOPED_TRACE("several loads at once, more than two to one host");
-    constexpr int kLoads = 5;
     int done = 0;
     std::vector<int> statuses;
-    // The slow ones hold connections; the quick one must not wait for them.
+    // Three slow ones hold connections; the two quick ones must not wait for them.
     for (int i = 0; i < 3; ++i) {
-      URLSession::shared().data(URLRequest(*URL::string(server.url("/slow")), URLRequestCachePolicy::useProtocolCachePolicy, 1.0),
-                                DispatchQueue::main(), [&](URLSessionResult) { ++done; });
+      URLSession::shared().data(request("/slow", 1.0), DispatchQueue::main(), [&](URLSessionResult) { ++done; });
     }
-    for (int i = 0; i < kLoads - 3; ++i) {
-      URLSession::shared().data(URLRequest(*URL::string(server.url("/good.png"))), DispatchQueue::main(),
-                                [&](URLSessionResult r) {
-                                  statuses.push_back(std::dynamic_pointer_cast<HTTPURLResponse>(r.response)->statusCode());
-                                  ++done;
-                                });
+    for (int i = 0; i < 2; ++i) {
+      URLSession::shared().data(request("/good.png"), DispatchQueue::main(), [&](URLSessionResult r) {
+        statuses.push_back(http(r)->statusCode());
+        ++done;
+      });
     }
     EXPECT_TRUE(MainLoop::runUntil([&] { return statuses.size() == 2; }));
-    EXPECT_LT(done, kLoads);  // the quick loads ended while the slow ones still waited
-    EXPECT_TRUE(MainLoop::runUntil([&] { return done == kLoads; }));
+    EXPECT_LT(done, 5);  // the quick loads ended while the slow ones still waited
+    EXPECT_TRUE(MainLoop::runUntil([&] { return done == 5; }));
     EXPECT_EQ(statuses, (std::vector<int>{200, 200}));
   }
-  {
-    SCOPED_TRACE("the blocking load on the calling thread");
-    const URLSessionResult r = URLSession::loadSynchronously(URLRequest(*URL::string(server.url("/good.png"))));
-    ASSERT_TRUE(r.data);
-    EXPECT_EQ(std::dynamic_pointer_cast<HTTPURLResponse>(r.response)->statusCode(), 200);
-    const URLSessionResult t = URLSession::loadSynchronously(
-        URLRequest(*URL::string(server.url("/slow")), URLRequestCachePolicy::useProtocolCachePolicy, 0.2));
-    EXPECT_EQ(t.error->code(), NSURLErrorTimedOut);
-  }
+  SCOPED_TRACE("the blocking load on the calling thread");
+  const URLSessionResult r = URLSession::loadSynchronously(request("/good.png"));
+  ASSERT_TRUE(r.data);
+  EXPECT_EQ(http(r)->statusCode(), 200);
+  EXPECT_EQ(URLSession::loadSynchronously(request("/slow", 0.2)).error->code(), NSURLErrorTimedOut);
 }

@@ -13,21 +13,24 @@ namespace {
 
 using Storage = PersistentAppData::Storage;
 
+// The shared store over a fresh defaults folder.
+class PersistentAppDataStore : public ::testing::Test {
+ protected:
+  TemporaryDefaultsFolder folder{"kov-settings"};
+  PersistentAppData& store = PersistentAppData::sharedInstance();
+};
+
 }  // namespace
 
 TEST(PersistentAppData, StorageKindsFromRawValues) {
-  EXPECT_EQ(PersistentAppData::storage(0), Storage::defaults);
-  EXPECT_EQ(PersistentAppData::storage(1), Storage::shared);
-  EXPECT_EQ(PersistentAppData::storage(2), Storage::combined);
-  EXPECT_EQ(PersistentAppData::storage(3), std::nullopt);
-  EXPECT_EQ(PersistentAppData::storage(-1), std::nullopt);
+  const std::optional<Storage> kinds[] = {std::nullopt, Storage::defaults, Storage::shared, Storage::combined,
+                                          std::nullopt};
+  for (int raw = -1; raw <= 3; ++raw) EXPECT_EQ(PersistentAppData::storage(raw), kinds[raw + 1]) << raw;
   EXPECT_EQ(PersistentAppData::rawValue(Storage::combined), 2);
   EXPECT_EQ(sharedContainer, "group.com.quillfeld.audio");
 }
 
-TEST(PersistentAppData, StoresAcrossObjectsAndAReload) {
-  TemporaryDefaultsFolder folder("kov-settings");
-  PersistentAppData& store = PersistentAppData::sharedInstance();
+TEST_F(PersistentAppDataStore, StoresAcrossObjectsAndAReload) {
   EXPECT_EQ(&store, &PersistentAppData::sharedInstance());
 
   for (Storage s : {Storage::defaults, Storage::shared, Storage::combined}) {
@@ -77,18 +80,10 @@ TEST(PersistentAppData, StoresAcrossObjectsAndAReload) {
   }
 }
 
-TEST(PersistentAppData, RectanglesAsDictionaries) {
-  TemporaryDefaultsFolder folder("kov-settings");
-  PersistentAppData& store = PersistentAppData::sharedInstance();
-  {
-    SCOPED_TRACE("a negative width is standardised");
-    const auto d = PersistentAppData::frameToDictionary(CGRect(10, 20, -4, 30));
-    EXPECT_EQ(d.size(), 4u);
-    EXPECT_EQ(d.at("left"), 6.0f);
-    EXPECT_EQ(d.at("top"), 20.0f);
-    EXPECT_EQ(d.at("width"), 4.0f);
-    EXPECT_EQ(d.at("height"), 30.0f);
-  }
+TEST_F(PersistentAppDataStore, RectanglesAsDictionaries) {
+  EXPECT_EQ(PersistentAppData::frameToDictionary(CGRect(10, 20, -4, 30)),
+            (std::map<std::string, float>{{"left", 6.0f}, {"top", 20.0f}, {"width", 4.0f}, {"height", 30.0f}}))
+      << "a negative width is standardised";
   auto storeDictionary = [&](const std::string& key, PropertyList::Dictionary d) {
     store.setObject(key, PropertyList(std::move(d)));
   };
@@ -114,18 +109,12 @@ TEST(PersistentAppData, RectanglesAsDictionaries) {
     for (const auto& [name, value] : PersistentAppData::frameToDictionary(frame)) d.emplace(name, value);
     storeDictionary("frame", d);
     const auto back = PersistentAppData::dictionaryToFrame("frame");
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->origin.x, double(0.1f));
+    EXPECT_EQ(back, CGRect(double(0.1f), double(float(1.0 / 3.0)), 640.5, double(1e10f)));
     EXPECT_NE(back->origin.x, 0.1);
-    EXPECT_EQ(back->origin.y, double(float(1.0 / 3.0)));
-    EXPECT_EQ(back->size.width, 640.5);
-    EXPECT_EQ(back->size.height, double(1e10f));
   }
 }
 
-TEST(PersistentAppData, DumpPrintsTheThreeStores) {
-  TemporaryDefaultsFolder folder("kov-settings");
-  PersistentAppData& store = PersistentAppData::sharedInstance();
+TEST_F(PersistentAppDataStore, DumpPrintsTheThreeStores) {
   store.setInteger("a", 1);
   store.setString("s", "suite text", Storage::shared);
   std::fflush(stdout);

@@ -3,10 +3,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "Dispatch/DispatchQueue.h"
 #include "Extensions.h"
@@ -22,12 +25,6 @@ std::string runMainLoopAndCapture(const std::function<void()>& body) {
   body();
   MainLoop::runUntilIdle();
   return stdout_capture::endCapture();
-}
-
-std::filesystem::path freshFolder(const std::string& name) {
-  auto path = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(path);
-  return path;
 }
 
 }  // namespace
@@ -79,18 +76,12 @@ TEST(ViewExtensions, UniqueNamesAndColourComponents) {
     for (int i = 0; i < 1000; ++i) seen.insert(uniqueName("x"));
     EXPECT_EQ(seen.size(), 1000u);
   }
-  {
-    SCOPED_TRACE("colour components");
-    EXPECT_EQ(redValue(UIColor::red()), 1.0);
-    EXPECT_EQ(greenValue(UIColor::red()), 0.0);
-    EXPECT_EQ(blueValue(UIColor::red()), 0.0);
-    EXPECT_EQ(alphaValue(UIColor::red()), 1.0);
-    const UIColor c(0.2, 0.4, 0.6, 0.8);
-    EXPECT_EQ(redValue(c), 0.2);
-    EXPECT_EQ(greenValue(c), 0.4);
-    EXPECT_EQ(blueValue(c), 0.6);
-    EXPECT_EQ(alphaValue(c), 0.8);
-  }
+  SCOPED_TRACE("colour components");
+  const auto components = [](const UIColor& c) {
+    return std::tuple(redValue(c), greenValue(c), blueValue(c), alphaValue(c));
+  };
+  EXPECT_EQ(components(UIColor::red()), std::tuple(1.0, 0.0, 0.0, 1.0));
+  EXPECT_EQ(components(UIColor(0.2, 0.4, 0.6, 0.8)), std::tuple(0.2, 0.4, 0.6, 0.8));
 }
 
 TEST(Capitals, FixedListOf197Names) {
@@ -101,15 +92,9 @@ TEST(Capitals, FixedListOf197Names) {
   EXPECT_EQ(names[29], "Yaoundé");
   EXPECT_EQ(names.back(), "Harare");
   EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 197u);
-  int accented = 0;
-  for (const auto& name : names) {
-    for (unsigned char c : name) {
-      if (c >= 0x80) {
-        ++accented;
-        break;
-      }
-    }
-  }
+  const auto accented = std::count_if(names.begin(), names.end(), [](const std::string& name) {
+    return std::any_of(name.begin(), name.end(), [](unsigned char c) { return c >= 0x80; });
+  });
   EXPECT_EQ(accented, 7);
   EXPECT_EQ(&capitals(), &names);
 }
@@ -143,26 +128,23 @@ TEST(Paths, GetPathsSetsAndLogsBothFolders) {
 }
 
 TEST(Paths, EnsureDirectoryExists) {
-  const auto root = freshFolder("kov-ensure");
+  const auto root = std::filesystem::temp_directory_path() / ("kov-ensure-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(root);
   std::filesystem::create_directories(root);
   {
     SCOPED_TRACE("a plain file counts as existing and stays a file");
     const auto file = root / "plain";
-    std::FILE* f = std::fopen(file.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fclose(f);
+    std::ofstream{file};
     EXPECT_TRUE(ensureDirectoryExists(URL::fileURLWithPath(file.string())));
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
   }
   {
-    SCOPED_TRACE("missing parents are created");
+    SCOPED_TRACE("missing parents are created, silently");
     const auto nested = root / "a" / "b" / "c";
-    std::string out;
     bool ok = false;
-    out = runMainLoopAndCapture([&] { ok = ensureDirectoryExists(URL::fileURLWithPath(nested.string())); });
+    EXPECT_EQ(runMainLoopAndCapture([&] { ok = ensureDirectoryExists(URL::fileURLWithPath(nested.string())); }), "");
     EXPECT_TRUE(ok);
     EXPECT_TRUE(std::filesystem::is_directory(nested));
-    EXPECT_EQ(out, "");
   }
   {
     SCOPED_TRACE("a folder below a file cannot be made: false and one line");
