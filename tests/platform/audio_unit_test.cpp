@@ -121,8 +121,7 @@ TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
     std::string name;
     UInt32 version = 0;
     EXPECT_EQ(AudioComponentGetDescription(first, &got), noErr);
-    EXPECT_EQ(got.componentSubType, FourCC("dbl1"));
-    EXPECT_EQ(got.componentFlags, 0x10u);
+    EXPECT_EQ(describe(got), describe(fx));
     EXPECT_EQ(AudioComponentCopyName(first, &name), noErr);
     EXPECT_EQ(name, "Test: Doubler");
     EXPECT_EQ(AudioComponentGetVersion(first, &version), noErr);

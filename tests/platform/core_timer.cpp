@@ -70,7 +70,7 @@ TEST(Timer, TimersFireInDueOrderAndOneShotsFireOnce) {
   b->invalidate();
 }
 
-TEST(Timer, InvalidateInsideTheBlockStopsTheTimerAndReleasesTheBlockAfterIt) {
+TEST(Timer, InvalidateStopsTheTimerAndReleasesTheBlock) {
   TestClockScope clock;
   auto sentinel = std::make_shared<int>(7);
   std::weak_ptr<int> watch = sentinel;
@@ -97,27 +97,25 @@ TEST(Timer, InvalidateInsideTheBlockStopsTheTimerAndReleasesTheBlockAfterIt) {
   EXPECT_TRUE(aliveDuringCall);
   EXPECT_TRUE(watch.expired()) << "the block was not released after invalidate";
   EXPECT_TRUE(weakTimer.expired()) << "the run loop still holds the timer";
-}
 
-TEST(Timer, InvalidateOutsideReleasesTheBlockAtOnce) {
-  TestClockScope clock;
   // An owner that holds its timer and is held by the timer's block: the cycle the animation
-  // classes use, broken by invalidate.
+  // classes use, broken by invalidate from outside, which releases the block at once.
+  SCOPED_TRACE("invalidate outside the block");
   struct Owner {
     std::shared_ptr<Timer> timer;
     int ticks = 0;
   };
   auto owner = std::make_shared<Owner>();
-  std::weak_ptr<Owner> watch = owner;
+  std::weak_ptr<Owner> ownerWatch = owner;
   owner->timer = Timer::scheduledTimer(0.5, true, [o = owner](Timer&) { ++o->ticks; });
   std::shared_ptr<Timer> timer = owner->timer;
   owner.reset();
   TestClock::advance(1.0);
-  ASSERT_FALSE(watch.expired());
-  EXPECT_EQ(watch.lock()->ticks, 2);
-  watch.lock()->timer.reset();
+  ASSERT_FALSE(ownerWatch.expired());
+  EXPECT_EQ(ownerWatch.lock()->ticks, 2);
+  ownerWatch.lock()->timer.reset();
   timer->invalidate();
-  EXPECT_TRUE(watch.expired());
+  EXPECT_TRUE(ownerWatch.expired());
   EXPECT_FALSE(timer->isValid());
 }
 
