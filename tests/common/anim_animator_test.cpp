@@ -36,8 +36,6 @@ void record(Animator& a, EventLog& log) {
   a.onLoop = [&log](Animator&) { log.add("loop"); };
 }
 
-using Events = std::vector<std::string>;
-
 }  // namespace
 
 TEST(Animator, NewAnimatorsAndTheirCount) {
@@ -47,8 +45,6 @@ TEST(Animator, NewAnimatorsAndTheirCount) {
     EXPECT_EQ(Animator::classCount.load(), before + 1);
     EXPECT_TRUE(a.isFinished());
     EXPECT_EQ(a.state(), "0->0 value 0 frames -1 step 0 every 0.005 kind 0");
-    EXPECT_FALSE(a.looped);
-    EXPECT_FALSE(a.onAnimation);
     auto b = std::make_shared<AnimatorProbe>(1.0f, 2.0f, 3);
     EXPECT_EQ(Animator::classCount.load(), before + 2);
     EXPECT_FALSE(b->isFinished());

@@ -160,17 +160,12 @@ TEST(Easing, CurvesMatchClosedForms) {
   }
 }
 
-TEST(Easing, EndsOfEveryCurveAndTheExactEndCases) {
+// The closed forms above meet the ends within their tolerance; these ends are exact.
+TEST(Easing, ExactEndCases) {
   for (Range r : kRanges) {
     for (std::int64_t d : {1, 2, 7, 10, 320}) {
+      SCOPED_TRACE("d=" + std::to_string(d) + " b=" + std::to_string(r.b));
       const float end = r.b + r.c;
-      // (For d = 1 the OutIn curves start on their In half, at frame −1.)
-      for (std::int64_t raw = 0; raw < kEasingCurveCount && d > 1; ++raw) {
-        SCOPED_TRACE("raw=" + std::to_string(raw) + " d=" + std::to_string(d) + " b=" + std::to_string(r.b));
-        EXPECT_NEAR(curveAt(raw)(0, r.b, r.c, d), r.b, tolerance(2, r));
-        EXPECT_NEAR(curveAt(raw)(d, r.b, r.c, d), end, tolerance(2, r));
-      }
-      SCOPED_TRACE("exact: d=" + std::to_string(d) + " b=" + std::to_string(r.b));
       EXPECT_EQ(Easing::easeInExpo(0, r.b, r.c, d), r.b);
       EXPECT_EQ(Easing::easeOutExpo(d, r.b, r.c, d), end);
       for (Easing::Curve exact : {&Easing::easeInOutExpo, &Easing::easeInElastic, &Easing::easeOutElastic,
@@ -184,39 +179,6 @@ TEST(Easing, EndsOfEveryCurveAndTheExactEndCases) {
   EXPECT_EQ(Easing::easeOutBounce(10, 0.0f, 1.0f, 10), 1.0f);
   EXPECT_EQ(Easing::easeOutBounce(7, 2.0f, 3.0f, 7), 5.0f);
   EXPECT_EQ(Easing::easeInBounce(0, 2.0f, 3.0f, 7), 2.0f);
-}
-
-TEST(Easing, PinnedFrames) {
-  {
-    SCOPED_TRACE("the InOut halves meet exactly at b + c/2");
-    EXPECT_EQ(Easing::easeInOutQuart(5, 0.0f, 1.0f, 10), 0.5f);
-    EXPECT_EQ(Easing::easeInOutExpo(5, 3.0f, 4.0f, 10), 5.0f);
-    EXPECT_EQ(Easing::easeOutInQuad(2, 1.0f, 8.0f, 4), 5.0f);
-  }
-  {
-    SCOPED_TRACE("easeInOutExpo over 10 frames rises steadily");
-    for (std::int64_t t = 1; t <= 10; ++t) {
-      EXPECT_GT(Easing::easeInOutExpo(t, 3.0f, 4.0f, 10), Easing::easeInOutExpo(t - 1, 3.0f, 4.0f, 10)) << t;
-    }
-  }
-  {
-    SCOPED_TRACE("easeOutInQuad over 5 frames: the middle frame runs the In curve at frame -1");
-    EXPECT_FLOAT_EQ(Easing::easeOutInQuad(2, 1.0f, 8.0f, 5), 1.0f + 4.0f + 4.0f * 0.04f);
-    EXPECT_FLOAT_EQ(Easing::easeOutInQuad(1, 1.0f, 8.0f, 5), 1.0f + 4.0f * (1 - 0.6f * 0.6f));
-  }
-  {
-    SCOPED_TRACE("easeInOutBounce over 5 frames: frame 2 (2 < 2.5) is in the first half");
-    // First half: (1 - out(0.2)) / 2 = (1 - 7.5625 * 0.04) / 2; the second half's formula
-    // would give (1 + out(-0.2)) / 2 = 0.65125.
-    EXPECT_NEAR(Easing::easeInOutBounce(2, 0.0f, 1.0f, 5), 0.34875f, 2e-7f);
-    EXPECT_NEAR(Easing::easeInOutBounce(3, 0.0f, 1.0f, 5), 0.65125f, 2e-7f);
-  }
-  {
-    SCOPED_TRACE("Back and Elastic overshoot between the ends");
-    EXPECT_LT(Easing::easeInBack(2, 0.0f, 1.0f, 10), 0.0f);
-    EXPECT_GT(Easing::easeOutBack(8, 0.0f, 1.0f, 10), 1.0f);
-    EXPECT_GT(Easing::easeOutElastic(2, 0.0f, 1.0f, 10), 1.0f);
-  }
 }
 
 TEST(Easing, FrameCountZeroAndExtremeFrames) {

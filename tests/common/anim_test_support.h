@@ -4,11 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "Animator.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
+
+using Items = std::vector<std::shared_ptr<Animator>>;
+using Events = std::vector<std::string>;
+
+// The warning of a container ticked with no items.
+inline const std::string kNoItems = "WARNUNG: Es sind keine Animator Objekte definiert.\n";
 
 // Timers created in the test follow the test clock on this thread's main loop.
 class AnimClock : public ::testing::Test {
@@ -42,3 +50,10 @@ struct EventLog {
     return n;
   }
 };
+
+// A linear run from 0 to 1 over `frames`; with a log, its end adds "<name> done".
+inline std::shared_ptr<Animator> item(std::int64_t frames, EventLog* log = nullptr, const std::string& name = "") {
+  auto a = std::make_shared<Animator>(0.0f, 1.0f, frames);
+  if (log) a->onFinished = [log, name](Animator&, float) { log->add(name + " done"); };
+  return a;
+}

@@ -60,9 +60,4 @@ TEST(MIDI, ConstantsThatShareOrSplitValues) {
                           STATUS_TIMINGCLOCK, STATUS_RESERVED3, STATUS_START, STATUS_CONTINUE,
                           STATUS_STOP, STATUS_RESERVED4, STATUS_ACTIVESENSING, STATUS_RESET};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(system[i], 0xF0 + i);
-  // Unnamed controllers carry their own number.
-  const std::pair<UInt8, int> unnamed[] = {{CONTROLLER_003, 3},  {CONTROLLER_008, 8},   {CONTROLLER_009, 9},
-                                           {CONTROLLER_016, 16}, {CONTROLLER_031, 31}, {CONTROLLER_102, 102},
-                                           {CONTROLLER_112, 112}};
-  for (auto [controller, number] : unnamed) EXPECT_EQ(controller, number);
 }
