@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <limits>
-#include <string>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "AnimationSequencer.h"
