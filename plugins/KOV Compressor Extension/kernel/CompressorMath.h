@@ -214,16 +214,20 @@ inline void applyGainLaw(float* buffer, const float* levels, int n, const Compre
     // Every second entry of eight: the lane's four levels.
     else return _mm_shuffle_ps(_mm_loadu_ps(levels + 2 * j), _mm_loadu_ps(levels + 2 * j + 4), _MM_SHUFFLE(2, 0, 2, 0));
   };
-  auto step = [&](int j, auto invert) {
+  // The gain law, audition and make-up of four samples: returns wet * make-up * mix.
+  auto wetMixAt = [&](int j, const __m128 dry, auto invert) {
     const __m128 lv = load(j);
     const __m128 above = _mm_cmpgt_ps(lv, thr);
     const __m128 reduced =
         _mm_sqrt_ps(_mm_div_ps(_mm_add_ps(_mm_mul_ps(ratio, _mm_sub_ps(lv, thr)), thr), lv));
     const __m128 g = _mm_or_ps(_mm_and_ps(above, reduced), _mm_andnot_ps(above, one));
-    const __m128 dry = _mm_loadu_ps(buffer + j);
     __m128 wet = _mm_mul_ps(dry, g);
     if constexpr (decltype(invert)::value) wet = _mm_sub_ps(dry, wet);
-    const __m128 wetMix = _mm_mul_ps(_mm_mul_ps(wet, makeUp), mix);
+    return _mm_mul_ps(_mm_mul_ps(wet, makeUp), mix);
+  };
+  auto step = [&](int j, auto invert) {
+    const __m128 dry = _mm_loadu_ps(buffer + j);
+    const __m128 wetMix = wetMixAt(j, dry, invert);
     const __m128d lo = _mm_add_pd(_mm_cvtps_pd(wetMix), _mm_mul_pd(dryShare, _mm_cvtps_pd(dry)));
     const __m128d hi = _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(wetMix, wetMix)),
                                   _mm_mul_pd(dryShare, _mm_cvtps_pd(_mm_movehl_ps(dry, dry))));
@@ -233,15 +237,8 @@ inline void applyGainLaw(float* buffer, const float* levels, int n, const Compre
   // double-precision sum (adding a signed zero is exact, and 0 * dry is NaN exactly when dry
   // is not finite, as in double).
   auto stepFullyWet = [&](int j, auto invert) {
-    const __m128 lv = load(j);
-    const __m128 above = _mm_cmpgt_ps(lv, thr);
-    const __m128 reduced =
-        _mm_sqrt_ps(_mm_div_ps(_mm_add_ps(_mm_mul_ps(ratio, _mm_sub_ps(lv, thr)), thr), lv));
-    const __m128 g = _mm_or_ps(_mm_and_ps(above, reduced), _mm_andnot_ps(above, one));
     const __m128 dry = _mm_loadu_ps(buffer + j);
-    __m128 wet = _mm_mul_ps(dry, g);
-    if constexpr (decltype(invert)::value) wet = _mm_sub_ps(dry, wet);
-    const __m128 wetMix = _mm_mul_ps(_mm_mul_ps(wet, makeUp), mix);
+    const __m128 wetMix = wetMixAt(j, dry, invert);
     _mm_storeu_ps(buffer + j, _mm_add_ps(wetMix, _mm_mul_ps(dry, _mm_setzero_ps())));
   };
   if (s.dryShare == 0.0) {
