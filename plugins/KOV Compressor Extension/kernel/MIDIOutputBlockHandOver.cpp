@@ -43,9 +43,15 @@ void MIDIOutputBlockHandOver::collect() {
   for (int k = 0; k < kSlots; ++k) {
     Slot& slot = slots_[k];
     if (slot.state.load(std::memory_order_acquire) != kRetired) continue;
-    if (inUse_.load(std::memory_order_seq_cst) == k) continue;
     int expected = kRetired;
     if (!slot.state.compare_exchange_strong(expected, kCollecting, std::memory_order_acq_rel)) continue;
+    // Look at the render thread's mark only once the slot is ours: a mark read before the claim
+    // may belong to an earlier life of the slot (another collector freed it, a setter reused
+    // it, and it was retired again while the render thread marks it).
+    if (inUse_.load(std::memory_order_seq_cst) == k) {
+      slot.state.store(kRetired, std::memory_order_release);
+      continue;
+    }
     slot.raw.store(nullptr, std::memory_order_relaxed);
     slot.owner.reset();
     slot.state.store(kFree, std::memory_order_release);
