@@ -1,6 +1,7 @@
 // MIDI byte constants and the memory layout of MyMetaEvent.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -17,11 +18,11 @@ TEST(MIDI, MetaEventBlockLayout) {
   for (const auto& [type, data] : cases) {
     SCOPED_TRACE(testing::Message() << "type " << int(type) << ", " << data.size() << " bytes");
     // Type, three zero bytes, the length as the processor stores it, the data, four zero bytes.
-    Bytes expected = {type, 0, 0, 0, 0, 0, 0, 0};
     const auto length = static_cast<UInt32>(data.size());
+    Bytes expected(12 + data.size(), 0);
+    expected[0] = type;
     std::memcpy(expected.data() + 4, &length, 4);
-    expected.insert(expected.end(), data.begin(), data.end());
-    expected.insert(expected.end(), 4, 0);
+    std::copy(data.begin(), data.end(), expected.begin() + 8);
     MyMetaEvent event(type, data);
     EXPECT_EQ(event.size, std::int64_t(12 + data.size()));
     EXPECT_EQ(Bytes(event.mem, event.mem + event.size), expected);
