@@ -121,40 +121,31 @@ void Compressor1::applyGainLane(float* buffer, const float* levels, int n, const
 }
 
 // The buffer forms work in chunks so that the detector input and levels fit on the stack.
-void Compressor1::processBuffer(float* buffer, int count) {
+// `fill(base, x, n)` writes the detector input of samples base .. base + n - 1 into x.
+template <typename Fill>
+void Compressor1::processChunks(float* buffer, int count, Fill fill) {
   const Snapshot s = snapshot();
   alignas(16) float x[kChunk];
   alignas(16) float levels[kChunk];
   for (int base = 0; base < count; base += kChunk) {
     const int n = (count - base < kChunk) ? count - base : kChunk;
-    magnitudes(buffer + base, x, n);
+    fill(base, x, n);
     detect(x, levels, n, s);
     applyGain(buffer + base, levels, n, s);
   }
+}
+
+void Compressor1::processBuffer(float* buffer, int count) {
+  processChunks(buffer, count, [&](int base, float* x, int n) { magnitudes(buffer + base, x, n); });
 }
 
 void Compressor1::processBufferLinked(float* buffer, const float* other, int count) {
-  const Snapshot s = snapshot();
-  alignas(16) float x[kChunk];
-  alignas(16) float levels[kChunk];
-  for (int base = 0; base < count; base += kChunk) {
-    const int n = (count - base < kChunk) ? count - base : kChunk;
-    halfSumMagnitudes(buffer + base, other + base, x, n);
-    detect(x, levels, n, s);
-    applyGain(buffer + base, levels, n, s);
-  }
+  processChunks(buffer, count,
+                [&](int base, float* x, int n) { halfSumMagnitudes(buffer + base, other + base, x, n); });
 }
 
 void Compressor1::processBufferSidechain(float* buffer, const float* key, int count) {
-  const Snapshot s = snapshot();
-  alignas(16) float x[kChunk];
-  alignas(16) float levels[kChunk];
-  for (int base = 0; base < count; base += kChunk) {
-    const int n = (count - base < kChunk) ? count - base : kChunk;
-    magnitudes(key + base, x, n);
-    detect(x, levels, n, s);
-    applyGain(buffer + base, levels, n, s);
-  }
+  processChunks(buffer, count, [&](int base, float* x, int n) { magnitudes(key + base, x, n); });
 }
 
 void Compressor1::processBufferSidechainLinked(float* buffer, const float* other, const float* key,
@@ -163,15 +154,8 @@ void Compressor1::processBufferSidechainLinked(float* buffer, const float* other
     processBufferLinked(buffer, other, count);
     return;
   }
-  const Snapshot s = snapshot();
-  alignas(16) float x[kChunk];
-  alignas(16) float levels[kChunk];
-  for (int base = 0; base < count; base += kChunk) {
-    const int n = (count - base < kChunk) ? count - base : kChunk;
-    halfSumMagnitudes(key + base, otherKey + base, x, n);
-    detect(x, levels, n, s);
-    applyGain(buffer + base, levels, n, s);
-  }
+  processChunks(buffer, count,
+                [&](int base, float* x, int n) { halfSumMagnitudes(key + base, otherKey + base, x, n); });
 }
 
 float Compressor1::getCompression() const {

@@ -80,6 +80,8 @@ class Compressor1 {
   std::atomic<float> gain{1.0f};  // gain of the last sample
 
  private:
+  template <typename Fill>
+  void processChunks(float* buffer, int count, Fill fill);
   float detectorStep(float x);
   void finishSample(float* sample);
 };

@@ -34,6 +34,15 @@ void Compressor2::setSamplerate(float sr) {
 // |sourceB|. The two detectors are independent, so they run as one pair. A source may be the
 // buffer it keys: each magnitude is taken before its own sample is rewritten.
 void Compressor2::processPair(float* a, float* b, const float* sourceA, const float* sourceB, int count) {
+  processPairChunks(a, b, count, [&](int base, float* x, int n) {
+    magnitudesPair(sourceA + base, sourceB + base, x, n);
+  });
+}
+
+// A and B run their detectors as one interleaved pair, chunk by chunk. `fill(base, x, n)`
+// writes the detector inputs of samples base .. base + n - 1 into x, A's and B's alternating.
+template <typename Fill>
+void Compressor2::processPairChunks(float* a, float* b, int count, Fill fill) {
   Compressor1& A = c[0];
   Compressor1& B = c[1];
   const Compressor1::Snapshot sa = A.snapshot();
@@ -42,7 +51,7 @@ void Compressor2::processPair(float* a, float* b, const float* sourceA, const fl
   alignas(16) float levels[kPairScratch];
   for (int base = 0; base < count; base += kChunk) {
     const int n = std::min(count - base, kChunk);
-    magnitudesPair(sourceA + base, sourceB + base, x, n);
+    fill(base, x, n);
     runDetectorPair(A.level, sa.attack, sa.release, B.level, sb.attack, sb.release, x, levels, n);
     A.applyGainLane(a + base, levels, n, sa);
     B.applyGainLane(b + base, levels + 1, n, sb);
@@ -138,19 +147,9 @@ void Compressor2::processBuffersSidechainLinked(float* left, float* right, const
     return;
   }
   // Nothing writes the keys: A hears 0.5|keyA + keyB|, B 0.5|keyB + keyA|, the same values.
-  Compressor1& A = c[0];
-  Compressor1& B = c[1];
-  const Compressor1::Snapshot sa = A.snapshot();
-  const Compressor1::Snapshot sb = B.snapshot();
-  alignas(16) float x[kPairScratch];
-  alignas(16) float levels[kPairScratch];
-  for (int base = 0; base < count; base += kChunk) {
-    const int n = std::min(count - base, kChunk);
+  processPairChunks(left, right, count, [&](int base, float* x, int n) {
     halfSumMagnitudesPair(keyA + base, keyB + base, keyB + base, keyA + base, x, n);
-    runDetectorPair(A.level, sa.attack, sa.release, B.level, sb.attack, sb.release, x, levels, n);
-    A.applyGainLane(left + base, levels, n, sa);
-    B.applyGainLane(right + base, levels + 1, n, sb);
-  }
+  });
 }
 
 void Compressor2::processBuffersSidechainMidSide(float* left, float* right, const float* keyA,

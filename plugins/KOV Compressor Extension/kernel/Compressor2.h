@@ -46,4 +46,6 @@ class Compressor2 {
  private:
   // A on a keyed by |sourceA|, B on b keyed by |sourceB|, both detectors in one loop.
   void processPair(float* a, float* b, const float* sourceA, const float* sourceB, int count);
+  template <typename Fill>
+  void processPairChunks(float* a, float* b, int count, Fill fill);
 };
