@@ -16,15 +16,9 @@ inline float section(float x, float& band, float& low, float cf, float cq, bool 
 
 SVFilter4Pole1::SVFilter4Pole1() { init(); }
 
-void SVFilter4Pole1::init() {
-  cutoff.store(0.0f, relaxed);
-  resonance.store(0.0f, relaxed);
-  booster.store(0.0f, relaxed);
-  cf.store(0.0f, relaxed);
-  cq.store(0.0f, relaxed);
-  b1 = r1 = b2 = r2 = b3 = r3 = b4 = r4 = 0.0f;
-  reset();
-}
+// init() zeroes the smoothed values, coefficients and state and then resets; reset() zeroes
+// all of those itself, so it is the whole of init.
+void SVFilter4Pole1::init() { reset(); }
 
 void SVFilter4Pole1::reset() {
   cutoff.store(0.0f, relaxed);
