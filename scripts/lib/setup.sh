@@ -4,6 +4,9 @@ KOV_PACKAGES=(
   g++ cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libglib2.0-dev libplist-dev libsoup-3.0-dev libgdk-pixbuf-2.0-dev
+  libcairo2-dev libpango1.0-dev fonts-liberation libgtk-3-dev libwebkit2gtk-4.1-dev
+  libsdl2-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  xvfb xauth xdotool imagemagick
 )
 
 kov_install_packages() {
