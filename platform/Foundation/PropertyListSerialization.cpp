@@ -73,6 +73,15 @@ plist_t newBigUnsigned(std::uint64_t value) {
   return node;
 }
 
+// libplist's iterators are malloc'ed state that the caller frees.
+struct IteratorMemory {
+  void* it;
+  explicit IteratorMemory(void* i) : it(i) {}
+  IteratorMemory(const IteratorMemory&) = delete;
+  IteratorMemory& operator=(const IteratorMemory&) = delete;
+  ~IteratorMemory() { std::free(it); }
+};
+
 PropertyList fromNode(plist_t node, std::size_t depth) {
   if (!node || depth > plist_safety::kMaxDepth) throw readError();
   switch (plist_get_node_type(node)) {
@@ -116,10 +125,20 @@ PropertyList fromNode(plist_t node, std::size_t depth) {
       return PropertyList(PropertyList::Dictionary{{"CF$UID", PropertyList(static_cast<unsigned long long>(uid))}});
     }
     case PLIST_ARRAY: {
+      // Walked with an iterator: asking for item i walks the list from its start (linear per
+      // item), and a parsed binary array has no index to shortcut it.
       PropertyList::Array array;
       const std::uint32_t n = plist_array_get_size(node);
       array.reserve(n);
-      for (std::uint32_t i = 0; i < n; ++i) array.push_back(fromNode(plist_array_get_item(node, i), depth + 1));
+      plist_array_iter it = nullptr;
+      plist_array_new_iter(node, &it);
+      if (!it) throw readError();
+      const IteratorMemory owned{it};
+      for (std::uint32_t i = 0; i < n; ++i) {
+        plist_t item = nullptr;
+        plist_array_next_item(node, it, &item);
+        array.push_back(fromNode(item, depth + 1));  // a missing item is a read error
+      }
       return PropertyList(std::move(array));
     }
     case PLIST_DICT: {
@@ -127,10 +146,7 @@ PropertyList fromNode(plist_t node, std::size_t depth) {
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
       if (!it) throw readError();
-      struct FreeIter {
-        plist_dict_iter it;
-        ~FreeIter() { std::free(it); }
-      } freeIter{it};
+      const IteratorMemory owned{it};
       for (;;) {
         char* key = nullptr;
         plist_t value = nullptr;

@@ -83,13 +83,27 @@ TEST(DspCompressor, DerivedValues) {
       {"threshold 1", [&] { c.setThreshold(1.0f); }, c._Threshold, 1.0f, 0.0f},
       {"ratio 0", [&] { c.setRatio(0.0f); }, c._Ratio, 1.0f, 0.0f},
       {"ratio 1", [&] { c.setRatio(1.0f); }, c._Ratio, 0.0f, 1e-7f},
-      {"ratio 5 acts as 1", [&] { c.setRatio(5.0f); }, c._Ratio, 0.0f, 1e-7f},
-      {"ratio -3 acts as 0", [&] { c.setRatio(-3.0f); }, c._Ratio, 1.0f, 0.0f},
+      {"ratio 5 stops at 1", [&] { c.setRatio(5.0f); }, c._Ratio, 0.0f, 1e-7f},
+      {"ratio -0.005 expands", [&] { c.setRatio(-0.005f); }, c._Ratio,
+       1.0f + std::log(2.0f) / std::log(101.0f), 1e-6f},
+      {"ratio -3 stops at the largest finite factor", [&] { c.setRatio(-3.0f); }, c._Ratio,
+       1.0f + 24.0f * std::log(2.0f) / std::log(101.0f), 1e-5f},
+      {"ratio -inf acts as 0", [&] { c.setRatio(-INFINITY); }, c._Ratio, 1.0f, 0.0f},
       {"attack 0", [&] { c.setAttack(0.0f); }, c._Attack, 0.0471f, 1e-4f},
       {"attack 1", [&] { c.setAttack(1.0f); }, c._Attack, 0.0000957f, 1e-7f},
+      {"attack 2", [&] { c.setAttack(2.0f); }, c._Attack, std::pow(10.0f, 1.0f / 96050.0f) - 1.0f, 1e-9f},
+      {"attack 1e30 holds the detector", [&] { c.setAttack(1e30f); }, c._Attack, 0.0f, 0.0f},
+      {"attack inf acts as 1", [&] { c.setAttack(INFINITY); }, c._Attack, 0.0000957f, 1e-7f},
       {"release 1", [&] { c.setRelease(1.0f); }, c._Release, 0.0000957f, 1e-7f},
+      {"release -0.5 acts as 0.5", [&] { c.setRelease(-0.5f); }, c._Release,
+       std::pow(10.0f, 1.0f / 6050.0f) - 1.0f, 1e-8f},
+      {"threshold -0.2: -72 dB", [&] { c.setThreshold(-0.2f); }, c._Threshold, 2.5119e-4f, 1e-8f},
+      {"threshold 100 stops at 10^38", [&] { c.setThreshold(100.0f); }, c._Threshold, 1e38f, 1e32f},
+      {"threshold -inf acts as 0", [&] { c.setThreshold(-INFINITY); }, c._Threshold, 0.001f, 1e-7f},
       {"gain 0", [&] { c.setGain(0.0f); }, c._MakeUp, 0.0316f, 1e-4f},
       {"gain 0.5", [&] { c.setGain(0.5f); }, c._MakeUp, 1.0f, 0.0f},
+      {"gain 1.2: +42 dB", [&] { c.setGain(1.2f); }, c._MakeUp, 125.89f, 1e-2f},
+      {"gain 1e9 stops at 10^38", [&] { c.setGain(1e9f); }, c._MakeUp, 1e38f, 1e32f},
       {"gain 1", [&] { c.setGain(1.0f); }, c._MakeUp, 31.62f, 1e-2f},
       {"NaN gain keeps the value", [&] { c.setGain(std::nanf("")); }, c._MakeUp, 31.62f, 1e-2f},
   };
@@ -99,7 +113,7 @@ TEST(DspCompressor, DerivedValues) {
     EXPECT_NEAR(k.value.load(), k.expected, k.tolerance);
   }
   EXPECT_TRUE(std::isnan(c.fMakeUp.load()));  // the setting keeps what was given
-  EXPECT_EQ(c.fRatio.load(), -3.0f);
+  EXPECT_EQ(c.fRatio.load(), -INFINITY);
 
   SCOPED_TRACE("setSamplerate waits for the next update");
   Compressor1 d;
@@ -189,9 +203,9 @@ TEST(DspCompressor, MixAuditionAndMeter) {
   c.processBuffer(out.data(), 2000);
   for (float v : out) ASSERT_EQ(v, 0.0f);
 
-  SCOPED_TRACE("mix 0 outputs the dry input (NaN mix counts as 0)");
+  SCOPED_TRACE("mix 0 outputs the dry input (NaN and -inf mix count as 0)");
   settle(c, 0.2f, 1.0f, 0.0f, 0.5f, 0.9f, 0.0f, 0.0f);
-  for (float mix : {0.0f, std::nanf(""), -4.0f}) {
+  for (float mix : {0.0f, std::nanf(""), -INFINITY}) {
     c.fMix = mix;
     out = in;
     c.processBuffer(out.data(), 2000);

@@ -395,3 +395,63 @@ TEST(DspKernel, StretchMatchesPerSampleComposition) {
     }
   }
 }
+
+namespace {
+// One channel of the dual mode written straight from the formulas, settings read every sample.
+struct FormulaChannel {
+  float attack = 0, release = 0, threshold = 0, ratio = 0, makeUp = 0, mix = 0;
+  float level = 0.0f;
+
+  float process(float dry) {
+    const float sr = 48000.0f;
+    const float thr = std::pow(10.0f, 3.0f * (threshold - 1.0f));
+    const float factor = 1.0f - std::log(1.0f + 100.0f * ratio) / std::log(101.0f);
+    auto coefficient = [&](float a) {
+      const double q = 1.0 / (50.0 + static_cast<double>(0.5f * sr) * static_cast<double>(a * a));
+      return std::pow(10.0f, static_cast<float>(q)) - 1.0f;
+    };
+    const float g = std::pow(10.0f, static_cast<float>(1.5 * static_cast<double>(2.0f * makeUp - 1.0f)));
+    const float x = std::fabs(dry);
+    level += (x > level ? coefficient(attack) : coefficient(release)) * (x - level);
+    const float gain = level > thr ? std::sqrt((factor * (level - thr) + thr) / level) : 1.0f;
+    const float wet = dry * gain * g;
+    return static_cast<float>(static_cast<double>(wet * mix) +
+                              (1.0 - static_cast<double>(mix)) * static_cast<double>(dry));
+  }
+  void set(AUParameterAddress address, float v) {
+    float* const fields[] = {&attack, &release, &threshold, &ratio, &makeUp, &mix};
+    *fields[address] = v;
+  }
+};
+}  // namespace
+
+TEST(DspKernel, SettingsOutsideTheRangeFollowTheFormulas) {
+  const int n = 4000;
+  Rig rig(n, 0.0f);
+  FormulaChannel left, right;
+  const float start[] = {0.01f, 0.3f, 0.6f, 0.9f, 0.5f, 1.0f};  // attack .. mix, addresses 0-5
+  for (AUParameterAddress a = 0; a <= 5; ++a) {
+    quietly(rig.k, a, start[a]);
+    left.set(a, start[a]);
+    right.set(a, start[a]);
+  }
+  // Make-up +42 dB, threshold -72 dB, a slower attack, release -0.5 (as 0.5), mix 1.5, -0.25.
+  const Events events{{400, 2, -0.2f}, {900, 4, 1.2f}, {1500, 0, 2.0f},
+                      {2200, 1, -0.5f}, {3000, 5, 1.5f}, {3500, 5, -0.25f}};
+  AudioTimeStamp ts;
+  ts.mSampleTime = 0.0;
+  testing::internal::CaptureStdout();
+  rig.k.processWithEvents(&ts, n, events.head(), nullptr);
+  testing::internal::GetCapturedStdout();
+
+  std::size_t next = 0;
+  for (int i = 0; i < n; ++i) {
+    for (; next < events.list.size() && events.list[next].parameter.eventSampleTime == i; ++next) {
+      left.set(events.list[next].parameter.parameterAddress, events.list[next].parameter.value);
+      right.set(events.list[next].parameter.parameterAddress, events.list[next].parameter.value);
+    }
+    ASSERT_EQ(rig.s.outL[i], left.process(rig.s.inL[i])) << "sample " << i;
+    ASSERT_EQ(rig.s.outR[i], right.process(rig.s.inR[i])) << "sample " << i;
+  }
+  EXPECT_GT(std::fabs(rig.s.outL[1000]), 4.0f * std::fabs(rig.s.inL[1000]));  // the +42 dB is there
+}

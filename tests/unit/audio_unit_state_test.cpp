@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -424,4 +425,75 @@ TEST(AudioUnitStateThreads, ConcurrentRestoresReachOnlyTheirOwnUnit) {
   units.clear();
   EXPECT_TRUE(released.expired());
   EXPECT_EQ(KOVPreset::delegate(), nullptr);
+}
+
+TEST(AudioUnitStateThreads, StateAndPresetsFromTwoThreadsWhileRendering) {
+  unittest::Host host(48000.0);
+  KOV_Compressor_Extension_AudioUnit& unit = *host.unit;
+  // Two whole states (every parameter set) and the factory presets: whatever the order of the
+  // operations, every state read must be one of these.
+  auto whole = [](double base) {
+    std::vector<std::pair<PropertyList, PropertyList>> params;
+    params.reserve(12);
+    for (int address = 0; address < 12; ++address) params.emplace_back(address, base + address / 100.0);
+    return stateWith(params);
+  };
+  const PropertyList::Dictionary stateA = whole(0.1), stateB = whole(0.5);
+  const auto presets = *quietly([&] { return unit.factoryPresets(); });
+  ASSERT_FALSE(presets.empty());
+  std::vector<PropertyList::Dictionary> wholeStates;
+  quietly([&] {
+    for (const auto& state : {stateA, stateB}) {
+      unit.setFullState(state);
+      wholeStates.push_back(*unit.fullState());
+    }
+    for (const auto& preset : presets) {
+      unit.setCurrentPreset(preset);
+      wholeStates.push_back(*unit.fullState());
+    }
+  });
+  auto isWhole = [&](const std::optional<PropertyList::Dictionary>& state) {
+    return state && std::find(wholeStates.begin(), wholeStates.end(), *state) != wholeStates.end();
+  };
+
+  std::atomic<bool> controlling{true};
+  std::atomic<int> mixedStates{0}, wrongPresets{0}, renders{0};
+  beginCapture();  // the kernel prints every parameter it receives
+  std::thread renderer([&] {
+    const unittest::Stereo input = unittest::noise(256, 0.5f);
+    unittest::Stereo output(256);
+    while (controlling.load() || renders.load() == 0) {
+      host.renderAt(input, output, 0, 256);
+      renders.fetch_add(1);
+    }
+  });
+  std::thread states([&] {
+    for (int round = 0; round < 150; ++round) {
+      if (round % 3 == 2) {
+        // A user preset named like a factory one: restored through the state.
+        unit.setCurrentPreset(std::make_shared<AUAudioUnitPreset>(-1, presets[0]->name()));
+      } else {
+        unit.setFullState(round % 3 == 0 ? stateA : stateB);
+      }
+      if (!isWhole(unit.fullState())) mixedStates.fetch_add(1);
+    }
+  });
+  std::thread choices([&] {
+    for (int round = 0; round < 150; ++round) {
+      const auto list = unit.factoryPresets();
+      const auto& chosen = presets[std::size_t(round) % presets.size()];
+      unit.setCurrentPreset(std::make_shared<AUAudioUnitPreset>(chosen->number(), chosen->name()));
+      const auto current = unit.currentPreset();
+      if (!list || list->size() != presets.size() || !current) wrongPresets.fetch_add(1);
+      if (!isWhole(unit.fullState())) mixedStates.fetch_add(1);
+    }
+  });
+  states.join();
+  choices.join();
+  controlling.store(false);
+  renderer.join();
+  endCapture();
+  EXPECT_EQ(mixedStates.load(), 0);
+  EXPECT_EQ(wrongPresets.load(), 0);
+  EXPECT_GT(renders.load(), 0);
 }

@@ -30,8 +30,8 @@ void Compressor1::reset() {
   updateParameters();
 }
 
-// A setting that is NaN leaves its working value as it was; values outside 0..1 act as the
-// nearest end of the range. The stored setting always keeps the value given.
+// A setting that is NaN leaves its working value as it was; every other value goes through its
+// formula (limits in CompressorMath.h). The stored setting always keeps the value given.
 void Compressor1::updateParameters() {
   const float sr = _Samplerate.load(relaxed);
   if (const float t = fThreshold.load(relaxed); t == t) _Threshold.store(thresholdFor(t), relaxed);

@@ -25,10 +25,12 @@ class Compressor1 {
   void reset();
   void updateParameters();
 
+  // Normalised settings, taken as given; 0..1 is the designed range, values outside it follow
+  // the same formulas (CompressorMath.h).
   void setThreshold(float t);  // 0..1 -> -60 dB .. 0 dB
   void setRatio(float r);      // 0..1 -> no compression .. infinite ratio
-  void setAttack(float a);     // 0..1
-  void setRelease(float r);    // 0..1
+  void setAttack(float a);     // 0..1 -> fast .. slow
+  void setRelease(float r);    // 0..1 -> fast .. slow
   void setGain(float g);       // 0..1 -> -30 dB .. +30 dB
   // Stores the rate only; attack and release follow at their next update.
   void setSamplerate(float sr) { _Samplerate.store(sr, relaxed); }

@@ -4,6 +4,7 @@
 // All functions are [any] and touch only their arguments.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -21,36 +22,66 @@ inline constexpr int kChunk = 256;
 // of four touches past the last pair.
 inline constexpr int kPairScratch = 2 * kChunk + 4;
 
-inline float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+// Settings outside 0..1 follow the same formulas as inside. Limits apply only where a formula
+// would stop giving a finite, sound value:
+// - an infinite setting acts as the nearest end of 0..1 (NaN is the caller's business);
+// - gain factors (threshold, make-up, mix) stay within 10^38 in magnitude, below float's 3.4e38,
+//   so that a full-scale sample times the largest gain the law can give (sqrt(kRatioMax), about
+//   2.15) stays finite;
+// - the ratio factor stays within 0 .. kRatioMax, where its logarithm stays finite.
+inline constexpr float kMaxExponent = 38.0f;
+inline constexpr float kMaxFactor = 1e38f;
 
-// 10^(3 (t - 1)): t 0 -> 0.001 (-60 dB), t 1 -> 1 (0 dB).
-inline float thresholdFor(float t) { return std::pow(10.0f, 3.0f * (clamp01(t) - 1.0f)); }
+inline float finiteSetting(float v) {
+  if (std::isfinite(v)) return v;
+  return v > 0.0f ? 1.0f : 0.0f;
+}
 
-// 1 - ln(1 + 100 r) / ln(101): r 0 -> 1 (no compression), r 1 -> 0. Outside 0..1 the log
-// would give NaN or a negative ratio, hence the clamp.
+// 10^(3 (t - 1)): t 0 -> 0.001 (-60 dB), t 1 -> 1 (0 dB), t -0.2 -> -72 dB; very low settings
+// reach 0 (every level above it compresses).
+inline float thresholdFor(float t) {
+  return std::pow(10.0f, std::min(3.0f * (finiteSetting(t) - 1.0f), kMaxExponent));
+}
+
+// 1 + 100 r in float is 0 or below for r <= -0.01; above 0 its smallest value is 2^-24
+// (1 minus the float just below 1). That value bounds the ratio factor at
+// 1 - ln(2^-24) / ln(101), about 4.60, an expansion above the threshold.
+inline constexpr float kSmallestRatioArgument = 0x1p-24f;
+
+// 1 - ln(1 + 100 r) / ln(101): r 0 -> 1 (no compression), r 1 -> 0; r in (-0.01, 0) expands
+// above the threshold. Past 1 the factor would turn negative (the gain law's root of a negative
+// number), so r stops at 1; at or below -0.01 the logarithm has no finite value, so the factor
+// stops at its largest finite value.
 inline float ratioFor(float r) {
-  return 1.0f - std::log(1.0f + 100.0f * clamp01(r)) / std::log(101.0f);
+  const float argument = 1.0f + 100.0f * std::min(finiteSetting(r), 1.0f);
+  return 1.0f - std::log(std::max(argument, kSmallestRatioArgument)) / std::log(101.0f);
 }
 
 // One-pole coefficient 10^(1 / (50 + (sr/2) a^2)) - 1; a^2 and sr/2 in single precision, the
 // product, the sum and the quotient in double, the quotient rounded to single before the power.
-// At 48 kHz: a 0 -> 0.0471, 0.02 -> 0.0394, 1 -> 0.0000957.
+// At 48 kHz: a 0 -> 0.0471, 0.02 -> 0.0394, 1 -> 0.0000957, 2 -> 0.0000240. Negative settings
+// act as their magnitude; from about 40 up the coefficient rounds to 0 (a detector that holds).
 inline float timeCoefficientFor(float a, float sr) {
-  const float c = clamp01(a);
+  const float c = finiteSetting(a);
   const float squared = c * c;
   const float halfRate = 0.5f * sr;
   const double quotient = 1.0 / (50.0 + static_cast<double>(halfRate) * static_cast<double>(squared));
   return std::pow(10.0f, static_cast<float>(quotient)) - 1.0f;
 }
 
-// 10^(1.5 (2 g - 1)): g 0 -> -30 dB, 0.5 -> 0 dB, 1 -> +30 dB; 2g - 1 single, times 1.5 double.
+// 10^(1.5 (2 g - 1)): g 0 -> -30 dB, 0.5 -> 0 dB, 1 -> +30 dB, 1.2 -> +42 dB; 2g - 1 single,
+// times 1.5 double; at most 10^38.
 inline float makeUpFor(float g) {
-  const float e = 2.0f * clamp01(g) - 1.0f;
-  return std::pow(10.0f, static_cast<float>(1.5 * static_cast<double>(e)));
+  const float e = 2.0f * finiteSetting(g) - 1.0f;
+  return std::pow(10.0f, std::min(static_cast<float>(1.5 * static_cast<double>(e)), kMaxExponent));
 }
 
-// Wet share within 0..1; NaN counts as 0 (dry).
-inline float mixFor(float m) { return (m > 0.0f) ? (m < 1.0f ? m : 1.0f) : 0.0f; }
+// Wet share: any finite value (above 1 or below 0 the dry signal is subtracted or added), within
+// +-10^38; NaN counts as 0 (dry).
+inline float mixFor(float m) {
+  if (m != m) return 0.0f;
+  return std::clamp(finiteSetting(m), -kMaxFactor, kMaxFactor);
+}
 
 // Gain law: 1 up to the threshold, above it sqrt((ratio (level - thr) + thr) / level).
 inline float gainFor(float level, float threshold, float ratio) {

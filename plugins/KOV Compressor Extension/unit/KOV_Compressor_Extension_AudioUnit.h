@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,6 +78,10 @@ class KOV_Compressor_Extension_AudioUnit final : public AUAudioUnit, public KOVP
   AUInternalRenderBlock internalRenderBlock() override;
 
   // ---- Full state and presets ---------------------------------------------------------------
+  // [any] control thread: hosts save and restore from several threads at once. Each of these
+  // operations runs whole under the unit's state lock, so a state read never sees half of a
+  // restore, and restores and preset choices apply one after the other. Parameter observers run
+  // inside a restore and may call these operations again on the same thread.
   std::optional<PropertyList::Dictionary> fullState() override;
   void setFullState(std::optional<PropertyList::Dictionary> state) override;
   bool supportsUserPresets() override { return false; }
@@ -130,6 +135,10 @@ class KOV_Compressor_Extension_AudioUnit final : public AUAudioUnit, public KOVP
   std::shared_ptr<KOV_Compressor_Extension_Parameters> parameters;
   std::shared_ptr<AUPeakLimiter> effect;
   AUMIDIOutputEventBlock _midiOutputEventBlock;
+  // Serialises the state and preset operations and guards the three members after it; never
+  // taken on the render thread. Recursive: a preset choice restores a state, and an observer of
+  // a restored parameter may ask for the state.
+  std::recursive_mutex stateMutex;
   std::optional<PropertyList::Dictionary> _fullState;
   std::vector<std::shared_ptr<AUAudioUnitPreset>> presets;
   std::shared_ptr<AUAudioUnitPreset> _currentPreset;

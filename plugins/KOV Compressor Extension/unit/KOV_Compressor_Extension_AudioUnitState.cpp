@@ -1,4 +1,5 @@
-// Full state, factory presets and the current preset of the audio unit.
+// Full state, factory presets and the current preset of the audio unit, each operation whole
+// under the unit's state lock.
 //
 // What a state dictionary or preset file from outside can do: entries of the wrong kind are
 // skipped (a group or parameter entry that is no dictionary, a name or identifier that is no
@@ -8,6 +9,7 @@
 // range. A file whose root is no dictionary is reported and changes nothing.
 #include <algorithm>
 #include <cctype>
+#include <mutex>
 
 #include "Foundation/Bundle.h"
 #include "Foundation/FileManager.h"
@@ -66,6 +68,7 @@ std::optional<URL> KOV_Compressor_Extension_AudioUnit::presetFileURL(const std::
 }
 
 std::optional<PropertyList::Dictionary> KOV_Compressor_Extension_AudioUnit::fullState() {
+  const std::lock_guard lock(stateMutex);
   KOVPreset preset;
   preset.makeFrom(std::shared_ptr<AUParameterGroup>(parameterTree()));
   _fullState = preset.getDictionary();
@@ -73,6 +76,7 @@ std::optional<PropertyList::Dictionary> KOV_Compressor_Extension_AudioUnit::full
 }
 
 void KOV_Compressor_Extension_AudioUnit::setFullState(std::optional<PropertyList::Dictionary> state) {
+  const std::lock_guard lock(stateMutex);
   _fullState = std::move(state);
   KOVPreset preset;
   KOVPreset::setDelegate(presetDelegate());
@@ -81,6 +85,7 @@ void KOV_Compressor_Extension_AudioUnit::setFullState(std::optional<PropertyList
 
 std::optional<std::vector<std::shared_ptr<AUAudioUnitPreset>>>
 KOV_Compressor_Extension_AudioUnit::factoryPresets() {
+  const std::lock_guard lock(stateMutex);
   const std::optional<URL> folder = factoryPresetsFolder();
   if (!folder) {
     debugprint("Creating factory presets failed: The effect has no resource folder.");
@@ -105,10 +110,12 @@ KOV_Compressor_Extension_AudioUnit::factoryPresets() {
 }
 
 std::shared_ptr<AUAudioUnitPreset> KOV_Compressor_Extension_AudioUnit::currentPreset() {
+  const std::lock_guard lock(stateMutex);
   return _currentPreset;
 }
 
 void KOV_Compressor_Extension_AudioUnit::setCurrentPreset(std::shared_ptr<AUAudioUnitPreset> preset) {
+  const std::lock_guard lock(stateMutex);
   if (!preset) {
     _currentPreset = nullptr;
     return;
@@ -139,6 +146,7 @@ void KOV_Compressor_Extension_AudioUnit::setCurrentPreset(std::shared_ptr<AUAudi
 }
 
 PropertyList::Dictionary KOV_Compressor_Extension_AudioUnit::presetStateFor(const AUAudioUnitPreset& preset) {
+  const std::lock_guard lock(stateMutex);
   const std::optional<URL> file = presetFileURL(preset.name());
   if (!file) {
     debugprint(missingFileLine(preset.name()));
