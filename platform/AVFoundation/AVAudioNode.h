@@ -115,6 +115,7 @@ class AVAudioUnitEffect : public AVAudioUnit {
   std::string description() const override;
 
  protected:
-  AVAudioUnitEffect(const AudioComponentDescription& audioComponentDescription, std::shared_ptr<AUAudioUnit> unit)
+  AVAudioUnitEffect(const AudioComponentDescription& audioComponentDescription,
+                    std::shared_ptr<AUAudioUnit> unit)
       : AVAudioUnit(audioComponentDescription, std::move(unit)) {}
 };

@@ -6,7 +6,8 @@ namespace {
 
 // Nodes for units made already (their constructors are not public).
 struct InstantiatedUnit : AVAudioUnit {
-  InstantiatedUnit(const AudioComponentDescription& d, std::shared_ptr<AUAudioUnit> u) : AVAudioUnit(d, std::move(u)) {}
+  InstantiatedUnit(const AudioComponentDescription& d, std::shared_ptr<AUAudioUnit> u)
+      : AVAudioUnit(d, std::move(u)) {}
 };
 struct InstantiatedEffect : AVAudioUnitEffect {
   InstantiatedEffect(const AudioComponentDescription& d, std::shared_ptr<AUAudioUnit> u)
@@ -16,10 +17,12 @@ struct InstantiatedEffect : AVAudioUnitEffect {
 }  // namespace
 
 void AVAudioUnit::instantiate(const AudioComponentDescription& audioComponentDescription,
-                              AudioComponentInstantiationOptions options, InstantiationHandler completionHandler) {
+                              AudioComponentInstantiationOptions options,
+                              InstantiationHandler completionHandler) {
   // The whole making runs on the main thread: a principal class is usually a view controller,
   // and the handler's caller expects the main queue.
-  DispatchQueue::main().async([desc = audioComponentDescription, options, handler = std::move(completionHandler)] {
+  DispatchQueue::main().async([desc = audioComponentDescription, options,
+                               handler = std::move(completionHandler)] {
     std::shared_ptr<NSError> error;
     auto unit = AUAudioUnit::instantiate(desc, options, &error);
     std::shared_ptr<AVAudioUnit> node;

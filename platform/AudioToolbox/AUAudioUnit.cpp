@@ -28,7 +28,8 @@ AUAudioUnit::AUAudioUnit(const AudioComponentDescription& componentDescription, 
 AUAudioUnit::~AUAudioUnit() = default;
 
 AudioComponent AUAudioUnit::registerSubclass(AudioComponentFactoryFunction factory,
-                                             const AudioComponentDescription& desc, std::string name, UInt32 version) {
+                                             const AudioComponentDescription& desc, std::string name,
+                                             UInt32 version) {
   return AudioComponentRegister(desc, std::move(name), version, std::move(factory));
 }
 

@@ -56,7 +56,8 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   }
   // registerSubclass:asComponentDescription:name:version: — in-process registration.
   static AudioComponent registerSubclass(AudioComponentFactoryFunction factory,
-                                         const AudioComponentDescription& desc, std::string name, UInt32 version);
+                                         const AudioComponentDescription& desc, std::string name,
+                                         UInt32 version);
   // Makes a unit of the first component matching `desc` (zero fields match any), on the calling
   // thread. Null with *outError when none matches (kAudio_ParamError) or making it fails.
   static std::shared_ptr<AUAudioUnit> instantiate(const AudioComponentDescription& desc,
@@ -197,7 +198,8 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
 
  private:
   // Sets principalClass_ for units of effect bundles.
-  friend std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent, AudioComponentInstantiationOptions,
+  friend std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent,
+                                                                AudioComponentInstantiationOptions,
                                                                 std::shared_ptr<NSError>*);
 
   AudioComponentDescription componentDescription_;

@@ -26,7 +26,8 @@ class AUAudioUnitFactory {
 
   // createAudioUnit(with:) throws: a new unit for the description the host asked with (handed
   // on unchanged). Throws NSError when the unit cannot be made. [main]
-  virtual std::shared_ptr<AUAudioUnit> createAudioUnit(const AudioComponentDescription& componentDescription) = 0;
+  virtual std::shared_ptr<AUAudioUnit> createAudioUnit(
+      const AudioComponentDescription& componentDescription) = 0;
 
   // createAudioUnitWithComponentDescription:error: — the entry the registry calls. The unit, or
   // null with the thrown error stored through `outError` when that pointer is non-null. Any other
@@ -41,5 +42,6 @@ class AUAudioUnitFactory {
 // The module entry: a new principal class instance (null when it cannot be made). Defined by the
 // effect module, which makes the object with std::make_shared so that it can share itself.
 #define KOV_PRINCIPAL_CLASS_ENTRY_NAME "kov_principal_class_create"
-extern "C" __attribute__((visibility("default"))) std::shared_ptr<AUAudioUnitFactory> kov_principal_class_create();
+extern "C" __attribute__((visibility("default"))) std::shared_ptr<AUAudioUnitFactory>
+kov_principal_class_create();
 using AUPrincipalClassEntry = std::shared_ptr<AUAudioUnitFactory> (*)();

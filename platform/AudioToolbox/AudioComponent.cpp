@@ -241,7 +241,9 @@ std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
     if (!principalClass) return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
     std::shared_ptr<NSError> error;
     auto unit = principalClass->createAudioUnitWithComponentDescription(entry.description, &error);
-    if (!unit) return fail(error ? *error : NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
+    if (!unit) {
+      return fail(error ? *error : NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
+    }
     unit->principalClass_ = principalClass;
     auto hosted = std::make_shared<HostedExtensionUnit>(HostedExtensionUnit{std::move(principalClass), unit});
     return std::shared_ptr<AUAudioUnit>(hosted, unit.get());

@@ -61,8 +61,8 @@ std::optional<std::string> readComponents(const PropertyList& registration,
     std::optional<UInt32> flags = UInt32(0);
     if (const PropertyList* given = entry.find("flags")) flags = unsigned32(given);
     if (!flags) return which + " has flags that are no 32-bit number";
-    components.push_back({AudioComponentDescription{*type, *subtype, *manufacturer, *flags, 0}, *name->string(),
-                          *version});
+    components.push_back(
+        {AudioComponentDescription{*type, *subtype, *manufacturer, *flags, 0}, *name->string(), *version});
   }
   return std::nullopt;
 }
@@ -88,7 +88,8 @@ std::shared_ptr<AudioUnitBundle> AudioUnitBundle::load(const std::string& bundle
   const std::string registrationPath = bundlePath + "/" + kRegistrationFile;
   std::ifstream file(registrationPath, std::ios::binary);
   if (!file) return skip("no Info.plist");
-  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                        std::istreambuf_iterator<char>()};
   PropertyList registration;
   try {
     registration = PropertyListSerialization::propertyList(bytes);

@@ -46,8 +46,8 @@ class Bundle {
   std::optional<URL> url(std::string_view forResource, std::string_view withExtension) const;
   std::optional<std::string> path(std::string_view forResource, std::string_view ofType) const;
 
-  // Sets the program's main bundle's resource folder (module bundles keep theirs) (an empty text: the main bundle has none); nullopt
-  // goes back to the default. [any; set it before other threads read it]
+  // Sets the program's main bundle's resource folder (an empty text: it has none; nullopt: back
+  // to the default). Module bundles keep theirs. [any; set it before other threads read it]
   static void setMainResourcePath(std::optional<std::string> path);
 
  private:

@@ -1,8 +1,8 @@
 // Effect bundles: found in the plug-in folders, broken ones skipped, units made through the
 // module's principal class and delivered on the main queue, and the principal class handed back
 // by requestViewController. The bundles are built beside this test and loaded, never linked.
-#include <gtest/gtest.h>
 #include <glib.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -27,11 +27,16 @@ constexpr AudioComponentDescription kTestEffect{FourCC("aumf"), FourCC("tbn1"), 
 constexpr AudioComponentDescription kRefusingEffect{FourCC("aumf"), FourCC("tbn3"), FourCC("Tst4"), 0, 0};
 
 // A registration naming `module` with one component of subtype `subtype`.
-std::string registration(const std::string& module, const std::string& subtype, const std::string& type = "aumf") {
+std::string registration(const std::string& module, const std::string& subtype,
+                         const std::string& type = "aumf") {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-         "<key>CFBundleExecutable</key><string>" + module + "</string>"
+         "<key>CFBundleExecutable</key><string>" +
+         module +
+         "</string>"
          "<key>AudioComponents</key><array><dict>"
-         "<key>type</key><string>" + type + "</string><key>subtype</key><string>" + subtype + "</string>"
+         "<key>type</key><string>" +
+         type + "</string><key>subtype</key><string>" + subtype +
+         "</string>"
          "<key>manufacturer</key><string>Tst4</string><key>name</key><string>Tst4: Broken</string>"
          "<key>version</key><integer>1</integer></dict></array></dict></plist>\n";
 }
@@ -70,7 +75,9 @@ struct BrokenPlugIns {
 };
 
 std::size_t countOf(const AudioComponentDescription& desc) {
-  return AVAudioUnitComponentManager::sharedAudioUnitComponentManager().componentsMatchingDescription(desc).size();
+  return AVAudioUnitComponentManager::sharedAudioUnitComponentManager()
+      .componentsMatchingDescription(desc)
+      .size();
 }
 
 // What AVAudioUnit.instantiate delivered, and whether it came on the main thread.
@@ -83,12 +90,13 @@ struct Delivery {
 
 Delivery instantiateAndWait(const AudioComponentDescription& desc) {
   auto delivery = std::make_shared<Delivery>();
-  AVAudioUnit::instantiate(desc, 0, [delivery](std::shared_ptr<AVAudioUnit> node, std::shared_ptr<NSError> error) {
-    ++delivery->calls;
-    delivery->onMain = DispatchQueue::main().isCurrent();
-    delivery->node = std::move(node);
-    delivery->error = std::move(error);
-  });
+  AVAudioUnit::instantiate(desc, 0,
+                           [delivery](std::shared_ptr<AVAudioUnit> node, std::shared_ptr<NSError> error) {
+                             ++delivery->calls;
+                             delivery->onMain = DispatchQueue::main().isCurrent();
+                             delivery->node = std::move(node);
+                             delivery->error = std::move(error);
+                           });
   EXPECT_EQ(delivery->calls, 0) << "delivered before the main queue ran";
   MainLoop::runUntil([&] { return delivery->calls > 0; });
   MainLoop::runUntilIdle();
@@ -125,8 +133,9 @@ TEST(EffectBundles, FoundInThePlugInFolders) {
   EXPECT_EQ(AudioComponentPlugInFolders().back(), kPlugIns);
   EXPECT_EQ(AudioComponentPlugInFolders().size(), folders.size() + 1);
 
-  const auto found = AVAudioUnitComponentManager::sharedAudioUnitComponentManager().componentsMatchingDescription(
-      {0, 0, FourCC("Tst4"), 0, 0});
+  const auto found =
+      AVAudioUnitComponentManager::sharedAudioUnitComponentManager().componentsMatchingDescription(
+          {0, 0, FourCC("Tst4"), 0, 0});
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(describe(found[0]->audioComponentDescription()),
             describe({FourCC("aumf"), FourCC("tbn1"), FourCC("Tst4"), 2, 0}));
@@ -152,7 +161,8 @@ TEST(EffectBundles, BrokenBundlesAreSkippedWithOneLineEach) {
       prefix + "C No Entry.aubundle: the module has no entry kov_principal_class_create",
       prefix + "D Bad Plist.aubundle: Info.plist is no property list",
       prefix + "E No Plist.aubundle: no Info.plist",
-      prefix + "F Bad Code.aubundle: AudioComponents item 0 needs four-character type, subtype and manufacturer",
+      prefix +
+          "F Bad Code.aubundle: AudioComponents item 0 needs four-character type, subtype and manufacturer",
       prefix + "G Escape.aubundle: the module name \"../kov_test_effect.so\" is no plain file name",
       prefix + "H Twin.aubundle: 'aumf' 'tbn1' 'Tst4' is registered already",
   };
@@ -261,9 +271,11 @@ TEST(EffectBundles, FactoryEntryHandsErrorsOut) {
   factory.mode = 1;
   EXPECT_EQ(factory.createAudioUnitWithComponentDescription(kTestEffect, &error), nullptr);
   ASSERT_NE(error, nullptr);
-  EXPECT_EQ(error->description(), "Error Domain=NSOSStatusErrorDomain Code=-50 \"bad description\" "
-                                  "UserInfo={NSLocalizedDescription=bad description}");
-  EXPECT_EQ(factory.createAudioUnitWithComponentDescription(kTestEffect, nullptr), nullptr);  // no pointer: no store
+  EXPECT_EQ(error->description(),
+            "Error Domain=NSOSStatusErrorDomain Code=-50 \"bad description\" "
+            "UserInfo={NSLocalizedDescription=bad description}");
+  EXPECT_EQ(factory.createAudioUnitWithComponentDescription(kTestEffect, nullptr),
+            nullptr);  // no pointer: no store
 
   factory.mode = 2;
   error.reset();

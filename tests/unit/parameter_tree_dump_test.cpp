@@ -30,10 +30,9 @@ std::shared_ptr<AUParameter> parameter(const char* name, AUParameterAddress addr
                                        AUValue value, UInt32 unit, AudioUnitParameterOptions flags,
                                        std::optional<std::string> unitName = std::nullopt,
                                        std::optional<std::vector<std::string>> valueStrings = std::nullopt) {
-  auto made = AUParameterTree::createParameterWithIdentifier(name, name, address, min, max,
-                                                             static_cast<AudioUnitParameterUnit>(unit),
-                                                             std::move(unitName), flags, std::move(valueStrings),
-                                                             std::nullopt);
+  auto made = AUParameterTree::createParameterWithIdentifier(
+      name, name, address, min, max, static_cast<AudioUnitParameterUnit>(unit), std::move(unitName), flags,
+      std::move(valueStrings), std::nullopt);
   made->setValue(value);
   return made;
 }
@@ -51,32 +50,36 @@ TEST(ParameterTreeDump, EffectTreeMatchesGoldenText) {
   auto unit = unittest::quietUnit();
   const std::string text =
       printed([&] { ParameterTreeDump::extractParameters("parameterTree", unit->parameterTree(), 0); });
-  EXPECT_EQ(text, readFile(std::string(KOV_SOURCE_DIR) + "/tests/unit/golden/effect_parameter_tree_dump.txt"));
+  EXPECT_EQ(text,
+            readFile(std::string(KOV_SOURCE_DIR) + "/tests/unit/golden/effect_parameter_tree_dump.txt"));
 }
 
 TEST(ParameterTreeDump, FixtureTreeWalkAndBlocks) {
   // A parameter standing in the tree itself (never printed), and one of a subgroup (printed for
   // both groups on its path).
   auto direct = parameter("Direct", 99, 0, 1, 0.5f, 0, 0xC0000000);
-  auto level = parameter("Level", 3, -96, 12, -6.5f, 27, 0x38000, "dB", std::vector<std::string>{"a \"q\"", "b"});
+  auto level =
+      parameter("Level", 3, -96, 12, -6.5f, 27, 0x38000, "dB", std::vector<std::string>{"a \"q\"", "b"});
   auto inner = parameter("Inner", 4, 0, 1, 0.25f, 26, 0);
   auto subgroup = AUParameterTree::createGroupWithIdentifier("sub", "Sub", {inner});
   auto group = AUParameterTree::createGroupWithIdentifier("top", "Top", {level, subgroup});
   auto tree = AUParameterTree::createTreeWithChildren({direct, group});
 
-  const std::string levelBlock = block("\t", {"- address:  3", "- displayName:  Level", "- value:  -6.5",
-                                              "- options:  AudioUnitParameterOptions(rawValue: 229376)",
-                                              "- The flag value includes the following flags... "}) +
-                                 " - flag_MeterReadOnly\n"  // at the start of its line
-                                 "\t - flag_DisplaySquareRoot\n\t - flag_DisplaySquared\n\t - flag_DisplayCubed\n"
-                                 "\t- maxValue:  12.0\n\t- minValue:  -96.0\n"
-                                 "\t- unit: (type 27)  unknown parameter kind\n\t- unitName:  dB\n"
-                                 "\t- valueStrings:  [\"a \\\"q\\\"\", \"b\"]\n";
+  const std::string levelBlock =
+      block("\t", {"- address:  3", "- displayName:  Level", "- value:  -6.5",
+                   "- options:  AudioUnitParameterOptions(rawValue: 229376)",
+                   "- The flag value includes the following flags... "}) +
+      " - flag_MeterReadOnly\n"  // at the start of its line
+      "\t - flag_DisplaySquareRoot\n\t - flag_DisplaySquared\n\t - flag_DisplayCubed\n"
+      "\t- maxValue:  12.0\n\t- minValue:  -96.0\n"
+      "\t- unit: (type 27)  unknown parameter kind\n\t- unitName:  dB\n"
+      "\t- valueStrings:  [\"a \\\"q\\\"\", \"b\"]\n";
   auto innerBlock = [](const std::string& tabs) {
-    return block(tabs, {"- address:  4", "- displayName:  Inner", "- value:  0.25",
-                        "- options:  AudioUnitParameterOptions(rawValue: 0)",
-                        "- The flag value includes the following flags... ", "- maxValue:  1.0", "- minValue:  0.0",
-                        "- unit: (type 26)  customUnit", "- unitName:  ", "- valueStrings:  []"});
+    return block(tabs,
+                 {"- address:  4", "- displayName:  Inner", "- value:  0.25",
+                  "- options:  AudioUnitParameterOptions(rawValue: 0)",
+                  "- The flag value includes the following flags... ", "- maxValue:  1.0", "- minValue:  0.0",
+                  "- unit: (type 26)  customUnit", "- unitName:  ", "- valueStrings:  []"});
   };
   EXPECT_EQ(printed([&] { ParameterTreeDump::extractParameters("parameterTree", tree, 0); }),
             levelBlock + innerBlock("\t") + innerBlock("\t\t"));
@@ -99,12 +102,15 @@ TEST(ParameterTreeDump, FlagRowsAndUnitNames) {
       {0, ""},
       {0xC0000000, " - flag_IsReadable\n - flag_IsWritable\n"},
       {0x50000, " - flag_DisplaySquareRoot\n - flag_DisplayCubeRoot\n - flag_DisplayExponential\n"},
-      {0x470000, " - flag_DisplayMask\n - flag_DisplaySquareRoot\n - flag_DisplaySquared\n - flag_DisplayCubed\n"
-                 " - flag_DisplayCubeRoot\n - flag_DisplayExponential\n - flag_DisplayLogarithmic\n"},
-      {0x0F802010, " - flag_CFNameRelease\n - flag_OmitFromPresets\n - flag_IsHighResolution\n - flag_NonRealTime\n"
-                   " - flag_CanRamp\n - flag_ExpertMode\n - flag_HasCFNameString\n"},
-      {0x3030C000, " - flag_PlotHistory\n - flag_MeterReadOnly\n - flag_HasClump\n - flag_ValuesHaveStrings\n"
-                   " - flag_IsGlobalMeta\n - flag_IsElementMeta\n"},
+      {0x470000,
+       " - flag_DisplayMask\n - flag_DisplaySquareRoot\n - flag_DisplaySquared\n - flag_DisplayCubed\n"
+       " - flag_DisplayCubeRoot\n - flag_DisplayExponential\n - flag_DisplayLogarithmic\n"},
+      {0x0F802010,
+       " - flag_CFNameRelease\n - flag_OmitFromPresets\n - flag_IsHighResolution\n - flag_NonRealTime\n"
+       " - flag_CanRamp\n - flag_ExpertMode\n - flag_HasCFNameString\n"},
+      {0x3030C000,
+       " - flag_PlotHistory\n - flag_MeterReadOnly\n - flag_HasClump\n - flag_ValuesHaveStrings\n"
+       " - flag_IsGlobalMeta\n - flag_IsElementMeta\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.flags);
@@ -112,19 +118,30 @@ TEST(ParameterTreeDump, FlagRowsAndUnitNames) {
   }
   {
     SCOPED_TRACE("all 22 rows, at level 2");
-    const auto lines = stdout_capture::splitLines(printed([] { ParameterTreeDump::verboseFlags(0xFFFFFFFF, 2); }));
+    const auto lines =
+        stdout_capture::splitLines(printed([] { ParameterTreeDump::verboseFlags(0xFFFFFFFF, 2); }));
     ASSERT_EQ(lines.size(), 23u);
     EXPECT_EQ(lines[0], "\t\t" + header.substr(0, header.size() - 1));
     EXPECT_EQ(lines[4], " - flag_MeterReadOnly");
     EXPECT_EQ(lines[22], "\t\t - flag_IsWritable");
   }
 
-  const std::vector<std::pair<UInt32, std::string>> units{
-      {0, "generic"},   {1, "indexed"},       {2, "boolean"},      {3, "percent"},
-      {8, "hertz"},     {10, "relativeSemiTones"}, {13, "decibels"}, {16, "equalPowerCrossfade"},
-      {17, "mixerFaderCurve1"}, {20, "absoluteCents"}, {22, "BPM"}, {24, "milliseconds"},
-      {25, "ratio"},    {26, "customUnit"},   {27, "unknown parameter kind"},
-      {0xFFFFFFFF, "unknown parameter kind"}};
+  const std::vector<std::pair<UInt32, std::string>> units{{0, "generic"},
+                                                          {1, "indexed"},
+                                                          {2, "boolean"},
+                                                          {3, "percent"},
+                                                          {8, "hertz"},
+                                                          {10, "relativeSemiTones"},
+                                                          {13, "decibels"},
+                                                          {16, "equalPowerCrossfade"},
+                                                          {17, "mixerFaderCurve1"},
+                                                          {20, "absoluteCents"},
+                                                          {22, "BPM"},
+                                                          {24, "milliseconds"},
+                                                          {25, "ratio"},
+                                                          {26, "customUnit"},
+                                                          {27, "unknown parameter kind"},
+                                                          {0xFFFFFFFF, "unknown parameter kind"}};
   for (const auto& [raw, name] : units) {
     SCOPED_TRACE(raw);
     EXPECT_EQ(ParameterTreeDump::verboseParameterKind(static_cast<AudioUnitParameterUnit>(raw)), name);

@@ -59,8 +59,8 @@ constexpr std::array<std::string_view, 27> kUnitNames = {
 
 }  // namespace
 
-void ParameterTreeDump::extractParameters(const std::string& /*name*/, const std::shared_ptr<AUParameterGroup>& tree,
-                                          int level) {
+void ParameterTreeDump::extractParameters(const std::string& /*name*/,
+                                          const std::shared_ptr<AUParameterGroup>& tree, int level) {
   if (!tree) {
     print("ExtensionViewController: The parameter group has no children.");
     return;
@@ -68,7 +68,9 @@ void ParameterTreeDump::extractParameters(const std::string& /*name*/, const std
   for (const std::shared_ptr<AUParameterNode>& child : tree->children()) {
     auto group = std::dynamic_pointer_cast<AUParameterGroup>(child);
     if (!group) continue;  // a parameter standing directly in `tree`
-    for (const std::shared_ptr<AUParameter>& parameter : group->allParameters()) printParameter(*parameter, level + 1);
+    for (const std::shared_ptr<AUParameter>& parameter : group->allParameters()) {
+      printParameter(*parameter, level + 1);
+    }
     extractParameters(group->displayName(), group, level + 1);
   }
 }
@@ -87,7 +89,8 @@ void ParameterTreeDump::printParameter(const AUParameter& parameter, int level) 
   printItems(indent + "- unit: (type " + describe(unsigned(parameter.unit())) + ") ",
              verboseParameterKind(parameter.unit()));
   printItems(indent + "- unitName: ", parameter.unitName().value_or(""));
-  printItems(indent + "- valueStrings: ", describe(parameter.valueStrings().value_or(std::vector<std::string>{})));
+  printItems(indent + "- valueStrings: ",
+             describe(parameter.valueStrings().value_or(std::vector<std::string>{})));
 }
 
 void ParameterTreeDump::verboseFlags(AudioUnitParameterOptions flags, int level) {

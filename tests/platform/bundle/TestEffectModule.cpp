@@ -25,10 +25,11 @@ class TestEffectPrincipal : public AUAudioUnitFactory {
  public:
   std::shared_ptr<AUAudioUnit> createAudioUnit(const AudioComponentDescription& desc) override {
     // The component 'tbn3' refuses, so that the tests see an error come back through the registry.
-    if (desc.componentSubType == FourCC("tbn3")) throw NSError(NSOSStatusErrorDomain, -4711, "test effect refused");
+    if (desc.componentSubType == FourCC("tbn3"))
+      throw NSError(NSOSStatusErrorDomain, -4711, "test effect refused");
     const auto resources = Bundle::main().resourcePath();
-    audioUnit_ = std::make_shared<TestEffectUnit>(desc, describeAddress(static_cast<AUAudioUnitFactory*>(this)) +
-                                                            " " + resources.value_or("(none)"));
+    audioUnit_ = std::make_shared<TestEffectUnit>(
+        desc, describeAddress(static_cast<AUAudioUnitFactory*>(this)) + " " + resources.value_or("(none)"));
     return audioUnit_;
   }
 
@@ -38,4 +39,6 @@ class TestEffectPrincipal : public AUAudioUnitFactory {
 
 }  // namespace
 
-std::shared_ptr<AUAudioUnitFactory> kov_principal_class_create() { return std::make_shared<TestEffectPrincipal>(); }
+std::shared_ptr<AUAudioUnitFactory> kov_principal_class_create() {
+  return std::make_shared<TestEffectPrincipal>();
+}
