@@ -19,7 +19,7 @@ struct OpaqueAudioComponent {
   AudioComponentDescription description;
   std::string name;
   UInt32 version = 0;
-  AudioComponentFactoryFunction factory;        // in-process and system components
+  AudioComponentFactoryFunction factory;    // in-process and system components
   std::shared_ptr<AudioUnitBundle> bundle;  // components of an effect bundle
 };
 
@@ -80,20 +80,27 @@ class Registry {
     return folders_;
   }
 
-  // Registers a bundle's components; one that another component registered first is skipped.
+  // Registers a bundle's components; one that another component registered first is skipped,
+  // with a line on stderr.
   void addBundle(const std::shared_ptr<AudioUnitBundle>& bundle) {
-    std::lock_guard lock(mutex_);
-    for (const auto& component : bundle->components()) {
-      const auto& desc = component.description;
-      if (std::any_of(entries_.begin(), entries_.end(),
-                      [&](const OpaqueAudioComponent& e) { return sameComponent(e.description, desc); })) {
-        AudioUnitBundle::logSkipped(bundle->bundlePath(),
-                                    "'" + fourCharText(desc.componentType) + "' '" +
-                                        fourCharText(desc.componentSubType) + "' '" +
-                                        fourCharText(desc.componentManufacturer) + "' is registered already");
-        continue;
+    std::vector<AudioComponentDescription> taken;
+    {
+      std::lock_guard lock(mutex_);
+      for (const auto& component : bundle->components()) {
+        const auto& desc = component.description;
+        if (std::any_of(entries_.begin(), entries_.end(),
+                        [&](const OpaqueAudioComponent& e) { return sameComponent(e.description, desc); })) {
+          taken.push_back(desc);
+          continue;
+        }
+        entries_.push_back(OpaqueAudioComponent{desc, component.name, component.version, {}, bundle});
       }
-      entries_.push_back(OpaqueAudioComponent{desc, component.name, component.version, {}, bundle});
+    }
+    for (const auto& desc : taken) {
+      AudioUnitBundle::logSkipped(bundle->bundlePath(), "'" + fourCharText(desc.componentType) + "' '" +
+                                                            fourCharText(desc.componentSubType) + "' '" +
+                                                            fourCharText(desc.componentManufacturer) +
+                                                            "' is registered already");
     }
   }
 

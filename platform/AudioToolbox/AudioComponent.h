@@ -4,8 +4,9 @@
 // description matches any value; flags match when (component flags & mask) equals
 // (searched flags & mask), the mask being the searched description's componentFlagsMask (a mask
 // of 0 ignores flags). Components are listed in registration order: first the platform's own
-// system effects, then the effect bundles found in the plug-in folders (see
-// AudioComponentPlugInFolders), then the units registered in-process.
+// system effects, then the effect bundles found in the standard plug-in folders (see
+// AudioComponentPlugInFolders), then, as they come, units registered in-process and the bundles
+// of folders added later.
 // A component handle stays valid for the life of the process.
 //
 // A bundle's component is made in process: the registry asks the module's entry for a new
