@@ -150,7 +150,8 @@ class Registry {
 void searchFolder(const std::string& folder) {
   Registry& registry = Registry::instance();
   if (!registry.addFolder(folder)) return;
-  for (const auto& bundle : AudioUnitBundle::loadAll(folder)) registry.addBundle(bundle);
+  for (const auto& path : AudioUnitBundle::bundlePathsIn(folder))
+    if (auto bundle = AudioUnitBundle::load(path)) registry.addBundle(bundle);
 }
 
 // The platform's own effects first, then the installed bundles.

@@ -19,6 +19,8 @@ namespace {
 constexpr const char* kRegistrationFile = "Info.plist";
 constexpr const char* kModuleKey = "CFBundleExecutable";
 constexpr const char* kComponentsKey = "AudioComponents";
+// A registration is a few hundred bytes; anything near this size is no registration.
+constexpr std::uintmax_t kRegistrationSizeLimit = 1 << 20;
 
 bool isRegularFile(const std::string& path) {
   struct stat st {};
@@ -86,6 +88,9 @@ std::shared_ptr<AudioUnitBundle> AudioUnitBundle::load(const std::string& bundle
   };
 
   const std::string registrationPath = bundlePath + "/" + kRegistrationFile;
+  std::error_code sizeError;
+  const std::uintmax_t size = std::filesystem::file_size(registrationPath, sizeError);
+  if (!sizeError && size > kRegistrationSizeLimit) return skip("Info.plist is too large");
   std::ifstream file(registrationPath, std::ios::binary);
   if (!file) return skip("no Info.plist");
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
@@ -103,7 +108,7 @@ std::shared_ptr<AudioUnitBundle> AudioUnitBundle::load(const std::string& bundle
     return skip("Info.plist names no module (CFBundleExecutable)");
   // The module must stay inside the bundle: a plain file name only.
   const std::string& name = *moduleName->string();
-  if (name.find('/') != std::string::npos || name == "." || name == "..")
+  if (name.find_first_of(std::string("/\0", 2)) != std::string::npos || name == "." || name == "..")
     return skip("the module name \"" + name + "\" is no plain file name");
 
   std::vector<AudioUnitBundleComponent> components;
@@ -118,16 +123,15 @@ std::shared_ptr<AudioUnitBundle> AudioUnitBundle::load(const std::string& bundle
     return skip("the module will not load (" + std::string(why ? why : "unknown reason") + ")");
   }
   void* symbol = ::dlsym(module, KOV_PRINCIPAL_CLASS_ENTRY_NAME);
-  if (!symbol) {
-    ::dlclose(module);  // nothing of it ran beyond its static set-up
-    return skip("the module has no entry " KOV_PRINCIPAL_CLASS_ENTRY_NAME);
-  }
+  // Left open even then: its static set-up has run, and closing it could pull code from under
+  // whatever that set-up registered.
+  if (!symbol) return skip("the module has no entry " KOV_PRINCIPAL_CLASS_ENTRY_NAME);
   auto entry = reinterpret_cast<AUPrincipalClassEntry>(symbol);
   Bundle::registerModuleBundle(symbol, bundlePath);
   return std::make_shared<AudioUnitBundle>(bundlePath, std::move(components), entry);
 }
 
-std::vector<std::shared_ptr<AudioUnitBundle>> AudioUnitBundle::loadAll(const std::string& folder) {
+std::vector<std::string> AudioUnitBundle::bundlePathsIn(const std::string& folder) {
   namespace fs = std::filesystem;
   std::vector<std::string> paths;
   std::error_code error;
@@ -137,8 +141,5 @@ std::vector<std::shared_ptr<AudioUnitBundle>> AudioUnitBundle::loadAll(const std
     if (path.extension() == folderExtension && it->is_directory(kindError)) paths.push_back(path.string());
   }
   std::sort(paths.begin(), paths.end());
-  std::vector<std::shared_ptr<AudioUnitBundle>> bundles;
-  for (const auto& path : paths)
-    if (auto bundle = load(path)) bundles.push_back(std::move(bundle));
-  return bundles;
+  return paths;
 }

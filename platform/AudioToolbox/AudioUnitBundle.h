@@ -33,10 +33,9 @@ class AudioUnitBundle {
   // The bundle folder's extension.
   static constexpr std::string_view folderExtension = ".aubundle";
 
-  // Every usable bundle directly inside `folder`, in file-name order. Each folder entry with the
-  // bundle extension that cannot be used is skipped with one line on stderr; a missing or
-  // unreadable folder has none.
-  static std::vector<std::shared_ptr<AudioUnitBundle>> loadAll(const std::string& folder);
+  // The bundle folders directly inside `folder` (entries with the bundle extension that are
+  // folders), in file-name order; none for a missing or unreadable folder.
+  static std::vector<std::string> bundlePathsIn(const std::string& folder);
   // The bundle at `bundlePath`; null, with one line on stderr, when its registration cannot be
   // read or lists no valid component, or its module is missing, will not load or lacks the entry.
   static std::shared_ptr<AudioUnitBundle> load(const std::string& bundlePath);

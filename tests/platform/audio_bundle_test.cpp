@@ -67,9 +67,10 @@ struct BrokenPlugIns {
     const fs::path twin = bundle("H Twin.aubundle");
     write(twin / "Info.plist", registration("kov_test_effect.so", "tbn1"));
     fs::copy_file(kTestBundle + "/kov_test_effect.so", twin / "kov_test_effect.so");
+    write(bundle("I Huge.aubundle") / "Info.plist", std::string((1 << 20) + 1, ' '));
     // Neither is a bundle: passed over without a word.
-    write(folder / "I File.aubundle", "");
-    fs::create_directories(folder / "J Folder.plugin");
+    write(folder / "J File.aubundle", "");
+    fs::create_directories(folder / "K Folder.plugin");
   }
   ~BrokenPlugIns() { fs::remove_all(folder); }
 };
@@ -165,6 +166,7 @@ TEST(EffectBundles, BrokenBundlesAreSkippedWithOneLineEach) {
           "F Bad Code.aubundle: AudioComponents item 0 needs four-character type, subtype and manufacturer",
       prefix + "G Escape.aubundle: the module name \"../kov_test_effect.so\" is no plain file name",
       prefix + "H Twin.aubundle: 'aumf' 'tbn1' 'Tst4' is registered already",
+      prefix + "I Huge.aubundle: Info.plist is too large",
   };
   ASSERT_EQ(lines.size(), expected.size()) << testing::PrintToString(lines);
   for (std::size_t i = 0; i < expected.size(); ++i) {
