@@ -8,7 +8,8 @@
 // An effect module exports exactly one C entry, `kov_principal_class_create`, that makes a new
 // principal class instance; everything else in the module stays hidden.
 //
-// Threads: the registry calls the entry and the factory on the main thread [main].
+// Threads: the registry calls the entry and the factory on the thread that instantiates: the
+// main thread for AVAudioUnit.instantiate, the caller's for the synchronous forms [main].
 #pragma once
 
 #include <memory>
