@@ -9,10 +9,11 @@ std::optional<std::string> AVAudioNode::nameForOutputBus(NSUInteger) const { ret
 
 std::string AVAudioNode::description() const { return "<AVAudioNode: " + describeAddress(this) + ">"; }
 
-AVAudioUnit::AVAudioUnit(const AudioComponentDescription& description) : description_(description) {
-  unit_ = AUAudioUnit::instantiate(description, 0, nullptr);
-  handle_ = AudioComponentInstanceForAudioUnit(unit_);
-}
+AVAudioUnit::AVAudioUnit(const AudioComponentDescription& description)
+    : AVAudioUnit(description, AUAudioUnit::instantiate(description, 0, nullptr)) {}
+
+AVAudioUnit::AVAudioUnit(const AudioComponentDescription& description, std::shared_ptr<AUAudioUnit> unit)
+    : description_(description), unit_(std::move(unit)), handle_(AudioComponentInstanceForAudioUnit(unit_)) {}
 
 AVAudioUnit::~AVAudioUnit() { AudioComponentInstanceDispose(handle_); }
 

@@ -3,6 +3,7 @@
 // Threads: [main] — the host's control thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,16 @@ class AVAudioNode : public std::enable_shared_from_this<AVAudioNode> {
 // life, together with a v2 handle to it.
 class AVAudioUnit : public AVAudioNode {
  public:
+  using InstantiationHandler = std::function<void(std::shared_ptr<AVAudioUnit>, std::shared_ptr<NSError>)>;
+
+  // instantiate(with:options:completionHandler:): on the main queue, makes the unit of the first
+  // registered component matching the description (an effect bundle's module is loaded in
+  // process and its principal class asked for the unit) and calls the handler there, once, with
+  // the node or with the error. The node is an AVAudioUnitEffect for effects and music effects,
+  // a plain AVAudioUnit otherwise. [any]
+  static void instantiate(const AudioComponentDescription& audioComponentDescription,
+                          AudioComponentInstantiationOptions options, InstantiationHandler completionHandler);
+
   ~AVAudioUnit() override;
 
   std::shared_ptr<AUAudioUnit> auAudioUnit() const override { return unit_; }
@@ -82,6 +93,8 @@ class AVAudioUnit : public AVAudioNode {
   // Makes the unit of the first registered component matching the description; when none
   // matches or making fails, the node has no unit and no handle.
   explicit AVAudioUnit(const AudioComponentDescription& description);
+  // A node for a unit made already (null: none).
+  AVAudioUnit(const AudioComponentDescription& description, std::shared_ptr<AUAudioUnit> unit);
 
  private:
   AudioComponentDescription description_;
@@ -100,4 +113,9 @@ class AVAudioUnitEffect : public AVAudioUnit {
   void setBypass(bool bypass);
 
   std::string description() const override;
+
+ protected:
+  AVAudioUnitEffect(const AudioComponentDescription& audioComponentDescription,
+                    std::shared_ptr<AUAudioUnit> unit)
+      : AVAudioUnit(audioComponentDescription, std::move(unit)) {}
 };

@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 
+#include "AudioToolbox/AUAudioUnitFactory.h"
+#include "Dispatch/DispatchQueue.h"
+
 AUAudioUnit::AUAudioUnit(const AudioComponentDescription& componentDescription, AudioComponentInstantiationOptions)
     : componentDescription_(componentDescription),
       inputBusses_(std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::input)),
@@ -24,8 +27,9 @@ AUAudioUnit::AUAudioUnit(const AudioComponentDescription& componentDescription, 
 
 AUAudioUnit::~AUAudioUnit() = default;
 
-AudioComponent AUAudioUnit::registerSubclass(AUAudioUnitFactory factory, const AudioComponentDescription& desc,
-                                             std::string name, UInt32 version) {
+AudioComponent AUAudioUnit::registerSubclass(AudioComponentFactoryFunction factory,
+                                             const AudioComponentDescription& desc, std::string name,
+                                             UInt32 version) {
   return AudioComponentRegister(desc, std::move(name), version, std::move(factory));
 }
 
@@ -46,6 +50,15 @@ void AUAudioUnit::instantiate(
   std::shared_ptr<NSError> error;
   auto unit = instantiate(desc, options, &error);
   if (completionHandler) completionHandler(std::move(unit), std::move(error));
+}
+
+void AUAudioUnit::requestViewController(
+    std::function<void(std::shared_ptr<AUAudioUnitFactory>)> completionHandler) {
+  if (!completionHandler) return;
+  // Held strongly from the request to the answer.
+  DispatchQueue::main().async([principalClass = principalClass_.lock(), handler = std::move(completionHandler)] {
+    handler(principalClass);
+  });
 }
 
 namespace {

@@ -28,6 +28,8 @@
 #include "Foundation/NSError.h"
 #include "Foundation/PropertyList.h"
 
+class AUAudioUnitFactory;
+
 class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
  public:
   // init(componentDescription:options:) throws. Stores the description and looks up the
@@ -53,8 +55,9 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
     }
   }
   // registerSubclass:asComponentDescription:name:version: — in-process registration.
-  static AudioComponent registerSubclass(AUAudioUnitFactory factory, const AudioComponentDescription& desc,
-                                         std::string name, UInt32 version);
+  static AudioComponent registerSubclass(AudioComponentFactoryFunction factory,
+                                         const AudioComponentDescription& desc, std::string name,
+                                         UInt32 version);
   // Makes a unit of the first component matching `desc` (zero fields match any), on the calling
   // thread. Null with *outError when none matches (kAudio_ParamError) or making it fails.
   static std::shared_ptr<AUAudioUnit> instantiate(const AudioComponentDescription& desc,
@@ -168,6 +171,12 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   NSInteger MIDIOutputBufferSizeHint() const { return midiOutputBufferSizeHint_; }
   void setMIDIOutputBufferSizeHint(NSInteger hint) { midiOutputBufferSizeHint_ = hint; }
 
+  // requestViewController(completionHandler:): calls the handler once, on the main queue, with
+  // the principal class instance of the effect bundle whose factory made this unit (the same
+  // object; the UI layer casts it to its view controller). Null for a unit that no bundle made
+  // (registered in-process, or made directly) and once the host has let go of the unit. [any]
+  void requestViewController(std::function<void(std::shared_ptr<AUAudioUnitFactory>)> completionHandler);
+
   // ---- Host blocks ----------------------------------------------------------------------
   // Set by the host; empty when it gives none. The unit reads them off the render thread and
   // may hand copies to its render path.
@@ -188,6 +197,11 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   virtual std::string className() const { return "AUAudioUnit"; }
 
  private:
+  // Sets principalClass_ for units of effect bundles.
+  friend std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent,
+                                                                AudioComponentInstantiationOptions,
+                                                                std::shared_ptr<NSError>*);
+
   AudioComponentDescription componentDescription_;
   AudioComponent component_ = nullptr;
   std::optional<std::string> componentName_;
@@ -211,4 +225,6 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   AUHostMusicalContextBlock musicalContextBlock_;
   AUHostTransportStateBlock transportStateBlock_;
   AUScheduleMIDIEventBlock scheduleMIDIEventBlock_;
+  // Weak: the instance usually owns this unit; the host's references keep it alive instead.
+  std::weak_ptr<AUAudioUnitFactory> principalClass_;
 };

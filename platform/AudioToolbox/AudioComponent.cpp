@@ -1,10 +1,17 @@
 #include "AudioToolbox/AudioComponent.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <exception>
 #include <mutex>
 
+#include <glib.h>
+
 #include "AudioToolbox/AUAudioUnit.h"
+#include "AudioToolbox/AUAudioUnitFactory.h"
+#include "AudioToolbox/AudioUnitBundle.h"
+#include "Foundation/Bundle.h"
 #include "Foundation/NSError.h"
 
 // A registered component. Entries are never removed, so handles stay valid.
@@ -12,51 +19,105 @@ struct OpaqueAudioComponent {
   AudioComponentDescription description;
   std::string name;
   UInt32 version = 0;
-  AUAudioUnitFactory factory;
+  AudioComponentFactoryFunction factory;    // in-process and system components
+  std::shared_ptr<AudioUnitBundle> bundle;  // components of an effect bundle
 };
 
 namespace {
 
-// True on the thread that runs the system-effect registrars.
-thread_local bool registeringSystemEffects = false;
+// Beneath each data folder.
+constexpr const char* kPlugInDataSubfolder = "/kov-compressor/PlugIns";
 
-// The platform's own effects, registered before anything else.
-void registerSystemEffects() {
-  registeringSystemEffects = true;
-  registerSystemPeakLimiter();
-  registeringSystemEffects = false;
+// True on the thread that sets the registry up (system effects, then bundles).
+thread_local bool preparingRegistry = false;
+
+std::string fourCharText(OSType code) {
+  std::string text(4, ' ');
+  for (int i = 0; i < 4; ++i) text[std::size_t(i)] = char((code >> (24 - 8 * i)) & 0xFF);
+  return text;
 }
+
+bool sameComponent(const AudioComponentDescription& a, const AudioComponentDescription& b) {
+  return a.componentType == b.componentType && a.componentSubType == b.componentSubType &&
+         a.componentManufacturer == b.componentManufacturer;
+}
+
+std::vector<std::string> standardPlugInFolders() {
+  std::vector<std::string> folders{Bundle::mainForBinaryContaining(nullptr).bundlePath() + "/PlugIns",
+                                   std::string(g_get_user_data_dir()) + kPlugInDataSubfolder};
+  for (const gchar* const* dir = g_get_system_data_dirs(); dir && *dir; ++dir)
+    folders.push_back(std::string(*dir) + kPlugInDataSubfolder);
+  return folders;
+}
+
+void prepareRegistry();
 
 class Registry {
  public:
-  // The registry with the system effects in it: they are registered on first use, before
-  // anything else can be registered or looked up.
+  // The registry with the system effects and the installed bundles in it: they are registered
+  // on first use, before anything else can be registered or looked up.
   static Registry& shared() {
-    static std::once_flag systemEffects;
-    std::call_once(systemEffects, registerSystemEffects);
+    if (preparingRegistry) return instance();
+    static std::once_flag prepared;
+    std::call_once(prepared, prepareRegistry);
     return instance();
   }
-  // The registry as it is (for the system-effect registrars, which run inside `shared`).
+  // The registry as it is (for the set-up, which runs inside `shared`).
   static Registry& instance() {
     static Registry registry;
     return registry;
   }
 
+  // Notes a folder to search; false when it is searched already.
+  bool addFolder(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    if (std::find(folders_.begin(), folders_.end(), folder) != folders_.end()) return false;
+    folders_.push_back(folder);
+    return true;
+  }
+  std::vector<std::string> folders() {
+    std::lock_guard lock(mutex_);
+    return folders_;
+  }
+
+  // Registers a bundle's components; one that another component registered first is skipped,
+  // with a line on stderr.
+  void addBundle(const std::shared_ptr<AudioUnitBundle>& bundle) {
+    std::vector<AudioComponentDescription> taken;
+    {
+      std::lock_guard lock(mutex_);
+      for (const auto& component : bundle->components()) {
+        const auto& desc = component.description;
+        if (std::any_of(entries_.begin(), entries_.end(),
+                        [&](const OpaqueAudioComponent& e) { return sameComponent(e.description, desc); })) {
+          taken.push_back(desc);
+          continue;
+        }
+        entries_.push_back(OpaqueAudioComponent{desc, component.name, component.version, {}, bundle});
+      }
+    }
+    for (const auto& desc : taken) {
+      AudioUnitBundle::logSkipped(bundle->bundlePath(), "'" + fourCharText(desc.componentType) + "' '" +
+                                                            fourCharText(desc.componentSubType) + "' '" +
+                                                            fourCharText(desc.componentManufacturer) +
+                                                            "' is registered already");
+    }
+  }
+
   AudioComponent add(const AudioComponentDescription& desc, std::string name, UInt32 version,
-                     AUAudioUnitFactory factory) {
+                     AudioComponentFactoryFunction factory) {
     std::lock_guard lock(mutex_);
     for (auto& entry : entries_) {
-      const auto& d = entry.description;
-      if (d.componentType == desc.componentType && d.componentSubType == desc.componentSubType &&
-          d.componentManufacturer == desc.componentManufacturer) {
+      if (sameComponent(entry.description, desc)) {
         entry.description = desc;
         entry.name = std::move(name);
         entry.version = version;
         entry.factory = std::move(factory);
+        entry.bundle = nullptr;
         return &entry;
       }
     }
-    entries_.push_back(OpaqueAudioComponent{desc, std::move(name), version, std::move(factory)});
+    entries_.push_back(OpaqueAudioComponent{desc, std::move(name), version, std::move(factory), nullptr});
     return &entries_.back();
   }
 
@@ -83,9 +144,41 @@ class Registry {
   Registry() = default;
   std::mutex mutex_;
   std::deque<OpaqueAudioComponent> entries_;
+  std::vector<std::string> folders_;
+};
+
+void searchFolder(const std::string& folder) {
+  Registry& registry = Registry::instance();
+  if (!registry.addFolder(folder)) return;
+  for (const auto& path : AudioUnitBundle::bundlePathsIn(folder))
+    if (auto bundle = AudioUnitBundle::load(path)) registry.addBundle(bundle);
+}
+
+// The platform's own effects first, then the installed bundles.
+void prepareRegistry() {
+  preparingRegistry = true;
+  registerSystemPeakLimiter();
+  for (const auto& folder : standardPlugInFolders()) searchFolder(folder);
+  preparingRegistry = false;
+}
+
+// What the host holds of a unit made by a bundle: the unit and the principal class instance
+// that made it. The host's references to the unit share this record's ownership, so the
+// instance lives exactly as long as the host holds the unit, even though it usually holds the
+// unit itself.
+struct HostedExtensionUnit {
+  std::shared_ptr<AUAudioUnitFactory> principalClass;
+  std::shared_ptr<AUAudioUnit> unit;
 };
 
 }  // namespace
+
+std::vector<std::string> AudioComponentPlugInFolders() { return Registry::shared().folders(); }
+
+void AudioComponentAddPlugInFolder(std::string folder) {
+  Registry::shared();  // the standard folders come first
+  searchFolder(folder);
+}
 
 bool AudioComponentDescriptionMatches(const AudioComponentDescription& search,
                                       const AudioComponentDescription& component) {
@@ -126,14 +219,13 @@ OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32* outVersion
 }
 
 AudioComponent AudioComponentRegister(const AudioComponentDescription& desc, std::string name, UInt32 version,
-                                      AUAudioUnitFactory factory) {
+                                      AudioComponentFactoryFunction factory) {
   return Registry::shared().add(desc, std::move(name), version, std::move(factory));
 }
 
 AudioComponent AudioComponentRegisterSystemEffect(const AudioComponentDescription& desc, std::string name,
-                                                  UInt32 version, AUAudioUnitFactory factory) {
-  Registry& registry = registeringSystemEffects ? Registry::instance() : Registry::shared();
-  return registry.add(desc, std::move(name), version, std::move(factory));
+                                                  UInt32 version, AudioComponentFactoryFunction factory) {
+  return Registry::shared().add(desc, std::move(name), version, std::move(factory));
 }
 
 std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
@@ -145,6 +237,25 @@ std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
   };
   if (!component) return fail(NSError(NSOSStatusErrorDomain, kAudio_ParamError));
   const OpaqueAudioComponent entry = Registry::shared().snapshot(component);
+  if (entry.bundle) {
+    std::shared_ptr<AUAudioUnitFactory> principalClass;
+    try {
+      principalClass = entry.bundle->makePrincipalClass();
+    } catch (const NSError& error) {
+      return fail(error);
+    } catch (const std::exception& error) {
+      return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization, error.what()));
+    }
+    if (!principalClass) return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
+    std::shared_ptr<NSError> error;
+    auto unit = principalClass->createAudioUnitWithComponentDescription(entry.description, &error);
+    if (!unit) {
+      return fail(error ? *error : NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
+    }
+    unit->principalClass_ = principalClass;
+    auto hosted = std::make_shared<HostedExtensionUnit>(HostedExtensionUnit{std::move(principalClass), unit});
+    return std::shared_ptr<AUAudioUnit>(hosted, unit.get());
+  }
   if (!entry.factory) return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
   try {
     auto unit = entry.factory(entry.description, options);

@@ -4,8 +4,15 @@
 // description matches any value; flags match when (component flags & mask) equals
 // (searched flags & mask), the mask being the searched description's componentFlagsMask (a mask
 // of 0 ignores flags). Components are listed in registration order: first the platform's own
-// system effects, then the units registered in-process.
+// system effects, then the effect bundles found in the standard plug-in folders (see
+// AudioComponentPlugInFolders), then, as they come, units registered in-process and the bundles
+// of folders added later.
 // A component handle stays valid for the life of the process.
+//
+// A bundle's component is made in process: the registry asks the module's entry for a new
+// principal class instance (AUAudioUnitFactory), asks that for the unit, and hands the host a
+// unit whose references also keep that instance alive (the instance usually owns the unit too,
+// so neither holds the other forever). The unit answers requestViewController with it.
 //
 // Threads: all functions are [main]/[any] off the render thread; the registry is guarded by a
 // mutex. Factories run outside that lock, on the calling thread.
@@ -15,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "AudioToolbox/CoreAudioTypes.h"
 
@@ -26,7 +34,7 @@ using AudioComponent = OpaqueAudioComponent*;
 
 // Makes a unit for the description asked for (the registered one's type, subtype and
 // manufacturer, with the caller's flags). May throw NSError; a null result counts as failure.
-using AUAudioUnitFactory = std::function<std::shared_ptr<AUAudioUnit>(
+using AudioComponentFactoryFunction = std::function<std::shared_ptr<AUAudioUnit>(
     const AudioComponentDescription& componentDescription, AudioComponentInstantiationOptions options)>;
 
 // Component flags (layer's own meaning: informational).
@@ -53,12 +61,12 @@ OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32* outVersion
 // same type, subtype and manufacturer replaces the earlier one's name, version, flags and
 // factory and keeps its handle. Returns the component.
 AudioComponent AudioComponentRegister(const AudioComponentDescription& desc, std::string name,
-                                      UInt32 version, AUAudioUnitFactory factory);
+                                      UInt32 version, AudioComponentFactoryFunction factory);
 
 // Registers one of the platform's own effects. Called by platform code only, normally from
 // the registrar below the first time the registry is used; the same replacement rule holds.
 AudioComponent AudioComponentRegisterSystemEffect(const AudioComponentDescription& desc, std::string name,
-                                                  UInt32 version, AUAudioUnitFactory factory);
+                                                  UInt32 version, AudioComponentFactoryFunction factory);
 
 // The registrar of the system peak limiter ('aufx', 'lmtr', 'appl'): defined beside the
 // limiter (PeakLimiterUnit.cpp, with PeakLimiterUnit.h) and called by the registry once, on its
@@ -66,9 +74,20 @@ AudioComponent AudioComponentRegisterSystemEffect(const AudioComponentDescriptio
 // instantiate components itself (the registry is not open for that while it runs).
 void registerSystemPeakLimiter();
 
-// Makes a unit of the component (AUAudioUnit.instantiate(with:options:), synchronously).
-// Null with *outError (when given) set when the handle is null (kAudio_ParamError) or the
-// factory throws or gives nothing (its NSError, or kAudioUnitErr_FailedInitialization).
+// The folders searched for effect bundles, in search order: the program's own "PlugIns" folder
+// beside its executable, the user's data folder ($XDG_DATA_HOME, by default ~/.local/share) and
+// then each system data folder ($XDG_DATA_DIRS, by default /usr/local/share and /usr/share), each
+// with the subfolder "kov-compressor/PlugIns", then the folders added below. The first bundle to
+// register a type, subtype and manufacturer wins; later ones are skipped with a line on stderr.
+std::vector<std::string> AudioComponentPlugInFolders();
+// Adds a folder to search, after the others, and loads its bundles now (a folder that is
+// searched already changes nothing). For tests and hosts with a plug-in folder of their own.
+void AudioComponentAddPlugInFolder(std::string folder);
+
+// Makes a unit of the component (AUAudioUnit.instantiate(with:options:), synchronously, on the
+// calling thread). Null with *outError (when given) set when the handle is null
+// (kAudio_ParamError) or the factory throws or gives nothing (its NSError, or
+// kAudioUnitErr_FailedInitialization).
 std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
                                                        AudioComponentInstantiationOptions options,
                                                        std::shared_ptr<NSError>* outError);

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -32,6 +34,21 @@ std::string executableFolder() {
   return folder;
 }
 
+// The load address of the binary holding `address`; null when no loaded binary holds it.
+const void* binaryBaseOf(const void* address) {
+  Dl_info info{};
+  if (!address || ::dladdr(address, &info) == 0) return nullptr;
+  return info.dli_fbase;
+}
+
+std::mutex gModuleBundlesMutex;
+// Bundles of the modules loaded from bundle folders, by the module's load address. Never
+// shrinks: modules stay loaded, and callers keep the references they were given.
+std::map<const void*, std::unique_ptr<Bundle>>& moduleBundles() {
+  static auto* bundles = new std::map<const void*, std::unique_ptr<Bundle>>;
+  return *bundles;
+}
+
 std::optional<std::string> defaultResourcePath(const std::string& bundlePath) {
   std::string resources = bundlePath + "/Resources";
   if (isDirectory(resources)) return resources;
@@ -40,13 +57,26 @@ std::optional<std::string> defaultResourcePath(const std::string& bundlePath) {
 
 }  // namespace
 
-Bundle& Bundle::main() {
-  static Bundle* bundle = [] {
+Bundle& Bundle::mainForBinaryContaining(const void* address) {
+  static Bundle* program = [] {
     auto* b = new Bundle(executableFolder());
     b->isMain_ = true;
     return b;
   }();
-  return *bundle;
+  if (const void* base = binaryBaseOf(address)) {
+    std::lock_guard lock(gModuleBundlesMutex);
+    const auto& bundles = moduleBundles();
+    if (auto found = bundles.find(base); found != bundles.end()) return *found->second;
+  }
+  return *program;
+}
+
+void Bundle::registerModuleBundle(const void* addressInModule, std::string bundlePath) {
+  const void* base = binaryBaseOf(addressInModule);
+  if (!base) return;
+  std::lock_guard lock(gModuleBundlesMutex);
+  auto& slot = moduleBundles()[base];
+  if (!slot) slot = std::make_unique<Bundle>(std::move(bundlePath));
 }
 
 Bundle::Bundle(std::string bundlePath)

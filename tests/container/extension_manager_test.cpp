@@ -1,0 +1,160 @@
+// The effect manager's start-up chain against the platform's registry, with the engine player
+// replaced by a stand-in: printed lines, delegate calls and their thread, the unit's context
+// name. The search runs on a serial queue of the test, so the test can wait for it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "AUExtensionManager.h"
+#include "AVFoundation/AVAudioNode.h"
+#include "Foundation/ProcessInfo.h"
+#include "StdoutCapture.h"
+#include "fake_engine_player.h"
+
+namespace {
+
+constexpr AudioComponentDescription kEffect{FourCC("aumf"), FourCC("kvc1"), FourCC("QFLD"), 2, 0};
+
+// While set, the registered effect refuses to be made.
+std::atomic<bool> gRefuse{false};
+
+void registerEffect() {
+  AudioComponentRegister(kEffect, "QFLD: KOV Compressor Extension", 0x00010000,
+                         [](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) {
+                           if (gRefuse) throw NSError(NSOSStatusErrorDomain, -1, "refused");
+                           return std::make_shared<AUAudioUnit>(d, o);
+                         });
+}
+
+struct RecordingDelegate : AUExtensionManagerDelegate {
+  std::vector<std::string> calls;
+  std::shared_ptr<AVAudioUnit> unit;
+  bool allOnMain = true;
+  void onFoundComponent(std::shared_ptr<AVAudioUnit> found) override {
+    calls.push_back("onFoundComponent");
+    allOnMain = allOnMain && DispatchQueue::main().isCurrent();
+    unit = std::move(found);
+  }
+  void onEngineInitialized() override {
+    calls.push_back("onEngineInitialized");
+    allOnMain = allOnMain && DispatchQueue::main().isCurrent();
+  }
+};
+
+// Runs the manager's whole start-up: the search on `queue`, then the main queue's part.
+struct StartUp {
+  std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+  std::shared_ptr<AUExtensionManager> manager;
+  std::vector<std::string> lines;
+
+  StartUp() {
+    MainLoop::adoptCurrentThread();
+    DispatchQueue queue("test.search");
+    stdout_capture::beginCapture();
+    manager = AUExtensionManager::make(delegate, queue);
+    queue.sync([] {});  // the search has run
+    MainLoop::runUntilIdle();
+    lines = stdout_capture::splitLines(stdout_capture::endCapture());
+  }
+};
+
+const std::string kNote =
+    "NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!";
+
+std::vector<std::string> componentLog() {
+  const ProcessInfo& process = ProcessInfo::processInfo();
+  return {"AUExtensionManager: Loaded component has following properties.",
+          "",
+          "Process Name: " + process.processName() + " PID: " + std::to_string(process.processIdentifier()),
+          "",
+          "AUExtension (",
+          "type: aumf",
+          "subtype: kvc1",
+          "manufacturer: QFLD",
+          "flags: 0x00000002",
+          ")"};
+}
+
+template <class... Parts>
+std::vector<std::string> joined(Parts... parts) {
+  std::vector<std::string> all;
+  (all.insert(all.end(), parts.begin(), parts.end()), ...);
+  return all;
+}
+
+}  // namespace
+
+// First in this file: the effect is not registered yet when the tests run in one process.
+TEST(AUExtensionManager, NothingFoundEndsTheChain) {
+  StartUp run;
+  EXPECT_EQ(run.lines, (std::vector<std::string>{kNote, "ERROR: There were no audio units found."}));
+  EXPECT_TRUE(run.delegate->calls.empty());
+  EXPECT_TRUE(run.manager->auEngine->connected.empty());
+}
+
+TEST(AUExtensionManager, FoundInstantiatedConnectedAndReported) {
+  registerEffect();
+  StartUp run;
+  EXPECT_EQ(run.lines, joined(std::vector<std::string>{kNote}, componentLog(),
+                              std::vector<std::string>{
+                                  "AUExtensionManager: Audio unit was found, making connections now ...",
+                                  "AUExtensionManager: Performed audio unit connection.",
+                                  "WARNING: Audio unit is nil (yet?)."}));
+  EXPECT_EQ(run.delegate->calls, (std::vector<std::string>{"onFoundComponent", "onEngineInitialized"}));
+  EXPECT_TRUE(run.delegate->allOnMain);
+  ASSERT_NE(run.delegate->unit, nullptr);
+  ASSERT_EQ(run.manager->auEngine->connected.size(), 1u);
+  EXPECT_EQ(run.manager->auEngine->connected[0], run.delegate->unit);
+  EXPECT_EQ(run.delegate->unit->auAudioUnit()->contextName(), "running in distribution host");
+
+  // Without a unit of its own the manager shows no presets and drops preset writes.
+  EXPECT_TRUE(run.manager->presets().empty());
+  EXPECT_FALSE(run.manager->currentPreset().has_value());
+  run.manager->setCurrentPreset(std::nullopt);
+  EXPECT_FALSE(run.manager->currentPreset().has_value());
+  EXPECT_TRUE(run.manager->togglePlayback());
+  EXPECT_FALSE(run.manager->togglePlayback());
+  run.manager->cleanup();
+  EXPECT_EQ(run.manager->auEngine->finalizeCalls, 1);
+}
+
+TEST(AUExtensionManager, InstantiationFailurePrintsTheDescription) {
+  registerEffect();
+  gRefuse = true;
+  StartUp run;
+  gRefuse = false;
+  EXPECT_EQ(run.lines,
+            joined(std::vector<std::string>{kNote}, componentLog(),
+                   std::vector<std::string>{
+                       "AudioComponentDescription(componentType: 1635085670, componentSubType: 1802920753, "
+                       "componentManufacturer: 1363561540, componentFlags: 2, componentFlagsMask: 0)",
+                       "Error: Could not instantiate audio unit."}));
+  EXPECT_TRUE(run.delegate->calls.empty());
+  EXPECT_TRUE(run.manager->auEngine->connected.empty());
+}
+
+TEST(AUExtensionManager, ComponentPropertiesText) {
+  const struct {
+    AudioComponentDescription description;
+    std::string text;
+  } cases[] = {
+      {kEffect, "AUExtension (\ntype: aumf\nsubtype: kvc1\nmanufacturer: QFLD\nflags: 0x00000002\n)"},
+      // The alternate form adds no prefix to 0.
+      {{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 7},
+       "AUExtension (\ntype: aufx\nsubtype: lmtr\nmanufacturer: appl\nflags: 0000000000\n)"},
+      {{0x8E8F9091, FourCC("kvc1"), FourCC("QFLD"), 0xFFFFFFFF, 0},
+       "AUExtension (\ntype: \u00E9\u00E8\u00EA\u00EB\nsubtype: kvc1\nmanufacturer: QFLD\nflags: "
+       "0xffffffff\n)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(AUExtensionManager::componentPropertiesText(c.description), c.text);
+  }
+  {
+    SCOPED_TRACE("the warning without a unit");
+    auto manager = StartUp().manager;
+    stdout_capture::beginCapture();
+    manager->connectParametersToControls();
+    EXPECT_EQ(stdout_capture::endCapture(), "WARNING: Audio unit is nil (yet?).\n");
+  }
+}
