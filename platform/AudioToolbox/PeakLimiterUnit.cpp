@@ -10,6 +10,7 @@
 #include "AudioToolbox/AudioComponent.h"
 #include "AudioToolbox/PeakLimiterDSP.h"
 #include "Foundation/NSError.h"
+#include "RealTime/RenderScope.h"
 
 // What the render block shares with the unit. The unit writes the plain members while
 // allocating, when hosts do not render, and publishes them with `allocated` (release); the
@@ -165,6 +166,7 @@ AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
                           AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
                           const AURenderEvent* realtimeEventListHead,
                           const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
+    const RenderScope scope;
     RenderState& s = *state;
     if (outputBusNumber != 0) return kAudioUnitErr_InvalidElement;
     if (!s.allocated.load(std::memory_order_acquire)) return kAudioUnitErr_Uninitialized;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "RealTime/RenderScope.h"
+
 // This unit carries the string library's per-unit static objects (see SDO.h).
 #include "SDO.h"
 
@@ -113,6 +115,7 @@ AUAudioUnitStatus KOV_Compressor_ExtensionDSPKernelAdapter::render(
     AudioUnitRenderActionFlags* /*actionFlags*/, const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
     NSInteger /*outputBusNumber*/, AudioBufferList* outputData, const AURenderEvent* realtimeEventListHead,
     const AURenderPullInputBlock* pullInputBlock) {
+  const RenderScope scope;
   const AUMIDIOutputEventBlock* midiOut = _outputEventBlock.acquire();
   return renderWith(timestamp, frameCount, outputData, realtimeEventListHead, pullInputBlock, false, midiOut);
 }
@@ -123,6 +126,7 @@ AUInternalRenderBlock KOV_Compressor_ExtensionDSPKernelAdapter::internalRenderBl
                          AUAudioFrameCount frameCount, NSInteger /*outputBusNumber*/,
                          AudioBufferList* outputData, const AURenderEvent* realtimeEventListHead,
                          const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
+    const RenderScope scope;
     return renderWith(timestamp, frameCount, outputData, realtimeEventListHead, pullInputBlock, true,
                       midiOut.get());
   };

@@ -18,7 +18,10 @@
 #include "AudioToolbox/CoreAudioTypes.h"
 #include "BufferedAudioBus.h"
 #include "KOV_Compressor_Extension_DSPKernel.h"
-#include "MIDIOutputBlockHandOver.h"
+#include "RealTime/HandOver.h"
+
+// The host's MIDI-output block, handed to the render thread.
+using MIDIOutputBlockHandOver = HandOver<AUMIDIOutputEventBlock>;
 
 class KOV_Compressor_ExtensionDSPKernelAdapter {
  public:

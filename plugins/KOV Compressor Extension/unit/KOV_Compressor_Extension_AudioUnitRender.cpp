@@ -7,6 +7,7 @@
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "Logging.h"
+#include "RealTime/RenderScope.h"
 
 namespace {
 
@@ -174,6 +175,7 @@ AUInternalRenderBlock KOV_Compressor_Extension_AudioUnit::internalRenderBlock() 
              AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
              const AURenderEvent* realtimeEventListHead,
              const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
+    const RenderScope scope;
     if (outputBusNumber > 0) return kAudioUnitErr_NoConnection;
     unit->currentOuputData.store(outputData, std::memory_order_relaxed);
     if (midiOutput) adapter->handOverAUMIDIOutputEventBlock(midiOutput);
