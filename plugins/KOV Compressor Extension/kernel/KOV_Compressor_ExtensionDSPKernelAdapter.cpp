@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AudioToolbox/RenderPull.h"
 #include "RealTime/RenderScope.h"
 
 // This unit carries the string library's per-unit static objects (see SDO.h).
@@ -97,14 +98,8 @@ AUAudioUnitStatus KOV_Compressor_ExtensionDSPKernelAdapter::renderWith(
   if (!outputData) return alwaysPull ? kAudio_ParamError : noErr;
 
   // No data pointer in the first output buffer: process in place in the input buffer.
-  if (outputData->mNumberBuffers > 0 && !outputData->mBuffers[0].mData) {
-    const UInt32 shared = std::min(outputData->mNumberBuffers, inputData->mNumberBuffers);
-    for (UInt32 i = 0; i < shared; ++i) outputData->mBuffers[i].mData = inputData->mBuffers[i].mData;
-  }
-  const UInt32 used = std::min<UInt32>(outputData->mNumberBuffers, 2);
-  for (UInt32 i = 0; i < used; ++i) {
-    if (!outputData->mBuffers[i].mData) return kAudio_ParamError;
-  }
+  RenderPull::renderInPlaceIfAsked(*outputData, *inputData);
+  if (!RenderPull::holdsFrames(*outputData, 2, 0)) return kAudio_ParamError;
 
   _kernel.setBuffers(inputData, outputData);
   _kernel.processWithEvents(timestamp, frameCount, events, midiOut);
