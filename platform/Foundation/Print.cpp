@@ -109,11 +109,18 @@ class RenderLinePrinter {
   gint64 lastActivityUs_ = 0;
 };
 
+RenderLinePrinter& renderLinePrinter() {
+  static RenderLinePrinter printer;
+  return printer;
+}
+
 // Attached when the library is loaded, so that no caller (a render thread least of all) pays for
 // the set-up.
-RenderLinePrinter gRenderLinePrinter;
+[[maybe_unused]] const bool gPrinterAttached = (renderLinePrinter(), true);
 
 }  // namespace
+
+void LogLines::attachRenderLinePrinter() { renderLinePrinter(); }
 
 void print(std::string_view text) { writeLocked(text, true); }
 
@@ -132,7 +139,7 @@ void printLogLine(std::string_view text) {
 
 namespace LogLines {
 std::uint64_t printed() { return gPrintedLogLines.load(std::memory_order_relaxed); }
-bool renderLinesPending() { return gRenderLinePrinter.hasWork(); }
+bool renderLinesPending() { return renderLinePrinter().hasWork(); }
 std::uint64_t dropped() { return RenderLines::queue().droppedLines(); }
 std::string droppedNotice(std::uint64_t count) {
   return "[log] " + std::to_string(count) + (count == 1 ? " line" : " lines") +

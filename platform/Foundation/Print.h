@@ -36,4 +36,8 @@ bool renderLinesPending();
 std::uint64_t dropped();
 // The line printed in place of `count` dropped lines. [any]
 std::string droppedNotice(std::uint64_t count);
+// Makes sure the main loop's render-line printer is attached. It is attached when this library
+// is loaded; an owner of a render entry calls this as well, so that a program linked statically
+// without any other use of this file still prints its render lines. [any but render]
+void attachRenderLinePrinter();
 }  // namespace LogLines

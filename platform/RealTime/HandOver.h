@@ -5,7 +5,7 @@
 // object by slot index; `acquire` (render thread) takes the current object and marks its slot as
 // in use until the next `acquire` (a hazard mark), so the object stays valid between render
 // calls too. A replaced object is released by `collect`, off the render thread, once the render
-// thread no longer marks it. An object that tests false (an empty block) counts as none.
+// thread no longer marks it. An object of a class that tests false (an empty block) counts as none.
 //
 // Threads: set [any, render included; several threads at once]; acquire [render, one thread];
 // collect [any but render]; current [main: not while another thread collects].
@@ -101,7 +101,7 @@ class HandOver {
   };
 
   static bool isSomething(const Pointer& object) {
-    if constexpr (std::is_constructible_v<bool, const T&>)
+    if constexpr (std::is_class_v<T> && std::is_constructible_v<bool, const T&>)
       return object && static_cast<bool>(*object);
     else
       return object != nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "AudioToolbox/RenderPull.h"
+#include "Foundation/Print.h"
 #include "RealTime/RenderScope.h"
 
 // This unit carries the string library's per-unit static objects (see SDO.h).
@@ -15,6 +16,8 @@ constexpr AUAudioFrameCount kMaxAllocatedFrames = 1u << 20;
 }  // namespace
 
 KOV_Compressor_ExtensionDSPKernelAdapter::KOV_Compressor_ExtensionDSPKernelAdapter() {
+  // The kernel's parameter lines from render events go through the render-line queue.
+  LogLines::attachRenderLinePrinter();
   std::shared_ptr<AVAudioFormat> format = AVAudioFormat::makeStandard(48000.0, 2);
   _kernel.init(static_cast<int>(format->channelCount()), format->sampleRate());
   _inputBus.init(format, 2);
