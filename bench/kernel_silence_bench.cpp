@@ -31,8 +31,8 @@ struct Bench {
   std::vector<float> outL = std::vector<float>(kFrames), outR = std::vector<float>(kFrames);
   StackAudioBufferList<2> out;
   AudioTimeStamp time{};
-  AURenderPullInputBlock pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount n,
-                                       NSInteger, AudioBufferList* input) {
+  AURenderPullInputBlock pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                       AUAudioFrameCount n, NSInteger, AudioBufferList* input) {
     for (UInt32 b = 0; b < 2; ++b) {
       float* data = static_cast<float*>(input->mBuffers[b].mData);
       if (silent) {
@@ -50,7 +50,8 @@ struct Bench {
     adapter->allocateRenderResources();
     std::FILE* saved = stdout;  // the kernel prints every parameter it receives
     stdout = std::fopen("/dev/null", "w");
-    const float settings[][2] = {{0, 0.1f}, {1, 0.3f}, {2, 0.6f}, {3, 0.6f}, {4, 0.55f}, {5, 1.0f}, {6, 0.0f}};
+    const float settings[][2] = {{0, 0.1f},  {1, 0.3f}, {2, 0.6f}, {3, 0.6f},
+                                 {4, 0.55f}, {5, 1.0f}, {6, 0.0f}};
     for (const auto& s : settings) adapter->setParameterEx(std::int32_t(s[0]), s[1]);
     std::fclose(stdout);
     stdout = saved;

@@ -54,7 +54,9 @@ class RenderLinePrinter {
     g_main_context_unref(context_);
   }
 
-  bool hasWork() { return RenderLines::queue().hasPending() || RenderLines::queue().droppedLines() != reported_; }
+  bool hasWork() {
+    return RenderLines::queue().hasPending() || RenderLines::queue().droppedLines() != reported_;
+  }
 
  private:
   struct Source {

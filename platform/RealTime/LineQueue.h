@@ -79,7 +79,9 @@ class LineQueue {
   }
 
   // True when the oldest line is complete and can be popped. [consumer]
-  bool hasPending() const noexcept { return sequenceOf(dequeuePos_, std::memory_order_acquire) == dequeuePos_ + 1; }
+  bool hasPending() const noexcept {
+    return sequenceOf(dequeuePos_, std::memory_order_acquire) == dequeuePos_ + 1;
+  }
 
   // Moves the oldest complete line into `line` (reusing its capacity) and the number of lines
   // dropped just before it into `droppedBefore`; false when there is none. [consumer]

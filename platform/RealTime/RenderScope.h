@@ -31,7 +31,8 @@ namespace render_scope_detail {
 class RenderScope {
  public:
   RenderScope() noexcept : saved_(FloatingPointMode::enterFlushToZero()) {
-    if (render_scope_detail::depth++ == 0) render_scope_detail::entries.fetch_add(1, std::memory_order_relaxed);
+    if (render_scope_detail::depth++ == 0)
+      render_scope_detail::entries.fetch_add(1, std::memory_order_relaxed);
   }
   ~RenderScope() {
     --render_scope_detail::depth;
@@ -44,7 +45,9 @@ class RenderScope {
   static bool isRenderThread() noexcept { return render_scope_detail::depth > 0; }
   // Outermost scopes entered so far on any thread: a main loop that sees this move knows that
   // rendering goes on. [any]
-  static std::uint64_t entries() noexcept { return render_scope_detail::entries.load(std::memory_order_relaxed); }
+  static std::uint64_t entries() noexcept {
+    return render_scope_detail::entries.load(std::memory_order_relaxed);
+  }
 
  private:
   FloatingPointMode::Word saved_;

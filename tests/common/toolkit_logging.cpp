@@ -91,7 +91,8 @@ TEST(Logging, RenderThreadLinesAllocateNothingAndReportDrops) {
   EXPECT_EQ(lines[RenderLines::kSlots - 1], "line " + std::to_string(RenderLines::kSlots - 1));
   EXPECT_EQ(lines[RenderLines::kSlots], LogLines::droppedNotice(3));
   EXPECT_EQ(lines.back(), "after the drain");
-  EXPECT_EQ(LogLines::droppedNotice(1), "[log] 1 line from a render thread dropped here: the render-line queue was full");
+  EXPECT_EQ(LogLines::droppedNotice(1),
+            "[log] 1 line from a render thread dropped here: the render-line queue was full");
 }
 
 TEST(LoggingThreads, RenderThreadLinesReachASleepingLoopWithoutWakingIt) {
@@ -136,7 +137,8 @@ TEST(LoggingThreads, EachThreadsLinesKeepTheirOrder) {
     });
   }
   // The main loop prints while the threads are still submitting.
-  const bool done = MainLoop::runUntil([&] { return LogLines::printed() >= printedBefore + kThreads * kLines; });
+  const bool done =
+      MainLoop::runUntil([&] { return LogLines::printed() >= printedBefore + kThreads * kLines; });
   for (auto& thread : threads) thread.join();
   const std::vector<std::string> lines = splitLines(endCapture());
   EXPECT_TRUE(done);

@@ -32,12 +32,14 @@ struct Host {
   long frame = 0;
   std::vector<float> left = std::vector<float>(kFrames), right = std::vector<float>(kFrames);
   StackAudioBufferList<2> out;
-  AURenderPullInputBlock pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount n,
-                                       NSInteger, AudioBufferList* input) {
+  AURenderPullInputBlock pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                       AUAudioFrameCount n, NSInteger, AudioBufferList* input) {
     for (UInt32 b = 0; b < input->mNumberBuffers; ++b) {
       float* data = static_cast<float*>(input->mBuffers[b].mData);
       for (AUAudioFrameCount i = 0; i < n; ++i)
-        data[i] = frame + i < 48000 ? 0.9f * std::sin(2.0f * float(M_PI) * 1000.0f * float(frame + i) / 48000.0f) : 0.0f;
+        data[i] = frame + i < 48000
+                      ? 0.9f * std::sin(2.0f * float(M_PI) * 1000.0f * float(frame + i) / 48000.0f)
+                      : 0.0f;
     }
     frame += n;
     return noErr;

@@ -301,7 +301,8 @@ TEST(PeakLimiterUnit, RefusesWhatItCannotAllocateOrRender) {
   EXPECT_EQ(render(block, small, 64, &host.pull), kAudio_ParamError);
   AudioBufferList* halfInPlace = host.outputList(64);
   halfInPlace->mBuffers[1].mData = nullptr;
-  EXPECT_EQ(render(block, halfInPlace, 64, &host.pull), kAudio_ParamError) << "only a null first buffer asks for in place";
+  EXPECT_EQ(render(block, halfInPlace, 64, &host.pull), kAudio_ParamError)
+      << "only a null first buffer asks for in place";
   EXPECT_EQ(host.render(block, 512), noErr);
   EXPECT_EQ(host.render(block, 0), noErr);
 

@@ -9,7 +9,8 @@
 namespace {
 float a[8], b[8], c[8], x[8], y[8];
 
-StackAudioBufferList<3> listOf(UInt32 count, void* d0, void* d1 = nullptr, void* d2 = nullptr, UInt32 bytes = 32) {
+StackAudioBufferList<3> listOf(UInt32 count, void* d0, void* d1 = nullptr, void* d2 = nullptr,
+                               UInt32 bytes = 32) {
   StackAudioBufferList<3> list;
   list.mNumberBuffers = count;
   list.mBuffers[0] = {1, bytes, d0};
@@ -40,7 +41,8 @@ TEST(RenderPull, InPlaceRuleAndChecks) {
     StackAudioBufferList<3> output = t.output;
     StackAudioBufferList<3> input = listOf(t.inputs, x, y);
     EXPECT_EQ(RenderPull::renderInPlaceIfAsked(*output.list(), *input.list()), t.inPlace);
-    for (std::size_t i = 0; i < t.expected.size(); ++i) EXPECT_EQ(output.mBuffers[i].mData, t.expected[i]) << i;
+    for (std::size_t i = 0; i < t.expected.size(); ++i)
+      EXPECT_EQ(output.mBuffers[i].mData, t.expected[i]) << i;
   }
   {
     SCOPED_TRACE("holdsFrames: data and size of the first buffers only");
@@ -64,8 +66,9 @@ TEST(RenderPull, PullsIntoStorageAndSharesBuffers) {
   const AURenderPullInputBlock empty;
   EXPECT_EQ(RenderPull::pull(&empty, &flags, nullptr, 10, 0, input.list()), kAudioUnitErr_NoConnection);
   NSInteger busSeen = -1;
-  const AURenderPullInputBlock block = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames,
-                                           NSInteger bus, AudioBufferList* list) -> AUAudioUnitStatus {
+  const AURenderPullInputBlock block = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                           AUAudioFrameCount frames, NSInteger bus,
+                                           AudioBufferList* list) -> AUAudioUnitStatus {
     busSeen = bus;
     static_cast<float*>(list->mBuffers[0].mData)[frames - 1] = 1.5f;
     return -7;

@@ -16,7 +16,8 @@ constexpr auto relaxed = std::memory_order_relaxed;
 void logParameter(AUParameterAddress address, AUValue value) {
   const auto number = static_cast<unsigned long long>(address);
   if (RenderScope::isRenderThread())
-    RenderLines::pushFormatted("unit received parameter : address:%llu, value:%f", number, static_cast<double>(value));
+    RenderLines::pushFormatted("unit received parameter : address:%llu, value:%f", number,
+                               static_cast<double>(value));
   else
     std::printf("unit received parameter : address:%llu, value:%f\n", number, static_cast<double>(value));
 }

@@ -37,7 +37,8 @@ AUAudioUnitStatus BufferedInputBus::pullInput(AudioUnitRenderActionFlags* action
   if (!pullInputBlock || !*pullInputBlock) return kAudioUnitErr_NoConnection;
   if (!mutableAudioBufferList || !originalAudioBufferList) return kAudioUnitErr_Uninitialized;
   prepareInputBufferList();
-  return RenderPull::pull(pullInputBlock, actionFlags, timestamp, frameCount, inputBusNumber, mutableAudioBufferList);
+  return RenderPull::pull(pullInputBlock, actionFlags, timestamp, frameCount, inputBusNumber,
+                          mutableAudioBufferList);
 }
 
 void BufferedInputBus::prepareInputBufferList() {
