@@ -95,8 +95,11 @@ class RenderLinePrinter {
       print(line_);
       gPrintedLogLines.fetch_add(1, std::memory_order_relaxed);
     }
-    // Drops that no later line carries (nothing got in since) are reported on their own.
-    if (const std::uint64_t trailing = queue.takeUnreportedDrops()) report(trailing);
+    // Drops that no later line carries (nothing got in since) are reported on their own, once
+    // every line queued before them is out.
+    if (queue.consumedSlots() == queue.claimedSlots()) {
+      if (const std::uint64_t trailing = queue.takeUnreportedDrops()) report(trailing);
+    }
   }
   void report(std::uint64_t count) {
     print(LogLines::droppedNotice(count));
