@@ -1,9 +1,10 @@
 // Cost of a log line on the calling thread (the render thread, in the worst case), each beside a
 // baseline in the same run:
-// - safeprint: the copy into the lock-free line queue (plus, once per drain, the loop's wake-up);
-// - the same push into a bare LineQueue, without the wake-up;
-// - what a main-queue hand-over of a captured text would cost instead: allocation of the text
-//   and the closure, and a GLib source attached under the context's lock;
+// - safeprint on a render thread: the copy into the render-line queue;
+// - the same push into a bare LineQueue;
+// - safeprint on any other thread: a main-queue work item (the text and the closure allocated, a
+//   GLib source attached under the context's lock);
+// - a bare main-queue hand-over of a captured text, for comparison with the line above;
 // - a plain copy of the text into a buffer, the least any hand-over can cost.
 // The queue is drained between batches with the timer paused; the lines go to /dev/null.
 #include <benchmark/benchmark.h>
@@ -12,11 +13,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "Dispatch/DispatchQueue.h"
-#include "LineQueue.h"
+#include "Foundation/Print.h"
 #include "Logging.h"
+#include "RealTime/LineQueue.h"
+#include "RealTime/RenderScope.h"
 
 namespace {
 
@@ -47,22 +51,37 @@ void BM_CopyBaseline(benchmark::State& state) {
 BENCHMARK(BM_CopyBaseline);
 
 void BM_LineQueuePush(benchmark::State& state) {
-  LineQueue queue(4096);
+  auto queue = std::make_unique<LineQueue<4096>>();
   std::string line;
   for (auto _ : state) {
-    for (int i = 0; i < kBatch; ++i) queue.push(kLine);
+    for (int i = 0; i < kBatch; ++i) queue->push(kLine);
     state.PauseTiming();
-    while (queue.pop(line)) {
+    while (queue->pop(line)) {
     }
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * kBatch);
-  state.counters["dropped"] = double(queue.droppedLines());
+  state.counters["dropped"] = double(queue->droppedLines());
 }
 BENCHMARK(BM_LineQueuePush);
 
-void BM_Safeprint(benchmark::State& state) {
-  const auto droppedBefore = LogQueue::droppedLines();
+void BM_SafeprintOnRenderThread(benchmark::State& state) {
+  const auto droppedBefore = LogLines::dropped();
+  for (auto _ : state) {
+    {
+      RenderScope render;
+      for (int i = 0; i < kBatch; ++i) safeprint(kLine);
+    }
+    state.PauseTiming();
+    drainQuietly();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+  state.counters["dropped"] = double(LogLines::dropped() - droppedBefore);
+}
+BENCHMARK(BM_SafeprintOnRenderThread);
+
+void BM_SafeprintOffRenderThread(benchmark::State& state) {
   for (auto _ : state) {
     for (int i = 0; i < kBatch; ++i) safeprint(kLine);
     state.PauseTiming();
@@ -70,9 +89,8 @@ void BM_Safeprint(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * kBatch);
-  state.counters["dropped"] = double(LogQueue::droppedLines() - droppedBefore);
 }
-BENCHMARK(BM_Safeprint);
+BENCHMARK(BM_SafeprintOffRenderThread);
 
 void BM_MainQueueTextHandOver(benchmark::State& state) {
   std::size_t sink = 0;

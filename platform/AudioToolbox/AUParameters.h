@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "AudioToolbox/CoreAudioTypes.h"
-#include "AudioToolbox/PublishedValue.h"
+#include "RealTime/PublishedValue.h"
 
 class AUParameter;
 class AUParameterGroup;

@@ -9,7 +9,9 @@
 
 #include "AudioToolbox/AudioComponent.h"
 #include "AudioToolbox/PeakLimiterDSP.h"
+#include "AudioToolbox/RenderPull.h"
 #include "Foundation/NSError.h"
+#include "RealTime/RenderScope.h"
 
 // What the render block shares with the unit. The unit writes the plain members while
 // allocating, when hosts do not render, and publishes them with `allocated` (release); the
@@ -165,6 +167,7 @@ AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
                           AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
                           const AURenderEvent* realtimeEventListHead,
                           const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
+    const RenderScope scope;
     RenderState& s = *state;
     if (outputBusNumber != 0) return kAudioUnitErr_InvalidElement;
     if (!s.allocated.load(std::memory_order_acquire)) return kAudioUnitErr_Uninitialized;
@@ -182,35 +185,20 @@ AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
 
     const UInt32 bytes = frameCount * UInt32(sizeof(float));
     AudioBufferList* input = s.inputList.list();
-    input->mNumberBuffers = s.channels;
-    for (UInt32 c = 0; c < s.channels; ++c) {
-      input->mBuffers[c].mNumberChannels = 1;
-      input->mBuffers[c].mDataByteSize = bytes;
-      input->mBuffers[c].mData = s.inputStorage.get() + std::size_t(c) * s.maximumFrames;
-    }
+    RenderPull::pointAtStorage(*input, s.inputStorage.get(), s.channels, s.maximumFrames, bytes);
     AudioUnitRenderActionFlags pullFlags = 0;
     const AUAudioUnitStatus pulled =
-        (*pullInputBlock)(actionFlags ? actionFlags : &pullFlags, timestamp, frameCount, 0, input);
+        RenderPull::pull(pullInputBlock, actionFlags ? actionFlags : &pullFlags, timestamp, frameCount, 0, input);
     if (pulled != noErr) return pulled;
 
-    // The pulled buffers (the pull block may have pointed them elsewhere) must hold the frames.
+    // The pulled buffers (the pull block may have pointed them elsewhere) must hold the frames,
+    // and so must the output buffers unless they are pointed at the input.
     const UInt32 inputs = std::min<UInt32>(input->mNumberBuffers, 2);
-    if (inputs == 0) return kAudio_ParamError;
-    for (UInt32 c = 0; c < inputs; ++c)
-      if (!input->mBuffers[c].mData || input->mBuffers[c].mDataByteSize < bytes) return kAudio_ParamError;
-
-    // Output buffers without data render in place into the input buffers.
+    if (inputs == 0 || !RenderPull::holdsFrames(*input, 2, bytes)) return kAudio_ParamError;
+    const bool inPlace = RenderPull::renderInPlaceIfAsked(*outputData, *input);
+    if (!RenderPull::holdsFrames(*outputData, 2, inPlace ? 0 : bytes)) return kAudio_ParamError;
     const UInt32 outputs = std::min<UInt32>(outputData->mNumberBuffers, 2);
-    for (UInt32 c = 0; c < outputs; ++c) {
-      AudioBuffer& out = outputData->mBuffers[c];
-      if (!out.mData) {
-        out.mData = input->mBuffers[std::min(c, inputs - 1)].mData;
-        out.mNumberChannels = 1;
-      } else if (out.mDataByteSize < bytes) {
-        return kAudio_ParamError;
-      }
-      out.mDataByteSize = bytes;
-    }
+    for (UInt32 c = 0; c < outputs; ++c) outputData->mBuffers[c].mDataByteSize = bytes;
 
     const float* inLeft = samplesOf(input->mBuffers[0]);
     const float* inRight = samplesOf(input->mBuffers[inputs - 1]);

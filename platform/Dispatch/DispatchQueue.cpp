@@ -89,8 +89,6 @@ struct SyncState {
 // ---- main queue: idle sources on the GLib default main context ----------------------------
 
 std::atomic<std::size_t> gMainPending{0};
-std::atomic<std::uint64_t> gMainDropped{0};
-std::atomic<std::size_t> gMainPendingLimit{65536};
 
 gboolean runMainItem(gpointer data) {
   runGuarded(*static_cast<DispatchQueue::Work*>(data), "DispatchQueue.main");
@@ -112,18 +110,14 @@ class MainQueue final : public DispatchQueue::Impl {
   // first-in first-out across all submitting threads, after everything submitted before them.
   // An idle source never runs inline (unlike g_main_context_invoke).
   void async(Work work) override {
-    if (gMainPending.fetch_add(1, std::memory_order_relaxed) >= gMainPendingLimit.load(std::memory_order_relaxed)) {
-      gMainPending.fetch_sub(1, std::memory_order_relaxed);
-      gMainDropped.fetch_add(1, std::memory_order_relaxed);
-      return;
-    }
+    gMainPending.fetch_add(1, std::memory_order_relaxed);
     post(std::move(work));
   }
 
   void sync(Work work) override {
     if (dispatch_detail::isMainThread()) failSyncOnCurrentQueue(label());
     auto state = std::make_shared<SyncState>();
-    gMainPending.fetch_add(1, std::memory_order_relaxed);  // a waiting caller is never refused
+    gMainPending.fetch_add(1, std::memory_order_relaxed);
     post([state, &work] { state->run(work); });
     state->wait();
   }
@@ -302,7 +296,4 @@ bool DispatchQueue::isCurrent() const { return impl_->isCurrent(); }
 
 namespace MainLoop {
 std::size_t pendingItems() { return gMainPending.load(std::memory_order_relaxed); }
-std::uint64_t droppedItems() { return gMainDropped.load(std::memory_order_relaxed); }
-void setPendingLimit(std::size_t limit) { gMainPendingLimit.store(limit, std::memory_order_relaxed); }
-std::size_t pendingLimit() { return gMainPendingLimit.load(std::memory_order_relaxed); }
 }  // namespace MainLoop

@@ -3,10 +3,9 @@
 //
 // Main queue: every item is an idle source at the default priority on the GLib default main
 // context, so items from all threads run in the order they were submitted, on whichever thread
-// iterates that context: MainLoop::run(), the test drivers below, or a GTK main loop. Nothing runs
-// them when no thread iterates the context (a host that never runs a GLib loop); so that such a
-// process does not grow without end, at most MainLoop::pendingLimit() items wait, and `async`
-// drops further items and counts them (MainLoop::droppedItems()). `sync` is never refused.
+// iterates that context: MainLoop::run(), the test drivers below, or a GTK main loop. The queue
+// never drops work: items wait, however many, until a thread iterates the context (a process
+// that submits work and never runs a loop keeps it to the end).
 // `asyncAfter` on the main queue is a one-shot run-loop timer (it follows TestClock when on).
 //
 // Global queue: worker threads (as many as cores, 2 to 16); `sync` runs the work on the calling
@@ -78,9 +77,4 @@ bool runUntil(const std::function<bool()>& condition,
 
 // Main-queue items submitted and not yet run. [any]
 std::size_t pendingItems();
-// Items that `async` refused because pendingLimit() items were waiting. [any]
-std::uint64_t droppedItems();
-// The bound on waiting main-queue items (65536 unless set). [any]
-std::size_t pendingLimit();
-void setPendingLimit(std::size_t limit);
 }  // namespace MainLoop

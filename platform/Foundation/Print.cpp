@@ -1,6 +1,14 @@
 #include "Foundation/Print.h"
 
+#include <glib.h>
+
+#include <atomic>
 #include <cstdio>
+#include <string>
+
+#include "Dispatch/DispatchQueue.h"
+#include "RealTime/RenderLines.h"
+#include "RealTime/RenderScope.h"
 
 namespace {
 
@@ -18,8 +26,128 @@ void writeLocked(std::string_view text, bool newline) {
   funlockfile(out);
 }
 
+std::atomic<std::uint64_t> gPrintedLogLines{0};
+
+constexpr gint kActivePollMs = 10;
+constexpr gint kIdlePollMs = 1000;
+constexpr gint64 kActiveSpanUs = 2'000'000;  // how long after the last render entry to keep polling fast
+
+// Prints the render-line queue on the main loop: one permanent source on the GLib default main
+// context at the main queue's priority, attached when the library is loaded. It never needs a
+// wake-up from a render thread: it polls, fast while render scopes are being entered. [main]
+class RenderLinePrinter {
+ public:
+  RenderLinePrinter() : context_(g_main_context_ref(g_main_context_default())) {
+    static GSourceFuncs funcs = {&prepare, &check, &dispatch, nullptr, nullptr, nullptr};
+    source_ = g_source_new(&funcs, sizeof(Source));
+    reinterpret_cast<Source*>(source_)->printer = this;
+    g_source_set_priority(source_, G_PRIORITY_DEFAULT);
+    g_source_set_name(source_, "render log lines");
+    g_source_attach(source_, context_);
+  }
+
+  // Runs at exit, or when a module that carries this library is unloaded: the source's functions
+  // must not outlive the code they point into.
+  ~RenderLinePrinter() {
+    g_source_destroy(source_);
+    g_source_unref(source_);
+    g_main_context_unref(context_);
+  }
+
+  bool hasWork() {
+    return RenderLines::queue().hasPending() || RenderLines::queue().droppedLines() != reported_;
+  }
+
+ private:
+  struct Source {
+    GSource base;
+    RenderLinePrinter* printer;
+  };
+
+  static RenderLinePrinter& of(GSource* source) { return *reinterpret_cast<Source*>(source)->printer; }
+
+  static gboolean prepare(GSource* source, gint* timeout) {
+    RenderLinePrinter& printer = of(source);
+    const std::uint64_t entries = RenderScope::entries();
+    const gint64 now = g_get_monotonic_time();
+    if (entries != printer.lastEntries_) {
+      printer.lastEntries_ = entries;
+      printer.lastActivityUs_ = now;
+    }
+    const bool active = printer.lastActivityUs_ != 0 && now - printer.lastActivityUs_ < kActiveSpanUs;
+    *timeout = active ? kActivePollMs : kIdlePollMs;
+    return printer.hasWork();
+  }
+  static gboolean check(GSource* source) { return of(source).hasWork(); }
+  static gboolean dispatch(GSource* source, GSourceFunc, gpointer) {
+    of(source).drain();
+    return G_SOURCE_CONTINUE;
+  }
+
+  // Prints what was queued before the drain began; lines that arrive meanwhile wait for the next
+  // iteration, so a chatty render thread cannot starve the rest of the main loop.
+  void drain() {
+    RenderLines::Queue& queue = RenderLines::queue();
+    const std::uint64_t end = queue.claimedSlots();
+    std::uint64_t droppedBefore = 0;
+    while (queue.consumedSlots() < end && queue.pop(line_, droppedBefore)) {
+      if (droppedBefore > 0) report(droppedBefore);
+      print(line_);
+      gPrintedLogLines.fetch_add(1, std::memory_order_relaxed);
+    }
+    // Drops that no later line carries (nothing got in since) are reported on their own, once
+    // every line queued before them is out.
+    if (queue.consumedSlots() == queue.claimedSlots()) {
+      if (const std::uint64_t trailing = queue.takeUnreportedDrops()) report(trailing);
+    }
+  }
+  void report(std::uint64_t count) {
+    print(LogLines::droppedNotice(count));
+    reported_ += count;
+  }
+
+  GMainContext* context_;
+  GSource* source_ = nullptr;
+  std::string line_;            // reused by drain()
+  std::uint64_t reported_ = 0;  // dropped lines already reported
+  std::uint64_t lastEntries_ = 0;
+  gint64 lastActivityUs_ = 0;
+};
+
+RenderLinePrinter& renderLinePrinter() {
+  static RenderLinePrinter printer;
+  return printer;
+}
+
+// Attached when the library is loaded, so that no caller (a render thread least of all) pays for
+// the set-up.
+[[maybe_unused]] const bool gPrinterAttached = (renderLinePrinter(), true);
+
 }  // namespace
+
+void LogLines::attachRenderLinePrinter() { renderLinePrinter(); }
 
 void print(std::string_view text) { writeLocked(text, true); }
 
 void printRaw(std::string_view text) { writeLocked(text, false); }
+
+void printLogLine(std::string_view text) {
+  if (RenderScope::isRenderThread()) {
+    RenderLines::push(text);
+    return;
+  }
+  DispatchQueue::main().async([line = std::string(text)] {
+    print(line);
+    gPrintedLogLines.fetch_add(1, std::memory_order_relaxed);
+  });
+}
+
+namespace LogLines {
+std::uint64_t printed() { return gPrintedLogLines.load(std::memory_order_relaxed); }
+bool renderLinesPending() { return renderLinePrinter().hasWork(); }
+std::uint64_t dropped() { return RenderLines::queue().droppedLines(); }
+std::string droppedNotice(std::uint64_t count) {
+  return "[log] " + std::to_string(count) + (count == 1 ? " line" : " lines") +
+         " from a render thread dropped here: the render-line queue was full";
+}
+}  // namespace LogLines

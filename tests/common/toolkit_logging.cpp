@@ -1,9 +1,15 @@
-// safeprint/debugprint: lines print on the main loop, whole, in order, without allocating on the
-// calling thread; the line queue underneath; four-character code text.
+// safeprint/debugprint: lines are main-queue work in the queue's order; on a render thread they
+// take the render-line queue (no allocation, drops reported) and reach a sleeping loop; the line
+// queue underneath; four-character code text.
 #include <gtest/gtest.h>
 
+#include <glib.h>
+
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,8 +18,10 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/Print.h"
 #include "FourCharCode.h"
-#include "LineQueue.h"
 #include "Logging.h"
+#include "RealTime/LineQueue.h"
+#include "RealTime/RenderLines.h"
+#include "RealTime/RenderScope.h"
 #include "StdoutCapture.h"
 
 namespace {
@@ -24,84 +32,115 @@ using stdout_capture::splitLines;
 
 }  // namespace
 
-TEST(Logging, LinesPrintWholeAndInOrderOnlyWhenTheMainLoopRuns) {
+TEST(Logging, LinesAreMainQueueWorkAndKeepItsOrder) {
   const std::string longText = [] {
     std::string s;
     for (int i = 0; s.size() < 1000; ++i) s += "segment " + std::to_string(i) + " ";
     return s;
   }();
-
   beginCapture();
-  safeprint("AUExtension::init()");
-  debugprint("");
+  safeprint("A");
+  DispatchQueue::main().async([] { print("B"); });
+  debugprint("C");
+  DispatchQueue::main().async([] { print("D"); });
   safeprint("first\nsecond");
   debugprint(longText);
   safeprint("Grüße, ünïcödé ");
-  DispatchQueue::main().async([] { print("main-queue work submitted after the lines"); });
+  debugprint("");
   std::fflush(stdout);
   EXPECT_EQ(endCapture(), "") << "nothing is printed on the calling thread";
-  EXPECT_TRUE(LogQueue::hasPendingLines());
   testing::internal::CaptureStdout();
   MainLoop::runUntilIdle();
-  EXPECT_EQ(endCapture(), "AUExtension::init()\n\nfirst\nsecond\n" + longText +
-                              "\nGrüße, ünïcödé \nmain-queue work submitted after the lines\n");
-  EXPECT_FALSE(LogQueue::hasPendingLines());
+  EXPECT_EQ(endCapture(), "A\nB\nC\nD\nfirst\nsecond\n" + longText + "\nGrüße, ünïcödé \n\n");
 }
 
-TEST(Logging, CallerAllocatesNothing) {
+TEST(Logging, RenderThreadLinesAllocateNothingAndReportDrops) {
   const std::string text(700, 'x');  // spans several queue slots
   beginCapture();
   std::size_t allocations = 0;
   {
+    RenderScope render;
     AllocationCounter counter;
-    safeprint("AUExtension::internalRenderBlock() : ERROR: -10874");
+    safeprint("AUExtension::ERROR: We have a problem with the kernel! -10874");
     debugprint(text);
     allocations = counter.count();
   }
+  EXPECT_TRUE(LogLines::renderLinesPending());
   MainLoop::runUntilIdle();
   EXPECT_EQ(allocations, 0u);
-  EXPECT_EQ(endCapture(), "AUExtension::internalRenderBlock() : ERROR: -10874\n" + text + "\n");
+  EXPECT_FALSE(LogLines::renderLinesPending());
+  EXPECT_EQ(endCapture(), "AUExtension::ERROR: We have a problem with the kernel! -10874\n" + text + "\n");
+
+  SCOPED_TRACE("a full queue drops lines; a line says how many before the next one printed");
+  const std::uint64_t droppedBefore = LogLines::dropped();
+  beginCapture();
+  {
+    RenderScope render;
+    for (std::size_t i = 0; i < RenderLines::kSlots + 3; ++i) safeprint("line " + std::to_string(i));
+  }
+  MainLoop::runUntilIdle();
+  {
+    RenderScope render;
+    safeprint("after the drain");
+  }
+  MainLoop::runUntilIdle();
+  const std::vector<std::string> lines = splitLines(endCapture());
+  EXPECT_EQ(LogLines::dropped() - droppedBefore, 3u);
+  ASSERT_EQ(lines.size(), RenderLines::kSlots + 2);
+  EXPECT_EQ(lines[RenderLines::kSlots - 1], "line " + std::to_string(RenderLines::kSlots - 1));
+  EXPECT_EQ(lines[RenderLines::kSlots], LogLines::droppedNotice(3));
+  EXPECT_EQ(lines.back(), "after the drain");
+  EXPECT_EQ(LogLines::droppedNotice(1),
+            "[log] 1 line from a render thread dropped here: the render-line queue was full");
 }
 
-TEST(LoggingThreads, BackgroundLineWakesTheMainLoopAndPrintsThere) {
+TEST(LoggingThreads, RenderThreadLinesReachASleepingLoopWithoutWakingIt) {
   beginCapture();
-  const std::uint64_t printedBefore = LogQueue::printedLines();
-  std::thread worker([] { safeprint("from a worker"); });
-  worker.join();
-  EXPECT_EQ(endCapture(), "") << "the worker has returned; its line waits for the main loop";
-  testing::internal::CaptureStdout();
-  // A line from a thread while the main loop sleeps in its poll wakes it.
-  std::atomic<bool> go{false};
-  std::thread late([&] {
+  const std::uint64_t printedBefore = LogLines::printed();
+  std::atomic<bool> go{false}, stop{false};
+  std::thread renderer([&] {
     while (!go.load()) std::this_thread::yield();
-    safeprint("while the loop waits");
+    RenderScope render;
+    safeprint("from the render thread");
   });
-  DispatchQueue::main().async([&] { go.store(true); });
-  const bool done = MainLoop::runUntil([&] { return LogQueue::printedLines() >= printedBefore + 2; });
-  late.join();
-  EXPECT_TRUE(done);
-  EXPECT_EQ(endCapture(), "from a worker\nwhile the loop waits\n");
+  // Only a watchdog may wake the loop: if the printer did not poll, the loop would sleep until it.
+  std::thread watchdog([&] {
+    for (int i = 0; i < 500 && !stop.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    stop.store(true);
+    g_main_context_wakeup(g_main_context_default());
+  });
+  go.store(true);
+  while (!stop.load() && LogLines::printed() < printedBefore + 1) g_main_context_iteration(nullptr, TRUE);
+  const bool printedBeforeWatchdog = !stop.exchange(true);
+  renderer.join();
+  watchdog.join();
+  EXPECT_TRUE(printedBeforeWatchdog);
+  EXPECT_EQ(endCapture(), "from the render thread\n");
 }
 
 TEST(LoggingThreads, EachThreadsLinesKeepTheirOrder) {
   constexpr int kThreads = 4;
-  constexpr int kLines = 500;  // 2000 short lines fit the queue without a drain
+  constexpr int kLines = 2000;
   beginCapture();
-  const std::uint64_t printedBefore = LogQueue::printedLines();
-  const std::uint64_t droppedBefore = LogQueue::droppedLines();
+  const std::uint64_t printedBefore = LogLines::printed();
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([t] {
-      for (int i = 0; i < kLines; ++i) safeprint("thread " + std::to_string(t) + " line " + std::to_string(i));
+      // Half of the threads render: their lines take the render-line queue.
+      std::optional<RenderScope> render;
+      if (t % 2 == 1) render.emplace();
+      for (int i = 0; i < kLines; ++i) {
+        safeprint("thread " + std::to_string(t) + " line " + std::to_string(i));
+        if (render && i % 512 == 511) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
     });
   }
   // The main loop prints while the threads are still submitting.
-  const bool done = MainLoop::runUntil(
-      [&] { return LogQueue::printedLines() >= printedBefore + kThreads * kLines; });
+  const bool done =
+      MainLoop::runUntil([&] { return LogLines::printed() >= printedBefore + kThreads * kLines; });
   for (auto& thread : threads) thread.join();
   const std::vector<std::string> lines = splitLines(endCapture());
   EXPECT_TRUE(done);
-  EXPECT_EQ(LogQueue::droppedLines(), droppedBefore);
   ASSERT_EQ(lines.size(), std::size_t(kThreads * kLines));
   std::vector<int> next(kThreads, 0);
   for (const std::string& line : lines) {
@@ -114,8 +153,8 @@ TEST(LoggingThreads, EachThreadsLinesKeepTheirOrder) {
 }
 
 TEST(LineQueue, ClaimsSlotsByLengthDropsWhenFullAndWrapsAround) {
-  LineQueue queue(4);
-  const std::size_t P = LineQueue::kSlotPayload;
+  LineQueue<4> queue;
+  const std::size_t P = kLineQueueSlotPayload;
   ASSERT_EQ(queue.slotCount(), 4u);
   EXPECT_EQ(queue.maximumLength(), 4 * P);
   auto popped = [&queue] {
@@ -155,18 +194,26 @@ TEST(LineQueue, ClaimsSlotsByLengthDropsWhenFullAndWrapsAround) {
     EXPECT_FALSE(queue.push(longest + "e"));
     EXPECT_EQ(queue.droppedLines(), 3u);
   }
-  SCOPED_TRACE("slot counts round up to a power of two");
-  EXPECT_EQ(LineQueue(5).slotCount(), 8u);
-  EXPECT_EQ(LineQueue(0).slotCount(), 2u);
+  SCOPED_TRACE("the next line that gets in carries the count of lines dropped before it");
+  EXPECT_FALSE(queue.push(std::string(5 * P, 'f')));
+  EXPECT_TRUE(queue.push("g"));
+  std::string line;
+  std::uint64_t droppedBefore = 0;
+  ASSERT_TRUE(queue.pop(line, droppedBefore));
+  EXPECT_EQ(line, "g");
+  EXPECT_EQ(droppedBefore, 2u) << "the longest-plus-one line and this one";
+  EXPECT_EQ(queue.takeUnreportedDrops(), 0u);
+  EXPECT_FALSE(queue.push(std::string(5 * P, 'h')));
+  EXPECT_EQ(queue.takeUnreportedDrops(), 1u) << "a drop no line carries yet";
 }
 
 TEST(LineQueueThreads, ConcurrentProducersAndAConsumerLoseNothing) {
   constexpr int kProducers = 4;
   constexpr int kLines = 3000;
-  LineQueue queue(64);  // small, so that producers meet a full ring and wrap many times
+  auto owned = std::make_unique<LineQueue<64>>();  // small, so that producers meet a full ring and wrap many times
   auto text = [](int producer, int i) {
     // Lengths from 0 to about 3 slots, contents that tell producer and index apart.
-    const std::size_t length = std::size_t(i * 37 + producer * 11) % (3 * LineQueue::kSlotPayload);
+    const std::size_t length = std::size_t(i * 37 + producer * 11) % (3 * kLineQueueSlotPayload);
     std::string s = std::to_string(producer) + ":" + std::to_string(i) + ":";
     s.resize(std::max(length, s.size()), char('A' + (i + producer) % 26));
     return s;
@@ -176,7 +223,7 @@ TEST(LineQueueThreads, ConcurrentProducersAndAConsumerLoseNothing) {
     producers.emplace_back([&, p] {
       for (int i = 0; i < kLines; ++i) {
         const std::string s = text(p, i);
-        while (!queue.push(s)) std::this_thread::yield();  // retry: the test wants every line
+        while (!owned->push(s)) std::this_thread::yield();  // retry: the test wants every line
       }
     });
   }
@@ -185,7 +232,7 @@ TEST(LineQueueThreads, ConcurrentProducersAndAConsumerLoseNothing) {
   int received = 0;
   bool intact = true;
   while (received < kProducers * kLines) {
-    if (!queue.pop(line)) {
+    if (!owned->pop(line)) {
       std::this_thread::yield();
       continue;
     }

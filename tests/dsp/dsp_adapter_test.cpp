@@ -1,13 +1,18 @@
 // The kernel adapter: status codes, pulling, in-place processing, frame limits, buffer checks,
-// parameters and meters; and no allocation on its render paths.
+// parameters and meters; no allocation on its render paths; parameter lines of render events
+// printed by the main loop.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "AllocationCounter.h"
+#include "Dispatch/DispatchQueue.h"
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
+#include "StdoutCapture.h"
 
 namespace {
 
@@ -217,8 +222,34 @@ TEST(DspAdapter, RenderPathsAllocateNothing) {
         EXPECT_EQ(block(nullptr, &ts, frames, 0, h.out.list(), &events[0], &h.pull), noErr);
       }
       const std::size_t allocations = counter.count();
+      MainLoop::runUntilIdle();
       testing::internal::GetCapturedStdout();
       EXPECT_EQ(allocations, 0u);
     }
   }
+}
+
+TEST(DspAdapter, ParameterLinesOfRenderEventsPrintOnTheMainLoop) {
+  Adapter a;
+  a.allocateRenderResources();
+  Host h(512);
+  AURenderEvent events[2] = {};
+  const std::pair<AUParameterAddress, AUValue> sets[2] = {{3, 0.5f}, {14, -2.25f}};
+  for (int i = 0; i < 2; ++i) {
+    events[i].parameter.eventType = AURenderEventParameter;
+    events[i].parameter.eventSampleTime = 10 * i;
+    events[i].parameter.parameterAddress = sets[i].first;
+    events[i].parameter.value = sets[i].second;
+  }
+  events[0].head.next = &events[1];
+  stdout_capture::beginCapture();
+  EXPECT_EQ(render(a, h, 512, &events[0]), noErr);
+  std::fflush(stdout);
+  EXPECT_EQ(stdout_capture::endCapture(), "") << "the render thread writes nothing";
+  testing::internal::CaptureStdout();
+  MainLoop::runUntilIdle();
+  EXPECT_EQ(stdout_capture::endCapture(),
+            "unit received parameter : address:3, value:0.500000\n"
+            "unit received parameter : address:14, value:-2.250000\n");
+  EXPECT_EQ(a.getParameterEx(14), -2.25f);
 }

@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
-#include "MIDIOutputBlockHandOver.h"
 
 namespace {
-using BlockPtr = MIDIOutputBlockHandOver::BlockPtr;
+using BlockPtr = MIDIOutputBlockHandOver::Pointer;
 
 BlockPtr makeBlock(std::atomic<int>* calls, int id) {
   return std::make_shared<const AUMIDIOutputEventBlock>(

@@ -299,6 +299,10 @@ TEST(PeakLimiterUnit, RefusesWhatItCannotAllocateOrRender) {
   AudioBufferList* small = host.outputList(64);
   small->mBuffers[1].mDataByteSize = 32;
   EXPECT_EQ(render(block, small, 64, &host.pull), kAudio_ParamError);
+  AudioBufferList* halfInPlace = host.outputList(64);
+  halfInPlace->mBuffers[1].mData = nullptr;
+  EXPECT_EQ(render(block, halfInPlace, 64, &host.pull), kAudio_ParamError)
+      << "only a null first buffer asks for in place";
   EXPECT_EQ(host.render(block, 512), noErr);
   EXPECT_EQ(host.render(block, 0), noErr);
 

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "AudioToolbox/RenderPull.h"
+#include "Foundation/Print.h"
+#include "RealTime/RenderScope.h"
+
 #include "SDO.h"
 
 namespace {
@@ -16,6 +20,8 @@ constexpr AUAudioFrameCount kMaxAllocatedFrames = 1u << 20;
 }  // namespace
 
 KOV_Compressor_ExtensionDSPKernelAdapter::KOV_Compressor_ExtensionDSPKernelAdapter() {
+  // The kernel's parameter lines from render events go through the render-line queue.
+  LogLines::attachRenderLinePrinter();
   std::shared_ptr<AVAudioFormat> format = AVAudioFormat::makeStandard(48000.0, 2);
   _kernel.init(static_cast<int>(format->channelCount()), format->sampleRate());
   _inputBus.init(format, 2);
@@ -99,14 +105,8 @@ AUAudioUnitStatus KOV_Compressor_ExtensionDSPKernelAdapter::renderWith(
   if (!outputData) return alwaysPull ? kAudio_ParamError : noErr;
 
   // No data pointer in the first output buffer: process in place in the input buffer.
-  if (outputData->mNumberBuffers > 0 && !outputData->mBuffers[0].mData) {
-    const UInt32 shared = std::min(outputData->mNumberBuffers, inputData->mNumberBuffers);
-    for (UInt32 i = 0; i < shared; ++i) outputData->mBuffers[i].mData = inputData->mBuffers[i].mData;
-  }
-  const UInt32 used = std::min<UInt32>(outputData->mNumberBuffers, 2);
-  for (UInt32 i = 0; i < used; ++i) {
-    if (!outputData->mBuffers[i].mData) return kAudio_ParamError;
-  }
+  RenderPull::renderInPlaceIfAsked(*outputData, *inputData);
+  if (!RenderPull::holdsFrames(*outputData, 2, 0)) return kAudio_ParamError;
 
   _kernel.setBuffers(inputData, outputData);
   _kernel.processWithEvents(timestamp, frameCount, events, midiOut);
@@ -117,6 +117,7 @@ AUAudioUnitStatus KOV_Compressor_ExtensionDSPKernelAdapter::render(
     AudioUnitRenderActionFlags* /*actionFlags*/, const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
     NSInteger /*outputBusNumber*/, AudioBufferList* outputData, const AURenderEvent* realtimeEventListHead,
     const AURenderPullInputBlock* pullInputBlock) {
+  const RenderScope scope;
   const AUMIDIOutputEventBlock* midiOut = _outputEventBlock.acquire();
   return renderWith(timestamp, frameCount, outputData, realtimeEventListHead, pullInputBlock, false, midiOut);
 }
@@ -127,6 +128,7 @@ AUInternalRenderBlock KOV_Compressor_ExtensionDSPKernelAdapter::internalRenderBl
                          AUAudioFrameCount frameCount, NSInteger /*outputBusNumber*/,
                          AudioBufferList* outputData, const AURenderEvent* realtimeEventListHead,
                          const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
+    const RenderScope scope;
     return renderWith(timestamp, frameCount, outputData, realtimeEventListHead, pullInputBlock, true,
                       midiOut.get());
   };

@@ -2,12 +2,13 @@
 // It owns the compressor kernel and the input bus by value, owns the output bus, keeps the
 // host's blocks and turns the unit's calls into kernel calls.
 //
-// Threads: render and the block from internalRenderBlock are [render]: no lock, no allocation
-// (the kernel's parameter print aside). setParameter/valueForParameter, the meter getters and
-// the bypass and frame-limit accessors are [any]. init, allocate/deallocate, reset,
-// setSamplerate and the block setters taking a block by value are [main] (never while
-// rendering for allocate/deallocate/reset). handOverAUMIDIOutputEventBlock is [any, render
-// included].
+// Threads: render and the block from internalRenderBlock are [render]: no lock, no allocation,
+// no system call; each is a render entry (RealTime/RenderScope.h: subnormals flushed, the thread
+// marked, so that the kernel's parameter lines take the render-line queue).
+// setParameter/valueForParameter, the meter getters and the bypass and frame-limit accessors
+// are [any]. init, allocate/deallocate, reset, setSamplerate and the block setters taking a
+// block by value are [main] (never while rendering for allocate/deallocate/reset).
+// handOverAUMIDIOutputEventBlock is [any, render included].
 #pragma once
 
 #include <memory>
@@ -18,7 +19,10 @@
 #include "AudioToolbox/CoreAudioTypes.h"
 #include "BufferedAudioBus.h"
 #include "KOV_Compressor_Extension_DSPKernel.h"
-#include "MIDIOutputBlockHandOver.h"
+#include "RealTime/HandOver.h"
+
+// The host's MIDI-output block, handed to the render thread.
+using MIDIOutputBlockHandOver = HandOver<AUMIDIOutputEventBlock>;
 
 class KOV_Compressor_ExtensionDSPKernelAdapter {
  public:

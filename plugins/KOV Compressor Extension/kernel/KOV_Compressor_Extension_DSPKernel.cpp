@@ -5,9 +5,23 @@
 #include <cstdio>
 #include <cstring>
 
+#include "RealTime/RenderLines.h"
+#include "RealTime/RenderScope.h"
+
 namespace {
 constexpr auto relaxed = std::memory_order_relaxed;
+
+// On a render thread the line takes the render-line queue (no stdio lock there); elsewhere it is
+// written at once, as before.
+void logParameter(AUParameterAddress address, AUValue value) {
+  const auto number = static_cast<unsigned long long>(address);
+  if (RenderScope::isRenderThread())
+    RenderLines::pushFormatted("unit received parameter : address:%llu, value:%f", number,
+                               static_cast<double>(value));
+  else
+    std::printf("unit received parameter : address:%llu, value:%f\n", number, static_cast<double>(value));
 }
+}  // namespace
 
 void KOV_Compressor_Extension_DSPKernel::init(int channelCount, double sampleRate) {
   // A rate outside float's range would not convert; setSamplerate ignores what is left.
@@ -39,8 +53,7 @@ void KOV_Compressor_Extension_DSPKernel::reset() {
 void KOV_Compressor_Extension_DSPKernel::setParameter(AUParameterAddress address, AUValue value) {
   if (address >= kParameterCount) return;
   fParameters[address].store(value, relaxed);
-  std::printf("unit received parameter : address:%llu, value:%f\n", static_cast<unsigned long long>(address),
-              static_cast<double>(value));
+  logParameter(address, value);
   Compressor1& A = compressor.c[0];
   Compressor1& B = compressor.c[1];
   switch (address) {

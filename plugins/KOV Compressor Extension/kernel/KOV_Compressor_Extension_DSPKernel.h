@@ -55,7 +55,8 @@ class KOV_Compressor_Extension_DSPKernel : public DSPKernel {
   void reset();
 
   // Stores the value (addresses 0..14; others ignored), prints
-  // "unit received parameter : address:%llu, value:%f" and routes it.
+  // "unit received parameter : address:%llu, value:%f" and routes it. The line is written at once,
+  // or on a render thread queued for the main loop (RealTime/RenderLines.h).
   void setParameter(AUParameterAddress address, AUValue value);
   AUValue getParameter(AUParameterAddress address) const;
 

@@ -1,12 +1,14 @@
 // Render resources, bypass, frame limit, and the render block with its final limiter stage.
 #include <cstdio>
 
+#include "AudioToolbox/RenderPull.h"
 #include "Foundation/NSError.h"
 #include "Foundation/TextForms.h"
 #include "KOVCompressorParameters.h"
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "Logging.h"
+#include "RealTime/RenderScope.h"
 
 namespace {
 
@@ -28,11 +30,7 @@ double rateOf(const std::shared_ptr<AUAudioUnitBusArray>& busses) {
 
 // True when the list has buffers and every one of them has samples to work on.
 bool hasData(const AudioBufferList* list) {
-  if (!list || list->mNumberBuffers == 0) return false;
-  for (UInt32 i = 0; i < list->mNumberBuffers; ++i) {
-    if (!list->mBuffers[i].mData) return false;
-  }
-  return true;
+  return list && list->mNumberBuffers > 0 && RenderPull::holdsFrames(*list, list->mNumberBuffers, 0);
 }
 
 // Queues "<prefix><status>" without allocating: the render thread may call it.
@@ -145,13 +143,7 @@ AURenderPullInputBlock KOV_Compressor_Extension_AudioUnit::renderPullInputBlock(
                                                AUAudioFrameCount, NSInteger,
                                                AudioBufferList* inputData) -> AUAudioUnitStatus {
     const AudioBufferList* output = unit->currentOuputData.load(std::memory_order_relaxed);
-    if (!output || !inputData) return noErr;
-    const UInt32 count = std::min(inputData->mNumberBuffers, output->mNumberBuffers);
-    for (UInt32 i = 0; i < count; ++i) {
-      inputData->mBuffers[i].mNumberChannels = output->mBuffers[i].mNumberChannels;
-      inputData->mBuffers[i].mDataByteSize = output->mBuffers[i].mDataByteSize;
-      inputData->mBuffers[i].mData = output->mBuffers[i].mData;
-    }
+    if (output && inputData) RenderPull::shareBuffers(*inputData, *output);
     return noErr;
   };
 }
@@ -174,6 +166,7 @@ AUInternalRenderBlock KOV_Compressor_Extension_AudioUnit::internalRenderBlock() 
              AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
              const AURenderEvent* realtimeEventListHead,
              const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
+    const RenderScope scope;
     if (outputBusNumber > 0) return kAudioUnitErr_NoConnection;
     unit->currentOuputData.store(outputData, std::memory_order_relaxed);
     if (midiOutput) adapter->handOverAUMIDIOutputEventBlock(midiOutput);

@@ -1,5 +1,7 @@
 #include "BufferedAudioBus.h"
 
+#include "AudioToolbox/RenderPull.h"
+
 void BufferedAudioBus::init(std::shared_ptr<AVAudioFormat> format, AVAudioChannelCount maxChannels) {
   maxFrames = 0;
   pcmBuffer.reset();
@@ -35,7 +37,8 @@ AUAudioUnitStatus BufferedInputBus::pullInput(AudioUnitRenderActionFlags* action
   if (!pullInputBlock || !*pullInputBlock) return kAudioUnitErr_NoConnection;
   if (!mutableAudioBufferList || !originalAudioBufferList) return kAudioUnitErr_Uninitialized;
   prepareInputBufferList();
-  return (*pullInputBlock)(actionFlags, timestamp, frameCount, inputBusNumber, mutableAudioBufferList);
+  return RenderPull::pull(pullInputBlock, actionFlags, timestamp, frameCount, inputBusNumber,
+                          mutableAudioBufferList);
 }
 
 void BufferedInputBus::prepareInputBufferList() {
