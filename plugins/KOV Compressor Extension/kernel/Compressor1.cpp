@@ -105,7 +105,7 @@ void Compressor1::processSampleLinked(float* sample, const float* other, const f
 }
 
 void Compressor1::detect(const float* x, float* levels, int n, const Snapshot& s) {
-  level = runDetector(level, s.attack, s.release, x, levels, n);
+  level = settled(runDetector(level, s.attack, s.release, x, levels, n));
 }
 
 void Compressor1::applyGain(float* buffer, const float* levels, int n, const Snapshot& s) {

@@ -99,6 +99,15 @@ inline float mixSample(float dry, float g, const Compressor1::Snapshot& s) {
 }
 
 // Detector recursion over magnitudes x; returns the final level.
+// A detector level below -600 dB is silence. Under flush-to-zero (every render entry sets it) a
+// decaying level stops where its release step c * level turns subnormal, about FLT_MIN / c,
+// instead of reaching 0; ending the decay here lets silence read exactly 0. No audible result
+// changes: the gain law and the meters see levels of -600 dB and 0 alike. Once per chunk.
+constexpr float kSilentLevel = 1e-30f;
+inline float settled(float level) {
+  return (level < kSilentLevel && level > -kSilentLevel) ? 0.0f : level;
+}
+
 inline float runDetector(float level, float attack, float release, const float* x, float* levels, int n) {
   for (int i = 0; i < n; ++i) {
     const float xi = x[i];
@@ -162,8 +171,8 @@ inline void runDetectorPair(float& levelA, float attackA, float releaseA, float&
     levelsAB[2 * i] = a;
     levelsAB[2 * i + 1] = b;
   }
-  levelA = a;
-  levelB = b;
+  levelA = settled(a);
+  levelB = settled(b);
 }
 
 #if defined(__SSE2__)
