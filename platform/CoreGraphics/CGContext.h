@@ -87,19 +87,25 @@ class CGContext {
   // Makes the rectangle fully transparent (ignores colours and alpha, honours the clip).
   void clear(const CGRect& rect);
 
-  // Sets the Cairo source to the fill or stroke colour (for text and other direct Cairo drawing).
-  void applyFillColor();
-  void applyStrokeColor();
+  // Sets the Cairo source to the fill or stroke colour, or to a colour of one's own, with the
+  // context's alpha applied (for text and other direct Cairo drawing).
+  void applyFillColor() { applyColor(stack_.back().fill); }
+  void applyStrokeColor() { applyColor(stack_.back().stroke); }
+  void applyColor(const CGColor& color);
 
  private:
   struct State {
     CGColor fill{0, 0, 0, 1};
     CGColor stroke{0, 0, 0, 1};
+    CGFloat alpha = 1;
     bool degenerate = false;
   };
-  void applyTransform(const CGAffineTransform& t);
+  // Adds a path point in user space; false (and the path marked unusable) when it is not finite
+  // or lies beyond the range of Cairo's fixed-point device coordinates.
+  bool acceptPoint(CGPoint p);
+  void endPath();
 
   cairo_t* cairo_;
   std::vector<State> stack_;
-  CGPath path_;
+  bool pathBroken_ = false;
 };

@@ -1,0 +1,266 @@
+#include "CoreGraphics/CGContext.h"
+
+#include <cairo.h>
+
+#include <cmath>
+
+namespace {
+
+// Cairo keeps device coordinates in 24.8 fixed point; beyond this they wrap around.
+constexpr double kDeviceLimit = 4.0e6;
+
+cairo_matrix_t toCairo(const CGAffineTransform& t) { return {t.a, t.b, t.c, t.d, t.tx, t.ty}; }
+
+double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+
+}  // namespace
+
+CGContext::CGContext(cairo_t* cairo) : cairo_(cairo) {
+  stack_.push_back(State{});
+  if (!cairo_) {
+    stack_.back().degenerate = true;
+    return;
+  }
+  // The caller's state is kept under ours and given back by the destructor.
+  cairo_save(cairo_);
+  cairo_new_path(cairo_);
+  cairo_set_line_width(cairo_, 1);
+  cairo_set_line_cap(cairo_, CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_join(cairo_, CAIRO_LINE_JOIN_MITER);
+  cairo_set_miter_limit(cairo_, 10);
+  cairo_set_dash(cairo_, nullptr, 0, 0);
+  cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
+}
+
+CGContext::~CGContext() {
+  if (!cairo_) return;
+  for (size_t i = 1; i < stack_.size(); ++i) cairo_restore(cairo_);
+  cairo_new_path(cairo_);
+  cairo_restore(cairo_);
+}
+
+void CGContext::saveGState() {
+  if (cairo_) cairo_save(cairo_);
+  stack_.push_back(stack_.back());
+}
+
+void CGContext::restoreGState() {
+  if (stack_.size() <= 1) return;
+  if (cairo_) cairo_restore(cairo_);
+  stack_.pop_back();
+}
+
+CGAffineTransform CGContext::ctm() const {
+  if (!cairo_) return CGAffineTransform();
+  cairo_matrix_t m;
+  cairo_get_matrix(cairo_, &m);
+  return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+}
+
+bool CGContext::isDrawable() const {
+  return cairo_ && !stack_.back().degenerate && cairo_status(cairo_) == CAIRO_STATUS_SUCCESS;
+}
+
+void CGContext::concatenate(const CGAffineTransform& transform) {
+  if (!isDrawable()) return;
+  // The product is checked, not only the factor: two invertible factors can still underflow.
+  if (!transform.isInvertible() || !transform.concatenating(ctm()).isInvertible()) {
+    stack_.back().degenerate = true;
+    return;
+  }
+  const cairo_matrix_t m = toCairo(transform);
+  cairo_transform(cairo_, &m);
+}
+
+void CGContext::translateBy(CGFloat x, CGFloat y) { concatenate(CGAffineTransform::makeTranslation(x, y)); }
+void CGContext::scaleBy(CGFloat x, CGFloat y) { concatenate(CGAffineTransform::makeScale(x, y)); }
+void CGContext::rotate(CGFloat by) { concatenate(CGAffineTransform::makeRotation(by)); }
+
+void CGContext::clip(const CGRect& rect) {
+  if (!isDrawable()) return;
+  const CGRect r = rect.standardized();
+  if (!(std::isfinite(r.minX()) && std::isfinite(r.minY()) && std::isfinite(r.width()) &&
+        std::isfinite(r.height()))) {
+    stack_.back().degenerate = true;  // an unknowable clip shows nothing
+    return;
+  }
+  cairo_new_path(cairo_);
+  cairo_rectangle(cairo_, r.minX(), r.minY(), r.width(), r.height());
+  cairo_clip(cairo_);
+  pathBroken_ = false;
+}
+
+void CGContext::clip(CGPathFillRule rule) {
+  if (!isDrawable()) return;
+  if (pathBroken_) {
+    stack_.back().degenerate = true;
+    endPath();
+    return;
+  }
+  cairo_set_fill_rule(cairo_, rule == CGPathFillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+  cairo_clip(cairo_);
+  cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
+  endPath();
+}
+
+void CGContext::setLineWidth(CGFloat width) {
+  if (cairo_ && std::isfinite(width)) cairo_set_line_width(cairo_, std::max(width, 0.0));
+}
+
+void CGContext::setLineCap(CGLineCap cap) {
+  if (!cairo_) return;
+  cairo_set_line_cap(cairo_, cap == CGLineCap::round    ? CAIRO_LINE_CAP_ROUND
+                             : cap == CGLineCap::square ? CAIRO_LINE_CAP_SQUARE
+                                                        : CAIRO_LINE_CAP_BUTT);
+}
+
+void CGContext::setLineJoin(CGLineJoin join) {
+  if (!cairo_) return;
+  cairo_set_line_join(cairo_, join == CGLineJoin::round   ? CAIRO_LINE_JOIN_ROUND
+                              : join == CGLineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                          : CAIRO_LINE_JOIN_MITER);
+}
+
+void CGContext::setMiterLimit(CGFloat limit) {
+  if (cairo_ && std::isfinite(limit)) cairo_set_miter_limit(cairo_, std::max(limit, 1.0));
+}
+
+void CGContext::setLineDash(CGFloat phase, const std::vector<CGFloat>& lengths) {
+  if (!cairo_) return;
+  // Cairo treats negative or all-zero lengths as an error that disables the context for good, so
+  // such a pattern, like an empty one, means solid lines here.
+  bool usable = !lengths.empty() && std::isfinite(phase);
+  bool anyPositive = false;
+  for (CGFloat length : lengths) {
+    usable = usable && std::isfinite(length) && length >= 0;
+    anyPositive = anyPositive || length > 0;
+  }
+  if (usable && anyPositive) {
+    cairo_set_dash(cairo_, lengths.data(), int(lengths.size()), phase);
+  } else {
+    cairo_set_dash(cairo_, nullptr, 0, 0);
+  }
+}
+
+void CGContext::setAlpha(CGFloat alpha) { stack_.back().alpha = std::clamp(finiteOr(alpha, 1), 0.0, 1.0); }
+void CGContext::setFillColor(const CGColor& color) { stack_.back().fill = color; }
+void CGContext::setStrokeColor(const CGColor& color) { stack_.back().stroke = color; }
+
+void CGContext::applyColor(const CGColor& color) {
+  if (!cairo_) return;
+  // Cairo clamps components to 0...1 itself but not NaN; non-finite components count as 0.
+  cairo_set_source_rgba(cairo_, finiteOr(color.red, 0), finiteOr(color.green, 0), finiteOr(color.blue, 0),
+                        finiteOr(color.alpha, 0) * stack_.back().alpha);
+}
+
+bool CGContext::acceptPoint(CGPoint p) {
+  if (pathBroken_ || !isDrawable()) return false;
+  double x = p.x, y = p.y;
+  if (std::isfinite(x) && std::isfinite(y)) {
+    cairo_user_to_device(cairo_, &x, &y);
+    if (std::fabs(x) < kDeviceLimit && std::fabs(y) < kDeviceLimit) return true;
+  }
+  pathBroken_ = true;
+  return false;
+}
+
+void CGContext::endPath() {
+  if (cairo_) cairo_new_path(cairo_);
+  pathBroken_ = false;
+}
+
+void CGContext::beginPath() { endPath(); }
+
+void CGContext::move(CGPoint to) {
+  if (acceptPoint(to)) cairo_move_to(cairo_, to.x, to.y);
+}
+
+void CGContext::addLine(CGPoint to) {
+  if (acceptPoint(to)) cairo_line_to(cairo_, to.x, to.y);
+}
+
+void CGContext::addCurve(CGPoint to, CGPoint control1, CGPoint control2) {
+  if (acceptPoint(control1) && acceptPoint(control2) && acceptPoint(to))
+    cairo_curve_to(cairo_, control1.x, control1.y, control2.x, control2.y, to.x, to.y);
+}
+
+void CGContext::closePath() {
+  if (!pathBroken_ && isDrawable()) cairo_close_path(cairo_);
+}
+
+void CGContext::addRect(const CGRect& rect) {
+  CGPath path;
+  path.addRect(rect);
+  addPath(path);
+}
+
+void CGContext::addEllipse(const CGRect& rect) {
+  CGPath path;
+  path.addEllipse(rect);
+  addPath(path);
+}
+
+void CGContext::addPath(const CGPath& path) {
+  for (const CGPath::Element& e : path.elements()) {
+    switch (e.type) {
+      case CGPath::ElementType::moveToPoint: move(e.points[0]); break;
+      case CGPath::ElementType::addLineToPoint: addLine(e.points[0]); break;
+      case CGPath::ElementType::addCurveToPoint: addCurve(e.points[2], e.points[0], e.points[1]); break;
+      case CGPath::ElementType::closeSubpath: closePath(); break;
+    }
+  }
+}
+
+void CGContext::fillPath(CGPathFillRule rule) {
+  if (isDrawable() && !pathBroken_) {
+    applyFillColor();
+    cairo_set_fill_rule(cairo_, rule == CGPathFillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cairo_);
+    cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
+  }
+  endPath();
+}
+
+void CGContext::strokePath() {
+  if (isDrawable() && !pathBroken_) {
+    applyStrokeColor();
+    cairo_stroke(cairo_);
+  }
+  endPath();
+}
+
+void CGContext::fill(const CGRect& rect) {
+  beginPath();
+  addRect(rect);
+  fillPath();
+}
+
+void CGContext::stroke(const CGRect& rect) {
+  beginPath();
+  addRect(rect);
+  strokePath();
+}
+
+void CGContext::fillEllipse(const CGRect& rect) {
+  beginPath();
+  addEllipse(rect);
+  fillPath();
+}
+
+void CGContext::strokeEllipse(const CGRect& rect) {
+  beginPath();
+  addEllipse(rect);
+  strokePath();
+}
+
+void CGContext::clear(const CGRect& rect) {
+  beginPath();
+  addRect(rect);
+  if (isDrawable() && !pathBroken_) {
+    cairo_save(cairo_);
+    cairo_set_operator(cairo_, CAIRO_OPERATOR_CLEAR);
+    cairo_fill(cairo_);
+    cairo_restore(cairo_);
+  }
+  endPath();
+}
