@@ -1,8 +1,11 @@
 // The drawing context over Cairo, checked by probing pixels of bitmap images: transforms, clips,
 // line settings, dash, colours, and the refusal of degenerate geometry.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <limits>
 #include <numbers>
 
@@ -179,6 +182,60 @@ TEST(UIDrawContext, ColoursAreClampedAndStatesNest) {
     cg.fill(CGRect(5, 5, 5, 5));
     EXPECT_NEAR(image.pixel(7, 7).alpha, 128, 1);
   }
+}
+
+TEST(UIDrawContext, WrappingLeavesTheCallersCairoStateAsItWas) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_line_width(cr, 7);
+  cairo_translate(cr, 3, 4);
+  {
+    CGContext cg(cr);
+    EXPECT_EQ(cairo_get_line_width(cr), 1) << "the original platform's default width";
+    EXPECT_EQ(cairo_get_miter_limit(cr), 10);
+    EXPECT_EQ(cg.ctm(), CGAffineTransform::makeTranslation(3, 4));
+    cg.saveGState();
+    cg.saveGState();  // left unbalanced on purpose
+    cg.scaleBy(5, 5);
+    cg.setLineDash(0, {1, 1});
+    cg.beginPath();
+    cg.move({1, 1});
+  }
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  EXPECT_EQ(cairo_get_line_width(cr), 7);
+  EXPECT_EQ(m.x0, 3);
+  EXPECT_EQ(m.xx, 1);
+  EXPECT_EQ(cairo_get_dash_count(cr), 0);
+  EXPECT_FALSE(cairo_has_current_point(cr));
+  EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+  {
+    SCOPED_TRACE("a null Cairo context gives a context that draws nothing");
+    CGContext none(nullptr);
+    none.fill(CGRect(0, 0, 1, 1));
+    none.saveGState();
+    none.restoreGState();
+    EXPECT_FALSE(none.isDrawable());
+  }
+}
+
+TEST(UIDrawContext, ImagesWriteAsPNG) {
+  CGBitmapContext image(4, 3, 2);
+  image.fill(CGColor{0, 0.5, 1, 0.5});
+  const CGPixel p = image.pixel(7, 5);
+  EXPECT_NEAR(p.green, 128, 1);
+  EXPECT_EQ(p.blue, 255);
+  EXPECT_NEAR(p.alpha, 128, 1);
+  const std::string path = testing::TempDir() + "ui_draw_context_test.png";
+  ASSERT_TRUE(image.writePNG(path));
+  std::ifstream file(path, std::ios::binary);
+  char magic[8] = {};
+  file.read(magic, 8);
+  EXPECT_EQ(std::string(magic + 1, 3), "PNG");
+  std::remove(path.c_str());
+  EXPECT_FALSE(image.writePNG("/nonexistent-folder/x.png"));
 }
 
 TEST(UIDrawContext, DegenerateGeometryDrawsNothingUntilRestored) {
