@@ -122,13 +122,21 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
   // Moves the state, with the exclusion, waiting and action rules above. Subclasses call it.
   void setState(State state);
   const std::vector<std::shared_ptr<UITouch>>& tracked() const { return touches_; }
-  // The centroid of the tracked touches in window coordinates.
-  CGPoint windowCentroid() const;
+  // The centroid of the tracked touches in window coordinates, leaving out `except` (touches that
+  // are lifting: they are still tracked while touchesEnded runs).
+  CGPoint windowCentroid(const UITouchSet& except = UITouchSet()) const;
 
  private:
   void callActions();
   void cancelTouchesInViewIfNeeded();
   bool mustWait() const;
+  bool blockedByRunningPeer();
+  void excludePeers();
+  void fail();
+  void notifyRequirersOfFailure();
+  bool waitsFor(const UIGestureRecognizer& other) const;
+  bool isPeer(const UIGestureRecognizer& other) const;
+  void forget(const UITouchSet& touches);
 
   std::vector<Action> actions_;
   std::weak_ptr<UIView> view_;

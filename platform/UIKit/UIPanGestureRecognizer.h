@@ -36,8 +36,6 @@ class UIPanGestureRecognizer : public UIGestureRecognizer {
   void reset() override;
 
  private:
-  void rebase();
-
   CGPoint start_;     // window coordinates: centre at touch-down, moved on re-basing
   CGPoint current_;   // window coordinates
   CGPoint velocity_;  // window points per second

@@ -44,6 +44,9 @@ class UITouch {
     recognizers_ = std::move(recognizers);
   }
   CGPoint windowLocation() const { return location_; }
+  // Whether the hit view still gets this touch (not once a recogniser has cancelled it there).
+  bool deliversToView() const { return deliversToView_; }
+  void setDeliversToView(bool delivers) { deliversToView_ = delivers; }
 
  private:
   std::weak_ptr<UIWindow> window_;
@@ -53,6 +56,7 @@ class UITouch {
   UITouchPhase phase_ = UITouchPhase::began;
   double timestamp_;
   int tapCount_ = 1;
+  bool deliversToView_ = true;
   std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
 };
 
