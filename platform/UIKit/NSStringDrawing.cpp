@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "UIKit/FontConfiguration.h"
+#include "UIKit/TextLayoutCache.h"
 #include "UIKit/UIGraphics.h"
 
 namespace {
@@ -33,21 +34,24 @@ int layoutWidth(CGFloat width) {
   return int(std::lround(width * PANGO_SCALE));
 }
 
-// A layout of the text with the attributes, wrapped at `width` (kUnbounded: one line per
-// paragraph). The caller unrefs it.
+// The layout of the text with the attributes, wrapped at `width` (kUnbounded: one line per
+// paragraph). Borrowed from the layout cache: valid until the next layout is made.
 PangoLayout* makeLayout(const std::string& text, const NSStringAttributes& attributes, CGFloat width) {
+  const UIFont font = attributes.font.value_or(UIFont::systemFont(UIFont::defaultSize));
+  const NSParagraphStyle style = attributes.paragraphStyle.value_or(NSParagraphStyle());
+  const bool wraps = style.lineBreakMode != NSLineBreakMode::byClipping;
+  TextLayoutCache::Key key{text,       font.familyName(), font.pointSize(), int(style.alignment),
+                           int(style.lineBreakMode), wraps ? layoutWidth(width) : -1};
+  TextLayoutCache& cache = TextLayoutCache::shared();
+  if (PangoLayout* cached = cache.find(key)) return cached;
+
   PangoLayout* layout = pango_layout_new(FontConfiguration::pangoContext());
   const std::string clean = layoutText(text);
   pango_layout_set_text(layout, clean.data(), int(clean.size()));
-
-  const UIFont font = attributes.font.value_or(UIFont::systemFont(UIFont::defaultSize));
   PangoFontDescription* description = font.makePangoDescription();
   pango_layout_set_font_description(layout, description);
   pango_font_description_free(description);
-
-  const NSParagraphStyle style = attributes.paragraphStyle.value_or(NSParagraphStyle());
-  const bool wraps = style.lineBreakMode != NSLineBreakMode::byClipping;
-  pango_layout_set_width(layout, wraps ? layoutWidth(width) : -1);
+  pango_layout_set_width(layout, key.width);
   // Word wrapping breaks a word that is longer than a whole line between characters, as the
   // original does, rather than letting it overflow.
   pango_layout_set_wrap(layout, style.lineBreakMode == NSLineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR
@@ -59,7 +63,7 @@ PangoLayout* makeLayout(const std::string& text, const NSStringAttributes& attri
     case NSTextAlignment::left:
     case NSTextAlignment::natural: pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT); break;
   }
-  return layout;
+  return cache.insert(std::move(key), layout);
 }
 
 CGRect logicalExtents(PangoLayout* layout) {
@@ -123,7 +127,6 @@ CGRect NSString::boundingRect(CGSize with, unsigned options, const NSStringAttri
     // One line whose baseline is the origin: the box starts one ascent above it.
     result.origin.y = -CGFloat(pango_layout_get_baseline(layout)) / PANGO_SCALE;
   }
-  g_object_unref(layout);
   return result;
 }
 
@@ -131,7 +134,6 @@ CGSize NSString::size(const NSStringAttributes& withAttributes) const {
   if (text_.empty()) return CGSize();
   PangoLayout* layout = makeLayout(text_, withAttributes, kUnbounded);
   const CGRect logical = logicalExtents(layout);
-  g_object_unref(layout);
   return CGSize{logical.width(), logical.height()};
 }
 
@@ -148,7 +150,6 @@ void NSString::draw(const CGRect& in, const NSStringAttributes& withAttributes) 
                    limit);
   cairo_new_path(cr);
   cairo_restore(cr);
-  g_object_unref(layout);
 }
 
 void NSString::draw(CGPoint at, const NSStringAttributes& withAttributes) const {
@@ -163,5 +164,4 @@ void NSString::draw(CGPoint at, const NSStringAttributes& withAttributes) const 
   pango_cairo_show_layout(cr, layout);
   cairo_new_path(cr);
   cairo_restore(cr);
-  g_object_unref(layout);
 }

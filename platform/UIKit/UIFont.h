@@ -22,6 +22,8 @@ class UIFont {
   // The name asked for (the system font's own name for the system font and for fallbacks).
   const std::string& fontName() const { return fontName_; }
   CGFloat pointSize() const { return pointSize_; }
+  // The family name handed to fontconfig, before its rules map it.
+  const std::string& familyName() const { return family_; }
   bool isSystemFallback() const { return fallback_; }
 
   // What fontconfig resolved the font to, asked of the loaded font: family (e.g. "Liberation Sans

@@ -7,6 +7,7 @@
 
 #include "CoreGraphics/CGBitmapContext.h"
 #include "UIKit/NSStringDrawing.h"
+#include "UIKit/TextLayoutCache.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIGraphics.h"
 
@@ -123,6 +124,34 @@ TEST(UIDrawText, MeasuredBlocksGrowByWholeLinesAndStayWithinTheWidth) {
     EXPECT_NEAR(r.height(), line, 1e-9);
     EXPECT_EQ(NSString("").boundingRect({width, INFINITY}, usesLineFragmentOrigin, attributes), CGRect());
     EXPECT_GT(NSString("ill\xff\xfe-formed").size(attributes).width, 0);
+  }
+}
+
+TEST(UIDrawText, CachedLayoutsAnswerOnlyTheirOwnKey) {
+  TextLayoutCache& cache = TextLayoutCache::shared();
+  cache.clear();
+  NSParagraphStyle centred;
+  centred.alignment = NSTextAlignment::center;
+  const NSStringAttributes small{UIFont::systemFont(10), std::nullopt, centred};
+  const NSStringAttributes large{UIFont::systemFont(20), std::nullopt, centred};
+  const NSString text("release time");
+  const CGRect fresh = text.boundingRect({40, INFINITY}, usesLineFragmentOrigin, small);
+  EXPECT_EQ(text.boundingRect({40, INFINITY}, usesLineFragmentOrigin, small), fresh);
+  EXPECT_EQ(cache.size(), 1u);
+  {
+    SCOPED_TRACE("another width, size or font is another layout");
+    EXPECT_NE(text.boundingRect({400, INFINITY}, usesLineFragmentOrigin, small), fresh);
+    EXPECT_NE(text.boundingRect({40, INFINITY}, usesLineFragmentOrigin, large), fresh);
+    const NSStringAttributes narrow{UIFont("HelveticaNeue-CondensedBold", 10), std::nullopt, centred};
+    EXPECT_LT(text.boundingRect({400, INFINITY}, usesLineFragmentOrigin, narrow).width(),
+              text.boundingRect({400, INFINITY}, usesLineFragmentOrigin, small).width());
+  }
+  {
+    SCOPED_TRACE("the cache is bounded, and an evicted layout is made again the same");
+    for (int i = 0; i < int(TextLayoutCache::capacity) + 10; ++i)
+      NSString(std::to_string(i)).boundingRect({40, INFINITY}, usesLineFragmentOrigin, small);
+    EXPECT_EQ(cache.size(), TextLayoutCache::capacity);
+    EXPECT_EQ(text.boundingRect({40, INFINITY}, usesLineFragmentOrigin, small), fresh);
   }
 }
 
