@@ -24,8 +24,9 @@ AUAudioUnit::AUAudioUnit(const AudioComponentDescription& componentDescription, 
 
 AUAudioUnit::~AUAudioUnit() = default;
 
-AudioComponent AUAudioUnit::registerSubclass(AUAudioUnitFactory factory, const AudioComponentDescription& desc,
-                                             std::string name, UInt32 version) {
+AudioComponent AUAudioUnit::registerSubclass(AUAudioUnitFactoryFunction factory,
+                                             const AudioComponentDescription& desc, std::string name,
+                                             UInt32 version) {
   return AudioComponentRegister(desc, std::move(name), version, std::move(factory));
 }
 

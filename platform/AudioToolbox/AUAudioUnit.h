@@ -53,8 +53,9 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
     }
   }
   // registerSubclass:asComponentDescription:name:version: — in-process registration.
-  static AudioComponent registerSubclass(AUAudioUnitFactory factory, const AudioComponentDescription& desc,
-                                         std::string name, UInt32 version);
+  static AudioComponent registerSubclass(AUAudioUnitFactoryFunction factory,
+                                         const AudioComponentDescription& desc, std::string name,
+                                         UInt32 version);
   // Makes a unit of the first component matching `desc` (zero fields match any), on the calling
   // thread. Null with *outError when none matches (kAudio_ParamError) or making it fails.
   static std::shared_ptr<AUAudioUnit> instantiate(const AudioComponentDescription& desc,

@@ -12,7 +12,7 @@ struct OpaqueAudioComponent {
   AudioComponentDescription description;
   std::string name;
   UInt32 version = 0;
-  AUAudioUnitFactory factory;
+  AUAudioUnitFactoryFunction factory;
 };
 
 namespace {
@@ -43,7 +43,7 @@ class Registry {
   }
 
   AudioComponent add(const AudioComponentDescription& desc, std::string name, UInt32 version,
-                     AUAudioUnitFactory factory) {
+                     AUAudioUnitFactoryFunction factory) {
     std::lock_guard lock(mutex_);
     for (auto& entry : entries_) {
       const auto& d = entry.description;
@@ -126,12 +126,12 @@ OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32* outVersion
 }
 
 AudioComponent AudioComponentRegister(const AudioComponentDescription& desc, std::string name, UInt32 version,
-                                      AUAudioUnitFactory factory) {
+                                      AUAudioUnitFactoryFunction factory) {
   return Registry::shared().add(desc, std::move(name), version, std::move(factory));
 }
 
 AudioComponent AudioComponentRegisterSystemEffect(const AudioComponentDescription& desc, std::string name,
-                                                  UInt32 version, AUAudioUnitFactory factory) {
+                                                  UInt32 version, AUAudioUnitFactoryFunction factory) {
   Registry& registry = registeringSystemEffects ? Registry::instance() : Registry::shared();
   return registry.add(desc, std::move(name), version, std::move(factory));
 }

@@ -26,7 +26,7 @@ using AudioComponent = OpaqueAudioComponent*;
 
 // Makes a unit for the description asked for (the registered one's type, subtype and
 // manufacturer, with the caller's flags). May throw NSError; a null result counts as failure.
-using AUAudioUnitFactory = std::function<std::shared_ptr<AUAudioUnit>(
+using AUAudioUnitFactoryFunction = std::function<std::shared_ptr<AUAudioUnit>(
     const AudioComponentDescription& componentDescription, AudioComponentInstantiationOptions options)>;
 
 // Component flags (layer's own meaning: informational).
@@ -53,12 +53,12 @@ OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32* outVersion
 // same type, subtype and manufacturer replaces the earlier one's name, version, flags and
 // factory and keeps its handle. Returns the component.
 AudioComponent AudioComponentRegister(const AudioComponentDescription& desc, std::string name,
-                                      UInt32 version, AUAudioUnitFactory factory);
+                                      UInt32 version, AUAudioUnitFactoryFunction factory);
 
 // Registers one of the platform's own effects. Called by platform code only, normally from
 // the registrar below the first time the registry is used; the same replacement rule holds.
 AudioComponent AudioComponentRegisterSystemEffect(const AudioComponentDescription& desc, std::string name,
-                                                  UInt32 version, AUAudioUnitFactory factory);
+                                                  UInt32 version, AUAudioUnitFactoryFunction factory);
 
 // The registrar of the system peak limiter ('aufx', 'lmtr', 'appl'): defined beside the
 // limiter (PeakLimiterUnit.cpp, with PeakLimiterUnit.h) and called by the registry once, on its

@@ -74,7 +74,7 @@ class FailingUnit : public AUAudioUnit {
 };
 
 template <typename Unit>
-AUAudioUnitFactory factory() {
+AUAudioUnitFactoryFunction factory() {
   return [](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) { return std::make_shared<Unit>(d, o); };
 }
 
