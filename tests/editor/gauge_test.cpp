@@ -103,10 +103,11 @@ TEST(Gauge, NeedlesPivotAt256Point5By233Point5) {
     }
     return weighted / sum;
   };
+  // The rasteriser samples a pixel on a grid of a few rows, so edges land within about 1/30.
   base.value1 = base.value2 = 0.5;
-  EXPECT_NEAR(centroid(true), kPivot.x, 0.02);
+  EXPECT_NEAR(centroid(true), kPivot.x, 0.05);
   base.value1 = base.value2 = 1.0;
-  EXPECT_NEAR(centroid(false), kPivot.y, 0.02);
+  EXPECT_NEAR(centroid(false), kPivot.y, 0.05);
   EXPECT_EQ(base.viewScale, (CGSize{1, 1}));
 }
 
