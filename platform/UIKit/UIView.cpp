@@ -238,7 +238,11 @@ void UIView::setBackgroundColor(std::optional<UIColor> color) {
   setNeedsDisplay();
 }
 
-bool UIView::isDrawable() const { return !hidden_ && alpha_ >= 0.01 && transformToSuperview().has_value(); }
+bool UIView::hasUsableGeometry() const {
+  return bounds_.size.width > 0 && bounds_.size.height > 0 && transformToSuperview().has_value();
+}
+
+bool UIView::isDrawable() const { return !hidden_ && alpha_ >= 0.01 && hasUsableGeometry(); }
 
 // ---- tree
 
@@ -386,7 +390,7 @@ UIUserInterfaceLayoutDirection UIView::effectiveUserInterfaceLayoutDirection() c
 bool UIView::pointInside(CGPoint point, const UIEvent*) const { return bounds_.contains(point); }
 
 std::shared_ptr<UIView> UIView::hitTest(CGPoint point, const UIEvent* event) {
-  if (hidden_ || alpha_ < 0.01 || !userInteraction_ || !transformToSuperview()) return nullptr;
+  if (hidden_ || alpha_ < 0.01 || !userInteraction_ || !hasUsableGeometry()) return nullptr;
   if (!pointInside(point, event)) return nullptr;
   for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
     auto toChild = (*it)->transformToSuperview();

@@ -15,7 +15,7 @@
 //
 // Degenerate geometry (a zero, negative or non-finite size, a non-finite origin, a transform that
 // cannot be inverted, e.g. a scale of 0) never reaches Cairo: such a view draws nothing and takes
-// no touches; with a non-finite frame or a singular transform its subviews neither.
+// no touches, and neither do its subviews.
 //
 // Touches. Hit testing finds the deepest view under a point; hidden views, views with alpha below
 // 0.01 and views with user interaction off take no touches, nor do their subviews. The view then
@@ -271,8 +271,10 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
 
   // ---- for the window's display pass
 
-  // Whether the view shows anything: not hidden, alpha at least 0.01 and usable geometry.
+  // Whether the view shows anything: not hidden, alpha at least 0.01 and usable geometry (a
+  // positive, finite size, a finite place and an invertible transform).
   bool isDrawable() const;
+  bool hasUsableGeometry() const;
   // The transform from this view's coordinates into its superview's, or nothing when the
   // geometry is degenerate (non-finite, or a transform that cannot be inverted).
   std::optional<CGAffineTransform> transformToSuperview() const;
