@@ -25,7 +25,6 @@ inline void renderView(CGBitmapContext& image, UIView& view) {
   render(image, [&] { view.draw(view.bounds()); });
 }
 
-
 // Nothing painted on this pixel.
 inline bool isTransparent(const CGPixel& p) { return p.alpha == 0; }
 
@@ -42,7 +41,9 @@ class RecordingController : public KOVCompressorViewController {
 
 class RecordingDelegate : public KOVCompressorViewDelegate {
  public:
-  void onKOVCompressorViewParameter(int address, float value) override { parameters.emplace_back(address, value); }
+  void onKOVCompressorViewParameter(int address, float value) override {
+    parameters.emplace_back(address, value);
+  }
   void onKOVCompressorViewOption(int address, float value) override { options.emplace_back(address, value); }
   std::vector<std::pair<int, float>> parameters;
   std::vector<std::pair<int, float>> options;

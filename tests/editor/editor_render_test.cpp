@@ -30,8 +30,8 @@ TEST(EditorPicture, FramePanelAndGaugeAtOneAndTwoTimesTheDesignSize) {
     editor_test::renderView(image, *frame);
     editor_test::renderView(image, *panel);
     editor_test::renderView(image, *gauge);
-    const std::string name = "editor_" + std::to_string(int(bounds.width())) + "x" +
-                             std::to_string(int(bounds.height())) + ".png";
+    const std::string name =
+        "editor_" + std::to_string(int(bounds.width())) + "x" + std::to_string(int(bounds.height())) + ".png";
     EXPECT_TRUE(image.writePNG(name)) << std::filesystem::absolute(name);
 
     // The plate's grey between the frame's margin and the panel's outline.

@@ -81,8 +81,8 @@ TEST(Frame, DrawingObjectAlwaysRecordsScaleOne) {
   PluginFrameBaseEx base;
   CGBitmapContext image(300, 200);
   for (const CGRect& frame : {CGRect{0, 0, 300, 200}, CGRect{10, 20, 100, 50}}) {
-    for (const auto behaviour : {ResizingBehavior::aspectFit, ResizingBehavior::aspectFill, ResizingBehavior::stretch,
-                                 ResizingBehavior::center}) {
+    for (const auto behaviour : {ResizingBehavior::aspectFit, ResizingBehavior::aspectFill,
+                                 ResizingBehavior::stretch, ResizingBehavior::center}) {
       base.viewScale = {7, 7};
       editor_test::render(image, [&] { base.draw(frame, behaviour); });
       EXPECT_EQ(base.viewScale, (CGSize{1, 1}));

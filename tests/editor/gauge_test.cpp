@@ -21,7 +21,9 @@ CGPoint turned(CGPoint pivot, CGPoint offset, CGFloat degrees) {
           pivot.y + offset.x * std::sin(a) + offset.y * std::cos(a)};
 }
 
-CGPoint along(CGPoint pivot, CGFloat degrees, CGFloat distance) { return turned(pivot, {0, -distance}, degrees); }
+CGPoint along(CGPoint pivot, CGFloat degrees, CGFloat distance) {
+  return turned(pivot, {0, -distance}, degrees);
+}
 
 TEST(Gauge, SettersRedrawOnlyWhenAValueChanged) {
   auto gauge = KOVDynamicsDisplayView::make({0, 0, 512, 340});

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "EditorTestSupport.h"
+#include "Foundation/TextForms.h"
 #include "KOVCompressorView.h"
 #include "StdoutCapture.h"
 
@@ -13,43 +14,49 @@ namespace {
 
 using editor_test::RecordingDelegate;
 
-// The fields setParameter writes, as one comparable line.
+// The fields setParameter writes, as one comparable line: the six knobs, the mode label, then
+// bypass and audition as B/b and A/a.
 std::string shown(const KOVCompressorViewBase& b) {
-  return std::to_string(b.valueAttack) + " " + std::to_string(b.valueRelease) + " " +
-         std::to_string(b.valueThreshold) + " " + std::to_string(b.valueRatio) + " " + std::to_string(b.valueGain) +
-         " " + std::to_string(b.valueMix) + " " + b.valueMode + " " + (b.isBypassSelected ? "B" : "b") +
-         (b.isAuditioSelected ? "A" : "a");
+  std::string text;
+  for (const CGFloat v :
+       {b.valueAttack, b.valueRelease, b.valueThreshold, b.valueRatio, b.valueGain, b.valueMix}) {
+    text += describe(v) + " ";
+  }
+  return text + b.valueMode + " " + (b.isBypassSelected ? "B" : "b") + (b.isAuditioSelected ? "A" : "a");
 }
 
 TEST(PanelDisplay, EachAddressSetsItsFieldPrintsAndRedraws) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
+  // Knobs take the value as it comes; the mode its whole part 0, 1 or 2; the switches are on only
+  // for exactly 1.0; addresses 9 and up, and negative ones, change nothing.
   const struct {
     int address;
     float value;
     const char* printed;
-    const char* expected;  // `shown` after the call, starting from the initial state
+    const char* shown;  // starting from the initial state each time
   } rows[] = {
-      {0, 0.25f, "editor received parameter : address: 0, value: 0.25", "0.250000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {1, 0.1f, "editor received parameter : address: 1, value: 0.1", "0.500000 0.100000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {2, 1.0f, "editor received parameter : address: 2, value: 1.0", "0.500000 0.500000 1.000000 0.500000 0.500000 0.500000 dual ba"},
-      {3, 0.0f, "editor received parameter : address: 3, value: 0.0", "0.500000 0.500000 0.500000 0.000000 0.500000 0.500000 dual ba"},
-      {4, 1.5f, "editor received parameter : address: 4, value: 1.5", "0.500000 0.500000 0.500000 0.500000 1.500000 0.500000 dual ba"},
-      {5, -2.0f, "editor received parameter : address: 5, value: -2.0", "0.500000 0.500000 0.500000 0.500000 0.500000 -2.000000 dual ba"},
-      {6, 1.0f, "editor received parameter : address: 6, value: 1.0", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 linked ba"},
-      {6, 2.0f, "editor received parameter : address: 6, value: 2.0", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 m/s ba"},
-      {6, 1.9f, "editor received parameter : address: 6, value: 1.9", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 linked ba"},
-      {6, 3.0f, "editor received parameter : address: 6, value: 3.0", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {6, nan, "editor received parameter : address: 6, value: nan", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {6, -inf, "editor received parameter : address: 6, value: -inf", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {6, 1e30f, "editor received parameter : address: 6, value: 1e+30", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {7, 1.0f, "editor received parameter : address: 7, value: 1.0", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual Ba"},
-      {7, 0.99f, "editor received parameter : address: 7, value: 0.99", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {8, 1.0f, "editor received parameter : address: 8, value: 1.0", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual bA"},
-      {8, 2.0f, "editor received parameter : address: 8, value: 2.0", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {11, 1.0f, "editor received parameter : address: 11, value: 1.0", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {14, 0.5f, "editor received parameter : address: 14, value: 0.5", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
-      {-3, 0.5f, "editor received parameter : address: -3, value: 0.5", "0.500000 0.500000 0.500000 0.500000 0.500000 0.500000 dual ba"},
+      {0, 0.25f, "editor received parameter : address: 0, value: 0.25", "0.25 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {1, 0.1f, "editor received parameter : address: 1, value: 0.1",
+       "0.5 0.10000000149011612 0.5 0.5 0.5 0.5 dual ba"},
+      {2, 1.0f, "editor received parameter : address: 2, value: 1.0", "0.5 0.5 1.0 0.5 0.5 0.5 dual ba"},
+      {3, 0.0f, "editor received parameter : address: 3, value: 0.0", "0.5 0.5 0.5 0.0 0.5 0.5 dual ba"},
+      {4, 1.5f, "editor received parameter : address: 4, value: 1.5", "0.5 0.5 0.5 0.5 1.5 0.5 dual ba"},
+      {5, -2.0f, "editor received parameter : address: 5, value: -2.0", "0.5 0.5 0.5 0.5 0.5 -2.0 dual ba"},
+      {6, 1.0f, "editor received parameter : address: 6, value: 1.0", "0.5 0.5 0.5 0.5 0.5 0.5 linked ba"},
+      {6, 2.0f, "editor received parameter : address: 6, value: 2.0", "0.5 0.5 0.5 0.5 0.5 0.5 m/s ba"},
+      {6, 1.9f, "editor received parameter : address: 6, value: 1.9", "0.5 0.5 0.5 0.5 0.5 0.5 linked ba"},
+      {6, 3.0f, "editor received parameter : address: 6, value: 3.0", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {6, nan, "editor received parameter : address: 6, value: nan", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {6, -inf, "editor received parameter : address: 6, value: -inf", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {6, 1e30f, "editor received parameter : address: 6, value: 1e+30", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {7, 1.0f, "editor received parameter : address: 7, value: 1.0", "0.5 0.5 0.5 0.5 0.5 0.5 dual Ba"},
+      {7, 0.99f, "editor received parameter : address: 7, value: 0.99", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {8, 1.0f, "editor received parameter : address: 8, value: 1.0", "0.5 0.5 0.5 0.5 0.5 0.5 dual bA"},
+      {8, 2.0f, "editor received parameter : address: 8, value: 2.0", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {11, 1.0f, "editor received parameter : address: 11, value: 1.0", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {14, 0.5f, "editor received parameter : address: 14, value: 0.5", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
+      {-3, 0.5f, "editor received parameter : address: -3, value: 0.5", "0.5 0.5 0.5 0.5 0.5 0.5 dual ba"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.printed);
@@ -60,7 +67,7 @@ TEST(PanelDisplay, EachAddressSetsItsFieldPrintsAndRedraws) {
     stdout_capture::beginCapture();
     panel->setParameter(row.address, row.value);
     EXPECT_EQ(stdout_capture::endCapture(), std::string(row.printed) + "\n");
-    EXPECT_EQ(shown(panel->baseClass()), row.expected);
+    EXPECT_EQ(shown(panel->baseClass()), row.shown);
     EXPECT_TRUE(panel->needsDisplay());
     EXPECT_TRUE(delegate->parameters.empty());
   }
@@ -134,7 +141,8 @@ TEST(PanelDisplay, HiddenPanelDrawsNothingAndKeepsItsLastScale) {
   EXPECT_EQ(panel->baseClass().viewScale, (CGSize{2, 2}));
   EXPECT_EQ(panel->baseClass().hotspotAttackPath.bounds(), (CGRect{39, 44, 90, 98}));
   for (int y = 0; y < 170; y += 5) {
-    for (int x = 0; x < 256; x += 5) ASSERT_TRUE(editor_test::isTransparent(small.pixel(x, y))) << x << ", " << y;
+    for (int x = 0; x < 256; x += 5)
+      ASSERT_TRUE(editor_test::isTransparent(small.pixel(x, y))) << x << ", " << y;
   }
 
   panel->setHidden(false);

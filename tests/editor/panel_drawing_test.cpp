@@ -73,7 +73,9 @@ TEST(KnobSymbol, PointerTurnsByTwoVMinusOneTimes145Degrees) {
     const CGFloat turn = (2 * value - 1) * 145;
     KOVCompressorViewBase base;
     CGBitmapContext image(90, 90, 4);
-    editor_test::render(image, [&] { base.drawSymbolKnob({0, 0, 90, 90}, ResizingBehavior::aspectFit, value, "", true); });
+    editor_test::render(image, [&] {
+      base.drawSymbolKnob({0, 0, 90, 90}, ResizingBehavior::aspectFit, value, "", true);
+    });
     const CGPixel on = image.pixelAt(along(kPivot, turn, 12));
     EXPECT_EQ(on.alpha, 255);
     EXPECT_NEAR(on.red, 0.76 * 255, 1);
@@ -88,7 +90,9 @@ TEST(KnobSymbol, ValueTextInTheMainColourWhateverTheSelection) {
   KOVCompressorViewBase base;
   base.colorMain = UIColor(0, 1, 0, 1);
   CGBitmapContext image(90, 90, 4);
-  editor_test::render(image, [&] { base.drawSymbolKnob({0, 0, 90, 90}, ResizingBehavior::aspectFit, 0.5, "", true); });
+  editor_test::render(image, [&] {
+    base.drawSymbolKnob({0, 0, 90, 90}, ResizingBehavior::aspectFit, 0.5, "", true);
+  });
   // Somewhere in the value box (9, 76, 73, 9) a fully covered glyph pixel is pure green; nothing
   // of the text spills above the box's clip (between the two end dots).
   int green = 0;
@@ -99,20 +103,25 @@ TEST(KnobSymbol, ValueTextInTheMainColourWhateverTheSelection) {
     }
   }
   EXPECT_GT(green, 10);
-  for (int x = 30 * 4; x < 62 * 4; ++x) EXPECT_TRUE(editor_test::isTransparent(image.pixel(x, 76 * 4 - 1))) << x;
+  for (int x = 30 * 4; x < 62 * 4; ++x)
+    EXPECT_TRUE(editor_test::isTransparent(image.pixel(x, 76 * 4 - 1))) << x;
 }
 
 TEST(KnobSymbol, StretchTurnsTheRingIntoAnEllipse) {
   KOVCompressorViewBase base;
   CGBitmapContext image(180, 90);
-  editor_test::render(image, [&] { base.drawSymbolKnob({0, 0, 180, 90}, ResizingBehavior::stretch, 0.5, "", false); });
+  editor_test::render(image, [&] {
+    base.drawSymbolKnob({0, 0, 180, 90}, ResizingBehavior::stretch, 0.5, "", false);
+  });
   // The ring's left and right edges at twice their canvas x (21 and 71), at the centre height.
   EXPECT_EQ(image.pixelAt({42.5, 44.5}).alpha, 255);
   EXPECT_EQ(image.pixelAt({141.5, 44.5}).alpha, 255);
   EXPECT_TRUE(editor_test::isTransparent(image.pixelAt({21.5, 44.5})));
   // Fitted instead, the knob stays round and is centred: its ring starts at 45 + 21.
   CGBitmapContext fitted(180, 90);
-  editor_test::render(fitted, [&] { base.drawSymbolKnob({0, 0, 180, 90}, ResizingBehavior::aspectFit, 0.5, "", false); });
+  editor_test::render(fitted, [&] {
+    base.drawSymbolKnob({0, 0, 180, 90}, ResizingBehavior::aspectFit, 0.5, "", false);
+  });
   EXPECT_EQ(fitted.pixelAt({66.5, 44.5}).alpha, 255);
   EXPECT_TRUE(editor_test::isTransparent(fitted.pixelAt({42.5, 44.5})));
 }
@@ -125,7 +134,9 @@ TEST(MeterSymbol, FaintNeedleTurnsByTwoVMinusOneTimes90Degrees) {
     KOVCompressorViewBase base;
     base.colorMain = UIColor(0, 0, 1, 1);
     CGBitmapContext image(206, 106, 2);
-    editor_test::render(image, [&] { base.drawSymbolMeter({0, 0, 206, 106}, ResizingBehavior::stretch, 0, 0, value); });
+    editor_test::render(image, [&] {
+      base.drawSymbolMeter({0, 0, 206, 106}, ResizingBehavior::stretch, 0, 0, value);
+    });
     // The needle is the main colour at alpha 0.2.
     const CGPixel on = image.pixelAt(along(kPivot, turn, 60));
     EXPECT_NEAR(on.alpha, 0.2 * 255, 1);

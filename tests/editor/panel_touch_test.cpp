@@ -20,7 +20,8 @@ using Sent = std::vector<std::pair<int, float>>;
 // A panel of the given size, drawn once (which records its scale and hotspots), with a recording
 // controller and delegate.
 struct Rig {
-  explicit Rig(CGFloat width, CGFloat height, bool draw = true) : panel(KOVCompressorView::make({0, 0, width, height})) {
+  explicit Rig(CGFloat width, CGFloat height, bool draw = true)
+      : panel(KOVCompressorView::make({0, 0, width, height})) {
     panel->setViewController(controller);
     panel->setDelegate(delegate);
     if (draw) {

@@ -1,10 +1,10 @@
-#include "ResizingBehavior.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
+
+#include "ResizingBehavior.h"
 
 namespace {
 
@@ -33,8 +33,16 @@ TEST(ResizingBehavior, PlacesTheDesignCanvasAndRecordsItsScale) {
       {"fill, wide target", ResizingBehavior0::aspectFill, {0, 0, 1024, 340}, {0, -170, 1024, 680}, {2, 2}},
       {"stretch", ResizingBehavior0::stretch, {0, 0, 1024, 170}, {0, 0, 1024, 170}, {2, 0.5}},
       {"center", ResizingBehavior0::center, {0, 0, 1024, 680}, {256, 170, 512, 340}, {1, 1}},
-      {"fit, negative extents", ResizingBehavior0::aspectFit, {1024, 680, -1024, -680}, {0, 0, 1024, 680}, {2, 2}},
-      {"fill, negative width", ResizingBehavior0::aspectFill, {512, 0, -256, 340}, {128, 0, 512, 340}, {1, 1}},
+      {"fit, negative extents",
+       ResizingBehavior0::aspectFit,
+       {1024, 680, -1024, -680},
+       {0, 0, 1024, 680},
+       {2, 2}},
+      {"fill, negative width",
+       ResizingBehavior0::aspectFill,
+       {512, 0, -256, 340},
+       {128, 0, 512, 340},
+       {1, 1}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

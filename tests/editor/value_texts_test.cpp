@@ -1,9 +1,9 @@
-#include "KOVValueTexts.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+
+#include "KOVValueTexts.h"
 
 namespace {
 
@@ -13,12 +13,24 @@ TEST(KnobValueText, WholePercentRoundedHalfAwayFromZero) {
     CGFloat value;
     const char* text;
   } rows[] = {
-      {0, "0"},        {0.5, "50"},      {0.005, "1"},        {0.994, "99"},       {0.995, "100"},
-      {1, "100"},      {1.2, "120"},     {-0.004, "0"},       {-0.005, "-1"},      {-1.5, "-150"},
+      {0, "0"},
+      {0.5, "50"},
+      {0.005, "1"},
+      {0.994, "99"},
+      {0.995, "100"},
+      {1, "100"},
+      {1.2, "120"},
+      {-0.004, "0"},
+      {-0.005, "-1"},
+      {-1.5, "-150"},
       // Beyond what a 64-bit integer holds: the nearest end of its range; NaN shows 0.
-      {1e300, "9223372036854775807"},   {inf, "9223372036854775807"},   {-inf, "-9223372036854775808"},
+      {1e300, "9223372036854775807"},
+      {inf, "9223372036854775807"},
+      {-inf, "-9223372036854775808"},
       {std::numeric_limits<CGFloat>::quiet_NaN(), "0"},
-      {9e16, "9000000000000000000"},   {-9e16, "-9000000000000000000"}, {9.3e16, "9223372036854775807"},
+      {9e16, "9000000000000000000"},
+      {-9e16, "-9000000000000000000"},
+      {9.3e16, "9223372036854775807"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.value);
@@ -32,10 +44,11 @@ TEST(ModeLabel, WholePartNamesTheLabel) {
     float value;
     const char* label;  // null: no label, the panel keeps its own
   } rows[] = {
-      {0, "dual"},      {1, "linked"},     {2, "m/s"},        {1.9f, "linked"},  {-0.5f, "dual"},
-      {-0.99f, "dual"}, {2.99f, "m/s"},    {3, nullptr},      {-1, nullptr},     {4, nullptr},
-      {1e30f, nullptr}, {-1e30f, nullptr}, {inf, nullptr},    {-inf, nullptr},
-      {std::numeric_limits<float>::quiet_NaN(), nullptr},
+      {0, "dual"},      {1, "linked"},    {2, "m/s"},
+      {1.9f, "linked"}, {-0.5f, "dual"},  {-0.99f, "dual"},
+      {2.99f, "m/s"},   {3, nullptr},     {-1, nullptr},
+      {4, nullptr},     {1e30f, nullptr}, {-1e30f, nullptr},
+      {inf, nullptr},   {-inf, nullptr},  {std::numeric_limits<float>::quiet_NaN(), nullptr},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.value);

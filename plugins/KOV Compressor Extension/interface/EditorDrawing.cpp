@@ -18,9 +18,10 @@ void drawCentredText(const std::string& text, const CGRect& box, const UIFont& f
   const NSStringAttributes attributes{font, color, style};
   const NSString string(text);
   // The height of the whole wrapped block; the box's own height does not limit it.
-  const CGFloat height =
-      string.boundingRect({box.width(), std::numeric_limits<CGFloat>::infinity()}, usesLineFragmentOrigin, attributes)
-          .height();
+  const CGFloat height = string
+                             .boundingRect({box.width(), std::numeric_limits<CGFloat>::infinity()},
+                                           usesLineFragmentOrigin, attributes)
+                             .height();
   context->saveGState();
   context->clip(box);
   string.draw({box.minX(), box.minY() + (box.height() - height) / 2, box.width(), height}, attributes);

@@ -54,28 +54,23 @@ void KOVCompressorViewBase::drawMain(CGRect frame, ResizingBehavior0 resizing) {
 
   // Each active flag is read right before its element is drawn.
   const ResizingBehavior stretch = ResizingBehavior::stretch;
-  drawElement(*context, {83, 94}, elementScale(isAttackActive), kKnobSymbol, [&](CGRect f) {
-    drawSymbolKnob(f, stretch, valueAttack, "attack", isAttackSelected);
-  });
-  drawElement(*context, {182, 94}, elementScale(isReleaseActive), kKnobSymbol, [&](CGRect f) {
-    drawSymbolKnob(f, stretch, valueRelease, "release", isReleaseSelected);
-  });
+  drawElement(*context, {83, 94}, elementScale(isAttackActive), kKnobSymbol,
+              [&](CGRect f) { drawSymbolKnob(f, stretch, valueAttack, "attack", isAttackSelected); });
+  drawElement(*context, {182, 94}, elementScale(isReleaseActive), kKnobSymbol,
+              [&](CGRect f) { drawSymbolKnob(f, stretch, valueRelease, "release", isReleaseSelected); });
   drawElement(*context, {256.7, 74.7}, elementScale(isModeActive), kModeSymbol,
               [&](CGRect f) { drawSymbolButton2(f, stretch, valueMode); });
   drawElement(*context, {329, 94}, elementScale(isThresholdActive), kKnobSymbol, [&](CGRect f) {
     drawSymbolKnob(f, stretch, valueThreshold, "threshold", isThresholdSelected);
   });
-  drawElement(*context, {428, 94}, elementScale(isRatioActive), kKnobSymbol, [&](CGRect f) {
-    drawSymbolKnob(f, stretch, valueRatio, "ratio", isRatioSelected);
-  });
+  drawElement(*context, {428, 94}, elementScale(isRatioActive), kKnobSymbol,
+              [&](CGRect f) { drawSymbolKnob(f, stretch, valueRatio, "ratio", isRatioSelected); });
   drawElement(*context, {153, 242}, 1, kMeterSymbol,
               [&](CGRect f) { drawSymbolMeter(f, stretch, value1, value2, valueThreshold); });
-  drawElement(*context, {83.5, 201.5}, elementScale(isGainActive), kKnobSymbol, [&](CGRect f) {
-    drawSymbolKnob(f, stretch, valueGain, "gain", isGainSelected);
-  });
-  drawElement(*context, {428.5, 201.5}, elementScale(isMixActive), kKnobSymbol, [&](CGRect f) {
-    drawSymbolKnob(f, stretch, valueMix, "mix", isMixSelected);
-  });
+  drawElement(*context, {83.5, 201.5}, elementScale(isGainActive), kKnobSymbol,
+              [&](CGRect f) { drawSymbolKnob(f, stretch, valueGain, "gain", isGainSelected); });
+  drawElement(*context, {428.5, 201.5}, elementScale(isMixActive), kKnobSymbol,
+              [&](CGRect f) { drawSymbolKnob(f, stretch, valueMix, "mix", isMixSelected); });
   drawElement(*context, {87.9, 283.86}, elementScale(isBypassActive), kButtonSymbol,
               [&](CGRect f) { drawSymbolButton(f, stretch, isBypassSelected, "bypass"); });
   drawElement(*context, {423.9, 281.86}, elementScale(isAuditionActive), kButtonSymbol,

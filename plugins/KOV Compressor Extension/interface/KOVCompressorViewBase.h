@@ -98,20 +98,25 @@ class KOVCompressorViewBase {
 
   // A knob on a 90 x 90 canvas: ring, pointer turned (2v - 1) · 145°, end dots, label above and
   // the value as a whole percentage below.
-  virtual void drawSymbolKnob(CGRect frame = {0, 0, 90, 90}, ResizingBehavior resizing = ResizingBehavior::aspectFit,
+  virtual void drawSymbolKnob(CGRect frame = {0, 0, 90, 90},
+                              ResizingBehavior resizing = ResizingBehavior::aspectFit,
                               CGFloat valueKnob = 0.5, const std::string& labelKnob = "parameter",
                               bool isSelected = true);
   // A half dial on a 206 x 106 canvas: dashed dome, pivot dot, base line and a faint needle
   // turned (2v - 1) · 90° by valueKnob. The two meter values are accepted and not drawn.
-  virtual void drawSymbolMeter(CGRect frame = {0, 0, 206, 106}, ResizingBehavior resizing = ResizingBehavior::aspectFit,
-                               CGFloat valueMeter1 = 0.774, CGFloat valueMeter2 = 0.799, CGFloat valueKnob = 0.5);
+  virtual void drawSymbolMeter(CGRect frame = {0, 0, 206, 106},
+                               ResizingBehavior resizing = ResizingBehavior::aspectFit,
+                               CGFloat valueMeter1 = 0.774, CGFloat valueMeter2 = 0.799,
+                               CGFloat valueKnob = 0.5);
   // A plain rounded frame on a 390 x 134 canvas.
   virtual void drawSymbolHistory(CGRect frame = {0, 0, 390, 134},
                                  ResizingBehavior resizing = ResizingBehavior::aspectFit);
   // An outlined push button with a centred label on an 86 x 38 canvas.
-  virtual void drawSymbolButton(CGRect frame = {0, 0, 86, 38}, ResizingBehavior resizing = ResizingBehavior::aspectFit,
+  virtual void drawSymbolButton(CGRect frame = {0, 0, 86, 38},
+                                ResizingBehavior resizing = ResizingBehavior::aspectFit,
                                 bool isSelected = true, const std::string& labelButton = "button");
   // A small filled and outlined button with a condensed bold label on a 54 x 26 canvas.
-  virtual void drawSymbolButton2(CGRect frame = {0, 0, 54, 26}, ResizingBehavior resizing = ResizingBehavior::aspectFit,
+  virtual void drawSymbolButton2(CGRect frame = {0, 0, 54, 26},
+                                 ResizingBehavior resizing = ResizingBehavior::aspectFit,
                                  const std::string& labelButton = "button");
 };

@@ -21,10 +21,10 @@ struct Hotspot {
   std::string_view name;
   UIBezierPath Base::*path;
   Kind kind;
-  bool Base::*active;     // null for the passive ones
-  CGFloat Base::*value;   // knobs
-  bool Base::*selected;   // buttons
-  int address;            // -1 for the passive ones
+  bool Base::*active;    // null for the passive ones
+  CGFloat Base::*value;  // knobs
+  bool Base::*selected;  // buttons
+  int address;           // -1 for the passive ones
 };
 
 // In the order a touch-down point is tested: where rectangles share an edge (mode with release
@@ -38,10 +38,12 @@ constexpr std::array<Hotspot, 11> kHotspots = {{
      nullptr, kov_address::threshold},
     {"ratio", &Base::hotspotRatioPath, Kind::knob, &Base::isRatioActive, &Base::valueRatio, nullptr,
      kov_address::ratio},
-    {"gain", &Base::hotspotGainPath, Kind::knob, &Base::isGainActive, &Base::valueGain, nullptr, kov_address::gain},
-    {"mix", &Base::hotspotMixPath, Kind::knob, &Base::isMixActive, &Base::valueMix, nullptr, kov_address::mix},
-    {"bypass", &Base::hotspotBypassPath, Kind::button, &Base::isBypassActive, nullptr, &Base::isBypassSelected,
-     kov_address::bypass},
+    {"gain", &Base::hotspotGainPath, Kind::knob, &Base::isGainActive, &Base::valueGain, nullptr,
+     kov_address::gain},
+    {"mix", &Base::hotspotMixPath, Kind::knob, &Base::isMixActive, &Base::valueMix, nullptr,
+     kov_address::mix},
+    {"bypass", &Base::hotspotBypassPath, Kind::button, &Base::isBypassActive, nullptr,
+     &Base::isBypassSelected, kov_address::bypass},
     {"audition", &Base::hotspotAuditionPath, Kind::button, &Base::isAuditionActive, nullptr,
      &Base::isAuditioSelected, kov_address::audition},
     {"caption", &Base::hotspotCaptionPath, Kind::passive, nullptr, nullptr, nullptr, -1},

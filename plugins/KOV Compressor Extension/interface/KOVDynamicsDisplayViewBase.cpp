@@ -14,8 +14,8 @@ constexpr CGFloat kMarkTravel = 90;
 constexpr CGFloat kMarkAlpha = 0.6;
 
 // One mark: a straight segment drawn pointing up from its pivot, turned by its value.
-void drawMark(CGContext& context, CGFloat value, CGPoint pivot, CGPoint from, CGPoint to, const UIColor& color,
-              CGFloat lineWidth) {
+void drawMark(CGContext& context, CGFloat value, CGPoint pivot, CGPoint from, CGPoint to,
+              const UIColor& color, CGFloat lineWidth) {
   context.saveGState();
   context.translateBy(pivot.x, pivot.y);
   context.rotate(radians((2 * value - 1) * kMarkTravel));
@@ -43,7 +43,8 @@ void KOVDynamicsDisplayViewBase::drawMain(CGRect frame, ResizingBehavior0 resizi
   context->saveGState();
   context->clip(kMeterSymbol);
   context->translateBy(kMeterSymbol.origin.x, kMeterSymbol.origin.y);
-  drawSymbolMeter({{0, 0}, kMeterCanvas}, ResizingBehavior::stretch, value1, value2, value3, value4, valueThreshold);
+  drawSymbolMeter({{0, 0}, kMeterCanvas}, ResizingBehavior::stretch, value1, value2, value3, value4,
+                  valueThreshold);
   context->restoreGState();
   context->restoreGState();
 
@@ -51,8 +52,8 @@ void KOVDynamicsDisplayViewBase::drawMain(CGRect frame, ResizingBehavior0 resizi
 }
 
 void KOVDynamicsDisplayViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resizing, CGFloat valueMeter1,
-                                                 CGFloat valueMeter2, CGFloat valueMeter3, CGFloat valueMeter4,
-                                                 CGFloat /*valueKnob*/) {
+                                                 CGFloat valueMeter2, CGFloat valueMeter3,
+                                                 CGFloat valueMeter4, CGFloat /*valueKnob*/) {
   CGContext* context = UIGraphicsGetCurrentContext();
   if (context == nullptr) return;
   context->saveGState();

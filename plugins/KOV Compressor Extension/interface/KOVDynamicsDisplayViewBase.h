@@ -44,7 +44,8 @@ class KOVDynamicsDisplayViewBase {
 
   virtual void drawMain(CGRect frame = kCanvas, ResizingBehavior0 resizing = ResizingBehavior0::aspectFit);
   // The four marks on the 206 x 106 meter canvas, each turned (2v - 1) · 90° about its pivot.
-  virtual void drawSymbolMeter(CGRect frame = {0, 0, 206, 106}, ResizingBehavior resizing = ResizingBehavior::aspectFit,
+  virtual void drawSymbolMeter(CGRect frame = {0, 0, 206, 106},
+                               ResizingBehavior resizing = ResizingBehavior::aspectFit,
                                CGFloat valueMeter1 = 1, CGFloat valueMeter2 = 1, CGFloat valueMeter3 = 0,
                                CGFloat valueMeter4 = 0, CGFloat valueKnob = 0.5);
 };
