@@ -67,8 +67,7 @@ void UIGestureRecognizer::deliverTouchesEnded(const UITouchSet& touches, const U
   if (!enabled_) return;
   auto keep = weak_from_this().lock();
   if (pending_ == State::possible && (state_ == State::possible || isRunning())) touchesEnded(touches, event);
-  forget(touches);
-  resetIfIdle();
+  forget(touches);  // the routing resets recognisers once every one has seen the change
 }
 
 void UIGestureRecognizer::deliverTouchesCancelled(const UITouchSet& touches, const UIEvent& event) {
@@ -76,7 +75,6 @@ void UIGestureRecognizer::deliverTouchesCancelled(const UITouchSet& touches, con
   auto keep = weak_from_this().lock();
   if (state_ == State::possible || isRunning()) touchesCancelled(touches, event);
   forget(touches);
-  resetIfIdle();
 }
 
 void UIGestureRecognizer::touchesCancelled(const UITouchSet&, const UIEvent&) {

@@ -83,6 +83,7 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
   void setDelegate(UIGestureRecognizerDelegate* delegate) { delegate_ = delegate; }
   // This recogniser waits for `other` to fail before it may begin or be recognised.
   void require(const std::shared_ptr<UIGestureRecognizer>& toFail);
+  bool hasFailureRequirements() const { return !requiredToFail_.empty(); }
 
   // The centre of the touches it tracks, in `view`'s coordinates (window's for null).
   virtual CGPoint location(const UIView* in) const;

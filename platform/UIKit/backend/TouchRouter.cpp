@@ -40,6 +40,9 @@ std::vector<std::shared_ptr<UIGestureRecognizer>> TouchRouter::recognizersFor(co
       if (r->isEnabled() && (!delegate || delegate->gestureRecognizerShouldReceive(*r, touch))) found.push_back(r);
     }
   }
+  // Those that wait for others to fail see each touch last, so that a failure the touch causes (a
+  // second tap too far away) settles what they were waiting for before they look at it.
+  std::stable_partition(found.begin(), found.end(), [](const auto& r) { return !r->hasFailureRequirements(); });
   return found;
 }
 
