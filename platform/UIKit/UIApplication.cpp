@@ -104,10 +104,15 @@ void UIApplication::enterForeground() {
 
 void UIApplication::terminate() {
   if (terminating_) return;
+  willTerminate();
+  MainLoop::quit();
+}
+
+void UIApplication::willTerminate() {
+  if (terminating_) return;
   resignActive();
   terminating_ = true;
   if (delegate_) delegate_->applicationWillTerminate(*this);
-  MainLoop::quit();
 }
 
 void UIApplication::didReceiveMemoryWarning() {

@@ -2,11 +2,12 @@
 // (opening a URL in the user's default application).
 //
 // Life cycle: UIApplicationMain launches (didFinishLaunching), then makes the application active;
-// the windowed backend maps the main window's focus to active / inactive, minimising to the
-// background and back, and closing it (or SIGINT / SIGTERM) to termination. terminate() ends the
-// application from code (tests use it to end UIApplicationMain's loop): it resigns active, tells
-// the delegate applicationWillTerminate and quits the main loop. Each change calls the delegate
-// once, and only when the state really changes. [main]
+// in the windowed backend the main window's focus maps to active / inactive and minimising to the
+// background and back. terminate() ends the application from code (tests use it to end
+// UIApplicationMain's loop), as SIGINT / SIGTERM do: it resigns active, tells the delegate
+// applicationWillTerminate and quits the main loop. When the loop ends otherwise (the user closed
+// the main window), UIApplicationMain terminates the application the same way before it returns.
+// Each change calls the delegate once, and only when the state really changes. [main]
 #pragma once
 
 #include <any>
@@ -65,6 +66,11 @@ class UIApplication : public UIResponder {
   void didReceiveMemoryWarning();
 
  private:
+  friend int UIApplicationMain(int argc, char* argv[], const char* principalClassName,
+                               const char* delegateClassName);
+  // terminate() without quitting the loop.
+  void willTerminate();
+
   std::shared_ptr<UIApplicationDelegate> delegate_;
   UIApplicationState state_ = UIApplicationState::inactive;
   bool terminating_ = false;

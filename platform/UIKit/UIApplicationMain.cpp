@@ -56,13 +56,8 @@ gboolean onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer) {
   return FALSE;
 }
 
-gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
-  UIApplication::shared().terminate();
-  return FALSE;  // the window backend goes on closing the window
-}
-
 // The desktop's events for the main window while the loop runs: focus is being active,
-// minimising is the background, closing ends the application.
+// minimising is the background. (Closing it ends the loop: the window backend sees to that.)
 struct WindowEvents {
   GtkWidget* window = nullptr;
   std::vector<gulong> handlers;
@@ -71,8 +66,7 @@ struct WindowEvents {
     window = GTK_WIDGET(g_object_ref(w));
     handlers = {g_signal_connect(window, "focus-in-event", G_CALLBACK(onFocusIn), nullptr),
                 g_signal_connect(window, "focus-out-event", G_CALLBACK(onFocusOut), nullptr),
-                g_signal_connect(window, "window-state-event", G_CALLBACK(onWindowState), nullptr),
-                g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), nullptr)};
+                g_signal_connect(window, "window-state-event", G_CALLBACK(onWindowState), nullptr)};
   }
 
   ~WindowEvents() {
@@ -167,6 +161,7 @@ int UIApplicationMain(int argc, char* argv[], const char* principalClassName, co
     application->becomeActive();
   });
   MainLoop::run();
+  application->willTerminate();  // the loop may have ended without terminate(): a closed window
 
   g_source_remove(sigint);
   g_source_remove(sigterm);

@@ -11,8 +11,9 @@
 // viewDidAppear on the main loop's first turn, where the application also becomes active). The
 // root controller is the window's only after didFinishLaunching, so that its view loads after it.
 //
-// The loop runs until UIApplication::terminate() (from code, the window's close button, or SIGINT
-// / SIGTERM); UIApplicationMain then returns 0. A class name that is not registered ends it at
+// The loop runs until UIApplication::terminate() (from code, or SIGINT / SIGTERM) or until it is
+// quit otherwise (the main window closed); the application has then terminated (willTerminate)
+// and UIApplicationMain returns 0. A class name that is not registered ends it at
 // once with a line on stderr and the result 1. [main: the thread that calls it becomes the main
 // thread]
 #pragma once

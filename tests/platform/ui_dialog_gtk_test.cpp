@@ -1,14 +1,18 @@
-// The windowed backend's dialogs, driven through GTK itself: an alert's GtkDialog (buttons,
-// entries, closing) and the picker's file chooser. Needs a display (run under xvfb-run); skipped
-// without one.
+// The windowed backend driven through GTK itself: an alert's GtkDialog (buttons, entries,
+// closing), the picker's file chooser, and an application whose main window is closed. Needs a
+// display (run under xvfb-run); skipped without one.
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIAlertController.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UIApplicationMain.h"
 #include "UIKit/UIDialogPresenterGtk.h"
 #include "UIKit/UIDocumentPickerViewController.h"
+#include "UIKit/UIStoryboard.h"
+#include "UIKit/UIWindow.h"
 #include "ui_controller_support.h"
 
 using namespace ui_controller_test;
@@ -23,7 +27,8 @@ GtkDialog* shownDialog(const char* title) {
   for (GList* w = windows; w && !found; w = w->next) {
     auto* window = GTK_WINDOW(w->data);
     const char* own = gtk_window_get_title(window);
-    if (GTK_IS_DIALOG(window) && gtk_widget_get_visible(GTK_WIDGET(window)) && own && g_str_equal(own, title)) {
+    if (GTK_IS_DIALOG(window) && gtk_widget_get_visible(GTK_WIDGET(window)) && own &&
+        g_str_equal(own, title)) {
       found = GTK_DIALOG(window);
     }
   }
@@ -76,12 +81,13 @@ class UIDialogGtkTest : public testing::Test {
 
 TEST_F(UIDialogGtkTest, AlertButtonsAndEntriesAreTheAlertsOwn) {
   auto makeAlert = [&] {
-    auto alert = std::make_shared<UIAlertController>("File name", "Please enter the file name for the current file: ",
-                                                     UIAlertControllerStyle::alert);
+    auto alert = std::make_shared<UIAlertController>(
+        "File name", "Please enter the file name for the current file: ", UIAlertControllerStyle::alert);
     std::weak_ptr<UIAlertController> weak = alert;
-    alert->addAction(std::make_shared<UIAlertAction>("OK", UIAlertActionStyle::default_, [&, weak](UIAlertAction&) {
-      journal.push_back("OK with " + weak.lock()->textFields().at(0)->text());
-    }));
+    alert->addAction(
+        std::make_shared<UIAlertAction>("OK", UIAlertActionStyle::default_, [&, weak](UIAlertAction&) {
+          journal.push_back("OK with " + weak.lock()->textFields().at(0)->text());
+        }));
     alert->addAction(std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel,
                                                      [&](UIAlertAction&) { journal.push_back("Cancel"); }));
     alert->addTextField([](UITextField& field) {
@@ -147,4 +153,68 @@ TEST_F(UIDialogGtkTest, PickerIsAFileChooser) {
   EXPECT_FALSE(host->presentedViewController());
   MainLoop::runUntil([] { return !shownDialog("Choose Documents"); }, std::chrono::seconds(5));
   EXPECT_FALSE(shownDialog("Choose Documents"));
+}
+
+namespace {
+
+Journal& launchJournal() {
+  static Journal journal;
+  return journal;
+}
+
+class ClosingDelegate : public UIApplicationDelegate {
+ public:
+  bool application(UIApplication&, const LaunchOptions&) override {
+    launchJournal().push_back("didFinishLaunching");
+    return true;
+  }
+  void applicationDidBecomeActive(UIApplication&) override {
+    launchJournal().push_back("didBecomeActive");
+    if (closed_) return;
+    closed_ = true;
+    // The user closes the main window.
+    DispatchQueue::main().async([] {
+      GList* windows = gtk_window_list_toplevels();
+      for (GList* w = windows; w; w = w->next) {
+        if (gtk_widget_get_visible(GTK_WIDGET(w->data))) gtk_window_close(GTK_WINDOW(w->data));
+      }
+      g_list_free(windows);
+    });
+  }
+  void applicationWillResignActive(UIApplication&) override { launchJournal().push_back("willResignActive"); }
+  void applicationWillTerminate(UIApplication&) override { launchJournal().push_back("willTerminate"); }
+  std::shared_ptr<UIWindow> window() const override { return window_; }
+  void setWindow(std::shared_ptr<UIWindow> window) override { window_ = std::move(window); }
+
+ private:
+  std::shared_ptr<UIWindow> window_;
+  bool closed_ = false;
+};
+
+// In its own process (the backend is chosen once per process): launches with a GTK window,
+// closes it, and exits 0 when the calls came in order (else prints them and exits 1).
+[[noreturn]] void launchAndCloseTheWindow() {
+  if (!UIWindow::useBackend(UIWindowBackendKind::windowed)) std::exit(2);
+  UIApplicationRegisterDelegateClass("ClosingDelegate", [] { return std::make_shared<ClosingDelegate>(); });
+  UIStoryboard::main().setInitialViewController([](const NSCoder& coder) {
+    return std::make_shared<JournalController>("Root", launchJournal(), coder);
+  });
+  char name[] = "app";
+  char* argv[] = {name, nullptr};
+  const int result = UIApplicationMain(1, argv, nullptr, "ClosingDelegate");
+  const Lines expected{"Root.init(coder:)", "didFinishLaunching",    "Root.loadView",
+                       "Root.viewDidLoad",  "Root.viewWillAppear()", "Root.viewDidAppear()",
+                       "didBecomeActive",   "willResignActive",      "willTerminate"};
+  if (result == 0 && launchJournal() == expected) std::exit(0);
+  for (const auto& line : launchJournal()) std::fprintf(stderr, "%s\n", line.c_str());
+  std::exit(1);
+}
+
+}  // namespace
+
+TEST(UIApplicationGtkTest, ClosingTheMainWindowTerminatesTheApplication) {
+  g_setenv("GSETTINGS_BACKEND", "memory", FALSE);
+  if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(launchAndCloseTheWindow(), testing::ExitedWithCode(0), "");
 }
