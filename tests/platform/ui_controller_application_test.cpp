@@ -195,6 +195,7 @@ TEST_F(UIApplicationTest, MemoryWarningsReachTheDelegateAndEveryController) {
   auto child = makeController("Child", journal);
   auto shown = makeController("Shown", journal);
   window->setRootViewController(root);
+  window->makeKeyAndVisible();  // the key window is the delegate's: each controller hears once
   root->addChild(child);
   root->present(shown, false);
   MainLoop::runUntilIdle();
