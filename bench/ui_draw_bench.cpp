@@ -96,7 +96,8 @@ int drawPathFrame(CGContext& cg) {
     paths += 2;
   }
   for (int i = 0; i < 60; ++i) {
-    const UIBezierPath button = UIBezierPath::roundedRect(CGRect(6 + (i % 10) * 50, 290 + (i / 10) * 7, 44, 6), 3);
+    const UIBezierPath button =
+        UIBezierPath::roundedRect(CGRect(6 + (i % 10) * 50, 290 + (i / 10) * 7, 44, 6), 3);
     button.fill();
     button.stroke();
     paths += 2;
@@ -132,7 +133,8 @@ void BM_TextBoxMeasure(benchmark::State& state) {
   const NSStringAttributes attributes = centredAttributes();
   for (auto _ : state) {
     if (cold) TextLayoutCache::shared().clear();
-    const CGRect r = NSString(kLabel).boundingRect({kBox.width(), INFINITY}, usesLineFragmentOrigin, attributes);
+    const CGRect r =
+        NSString(kLabel).boundingRect({kBox.width(), INFINITY}, usesLineFragmentOrigin, attributes);
     benchmark::DoNotOptimize(r);
   }
   state.SetItemsProcessed(state.iterations());
@@ -149,7 +151,8 @@ void BM_TextBoxCentred(benchmark::State& state) {
     // Made anew each time, as the drawers do.
     const NSStringAttributes attributes = centredAttributes();
     const NSString text(kLabel);
-    const CGFloat h = text.boundingRect({kBox.width(), INFINITY}, usesLineFragmentOrigin, attributes).height();
+    const CGFloat h =
+        text.boundingRect({kBox.width(), INFINITY}, usesLineFragmentOrigin, attributes).height();
     cg.saveGState();
     cg.clip(kBox);
     text.draw(CGRect(kBox.minX(), kBox.minY() + (kBox.height() - h) / 2, kBox.width(), h), attributes);

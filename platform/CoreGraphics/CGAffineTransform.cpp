@@ -8,8 +8,8 @@ CGAffineTransform CGAffineTransform::makeRotation(CGFloat angle) {
 }
 
 bool CGAffineTransform::isInvertible() const {
-  if (!(std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) &&
-        std::isfinite(tx) && std::isfinite(ty)))
+  if (!(std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) && std::isfinite(tx) &&
+        std::isfinite(ty)))
     return false;
   const CGFloat det = determinant();
   // 1/det must be finite as well: a determinant that underflows to a denormal is as unusable as 0.
@@ -34,8 +34,9 @@ CGSize CGSize::applying(const CGAffineTransform& t) const {
 
 CGRect CGRect::applying(const CGAffineTransform& t) const {
   const CGRect r = standardized();
-  const CGPoint corners[4] = {CGPoint{r.minX(), r.minY()}.applying(t), CGPoint{r.maxX(), r.minY()}.applying(t),
-                              CGPoint{r.minX(), r.maxY()}.applying(t), CGPoint{r.maxX(), r.maxY()}.applying(t)};
+  const CGPoint corners[4] = {
+      CGPoint{r.minX(), r.minY()}.applying(t), CGPoint{r.maxX(), r.minY()}.applying(t),
+      CGPoint{r.minX(), r.maxY()}.applying(t), CGPoint{r.maxX(), r.maxY()}.applying(t)};
   CGFloat x0 = corners[0].x, x1 = corners[0].x, y0 = corners[0].y, y1 = corners[0].y;
   for (const CGPoint& p : corners) {
     x0 = std::min(x0, p.x);

@@ -38,14 +38,15 @@ CGBitmapContext::~CGBitmapContext() {
 CGPixel CGBitmapContext::pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= pixelWidth_ || y >= pixelHeight_) return CGPixel{};
   cairo_surface_flush(surface_);
-  const unsigned char* row = cairo_image_surface_get_data(surface_) + size_t(y) * cairo_image_surface_get_stride(surface_);
+  const unsigned char* row =
+      cairo_image_surface_get_data(surface_) + size_t(y) * cairo_image_surface_get_stride(surface_);
   // ARGB32 is one native-endian 32-bit word per pixel, colour premultiplied by alpha.
   const uint32_t argb = reinterpret_cast<const uint32_t*>(row)[x];
   const unsigned a = argb >> 24;
   if (a == 0) return CGPixel{};
   auto unpremultiply = [a](unsigned c) { return uint8_t(std::min(255u, (c * 255 + a / 2) / a)); };
-  return CGPixel{unpremultiply((argb >> 16) & 0xff), unpremultiply((argb >> 8) & 0xff), unpremultiply(argb & 0xff),
-                 uint8_t(a)};
+  return CGPixel{unpremultiply((argb >> 16) & 0xff), unpremultiply((argb >> 8) & 0xff),
+                 unpremultiply(argb & 0xff), uint8_t(a)};
 }
 
 CGPixel CGBitmapContext::pixelAt(CGPoint point) const {

@@ -13,6 +13,10 @@ cairo_matrix_t toCairo(const CGAffineTransform& t) { return {t.a, t.b, t.c, t.d,
 
 double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
 
+cairo_fill_rule_t toCairo(CGPathFillRule rule) {
+  return rule == CGPathFillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
+}
+
 }  // namespace
 
 CGContext::CGContext(cairo_t* cairo) : cairo_(cairo) {
@@ -84,10 +88,16 @@ void CGContext::clip(const CGRect& rect) {
     stack_.back().degenerate = true;  // an unknowable clip shows nothing
     return;
   }
+  // Clipping to a rectangle leaves a path under construction as it was.
+  cairo_path_t* pending = cairo_has_current_point(cairo_) ? cairo_copy_path(cairo_) : nullptr;
   cairo_new_path(cairo_);
   cairo_rectangle(cairo_, r.minX(), r.minY(), r.width(), r.height());
   cairo_clip(cairo_);
-  pathBroken_ = false;
+  if (pending) {
+    // The copy is in user space of the current transform, which the clip did not change.
+    cairo_append_path(cairo_, pending);
+    cairo_path_destroy(pending);
+  }
 }
 
 void CGContext::clip(CGPathFillRule rule) {
@@ -97,7 +107,7 @@ void CGContext::clip(CGPathFillRule rule) {
     endPath();
     return;
   }
-  cairo_set_fill_rule(cairo_, rule == CGPathFillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+  cairo_set_fill_rule(cairo_, toCairo(rule));
   cairo_clip(cairo_);
   cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
   endPath();
@@ -214,7 +224,7 @@ void CGContext::addPath(const CGPath& path) {
 void CGContext::fillPath(CGPathFillRule rule) {
   if (isDrawable() && !pathBroken_) {
     applyFillColor();
-    cairo_set_fill_rule(cairo_, rule == CGPathFillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    cairo_set_fill_rule(cairo_, toCairo(rule));
     cairo_fill(cairo_);
     cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
   }

@@ -60,9 +60,13 @@ class CGContext {
   void setAlpha(CGFloat alpha);
 
   void setFillColor(const CGColor& color);
-  void setFillColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) { setFillColor({red, green, blue, alpha}); }
+  void setFillColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+    setFillColor({red, green, blue, alpha});
+  }
   void setStrokeColor(const CGColor& color);
-  void setStrokeColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) { setStrokeColor({red, green, blue, alpha}); }
+  void setStrokeColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+    setStrokeColor({red, green, blue, alpha});
+  }
   CGColor fillColor() const { return stack_.back().fill; }
   CGColor strokeColor() const { return stack_.back().stroke; }
 

@@ -121,7 +121,9 @@ CGRect CGPath::boundingBox() const {
   bool any = false;
   CGFloat x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   for (const Element& e : elements_) {
-    const int count = e.type == ElementType::addCurveToPoint ? 3 : e.type == ElementType::closeSubpath ? 0 : 1;
+    const int count = e.type == ElementType::addCurveToPoint ? 3
+                      : e.type == ElementType::closeSubpath  ? 0
+                                                             : 1;
     for (int i = 0; i < count; ++i) {
       const CGPoint p = e.points[i];
       if (!any) {
@@ -153,7 +155,8 @@ bool CGPath::contains(CGPoint point, CGPathFillRule rule) const {
       case ElementType::closeSubpath: cairo_close_path(cr); break;
     }
   }
-  cairo_set_fill_rule(cr, rule == CGPathFillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+  cairo_set_fill_rule(cr,
+                      rule == CGPathFillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
   // Cairo counts a point on the outline as inside the fill.
   const bool inside = cairo_in_fill(cr, point.x, point.y);
   cairo_new_path(cr);

@@ -40,8 +40,12 @@ PangoLayout* makeLayout(const std::string& text, const NSStringAttributes& attri
   const UIFont font = attributes.font.value_or(UIFont::systemFont(UIFont::defaultSize));
   const NSParagraphStyle style = attributes.paragraphStyle.value_or(NSParagraphStyle());
   const bool wraps = style.lineBreakMode != NSLineBreakMode::byClipping;
-  TextLayoutCache::Key key{text,       font.familyName(), font.pointSize(), int(style.alignment),
-                           int(style.lineBreakMode), wraps ? layoutWidth(width) : -1};
+  TextLayoutCache::Key key{text,
+                           font.familyName(),
+                           font.pointSize(),
+                           int(style.alignment),
+                           int(style.lineBreakMode),
+                           wraps ? layoutWidth(width) : -1};
   TextLayoutCache& cache = TextLayoutCache::shared();
   if (PangoLayout* cached = cache.find(key)) return cached;
 
@@ -54,8 +58,9 @@ PangoLayout* makeLayout(const std::string& text, const NSStringAttributes& attri
   pango_layout_set_width(layout, key.width);
   // Word wrapping breaks a word that is longer than a whole line between characters, as the
   // original does, rather than letting it overflow.
-  pango_layout_set_wrap(layout, style.lineBreakMode == NSLineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR
-                                                                                        : PANGO_WRAP_WORD_CHAR);
+  pango_layout_set_wrap(layout, style.lineBreakMode == NSLineBreakMode::byCharWrapping
+                                    ? PANGO_WRAP_CHAR
+                                    : PANGO_WRAP_WORD_CHAR);
   switch (style.alignment) {
     case NSTextAlignment::center: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
     case NSTextAlignment::right: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
@@ -146,15 +151,16 @@ void NSString::draw(const CGRect& in, const NSStringAttributes& withAttributes) 
   cairo_new_path(cr);
   context->applyColor(withAttributes.foregroundColor.value_or(UIColor::black()).cgColor());
   const CGFloat limit = in.size.height > 0 ? in.size.height : kUnbounded;
-  showFittingLines(cr, layout, in.origin.x + clippedLineShift(layout, withAttributes, in.size.width), in.origin.y,
-                   limit);
+  showFittingLines(cr, layout, in.origin.x + clippedLineShift(layout, withAttributes, in.size.width),
+                   in.origin.y, limit);
   cairo_new_path(cr);
   cairo_restore(cr);
 }
 
 void NSString::draw(CGPoint at, const NSStringAttributes& withAttributes) const {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (!context || !context->isDrawable() || text_.empty() || !std::isfinite(at.x) || !std::isfinite(at.y)) return;
+  if (!context || !context->isDrawable() || text_.empty() || !std::isfinite(at.x) || !std::isfinite(at.y))
+    return;
   PangoLayout* layout = makeLayout(text_, withAttributes, kUnbounded);
   cairo_t* cr = context->cairo();
   cairo_save(cr);

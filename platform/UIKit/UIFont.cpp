@@ -21,7 +21,8 @@ std::string resolvedProperty(const UIFont& font, const char* property) {
   std::string value;
   if (loaded && PANGO_IS_FC_FONT(loaded)) {
     FcChar8* text = nullptr;
-    if (FcPatternGetString(pango_fc_font_get_pattern(PANGO_FC_FONT(loaded)), property, 0, &text) == FcResultMatch)
+    if (FcPatternGetString(pango_fc_font_get_pattern(PANGO_FC_FONT(loaded)), property, 0, &text) ==
+        FcResultMatch)
       value = reinterpret_cast<const char*>(text);
   }
   if (loaded) g_object_unref(loaded);
@@ -35,7 +36,8 @@ struct LineMetrics {
 
 LineMetrics lineMetrics(const UIFont& font) {
   PangoFontDescription* description = font.makePangoDescription();
-  PangoFontMetrics* metrics = pango_context_get_metrics(FontConfiguration::pangoContext(), description, nullptr);
+  PangoFontMetrics* metrics =
+      pango_context_get_metrics(FontConfiguration::pangoContext(), description, nullptr);
   pango_font_description_free(description);
   LineMetrics result{CGFloat(pango_font_metrics_get_ascent(metrics)) / PANGO_SCALE,
                      CGFloat(pango_font_metrics_get_descent(metrics)) / PANGO_SCALE,

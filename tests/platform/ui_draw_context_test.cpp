@@ -77,6 +77,20 @@ TEST(UIDrawContext, ClipsIntersectAndRestoreWithTheState) {
   cg.fill(CGRect(0, 5, 40, 5));  // after the restore the whole width takes paint
   EXPECT_EQ(row(image, 2, 0, 40), std::string(15, '.') + std::string(10, '#') + std::string(15, '.'));
   EXPECT_EQ(row(image, 7, 0, 40), std::string(40, '#'));
+  {
+    SCOPED_TRACE("clipping to a rectangle keeps a path under construction");
+    CGBitmapContext other(10, 10);
+    CGContext& c2 = other.context();
+    c2.setFillColor(1, 0, 0, 1);
+    c2.beginPath();
+    c2.move({0, 0});
+    c2.addLine({10, 0});
+    c2.clip(CGRect(0, 0, 5, 10));
+    c2.addLine({10, 10});
+    c2.addLine({0, 10});
+    c2.fillPath();
+    EXPECT_EQ(row(other, 5, 0, 10), "#####.....");
+  }
 }
 
 TEST(UIDrawContext, LinesHonourWidthCapsJoinsAndDash) {
@@ -248,9 +262,14 @@ TEST(UIDrawContext, DegenerateGeometryDrawsNothingUntilRestored) {
       {"scale 0", [](CGContext& cg) { cg.scaleBy(0, 0); }},
       {"scale 0/0", [](CGContext& cg) { cg.scaleBy(std::nan(""), std::nan("")); }},
       {"one axis 0", [](CGContext& cg) { cg.scaleBy(1, 0); }},
-      {"infinite translation", [](CGContext& cg) { cg.translateBy(std::numeric_limits<double>::infinity(), 0); }},
+      {"infinite translation",
+       [](CGContext& cg) { cg.translateBy(std::numeric_limits<double>::infinity(), 0); }},
       {"NaN rotation", [](CGContext& cg) { cg.rotate(std::nan("")); }},
-      {"product underflows", [](CGContext& cg) { cg.scaleBy(1e-160, 1e-160); cg.scaleBy(1e-160, 1e-160); }},
+      {"product underflows",
+       [](CGContext& cg) {
+         cg.scaleBy(1e-160, 1e-160);
+         cg.scaleBy(1e-160, 1e-160);
+       }},
       {"non-finite clip", [](CGContext& cg) { cg.clip(CGRect(0, 0, std::nan(""), 5)); }},
   };
   for (const Case& c : cases) {

@@ -74,8 +74,7 @@ TEST(UIDrawGeometry, TransformsComposeInTheOriginalOrder) {
   }
   {
     SCOPED_TRACE("inverse undoes the transform");
-    const CGAffineTransform t =
-        CGAffineTransform::makeRotation(0.7).scaledBy(3, -0.25).translatedBy(-4, 9);
+    const CGAffineTransform t = CGAffineTransform::makeRotation(0.7).scaledBy(3, -0.25).translatedBy(-4, 9);
     const CGPoint q = CGPoint{12.5, -3}.applying(t).applying(t.inverted());
     EXPECT_NEAR(q.x, 12.5, 1e-9);
     EXPECT_NEAR(q.y, -3, 1e-9);

@@ -31,8 +31,8 @@ TEST(UIDrawPath, ShapesCoverTheirAnalyticArea) {
       {"rectangle", UIBezierPath(CGRect(10, 10, 50, 30)), 1500, 0.5},
       {"oval 80 x 40", UIBezierPath::ovalIn(CGRect(10, 10, 80, 40)), std::numbers::pi * 40 * 20, 4},
       // A rounded rectangle loses (4 - pi) r^2 to its four corners.
-      {"rounded rect r 10", UIBezierPath::roundedRect(CGRect(5, 5, 90, 50), 10), 90 * 50 - (4 - std::numbers::pi) * 100,
-       3},
+      {"rounded rect r 10", UIBezierPath::roundedRect(CGRect(5, 5, 90, 50), 10),
+       90 * 50 - (4 - std::numbers::pi) * 100, 3},
       {"radius clamped to half the short side", UIBezierPath::roundedRect(CGRect(10, 10, 80, 20), 50),
        60 * 20 + std::numbers::pi * 100, 3},
       {"negative size is standardised", UIBezierPath::roundedRect(CGRect(60, 40, -50, -30), 4),

@@ -35,7 +35,8 @@ void drawCentred(CGContext& cg, const std::string& text, const CGRect& box, cons
   NSParagraphStyle style;
   style.alignment = NSTextAlignment::center;
   const NSStringAttributes attributes{font, UIColor::black(), style};
-  const CGFloat h = NSString(text).boundingRect(CGSize{box.width(), INFINITY}, usesLineFragmentOrigin, attributes).height();
+  const CGFloat h =
+      NSString(text).boundingRect(CGSize{box.width(), INFINITY}, usesLineFragmentOrigin, attributes).height();
   cg.saveGState();
   cg.clip(box);
   NSString(text).draw(CGRect(box.minX(), box.minY() + (box.height() - h) / 2, box.width(), h), attributes);
@@ -52,11 +53,12 @@ TEST(UIDrawText, FontNamesResolveToTheMappedFaces) {
   } cases[] = {
       {"system font", UIFont::systemFont(10), "Liberation Sans", "Regular", "LiberationSans-Regular"},
       {"HelveticaNeue", UIFont("HelveticaNeue", 12), "Liberation Sans", "Regular", "LiberationSans-Regular"},
-      {"HelveticaNeue-CondensedBold", UIFont("HelveticaNeue-CondensedBold", 22), "Liberation Sans Narrow", "Bold",
-       "LiberationSansNarrow-Bold"},
-      {"an installed family by its own name", UIFont("DejaVu Sans", 10), "DejaVu Sans", "Book", "DejaVuSans."},
-      {"unknown name falls back to the system face", UIFont("NoSuchFace-Oblique", 14), "Liberation Sans", "Regular",
-       "LiberationSans-Regular"},
+      {"HelveticaNeue-CondensedBold", UIFont("HelveticaNeue-CondensedBold", 22), "Liberation Sans Narrow",
+       "Bold", "LiberationSansNarrow-Bold"},
+      {"an installed family by its own name", UIFont("DejaVu Sans", 10), "DejaVu Sans", "Book",
+       "DejaVuSans."},
+      {"unknown name falls back to the system face", UIFont("NoSuchFace-Oblique", 14), "Liberation Sans",
+       "Regular", "LiberationSans-Regular"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -86,7 +88,8 @@ TEST(UIDrawText, FontNamesResolveToTheMappedFaces) {
 TEST(UIDrawText, MeasuredBlocksGrowByWholeLinesAndStayWithinTheWidth) {
   const NSStringAttributes attributes{UIFont::systemFont(10), std::nullopt, std::nullopt};
   const CGFloat width = 73;
-  const CGFloat line = NSString("attack").boundingRect({width, INFINITY}, usesLineFragmentOrigin, attributes).height();
+  const CGFloat line =
+      NSString("attack").boundingRect({width, INFINITY}, usesLineFragmentOrigin, attributes).height();
   ASSERT_GT(line, 9);
   std::string text;
   CGFloat previous = 0;
@@ -113,7 +116,8 @@ TEST(UIDrawText, MeasuredBlocksGrowByWholeLinesAndStayWithinTheWidth) {
   }
   {
     SCOPED_TRACE("a word longer than the width is broken between characters");
-    const CGRect r = NSString("thresholdthresholdthreshold").boundingRect({40, INFINITY}, usesLineFragmentOrigin, attributes);
+    const CGRect r = NSString("thresholdthresholdthreshold")
+                         .boundingRect({40, INFINITY}, usesLineFragmentOrigin, attributes);
     EXPECT_LE(r.width(), 40 + 1e-9);
     EXPECT_GE(r.height(), 2 * line - 1e-9);
   }
@@ -240,7 +244,8 @@ TEST(UIDrawText, LayoutIsTheSameAtEveryScale) {
 TEST(UIDrawText, LinesThatDoNotFitAreLeftOutAndDegenerateBoxesAreHarmless) {
   const NSStringAttributes attributes{UIFont::systemFont(10), std::nullopt, std::nullopt};
   const std::string text = "one two three four five six";
-  const CGFloat line = NSString("one").boundingRect({30, INFINITY}, usesLineFragmentOrigin, attributes).height();
+  const CGFloat line =
+      NSString("one").boundingRect({30, INFINITY}, usesLineFragmentOrigin, attributes).height();
   CGRect full, partial;
   {
     CGBitmapContext image(60, 100);
