@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "EditorTestSupport.h"
 #include "KOVCompressorViewBase.h"
+#include "UIKit/NSStringDrawing.h"
 
 namespace {
 
@@ -55,6 +57,56 @@ TEST(PanelDrawing, PassPublishesTheHotspotsInCanvasUnitsAndRecordsItsScale) {
       EXPECT_FALSE(path.contains({h.rect.midX(), h.rect.minY() - 0.01}));
     }
   }
+}
+
+TEST(PanelDrawing, EveryTextFitsItsBoxOnOneLine) {
+  // With the platform's stand-ins for the design's fonts no text of the panel wraps or is cut
+  // at the sides of its box.
+  const struct {
+    const char* text;
+    UIFont font;
+    CGFloat boxWidth;
+  } rows[] = {
+      {"attack", UIFont::systemFont(10), 73},
+      {"release", UIFont::systemFont(10), 73},
+      {"threshold", UIFont::systemFont(10), 73},
+      {"ratio", UIFont::systemFont(10), 73},
+      {"gain", UIFont::systemFont(10), 73},
+      {"mix", UIFont::systemFont(10), 73},
+      {"100", UIFont::systemFont(10), 73},
+      {"bypass", UIFont("HelveticaNeue", 12), 80},
+      {"audition", UIFont("HelveticaNeue", 12), 80},
+      {"dual", UIFont("HelveticaNeue-CondensedBold", 10), 47.5},
+      {"linked", UIFont("HelveticaNeue-CondensedBold", 10), 47.5},
+      {"m/s", UIFont("HelveticaNeue-CondensedBold", 10), 47.5},
+      {"KOV COMPRESSOR", UIFont("HelveticaNeue-CondensedBold", 22), 206},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    const NSStringAttributes attributes{row.font, UIColor::white(), std::nullopt};
+    EXPECT_LT(NSString(row.text).size(attributes).width, row.boxWidth);
+    const CGFloat oneLine =
+        NSString("X").boundingRect({1000, 1000}, usesLineFragmentOrigin, attributes).height();
+    EXPECT_EQ(
+        NSString(row.text).boundingRect({row.boxWidth, 1000}, usesLineFragmentOrigin, attributes).height(),
+        oneLine);
+  }
+}
+
+TEST(PanelDrawing, ValuesBeyondAnyRangeDrawWithoutTrapping) {
+  KOVCompressorViewBase base;
+  base.valueAttack = std::numeric_limits<CGFloat>::quiet_NaN();
+  base.valueRelease = std::numeric_limits<CGFloat>::infinity();
+  base.valueThreshold = -std::numeric_limits<CGFloat>::infinity();
+  base.valueGain = 1e300;
+  base.valueMode = "a mode label far too long for its little button";
+  base.colorMain = UIColor(2, -1, 0.5, 1);
+  CGBitmapContext image(512, 340);
+  editor_test::render(image, [&] { base.drawMain(); });
+  EXPECT_EQ(image.context().gStateDepth(), 0);
+  EXPECT_EQ(base.hotspotMeterPath.bounds(), (CGRect{166, 151, 180, 90}));
+  // The outline in the clamped main colour.
+  EXPECT_EQ(image.pixelAt({16.5, 170.5}), (CGPixel{255, 0, 128, 255}));
 }
 
 TEST(PanelDrawing, WithoutAContextNothingChanges) {

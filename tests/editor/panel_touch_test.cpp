@@ -1,6 +1,7 @@
 // The panel's touch handling: hotspot search, touch-down actions, knob drags, touch-up, cancel.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -279,6 +280,16 @@ TEST(PanelTouch, WithoutControllerOrDelegateOrDrawing) {
     rig.moveTo({400, 249});
     stdout_capture::endCapture();
     EXPECT_EQ(rig.delegate->parameters, (Sent{{5, 1.0f}}));
+  }
+  {
+    SCOPED_TRACE("a NaN from the host becomes 0 at the first drag");
+    Rig rig(512, 340);
+    rig.panel->baseClass().valueRatio = std::numeric_limits<CGFloat>::quiet_NaN();
+    stdout_capture::beginCapture();
+    rig.touchDown({400, 100});
+    rig.moveTo({400, 90});
+    stdout_capture::endCapture();
+    EXPECT_EQ(rig.delegate->parameters, (Sent{{3, 0.0f}}));
   }
 }
 

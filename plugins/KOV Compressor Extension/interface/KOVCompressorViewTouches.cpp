@@ -69,7 +69,8 @@ CGFloat draggedValue(CGFloat savedValue, CGFloat dx, CGFloat dy) {
     d = 1;
   }
   CGFloat v = savedValue - static_cast<CGFloat>(d);
-  if (v < 0) {
+  // Written so that a NaN left by the host also comes out as 0: no drag sends a value outside 0...1.
+  if (!(v >= 0)) {
     v = 0;
   } else if (v > 1) {
     v = 1;
