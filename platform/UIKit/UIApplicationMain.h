@@ -13,9 +13,8 @@
 //
 // The loop runs until UIApplication::terminate() (from code, or SIGINT / SIGTERM) or until it is
 // quit otherwise (the main window closed); the application has then terminated (willTerminate)
-// and UIApplicationMain returns 0. A class name that is not registered ends it at
-// once with a line on stderr and the result 1. [main: the thread that calls it becomes the main
-// thread]
+// and UIApplicationMain returns 0. A class name that is not registered ends it at once with a
+// line on stderr and the result 1. [main: the thread that calls it becomes the main thread]
 #pragma once
 
 #include <functional>
