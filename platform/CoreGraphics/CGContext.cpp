@@ -3,6 +3,8 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 
 namespace {
 
@@ -36,6 +38,16 @@ CGContext::CGContext(cairo_t* cairo) : cairo_(cairo) {
   cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
 }
 
+void CGContext::log(const char* format, ...) {
+  if (!recording_) return;
+  char line[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  recording_->emplace_back(line);
+}
+
 CGContext::~CGContext() {
   if (!cairo_) return;
   for (size_t i = 1; i < stack_.size(); ++i) cairo_restore(cairo_);
@@ -44,11 +56,13 @@ CGContext::~CGContext() {
 }
 
 void CGContext::saveGState() {
+  log("saveGState");
   if (cairo_) cairo_save(cairo_);
   stack_.push_back(stack_.back());
 }
 
 void CGContext::restoreGState() {
+  log("restoreGState");
   if (stack_.size() <= 1) return;
   if (cairo_) cairo_restore(cairo_);
   stack_.pop_back();
@@ -66,6 +80,12 @@ bool CGContext::isDrawable() const {
 }
 
 void CGContext::concatenate(const CGAffineTransform& transform) {
+  log("concatenate(%g, %g, %g, %g, %g, %g)", transform.a, transform.b, transform.c, transform.d, transform.tx,
+      transform.ty);
+  applyTransform(transform);
+}
+
+void CGContext::applyTransform(const CGAffineTransform& transform) {
   if (!isDrawable()) return;
   // The product is checked, not only the factor: two invertible factors can still underflow.
   if (!transform.isInvertible() || !transform.concatenating(ctm()).isInvertible()) {
@@ -76,11 +96,23 @@ void CGContext::concatenate(const CGAffineTransform& transform) {
   cairo_transform(cairo_, &m);
 }
 
-void CGContext::translateBy(CGFloat x, CGFloat y) { concatenate(CGAffineTransform::makeTranslation(x, y)); }
-void CGContext::scaleBy(CGFloat x, CGFloat y) { concatenate(CGAffineTransform::makeScale(x, y)); }
-void CGContext::rotate(CGFloat by) { concatenate(CGAffineTransform::makeRotation(by)); }
+void CGContext::translateBy(CGFloat x, CGFloat y) {
+  log("translateBy(%g, %g)", x, y);
+  applyTransform(CGAffineTransform::makeTranslation(x, y));
+}
+
+void CGContext::scaleBy(CGFloat x, CGFloat y) {
+  log("scaleBy(%g, %g)", x, y);
+  applyTransform(CGAffineTransform::makeScale(x, y));
+}
+
+void CGContext::rotate(CGFloat by) {
+  log("rotate(by: %g)", by);
+  applyTransform(CGAffineTransform::makeRotation(by));
+}
 
 void CGContext::clip(const CGRect& rect) {
+  log("clip(to: (%g, %g, %g, %g))", rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
   if (!isDrawable()) return;
   const CGRect r = rect.standardized();
   if (!(std::isfinite(r.minX()) && std::isfinite(r.minY()) && std::isfinite(r.width()) &&
@@ -101,6 +133,7 @@ void CGContext::clip(const CGRect& rect) {
 }
 
 void CGContext::clip(CGPathFillRule rule) {
+  log("clip(using: %s)", rule == CGPathFillRule::evenOdd ? "evenOdd" : "winding");
   if (!isDrawable()) return;
   if (pathBroken_) {
     stack_.back().degenerate = true;
@@ -114,10 +147,12 @@ void CGContext::clip(CGPathFillRule rule) {
 }
 
 void CGContext::setLineWidth(CGFloat width) {
+  log("setLineWidth(%g)", width);
   if (cairo_ && std::isfinite(width)) cairo_set_line_width(cairo_, std::max(width, 0.0));
 }
 
 void CGContext::setLineCap(CGLineCap cap) {
+  log("setLineCap(%s)", cap == CGLineCap::round ? "round" : cap == CGLineCap::square ? "square" : "butt");
   if (!cairo_) return;
   cairo_set_line_cap(cairo_, cap == CGLineCap::round    ? CAIRO_LINE_CAP_ROUND
                              : cap == CGLineCap::square ? CAIRO_LINE_CAP_SQUARE
@@ -125,6 +160,7 @@ void CGContext::setLineCap(CGLineCap cap) {
 }
 
 void CGContext::setLineJoin(CGLineJoin join) {
+  log("setLineJoin(%s)", join == CGLineJoin::round ? "round" : join == CGLineJoin::bevel ? "bevel" : "miter");
   if (!cairo_) return;
   cairo_set_line_join(cairo_, join == CGLineJoin::round   ? CAIRO_LINE_JOIN_ROUND
                               : join == CGLineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
@@ -132,10 +168,20 @@ void CGContext::setLineJoin(CGLineJoin join) {
 }
 
 void CGContext::setMiterLimit(CGFloat limit) {
+  log("setMiterLimit(%g)", limit);
   if (cairo_ && std::isfinite(limit)) cairo_set_miter_limit(cairo_, std::max(limit, 1.0));
 }
 
 void CGContext::setLineDash(CGFloat phase, const std::vector<CGFloat>& lengths) {
+  if (recording_) {
+    std::string list;
+    for (CGFloat length : lengths) {
+      char number[32];
+      snprintf(number, sizeof number, "%s%g", list.empty() ? "" : ", ", length);
+      list += number;
+    }
+    log("setLineDash(phase: %g, lengths: [%s])", phase, list.c_str());
+  }
   if (!cairo_) return;
   // Cairo treats negative or all-zero lengths as an error that disables the context for good, so
   // such a pattern, like an empty one, means solid lines here.
@@ -152,9 +198,18 @@ void CGContext::setLineDash(CGFloat phase, const std::vector<CGFloat>& lengths) 
   }
 }
 
-void CGContext::setAlpha(CGFloat alpha) { stack_.back().alpha = std::clamp(finiteOr(alpha, 1), 0.0, 1.0); }
-void CGContext::setFillColor(const CGColor& color) { stack_.back().fill = color; }
-void CGContext::setStrokeColor(const CGColor& color) { stack_.back().stroke = color; }
+void CGContext::setAlpha(CGFloat alpha) {
+  log("setAlpha(%g)", alpha);
+  stack_.back().alpha = std::clamp(finiteOr(alpha, 1), 0.0, 1.0); }
+void CGContext::setFillColor(const CGColor& color) {
+  log("setFillColor(%g, %g, %g, %g)", color.red, color.green, color.blue, color.alpha);
+  stack_.back().fill = color;
+}
+
+void CGContext::setStrokeColor(const CGColor& color) {
+  log("setStrokeColor(%g, %g, %g, %g)", color.red, color.green, color.blue, color.alpha);
+  stack_.back().stroke = color;
+}
 
 void CGContext::applyColor(const CGColor& color) {
   if (!cairo_) return;
@@ -179,22 +234,30 @@ void CGContext::endPath() {
   pathBroken_ = false;
 }
 
-void CGContext::beginPath() { endPath(); }
+void CGContext::beginPath() {
+  log("beginPath");
+  endPath();
+}
 
 void CGContext::move(CGPoint to) {
+  log("move(to: (%g, %g))", to.x, to.y);
   if (acceptPoint(to)) cairo_move_to(cairo_, to.x, to.y);
 }
 
 void CGContext::addLine(CGPoint to) {
+  log("addLine(to: (%g, %g))", to.x, to.y);
   if (acceptPoint(to)) cairo_line_to(cairo_, to.x, to.y);
 }
 
 void CGContext::addCurve(CGPoint to, CGPoint control1, CGPoint control2) {
+  log("addCurve(to: (%g, %g), control1: (%g, %g), control2: (%g, %g))", to.x, to.y, control1.x, control1.y,
+      control2.x, control2.y);
   if (acceptPoint(control1) && acceptPoint(control2) && acceptPoint(to))
     cairo_curve_to(cairo_, control1.x, control1.y, control2.x, control2.y, to.x, to.y);
 }
 
 void CGContext::closePath() {
+  log("closePath");
   if (!pathBroken_ && isDrawable()) cairo_close_path(cairo_);
 }
 
@@ -222,6 +285,7 @@ void CGContext::addPath(const CGPath& path) {
 }
 
 void CGContext::fillPath(CGPathFillRule rule) {
+  log("fillPath(using: %s)", rule == CGPathFillRule::evenOdd ? "evenOdd" : "winding");
   if (isDrawable() && !pathBroken_) {
     applyFillColor();
     cairo_set_fill_rule(cairo_, toCairo(rule));
@@ -232,6 +296,7 @@ void CGContext::fillPath(CGPathFillRule rule) {
 }
 
 void CGContext::strokePath() {
+  log("strokePath");
   if (isDrawable() && !pathBroken_) {
     applyStrokeColor();
     cairo_stroke(cairo_);
@@ -264,6 +329,7 @@ void CGContext::strokeEllipse(const CGRect& rect) {
 }
 
 void CGContext::clear(const CGRect& rect) {
+  log("clear((%g, %g, %g, %g))", rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
   beginPath();
   addRect(rect);
   if (isDrawable() && !pathBroken_) {

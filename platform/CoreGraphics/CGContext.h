@@ -6,8 +6,13 @@
 // 0, non-finite values) or an unbalanced restore would put the `cairo_t` into a permanent error
 // state. Instead such a transform marks the context as degenerate until the matching
 // `restoreGState()`, and while degenerate every drawing call does nothing.
+//
+// For tests, a context can also record every call made on it, as text lines in call order
+// ("saveGState", "translateBy(10, 20)", "strokePath", ...), which checks drawing code without
+// depending on fonts or rasterisation.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "CoreGraphics/CGAffineTransform.h"
@@ -97,6 +102,14 @@ class CGContext {
   void applyStrokeColor() { applyColor(stack_.back().stroke); }
   void applyColor(const CGColor& color);
 
+  // Starts (or with null, stops) recording calls into `lines`, which must outlive the recording.
+  void record(std::vector<std::string>* lines) { recording_ = lines; }
+  bool isRecording() const { return recording_ != nullptr; }
+  // Adds a line to the recording (used by the text drawing above this layer).
+  void note(std::string line) {
+    if (recording_) recording_->push_back(std::move(line));
+  }
+
  private:
   struct State {
     CGColor fill{0, 0, 0, 1};
@@ -108,8 +121,11 @@ class CGContext {
   // or lies beyond the range of Cairo's fixed-point device coordinates.
   bool acceptPoint(CGPoint p);
   void endPath();
+  void applyTransform(const CGAffineTransform& transform);
+  void log(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   cairo_t* cairo_;
   std::vector<State> stack_;
   bool pathBroken_ = false;
+  std::vector<std::string>* recording_ = nullptr;
 };

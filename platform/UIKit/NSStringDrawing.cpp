@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 #include "UIKit/FontConfiguration.h"
 #include "UIKit/TextLayoutCache.h"
@@ -114,6 +115,30 @@ void showFittingLines(cairo_t* cr, PangoLayout* layout, CGFloat x, CGFloat y, CG
   pango_layout_iter_free(iter);
 }
 
+const char* alignmentName(const NSStringAttributes& attributes) {
+  switch (attributes.paragraphStyle.value_or(NSParagraphStyle()).alignment) {
+    case NSTextAlignment::left: return "left";
+    case NSTextAlignment::center: return "center";
+    case NSTextAlignment::right: return "right";
+    case NSTextAlignment::justified: return "justified";
+    case NSTextAlignment::natural: break;
+  }
+  return "natural";
+}
+
+// The recorded line of a text drawing call.
+void noteDrawing(CGContext& context, const std::string& text, const char* place,
+                 const NSStringAttributes& attributes) {
+  if (!context.isRecording()) return;
+  const UIFont font = attributes.font.value_or(UIFont::systemFont(UIFont::defaultSize));
+  const CGColor color = attributes.foregroundColor.value_or(UIColor::black()).cgColor();
+  char line[512];
+  snprintf(line, sizeof line, "draw(\"%s\", %s, font: %s %g, color: (%g, %g, %g, %g), alignment: %s)",
+           text.c_str(), place, font.fontName().c_str(), font.pointSize(), color.red, color.green, color.blue,
+           color.alpha, alignmentName(attributes));
+  context.note(line);
+}
+
 bool isFinite(const CGRect& r) {
   return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && !std::isnan(r.size.width) &&
          !std::isnan(r.size.height);
@@ -144,6 +169,12 @@ CGSize NSString::size(const NSStringAttributes& withAttributes) const {
 
 void NSString::draw(const CGRect& in, const NSStringAttributes& withAttributes) const {
   CGContext* context = UIGraphicsGetCurrentContext();
+  if (context && context->isRecording()) {
+    char place[128];
+    snprintf(place, sizeof place, "in: (%g, %g, %g, %g)", in.origin.x, in.origin.y, in.size.width,
+             in.size.height);
+    noteDrawing(*context, text_, place, withAttributes);
+  }
   if (!context || !context->isDrawable() || text_.empty() || !isFinite(in)) return;
   PangoLayout* layout = makeLayout(text_, withAttributes, in.size.width);
   cairo_t* cr = context->cairo();
@@ -159,6 +190,11 @@ void NSString::draw(const CGRect& in, const NSStringAttributes& withAttributes) 
 
 void NSString::draw(CGPoint at, const NSStringAttributes& withAttributes) const {
   CGContext* context = UIGraphicsGetCurrentContext();
+  if (context && context->isRecording()) {
+    char place[64];
+    snprintf(place, sizeof place, "at: (%g, %g)", at.x, at.y);
+    noteDrawing(*context, text_, place, withAttributes);
+  }
   if (!context || !context->isDrawable() || text_.empty() || !std::isfinite(at.x) || !std::isfinite(at.y))
     return;
   PangoLayout* layout = makeLayout(text_, withAttributes, kUnbounded);

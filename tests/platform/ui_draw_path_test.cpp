@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
+#include <vector>
 
 #include "CoreGraphics/CGBitmapContext.h"
 #include "UIKit/NSStringDrawing.h"
@@ -131,6 +133,52 @@ TEST(UIDrawPath, StrokeUsesItsOwnSettingsAndTheContextsDash) {
     tri.fill();
     EXPECT_EQ(image.pixel(33, 17), (CGPixel{255, 0, 0, 255}));
   }
+}
+
+TEST(UIDrawPath, RecordedCallsReadAsTheDrawingCodeWroteThem) {
+  std::vector<std::string> lines;
+  CGBitmapContext image(20, 20);
+  CGContext& cg = image.context();
+  cg.record(&lines);
+  UIGraphicsContextScope scope(&cg);
+  cg.saveGState();
+  cg.translateBy(10, 10);
+  cg.rotate(0.5);
+  cg.setLineDash(0, {2, 3});
+  UIColor(0.753, 0.753, 0.753, 1).setStroke();
+  UIBezierPath needle;
+  needle.move({0, -18});
+  needle.addLine({0, 0});
+  needle.lineWidth = 4;
+  needle.lineCapStyle = CGLineCap::round;
+  needle.stroke();
+  cg.restoreGState();
+  NSParagraphStyle centred;
+  centred.alignment = NSTextAlignment::center;
+  NSString("50").draw(CGRect(9, 76, 73, 9.5), {UIFont::systemFont(10), UIColor(1, 0, 0, 0.5), centred});
+  cg.record(nullptr);
+  cg.fill(CGRect(0, 0, 1, 1));  // no longer recorded
+  const std::vector<std::string> expected = {
+      "saveGState",
+      "translateBy(10, 10)",
+      "rotate(by: 0.5)",
+      "setLineDash(phase: 0, lengths: [2, 3])",
+      "setStrokeColor(0.753, 0.753, 0.753, 1)",
+      "saveGState",
+      "setLineWidth(4)",
+      "setLineCap(round)",
+      "setLineJoin(miter)",
+      "setMiterLimit(10)",
+      "beginPath",
+      "move(to: (0, -18))",
+      "addLine(to: (0, 0))",
+      "strokePath",
+      "restoreGState",
+      "restoreGState",
+      "draw(\"50\", in: (9, 76, 73, 9.5), font: " + UIFont::systemFont(10).fontName() +
+          " 10, color: (1, 0, 0, 0.5), alignment: center)",
+  };
+  EXPECT_EQ(lines, expected);
 }
 
 TEST(UIDrawPath, DrawingHelpersWithoutAContextDoNothing) {
