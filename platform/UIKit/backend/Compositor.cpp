@@ -63,6 +63,7 @@ bool redraw(UIView& view, CGFloat scale) {
   cairo_paint(cr.get());
   cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
   cairo_translate(cr.get(), -bounds.origin.x, -bounds.origin.y);
+  cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_FAST);
   CGContext context(cr.get());
   if (const auto& background = view.backgroundColor()) {
     context.setFillColor(background->cgColor());
