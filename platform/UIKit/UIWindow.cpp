@@ -117,6 +117,8 @@ void UIWindow::scheduleDisplay() {
 
 bool UIWindow::displayIfNeeded() { return backend_->runDisplayPass(); }
 
+bool UIWindow::isDisplayPending() const { return backend_->isDisplayRequested(); }
+
 const CGBitmapContext& UIWindow::surface() const { return backend_->surface(); }
 
 void UIWindow::invalidateRect(const CGRect& windowRect) {

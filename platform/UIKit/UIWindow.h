@@ -66,6 +66,8 @@ class UIWindow : public UIView {
   void scheduleDisplay();
   // Runs the display pass now if anything is marked or changed; returns whether one ran. [main]
   bool displayIfNeeded();
+  // Whether a display pass has been asked for and has not run yet.
+  bool isDisplayPending() const;
   // Display passes run so far.
   std::uint64_t displayPassCount() const { return displayPasses_; }
   // What the last pass composited, in window coordinates (empty before the first).
