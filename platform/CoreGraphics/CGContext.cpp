@@ -10,6 +10,10 @@ namespace {
 
 // Cairo keeps device coordinates in 24.8 fixed point; beyond this they wrap around.
 constexpr double kDeviceLimit = 4.0e6;
+// Smallest accepted determinant of the transform to the device: a user unit this small draws
+// nothing visible, and refusing it keeps well clear of the underflow where Cairo's own
+// arithmetic (it keeps an inverse matrix as well) could reach a singular matrix.
+constexpr double kMinimumDeterminant = 1e-100;
 
 cairo_matrix_t toCairo(const CGAffineTransform& t) { return {t.a, t.b, t.c, t.d, t.tx, t.ty}; }
 
@@ -88,7 +92,9 @@ void CGContext::concatenate(const CGAffineTransform& transform) {
 void CGContext::applyTransform(const CGAffineTransform& transform) {
   if (!isDrawable()) return;
   // The product is checked, not only the factor: two invertible factors can still underflow.
-  if (!transform.isInvertible() || !transform.concatenating(ctm()).isInvertible()) {
+  const CGAffineTransform product = transform.concatenating(ctm());
+  if (!transform.isInvertible() || !product.isInvertible() ||
+      !(std::fabs(product.determinant()) >= kMinimumDeterminant)) {
     stack_.back().degenerate = true;
     return;
   }

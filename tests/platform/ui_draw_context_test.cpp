@@ -270,6 +270,7 @@ TEST(UIDrawContext, DegenerateGeometryDrawsNothingUntilRestored) {
          cg.scaleBy(1e-160, 1e-160);
          cg.scaleBy(1e-160, 1e-160);
        }},
+      {"a vanishing scale", [](CGContext& cg) { cg.scaleBy(1e-60, 1e-60); }},
       {"non-finite clip", [](CGContext& cg) { cg.clip(CGRect(0, 0, std::nan(""), 5)); }},
   };
   for (const Case& c : cases) {
@@ -287,6 +288,12 @@ TEST(UIDrawContext, DegenerateGeometryDrawsNothingUntilRestored) {
     EXPECT_TRUE(cg.isDrawable());
     cg.fill(CGRect(0, 0, 10, 10));
     EXPECT_EQ(image.pixel(5, 5), kRed) << "the Cairo context was never put into an error state";
+  }
+  {
+    SCOPED_TRACE("a small but sane scale is accepted");
+    CGBitmapContext image(10, 10);
+    image.context().scaleBy(1e-20, 1e-20);
+    EXPECT_TRUE(image.context().isDrawable());
   }
   {
     SCOPED_TRACE("non-finite and out-of-range path points spoil only that path");
