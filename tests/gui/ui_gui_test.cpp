@@ -1,6 +1,7 @@
 // A real window on an X display (run under `xvfb-run -a`; skipped without a display or without
-// xdotool and imagemagick): xdotool clicks a button, drags a marker with a pan recogniser and
-// double-clicks for a double tap; screenshots of the window show what the view tree drew.
+// xdotool and imagemagick): xdotool clicks a button, drags a marker with a pan recogniser,
+// double-clicks for a double tap and turns the wheel with Ctrl held for a pinch; screenshots of the
+// window show what the view tree drew.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
@@ -10,10 +11,12 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIPanGestureRecognizer.h"
+#include "UIKit/UIPinchGestureRecognizer.h"
 #include "UIKit/UITapGestureRecognizer.h"
 #include "UIKit/UIWindow.h"
 
@@ -78,7 +81,7 @@ void expectColour(const Rgb& got, const Rgb& want, const char* what) {
   EXPECT_NEAR(got.blue, want.blue, 8) << what;
 }
 
-TEST(UIGui, RealWindowTakesClicksDragsAndDoubleClicksAndShowsWhatWasDrawn) {
+TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   if (!std::getenv("DISPLAY") || !UIWindow::useBackend(UIWindowBackendKind::windowed))
     GTEST_SKIP() << "no X display (run under xvfb-run -a)";
   if (std::system("command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
@@ -120,8 +123,14 @@ TEST(UIGui, RealWindowTakesClicksDragsAndDoubleClicksAndShowsWhatWasDrawn) {
     ++doubleTaps;
     marker->setFrame(CGRect(20, 20, 40, 40));
   });
+  std::vector<CGFloat> scales;
+  auto pinch = UIPinchGestureRecognizer::make();
+  pinch->addTarget([&](UIGestureRecognizer& g) {
+    if (g.state() == UIGestureRecognizerState::ended) scales.push_back(static_cast<UIPinchGestureRecognizer&>(g).scale());
+  });
   pad->addGestureRecognizer(pan);
   pad->addGestureRecognizer(doubleTap);
+  pad->addGestureRecognizer(pinch);
 
   window->makeKeyAndVisible();
   settle(*window);
@@ -158,6 +167,13 @@ TEST(UIGui, RealWindowTakesClicksDragsAndDoubleClicksAndShowsWhatWasDrawn) {
     ASSERT_TRUE(shot.ok());
     expectColour(shot.at(60, 100), {255, 0, 0}, "the marker back at its place");
     expectColour(shot.at(160, 150), {0, 204, 0}, "the pad where the marker was");
+  }
+  {
+    SCOPED_TRACE("Ctrl+wheel is a pinch: two steps up zoom by 1.1 each, ended after a pause");
+    run("xdotool " + at + "150 150 keydown ctrl click 4 click 4 keyup ctrl");
+    MainLoop::runUntil([&] { return !scales.empty(); }, 5s);
+    ASSERT_EQ(scales.size(), 1u);
+    EXPECT_NEAR(scales[0], 1.21, 1e-9);
   }
 }
 
