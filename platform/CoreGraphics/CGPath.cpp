@@ -52,7 +52,10 @@ void CGPath::addLine(CGPoint to) {
 }
 
 void CGPath::addCurve(CGPoint to, CGPoint control1, CGPoint control2) {
-  if (!hasCurrentPoint_) move(control1);
+  if (!hasCurrentPoint_) {
+    move(to);
+    return;
+  }
   append(ElementType::addCurveToPoint, control1, control2, to);
 }
 

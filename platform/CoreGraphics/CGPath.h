@@ -18,7 +18,8 @@ class CGPath {
   };
 
   void move(CGPoint to);
-  void addLine(CGPoint to);  // from the current point; starts a subpath at `to` if there is none
+  // Lines and curves run from the current point; without one they only start a subpath at `to`.
+  void addLine(CGPoint to);
   void addCurve(CGPoint to, CGPoint control1, CGPoint control2);
   void closeSubpath();
   // A closed rectangle, clockwise on screen from its top-left corner (standardised first).

@@ -90,6 +90,17 @@ TEST(UIDrawPath, ContainsIsClosedOnEdgesSoSharedEdgesHitBoth) {
     EXPECT_TRUE(oval.contains({0, 5}));
     EXPECT_FALSE(oval.contains({1, 1}));
   }
+  {
+    SCOPED_TRACE("a curve without a current point only starts the subpath at its end");
+    UIBezierPath triangle;
+    triangle.addCurve({0, 0}, {50, 50}, {60, 60});
+    triangle.addLine({10, 0});
+    triangle.addLine({10, 10});
+    triangle.close();
+    EXPECT_EQ(triangle.bounds(), CGRect(0, 0, 10, 10));
+    EXPECT_TRUE(triangle.contains({9, 5}));
+    EXPECT_FALSE(triangle.contains({1, 5}));
+  }
 }
 
 TEST(UIDrawPath, StrokeUsesItsOwnSettingsAndTheContextsDash) {
