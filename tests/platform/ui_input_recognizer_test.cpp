@@ -168,6 +168,54 @@ TEST_F(UIRecognizer, PinchScaleIsRelativeToTheStart) {
   }
 }
 
+TEST_F(UIRecognizer, PanAndPinchOnOneViewExcludeEachOtherUnlessAllowed) {
+  States pans;
+  auto pan = watched<UIPanGestureRecognizer>(pans);
+  auto pinch = watched<UIPinchGestureRecognizer>(states);
+  container->addGestureRecognizer(pan);
+  container->addGestureRecognizer(pinch);
+  UITestSupport::TouchInjector fingers(*window);
+  // Two fingers spreading from 20 to 60 apart about a fixed centre.
+  fingers.down(0, CGPoint{40, 50});
+  fingers.down(1, CGPoint{60, 50});
+  fingers.move(1, CGPoint{70, 50});
+  fingers.move(0, CGPoint{30, 50});
+  fingers.move(1, CGPoint{80, 50});
+  fingers.move(0, CGPoint{20, 50});
+  fingers.up(1, CGPoint{80, 50});
+  fingers.up(0, CGPoint{20, 50});
+  EXPECT_EQ(states, (States{1, 2, 2, 2, 3}));
+  EXPECT_TRUE(pans.empty()) << "the pan failed once the pinch began";
+  {
+    SCOPED_TRACE("allowed together, the pan runs too once the centre has moved far enough");
+    Simultaneous both;
+    pinch->setDelegate(&both);
+    states.clear();
+    fingers.down(0, CGPoint{40, 50});
+    fingers.down(1, CGPoint{60, 50});
+    fingers.move(1, CGPoint{90, 50});  // centre moves by 15: the pan begins; distance 50: the pinch
+    fingers.up(1, CGPoint{90, 50});
+    fingers.up(0, CGPoint{40, 50});
+    EXPECT_EQ(states, (States{1, 3}));
+    EXPECT_EQ(pans, (States{1, 3}));
+    pinch->setDelegate(nullptr);
+  }
+  {
+    SCOPED_TRACE("a translation set to zero when the pan begins counts from there");
+    container->removeGestureRecognizer(pinch);
+    EXPECT_EQ(pinch->view(), nullptr);
+    pan->addTarget([&](UIGestureRecognizer& g) {
+      if (g.state() == UIGestureRecognizerState::began)
+        static_cast<UIPanGestureRecognizer&>(g).setTranslation(CGPoint{0, 0}, panel.get());
+    });
+    fingers.down(0, CGPoint{50, 50});
+    fingers.move(0, CGPoint{70, 50});
+    fingers.move(0, CGPoint{75, 50});
+    EXPECT_EQ(pan->translation(container.get()), (CGPoint{5, 0}));
+    fingers.up(0, CGPoint{75, 50});
+  }
+}
+
 TEST_F(UIRecognizer, SingleTapWaitsForTheDoubleTapToFail) {
   States single, twice;
   auto tap = watched<UITapGestureRecognizer>(single);
