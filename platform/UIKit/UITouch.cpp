@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "UIKit/UIEvent.h"
 #include "UIKit/UIView.h"
 #include "UIKit/UIWindow.h"
 
@@ -24,12 +23,4 @@ void UITouch::update(CGPoint windowLocation, UITouchPhase phase, double timestam
 
 bool UITouchSet::contains(const UITouch* touch) const {
   return std::any_of(touches_.begin(), touches_.end(), [&](const auto& t) { return t.get() == touch; });
-}
-
-UITouchSet UIEvent::touches(const UIView* forView) const {
-  std::vector<std::shared_ptr<UITouch>> own;
-  for (const auto& t : all_) {
-    if (t->view().get() == forView) own.push_back(t);
-  }
-  return UITouchSet(std::move(own));
 }
