@@ -8,9 +8,12 @@
 // - a touch-pad pinch drives the pinch recognisers with its scale;
 // - Ctrl+wheel drives them too: each step scales by 1.1 (smooth scrolling in proportion), and the
 //   pinch ends 0.3 s after the last step.
+// Native widgets (web views) sit in a GtkOverlay above the drawing area, each at the rectangle its
+// view reports after a display pass; a change is applied on the next idle turn, outside drawing.
 #include <gtk/gtk.h>
 
 #include <cmath>
+#include <vector>
 
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/backend/TouchRouter.h"
@@ -33,7 +36,10 @@ class GtkBackend final : public WindowBackend {
                                      GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_TOUCH_MASK |
                                      GDK_TOUCHPAD_GESTURE_MASK);
     gtk_widget_set_can_focus(area_, TRUE);
-    gtk_container_add(GTK_CONTAINER(gtkWindow_), area_);
+    overlay_ = gtk_overlay_new();
+    gtk_container_add(GTK_CONTAINER(overlay_), area_);
+    gtk_container_add(GTK_CONTAINER(gtkWindow_), overlay_);
+    g_signal_connect(overlay_, "get-child-position", G_CALLBACK(&GtkBackend::onChildPosition), this);
     g_signal_connect(area_, "draw", G_CALLBACK(&GtkBackend::onDraw), this);
     g_signal_connect(area_, "size-allocate", G_CALLBACK(&GtkBackend::onSize), this);
     g_signal_connect(area_, "event", G_CALLBACK(&GtkBackend::onEvent), this);
@@ -43,6 +49,12 @@ class GtkBackend final : public WindowBackend {
 
   ~GtkBackend() override {
     if (wheelTimeout_) g_source_remove(wheelTimeout_);
+    if (placeIdle_) g_source_remove(placeIdle_);
+    for (NativeChild& child : natives_) {  // taken out first: destroying the window would destroy them
+      gtk_container_remove(GTK_CONTAINER(overlay_), child.widget);
+      g_object_unref(child.widget);
+    }
+    g_signal_handlers_disconnect_by_data(overlay_, this);
     g_signal_handlers_disconnect_by_data(area_, this);
     g_signal_handlers_disconnect_by_data(gtkWindow_, this);
     gtk_widget_destroy(gtkWindow_);
@@ -60,6 +72,26 @@ class GtkBackend final : public WindowBackend {
 
   void titleChanged() override { gtk_window_set_title(GTK_WINDOW(gtkWindow_), window_.title().c_str()); }
 
+  bool addNativeChild(void* widget, NativePlacement placement) override {
+    auto* child = GTK_WIDGET(widget);
+    g_object_ref(child);
+    gtk_widget_set_no_show_all(child, TRUE);  // shown only while its view is
+    gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), child);
+    natives_.push_back(NativeChild{child, std::move(placement), std::nullopt});
+    requestDisplay();
+    return true;
+  }
+
+  void removeNativeChild(void* widget) override {
+    for (auto it = natives_.begin(); it != natives_.end(); ++it) {
+      if (it->widget != widget) continue;
+      gtk_container_remove(GTK_CONTAINER(overlay_), it->widget);
+      g_object_unref(it->widget);
+      natives_.erase(it);
+      return;
+    }
+  }
+
  protected:
   void scheduleRefresh() override { gtk_widget_queue_draw(area_); }
 
@@ -68,6 +100,7 @@ class GtkBackend final : public WindowBackend {
     auto* self = static_cast<GtkBackend*>(data);
     self->window_.setScreenScale(gtk_widget_get_scale_factor(widget));
     self->runDisplayPass();
+    self->checkNativePlacements();
     const CGBitmapContext& picture = self->surface();
     const double scale = picture.scale();
     cairo_save(cr);
@@ -76,6 +109,62 @@ class GtkBackend final : public WindowBackend {
     cairo_paint(cr);
     cairo_restore(cr);
     return TRUE;
+  }
+
+  struct NativeChild {
+    GtkWidget* widget;
+    NativePlacement placement;
+    std::optional<CGRect> shownAt;  // nothing while hidden
+  };
+
+  // Where the child goes now; nothing while hidden or when its rectangle cannot be shown.
+  static std::optional<CGRect> placeOf(const NativeChild& child) {
+    std::optional<CGRect> place = child.placement();
+    if (place && !(place->size.width >= 1 && place->size.height >= 1 && place->size.width < 1e5 &&
+                   place->size.height < 1e5 && std::isfinite(place->origin.x) && std::isfinite(place->origin.y)))
+      place.reset();
+    return place;
+  }
+
+  static bool samePlace(const std::optional<CGRect>& a, const std::optional<CGRect>& b) {
+    if (a.has_value() != b.has_value()) return false;
+    return !a || (a->origin.x == b->origin.x && a->origin.y == b->origin.y && a->size.width == b->size.width &&
+                  a->size.height == b->size.height);
+  }
+
+  // Asks each native child where it goes now; moves are applied on the next idle turn, since GTK
+  // must not re-allocate while it draws.
+  void checkNativePlacements() {
+    if (placeIdle_) return;
+    for (const NativeChild& child : natives_) {
+      if (samePlace(placeOf(child), child.shownAt)) continue;
+      placeIdle_ = g_idle_add(&GtkBackend::placeNativeChildren, this);
+      return;
+    }
+  }
+
+  static gboolean placeNativeChildren(gpointer data) {
+    auto* self = static_cast<GtkBackend*>(data);
+    self->placeIdle_ = 0;
+    for (NativeChild& child : self->natives_) {
+      child.shownAt = placeOf(child);
+      gtk_widget_set_visible(child.widget, child.shownAt.has_value());
+    }
+    gtk_widget_queue_resize(self->overlay_);
+    return G_SOURCE_REMOVE;
+  }
+
+  static gboolean onChildPosition(GtkOverlay*, GtkWidget* widget, GdkRectangle* allocation, gpointer data) {
+    for (const NativeChild& child : static_cast<GtkBackend*>(data)->natives_) {
+      if (child.widget != widget || !child.shownAt) continue;
+      const CGRect& r = *child.shownAt;
+      allocation->x = int(std::lround(r.origin.x));
+      allocation->y = int(std::lround(r.origin.y));
+      allocation->width = int(std::lround(r.size.width));
+      allocation->height = int(std::lround(r.size.height));
+      return TRUE;
+    }
+    return FALSE;
   }
 
   static void onSize(GtkWidget*, GdkRectangle* allocation, gpointer data) {
@@ -179,6 +268,9 @@ class GtkBackend final : public WindowBackend {
 
   GtkWidget* gtkWindow_ = nullptr;
   GtkWidget* area_ = nullptr;
+  GtkWidget* overlay_ = nullptr;
+  std::vector<NativeChild> natives_;
+  guint placeIdle_ = 0;
   CGPoint wheelAt_;
   double wheelScale_ = 1;
   guint wheelTimeout_ = 0;

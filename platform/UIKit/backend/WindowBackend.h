@@ -4,7 +4,9 @@
 // of the main loop off screen) and shows the result. [main]
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "CoreGraphics/CGBitmapContext.h"
 #include "UIKit/UIWindow.h"
@@ -29,6 +31,18 @@ class WindowBackend {
 
   virtual void show() {}
   virtual void titleChanged() {}
+
+  // Native widgets shown over the window's content (a web view's GtkWidget, passed as void* so
+  // that this header needs no GTK). `placement` says where the widget goes, in window
+  // coordinates, or nothing while it is hidden; the backend asks again after every display pass.
+  // The headless backend shows none and answers false.
+  using NativePlacement = std::function<std::optional<CGRect>()>;
+  virtual bool addNativeChild(void* widget, NativePlacement placement) {
+    (void)widget;
+    (void)placement;
+    return false;
+  }
+  virtual void removeNativeChild(void* widget) { (void)widget; }
 
   // Runs the pass now if one was requested; returns whether it ran.
   bool runDisplayPass();
