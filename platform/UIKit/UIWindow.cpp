@@ -53,6 +53,7 @@ std::shared_ptr<UIWindow> UIWindow::make(CGRect frame) {
   std::shared_ptr<UIWindow> window(new UIWindow(frame));
   window->window_ = window;  // a window is its own window
   window->attachBackend();
+  std::erase_if(allWindows(), [](const auto& w) { return w.expired(); });
   allWindows().push_back(window);
   window->scheduleDisplay();
   return window;

@@ -108,8 +108,20 @@ bool applyTransform(cairo_t* cr, const CGAffineTransform& t) {
   return true;
 }
 
-// Paints the view's backing at its bounds. Under a plain translation at the backing's own scale the
-// picture is moved to whole device pixels, so it is copied sharp rather than resampled.
+// Under a transform without rotation or shear, moves the view's origin to whole device pixels, so
+// that backings are copied sharp rather than resampled. The subviews inherit the moved origin, so
+// they stay exactly where they belong against their superview's content; the shift is under half
+// a pixel, within the damage rectangle rounded out to whole pixels.
+void snapToPixels(cairo_t* cr) {
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  if (m.xy != 0 || m.yx != 0) return;
+  m.x0 = std::round(m.x0);
+  m.y0 = std::round(m.y0);
+  cairo_set_matrix(cr, &m);
+}
+
+// Paints the view's backing at its bounds, unless the clip leaves none of it to paint.
 void paintBacking(const UIView& view, cairo_t* cr, double alpha) {
   const UIView::Backing* backing = view.backing();
   if (!backing || !backing->hasContent) return;
@@ -119,12 +131,6 @@ void paintBacking(const UIView& view, cairo_t* cr, double alpha) {
   if (!CGRect(x0, y0, x1 - x0, y1 - y0).intersects(bounds)) return;
 
   cairo_save(cr);
-  cairo_matrix_t m;
-  cairo_get_matrix(cr, &m);
-  if (m.xy == 0 && m.yx == 0 && std::fabs(m.xx - backing->scale) < 1e-9 && std::fabs(m.yy - backing->scale) < 1e-9) {
-    const double dx = m.x0 + m.xx * bounds.origin.x, dy = m.y0 + m.yy * bounds.origin.y;
-    cairo_translate(cr, (std::round(dx) - dx) / m.xx, (std::round(dy) - dy) / m.yy);
-  }
   cairo_set_source_surface(cr, backing->surface, bounds.origin.x, bounds.origin.y);
   cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
   if (alpha < 1) {
@@ -147,6 +153,7 @@ void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
     cairo_restore(cr);
     return;
   }
+  snapToPixels(cr);
   const double alpha = view.alpha();
   if (alpha < 1 && !hasShownSubviews(view)) {
     paintBacking(view, cr, alpha);  // a lone view needs no group
