@@ -46,6 +46,8 @@ std::optional<URL> WKWebView::url() const { return engine_ ? engine_->currentURL
 
 bool WKWebView::isLoading() const { return engine_ && engine_->isLoading(); }
 
+std::optional<std::string> WKWebView::title() const { return engine_ ? engine_->title() : std::nullopt; }
+
 void* WKWebView::engineView() const { return engine_ ? engine_->widget() : nullptr; }
 
 void WKWebView::decidePolicy(const WKNavigationAction& action, std::function<void(WKNavigationActionPolicy)> answer) {

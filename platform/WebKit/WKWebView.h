@@ -70,6 +70,8 @@ class WKWebView : public UIView {
   // The address of the page shown (or being loaded); nothing headless or before the first load.
   std::optional<URL> url() const;
   bool isLoading() const;
+  // The shown page's title; nothing headless or while the page has none.
+  std::optional<std::string> title() const;
 
   // Whether a web engine is behind the view (the windowed backend) or none (headless).
   bool hasWebEngine() const { return bool(engine_); }

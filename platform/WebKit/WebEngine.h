@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "Foundation/URL.h"
@@ -21,6 +22,7 @@ class WebEngine {
   virtual void stopLoading() = 0;
   virtual std::optional<URL> currentURL() const = 0;
   virtual bool isLoading() const = 0;
+  virtual std::optional<std::string> title() const = 0;
   // The widget shown in the window (a WebKitWebView).
   virtual void* widget() const = 0;
 };
