@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+struct CGAffineTransform;
+
 // The graphics float: 64 bits, as on the 64-bit original platform.
 using CGFloat = double;
 
@@ -11,12 +13,16 @@ struct CGPoint {
   CGFloat x = 0;
   CGFloat y = 0;
   bool operator==(const CGPoint&) const = default;
+  // The point mapped by a transform (defined in CGAffineTransform.cpp).
+  CGPoint applying(const CGAffineTransform& t) const;
 };
 
 struct CGSize {
   CGFloat width = 0;
   CGFloat height = 0;
   bool operator==(const CGSize&) const = default;
+  // The size mapped by a transform's linear part (translation ignored).
+  CGSize applying(const CGAffineTransform& t) const;
 };
 
 // A rectangle as origin and size. The size may be negative; the derived edges (minX, maxX, ...)
@@ -55,5 +61,41 @@ struct CGRect {
   constexpr CGFloat midY() const { return minY() + height() / 2; }
   constexpr bool isEmpty() const { return size.width == 0 || size.height == 0; }
 
+  // Half-open containment, as the original platform's: a point on the left or top edge is
+  // inside, one on the right or bottom edge is not; an empty rectangle contains nothing.
+  constexpr bool contains(CGPoint p) const {
+    return !isEmpty() && p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
+  }
+  // True only for a common area: rectangles that merely touch along an edge do not intersect.
+  constexpr bool intersects(const CGRect& other) const {
+    if (isEmpty() || other.isEmpty()) return false;
+    return std::max(minX(), other.minX()) < std::min(maxX(), other.maxX()) &&
+           std::max(minY(), other.minY()) < std::min(maxY(), other.maxY());
+  }
+  // The common area, standardised; the zero rectangle when there is none.
+  constexpr CGRect intersection(const CGRect& other) const {
+    if (!intersects(other)) return CGRect();
+    const CGFloat x0 = std::max(minX(), other.minX()), y0 = std::max(minY(), other.minY());
+    const CGFloat x1 = std::min(maxX(), other.maxX()), y1 = std::min(maxY(), other.maxY());
+    return CGRect(x0, y0, x1 - x0, y1 - y0);
+  }
+  // The standardised rectangle moved in by dx on the left and right, dy on top and bottom.
+  constexpr CGRect insetBy(CGFloat dx, CGFloat dy) const {
+    const CGRect r = standardized();
+    return CGRect(r.origin.x + dx, r.origin.y + dy, r.size.width - 2 * dx, r.size.height - 2 * dy);
+  }
+  constexpr CGRect offsetBy(CGFloat dx, CGFloat dy) const {
+    return CGRect(origin.x + dx, origin.y + dy, size.width, size.height);
+  }
+  // The bounding box of the four transformed corners (defined in CGAffineTransform.cpp).
+  CGRect applying(const CGAffineTransform& t) const;
+
   bool operator==(const CGRect&) const = default;
 };
+
+// The original platform's C spellings, used by some drawing code.
+constexpr bool CGRectEqualToRect(const CGRect& a, const CGRect& b) {
+  return a.standardized() == b.standardized();
+}
+constexpr bool CGRectIntersectsRect(const CGRect& a, const CGRect& b) { return a.intersects(b); }
+constexpr bool CGRectContainsPoint(const CGRect& r, CGPoint p) { return r.contains(p); }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "UIKit/UIGraphics.h"
+
 UIColor UIColor::hue(CGFloat hue, CGFloat saturation, CGFloat brightness, CGFloat alpha) {
   // HSB to RGB: six sectors of the colour wheel, each a linear ramp of one component.
   const CGFloat turns = std::isfinite(hue) ? hue : 0;  // int() of a non-finite value is undefined
@@ -28,4 +30,17 @@ bool UIColor::getRed(CGFloat* red, CGFloat* green, CGFloat* blue, CGFloat* alpha
   if (blue) *blue = blue_;
   if (alpha) *alpha = alpha_;
   return true;
+}
+
+void UIColor::setFill() const {
+  if (CGContext* context = UIGraphicsGetCurrentContext()) context->setFillColor(cgColor());
+}
+
+void UIColor::setStroke() const {
+  if (CGContext* context = UIGraphicsGetCurrentContext()) context->setStrokeColor(cgColor());
+}
+
+void UIColor::set() const {
+  setFill();
+  setStroke();
 }

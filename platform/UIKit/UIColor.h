@@ -1,7 +1,9 @@
 // Colours: UIColor with red, green, blue and alpha components (extended sRGB, so components may
-// leave 0...1), and the Core Image colour CIColor made from one. Plain values. [any]
+// leave 0...1), and the Core Image colour CIColor made from one. Plain values [any]; setFill and
+// setStroke act on the current graphics context [main].
 #pragma once
 
+#include "CoreGraphics/CGColor.h"
 #include "CoreGraphics/CGGeometry.h"
 
 class UIColor {
@@ -19,11 +21,20 @@ class UIColor {
   static constexpr UIColor black() { return UIColor(0, 0, 0, 1); }
   static constexpr UIColor white() { return UIColor(1, 1, 1, 1); }
   static constexpr UIColor gray() { return UIColor(0.5, 0.5, 0.5, 1); }
+  static constexpr UIColor lightGray() { return UIColor(2.0 / 3.0, 2.0 / 3.0, 2.0 / 3.0, 1); }
+  static constexpr UIColor darkGray() { return UIColor(1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0, 1); }
   static constexpr UIColor clear() { return UIColor(0, 0, 0, 0); }
 
   // getRed(_:green:blue:alpha:): the components, always available here.
   bool getRed(CGFloat* red, CGFloat* green, CGFloat* blue, CGFloat* alpha) const;
   constexpr UIColor withAlphaComponent(CGFloat alpha) const { return UIColor(red_, green_, blue_, alpha); }
+  constexpr CGColor cgColor() const { return CGColor{red_, green_, blue_, alpha_}; }
+
+  // Make this the fill or stroke colour of the current graphics context; without one, nothing.
+  void setFill() const;
+  void setStroke() const;
+  // Both at once.
+  void set() const;
 
   bool operator==(const UIColor&) const = default;
 

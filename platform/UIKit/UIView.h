@@ -1,23 +1,57 @@
-// Views as plain objects: a frame in the superview's coordinates, bounds in their own, a tree of
-// subviews, and edge anchors with equality constraints.
+// Views: rectangles in a tree that draw themselves, take touches and lay out their subviews.
 //
-// Layout here is no general constraint solver. It keeps a view's edges equal to edges of its
+// Geometry. A view has a frame in its superview's coordinates, bounds in its own (origin (0, 0)
+// unless set, size of the frame), and a transform applied about the centre of its frame (the
+// original's default anchor point), so a scale leaves the centre where it is. `frame` reads the
+// untransformed rectangle; set the transform after the frame, as the original requires.
+//
+// Drawing. `setNeedsDisplay()` only marks the view; its window gathers the marks and runs one
+// display pass per display refresh, in which each marked view's `draw(_:)` runs once, always for
+// its whole bounds, with a current graphics context (UIGraphicsGetCurrentContext()). Every view
+// keeps what it drew in a backing surface of its own, so a view that was not marked is only
+// composited again, never redrawn. A change of the bounds' size marks the view (content is
+// redrawn, never stretched). Alpha applies to the whole subtree as one group; `clipsToBounds`
+// clips the subviews. A hidden view draws nothing, nor do its subviews.
+//
+// Degenerate geometry (a zero, negative or non-finite size, a non-finite origin, a transform that
+// cannot be inverted, e.g. a scale of 0) never reaches Cairo: such a view draws nothing and takes
+// no touches, and neither do its subviews.
+//
+// Touches. Hit testing finds the deepest view under a point; hidden views, views with alpha below
+// 0.01 and views with user interaction off take no touches, nor do their subviews. The view then
+// gets the four touch handlers (UIResponder), and its gesture recognisers and those of its
+// ancestors see the same touches first (UIGestureRecognizer).
+//
+// Layout is no general constraint solver. It keeps a view's edges equal to edges of its
 // superview (top, bottom, leading, trailing, left, right; multiplier 1, any constant): an active
 // constraint of that form is applied at once when it is activated and again every time the
 // superview's bounds change, so a pinned view follows its superview. Other constraints are kept
 // and reported as active but do not move anything. Leading and trailing follow the view's layout
 // direction (left-to-right unless its semantic content attribute forces right-to-left).
+// A layout pass of a view runs `layoutSubviews()` (which applies those constraints) and then tells
+// the controller that owns the view (`viewDidLayoutSubviews`). A pass runs at once when the
+// bounds change or a constraint is applied, and for views marked with `setNeedsLayout()` at the
+// next `layoutIfNeeded()` or before the window's next display pass.
 //
 // Views are held by std::shared_ptr (the superview holds its subviews; a view knows its
 // superview weakly). All members belong to the main thread. [main]
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "CoreGraphics/CGAffineTransform.h"
 #include "CoreGraphics/CGGeometry.h"
+#include "UIKit/UIColor.h"
+#include "UIKit/UIResponder.h"
 
 class UIView;
+class UIWindow;
+class UIGestureRecognizer;
 class NSLayoutConstraint;
 
 enum class NSLayoutAttribute { left, right, top, bottom, leading, trailing };
@@ -84,12 +118,25 @@ class NSLayoutConstraint : public std::enable_shared_from_this<NSLayoutConstrain
   std::weak_ptr<UIView> owner_;  // the view that holds it while active
 };
 
-class UIView : public std::enable_shared_from_this<UIView> {
+// The controller that owns a view as its root view, as the view sees it: told after each layout
+// pass of the view, and the view's next responder. UIViewController implements it and sets itself
+// on the view it loads (setViewOwner), clearing it before it goes. Not owned by the view.
+class UIViewOwner {
+ public:
+  virtual void viewDidLayoutSubviews() = 0;
+  // The owner in the responder chain (the controller itself).
+  virtual UIResponder* ownerResponder() = 0;
+
+ protected:
+  ~UIViewOwner() = default;
+};
+
+class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
  public:
   static std::shared_ptr<UIView> make(CGRect frame = CGRect());
-  virtual ~UIView();
-  UIView(const UIView&) = delete;
-  UIView& operator=(const UIView&) = delete;
+  ~UIView() override;
+
+  // ---- geometry
 
   // The frame in the superview's coordinates; setting it sets the bounds' size as well.
   CGRect frame() const { return frame_; }
@@ -97,14 +144,86 @@ class UIView : public std::enable_shared_from_this<UIView> {
   // The view's own coordinate system: origin (0, 0) unless set, size of the frame.
   CGRect bounds() const { return bounds_; }
   void setBounds(const CGRect& bounds);
+  // The centre of the frame, in the superview's coordinates.
+  CGPoint center() const;
+  void setCenter(CGPoint center);
+  // Applied about the centre of the frame; identity unless set.
+  const CGAffineTransform& transform() const { return transform_; }
+  void setTransform(const CGAffineTransform& transform);
+
+  // A point or rectangle in this view's coordinates, in `to`'s (the window's for null). A rectangle
+  // comes back as the bounding box of its transformed corners. [main]
+  CGPoint convert(CGPoint point, const UIView* to) const;
+  CGRect convert(const CGRect& rect, const UIView* to) const;
+  // From `from`'s coordinates (the window's for null) into this view's.
+  CGPoint convertFrom(CGPoint point, const UIView* from) const;
+  CGRect convertFrom(const CGRect& rect, const UIView* from) const;
+
+  // ---- appearance
+
+  bool isHidden() const { return hidden_; }
+  void setHidden(bool hidden);
+  // 0...1 (other values are clamped); the subtree is composited as one group with this opacity.
+  CGFloat alpha() const { return alpha_; }
+  void setAlpha(CGFloat alpha);
+  bool clipsToBounds() const { return clipsToBounds_; }
+  void setClipsToBounds(bool clips);
+  // Filled under what draw(_:) draws; none (transparent) unless set.
+  const std::optional<UIColor>& backgroundColor() const { return backgroundColor_; }
+  void setBackgroundColor(std::optional<UIColor> color);
+  // A hint only: the view promises to fill its bounds. Drawing is the same either way.
+  bool isOpaque() const { return opaque_; }
+  void setOpaque(bool opaque) { opaque_ = opaque; }
+  // Any string that names the view in test output; empty unless set.
+  const std::string& accessibilityIdentifier() const { return identifier_; }
+  void setAccessibilityIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+  int tag() const { return tag_; }
+  void setTag(int tag) { tag_ = tag; }
+
+  // ---- tree
 
   std::shared_ptr<UIView> superview() const { return superview_.lock(); }
+  // The window the view is in, or null.
+  std::shared_ptr<UIWindow> window() const;
+  // Back to front.
   const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
   // Moves the view into this one (out of its old superview first), on top of the others.
   void addSubview(const std::shared_ptr<UIView>& view);
+  // At `index` in the subviews (clamped to the end), behind those after it.
+  void insertSubview(const std::shared_ptr<UIView>& view, std::size_t index);
+  void insertSubview(const std::shared_ptr<UIView>& view, const UIView& belowSubview);
+  void bringSubviewToFront(const std::shared_ptr<UIView>& view);
   // Also deactivates the constraints that tie this view's subtree to views outside it.
   void removeFromSuperview();
   bool isDescendant(const UIView& of) const;
+
+  // Called after the view entered or left a superview / window.
+  virtual void didMoveToSuperview() {}
+  virtual void didMoveToWindow() {}
+
+  // ---- drawing
+
+  // Marks the whole view for redrawing in the window's next display pass. [main]
+  void setNeedsDisplay();
+  // The same: a view always redraws its whole bounds.
+  void setNeedsDisplay(const CGRect& rect);
+  bool needsDisplay() const { return needsDisplay_; }
+  // Draws the view's content in its own coordinates; `rect` is always the whole bounds. A
+  // graphics context is current (UIGraphicsGetCurrentContext()); the background colour is already
+  // filled. The default draws nothing. [main]
+  virtual void draw(const CGRect& rect);
+  // How many times draw(_:) ran for this view (for tests and diagnostics).
+  std::uint64_t drawCount() const { return drawCount_; }
+
+  // ---- layout
+
+  // Marks the view for a layout pass at the next layoutIfNeeded() or display pass. [main]
+  void setNeedsLayout();
+  // Runs the layout passes that are due, in this view and below it, top down. [main]
+  void layoutIfNeeded();
+  // Lays out the subviews; the default applies the edge constraints this view holds. Overrides
+  // call the base first when they keep pinned subviews. [main]
+  virtual void layoutSubviews();
 
   bool translatesAutoresizingMaskIntoConstraints() const { return translatesAutoresizingMask_; }
   void setTranslatesAutoresizingMaskIntoConstraints(bool value) { translatesAutoresizingMask_ = value; }
@@ -123,21 +242,83 @@ class UIView : public std::enable_shared_from_this<UIView> {
   void setSemanticContentAttribute(UISemanticContentAttribute attribute);
   UIUserInterfaceLayoutDirection effectiveUserInterfaceLayoutDirection() const;
 
-  // Applies the edge constraints this view holds to its subviews. [main]
-  void layoutIfNeeded();
+  // The controller that owns this view as its root view (see UIViewOwner); null if none.
+  UIViewOwner* viewOwner() const { return owner_; }
+  void setViewOwner(UIViewOwner* owner) { owner_ = owner; }
+
+  // ---- touches
+
+  bool isUserInteractionEnabled() const { return userInteraction_; }
+  void setUserInteractionEnabled(bool enabled) { userInteraction_ = enabled; }
+  // Off (the original's default): the view is given only the first of several touches at once.
+  bool isMultipleTouchEnabled() const { return multipleTouch_; }
+  void setMultipleTouchEnabled(bool enabled) { multipleTouch_ = enabled; }
+  // The deepest visible, interactive view under `point` (in this view's coordinates), front to
+  // back; null when the point is outside or this view takes no touches. [main]
+  virtual std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event);
+  // Whether `point` (own coordinates) lies in the bounds, half-open: [minX, maxX) x [minY, maxY).
+  virtual bool pointInside(CGPoint point, const UIEvent* event) const;
+
+  // The owning controller, else the superview.
+  UIResponder* next() const override;
+
+  // ---- gesture recognisers
+
+  // The view keeps the recogniser; it sees the touches of this view and of its subviews. [main]
+  void addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+  void removeGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+  const std::vector<std::shared_ptr<UIGestureRecognizer>>& gestureRecognizers() const { return recognizers_; }
+
+  // ---- for the window's display pass
+
+  // Whether the view shows anything: not hidden, alpha at least 0.01 and usable geometry (a
+  // positive, finite size, a finite place and an invertible transform).
+  bool isDrawable() const;
+  bool hasUsableGeometry() const;
+  // The transform from this view's coordinates into its superview's, or nothing when the
+  // geometry is degenerate (non-finite, or a transform that cannot be inverted).
+  std::optional<CGAffineTransform> transformToSuperview() const;
+  struct Backing;
+  Backing* backing() const { return backing_.get(); }
+  Backing& ensureBacking();
+  void clearNeedsDisplay() { needsDisplay_ = false; }
+  void countDraw() { ++drawCount_; }
 
  protected:
   explicit UIView(CGRect frame);
 
  private:
   friend class NSLayoutConstraint;
+  friend class UIWindow;
   void boundsDidChange(const CGRect& old);
+  void geometryDidChange();
+  void applyEdgeConstraints();
+  void runLayoutPass();
+  void setWindowRecursive(const std::weak_ptr<UIWindow>& window);
+  void attach(const std::shared_ptr<UIView>& view, std::size_t index);
 
   CGRect frame_;
   CGRect bounds_;
+  CGAffineTransform transform_ = CGAffineTransform::identity();
   std::weak_ptr<UIView> superview_;
+  std::weak_ptr<UIWindow> window_;
   std::vector<std::shared_ptr<UIView>> subviews_;
   std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
+  std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
+  std::optional<UIColor> backgroundColor_;
+  std::unique_ptr<Backing> backing_;
+  UIViewOwner* owner_ = nullptr;
+  std::string identifier_;
+  std::uint64_t drawCount_ = 0;
+  CGFloat alpha_ = 1;
+  int tag_ = 0;
+  bool hidden_ = false;
+  bool clipsToBounds_ = false;
+  bool opaque_ = true;
+  bool userInteraction_ = true;
+  bool multipleTouch_ = false;
+  bool needsDisplay_ = true;
+  bool needsLayout_ = true;
   bool translatesAutoresizingMask_ = true;
   UISemanticContentAttribute semanticContentAttribute_ = UISemanticContentAttribute::unspecified;
   bool inLayout_ = false;

@@ -1,0 +1,14 @@
+// Paragraph attributes of drawn text: alignment and line breaking. Plain value. [any]
+#pragma once
+
+enum class NSTextAlignment { left = 0, center = 1, right = 2, justified = 3, natural = 4 };
+enum class NSLineBreakMode { byWordWrapping = 0, byCharWrapping = 1, byClipping = 2 };
+
+struct NSParagraphStyle {
+  NSTextAlignment alignment = NSTextAlignment::natural;
+  NSLineBreakMode lineBreakMode = NSLineBreakMode::byWordWrapping;
+  bool operator==(const NSParagraphStyle&) const = default;
+};
+
+// The original's mutable subclass; here the value type is already mutable.
+using NSMutableParagraphStyle = NSParagraphStyle;

@@ -1,0 +1,28 @@
+// Internal to the display pass: the picture a view keeps of what it last drew, so that a view
+// that was not marked is only composited, never redrawn. A premultiplied ARGB32 image of the
+// view's bounds at `scale` pixels per point (its device scale is set to it, so painting it in
+// points lands pixel for pixel at that scale). [main]
+#pragma once
+
+#include "CoreGraphics/CGGeometry.h"
+#include "UIKit/UIView.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+struct UIView::Backing {
+  Backing() = default;
+  ~Backing();
+  Backing(const Backing&) = delete;
+  Backing& operator=(const Backing&) = delete;
+
+  // Makes the surface fit `pixelWidth` x `pixelHeight` at `scale`; false when it cannot be made.
+  bool fit(int pixelWidth, int pixelHeight, CGFloat scale);
+  void release();
+
+  cairo_surface_t* surface = nullptr;
+  int pixelWidth = 0;
+  int pixelHeight = 0;
+  CGFloat scale = 1;
+  CGSize size;       // the bounds' size it was drawn for, in points
+  bool hasContent = false;
+};

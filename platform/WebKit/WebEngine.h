@@ -1,0 +1,33 @@
+// Internal to the web view: the web engine behind a WKWebView in the windowed backend. [main]
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Foundation/URL.h"
+#include "Foundation/URLSession.h"
+#include "WebKit/WKWebViewConfiguration.h"
+
+class WKWebView;
+
+namespace webkit_engine {
+
+class WebEngine {
+ public:
+  virtual ~WebEngine() = default;
+  virtual void load(const URLRequest& request) = 0;
+  virtual void loadHTML(std::string_view html, const std::optional<URL>& baseURL) = 0;
+  virtual void stopLoading() = 0;
+  virtual std::optional<URL> currentURL() const = 0;
+  virtual bool isLoading() const = 0;
+  virtual std::optional<std::string> title() const = 0;
+  // The widget shown in the window (a WebKitWebView).
+  virtual void* widget() const = 0;
+};
+
+// A WebKitGTK view whose decisions go to `owner`.
+std::unique_ptr<WebEngine> makeGtkWebEngine(WKWebView& owner, const WKWebViewConfiguration& configuration);
+
+}  // namespace webkit_engine

@@ -1,0 +1,81 @@
+// The compressor panel's construction, its display of values from the audio unit, and its
+// drawing pass. The touch handling is in KOVCompressorViewTouches.cpp.
+#include "KOVCompressorView.h"
+
+#include <string>
+
+#include "Foundation/Print.h"
+#include "Foundation/TextForms.h"
+#include "KOVParameterAddresses.h"
+#include "KOVValueTexts.h"
+
+std::shared_ptr<KOVCompressorView> KOVCompressorView::make(CGRect frame) {
+  return std::shared_ptr<KOVCompressorView>(new KOVCompressorView(frame));
+}
+
+std::shared_ptr<KOVCompressorView> KOVCompressorView::make(const NSCoder& /*coder*/) {
+  return make(CGRect());
+}
+
+KOVCompressorView::KOVCompressorView(CGRect frame) : UIControl(frame) {}
+
+void KOVCompressorView::setViewController(const std::shared_ptr<KOVCompressorViewController>& controller) {
+  viewController_ = controller;
+  baseClass_->viewController = controller;
+}
+
+void KOVCompressorView::setBaseClass(std::shared_ptr<KOVCompressorViewBase> baseClass) {
+  if (baseClass) baseClass_ = std::move(baseClass);
+}
+
+void KOVCompressorView::setParameter(int address, float value) {
+  KOVCompressorViewBase& base = *baseClass_;
+  switch (address) {
+    case kov_address::attack:
+      base.valueAttack = value;
+      break;
+    case kov_address::release:
+      base.valueRelease = value;
+      break;
+    case kov_address::threshold:
+      base.valueThreshold = value;
+      break;
+    case kov_address::ratio:
+      base.valueRatio = value;
+      break;
+    case kov_address::gain:
+      base.valueGain = value;
+      break;
+    case kov_address::mix:
+      base.valueMix = value;
+      break;
+    case kov_address::mode:
+      if (const auto label = modeLabel(value)) base.valueMode = std::string(*label);
+      break;
+    case kov_address::bypass:
+      base.isBypassSelected = (value == 1.0f);
+      break;
+    case kov_address::audition:
+      base.isAuditioSelected = (value == 1.0f);
+      break;
+    default:  // the filters, the final limiter and unknown addresses are not shown
+      break;
+  }
+  print("editor received parameter : address: " + std::to_string(address) + ", value: " + describe(value));
+  setNeedsDisplay();
+}
+
+void KOVCompressorView::setContrast(CGFloat contrast) {
+  KOVCompressorViewBase& base = *baseClass_;
+  base.colorContrast = UIColor(1 - contrast, 1 - contrast, 1 - contrast, 1.0);
+  base.colorContrastInverted = UIColor(contrast, contrast, contrast, 1.0);
+  base.colorMain = base.colorContrast;
+  setNeedsDisplay();
+}
+
+void KOVCompressorView::setFocus(bool /*focus*/) { setNeedsDisplay(); }
+
+void KOVCompressorView::draw(const CGRect& /*rect*/) {
+  if (isHidden()) return;
+  baseClass_->drawMain(bounds(), KOVCompressorViewBase::ResizingBehavior0::aspectFit);
+}

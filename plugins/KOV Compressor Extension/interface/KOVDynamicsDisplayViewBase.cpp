@@ -1,0 +1,72 @@
+#include "KOVDynamicsDisplayViewBase.h"
+
+#include "EditorDrawing.h"
+#include "UIKit/UIBezierPath.h"
+#include "UIKit/UIGraphics.h"
+
+namespace {
+
+constexpr CGSize kMeterCanvas{206, 106};
+// The meter symbol stands on (153, 242) of the main canvas, like the panel's meter symbol.
+constexpr CGPoint kMeterAnchor{153, 242};
+constexpr CGRect kMeterSymbol{0, -106, 206, 106};
+constexpr CGFloat kMarkTravel = 90;
+constexpr CGFloat kMarkAlpha = 0.6;
+
+// One mark: a straight segment drawn pointing up from its pivot, turned by its value.
+void drawMark(CGContext& context, CGFloat value, CGPoint pivot, CGPoint from, CGPoint to,
+              const UIColor& color, CGFloat lineWidth) {
+  context.saveGState();
+  context.translateBy(pivot.x, pivot.y);
+  context.rotate(radians((2 * value - 1) * kMarkTravel));
+  UIBezierPath mark;
+  mark.move(from);
+  mark.addLine(to);
+  color.setStroke();
+  mark.lineWidth = lineWidth;
+  mark.lineCapStyle = CGLineCap::round;
+  mark.lineJoinStyle = CGLineJoin::round;
+  mark.stroke();
+  context.restoreGState();
+}
+
+}  // namespace
+
+void KOVDynamicsDisplayViewBase::drawMain(CGRect frame, ResizingBehavior0 resizing) {
+  CGContext* context = UIGraphicsGetCurrentContext();
+  if (context == nullptr) return;
+  context->saveGState();
+  mapCanvas(*context, resizing.apply(kCanvas, frame, *this), kCanvas.size);
+
+  context->saveGState();
+  context->translateBy(kMeterAnchor.x, kMeterAnchor.y);
+  context->saveGState();
+  context->clip(kMeterSymbol);
+  context->translateBy(kMeterSymbol.origin.x, kMeterSymbol.origin.y);
+  drawSymbolMeter({{0, 0}, kMeterCanvas}, ResizingBehavior::stretch, value1, value2, value3, value4,
+                  valueThreshold);
+  context->restoreGState();
+  context->restoreGState();
+
+  context->restoreGState();
+}
+
+void KOVDynamicsDisplayViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resizing, CGFloat valueMeter1,
+                                                 CGFloat valueMeter2, CGFloat valueMeter3,
+                                                 CGFloat valueMeter4, CGFloat /*valueKnob*/) {
+  CGContext* context = UIGraphicsGetCurrentContext();
+  if (context == nullptr) return;
+  context->saveGState();
+  mapCanvas(*context, resizing.apply({{0, 0}, kMeterCanvas}, frame), kMeterCanvas);
+
+  const UIColor mark1 = colorSelected1.withAlphaComponent(kMarkAlpha);
+  const UIColor mark2 = colorSelected2.withAlphaComponent(kMarkAlpha);
+  // Dots are 1-unit segments with round caps, 87 units out: short blobs about 5 across. Needle 1
+  // is drawn last, on top.
+  drawMark(*context, valueMeter4, {103, 97.02}, {0.5, -87.52}, {0.5, -86.52}, mark2, 5);
+  drawMark(*context, valueMeter3, {103, 97.01}, {0.5, -87.51}, {0.5, -86.51}, mark1, 5);
+  drawMark(*context, valueMeter2, {103.5, 97.5}, {0, -80}, {0, 0}, mark2, 4);
+  drawMark(*context, valueMeter1, {103.5, 97.5}, {0, -80}, {0, 0}, mark1, 4);
+
+  context->restoreGState();
+}

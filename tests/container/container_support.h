@@ -1,0 +1,86 @@
+// Shared by the container tests: the headless backend, answers recorded per decision, feeding a
+// web view as its engine would, and a main bundle whose resource folder holds a chosen
+// information property list. [main]
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Dispatch/DispatchQueue.h"
+#include "Foundation/Bundle.h"
+#include "UIKit/UIWindow.h"
+#include "WebKit/WKWebView.h"
+
+namespace container_test {
+
+// Every answer one decision received (a correct decision has exactly one).
+template <class Policy>
+struct Answers {
+  std::vector<Policy> given;
+  std::function<void(Policy)> recorder() {
+    return [this](Policy policy) { given.push_back(policy); };
+  }
+};
+
+inline WKNavigationAction actionFor(const char* url) {
+  WKNavigationAction action;
+  if (url) action.request.url = URL::string(url);
+  return action;
+}
+
+inline WKNavigationResponse responseFor(const char* url) {
+  WKNavigationResponse response;
+  if (url) response.response.url = URL::string(url);
+  return response;
+}
+
+// A resource folder in the temporary folder, made the main bundle's for the test's life.
+class ResourceFolder {
+ public:
+  ResourceFolder() {
+    path_ = std::filesystem::temp_directory_path() /
+            ("kov-container-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+    std::filesystem::create_directories(path_);
+    Bundle::setMainResourcePath(path_.string());
+  }
+  ~ResourceFolder() {
+    Bundle::setMainResourcePath(std::nullopt);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  // Writes Info.plist naming the help host (no entry for an empty host).
+  void writeInfo(const std::string& host) const {
+    std::ofstream info(path_ / "Info.plist");
+    info << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
+    if (!host.empty()) info << "  <key>KOVHelpHost</key>\n  <string>" << host << "</string>\n";
+    info << "</dict>\n</plist>\n";
+  }
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream(path_ / name, std::ios::binary) << content;
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  static int& counter() {
+    static int n = 0;
+    return n;
+  }
+  std::filesystem::path path_;
+};
+
+class HeadlessTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(UIWindow::useBackend(UIWindowBackendKind::headless));
+    MainLoop::runUntilIdle();
+  }
+  void TearDown() override { MainLoop::runUntilIdle(); }
+};
+
+}  // namespace container_test
