@@ -3,6 +3,8 @@
 // parameter observer in both directions; one observer per controller; teardown.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "EditorControllerTestSupport.h"
 #include "KOVParameterAddresses.h"
 
@@ -111,6 +113,14 @@ TEST_F(EditorControllerTest, ObserverCarriesEveryTreeChangeToThePanelOnce) {
     EXPECT_EQ(controller->mainView->baseClass().valueAttack, 0.25);
   }
   {
+    SCOPED_TRACE("a change made on another thread reaches the panel on the main thread");
+    beginCapture();
+    std::thread host([&] { attack->setValue(0.5f); });
+    host.join();
+    EXPECT_NE(controller->mainView->baseClass().valueAttack, 0.5);
+    EXPECT_EQ(endCapture(), (Lines{"editor received parameter : address: 0, value: 0.5"}));
+  }
+  {
     SCOPED_TRACE("a second binding replaces the observer: still one line per change");
     controller->setAudioUnit(unit);
     MainLoop::runUntilIdle();
@@ -141,6 +151,19 @@ TEST_F(EditorControllerTest, ObserverCarriesEveryTreeChangeToThePanelOnce) {
     TestClock::advance(0.2);
     EXPECT_EQ(endCapture(), Lines{});
   }
+}
+
+TEST_F(EditorControllerTest, FactoryOnAnotherThreadBindsOnTheMainQueue) {
+  auto controller = std::make_shared<AudioUnitViewController>();
+  controller->view();
+  std::shared_ptr<AUAudioUnit> unit;
+  std::thread host([&] { unit = controller->createAudioUnit(kEffectDescription); });
+  host.join();
+  ASSERT_NE(unit, nullptr);
+  EXPECT_TRUE(controller->parameters.empty());  // nothing bound off the main thread
+  MainLoop::runUntilIdle();
+  EXPECT_EQ(controller->parameters.size(), 12u);
+  EXPECT_NE(controller->parameterObserverToken, nullptr);
 }
 
 TEST_F(EditorControllerTest, PanelEditsWithoutAUnitChangeNothing) {
