@@ -7,6 +7,21 @@
 #include "AVFoundation/AVAudioPlayerNodeRenderer.h"
 #include "AVFoundation/AudioConversion.h"
 
+// Segments flushed by a stop are let go also while the player does not play, so that they do not
+// wait in the ring.
+void AVAudioPlayerNode::Renderer::dropFlushed() noexcept {
+  const std::uint64_t now = generation.load(std::memory_order_acquire);
+  for (;;) {
+    if (!current) {
+      if (!inbox.pop(current)) return;
+      position = 0;
+    }
+    if (current->generation == now) return;
+    current->released.store(true, std::memory_order_release);
+    current = nullptr;
+  }
+}
+
 void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out, std::uint32_t channels) noexcept {
   std::uint32_t done = 0;
   if (playing.load(std::memory_order_acquire)) {
@@ -38,7 +53,13 @@ void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out
         current = nullptr;
       }
     }
+    // The file ends within the next call (taken to be as long as this one): its completion is
+    // due now, so that a file scheduled from it is there in time to follow without a gap.
+    if (current && current->samples->frames - position <= frames &&
+        !current->claimed.exchange(true, std::memory_order_acq_rel))
+      sem_post(wake);
   }
+  dropFlushed();
   for (std::uint32_t c = 0; c < channels; ++c) std::memset(out[c] + done, 0, (frames - done) * sizeof(float));
 }
 

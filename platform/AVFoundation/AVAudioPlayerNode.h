@@ -5,8 +5,9 @@
 // schedule and position, `stop` flushes the schedule (playing from the start next time).
 //
 // Completions: a file's completion handler runs once, on the node's own completion thread (never
-// on the render thread, never on the main thread): after the render thread has pulled the file's
-// last frame, or when `stop` flushed the file. Handlers run in the order the files were
+// on the render thread, never on the main thread): when the render thread has pulled the file's
+// last frame or will pull it in its next call (so that a file scheduled from the completion
+// follows without a gap), or when `stop` flushed the file. Handlers run in the order the files were
 // scheduled; a handler may schedule again.
 //
 // A scheduled file plays at the node's output rate: a file at another rate is converted when it

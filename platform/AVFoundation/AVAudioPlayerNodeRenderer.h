@@ -34,4 +34,5 @@ struct AVAudioPlayerNode::Renderer {
   // [render] Writes `frames` frames into `channels` channels: the schedule's audio while
   // playing, silence otherwise.
   void render(std::uint32_t frames, float* const* out, std::uint32_t channels) noexcept;
+  void dropFlushed() noexcept;
 };

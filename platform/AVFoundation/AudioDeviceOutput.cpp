@@ -69,12 +69,12 @@ std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, Re
     const std::string reason = SDL_GetError();
     const char* current = SDL_GetCurrentAudioDriver();
     if (openDevices == 0 && (!current || std::strcmp(current, "dummy") != 0)) {
-      // Start SDL's audio again with the null driver; no device of this process is open then,
-      // as a device that opened would have kept the working driver.
+      // Start SDL's audio again with the null driver (only while no device of this process is
+      // open: they would close with the old driver).
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
-      opened = initAudio() && tryOpen();
     }
+    opened = initAudio() && tryOpen();
     if (!opened) {
       if (error) *error = "no audio output could be opened (" + reason + "; " + SDL_GetError() + ")";
       return nullptr;

@@ -38,6 +38,7 @@ struct Frame {
   AVFrame* frame = av_frame_alloc();
   ~Frame() { av_frame_free(&frame); }
 };
+
 struct Packet {
   AVPacket* packet = av_packet_alloc();
   ~Packet() { av_packet_free(&packet); }
@@ -94,7 +95,13 @@ void writeAacFile(const std::string& path, const std::vector<const std::vector<f
   stream->time_base = AVRational{1, sampleRate};
 
   check(avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE), "opening the file", path);
-  check(avformat_write_header(out.format, nullptr), "writing the header", path);
+  // The edit list's length is counted in the movie's time scale, 1/1000 s by default, which would
+  // round the loop's length down to a whole millisecond: count it in frames instead.
+  AVDictionary* options = nullptr;
+  av_dict_set_int(&options, "movie_timescale", sampleRate, 0);
+  const int header = avformat_write_header(out.format, &options);
+  av_dict_free(&options);
+  check(header, "writing the header", path);
 
   Frame frame;
   Packet packet;

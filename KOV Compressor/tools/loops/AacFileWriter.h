@@ -1,6 +1,7 @@
 // Writes PCM audio as an AAC-LC ".m4a" file with FFmpeg's own AAC encoder (libavcodec) and MP4
 // muxer (libavformat). The muxer records the encoder's priming and the true length in an edit
-// list, so a reader that honours it gets back exactly the frames written. The output is
+// list (counted in frames, not rounded to the movie's default milliseconds), so a reader that
+// honours it gets back exactly the frames written. The output is
 // bit-exact (no encoder or muxer version strings, no time stamps): the same samples give the
 // same bytes on every run. Threads: [any]; one file per call, calls may run in parallel.
 #pragma once
