@@ -1,6 +1,7 @@
 #include "AVFoundation/AudioDeviceOutput.h"
 
 #include <SDL2/SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +19,15 @@ int failingOpens = 0;           // under sdlMutex
 bool fallbackAnnounced = false;  // under sdlMutex
 int openDevices = 0;             // under sdlMutex
 
-bool initAudio() { return SDL_WasInit(SDL_INIT_AUDIO) || SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
+// ALSA's library prints its own lines on stderr when it finds no card; the fallback's one line
+// says what matters.
+extern "C" void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+bool initAudio() {
+  static const bool quiet = [] { return snd_lib_error_set_handler(&quietAlsa) == 0; }();
+  (void)quiet;
+  return SDL_WasInit(SDL_INIT_AUDIO) || SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
 
 }  // namespace
 
