@@ -3,6 +3,7 @@
 // 512-frame stereo block beside the limiter rendered alone through its render block, and start
 // latency: from start() to the first rendered block, offline and with the null output.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
-#include <unistd.h>
 
 #include "AVFoundation/AVAudioEngine.h"
 #include "AVFoundation/AVAudioFile.h"
@@ -28,7 +28,9 @@ constexpr AVAudioFrameCount kBlock = 512;
 // Loop 1 of the set, written once into a temporary file.
 const std::string& loopFile() {
   static const std::string path = [] {
-    const std::string p = (std::filesystem::temp_directory_path() / ("kov-bench-" + std::to_string(::getpid()) + ".m4a")).string();
+    const std::string p =
+        (std::filesystem::temp_directory_path() / ("kov-bench-" + std::to_string(::getpid()) + ".m4a"))
+            .string();
     const auto signal = loops::synthesize(loops::recipeFor(1));
     loops::writeAacFile(p, {&signal.left, &signal.right}, 48000, 128000);
     std::atexit([] { std::filesystem::remove(loopFile()); });
@@ -84,10 +86,12 @@ void BM_LimiterAlone(benchmark::State& state) {
   unit->allocateRenderResources();
   AURenderBlock block = unit->renderBlock();
   std::int64_t at = 0;
-  AURenderPullInputBlock pull = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames,
-                                    NSInteger, AudioBufferList* in) -> AUAudioUnitStatus {
+  AURenderPullInputBlock pull = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                    AUAudioFrameCount frames, NSInteger,
+                                    AudioBufferList* in) -> AUAudioUnitStatus {
     if (at + frames > samples.frames) at = 0;
-    for (UInt32 c = 0; c < 2; ++c) std::memcpy(in->mBuffers[c].mData, samples.channel(c) + at, frames * sizeof(float));
+    for (UInt32 c = 0; c < 2; ++c)
+      std::memcpy(in->mBuffers[c].mData, samples.channel(c) + at, frames * sizeof(float));
     at += frames;
     return noErr;
   };
@@ -147,7 +151,8 @@ void startLatency(benchmark::State& state, bool offline) {
   auto file = std::make_shared<AVAudioFile>(URL::fileURLWithPath(path));
   auto engine = std::make_shared<AVAudioEngine>();
   if (offline)
-    engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline, AVAudioFormat::makeStandard(48000.0, 2), kBlock);
+    engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline,
+                                      AVAudioFormat::makeStandard(48000.0, 2), kBlock);
   auto player = std::make_shared<AVAudioPlayerNode>();
   engine->attach(player);
   engine->connect(player, engine->mainMixerNode(), file->processingFormat());

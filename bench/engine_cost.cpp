@@ -7,11 +7,12 @@
 //
 // Graph overhead per stereo frame = (inclusive Ir of renderGraphBlock - of renderLimiterBlock)
 // / the frame count printed at the end.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <unistd.h>
 
 #include "AVFoundation/AVAudioEngine.h"
 #include "AVFoundation/AVAudioPlayerNode.h"
@@ -28,7 +29,8 @@ constexpr int kBlocks = 60 * 48000 / kBlock;
 
 struct LimiterAlone {
   const PCMSamples& samples;
-  std::shared_ptr<AVAudioUnitEffect> node = std::make_shared<AVAudioUnitEffect>(PeakLimiterUnit::kComponentDescription);
+  std::shared_ptr<AVAudioUnitEffect> node =
+      std::make_shared<AVAudioUnitEffect>(PeakLimiterUnit::kComponentDescription);
   AURenderBlock block;
   AURenderPullInputBlock pull;
   std::int64_t at = 0;
@@ -46,7 +48,8 @@ struct LimiterAlone {
     pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames, NSInteger,
                   AudioBufferList* in) -> AUAudioUnitStatus {
       if (at + frames > samples.frames) at = 0;
-      for (UInt32 c = 0; c < 2; ++c) std::memcpy(in->mBuffers[c].mData, samples.channel(c) + at, frames * sizeof(float));
+      for (UInt32 c = 0; c < 2; ++c)
+        std::memcpy(in->mBuffers[c].mData, samples.channel(c) + at, frames * sizeof(float));
       at += frames;
       return noErr;
     };
@@ -69,7 +72,8 @@ __attribute__((noinline)) void renderGraphBlock(AVAudioEngine& engine, AVAudioPC
 }  // namespace
 
 int main() {
-  const std::string path = (std::filesystem::temp_directory_path() / ("kov-cost-" + std::to_string(::getpid()) + ".m4a")).string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("kov-cost-" + std::to_string(::getpid()) + ".m4a")).string();
   const auto signal = loops::synthesize(loops::recipeFor(1));
   loops::writeAacFile(path, {&signal.left, &signal.right}, 48000, 128000);
   auto file = std::make_shared<AVAudioFile>(URL::fileURLWithPath(path));

@@ -50,8 +50,8 @@ void AUEnginePlayer::load(const std::optional<URL>& url) {
     opened = std::make_shared<AVAudioFile>(*url);
   } catch (const NSError& error) {
     print("AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL '" +
-          (url ? "Optional(" + url->absoluteString() + ")" : std::string("nil")) + "'. error: " + error.description() +
-          ".");
+          (url ? "Optional(" + url->absoluteString() + ")" : std::string("nil")) +
+          "'. error: " + error.description() + ".");
     return;
   }
   {
@@ -91,7 +91,8 @@ void AUEnginePlayer::randomizeFile() {
     fileURL_ = url;
   }
   if (!url) {
-    print("AUEnginePlayer::ERROR: The audio file '" + name + ".m4a' was not found inside the resource folder for the app.");
+    print("AUEnginePlayer::ERROR: The audio file '" + name +
+          ".m4a' was not found inside the resource folder for the app.");
     return;
   }
   load(url);
@@ -106,8 +107,8 @@ void AUEnginePlayer::setSessionActive(bool active) {
     session.setActive(active, 0);
     print("AUEnginePlayer: Audio session was set active.");
   } catch (const NSError& error) {
-    print(std::string("AUEnginePlayer::ERROR: Could not set audio session active ") + (active ? "true" : "false") +
-          ". system error: " + error.description() + ".");
+    print(std::string("AUEnginePlayer::ERROR: Could not set audio session active ") +
+          (active ? "true" : "false") + ". system error: " + error.description() + ".");
   }
 }
 
@@ -187,8 +188,10 @@ void AUEnginePlayer::stopPlayingInternal() {
 }
 
 bool AUEnginePlayer::toggle() {
-  if (!isPlaying_) start();
-  else stop();
+  if (!isPlaying_)
+    start();
+  else
+    stop();
   return isPlaying_;
 }
 
@@ -202,8 +205,9 @@ void AUEnginePlayer::resetAudioLoop() {
 }
 
 void AUEnginePlayer::connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::function<void()> completion) {
-  print(avAudioUnit ? "AUEnginePlayer: A new audio unit will be connected."
-                    : "AUEnginePlayer::WARNING: Function connect() with argument 'nil' causes disconnection.");
+  print(avAudioUnit
+            ? "AUEnginePlayer: A new audio unit will be connected."
+            : "AUEnginePlayer::WARNING: Function connect() with argument 'nil' causes disconnection.");
   bool loopStillToReset = true;
   auto mixer = engine_->mainMixerNode();
   if (activeAVAudioUnit_) {
@@ -239,8 +243,10 @@ void AUEnginePlayer::connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::func
       auto self = weak.lock();
       if (!self || self->midiTimer_) return;
       self->midiTimer_ = Timer::scheduledTimer(0.01, true, [weak](Timer& timer) {
-        if (auto self = weak.lock()) self->drainMIDIEvents();
-        else timer.invalidate();
+        if (auto self = weak.lock())
+          self->drainMIDIEvents();
+        else
+          timer.invalidate();
       });
     });
   }
@@ -253,7 +259,9 @@ void AUEnginePlayer::connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::func
     engine_->connect(avAudioUnit, mixer, file->processingFormat());
     print("AUEnginePlayer: Audio Unit was connected to the main mixer.");
   } else {
-    print("AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is nil (yet).");
+    print(
+        "AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is nil "
+        "(yet).");
   }
   rewired();
 }
@@ -262,7 +270,8 @@ void AUEnginePlayer::drainMIDIEvents() {
   MIDIOutputEvent event;
   while (midiEvents_->pop(event)) {
     if (event.length != 3) print("AUEnginePlayer::WARNING: The MIDI data length is not as expected.");
-    std::string line = "AUEnginePlayer: MIDI event from audio unit at: " + std::to_string(event.sampleTime) + ", data: ";
+    std::string line =
+        "AUEnginePlayer: MIDI event from audio unit at: " + std::to_string(event.sampleTime) + ", data: ";
     const std::int64_t shown = std::min<std::int64_t>(std::max<std::int64_t>(event.length, 0), 3);
     for (std::int64_t i = 0; i < shown; ++i) line += (i ? ", " : "") + std::to_string(event.bytes[i]);
     print(line);

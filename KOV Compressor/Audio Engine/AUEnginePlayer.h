@@ -54,7 +54,8 @@ class AUEnginePlayer : public std::enable_shared_from_this<AUEnginePlayer> {
   // start() when stopped, stop() when playing; the state afterwards.
   bool toggle();
   // Removes the effect in place (if any) and attaches and wires the new one (null: none).
-  void connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::function<void()> completion = [] {});
+  void connect(
+      std::shared_ptr<AVAudioUnit> avAudioUnit, std::function<void()> completion = [] {});
 
   bool isPlaying() const { return isPlaying_.load(); }
   std::int64_t loopCount() const { return loopCount_; }  // [main]

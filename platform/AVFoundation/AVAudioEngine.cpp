@@ -54,15 +54,18 @@ std::vector<std::shared_ptr<AVAudioNode>> AVAudioEngine::attachedNodes() const {
   return nodes_;
 }
 
-void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source, const std::shared_ptr<AVAudioNode>& destination,
+void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source,
+                            const std::shared_ptr<AVAudioNode>& destination,
                             std::shared_ptr<AVAudioFormat> format) {
   std::lock_guard lock(mutex_);
-  const NSUInteger toBus = std::dynamic_pointer_cast<AVAudioMixerNode>(destination) ? nextFreeInputBus(*destination) : 0;
+  const NSUInteger toBus =
+      std::dynamic_pointer_cast<AVAudioMixerNode>(destination) ? nextFreeInputBus(*destination) : 0;
   connect(source, destination, 0, toBus, std::move(format));
 }
 
-void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source, const std::shared_ptr<AVAudioNode>& destination,
-                            NSUInteger fromBus, NSUInteger toBus, std::shared_ptr<AVAudioFormat> format) {
+void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source,
+                            const std::shared_ptr<AVAudioNode>& destination, NSUInteger fromBus,
+                            NSUInteger toBus, std::shared_ptr<AVAudioFormat> format) {
   std::lock_guard lock(mutex_);
   if (!source || !destination || !isAttached(source.get()) || !isAttached(destination.get())) {
     report("cannot connect nodes that are not attached to the engine");
@@ -75,10 +78,12 @@ void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source, const st
   if (!format) format = source->outputFormatForBus(fromBus);
   // A bus connects to one other bus: the new connection replaces what either end had.
   removeConnections([&](const Connection& c) {
-    return (c.destination == destination && c.destinationBus == toBus) || (c.source == source && c.sourceBus == fromBus);
+    return (c.destination == destination && c.destinationBus == toBus) ||
+           (c.source == source && c.sourceBus == fromBus);
   });
   std::string why;
-  if (!format || !source->takeOutputFormat(fromBus, format, &why) || !destination->takeInputFormat(toBus, format, &why)) {
+  if (!format || !source->takeOutputFormat(fromBus, format, &why) ||
+      !destination->takeInputFormat(toBus, format, &why)) {
     report("cannot connect " + source->description() + " to " + destination->description() + ": " +
            (format ? why : std::string("the source has no output format")));
     if (prepared_) rebuild();
@@ -86,9 +91,9 @@ void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source, const st
   }
   // An effect renders in its input's format until its output is connected with one of its own.
   if (destination->auAudioUnit()) {
-    const bool outputConnected = std::any_of(connections_.begin(), connections_.end(), [&](const Connection& c) {
-      return c.source == destination && c.sourceBus == 0;
-    });
+    const bool outputConnected =
+        std::any_of(connections_.begin(), connections_.end(),
+                    [&](const Connection& c) { return c.source == destination && c.sourceBus == 0; });
     if (!outputConnected) destination->takeOutputFormat(0, format, nullptr);
   }
   connections_.push_back(Connection{source, fromBus, destination, toBus, format});
@@ -125,7 +130,8 @@ void AVAudioEngine::disconnectNodeOutput(const std::shared_ptr<AVAudioNode>& nod
   if (prepared_) rebuild();
 }
 
-std::shared_ptr<AVAudioNode> AVAudioEngine::inputNode(const std::shared_ptr<AVAudioNode>& node, NSUInteger bus) const {
+std::shared_ptr<AVAudioNode> AVAudioEngine::inputNode(const std::shared_ptr<AVAudioNode>& node,
+                                                      NSUInteger bus) const {
   std::lock_guard lock(mutex_);
   for (const auto& c : connections_)
     if (c.destination == node && c.destinationBus == bus) return c.source;
@@ -143,8 +149,9 @@ std::shared_ptr<AVAudioFormat> AVAudioEngine::connectionFormat(const std::shared
 NSUInteger AVAudioEngine::nextFreeInputBus(const AVAudioNode& node) const {
   std::lock_guard lock(mutex_);
   for (NSUInteger bus = 0; bus < node.numberOfInputs(); ++bus)
-    if (std::none_of(connections_.begin(), connections_.end(),
-                     [&](const Connection& c) { return c.destination.get() == &node && c.destinationBus == bus; }))
+    if (std::none_of(connections_.begin(), connections_.end(), [&](const Connection& c) {
+          return c.destination.get() == &node && c.destinationBus == bus;
+        }))
       return bus;
   return node.numberOfInputs();
 }

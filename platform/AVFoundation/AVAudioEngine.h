@@ -79,7 +79,8 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
   void disconnectNodeOutput(const std::shared_ptr<AVAudioNode>& node);
   // The node feeding `node`'s input bus (null when none), and that connection's format.
   std::shared_ptr<AVAudioNode> inputNode(const std::shared_ptr<AVAudioNode>& node, NSUInteger bus = 0) const;
-  std::shared_ptr<AVAudioFormat> connectionFormat(const std::shared_ptr<AVAudioNode>& node, NSUInteger bus = 0) const;
+  std::shared_ptr<AVAudioFormat> connectionFormat(const std::shared_ptr<AVAudioNode>& node,
+                                                  NSUInteger bus = 0) const;
 
   // Made and attached on first use; the main mixer is connected to the output then.
   std::shared_ptr<AVAudioMixerNode> mainMixerNode();
@@ -105,7 +106,9 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
   std::shared_ptr<AVAudioFormat> manualRenderingFormat() const;
   AVAudioFrameCount manualRenderingMaximumFrameCount() const { return manualMaxFrames_; }
   // Frames rendered by renderOffline since manual rendering was enabled.
-  AVAudioFramePosition manualRenderingSampleTime() const { return sampleTime_.load(std::memory_order_relaxed); }
+  AVAudioFramePosition manualRenderingSampleTime() const {
+    return sampleTime_.load(std::memory_order_relaxed);
+  }
   // renderOffline(_:to:) [render] — renders `frames` frames into `buffer` (the manual format,
   // room for them) and sets its frameLength. cannotDoInCurrentContext when not in manual mode
   // or not running; error (with *outError) for too many frames or a wrong buffer. Allocates

@@ -26,7 +26,8 @@ std::shared_ptr<AVAudioFormat> AVAudioEngine::renderFormat() const {
   std::lock_guard lock(mutex_);
   if (manual_.load()) return manualFormat_;
   if (!deviceFormat_)
-    deviceFormat_ = AVAudioFormat::makeStandard(AudioDeviceOutput::preferredSampleRate(), AudioDeviceOutput::kChannels);
+    deviceFormat_ =
+        AVAudioFormat::makeStandard(AudioDeviceOutput::preferredSampleRate(), AudioDeviceOutput::kChannels);
   return deviceFormat_;
 }
 
@@ -48,11 +49,15 @@ std::uint32_t AVAudioEngine::renderMaxFrames() const {
 // (Re)allocates a unit's render resources when its formats or frame limit changed. A unit the
 // render thread may be rendering is first taken out of its hands: the graph is replaced by
 // silence and the current render call waited for (once per rebuild).
-bool AVAudioEngine::allocate(const std::shared_ptr<AUAudioUnit>& unit, const std::shared_ptr<AVAudioFormat>& input,
-                             const std::shared_ptr<AVAudioFormat>& output, std::uint32_t maxFrames, bool& quiesced) {
-  auto entry = std::find_if(allocations_.begin(), allocations_.end(), [&](const auto& a) { return a.first.lock() == unit; });
-  if (entry != allocations_.end() && unit->renderResourcesAllocated() && sameFormatValue(entry->second.input, input) &&
-      sameFormatValue(entry->second.output, output) && entry->second.maxFrames == maxFrames)
+bool AVAudioEngine::allocate(const std::shared_ptr<AUAudioUnit>& unit,
+                             const std::shared_ptr<AVAudioFormat>& input,
+                             const std::shared_ptr<AVAudioFormat>& output, std::uint32_t maxFrames,
+                             bool& quiesced) {
+  auto entry = std::find_if(allocations_.begin(), allocations_.end(),
+                            [&](const auto& a) { return a.first.lock() == unit; });
+  if (entry != allocations_.end() && unit->renderResourcesAllocated() &&
+      sameFormatValue(entry->second.input, input) && sameFormatValue(entry->second.output, output) &&
+      entry->second.maxFrames == maxFrames)
     return true;
   if (!quiesced) {
     handOver_.publish(nullptr);
@@ -63,22 +68,23 @@ bool AVAudioEngine::allocate(const std::shared_ptr<AUAudioUnit>& unit, const std
   unit->setMaximumFramesToRender(maxFrames);
   std::shared_ptr<NSError> error;
   if (!unit->allocateRenderResourcesAndReturnError(&error)) {
-    report("the audio unit " + unit->description() + " cannot render: " +
-           (error ? error->localizedDescription() : std::string("allocation failed")));
+    report("the audio unit " + unit->description() +
+           " cannot render: " + (error ? error->localizedDescription() : std::string("allocation failed")));
     if (entry != allocations_.end()) allocations_.erase(entry);
     return false;
   }
   const Allocation allocation{input, output, maxFrames};
-  if (entry != allocations_.end()) entry->second = allocation;
-  else allocations_.emplace_back(unit, allocation);
+  if (entry != allocations_.end())
+    entry->second = allocation;
+  else
+    allocations_.emplace_back(unit, allocation);
   return true;
 }
 
 // The source that renders `node`'s output bus 0 in `format`.
-std::unique_ptr<engine_render::Source> AVAudioEngine::buildSource(const std::shared_ptr<AVAudioNode>& node,
-                                                                  const std::shared_ptr<AVAudioFormat>& format,
-                                                                  std::uint32_t maxFrames, int depth,
-                                                                  engine_render::RenderGraph& graph, bool& quiesced) {
+std::unique_ptr<engine_render::Source> AVAudioEngine::buildSource(
+    const std::shared_ptr<AVAudioNode>& node, const std::shared_ptr<AVAudioFormat>& format,
+    std::uint32_t maxFrames, int depth, engine_render::RenderGraph& graph, bool& quiesced) {
   const std::uint32_t channels = format->channelCount();
   if (depth > kMaxDepth) return engine_render::makeSilence(channels);
 
@@ -124,14 +130,16 @@ std::unique_ptr<engine_render::Source> AVAudioEngine::buildSource(const std::sha
       report("the audio unit " + unit->description() + " cannot render: " + why);
       return engine_render::makeSilence(channels);
     }
-    if (!allocate(unit, inputFormat, format, maxFrames, quiesced)) return engine_render::makeSilence(channels);
+    if (!allocate(unit, inputFormat, format, maxFrames, quiesced))
+      return engine_render::makeSilence(channels);
     graph.units.push_back(unit);
     std::unique_ptr<engine_render::Source> upstream;
     if (in) {
       Input input(*this, *in, depth, graph, quiesced);
       upstream = input.make(maxFrames);
     }
-    return engine_render::makeUnit(unit, std::move(upstream), inputFormat->channelCount(), channels, maxFrames);
+    return engine_render::makeUnit(unit, std::move(upstream), inputFormat->channelCount(), channels,
+                                   maxFrames);
   }
   return engine_render::makeSilence(channels);
 }
@@ -151,7 +159,9 @@ void AVAudioEngine::rebuild() {
       std::function<std::unique_ptr<engine_render::Source>(std::uint32_t)> build;
       std::unique_ptr<engine_render::Source> make(std::uint32_t frames) override { return build(frames); }
     } root;
-    root.build = [&](std::uint32_t frames) { return buildSource(last->source, last->format, frames, 0, *graph, quiesced); };
+    root.build = [&](std::uint32_t frames) {
+      return buildSource(last->source, last->format, frames, 0, *graph, quiesced);
+    };
     graph->root = engine_render::makeConverter(root, last->format->channelCount(), last->format->sampleRate(),
                                                graph->channels, format->sampleRate(), graph->maxFrames);
   }
@@ -171,8 +181,11 @@ void AVAudioEngine::start() {
   outputNode();
   if (!manual_.load() && !device_) {
     std::string error;
-    device_ = AudioDeviceOutput::open(renderFormat()->sampleRate(), &AVAudioEngine::deviceRender, this, &error);
-    if (!device_) throw NSError(NSOSStatusErrorDomain, kNoOutputError, "The audio engine could not start: " + error + ".");
+    device_ =
+        AudioDeviceOutput::open(renderFormat()->sampleRate(), &AVAudioEngine::deviceRender, this, &error);
+    if (!device_)
+      throw NSError(NSOSStatusErrorDomain, kNoOutputError,
+                    "The audio engine could not start: " + error + ".");
   }
   prepared_ = true;
   rebuild();
@@ -199,7 +212,8 @@ void AVAudioEngine::stop() {
   handOver_.collectAll();
 }
 
-void AVAudioEngine::enableManualRenderingMode(AVAudioEngineManualRenderingMode, std::shared_ptr<AVAudioFormat> format,
+void AVAudioEngine::enableManualRenderingMode(AVAudioEngineManualRenderingMode,
+                                              std::shared_ptr<AVAudioFormat> format,
                                               AVAudioFrameCount maximumFrameCount) {
   std::lock_guard lock(mutex_);
   if (running_.load())
@@ -214,8 +228,10 @@ void AVAudioEngine::enableManualRenderingMode(AVAudioEngineManualRenderingMode, 
   manual_.store(true, std::memory_order_release);
   sampleTime_.store(0);
   // The output's format changed: the mixer's connection to it follows.
-  if (mainMixer_) connect(mainMixer_, outputNode(), 0, 0, manualFormat_);
-  else if (prepared_) rebuild();
+  if (mainMixer_)
+    connect(mainMixer_, outputNode(), 0, 0, manualFormat_);
+  else if (prepared_)
+    rebuild();
 }
 
 void AVAudioEngine::disableManualRenderingMode() {
@@ -224,17 +240,21 @@ void AVAudioEngine::disableManualRenderingMode() {
   stop();
   manual_.store(false, std::memory_order_release);
   manualFormat_.reset();
-  if (mainMixer_) connect(mainMixer_, outputNode(), 0, 0, renderFormat());
-  else if (prepared_) rebuild();
+  if (mainMixer_)
+    connect(mainMixer_, outputNode(), 0, 0, renderFormat());
+  else if (prepared_)
+    rebuild();
 }
 
 void AVAudioEngine::deviceRender(void* engine, float* const* channels, std::uint32_t frames) noexcept {
   static_cast<AVAudioEngine*>(engine)->render(channels, AudioDeviceOutput::kChannels, frames);
 }
 
-void AVAudioEngine::render(float* const* channels, std::uint32_t channelCount, std::uint32_t frames) noexcept {
+void AVAudioEngine::render(float* const* channels, std::uint32_t channelCount,
+                           std::uint32_t frames) noexcept {
   engine_render::RenderGraph* graph = handOver_.enter();
-  if (graph && graph->root && frames <= graph->maxFrames && graph->channels == channelCount && running_.load(std::memory_order_acquire)) {
+  if (graph && graph->root && frames <= graph->maxFrames && graph->channels == channelCount &&
+      running_.load(std::memory_order_acquire)) {
     graph->root->render(frames, channels);
   } else {
     for (std::uint32_t c = 0; c < channelCount; ++c) std::memset(channels[c], 0, frames * sizeof(float));
@@ -242,16 +262,17 @@ void AVAudioEngine::render(float* const* channels, std::uint32_t channelCount, s
   handOver_.leave();
 }
 
-AVAudioEngineManualRenderingStatus AVAudioEngine::renderOffline(AVAudioFrameCount frames, AVAudioPCMBuffer& buffer,
+AVAudioEngineManualRenderingStatus AVAudioEngine::renderOffline(AVAudioFrameCount frames,
+                                                                AVAudioPCMBuffer& buffer,
                                                                 OSStatus* outError) noexcept {
   if (!manual_.load(std::memory_order_acquire) || !running_.load(std::memory_order_acquire))
     return AVAudioEngineManualRenderingStatus::cannotDoInCurrentContext;
   const AVAudioFormat* format = buffer.format().get();
-  const OSStatus status = frames > manualMaxFrames_ || frames > buffer.frameCapacity()
-                              ? kAudioUnitErr_TooManyFramesToProcess
-                          : !format || !format->isStandard() || format->channelCount() != manualFormat_->channelCount()
-                              ? kAudioUnitErr_FormatNotSupported
-                              : noErr;
+  const OSStatus status =
+      frames > manualMaxFrames_ || frames > buffer.frameCapacity() ? kAudioUnitErr_TooManyFramesToProcess
+      : !format || !format->isStandard() || format->channelCount() != manualFormat_->channelCount()
+          ? kAudioUnitErr_FormatNotSupported
+          : noErr;
   if (status != noErr) {
     if (outError) *outError = status;
     return AVAudioEngineManualRenderingStatus::error;

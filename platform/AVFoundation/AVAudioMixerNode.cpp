@@ -25,7 +25,8 @@ NSUInteger AVAudioMixerNode::nextAvailableInputBus() const {
   return 0;
 }
 
-bool AVAudioMixerNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) {
+bool AVAudioMixerNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                                       std::string* why) {
   if (bus >= kInputBusCount) {
     if (why) *why = "the mixer has no such input";
     return false;
@@ -36,7 +37,8 @@ bool AVAudioMixerNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVA
   return true;
 }
 
-bool AVAudioMixerNode::takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) {
+bool AVAudioMixerNode::takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                                        std::string* why) {
   if (bus != 0 || !standard(format, why)) return false;
   std::lock_guard lock(mutex_);
   output_ = format;
@@ -54,7 +56,8 @@ std::shared_ptr<AVAudioFormat> AVAudioOutputNode::outputFormatForBus(NSUInteger 
   return engine ? engine->renderFormat() : nullptr;
 }
 
-bool AVAudioOutputNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) {
+bool AVAudioOutputNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                                        std::string* why) {
   if (bus != 0) {
     if (why) *why = "the output has one input";
     return false;

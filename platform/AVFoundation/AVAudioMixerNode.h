@@ -26,8 +26,10 @@ class AVAudioMixerNode : public AVAudioNode {
   std::string description() const override { return "<AVAudioMixerNode: " + describeAddress(this) + ">"; }
 
  protected:
-  bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) override;
-  bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) override;
+  bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                       std::string* why) override;
+  bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                        std::string* why) override;
 
  private:
   friend class AVAudioEngine;
@@ -52,7 +54,8 @@ class AVAudioOutputNode : public AVAudioNode {
   std::string description() const override { return "<AVAudioOutputNode: " + describeAddress(this) + ">"; }
 
  protected:
-  bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) override;
+  bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                       std::string* why) override;
 
  private:
   friend class AVAudioEngine;

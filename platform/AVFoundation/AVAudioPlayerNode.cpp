@@ -22,7 +22,8 @@ void AVAudioPlayerNode::Renderer::dropFlushed() noexcept {
   }
 }
 
-void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out, std::uint32_t channels) noexcept {
+void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out,
+                                         std::uint32_t channels) noexcept {
   std::uint32_t done = 0;
   if (playing.load(std::memory_order_acquire)) {
     const std::uint64_t now = generation.load(std::memory_order_acquire);
@@ -38,7 +39,8 @@ void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out
         continue;
       }
       const PCMSamples& samples = *segment.samples;
-      const std::uint32_t count = std::uint32_t(std::min<std::int64_t>(frames - done, samples.frames - position));
+      const std::uint32_t count =
+          std::uint32_t(std::min<std::int64_t>(frames - done, samples.frames - position));
       const float* in[8];
       const std::uint32_t inChannels = std::min<std::uint32_t>(samples.channelCount, 8);
       for (std::uint32_t c = 0; c < inChannels; ++c) in[c] = samples.channel(c) + position;
@@ -64,7 +66,8 @@ void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out
 }
 
 AVAudioPlayerNode::AVAudioPlayerNode()
-    : render_(std::make_shared<Renderer>()), outputFormat_(AVAudioFormat::makeStandard(kDefaultSampleRate, 2)) {
+    : render_(std::make_shared<Renderer>()),
+      outputFormat_(AVAudioFormat::makeStandard(kDefaultSampleRate, 2)) {
   sem_init(&wake_, 0, 0);
   render_->wake = &wake_;
   completer_ = std::thread([this] { completionLoop(); });
@@ -74,8 +77,10 @@ AVAudioPlayerNode::~AVAudioPlayerNode() {
   quit_.store(true);
   sem_post(&wake_);
   // A handler that drops the last reference to its node ends the node on the completion thread.
-  if (completer_.get_id() == std::this_thread::get_id()) completer_.detach();
-  else completer_.join();
+  if (completer_.get_id() == std::this_thread::get_id())
+    completer_.detach();
+  else
+    completer_.join();
   // The engine has let the renderer go (its graphs are retired), or keeps it only while it is
   // detached and not rendering: the segments go with the node.
   render_->current = nullptr;
@@ -99,7 +104,8 @@ bool AVAudioPlayerNode::takeOutputFormat(NSUInteger bus, const std::shared_ptr<A
   return true;
 }
 
-void AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>& file, const std::shared_ptr<AVAudioTime>&,
+void AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>& file,
+                                     const std::shared_ptr<AVAudioTime>&,
                                      AVAudioNodeCompletionHandler completionHandler) {
   if (!file) return;
   auto segment = std::make_unique<Segment>();
@@ -173,4 +179,6 @@ void AVAudioPlayerNode::runClaimedCompletions() {
     if (handler) handler();
 }
 
-std::string AVAudioPlayerNode::description() const { return "<AVAudioPlayerNode: " + describeAddress(this) + ">"; }
+std::string AVAudioPlayerNode::description() const {
+  return "<AVAudioPlayerNode: " + describeAddress(this) + ">";
+}

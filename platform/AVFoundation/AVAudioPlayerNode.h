@@ -63,7 +63,8 @@ class AVAudioPlayerNode : public AVAudioNode {
   const std::shared_ptr<Renderer>& renderer() const { return render_; }
 
  protected:
-  bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) override;
+  bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                        std::string* why) override;
 
  private:
   struct Segment;

@@ -2,10 +2,10 @@
 // reads and writes while the control threads schedule, play and stop.
 #pragma once
 
+#include <semaphore.h>
+
 #include <atomic>
 #include <cstdint>
-
-#include <semaphore.h>
 
 #include "AVFoundation/AVAudioPlayerNode.h"
 #include "AVFoundation/AudioFileDecoder.h"
@@ -15,17 +15,17 @@
 struct AVAudioPlayerNode::Segment {
   std::shared_ptr<const PCMSamples> samples;
   AVAudioNodeCompletionHandler completion;
-  std::uint64_t generation = 0;         // the node's stop count when scheduled
-  std::atomic<bool> claimed{false};     // the completion is due (played out or flushed); set once
-  std::atomic<bool> released{false};    // the render thread will not touch it again
-  bool fired = false;                   // [control, under the node's mutex]
+  std::uint64_t generation = 0;       // the node's stop count when scheduled
+  std::atomic<bool> claimed{false};   // the completion is due (played out or flushed); set once
+  std::atomic<bool> released{false};  // the render thread will not touch it again
+  bool fired = false;                 // [control, under the node's mutex]
 };
 
 struct AVAudioPlayerNode::Renderer {
   SpscRing<Segment*, kScheduleCapacity> inbox;  // control (under the node's mutex) -> render
   std::atomic<bool> playing{false};
-  std::atomic<std::uint64_t> generation{0};     // incremented by every stop
-  sem_t* wake = nullptr;                        // the completion thread's semaphore
+  std::atomic<std::uint64_t> generation{0};  // incremented by every stop
+  sem_t* wake = nullptr;                     // the completion thread's semaphore
 
   // [render] only:
   Segment* current = nullptr;

@@ -13,8 +13,8 @@ extern "C" {
 
 namespace audio_conversion {
 
-void mapChannels(const float* const* in, std::uint32_t inChannels, float* const* out, std::uint32_t outChannels,
-                 std::uint32_t frames) noexcept {
+void mapChannels(const float* const* in, std::uint32_t inChannels, float* const* out,
+                 std::uint32_t outChannels, std::uint32_t frames) noexcept {
   const std::size_t bytes = std::size_t(frames) * sizeof(float);
   if (inChannels == outChannels || inChannels == 1) {
     for (std::uint32_t c = 0; c < outChannels; ++c)
@@ -28,8 +28,10 @@ void mapChannels(const float* const* in, std::uint32_t inChannels, float* const*
     }
   } else {
     for (std::uint32_t c = 0; c < outChannels; ++c) {
-      if (c < inChannels) std::memmove(out[c], in[c], bytes);
-      else std::memset(out[c], 0, bytes);
+      if (c < inChannels)
+        std::memmove(out[c], in[c], bytes);
+      else
+        std::memset(out[c], 0, bytes);
     }
   }
 }
@@ -40,8 +42,8 @@ SwrContext* makeSwr(double inRate, double outRate, std::uint32_t channels) {
   AVChannelLayout layout{};
   av_channel_layout_default(&layout, int(channels));
   SwrContext* swr = nullptr;
-  const int result = swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_FLTP, int(std::lround(outRate)), &layout,
-                                         AV_SAMPLE_FMT_FLTP, int(std::lround(inRate)), 0, nullptr);
+  const int result = swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_FLTP, int(std::lround(outRate)),
+                                         &layout, AV_SAMPLE_FMT_FLTP, int(std::lround(inRate)), 0, nullptr);
   av_channel_layout_uninit(&layout);
   if (result < 0 || swr_init(swr) < 0) {
     swr_free(&swr);
@@ -97,7 +99,8 @@ std::unique_ptr<StreamResampler> StreamResampler::make(double inRate, double out
   r->maxIn_ = std::uint32_t(std::ceil(double(maxOutFrames) * inRate / outRate)) + 2;
   // The fifo takes one pull's output on top of what it holds; a pull makes at most the
   // converter's buffered frames plus maxIn x ratio.
-  const std::uint32_t fifoFrames = maxOutFrames + std::uint32_t(std::ceil(r->maxIn_ * outRate / inRate)) + 256;
+  const std::uint32_t fifoFrames =
+      maxOutFrames + std::uint32_t(std::ceil(r->maxIn_ * outRate / inRate)) + 256;
   r->in_.assign(channels, std::vector<float>(r->maxIn_ * 2));
   r->fifo_.assign(channels, std::vector<float>(fifoFrames));
   r->inPointers_.resize(channels);
@@ -106,10 +109,12 @@ std::unique_ptr<StreamResampler> StreamResampler::make(double inRate, double out
   // Converts silence of twice the largest pull, so that libswresample sizes its internal
   // buffers now and not on the render thread; the output (silence) is dropped.
   std::vector<const std::uint8_t*> silence(channels);
-  for (std::uint32_t c = 0; c < channels; ++c) silence[c] = reinterpret_cast<const std::uint8_t*>(r->in_[c].data());
+  for (std::uint32_t c = 0; c < channels; ++c)
+    silence[c] = reinterpret_cast<const std::uint8_t*>(r->in_[c].data());
   std::vector<std::vector<float>> sink(channels, std::vector<float>(fifoFrames * 2));
   std::vector<std::uint8_t*> sinkPointers(channels);
-  for (std::uint32_t c = 0; c < channels; ++c) sinkPointers[c] = reinterpret_cast<std::uint8_t*>(sink[c].data());
+  for (std::uint32_t c = 0; c < channels; ++c)
+    sinkPointers[c] = reinterpret_cast<std::uint8_t*>(sink[c].data());
   if (swr_convert(r->swr_, sinkPointers.data(), int(fifoFrames * 2), silence.data(), int(r->maxIn_ * 2)) < 0)
     return nullptr;
   return r;
@@ -129,9 +134,9 @@ void StreamResampler::render(std::uint32_t frames, float* const* out, Source& so
     source.pull(pull, inPointers_.data());
     for (std::uint32_t c = 0; c < channels_; ++c)
       fifoPointers_[c] = reinterpret_cast<std::uint8_t*>(fifo_[c].data() + held_);
-    const int made = swr_convert(swr_, fifoPointers_.data(), int(capacity - held_),
-                                 const_cast<const std::uint8_t**>(reinterpret_cast<std::uint8_t**>(inPointers_.data())),
-                                 int(pull));
+    const int made = swr_convert(
+        swr_, fifoPointers_.data(), int(capacity - held_),
+        const_cast<const std::uint8_t**>(reinterpret_cast<std::uint8_t**>(inPointers_.data())), int(pull));
     if (made < 0) break;
     held_ += std::uint32_t(made);
   }

@@ -15,8 +15,8 @@ namespace audio_conversion {
 // Copies `frames` frames from `in` (inChannels) to `out` (outChannels): equal counts copy, one
 // channel feeds every output channel, several channels mixed to one are averaged, otherwise
 // channel c copies input c or is silent. [any, render-safe]
-void mapChannels(const float* const* in, std::uint32_t inChannels, float* const* out, std::uint32_t outChannels,
-                 std::uint32_t frames) noexcept;
+void mapChannels(const float* const* in, std::uint32_t inChannels, float* const* out,
+                 std::uint32_t outChannels, std::uint32_t frames) noexcept;
 
 // The samples at another rate (same channel count); the length is the input's times the ratio,
 // rounded. Null when libswresample refuses. [any, not render]

@@ -15,7 +15,7 @@ std::mutex& sdlMutex() {
   static std::mutex mutex;
   return mutex;
 }
-int failingOpens = 0;           // under sdlMutex
+int failingOpens = 0;            // under sdlMutex
 bool fallbackAnnounced = false;  // under sdlMutex
 int openDevices = 0;             // under sdlMutex
 
@@ -46,8 +46,8 @@ double AudioDeviceOutput::preferredSampleRate() {
   return double(spec.freq);
 }
 
-std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, RenderFunction render, void* context,
-                                                           std::string* error) {
+std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, RenderFunction render,
+                                                           void* context, std::string* error) {
   std::lock_guard lock(sdlMutex());
   std::unique_ptr<AudioDeviceOutput> output(new AudioDeviceOutput);
   output->render_ = render;
@@ -89,8 +89,10 @@ std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, Re
       return nullptr;
     }
     if (!fallbackAnnounced) {
-      std::fprintf(stderr, "AVAudioEngine: no audio device could be opened (%s); rendering to the null output in real time.\n",
-                   reason.c_str());
+      std::fprintf(
+          stderr,
+          "AVAudioEngine: no audio device could be opened (%s); rendering to the null output in real time.\n",
+          reason.c_str());
       fallbackAnnounced = true;
     }
   }

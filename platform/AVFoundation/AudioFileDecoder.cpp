@@ -78,7 +78,8 @@ class Collector {
     samples->frames = length;
     samples->data.resize(runs_.size() * std::size_t(length));
     for (std::size_t c = 0; c < runs_.size(); ++c)
-      std::memcpy(samples->data.data() + c * std::size_t(length), runs_[c].data(), std::size_t(length) * sizeof(float));
+      std::memcpy(samples->data.data() + c * std::size_t(length), runs_[c].data(),
+                  std::size_t(length) * sizeof(float));
     return samples;
   }
 
@@ -101,7 +102,8 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0)
     return fail(failure, kAudioFileFileNotFoundError,
-                errno == ENOENT ? "the file does not exist" : std::string("it cannot be read (") + std::strerror(errno) + ")");
+                errno == ENOENT ? "the file does not exist"
+                                : std::string("it cannot be read (") + std::strerror(errno) + ")");
   if (S_ISDIR(info.st_mode)) return fail(failure, kAudioFileInvalidFileError, "it is a folder");
   if (info.st_size == 0) return fail(failure, kAudioFileInvalidFileError, "the file is empty");
 
@@ -112,15 +114,19 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     return fail(failure, kAudioFileInvalidFileError,
                 "it is not an audio file or it is truncated (" + ffmpegText(result) + ")");
   result = avformat_find_stream_info(in.format, nullptr);
-  if (result < 0) return fail(failure, kAudioFileInvalidFileError, "its streams cannot be read (" + ffmpegText(result) + ")");
+  if (result < 0)
+    return fail(failure, kAudioFileInvalidFileError,
+                "its streams cannot be read (" + ffmpegText(result) + ")");
 
   const AVCodec* decoder = nullptr;
   const int index = av_find_best_stream(in.format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-  if (index < 0 || !decoder) return fail(failure, kAudioFileUnsupportedFileTypeError, "it has no audio stream that can be decoded");
+  if (index < 0 || !decoder)
+    return fail(failure, kAudioFileUnsupportedFileTypeError, "it has no audio stream that can be decoded");
   AVStream* stream = in.format->streams[index];
   const AVCodecParameters* parameters = stream->codecpar;
   const int channels = parameters->ch_layout.nb_channels;
-  if (channels < 1 || channels > kMaxChannels || parameters->sample_rate < 1 || parameters->sample_rate > kMaxSampleRate)
+  if (channels < 1 || channels > kMaxChannels || parameters->sample_rate < 1 ||
+      parameters->sample_rate > kMaxSampleRate)
     return fail(failure, kAudioFileUnsupportedFileTypeError, "its audio format is not supported");
 
   in.codec = avcodec_alloc_context3(decoder);
@@ -128,13 +134,15 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     return fail(failure, kAudioFileUnspecifiedError, "the decoder cannot be set up");
   in.codec->pkt_timebase = stream->time_base;
   if ((result = avcodec_open2(in.codec, decoder, nullptr)) < 0)
-    return fail(failure, kAudioFileUnsupportedFileTypeError, "the decoder cannot be opened (" + ffmpegText(result) + ")");
+    return fail(failure, kAudioFileUnsupportedFileTypeError,
+                "the decoder cannot be opened (" + ffmpegText(result) + ")");
 
   // The stream's duration in frames: the length the file declares (-1 when it declares none).
   std::int64_t declared = -1;
   if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
     declared = av_rescale_q(stream->duration, stream->time_base, AVRational{1, parameters->sample_rate});
-  if (declared > kMaxSamples / channels) return fail(failure, kAudioFileInvalidFileError, "it is too long to load");
+  if (declared > kMaxSamples / channels)
+    return fail(failure, kAudioFileInvalidFileError, "it is too long to load");
 
   Collector collector(channels, declared);
   auto receiveAll = [&]() -> int {
@@ -146,9 +154,9 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
         return AVERROR_INVALIDDATA;
       if (!in.resampler) {
         // Converts the decoder's sample layout to planar float, same rate and channel count.
-        if (swr_alloc_set_opts2(&in.resampler, &in.frame->ch_layout, AV_SAMPLE_FMT_FLTP, in.frame->sample_rate,
-                                &in.frame->ch_layout, AVSampleFormat(in.frame->format), in.frame->sample_rate, 0,
-                                nullptr) < 0 ||
+        if (swr_alloc_set_opts2(&in.resampler, &in.frame->ch_layout, AV_SAMPLE_FMT_FLTP,
+                                in.frame->sample_rate, &in.frame->ch_layout, AVSampleFormat(in.frame->format),
+                                in.frame->sample_rate, 0, nullptr) < 0 ||
             swr_init(in.resampler) < 0)
           return AVERROR(EINVAL);
       }
@@ -162,16 +170,20 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
   while (!collector.full()) {
     result = av_read_frame(in.format, in.packet);
     if (result == AVERROR_EOF) break;
-    if (result < 0) return fail(failure, kAudioFileInvalidFileError, "it is truncated or damaged (" + ffmpegText(result) + ")");
+    if (result < 0)
+      return fail(failure, kAudioFileInvalidFileError,
+                  "it is truncated or damaged (" + ffmpegText(result) + ")");
     if (in.packet->stream_index == index) result = avcodec_send_packet(in.codec, in.packet);
     av_packet_unref(in.packet);
     if (result < 0 || (result = receiveAll()) < 0)
-      return fail(failure, kAudioFileInvalidFileError, "its audio data is damaged (" + ffmpegText(result) + ")");
+      return fail(failure, kAudioFileInvalidFileError,
+                  "its audio data is damaged (" + ffmpegText(result) + ")");
   }
   if (!collector.full()) {
     avcodec_send_packet(in.codec, nullptr);  // drain the decoder
     if ((result = receiveAll()) < 0)
-      return fail(failure, kAudioFileInvalidFileError, "its audio data is damaged (" + ffmpegText(result) + ")");
+      return fail(failure, kAudioFileInvalidFileError,
+                  "its audio data is damaged (" + ffmpegText(result) + ")");
   }
   if (in.resampler && !collector.full()) collector.add(in.resampler, nullptr);
 

@@ -55,7 +55,8 @@ class Unit final : public Source {
 
   void render(std::uint32_t frames, float* const* out) noexcept override {
     AudioBufferList* list = outputList_.get();
-    for (std::uint32_t c = 0; c < channels(); ++c) list->mBuffers[c] = AudioBuffer{1, frames * UInt32(sizeof(float)), out[c]};
+    for (std::uint32_t c = 0; c < channels(); ++c)
+      list->mBuffers[c] = AudioBuffer{1, frames * UInt32(sizeof(float)), out[c]};
     AudioUnitRenderActionFlags flags = 0;
     AudioTimeStamp time{};
     time.mSampleTime = double(sampleTime_);
@@ -128,16 +129,18 @@ class Mixer final : public Source {
 // Channel mapping, then (when the rates differ) rate conversion of the mapped channels.
 class Converter final : public Source, private audio_conversion::StreamResampler::Source {
  public:
-  Converter(std::unique_ptr<engine_render::Source> upstream, std::uint32_t outChannels, std::uint32_t maxFrames,
-            std::unique_ptr<audio_conversion::StreamResampler> resampler)
+  Converter(std::unique_ptr<engine_render::Source> upstream, std::uint32_t outChannels,
+            std::uint32_t maxFrames, std::unique_ptr<audio_conversion::StreamResampler> resampler)
       : engine_render::Source(outChannels),
         upstream_(std::move(upstream)),
         resampler_(std::move(resampler)),
         scratch_(upstream_->channels(), resampler_ ? resampler_->maxInFrames() : maxFrames) {}
 
   void render(std::uint32_t frames, float* const* out) noexcept override {
-    if (resampler_) resampler_->render(frames, out, *this);
-    else pull(frames, out);
+    if (resampler_)
+      resampler_->render(frames, out, *this);
+    else
+      pull(frames, out);
   }
 
  private:
@@ -156,13 +159,16 @@ class Converter final : public Source, private audio_conversion::StreamResampler
 
 std::unique_ptr<Source> makeSilence(std::uint32_t channels) { return std::make_unique<Silence>(channels); }
 
-std::unique_ptr<Source> makePlayer(std::shared_ptr<AVAudioPlayerNode::Renderer> renderer, std::uint32_t channels) {
+std::unique_ptr<Source> makePlayer(std::shared_ptr<AVAudioPlayerNode::Renderer> renderer,
+                                   std::uint32_t channels) {
   return std::make_unique<Player>(std::move(renderer), channels);
 }
 
 std::unique_ptr<Source> makeUnit(std::shared_ptr<AUAudioUnit> unit, std::unique_ptr<Source> upstream,
-                                 std::uint32_t inputChannels, std::uint32_t outputChannels, std::uint32_t maxFrames) {
-  return std::make_unique<Unit>(std::move(unit), std::move(upstream), inputChannels, outputChannels, maxFrames);
+                                 std::uint32_t inputChannels, std::uint32_t outputChannels,
+                                 std::uint32_t maxFrames) {
+  return std::make_unique<Unit>(std::move(unit), std::move(upstream), inputChannels, outputChannels,
+                                maxFrames);
 }
 
 std::unique_ptr<Source> makeMixer(std::vector<std::unique_ptr<Source>> inputs, std::uint32_t channels,

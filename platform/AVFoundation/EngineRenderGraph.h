@@ -42,11 +42,13 @@ class Scratch {
 };
 
 std::unique_ptr<Source> makeSilence(std::uint32_t channels);
-std::unique_ptr<Source> makePlayer(std::shared_ptr<AVAudioPlayerNode::Renderer> renderer, std::uint32_t channels);
+std::unique_ptr<Source> makePlayer(std::shared_ptr<AVAudioPlayerNode::Renderer> renderer,
+                                   std::uint32_t channels);
 // An audio unit pulled through its render block; its input pulled from `upstream` (silence
 // when null). The unit is allocated for `maxFrames` by the caller.
 std::unique_ptr<Source> makeUnit(std::shared_ptr<AUAudioUnit> unit, std::unique_ptr<Source> upstream,
-                                 std::uint32_t inputChannels, std::uint32_t outputChannels, std::uint32_t maxFrames);
+                                 std::uint32_t inputChannels, std::uint32_t outputChannels,
+                                 std::uint32_t maxFrames);
 // Sums its inputs (all of `channels` channels).
 std::unique_ptr<Source> makeMixer(std::vector<std::unique_ptr<Source>> inputs, std::uint32_t channels,
                                   std::uint32_t maxFrames);

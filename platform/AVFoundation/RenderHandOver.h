@@ -97,7 +97,8 @@ class RenderHandOver {
   void quiesce() const {
     const std::uint64_t e = epoch_.load(std::memory_order_seq_cst);
     if ((e & 1) == 0) return;
-    while (epoch_.load(std::memory_order_seq_cst) == e) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    while (epoch_.load(std::memory_order_seq_cst) == e)
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
 
  private:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 #include <functional>
 #include <memory>
 #include <numbers>
@@ -32,10 +32,10 @@ using Channels = std::vector<std::vector<float>>;
 class TemporaryFolder {
  public:
   TemporaryFolder() {
-    const std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
-    path_ = base /
-            ("kov-engine-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    path_ = base / ("kov-engine-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
     std::filesystem::create_directories(path_);
   }
   ~TemporaryFolder() { std::filesystem::remove_all(path_); }
@@ -78,7 +78,8 @@ inline void writeWav(const std::string& path, const Channels& channels, int rate
 // A sine of `hz` at `level`, `frames` long, at `rate`.
 inline std::vector<float> sine(double hz, double level, std::size_t frames, double rate, double phase = 0.0) {
   std::vector<float> out(frames);
-  for (std::size_t n = 0; n < frames; ++n) out[n] = float(level * std::sin(2.0 * std::numbers::pi * hz * n / rate + phase));
+  for (std::size_t n = 0; n < frames; ++n)
+    out[n] = float(level * std::sin(2.0 * std::numbers::pi * hz * n / rate + phase));
   return out;
 }
 
@@ -117,8 +118,10 @@ struct OfflineEngine {
   std::shared_ptr<AVAudioFormat> format;
   std::shared_ptr<AVAudioPCMBuffer> buffer;
 
-  explicit OfflineEngine(double rate = 48000.0, AVAudioChannelCount channels = 2, AVAudioFrameCount maxFrames = 512)
-      : format(AVAudioFormat::makeStandard(rate, channels)), buffer(AVAudioPCMBuffer::make(format, maxFrames)) {
+  explicit OfflineEngine(double rate = 48000.0, AVAudioChannelCount channels = 2,
+                         AVAudioFrameCount maxFrames = 512)
+      : format(AVAudioFormat::makeStandard(rate, channels)),
+        buffer(AVAudioPCMBuffer::make(format, maxFrames)) {
     engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline, format, maxFrames);
     engine->attach(player);
   }

@@ -78,7 +78,8 @@ TEST(AudioLoops, ShippedLoopsDecodeToTheSynthesisedSignalAtExactLength) {
     EXPECT_EQ(file->length(), recipe.frames());
     EXPECT_EQ(file->processingFormat()->sampleRate(), 48000.0);
     EXPECT_EQ(file->processingFormat()->channelCount(), 2u);
-    const double kbps = double(std::filesystem::file_size(loopPath(n))) * 8.0 / (double(recipe.frames()) / 48000.0) / 1000.0;
+    const double kbps =
+        double(std::filesystem::file_size(loopPath(n))) * 8.0 / (double(recipe.frames()) / 48000.0) / 1000.0;
     EXPECT_NEAR(kbps, 128.0, 30.0);
     const auto left = channelOf(*file, 0), right = channelOf(*file, 1);
     EXPECT_GT(correlation(left, signal.left, 0), 0.97);
@@ -95,7 +96,8 @@ TEST(AudioLoops, SynthesisAndEncodingAreBitExact) {
   const auto a = loops::synthesize(loops::recipeFor(5));
   const auto b = loops::synthesize(loops::recipeFor(5));
   EXPECT_TRUE(a.left == b.left && a.right == b.right);
-  const std::vector<float> left(a.left.begin(), a.left.begin() + 24000), right(a.right.begin(), a.right.begin() + 24000);
+  const std::vector<float> left(a.left.begin(), a.left.begin() + 24000),
+      right(a.right.begin(), a.right.begin() + 24000);
   loops::writeAacFile(folder.file("a.m4a"), {&left, &right}, 48000, 128000);
   loops::writeAacFile(folder.file("b.m4a"), {&left, &right}, 48000, 128000);
   EXPECT_EQ(readBytes(folder.file("a.m4a")), readBytes(folder.file("b.m4a")));
@@ -116,7 +118,8 @@ TEST(AudioFile, ExactSamplesFormatsAndReading) {
     auto buffer = AVAudioPCMBuffer::make(file->processingFormat(), 4096);
     std::vector<float> left;
     for (file->read(*buffer); buffer->frameLength() > 0; file->read(*buffer))
-      left.insert(left.end(), buffer->floatChannelData()[0], buffer->floatChannelData()[0] + buffer->frameLength());
+      left.insert(left.end(), buffer->floatChannelData()[0],
+                  buffer->floatChannelData()[0] + buffer->frameLength());
     EXPECT_EQ(left, signal[0]);
     EXPECT_EQ(file->framePosition(), 10007);
   }
@@ -154,7 +157,8 @@ TEST(AudioFile, UnreadableFilesFailWithTheirPathAndReason) {
       {"missing.m4a", kAudioFileFileNotFoundError, "the file does not exist"},
       {"empty.m4a", kAudioFileInvalidFileError, "the file is empty"},
       {"folder.m4a", kAudioFileInvalidFileError, "it is a folder"},
-      {"text.m4a", kAudioFileInvalidFileError, "it is not an audio file or it is truncated (Invalid data found when processing input)"},
+      {"text.m4a", kAudioFileInvalidFileError,
+       "it is not an audio file or it is truncated (Invalid data found when processing input)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -85,7 +85,9 @@ TEST(EngineOffline, LoopingThroughTheCompletionHasNoGapAndNoRepeatedFrame) {
   Channels out(2);
   for (int call = 0; call < 30; ++call) {
     const Channels block = rig.render(512);
-    for (int c = 0; c < 2; ++c) out[std::size_t(c)].insert(out[std::size_t(c)].end(), block[std::size_t(c)].begin(), block[std::size_t(c)].end());
+    for (int c = 0; c < 2; ++c)
+      out[std::size_t(c)].insert(out[std::size_t(c)].end(), block[std::size_t(c)].begin(),
+                                 block[std::size_t(c)].end());
     // A pass completes once its last frame falls within the next call; its completion
     // schedules the next pass before that call.
     const int due = std::min(4, (call + 2) * 512 / 3000);
@@ -143,7 +145,8 @@ TEST(EngineOffline, ChannelsAndRatesAreConvertedToTheOutput) {
     // after the first click).
     int crossings = 0;
     const std::size_t from = first + 12000;
-    for (std::size_t n = from; n < from + 24000; ++n) crossings += (out[0][n] < 0.0f) != (out[0][n + 1] < 0.0f);
+    for (std::size_t n = from; n < from + 24000; ++n)
+      crossings += (out[0][n] < 0.0f) != (out[0][n + 1] < 0.0f);
     EXPECT_NEAR(crossings, 1000, 1);
     // Total length: nothing after the file's end at 48 kHz (the converter's delay aside).
     EXPECT_LT(peak(out[0], 96000 + 64), 1e-3f);
@@ -215,7 +218,8 @@ TEST(EngineOffline, CompletionsComeInOrderOnceAndStopFlushesPauseKeeps) {
     ASSERT_TRUE(waitFor([&] { return log.count() == 4; }));
   }
   {
-    SCOPED_TRACE("stop fires the flushed completions in order, a second stop nothing; the next file starts at 0");
+    SCOPED_TRACE(
+        "stop fires the flushed completions in order, a second stop nothing; the next file starts at 0");
     rig.player->scheduleFile(file, nullptr, log.handler(5));
     rig.player->scheduleFile(file, nullptr, log.handler(6));
     rig.render(100);
@@ -299,7 +303,8 @@ TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
     engine->stop();
     engine->stop();
     EXPECT_FALSE(engine->isRunning());
-    EXPECT_EQ(engine->renderOffline(512, *rig.buffer), AVAudioEngineManualRenderingStatus::cannotDoInCurrentContext);
+    EXPECT_EQ(engine->renderOffline(512, *rig.buffer),
+              AVAudioEngineManualRenderingStatus::cannotDoInCurrentContext);
     rig.player->stop();
     engine->start();
     rig.player->play();
@@ -317,7 +322,9 @@ TEST(EngineOffline, ManualRenderingRefusals) {
   auto mono = AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 1), 256);
   EXPECT_EQ(rig.engine->renderOffline(256, *mono, &status), AVAudioEngineManualRenderingStatus::error);
   EXPECT_EQ(status, kAudioUnitErr_FormatNotSupported);
-  EXPECT_THROW(rig.engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline, rig.format, 256), NSError);
+  EXPECT_THROW(
+      rig.engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline, rig.format, 256),
+      NSError);
 }
 
 TEST(AudioSession, SucceedsUnlessTheTestHookMakesItFail) {

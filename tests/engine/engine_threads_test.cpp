@@ -39,8 +39,9 @@ class ProbeUnit final : public AUAudioUnit {
   std::shared_ptr<AUAudioUnitBusArray> inputBusses() override { return inputs_; }
   std::shared_ptr<AUAudioUnitBusArray> outputBusses() override { return outputs_; }
   AUInternalRenderBlock internalRenderBlock() override {
-    return [](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* time, AUAudioFrameCount frames, NSInteger,
-              AudioBufferList* out, const AURenderEvent*, const AURenderPullInputBlock* pull) -> AUAudioUnitStatus {
+    return [](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* time, AUAudioFrameCount frames,
+              NSInteger, AudioBufferList* out, const AURenderEvent*,
+              const AURenderPullInputBlock* pull) -> AUAudioUnitStatus {
       if (!allocation_counting::armed) {
         allocation_counting::count = 0;
         allocation_counting::armed = true;
@@ -74,7 +75,8 @@ std::shared_ptr<AVAudioUnitEffect> makeUnit(const AudioComponentDescription& d) 
 TEST(EngineThreads, RewiringAndReschedulingWhileRenderingAllocateNothingOnTheRenderThread) {
   ASSERT_TRUE(kNullDriver);
   TemporaryFolder folder;
-  writeWav(folder.file("tone.wav"), {sine(220.0, 0.5, 9600, 48000.0), sine(330.0, 0.5, 9600, 48000.0)}, 48000);
+  writeWav(folder.file("tone.wav"), {sine(220.0, 0.5, 9600, 48000.0), sine(330.0, 0.5, 9600, 48000.0)},
+           48000);
   OfflineEngine rig;
   auto file = openFile(folder.file("tone.wav"));
   auto limiter = makeUnit(PeakLimiterUnit::kComponentDescription);
@@ -162,9 +164,10 @@ TEST(EngineDeviceThreads, NullOutputFallbackRealTimeCompletionsAndNoOutputAtAll)
     AudioDeviceOutput::failOpensForTesting(1);
     testing::internal::CaptureStderr();
     ASSERT_NO_THROW(engine->start());
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "AVAudioEngine: no audio device could be opened (no audio device (test)); rendering to the null "
-              "output in real time.\n");
+    EXPECT_EQ(
+        testing::internal::GetCapturedStderr(),
+        "AVAudioEngine: no audio device could be opened (no audio device (test)); rendering to the null "
+        "output in real time.\n");
     EXPECT_TRUE(engine->isRunning());
     player->play();
     EXPECT_TRUE(waitFor([&] { return completed.load(); }));  // 0.2 s of audio, paced
@@ -187,9 +190,10 @@ TEST(EngineDeviceThreads, NullOutputFallbackRealTimeCompletionsAndNoOutputAtAll)
       ADD_FAILURE() << "started";
     } catch (const NSError& error) {
       EXPECT_EQ(error.code(), AVAudioEngine::kNoOutputError);
-      EXPECT_EQ(error.localizedDescription(),
-                "The audio engine could not start: no audio output could be opened (no audio device (test); no "
-                "audio device (test)).");
+      EXPECT_EQ(
+          error.localizedDescription(),
+          "The audio engine could not start: no audio output could be opened (no audio device (test); no "
+          "audio device (test)).");
     }
     EXPECT_FALSE(engine->isRunning());
   }

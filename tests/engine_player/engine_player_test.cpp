@@ -35,7 +35,8 @@ std::shared_ptr<AVAudioUnitEffect> makeLimiter() {
 struct Rig {
   std::shared_ptr<AUEnginePlayer> player = std::make_shared<AUEnginePlayer>();
   std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
-  std::shared_ptr<AVAudioPCMBuffer> buffer = AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 2), 512);
+  std::shared_ptr<AVAudioPCMBuffer> buffer =
+      AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 2), 512);
 
   explicit Rig(bool offline = true) {
     Bundle::setMainResourcePath(std::string(KOV_LOOPS_DIR));
@@ -51,7 +52,9 @@ struct Rig {
   float renderPasses(std::int64_t count) {
     float peak = 0.0f;
     for (int call = 0; call < 20000 && player->loopCount() < count; ++call) {
-      if (player->engineForTesting()->renderOffline(512, *buffer) != AVAudioEngineManualRenderingStatus::success) break;
+      if (player->engineForTesting()->renderOffline(512, *buffer) !=
+          AVAudioEngineManualRenderingStatus::success)
+        break;
       for (int c = 0; c < 2; ++c)
         for (int n = 0; n < 512; ++n) peak = std::max(peak, std::fabs(buffer->floatChannelData()[c][n]));
       MainLoop::runUntil([&] { return MainLoop::pendingItems() == 0; }, std::chrono::milliseconds(5));
@@ -75,7 +78,8 @@ TEST(AUEnginePlayer, StartUpStartPassStopAndDisconnectPrintTheirSequences) {
     EXPECT_EQ(stdout_capture::endCapture(),
               "AUEnginePlayer: A new audio unit will be connected.\n"
               "AUEnginePlayer: Audio unit was attached.\n"
-              "AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is nil (yet).\n");
+              "AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is nil "
+              "(yet).\n");
     EXPECT_TRUE(completed);
   }
   std::string path;
@@ -159,12 +163,15 @@ TEST(AUEnginePlayer, FailuresPrintTheirLinesOnly) {
     const URL missing = URL::fileURLWithPath("/nonexistent/17.m4a");
     stdout_capture::beginCapture();
     rig.player->load(missing);
-    EXPECT_EQ(stdout_capture::endCapture(),
-              "AUEnginePlayer: Audio file at '/nonexistent/17.m4a' was selected for loading into the player.\n"
-              "AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL 'Optional(file:///nonexistent/17.m4a)'. "
-              "error: Error Domain=NSOSStatusErrorDomain Code=-43 \"The audio file '/nonexistent/17.m4a' could not be "
-              "opened: the file does not exist.\" UserInfo={NSLocalizedDescription=The audio file "
-              "'/nonexistent/17.m4a' could not be opened: the file does not exist.}.\n");
+    EXPECT_EQ(
+        stdout_capture::endCapture(),
+        "AUEnginePlayer: Audio file at '/nonexistent/17.m4a' was selected for loading into the player.\n"
+        "AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL "
+        "'Optional(file:///nonexistent/17.m4a)'. "
+        "error: Error Domain=NSOSStatusErrorDomain Code=-43 \"The audio file '/nonexistent/17.m4a' could not "
+        "be "
+        "opened: the file does not exist.\" UserInfo={NSLocalizedDescription=The audio file "
+        "'/nonexistent/17.m4a' could not be opened: the file does not exist.}.\n");
     EXPECT_TRUE(rig.delegate->events.empty());
   }
   {
@@ -176,11 +183,13 @@ TEST(AUEnginePlayer, FailuresPrintTheirLinesOnly) {
     MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(30));
     const auto printed = lines(stdout_capture::endCapture());
     ASSERT_FALSE(printed.empty());
-    EXPECT_EQ(printed.back(),
-              "AUEnginePlayer::ERROR: Could not start audio engine. error: Error Domain=NSOSStatusErrorDomain "
-              "Code=-10876 \"The audio engine could not start: no audio output could be opened (no audio device "
-              "(test); no audio device (test)).\" UserInfo={NSLocalizedDescription=The audio engine could not start: "
-              "no audio output could be opened (no audio device (test); no audio device (test)).}.");
+    EXPECT_EQ(
+        printed.back(),
+        "AUEnginePlayer::ERROR: Could not start audio engine. error: Error Domain=NSOSStatusErrorDomain "
+        "Code=-10876 \"The audio engine could not start: no audio output could be opened (no audio device "
+        "(test); no audio device (test)).\" UserInfo={NSLocalizedDescription=The audio engine could not "
+        "start: "
+        "no audio output could be opened (no audio device (test); no audio device (test)).}.");
     EXPECT_EQ(rig.delegate->events.size(), 1u);  // the file only
   }
   {
@@ -222,7 +231,8 @@ TEST(AUEnginePlayer, TheFileChoiceReachesBothEnds) {
   }
   MainLoop::runUntilIdle();
   for (const auto& line : lines(stdout_capture::endCapture()))
-    if (line.rfind("AUEnginePlayer::ERROR: The audio file '", 0) == 0) missing.insert(line.substr(39, line.find('\'', 39) - 39));
+    if (line.rfind("AUEnginePlayer::ERROR: The audio file '", 0) == 0)
+      missing.insert(line.substr(39, line.find('\'', 39) - 39));
   EXPECT_EQ(found, (std::set<std::string>{"1.m4a", "80.m4a"}));
   EXPECT_FALSE(missing.empty());
   for (const auto& name : missing) {
@@ -242,7 +252,9 @@ TEST(AUEnginePlayer, MIDIEventsArePrintedOnTheMainThread) {
   };
   static const AudioComponentDescription kMIDIUnit{FourCC("aumf"), FourCC("midi"), FourCC("kovt"), 0, 0};
   AUAudioUnit::registerSubclass(
-      [](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) { return std::make_shared<MIDIUnit>(d, o); },
+      [](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) {
+        return std::make_shared<MIDIUnit>(d, o);
+      },
       kMIDIUnit, "KOV Test: MIDI", 1);
   Rig rig;
   auto effect = std::make_shared<AVAudioUnitEffect>(kMIDIUnit);
@@ -260,10 +272,12 @@ TEST(AUEnginePlayer, MIDIEventsArePrintedOnTheMainThread) {
   MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(50));
   const auto printed = lines(stdout_capture::endCapture());
   ASSERT_GE(printed.size(), 4u);
-  EXPECT_EQ(printed[1], "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.");
-  EXPECT_EQ(std::vector<std::string>(printed.end() - 3, printed.end()),
-            (std::vector<std::string>{"AUEnginePlayer: MIDI event from audio unit at: 1234, data: 144, 60, 100",
-                                      "AUEnginePlayer::WARNING: The MIDI data length is not as expected.",
-                                      "AUEnginePlayer: MIDI event from audio unit at: 1300, data: 192, 5"}));
+  EXPECT_EQ(printed[1],
+            "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.");
+  EXPECT_EQ(
+      std::vector<std::string>(printed.end() - 3, printed.end()),
+      (std::vector<std::string>{"AUEnginePlayer: MIDI event from audio unit at: 1234, data: 144, 60, 100",
+                                "AUEnginePlayer::WARNING: The MIDI data length is not as expected.",
+                                "AUEnginePlayer: MIDI event from audio unit at: 1300, data: 192, 5"}));
   EXPECT_EQ(rig.player->droppedMIDIEvents(), 0u);
 }

@@ -70,7 +70,8 @@ void writeAacFile(const std::string& path, const std::vector<const std::vector<f
   if (!encoder) throw AacFileWriteError(path + ": FFmpeg has no AAC encoder");
 
   OutputContext out;
-  check(avformat_alloc_output_context2(&out.format, nullptr, "ipod", path.c_str()), "choosing the muxer", path);
+  check(avformat_alloc_output_context2(&out.format, nullptr, "ipod", path.c_str()), "choosing the muxer",
+        path);
   out.format->flags |= AVFMT_FLAG_BITEXACT;
   AVStream* stream = avformat_new_stream(out.format, nullptr);
   if (!stream) throw AacFileWriteError(path + ": no stream");

@@ -65,10 +65,19 @@ LoopRecipe recipeFor(int number) {
   r.chords = 0.55f;
   r.lead = 0.6f;
   switch (number % 8) {
-    case 0: r.drums = 0.0f; break;                      // pads, bass and voice
-    case 4: r.chords = 0.0f; r.lead = 0.0f; break;     // drums and bass
-    case 6: r.bass = 0.0f; r.drums = 1.3f; break;      // drums, chords and voice
-    default: break;
+    case 0:
+      r.drums = 0.0f;
+      break;  // pads, bass and voice
+    case 4:
+      r.chords = 0.0f;
+      r.lead = 0.0f;
+      break;  // drums and bass
+    case 6:
+      r.bass = 0.0f;
+      r.drums = 1.3f;
+      break;  // drums, chords and voice
+    default:
+      break;
   }
   if (number % 16 == 2) {  // drums only, loud transients
     r.bass = r.chords = r.lead = 0.0f;

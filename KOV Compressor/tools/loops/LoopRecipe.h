@@ -20,22 +20,22 @@ enum class Dynamics : std::uint8_t {
 };
 
 struct LoopRecipe {
-  int number = 1;              // 1 ... 80
-  double bpm = 120.0;          // divides 2,880,000, so a beat is a whole number of frames
-  int bars = 4;                // 4/4 bars; the loop is bars x 4 beats long
-  int rootNote = 45;           // MIDI note of the key's root (bass register)
+  int number = 1;      // 1 ... 80
+  double bpm = 120.0;  // divides 2,880,000, so a beat is a whole number of frames
+  int bars = 4;        // 4/4 bars; the loop is bars x 4 beats long
+  int rootNote = 45;   // MIDI note of the key's root (bass register)
   bool minor = true;
-  int progression = 0;         // index into the chord progressions
-  int groove = 0;              // drum pattern
-  bool swing = false;          // 16ths pushed late by a third of a step
-  float drums = 1.0f;          // element levels (linear, 0 = the element is silent)
+  int progression = 0;  // index into the chord progressions
+  int groove = 0;       // drum pattern
+  bool swing = false;   // 16ths pushed late by a third of a step
+  float drums = 1.0f;   // element levels (linear, 0 = the element is silent)
   float bass = 1.0f;
   float chords = 1.0f;
   float lead = 1.0f;
-  float width = 1.0f;          // 0 = mono image, 1 = normal, up to 1.5 = wide
-  float peakDbfs = -1.0f;      // the loop's sample peak after scaling
+  float width = 1.0f;      // 0 = mono image, 1 = normal, up to 1.5 = wide
+  float peakDbfs = -1.0f;  // the loop's sample peak after scaling
   Dynamics dynamics = Dynamics::steady;
-  std::uint32_t seed = 1;      // melody and noise
+  std::uint32_t seed = 1;  // melody and noise
 
   std::int64_t beatFrames() const { return std::int64_t(kSampleRate * 60.0 / bpm); }
   std::int64_t frames() const { return beatFrames() * 4 * bars; }

@@ -60,7 +60,8 @@ struct OnePole {
 struct Pan {
   double left, right;
   explicit Pan(double pan)
-      : left(std::cos((pan + 1.0) * std::numbers::pi / 4.0)), right(std::sin((pan + 1.0) * std::numbers::pi / 4.0)) {}
+      : left(std::cos((pan + 1.0) * std::numbers::pi / 4.0)),
+        right(std::sin((pan + 1.0) * std::numbers::pi / 4.0)) {}
 };
 
 // The loop's stereo buffer; writes past the end wrap to the start.
@@ -86,10 +87,14 @@ double sectionGain(const LoopRecipe& r, std::int64_t frame, bool isDrum) {
   const bool secondHalf = bar >= (r.bars + 1) / 2 && r.bars > 1;
   constexpr double quiet = 0.25;
   switch (r.dynamics) {
-    case Dynamics::steady: return 1.0;
-    case Dynamics::crescendo: return secondHalf ? 1.0 : quiet;
-    case Dynamics::fadeDown: return secondHalf ? quiet : 1.0;
-    case Dynamics::breakdown: return isDrum && (secondHalf || bar == r.bars - 1) && r.bars > 1 ? 0.0 : 1.0;
+    case Dynamics::steady:
+      return 1.0;
+    case Dynamics::crescendo:
+      return secondHalf ? 1.0 : quiet;
+    case Dynamics::fadeDown:
+      return secondHalf ? quiet : 1.0;
+    case Dynamics::breakdown:
+      return isDrum && (secondHalf || bar == r.bars - 1) && r.bars > 1 ? 0.0 : 1.0;
   }
   return 1.0;
 }
@@ -174,12 +179,13 @@ void chord(Canvas& c, std::int64_t at, std::int64_t length, const std::array<dou
 }
 
 // Vowel formants (F1, F2, F3 in Hz) of a, e, i, o, u.
-constexpr std::array<std::array<double, 3>, 5> kVowels{{
-    {800, 1150, 2900}, {400, 1700, 2600}, {300, 2200, 3000}, {450, 800, 2830}, {325, 700, 2530}}};
+constexpr std::array<std::array<double, 3>, 5> kVowels{
+    {{800, 1150, 2900}, {400, 1700, 2600}, {300, 2200, 3000}, {450, 800, 2830}, {325, 700, 2530}}};
 
 // A sung note: a glottal-like pulse (a saw with a rounded edge) with delayed vibrato, through
 // three formant resonators of a vowel.
-void voiceNote(Canvas& c, std::int64_t at, std::int64_t length, double midi, int vowel, double level, Pan pan) {
+void voiceNote(Canvas& c, std::int64_t at, std::int64_t length, double midi, int vowel, double level,
+               Pan pan) {
   const double hz = noteHz(midi);
   std::array<BandPass, 3> formants;
   const auto& v = kVowels[std::size_t(vowel) % kVowels.size()];
@@ -189,7 +195,8 @@ void voiceNote(Canvas& c, std::int64_t at, std::int64_t length, double midi, int
   const std::int64_t release = std::int64_t(0.08 * kSampleRate);
   for (std::int64_t n = 0; n < length + release; ++n) {
     const double t = n / kSampleRate;
-    const double vibrato = t > 0.15 ? 0.25 * std::sin(kTwoPi * 5.5 * t) * std::min(1.0, (t - 0.15) * 4.0) : 0.0;
+    const double vibrato =
+        t > 0.15 ? 0.25 * std::sin(kTwoPi * 5.5 * t) * std::min(1.0, (t - 0.15) * 4.0) : 0.0;
     phase += hz * std::exp2(vibrato / 12.0) / kSampleRate;
     phase -= std::floor(phase);
     const double pulse = phase * phase * phase - 0.25;
@@ -201,7 +208,8 @@ void voiceNote(Canvas& c, std::int64_t at, std::int64_t length, double midi, int
 }
 
 // Chord roots as scale degrees (0-based) for four bars.
-constexpr std::array<std::array<int, 4>, 4> kProgressions{{{0, 5, 3, 4}, {0, 3, 4, 4}, {0, 6, 5, 4}, {0, 4, 5, 3}}};
+constexpr std::array<std::array<int, 4>, 4> kProgressions{
+    {{0, 5, 3, 4}, {0, 3, 4, 4}, {0, 6, 5, 4}, {0, 4, 5, 3}}};
 constexpr std::array<int, 7> kMajor{0, 2, 4, 5, 7, 9, 11};
 constexpr std::array<int, 7> kMinor{0, 2, 3, 5, 7, 8, 10};
 
@@ -245,8 +253,10 @@ StereoSignal synthesize(const LoopRecipe& r) {
         const double accent = (s % 4 == 0) ? 1.0 : 0.7;
         if (g.kick >> s & 1) kick(canvas, at, 0.9 * gain, noise);
         if (g.snare >> s & 1) snare(canvas, at, 0.55 * gain, Pan(0.1 * r.width), noise);
-        if (g.openHat >> s & 1) hat(canvas, at, 0.22 * gain, Pan(0.45 * r.width), true, noise);
-        else if (g.hat >> s & 1) hat(canvas, at, 0.22 * gain * accent, Pan(0.45 * r.width), false, noise);
+        if (g.openHat >> s & 1)
+          hat(canvas, at, 0.22 * gain, Pan(0.45 * r.width), true, noise);
+        else if (g.hat >> s & 1)
+          hat(canvas, at, 0.22 * gain * accent, Pan(0.45 * r.width), false, noise);
       }
     }
     // Bass: 8ths on the chord root with an octave jump on the last one.
@@ -283,7 +293,8 @@ StereoSignal synthesize(const LoopRecipe& r) {
   // Scale to the peak target.
   double peak = 0.0;
   for (std::int64_t n = 0; n < canvas.frames(); ++n)
-    peak = std::max({peak, std::fabs(canvas.left()[std::size_t(n)]), std::fabs(canvas.right()[std::size_t(n)])});
+    peak =
+        std::max({peak, std::fabs(canvas.left()[std::size_t(n)]), std::fabs(canvas.right()[std::size_t(n)])});
   const double scale = peak > 0.0 ? std::pow(10.0, r.peakDbfs / 20.0) / peak : 0.0;
   StereoSignal out;
   out.left.resize(std::size_t(canvas.frames()));
