@@ -153,6 +153,30 @@ TEST(EngineOffline, ChannelsAndRatesAreConvertedToTheOutput) {
   }
 }
 
+// The player's output at 48 kHz (its connection's format) and a 44.1 kHz file scheduled on it:
+// converted when scheduled, a click lands where its time says and the length is the file's.
+TEST(EngineOffline, AFileAtAnotherRateThanThePlayersIsConvertedWhenScheduled) {
+  TemporaryFolder folder;
+  std::vector<float> x(44100, 0.0f);
+  x[11025] = 0.9f;  // at 0.25 s
+  writeWav(folder.file("44k.wav"), {x, x}, 44100);
+  OfflineEngine rig;
+  auto file = openFile(folder.file("44k.wav"));
+  rig.engine->connect(rig.player, rig.engine->mainMixerNode(), rig.format);
+  std::atomic<int> completions{0};
+  rig.player->scheduleFile(file, nullptr, [&] { ++completions; });
+  rig.engine->start();
+  rig.player->play();
+  const Channels out = rig.render(48000 - 600);
+  EXPECT_EQ(completions.load(), 0);
+  rig.render(600);
+  EXPECT_TRUE(waitFor([&] { return completions == 1; }));
+  std::size_t click = 0;
+  for (std::size_t n = 0; n < out[0].size(); ++n)
+    if (std::fabs(out[0][n]) > std::fabs(out[0][click])) click = n;
+  EXPECT_NEAR(double(click), 12000.0, 1.0);
+}
+
 TEST(EngineOffline, TheSystemLimiterInTheGraphCeilsTheOutput) {
   TemporaryFolder folder;
   // A tone with peaks at +12 dBFS and a louder burst.
