@@ -1,3 +1,5 @@
+// (Suite named *Threads: the player crosses the state queue, the completion thread and the main
+// queue, so these run under ThreadSanitizer too.)
 // The application's engine player with the real loops, the system limiter as its effect and
 // the engine rendering offline: the printed sequences of start-up, start, a pass played out,
 // stop, disconnection and replacing an effect; failures (missing file, engine or session
@@ -67,7 +69,7 @@ std::vector<std::string> lines(const std::string& text) { return stdout_capture:
 
 }  // namespace
 
-TEST(AUEnginePlayer, StartUpStartPassStopAndDisconnectPrintTheirSequences) {
+TEST(AUEnginePlayerThreads, StartUpStartPassStopAndDisconnectPrintTheirSequences) {
   ASSERT_TRUE(kNullDriver);
   Rig rig;
   bool completed = false;
@@ -144,7 +146,7 @@ TEST(AUEnginePlayer, StartUpStartPassStopAndDisconnectPrintTheirSequences) {
   }
 }
 
-TEST(AUEnginePlayer, FailuresPrintTheirLinesOnly) {
+TEST(AUEnginePlayerThreads, FailuresPrintTheirLinesOnly) {
   ASSERT_TRUE(kNullDriver);
   {
     SCOPED_TRACE("disconnect without an effect and without a file");
@@ -211,7 +213,7 @@ TEST(AUEnginePlayer, FailuresPrintTheirLinesOnly) {
 }
 
 // With only "1.m4a" and "80.m4a" present, the draws that find a file are the two ends.
-TEST(AUEnginePlayer, TheFileChoiceReachesBothEnds) {
+TEST(AUEnginePlayerThreads, TheFileChoiceReachesBothEnds) {
   ASSERT_TRUE(kNullDriver);
   const auto folder = std::filesystem::temp_directory_path() / ("kov-ends-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
@@ -244,7 +246,7 @@ TEST(AUEnginePlayer, TheFileChoiceReachesBothEnds) {
 
 // An effect that reports a MIDI output: events it sends from its render thread are printed on
 // the main thread, a two-byte event after the warning and with its two bytes.
-TEST(AUEnginePlayer, MIDIEventsArePrintedOnTheMainThread) {
+TEST(AUEnginePlayerThreads, MIDIEventsArePrintedOnTheMainThread) {
   ASSERT_TRUE(kNullDriver);
   struct MIDIUnit final : AUAudioUnit {
     using AUAudioUnit::AUAudioUnit;
