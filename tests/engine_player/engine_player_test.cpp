@@ -1,10 +1,9 @@
-// (Suite named *Threads: the player crosses the state queue, the completion thread and the main
-// queue, so these run under ThreadSanitizer too.)
 // The application's engine player with the real loops, the system limiter as its effect and
 // the engine rendering offline: the printed sequences of start-up, start, a pass played out,
 // stop, disconnection and replacing an effect; failures (missing file, engine or session
 // failing); the file choice reaching both ends of 1 ... 80; MIDI events printed on the main
-// thread, short ones after the warning.
+// thread, short ones after the warning. The suite is named *Threads: the player crosses the
+// state queue, the completion thread and the main queue, so these run under ThreadSanitizer too.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
