@@ -106,17 +106,20 @@ std::unique_ptr<StreamResampler> StreamResampler::make(double inRate, double out
   r->inPointers_.resize(channels);
   r->fifoPointers_.resize(channels);
   for (std::uint32_t c = 0; c < channels; ++c) r->inPointers_[c] = r->in_[c].data();
-  // Converts silence of twice the largest pull, so that libswresample sizes its internal
-  // buffers now and not on the render thread; the output (silence) is dropped.
-  std::vector<const std::uint8_t*> silence(channels);
-  for (std::uint32_t c = 0; c < channels; ++c)
-    silence[c] = reinterpret_cast<const std::uint8_t*>(r->in_[c].data());
-  std::vector<std::vector<float>> sink(channels, std::vector<float>(fifoFrames * 2));
-  std::vector<std::uint8_t*> sinkPointers(channels);
-  for (std::uint32_t c = 0; c < channels; ++c)
-    sinkPointers[c] = reinterpret_cast<std::uint8_t*>(sink[c].data());
-  if (swr_convert(r->swr_, sinkPointers.data(), int(fifoFrames * 2), silence.data(), int(r->maxIn_ * 2)) < 0)
-    return nullptr;
+  // Renders silence in the block sizes the render thread will ask for, so that libswresample
+  // sizes its internal buffers now and not on the render thread; the output is dropped.
+  struct Silence final : Source {
+    void pull(std::uint32_t frames, float* const* channels) noexcept override {
+      (void)frames;
+      (void)channels;  // the input buffers are zero already
+    }
+  } silence;
+  std::vector<std::vector<float>> sink(channels, std::vector<float>(maxOutFrames));
+  std::vector<float*> sinkPointers(channels);
+  for (std::uint32_t c = 0; c < channels; ++c) sinkPointers[c] = sink[c].data();
+  for (std::uint32_t frames : {maxOutFrames, 1U, maxOutFrames / 2 + 1, maxOutFrames, maxOutFrames})
+    for (int round = 0; round < 4; ++round) r->render(std::max(frames, 1U), sinkPointers.data(), silence);
+  r->held_ = 0;
   return r;
 }
 

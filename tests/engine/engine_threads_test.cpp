@@ -95,8 +95,16 @@ TEST(EngineThreads, RewiringAndReschedulingWhileRenderingAllocateNothingOnTheRen
     if (--outstanding == 0 && looping) schedule();
   };
   schedule();
+  // A second player at 44.1 kHz on its own mixer input: every graph converts its rate.
+  writeWav(folder.file("tone44.wav"), {sine(440.0, 0.25, 44100, 44100.0)}, 44100);
+  auto file44 = openFile(folder.file("tone44.wav"));
+  auto player44 = std::make_shared<AVAudioPlayerNode>();
+  rig.engine->attach(player44);
+  rig.engine->connect(player44, mixer, 0, 1, file44->processingFormat());
+  player44->scheduleFile(file44, nullptr, nullptr);
   rig.engine->start();
   rig.player->play();
+  player44->play();
 
   std::atomic<bool> done{false};
   std::atomic<std::size_t> allocations{0}, calls{0};
@@ -117,7 +125,7 @@ TEST(EngineThreads, RewiringAndReschedulingWhileRenderingAllocateNothingOnTheRen
     }
   });
   for (int i = 0; i < 1000; ++i) {
-    rig.engine->disconnectNodeInput(mixer);
+    rig.engine->disconnectNodeInput(mixer, 0);
     if (i % 2 == 0) {
       rig.engine->connect(rig.player, limiter, nullptr);
       rig.engine->connect(limiter, mixer, nullptr);
