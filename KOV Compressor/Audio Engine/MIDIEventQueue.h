@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "AVFoundation/RenderHandOver.h"
+#include "RealTime/RenderHandOver.h"
 
 struct MIDIOutputEvent {
   std::int64_t sampleTime = 0;

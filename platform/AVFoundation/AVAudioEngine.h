@@ -30,7 +30,7 @@
 #include "AVFoundation/AVAudioMixerNode.h"
 #include "AVFoundation/AVAudioNode.h"
 #include "AVFoundation/AVAudioPCMBuffer.h"
-#include "AVFoundation/RenderHandOver.h"
+#include "RealTime/RenderHandOver.h"
 #include "Foundation/NSError.h"
 
 class AudioDeviceOutput;

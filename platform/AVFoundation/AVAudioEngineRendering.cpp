@@ -8,6 +8,7 @@
 #include "AVFoundation/AVAudioPlayerNode.h"
 #include "AVFoundation/AudioDeviceOutput.h"
 #include "AVFoundation/EngineRenderGraph.h"
+#include "RealTime/RenderScope.h"
 
 namespace {
 
@@ -252,6 +253,8 @@ void AVAudioEngine::deviceRender(void* engine, float* const* channels, std::uint
 
 void AVAudioEngine::render(float* const* channels, std::uint32_t channelCount,
                            std::uint32_t frames) noexcept {
+  // The device callback and offline rendering both come here: one render entry.
+  const RenderScope scope;
   engine_render::RenderGraph* graph = handOver_.enter();
   if (graph && graph->root && frames <= graph->maxFrames && graph->channels == channelCount &&
       running_.load(std::memory_order_acquire)) {

@@ -29,7 +29,7 @@
 
 #include "AVFoundation/AVAudioFile.h"
 #include "AVFoundation/AVAudioNode.h"
-#include "AVFoundation/RenderHandOver.h"
+#include "RealTime/RenderHandOver.h"
 
 using AVAudioNodeCompletionHandler = std::function<void()>;
 

@@ -1,4 +1,4 @@
-// Real-time hand-over primitives of the audio engine.
+// Real-time hand-over primitives of the audio engine (beside the others in this folder).
 //
 // SpscRing: a fixed ring of trivially copyable items from one producer thread to one consumer
 // thread; push and pop never block, allocate or lock (a full ring refuses the push).
