@@ -113,16 +113,8 @@ TEST(SdoEdit, ReplaceInsertAndTrim) {
     CheckEdits({
         {"a-b-c", OP(s.Replace(W("-"), W("+"), 0, false)), "a+b-c", 1},
         {"a-b-c-d", OP(s.Replace(W("-"), W("=="), 2, true)), "a-b==c==d", 1},
-        {"abc", OP(s.Replace(W("a"), W("a"), 0, true)), "abc"},
-        {"abc", OP(s.Replace(W("a"), W("x"), 1, true)), "abc"},
-        {"abc", OP(s.Replace(W("abc"), W(nullptr), 0, true)), "abc"},   // would leave nothing
-        {"abc", OP(s.Replace(W("abc"), W(""), 0, true)), "abc"},
-        {"", OP(s.Replace(W("a"), W("b"), 0, true)), ""},
-        // The replacement is not searched again.
-        {"aaa", OP(s.Replace(W("a"), W("aa"), 0, true)), "aaaaaa", 1},
-        {"abab", OP(s.Replace(W("ab"), W("b"), 0, true)), "bb", 1},
-        {"aaaa", OP(s.Replace(W("aa"), W("b"), 0, true)), "bb", 1},
-        {"ababab", OP(s.Replace(W("ab"), nullptr, 0, true)), "ab", 1},  // the last one stays
+        {"abc", OP(s.Replace(W("abc"), W(""), 0, true)), "abc"},        // would leave nothing
+        {"aaa", OP(s.Replace(W("a"), W("aa"), 0, true)), "aaaaaa", 1},  // not searched again
         {"x\0AB\0"s, OP(s.Replace(W("AB"), W("c"), 0, true)), "x\0c\0"s, 1},
         {"ab", DO(s.Insert(0, W("x"))), "xab"},       {"xab", DO(s.Insert(2, W("yz"))), "xayzb"},
         // No insertion at the end or outside, nor of nothing.
@@ -130,7 +122,6 @@ TEST(SdoEdit, ReplaceInsertAndTrim) {
         {"ab", DO(s.Insert(0, W(""))), "ab"},         {"ab", DO(s.Insert(0, W(nullptr))), "ab"},
         {"  x \r\n", DO(s.Trim()), "x"},              {"  ", DO(s.Trim()), ""},
         {"\t\na b\t", DO(s.TrimLeft()), "a b\t"},     {"a b\t", DO(s.TrimRight()), "a b"},
-        {"a b", DO(s.TrimLeft()), "a b"},             {"a b", DO(s.TrimRight()), "a b"},
         {"\r\n", DO(s.TrimRight()), ""},              {"", DO(s.Trim()), ""},
         {"a \0"s, DO(s.Trim()), "a \0"s},         // a zero byte is not blank
     });
@@ -219,14 +210,12 @@ TEST(SdoEdit, SearchAndSplitFollowTheStepRule) {
 
 TEST(SdoEdit, StringListOwnsItsItems) {
     CStringList list;
-    EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(list.Item(0), nullptr);
     list.Append(nullptr);
     EXPECT_EQ(list.Count(), 0);
     list.Append(static_cast<char*>(CData::CAlloc(4, 1)));   // freed by the list (ASan checks)
     list.Append(static_cast<char*>(CData::CAlloc(8, 1)));
     EXPECT_EQ(list.Count(), 2);
-    EXPECT_STREQ(list.Item(1), "");
     EXPECT_EQ(list.Item(2), nullptr);
     EXPECT_EQ(list.Item(-1), nullptr);
     list.Clear();
