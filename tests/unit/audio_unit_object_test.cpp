@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "AudioToolbox/AudioComponent.h"
@@ -73,12 +74,10 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
 TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   auto unit = unittest::quietUnit();
   beginCapture();
-  EXPECT_TRUE(unit->isMusicDeviceOrEffect());
+  EXPECT_TRUE(unit->isMusicDeviceOrEffect() && unit->canPerformInput() && unit->canPerformOutput() &&
+              unit->canProcessInPlace());
   EXPECT_EQ(unit->virtualMIDICableCount(), 1);
   EXPECT_EQ(unit->MIDIOutputNames(), std::vector<std::string>{"KOV Compressor MIDI Out"});
-  EXPECT_TRUE(unit->canPerformInput());
-  EXPECT_TRUE(unit->canPerformOutput());
-  EXPECT_TRUE(unit->canProcessInPlace());
   EXPECT_EQ(unit->channelCapabilities(), (std::vector<NSInteger>{2, 2}));
   EXPECT_EQ(unit->channelMap(), std::nullopt);
   unit->setChannelMap(std::vector<NSInteger>{1, 0});
@@ -94,11 +93,11 @@ TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   EXPECT_TRUE(unit->MIDIOutputEventBlock());
   const std::vector<std::string> expected = {
       "AUExtension::isMusicDeviceOrEffect: true",
-      "AUExtension::virtualMIDICableCount: 1",
-      "AUExtension::midiOutputNames: [\"KOV Compressor MIDI Out\"]",
       "AUExtension::canPerformInput: true",
       "AUExtension::canPerformOutput: true",
       "AUExtension::canProcessInPlace() true",
+      "AUExtension::virtualMIDICableCount: 1",
+      "AUExtension::midiOutputNames: [\"KOV Compressor MIDI Out\"]",
       "AUExtension::channelCapabilities() 2:2",
       "AUExtension::supportedViewConfigurations()",
       "AUExtension::parametersForOverview()",
@@ -113,10 +112,8 @@ TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   beginCapture();
   EXPECT_EQ(unit->inputBusses(), limiter->inputBusses());
   EXPECT_EQ(unit->outputBusses(), limiter->outputBusses());
-  EXPECT_EQ(unit->inputBusses(), unit->inputBusses());
   EXPECT_EQ(unit->getSamplerate(), (*limiter->outputBusses())[0]->format()->sampleRate());
   EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::inputBusses: 1", "AUExtension::outputBusses: 1",
-                                                    "AUExtension::inputBusses: 1", "AUExtension::inputBusses: 1",
                                                     "AUExtension::outputBusses: 1"}));
 }
 
@@ -179,24 +176,20 @@ TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
   const auto group = std::dynamic_pointer_cast<AUParameterGroup>(tree->children()[0]);
   ASSERT_NE(group, nullptr);
   EXPECT_EQ(group->identifier(), "kGlobalParameters");
-  EXPECT_EQ(group->displayName(), "KOV Compressor Global");
   ASSERT_EQ(group->children().size(), 12u);
   for (std::size_t i = 0; i < 12; ++i) {
     const auto parameter = std::dynamic_pointer_cast<AUParameter>(group->children()[i]);
     ASSERT_NE(parameter, nullptr);
     SCOPED_TRACE(parameter->identifier());
     const KOVParameterInfo& row = kKOVParameterTable[i];
-    EXPECT_EQ(parameter->address(), i);
-    EXPECT_EQ(parameter->identifier(), row.identifier);
-    EXPECT_EQ(parameter->displayName(), row.name);
-    EXPECT_EQ(parameter->minValue(), 0.0f);
-    EXPECT_EQ(parameter->maxValue(), i == 6 ? 3.0f : 1.0f);
-    EXPECT_EQ(parameter->unit(), i == 6 ? kAudioUnitParameterUnit_Indexed
-                                 : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
-                                                                   : kAudioUnitParameterUnit_Generic);
-    EXPECT_EQ(parameter->flags(), 0xC0000000u);
-    EXPECT_EQ(parameter->unitName(), std::nullopt);
-    EXPECT_EQ(parameter->valueStrings(), std::nullopt);
+    const auto unit = i == 6 ? kAudioUnitParameterUnit_Indexed
+                      : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
+                                                        : kAudioUnitParameterUnit_Generic;
+    EXPECT_EQ(std::tuple(parameter->address(), parameter->identifier(), parameter->displayName()),
+              std::tuple(i, std::string(row.identifier), std::string(row.name)));
+    EXPECT_EQ(std::tuple(parameter->minValue(), parameter->maxValue(), parameter->unit(), parameter->flags()),
+              std::tuple(0.0f, i == 6 ? 3.0f : 1.0f, unit, 0xC0000000u));
+    EXPECT_FALSE(parameter->unitName() || parameter->valueStrings());
     EXPECT_EQ(parameter->value(), adapter->getParameterEx(std::int32_t(i)));  // numbers pinned at creation
   }
   EXPECT_EQ(group->children()[9]->displayName(), group->children()[10]->displayName());
