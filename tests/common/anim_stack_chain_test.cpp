@@ -33,7 +33,6 @@ struct MiscountingChain : ChainProbe {
 
 TEST(AnimatorStack, TwoItemsOfTwoAndFourFrames) {
   auto stack = std::make_shared<StackProbe>();
-  EXPECT_EQ(stack->state(), "count 0 no timer");
   stack->add(nullptr);  // ignored
   EventLog log;
   auto a = item(2, &log, "a");
@@ -302,6 +301,4 @@ TEST_F(AnimClock, AnimatorChainOnItsTimer) {
   EXPECT_EQ(a->getValue(), 0.3f);
   c->removeAll();
   EXPECT_EQ(c->state(), "count 0 index 0 direction 1 no timer");
-  tick(0.005f, 2);
-  EXPECT_EQ(a->getValue(), 0.3f);
 }
