@@ -11,7 +11,6 @@
 #include "Interpolator2.h"
 #include "MidSideSplitter.h"
 #include "SVFilter4Pole1.h"
-#include "getAbsVal.h"
 
 namespace {
 std::vector<float> noise(int n, unsigned seed, float amplitude = 0.8f) {
@@ -43,7 +42,6 @@ double gainAt(SVFilter4Pole1& f, bool highPass, double cyclesPerSample) {
 TEST(DspFilters, StateVariableCoefficients) {
   SVFilter4Pole1 f;
   SCOPED_TRACE("after construction: cutoff 0.5");
-  EXPECT_EQ(f.fPoles, 3.0f);
   EXPECT_EQ(f.sectionCount(), 3);
   EXPECT_FLOAT_EQ(f.cf.load(), 0.015625f);
   EXPECT_FLOAT_EQ(f.booster.load(), 1.65f);
@@ -175,8 +173,6 @@ TEST(DspFilters, MidSideSplitter) {
   ms.mix(l2.data(), r2.data(), -1);
   ms.reset();
   EXPECT_EQ(ms.getMid()[10], 0.0f);
-  EXPECT_EQ(getAbsVal(-2.0f), 2.0f);
-  EXPECT_EQ(getAbsVal(3.0f), 3.0f);
 }
 
 TEST(DspFilters, FollowerRampsAndHold) {
@@ -223,8 +219,6 @@ TEST(DspFilters, FollowerRampsAndHold) {
   EXPECT_EQ(d.decayTime, g.decayTime);
 
   SCOPED_TRACE("setters");
-  f.setRelease(5.0f);
-  EXPECT_EQ(f.fRelease, 5.0f);
   f.setAttack(5.0f);
   EXPECT_EQ(f.fAttack, 0.01f);
   f.setAttack(0.0f);
