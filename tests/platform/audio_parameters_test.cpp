@@ -110,21 +110,25 @@ TEST(AudioParameterTree, ObserverOrderAndOriginator) {
   t.tree->tokenByAddingParameterObserver(record("tree2"));
   auto own = t.p[2]->tokenByAddingParameterObserver(record("own"));
 
-  SCOPED_TRACE("implementor first, then the parameter's, then each enclosing group's, in adding order");
-  EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f), (Calls{"implementor:20=25", "own:20=25", "outer:20=25", "tree1:20=25", "tree2:20=25"}));
-  EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f).size(), 5u) << "every set notifies, also an unchanged value";
-  EXPECT_EQ(callsOfSetting(*t.p[2], 0.75f, treeFirst), (Calls{"implementor:20=75", "own:20=75", "outer:20=75", "tree2:20=75"}))
-      << "the originator's observer is skipped, the implementor is not";
-  EXPECT_EQ(callsOfSetting(*t.p[5], 1.0f), (Calls{"implementor:50=100", "tree1:50=100", "tree2:50=100"}))
-      << "a parameter outside a group's subtree does not reach that group's observers";
+  {
+    SCOPED_TRACE("implementor first, then the parameter's, then each enclosing group's, in adding order");
+    EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f), (Calls{"implementor:20=25", "own:20=25", "outer:20=25", "tree1:20=25", "tree2:20=25"}));
+    EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f).size(), 5u) << "every set notifies, also an unchanged value";
+    EXPECT_EQ(callsOfSetting(*t.p[2], 0.75f, treeFirst), (Calls{"implementor:20=75", "own:20=75", "outer:20=75", "tree2:20=75"}))
+        << "the originator's observer is skipped, the implementor is not";
+    EXPECT_EQ(callsOfSetting(*t.p[5], 1.0f), (Calls{"implementor:50=100", "tree1:50=100", "tree2:50=100"}))
+        << "a parameter outside a group's subtree does not reach that group's observers";
+  }
 
-  SCOPED_TRACE("removed observers stay silent; unknown tokens are ignored");
-  t.tree->removeParameterObserver(treeFirst);
-  t.outer->removeParameterObserver(groupToken);
-  t.tree->removeParameterObserver(own);  // not the tree's: ignored
-  int unknown = 0;
-  t.tree->removeParameterObserver(&unknown);
-  EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), (Calls{"implementor:20=50", "own:20=50", "tree2:20=50"}));
+  {
+    SCOPED_TRACE("removed observers stay silent; unknown tokens are ignored");
+    t.tree->removeParameterObserver(treeFirst);
+    t.outer->removeParameterObserver(groupToken);
+    t.tree->removeParameterObserver(own);  // not the tree's: ignored
+    int unknown = 0;
+    t.tree->removeParameterObserver(&unknown);
+    EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), (Calls{"implementor:20=50", "own:20=50", "tree2:20=50"}));
+  }
 
   SCOPED_TRACE("the nearest implementor observer wins");
   int innerCalls = 0;

@@ -134,29 +134,33 @@ TEST(FileManager, ExistenceListingsAndFolders) {
   EXPECT_TRUE(isDirectory);
   EXPECT_FALSE(fm.fileExists(tmp / "missing"));
 
-  SCOPED_TRACE("listings are sorted by name whatever the creation order");
-  EXPECT_EQ(fm.contentsOfDirectory(tmp.path),
-            (std::vector<std::string>{"A.PLIST", "a.plist", "b.plist", "c.txt", "sub"}));
-  const auto urls = fm.contentsOfDirectory(URL::fileURLWithPath(tmp.path, true));
-  ASSERT_EQ(urls.size(), 5u);
-  EXPECT_EQ(urls[0].path(), tmp / "A.PLIST");
-  EXPECT_TRUE(urls[4].hasDirectoryPath());
+  {
+    SCOPED_TRACE("listings are sorted by name whatever the creation order");
+    EXPECT_EQ(fm.contentsOfDirectory(tmp.path),
+              (std::vector<std::string>{"A.PLIST", "a.plist", "b.plist", "c.txt", "sub"}));
+    const auto urls = fm.contentsOfDirectory(URL::fileURLWithPath(tmp.path, true));
+    ASSERT_EQ(urls.size(), 5u);
+    EXPECT_EQ(urls[0].path(), tmp / "A.PLIST");
+    EXPECT_TRUE(urls[4].hasDirectoryPath());
 
-  const NSError missing = errorOf([&] { fm.contentsOfDirectory(tmp / "Factory Presets"); });
-  EXPECT_EQ(missing.domain(), NSCocoaErrorDomain);
-  EXPECT_EQ(missing.code(), 260);
-  EXPECT_EQ(missing.localizedDescription(), "The folder \u201CFactory Presets\u201D doesn\u2019t exist.");
-  EXPECT_EQ(errorOf([&] { fm.contentsOfDirectory(tmp / "c.txt"); }).code(), 256);
+    const NSError missing = errorOf([&] { fm.contentsOfDirectory(tmp / "Factory Presets"); });
+    EXPECT_EQ(missing.domain(), NSCocoaErrorDomain);
+    EXPECT_EQ(missing.code(), 260);
+    EXPECT_EQ(missing.localizedDescription(), "The folder \u201CFactory Presets\u201D doesn\u2019t exist.");
+    EXPECT_EQ(errorOf([&] { fm.contentsOfDirectory(tmp / "c.txt"); }).code(), 256);
+  }
 
-  SCOPED_TRACE("creating folders");
-  const URL nested = URL::fileURLWithPath(tmp / "x/y/z", true);
-  fm.createDirectory(nested, true);
-  fm.createDirectory(nested, true);  // exists already: fine
-  EXPECT_TRUE(fm.fileExists(nested.path(), &isDirectory) && isDirectory);
-  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "p/q", false); }).code(), 4);
-  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "sub", false); }).code(), 516);
-  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt", true); }).code(), 516);
-  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt/d", true); }).code(), 516);
+  {
+    SCOPED_TRACE("creating folders");
+    const URL nested = URL::fileURLWithPath(tmp / "x/y/z", true);
+    fm.createDirectory(nested, true);
+    fm.createDirectory(nested, true);  // exists already: fine
+    EXPECT_TRUE(fm.fileExists(nested.path(), &isDirectory) && isDirectory);
+    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "p/q", false); }).code(), 4);
+    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "sub", false); }).code(), 516);
+    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt", true); }).code(), 516);
+    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt/d", true); }).code(), 516);
+  }
 
   SCOPED_TRACE("removing");
   fm.removeItem(URL::fileURLWithPath(tmp / "x"));

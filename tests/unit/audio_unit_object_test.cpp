@@ -40,26 +40,27 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(unit->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
 
-  SCOPED_TRACE("without the system limiter the entry reports a failed initialisation, no unit");
-  // Every bus, allocation and render call goes to the wrapped limiter: a unit without it would
-  // dereference nothing.
-  const AudioComponentDescription limiterDescription{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
-  AudioComponentRegisterSystemEffect(limiterDescription, "Apple: AUPeakLimiter", 0x10000,
-                                     [](const AudioComponentDescription&, AudioComponentInstantiationOptions)
-                                         -> std::shared_ptr<AUAudioUnit> { return nullptr; });
   std::shared_ptr<NSError> error;
-  beginCapture();
-  auto failed = AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
-      unittest::kEffectDescription, 0, &error);
-  const std::vector<std::string> failure = unittest::withoutKernelLines(endCapture());
-  registerSystemPeakLimiter();  // the platform's own limiter again, for the tests after this one
-  EXPECT_EQ(failed, nullptr);
-  ASSERT_NE(error, nullptr);
-  EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
-  EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
-  EXPECT_EQ(failure, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.", "AUExtension::init()",
-                                               "QFLD : kvc1"}));
-
+  {
+    SCOPED_TRACE("without the system limiter the entry reports a failed initialisation, no unit");
+    // Every bus, allocation and render call goes to the wrapped limiter: a unit without it would
+    // dereference nothing.
+    const AudioComponentDescription limiterDescription{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
+    AudioComponentRegisterSystemEffect(limiterDescription, "Apple: AUPeakLimiter", 0x10000,
+                                       [](const AudioComponentDescription&, AudioComponentInstantiationOptions)
+                                           -> std::shared_ptr<AUAudioUnit> { return nullptr; });
+    beginCapture();
+    auto failed = AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
+        unittest::kEffectDescription, 0, &error);
+    const std::vector<std::string> failure = unittest::withoutKernelLines(endCapture());
+    registerSystemPeakLimiter();  // the platform's own limiter again, for the tests after this one
+    EXPECT_EQ(failed, nullptr);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+    EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
+    EXPECT_EQ(failure, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.", "AUExtension::init()",
+                                                 "QFLD : kvc1"}));
+  }
   SCOPED_TRACE("with the limiter registered again, the factory entry hands back the unit");
   error = nullptr;
   auto viaEntry = unittest::quietly([&] {
@@ -194,21 +195,23 @@ TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
   }
   EXPECT_EQ(group->children()[9]->displayName(), group->children()[10]->displayName());
 
-  SCOPED_TRACE("display texts; no value: the parameter's current one");
-  const auto text = [&](AUParameterAddress address, std::optional<AUValue> value) {
-    const auto parameter = tree->parameterWithAddress(address);
-    return value ? parameter->stringFromValue(&*value) : parameter->stringFromValue(nullptr);
-  };
-  const std::vector<std::tuple<AUParameterAddress, std::optional<AUValue>, std::string>> cases = {
-      {0, 0.25f, "0.250"},     {0, std::nullopt, "0.100"}, {2, 1.0f, "1.000"},
-      {6, 0.0f, "dual"},       {6, 1.0f, "linked"},        {6, 2.7f, "mid-side"},
-      {6, 3.0f, "mid-side linked"}, {6, -0.5f, "dual"},    {6, 4.0f, "4.000"},
-      {6, -1.0f, "-1.000"},    {7, 1.0f, "On"},            {7, 0.0f, "Off"},
-      {8, 0.5f, "On"},         {11, 1.0f, "On"},           {11, 0.999f, "Off"},
-      {11, 2.0f, "Off"},       {11, std::nullopt, "On"}};
-  for (const auto& [address, value, expected] : cases) {
-    SCOPED_TRACE(std::to_string(address) + " " + (value ? std::to_string(*value) : "current"));
-    EXPECT_EQ(text(address, value), expected);
+  {
+    SCOPED_TRACE("display texts; no value: the parameter's current one");
+    const auto text = [&](AUParameterAddress address, std::optional<AUValue> value) {
+      const auto parameter = tree->parameterWithAddress(address);
+      return value ? parameter->stringFromValue(&*value) : parameter->stringFromValue(nullptr);
+    };
+    const std::vector<std::tuple<AUParameterAddress, std::optional<AUValue>, std::string>> cases = {
+        {0, 0.25f, "0.250"},     {0, std::nullopt, "0.100"}, {2, 1.0f, "1.000"},
+        {6, 0.0f, "dual"},       {6, 1.0f, "linked"},        {6, 2.7f, "mid-side"},
+        {6, 3.0f, "mid-side linked"}, {6, -0.5f, "dual"},    {6, 4.0f, "4.000"},
+        {6, -1.0f, "-1.000"},    {7, 1.0f, "On"},            {7, 0.0f, "Off"},
+        {8, 0.5f, "On"},         {11, 1.0f, "On"},           {11, 0.999f, "Off"},
+        {11, 2.0f, "Off"},       {11, std::nullopt, "On"}};
+    for (const auto& [address, value, expected] : cases) {
+      SCOPED_TRACE(std::to_string(address) + " " + (value ? std::to_string(*value) : "current"));
+      EXPECT_EQ(text(address, value), expected);
+    }
   }
 
   SCOPED_TRACE("set through the tree reaches the kernel; set past the tree is read through it");

@@ -58,43 +58,45 @@ TEST(PeakLimiterWrapper, SystemLimiterDefaultsAndBoundedWrites) {
   EXPECT_EQ(std::tuple(systemParameter(limiter, 0), systemParameter(limiter, 1), systemParameter(limiter, 2)),
             std::tuple(0.012f, 0.024f, 0.0f));
 
-  SCOPED_TRACE("writes are bounded and always sent");
-  struct Case {
-    const char* what;
-    void (AUPeakLimiter::*set)(double);
-    double (AUPeakLimiter::*get)() const;
-    AudioUnitParameterID id;
-    double written;
-    double stored;
-  };
-  const std::vector<Case> cases = {
-      {"attack 0.1 -> 0.03", &AUPeakLimiter::setAttackTime, &AUPeakLimiter::attackTime, 0, 0.1, 0.03},
-      {"decay 0.1 -> 0.06", &AUPeakLimiter::setDecayTime, &AUPeakLimiter::decayTime, 1, 0.1, 0.06},
-      {"pre-gain -0.01", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, -0.01, -0.01},
-      {"attack 0 -> 0.001", &AUPeakLimiter::setAttackTime, &AUPeakLimiter::attackTime, 0, 0.0, 0.001},
-      {"decay -1 -> 0.001", &AUPeakLimiter::setDecayTime, &AUPeakLimiter::decayTime, 1, -1.0, 0.001},
-      {"pre-gain 50 -> 40", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, 50.0, 40.0},
-      {"pre-gain -50 -> -40", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, -50.0, -40.0},
-  };
-  // Every write reaches the system unit's tree, also when the value does not change; the second
-  // write of each case, on the bound itself, must pass unchanged.
-  std::vector<std::pair<AUParameterAddress, AUValue>> sent;
-  const std::shared_ptr<AUParameterTree> tree = limiter.auAudioUnit()->parameterTree();
-  ASSERT_NE(tree, nullptr);
-  const AUParameterObserverToken token =
-      tree->tokenByAddingParameterObserver([&](AUParameterAddress address, AUValue value) { sent.emplace_back(address, value); });
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    sent.clear();
-    (limiter.*c.set)(c.written);
-    EXPECT_EQ((limiter.*c.get)(), c.stored);
-    EXPECT_EQ(systemParameter(limiter, c.id), float(c.stored));
-    (limiter.*c.set)(c.stored);  // the same value again is sent again
-    EXPECT_EQ((limiter.*c.get)(), c.stored);
-    const std::vector<std::pair<AUParameterAddress, AUValue>> expected = {{c.id, float(c.stored)}, {c.id, float(c.stored)}};
-    EXPECT_EQ(sent, expected);
+  {
+    SCOPED_TRACE("writes are bounded and always sent");
+    struct Case {
+      const char* what;
+      void (AUPeakLimiter::*set)(double);
+      double (AUPeakLimiter::*get)() const;
+      AudioUnitParameterID id;
+      double written;
+      double stored;
+    };
+    const std::vector<Case> cases = {
+        {"attack 0.1 -> 0.03", &AUPeakLimiter::setAttackTime, &AUPeakLimiter::attackTime, 0, 0.1, 0.03},
+        {"decay 0.1 -> 0.06", &AUPeakLimiter::setDecayTime, &AUPeakLimiter::decayTime, 1, 0.1, 0.06},
+        {"pre-gain -0.01", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, -0.01, -0.01},
+        {"attack 0 -> 0.001", &AUPeakLimiter::setAttackTime, &AUPeakLimiter::attackTime, 0, 0.0, 0.001},
+        {"decay -1 -> 0.001", &AUPeakLimiter::setDecayTime, &AUPeakLimiter::decayTime, 1, -1.0, 0.001},
+        {"pre-gain 50 -> 40", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, 50.0, 40.0},
+        {"pre-gain -50 -> -40", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, -50.0, -40.0},
+    };
+    // Every write reaches the system unit's tree, also when the value does not change; the second
+    // write of each case, on the bound itself, must pass unchanged.
+    std::vector<std::pair<AUParameterAddress, AUValue>> sent;
+    const std::shared_ptr<AUParameterTree> tree = limiter.auAudioUnit()->parameterTree();
+    ASSERT_NE(tree, nullptr);
+    const AUParameterObserverToken token =
+        tree->tokenByAddingParameterObserver([&](AUParameterAddress address, AUValue value) { sent.emplace_back(address, value); });
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      sent.clear();
+      (limiter.*c.set)(c.written);
+      EXPECT_EQ((limiter.*c.get)(), c.stored);
+      EXPECT_EQ(systemParameter(limiter, c.id), float(c.stored));
+      (limiter.*c.set)(c.stored);  // the same value again is sent again
+      EXPECT_EQ((limiter.*c.get)(), c.stored);
+      const std::vector<std::pair<AUParameterAddress, AUValue>> expected = {{c.id, float(c.stored)}, {c.id, float(c.stored)}};
+      EXPECT_EQ(sent, expected);
+    }
+    tree->removeParameterObserver(token);
   }
-  tree->removeParameterObserver(token);
 
   SCOPED_TRACE("without the system unit, writes are still bounded and print nothing");
   limiter.internalEffect = nullptr;
