@@ -116,7 +116,7 @@ TEST(PeakLimiterWrapper, SelfTestPrintsNodeUnitAndBusLines) {
     const std::vector<std::string> direct = unittest::endCapture(false);
     EXPECT_EQ(direct, (std::vector<std::string>{"CREATING AVAUDIO ENGINE ..", "ATTACHING EFFECT ..", "DETACHING EFFECT .."}));
   }
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStdout();  // not beginCapture(), which would print the queued lines first
   const std::vector<std::string> lines = unittest::endCapture();
   const std::string header = "AUPeakLimiter::nodeDiagnostics(): " + std::string(45, '-');
   // A blank line, the header, a blank line; node lines around the unit lines (one bus a side);
