@@ -165,6 +165,9 @@ TEST(AnimatorChain, NewChainAndCurrentItem) {
     c.animate();  // a zero-frame item ends in one tick and the index moves on
   }
   EXPECT_EQ(c.getCurrentIndex(), 0) << "ran off the end and stopped";
+  c.remove(std::make_shared<Animator>());  // not in the chain: nothing
+  c.remove(nullptr);
+  EXPECT_EQ(c.getCount(), 3);
 }
 
 TEST(AnimatorChain, ForwardsOneAndTwoFrames) {
