@@ -263,7 +263,8 @@ TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
     SCOPED_TRACE("a sub-second time-out without progress");
     const URLSessionResult r = load("/slow", 0.2);
     ASSERT_TRUE(r.error);
-    EXPECT_EQ(std::tuple(r.error->domain(), r.error->code()), std::tuple(NSURLErrorDomain, NSURLErrorTimedOut));
+    EXPECT_EQ(std::tuple(r.error->domain(), r.error->code()),
+              std::tuple(NSURLErrorDomain, NSURLErrorTimedOut));
     EXPECT_FALSE(r.data);
   }
   {

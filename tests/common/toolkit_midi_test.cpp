@@ -46,7 +46,8 @@ TEST(MIDI, MetaEventBlockLayout) {
 
 TEST(MIDI, ConstantsThatShareOrSplitValues) {
   EXPECT_EQ(STATUS_META, 0xFD);  // shared with STATUS_RESERVED4, checked below
-  for (UInt8 marker : {META_EXTENDEDNOTE, META_AUPARAMETER, META_AUPRESET, META_UNKNOWN}) EXPECT_EQ(marker, 0xFF);
+  for (UInt8 marker : {META_EXTENDEDNOTE, META_AUPARAMETER, META_AUPRESET, META_UNKNOWN})
+    EXPECT_EQ(marker, 0xFF);
   EXPECT_EQ(std::tuple(CONTROLLER_SOUNDS_OFF, CONTROLLER_NOTES_OFF), std::tuple(120, 123));
   // Channel status bytes step by 0x10 from note-off to pitch bend.
   const UInt8 channel[] = {STATUS_NOTEOFF, STATUS_NOTEON, STATUS_PPRESSURE, STATUS_CONTROLLER,

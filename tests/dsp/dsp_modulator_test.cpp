@@ -68,7 +68,8 @@ TEST(DspModulator, SettingsAndTables) {
     EXPECT_EQ(m.waveTable2, Modulator::constantTable(2));
     m.setTable(65);
     EXPECT_EQ(m.waveTable2, Modulator::waveSine);
-    for (auto [size, lobits] : {std::pair{0, 12}, std::pair{1 << 24, 0}, std::pair{1, 24}}) {  // a refused size is taken as 4096
+    // A refused size is taken as 4096.
+    for (auto [size, lobits] : {std::pair{0, 12}, std::pair{1 << 24, 0}, std::pair{1, 24}}) {
       m.setTables(Modulator::waveSaw, Modulator::waveSaw, size);
       EXPECT_EQ(m.lobits, lobits) << size;
     }

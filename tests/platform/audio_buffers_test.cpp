@@ -44,9 +44,10 @@ TEST(AudioFormat, EqualityAndRefusedFormats) {
   }
   EXPECT_TRUE(sameFormat(nullptr, nullptr));
   EXPECT_FALSE(sameFormat(a, nullptr));
-  for (const auto& refused : {AVAudioFormat::makeStandard(48000.0, 0), AVAudioFormat::makeStandard(48000.0, 3),
-                              AVAudioFormat::makeStandard(-1.0, 2), AVAudioFormat::makeStandard(NAN, 2),
-                              AVAudioFormat::make(AVAudioCommonFormat::otherFormat, 48000.0, 2, false)}) {
+  for (const auto& refused :
+       {AVAudioFormat::makeStandard(48000.0, 0), AVAudioFormat::makeStandard(48000.0, 3),
+        AVAudioFormat::makeStandard(-1.0, 2), AVAudioFormat::makeStandard(NAN, 2),
+        AVAudioFormat::make(AVAudioCommonFormat::otherFormat, 48000.0, 2, false)}) {
     EXPECT_EQ(refused, nullptr);
   }
   {
@@ -69,7 +70,8 @@ TEST(AudioPCMBuffer, TwoDistinctListsOverTheSameSamples) {
   auto format = AVAudioFormat::makeStandard(48000.0, 2);
   auto buffer = AVAudioPCMBuffer::make(format, 512);
   ASSERT_TRUE(buffer);
-  EXPECT_EQ(std::tuple(buffer->frameCapacity(), buffer->frameLength(), buffer->stride()), std::tuple(512u, 0u, 1u));
+  EXPECT_EQ(std::tuple(buffer->frameCapacity(), buffer->frameLength(), buffer->stride()),
+            std::tuple(512u, 0u, 1u));
 
   const AudioBufferList* original = buffer->audioBufferList();
   AudioBufferList* mutableList = buffer->mutableAudioBufferList();

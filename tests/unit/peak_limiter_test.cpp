@@ -54,7 +54,8 @@ TEST(PeakLimiterWrapper, SystemLimiterDefaultsAndBoundedWrites) {
   const AudioComponentDescription& d = limiter.auAudioUnit()->componentDescription();
   EXPECT_EQ(std::tuple(d.componentType, d.componentSubType, d.componentManufacturer),
             std::tuple(FourCC("aufx"), FourCC("lmtr"), FourCC("appl")));
-  EXPECT_EQ(std::tuple(limiter.attackTime(), limiter.decayTime(), limiter.preGain()), std::tuple(0.012, 0.024, 0.0));
+  EXPECT_EQ(std::tuple(limiter.attackTime(), limiter.decayTime(), limiter.preGain()),
+            std::tuple(0.012, 0.024, 0.0));
   EXPECT_EQ(std::tuple(systemParameter(limiter, 0), systemParameter(limiter, 1), systemParameter(limiter, 2)),
             std::tuple(0.012f, 0.024f, 0.0f));
 
