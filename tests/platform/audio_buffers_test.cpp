@@ -91,11 +91,8 @@ TEST(AudioPCMBuffer, TwoDistinctListsOverTheSameSamples) {
   EXPECT_GE(std::abs(right - left), 512);
   for (UInt32 i = 0; i < 512; ++i) ASSERT_EQ(left[i] + right[i], 0.0f);  // zeroed
 
-  {
-    SCOPED_TRACE("samples written through one list are seen through the other");
-    static_cast<float*>(mutableList->mBuffers[1].mData)[7] = 0.25f;
-    EXPECT_EQ(static_cast<const float*>(original->mBuffers[1].mData)[7], 0.25f);
-  }
+  static_cast<float*>(mutableList->mBuffers[1].mData)[7] = 0.25f;
+  EXPECT_EQ(static_cast<const float*>(original->mBuffers[1].mData)[7], 0.25f) << "written through the other list";
   {
     SCOPED_TRACE("redirecting the mutable list leaves the read-only list alone");
     float elsewhere[512] = {};

@@ -97,11 +97,8 @@ TEST(AudioParameterTree, ObserverOrderAndOriginator) {
     return calls;
   };
   using Calls = std::vector<std::string>;
-  {
-    SCOPED_TRACE("a value set before any callback exists reaches nobody");
-    EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), Calls{});
-    EXPECT_EQ(t.p[2]->value(), 0.5f);
-  }
+  EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), Calls{}) << "a value set before any callback exists reaches nobody";
+  EXPECT_EQ(t.p[2]->value(), 0.5f);
   t.tree->setImplementorValueObserver([&calls](AUParameter* parameter, AUValue value) {
     calls.push_back("implementor:" + std::to_string(parameter->address()) + "=" + std::to_string(int(value * 100)));
   });

@@ -150,11 +150,8 @@ TEST(AudioUnitObject, EditorParameterOperations) {
     EXPECT_TRUE(endCapture().empty());
     EXPECT_TRUE(observed.empty());
   }
-  {
-    SCOPED_TRACE("getParameter reads the kernel, not the tree's stored value");
-    unittest::quietly([&] { unit->kernelAdapterForTesting()->setParameterEx(11, 0.25f); });
-    EXPECT_EQ(unit->getParameter(11), 0.25f);
-  }
+  unittest::quietly([&] { unit->kernelAdapterForTesting()->setParameterEx(11, 0.25f); });
+  EXPECT_EQ(unit->getParameter(11), 0.25f) << "getParameter reads the kernel, not the tree's stored value";
   tree->removeParameterObserver(token);
 }
 
