@@ -33,7 +33,6 @@ TEST_F(EditorControllerTest, FactoryMakesTheEffectUnitAndKeepsIt) {
   EXPECT_EQ(error, nullptr);
   EXPECT_EQ(unit, std::static_pointer_cast<AUAudioUnit>(controller->audioUnit()));
   EXPECT_EQ(unit->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
-  EXPECT_EQ(unit->componentDescription().componentSubType, kEffectDescription.componentSubType);
   // The unit's own lines go through the main queue, so they follow the direct didSet line.
   EXPECT_EQ(lines, (Lines{"System Peak Limiter AudioUnit created and initialized.", kDidSet, "QFLD : kvc1",
                           kNotLoaded}));
@@ -49,8 +48,6 @@ TEST_F(EditorControllerTest, BindingPrintsItsLinesOnceWhicheverComesLast) {
     controller->view();
     EXPECT_EQ(endCapture(), concat({kDidSet}, bindingLines(*unit)));
     EXPECT_EQ(controller->parameters.size(), 12u);
-    EXPECT_EQ(controller->parameterTree, unit->parameterTree());
-    EXPECT_NE(controller->parameterObserverToken, nullptr);
   }
   {
     SCOPED_TRACE("block first, view later: the warning, then bound when the view loads");
@@ -60,8 +57,6 @@ TEST_F(EditorControllerTest, BindingPrintsItsLinesOnceWhicheverComesLast) {
     MainLoop::runUntilIdle();
     controller->view();
     EXPECT_EQ(endCapture(), concat({kDidSet, kNotLoaded}, bindingLines(*unit)));
-    EXPECT_EQ(controller->mainView->viewController().get(), controller.get());
-    EXPECT_EQ(controller->parameters.size(), 12u);
   }
   {
     SCOPED_TRACE("two assignments before the view loads: two warnings, one binding");
@@ -164,7 +159,6 @@ TEST_F(EditorControllerTest, FactoryOnAnotherThreadBindsOnTheMainQueue) {
   EXPECT_TRUE(controller->parameters.empty());  // nothing bound off the main thread
   MainLoop::runUntilIdle();
   EXPECT_EQ(controller->parameters.size(), 12u);
-  EXPECT_NE(controller->parameterObserverToken, nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The whole editor end to end in a headless window: the principal class creates the unit, its
-// view fills the window, a drag on the threshold knob moves the unit's parameter 2, a host change
-// of parameter 0 turns the attack knob, and the picture is written out to be looked at.
+// view fills the window at scale 2, a drag on the threshold knob (mapped with the hotspots a
+// display pass recorded) moves the unit's parameter 2, a host change of parameter 0 turns the
+// attack knob, and the picture is written out to be looked at.
 #include <gtest/gtest.h>
 
 #include "EditorControllerTestSupport.h"
@@ -32,10 +33,17 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
   {
     SCOPED_TRACE("drag the threshold knob (canvas 329, 94) up by 100 points: an eighth of the range");
     UITestSupport::TouchInjector fingers(*window);
-    fingers.drag({658, 188}, {658, 88}, 5);
+    const auto frameDraws = controller->pluginFrame->drawCount();
+    fingers.down(0, {658, 188});
+    EXPECT_TRUE(controller->touchesLocked());
+    fingers.move(0, {658, 88});
+    fingers.up(0, {658, 88});
     EXPECT_NEAR(threshold->value(), before + 0.125f, 1e-6);
     EXPECT_EQ(unit->getParameter(kov_address::threshold), threshold->value());
+    EXPECT_EQ(controller->mainView->sentCount(UIControlEvents::touchUpInside), 1u);
     EXPECT_FALSE(controller->touchesLocked());
+    UITestSupport::display(*window);
+    EXPECT_EQ(controller->pluginFrame->drawCount(), frameDraws);  // only the panel redraws
     EXPECT_FALSE(controller->lockAutoLayout);
     EXPECT_EQ(controller->pluginView->frame(), (CGRect{0, 0, 1024, 680}));  // the pan stayed still
   }

@@ -100,6 +100,12 @@ inline std::shared_ptr<AVAudioFile> openFile(const std::string& path) {
   return file;
 }
 
+// writeWav, then openFile.
+inline std::shared_ptr<AVAudioFile> wavFile(const std::string& path, const Channels& channels, int rate) {
+  writeWav(path, channels, rate);
+  return openFile(path);
+}
+
 // Runs `condition` until true or 10 s pass.
 inline bool waitFor(const std::function<bool()>& condition) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -124,6 +130,14 @@ struct OfflineEngine {
         buffer(AVAudioPCMBuffer::make(format, maxFrames)) {
     engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline, format, maxFrames);
     engine->attach(player);
+  }
+  // Player -> main mixer with `format` (the file's when null), `file` scheduled, engine started, playing.
+  void play(const std::shared_ptr<AVAudioFile>& file, std::shared_ptr<AVAudioFormat> connection = nullptr,
+            AVAudioNodeCompletionHandler done = nullptr) {
+    engine->connect(player, engine->mainMixerNode(), connection ? connection : file->processingFormat());
+    player->scheduleFile(file, nullptr, std::move(done));
+    engine->start();
+    player->play();
   }
   // Renders `frames` frames in calls of at most the maximum, appended to the result.
   Channels render(std::size_t frames, AVAudioFrameCount block = 512) {
