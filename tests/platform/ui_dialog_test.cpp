@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/UIAlertController.h"
-#include "UIKit/UIDocumentPickerViewController.h"
 #include "UIKit/UITestDialogPresenter.h"
 #include "UIKit/UIWindow.h"
 #include "ui_controller_support.h"
@@ -13,36 +11,6 @@ using namespace ui_controller_test;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-// A host that is also a picker delegate, as the editor and the main screen are.
-class PickingController : public JournalController, public UIDocumentPickerDelegate {
- public:
-  using JournalController::JournalController;
-  void documentPicker(UIDocumentPickerViewController&, const std::vector<URL>& urls) override {
-    std::string line = "picked";
-    for (const auto& url : urls) line += " " + url.path();
-    note(line);
-  }
-  void documentPickerWasCancelled(UIDocumentPickerViewController&) override { note("cancelled"); }
-};
-
-// The file-name alert of the editor: OK with a handler that reads the field, Cancel, one field.
-std::shared_ptr<UIAlertController> fileNameAlert(Journal& journal, const std::string& defaultName) {
-  auto alert = std::make_shared<UIAlertController>(
-      "File name", "Please enter the file name for the current file: ", UIAlertControllerStyle::alert);
-  std::weak_ptr<UIAlertController> weak = alert;
-  alert->addAction(
-      std::make_shared<UIAlertAction>("OK", UIAlertActionStyle::default_, [&journal, weak](UIAlertAction&) {
-        journal.push_back("OK with " + weak.lock()->textFields().at(0)->text());
-      }));
-  alert->addAction(std::make_shared<UIAlertAction>(
-      "Cancel", UIAlertActionStyle::cancel, [&journal](UIAlertAction&) { journal.push_back("Cancel"); }));
-  alert->addTextField([&](UITextField& field) {
-    field.setPlaceholder("file name");
-    field.setText(defaultName);
-  });
-  return alert;
-}
 
 class UIDialogTest : public testing::Test {
  protected:

@@ -25,6 +25,14 @@ std::string row(const CGBitmapContext& image, int y, int x0, int x1) {
   return s;
 }
 
+// A path through `points`, then stroked (or filled).
+void drawPath(CGContext& cg, std::initializer_list<CGPoint> points, bool fill = false) {
+  cg.beginPath();
+  cg.move(*points.begin());
+  for (auto p = points.begin() + 1; p != points.end(); ++p) cg.addLine(*p);
+  fill ? cg.fillPath() : cg.strokePath();
+}
+
 TEST(UIDrawContext, TransformsPlaceShapesWhereTheMathsSays) {
   {
     SCOPED_TRACE("translate then non-uniform scale: the unit square lands at (10+2*1, 20+3*1)");
@@ -98,17 +106,11 @@ TEST(UIDrawContext, LinesHonourWidthCapsJoinsAndDash) {
     cg.setStrokeColor(1, 0, 0, 1);
     cg.setLineWidth(2);
     cg.setLineDash(0, {2, 3});
-    cg.beginPath();
-    cg.move({0, 2});
-    cg.addLine({30, 2});
-    cg.strokePath();
+    drawPath(cg, {{0, 2}, {30, 2}});
     EXPECT_EQ(row(image, 1, 0, 30), "##...##...##...##...##...##...");
     image.fill(CGColor{0, 0, 0, 0});  // phase 1 shifts the pattern left by one unit
     cg.setLineDash(1, {2, 3});
-    cg.beginPath();
-    cg.move({0, 2});
-    cg.addLine({30, 2});
-    cg.strokePath();
+    drawPath(cg, {{0, 2}, {30, 2}});
     EXPECT_EQ(row(image, 1, 0, 30), "#...##...##...##...##...##...#");
   }
   {
@@ -119,10 +121,7 @@ TEST(UIDrawContext, LinesHonourWidthCapsJoinsAndDash) {
     cg.setLineWidth(2);
     cg.setLineDash(0, {-1, 2});
     cg.setLineDash(0, {0, 0});
-    cg.beginPath();
-    cg.move({0, 2});
-    cg.addLine({10, 2});
-    cg.strokePath();
+    drawPath(cg, {{0, 2}, {10, 2}});
     EXPECT_EQ(row(image, 1, 0, 10), "##########");
     EXPECT_TRUE(cg.isDrawable());
   }
@@ -135,10 +134,7 @@ TEST(UIDrawContext, LinesHonourWidthCapsJoinsAndDash) {
       cg.setStrokeColor(1, 0, 0, 1);
       cg.setLineWidth(6);
       cg.setLineCap(cap);
-      cg.beginPath();
-      cg.move({2, 5});
-      cg.addLine({10, 5});
-      cg.strokePath();
+      drawPath(cg, {{2, 5}, {10, 5}});
       EXPECT_TRUE(isInk(image.pixel(9, 5)));
       EXPECT_EQ(isInk(image.pixel(11, 5)), inkAt12) << int(cap);
     }
@@ -151,13 +147,9 @@ TEST(UIDrawContext, LinesHonourWidthCapsJoinsAndDash) {
       cg.setStrokeColor(1, 0, 0, 1);
       cg.setLineWidth(4);
       cg.setLineJoin(join);
-      cg.beginPath();
       // A 43.6 degree corner: miter length 2.7 line widths (under the limit of 10), its tip 5.4
       // units above the corner; the bevel stays below y 9.3.
-      cg.move({10, 35});
-      cg.addLine({20, 10});
-      cg.addLine({30, 35});
-      cg.strokePath();
+      drawPath(cg, {{10, 35}, {20, 10}, {30, 35}});
       EXPECT_EQ(isInk(image.pixel(20, 7)), tipInk) << int(join);
     }
   }
@@ -290,16 +282,8 @@ TEST(UIDrawContext, DegenerateGeometryDrawsNothingUntilRestored) {
     CGBitmapContext image(10, 10);
     CGContext& cg = image.context();
     cg.setFillColor(1, 0, 0, 1);
-    cg.beginPath();
-    cg.move({0, 0});
-    cg.addLine({nan, 10});
-    cg.addLine({0, 10});
-    cg.fillPath();
-    cg.beginPath();
-    cg.move({0, 0});
-    cg.addLine({1e12, 0});
-    cg.addLine({0, 10});
-    cg.fillPath();
+    drawPath(cg, {{0, 0}, {nan, 10}, {0, 10}}, true);
+    drawPath(cg, {{0, 0}, {1e12, 0}, {0, 10}}, true);
     EXPECT_EQ(image.pixel(1, 5), kNone);
     cg.fill(CGRect(0, 0, 10, 10));
     EXPECT_EQ(image.pixel(1, 5), kRed);
