@@ -28,6 +28,8 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
   // 1024 x 680 is twice the design canvas: the panel fills the window at scale 2.
   EXPECT_EQ(controller->pluginView->frame(), (CGRect{0, 0, 1024, 680}));
   EXPECT_EQ(controller->mainView->baseClass().viewScale, (CGSize{2, 2}));
+  // The plate of the frame behind, between its margin and the panel's outline.
+  EXPECT_EQ(window->surface().pixelAt({16, 340}), (CGPixel{38, 38, 38, 255}));
   const auto threshold = unit->parameterTree()->parameterWithAddress(kov_address::threshold);
   const float before = threshold->value();
   {

@@ -45,7 +45,6 @@ class UIRecognizer : public HeadlessWindowTest {
 TEST_F(UIRecognizer, PanBeginsPastTheThresholdAndMeasuresFromTouchDown) {
   auto pan = watched<UIPanGestureRecognizer>(states);
   container->addGestureRecognizer(pan);
-  EXPECT_EQ(pan->view(), container);
   UITestSupport::TouchInjector fingers(*window);
   fingers.down(0, CGPoint{30, 30});
   fingers.move(0, CGPoint{36, 36});  // 8.5 points: not yet
@@ -94,7 +93,6 @@ TEST_F(UIRecognizer, TheTouchedViewKeepsItsTouchesWhileAnAncestorsPanRuns) {
   auto pan = watched<UIPanGestureRecognizer>(states);
   pan->setCancelsTouchesInView(false);
   container->addGestureRecognizer(pan);
-  std::vector<std::string> order;
   pan->addTarget([&](UIGestureRecognizer& g) { journal.push_back("pan." + std::to_string(int(g.state()))); });
   UITestSupport::TouchInjector fingers(*window);
   fingers.drag(CGPoint{30, 30}, CGPoint{70, 30}, 2);

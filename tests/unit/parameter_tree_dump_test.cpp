@@ -11,7 +11,6 @@
 
 namespace {
 
-// What `action` prints on stdout.
 template <class Action>
 std::string printed(Action&& action) {
   stdout_capture::beginCapture();
@@ -126,22 +125,13 @@ TEST(ParameterTreeDump, FlagRowsAndUnitNames) {
     EXPECT_EQ(lines[22], "\t\t - flag_IsWritable");
   }
 
-  const std::vector<std::pair<UInt32, std::string>> units{{0, "generic"},
-                                                          {1, "indexed"},
-                                                          {2, "boolean"},
-                                                          {3, "percent"},
-                                                          {8, "hertz"},
-                                                          {10, "relativeSemiTones"},
-                                                          {13, "decibels"},
-                                                          {16, "equalPowerCrossfade"},
-                                                          {17, "mixerFaderCurve1"},
-                                                          {20, "absoluteCents"},
-                                                          {22, "BPM"},
-                                                          {24, "milliseconds"},
-                                                          {25, "ratio"},
-                                                          {26, "customUnit"},
-                                                          {27, "unknown parameter kind"},
-                                                          {0xFFFFFFFF, "unknown parameter kind"}};
+  const std::pair<UInt32, const char*> units[] = {
+      {0, "generic"},        {1, "indexed"},        {2, "boolean"},
+      {3, "percent"},        {8, "hertz"},          {10, "relativeSemiTones"},
+      {13, "decibels"},      {16, "equalPowerCrossfade"}, {17, "mixerFaderCurve1"},
+      {20, "absoluteCents"}, {22, "BPM"},           {24, "milliseconds"},
+      {25, "ratio"},         {26, "customUnit"},    {27, "unknown parameter kind"},
+      {0xFFFFFFFF, "unknown parameter kind"}};
   for (const auto& [raw, name] : units) {
     SCOPED_TRACE(raw);
     EXPECT_EQ(ParameterTreeDump::verboseParameterKind(static_cast<AudioUnitParameterUnit>(raw)), name);
