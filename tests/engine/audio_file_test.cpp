@@ -111,8 +111,7 @@ TEST(AudioFile, ExactSamplesFormatsAndReading) {
   {
     SCOPED_TRACE("stereo float WAV: every sample back unchanged, read in pieces");
     const Channels signal = rampSignal(10007);
-    writeWav(folder.file("s.wav"), signal, 48000);
-    auto file = openFile(folder.file("s.wav"));
+    auto file = wavFile(folder.file("s.wav"), signal, 48000);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->length(), 10007);
     auto buffer = AVAudioPCMBuffer::make(file->processingFormat(), 4096);
@@ -125,8 +124,7 @@ TEST(AudioFile, ExactSamplesFormatsAndReading) {
   }
   {
     SCOPED_TRACE("mono at 44.1 kHz");
-    writeWav(folder.file("m.wav"), {sine(441.0, 0.5, 4410, 44100.0)}, 44100);
-    auto file = openFile(folder.file("m.wav"));
+    auto file = wavFile(folder.file("m.wav"), {sine(441.0, 0.5, 4410, 44100.0)}, 44100);
     ASSERT_TRUE(file);
     EXPECT_TRUE(*file->processingFormat() == *AVAudioFormat::makeStandard(44100.0, 1));
     EXPECT_EQ(file->length(), 4410);
