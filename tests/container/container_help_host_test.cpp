@@ -47,7 +47,8 @@ TEST(HelpHost, ReadFromTheMainBundlesInformationPropertyList) {
     SCOPED_TRACE("the entry names the host");
     ResourceFolder resources;
     resources.writeInfo("help.test.example");
-    EXPECT_EQ(HelpHost::fromMainBundle().helpPageURL().absoluteString(), "https://help.test.example/DYNAMICS/");
+    EXPECT_EQ(HelpHost::fromMainBundle().helpPageURL().absoluteString(),
+              "https://help.test.example/DYNAMICS/");
   }
   for (const std::string info : {"", "not a plist"}) {
     SCOPED_TRACE("no entry, or a file that is no property list: the default host");
@@ -66,7 +67,8 @@ TEST(HelpHost, ReadFromTheMainBundlesInformationPropertyList) {
 TEST(HelpHost, TheApplicationsInformationPropertyListNamesAnHttpsHost) {
   std::ifstream file(std::string(KOV_SOURCE_DIR) + "/KOV Compressor/Resources/Info.plist", std::ios::binary);
   ASSERT_TRUE(file);
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                        std::istreambuf_iterator<char>());
   const PropertyList info = PropertyListSerialization::propertyList(bytes);
   const PropertyList* entry = info.find(helpHostInfoKey);
   ASSERT_TRUE(entry && entry->string());

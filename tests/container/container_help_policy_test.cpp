@@ -48,12 +48,14 @@ TEST_F(HelpPolicyTest, ResponsesAreShownForPagesPdfAndHtmlOnly) {
     beginCapture();
     web->decidePolicy(responseFor(url), answers.recorder());
     EXPECT_EQ(endCapture(), std::string("navigationResponse: \n") + url + "\n");
-    EXPECT_EQ(answers.given, std::vector{shown ? WKNavigationResponsePolicy::allow : WKNavigationResponsePolicy::cancel});
+    EXPECT_EQ(answers.given,
+              std::vector{shown ? WKNavigationResponsePolicy::allow : WKNavigationResponsePolicy::cancel});
   }
 }
 
 TEST_F(HelpPolicyTest, RequestsWithAUrlAreAllowedWhateverTheirScheme) {
-  for (const char* url : {"https://help.example.org/notes.txt", "mailto:someone@example.org", "file:///etc/passwd"}) {
+  for (const char* url :
+       {"https://help.example.org/notes.txt", "mailto:someone@example.org", "file:///etc/passwd"}) {
     SCOPED_TRACE(url);
     Answers<WKNavigationActionPolicy> answers;
     beginCapture();
@@ -73,8 +75,9 @@ TEST_F(HelpPolicyTest, DecisionsWithoutAUrlAreCancelledAndNewWindowsNeverOpen) {
   popup.targetFrame.reset();  // a link with a new-window target
   EXPECT_EQ(web->createWebView(web->configuration(), popup, {}), nullptr);
   EXPECT_EQ(web->createWebView(web->configuration(), actionFor(nullptr), {}), nullptr);
-  EXPECT_EQ(endCapture(), "navigationAction: \nnavigationResponse: \n"
-                          "createWebViewWith:\nhttps://help.example.org/popup.html\ncreateWebViewWith:\n");
+  EXPECT_EQ(endCapture(),
+            "navigationAction: \nnavigationResponse: \n"
+            "createWebViewWith:\nhttps://help.example.org/popup.html\ncreateWebViewWith:\n");
   EXPECT_EQ(actions.given, std::vector{WKNavigationActionPolicy::cancel});
   EXPECT_EQ(responses.given, std::vector{WKNavigationResponsePolicy::cancel});
 }

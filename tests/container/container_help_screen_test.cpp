@@ -21,7 +21,8 @@ class Presenting : public UIViewController {
  public:
   using UIViewController::UIViewController;
   void prepare(UIStoryboardSegue& segue, const std::any&) override {
-    if (!segue.identifier()) return;
+    if (!segue.identifier())
+      return;
     if (auto help = std::dynamic_pointer_cast<HelpViewController>(segue.destination())) {
       help->prepareInfo(*segue.identifier());
     }
@@ -99,7 +100,7 @@ TEST_F(HelpScreenTest, EveryAppearanceLoadsThePageAgainAndOtherNamesLoadNothing)
   help->prepareInfo("showinfo");  // compared exactly
   appearAndGo();
   EXPECT_EQ(loadedAddresses(*web), (std::vector<std::string>{"https://help.test.example:8443/DYNAMICS/",
-                                                               "https://help.test.example:8443/"}));
+                                                             "https://help.test.example:8443/"}));
 }
 
 TEST_F(HelpScreenTest, TheSeguesMakeHelpScreensThroughTheStoryboard) {

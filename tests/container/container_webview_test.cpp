@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "container_support.h"
 #include "WebKit/WKWebView.h"
+#include "container_support.h"
 
 using namespace container_test;
 
@@ -24,21 +24,29 @@ class Deciding : public WKNavigationDelegate, public WKUIDelegate {
   std::shared_ptr<WKWebView> newView;
   int calls = 0;
 
-  void webView(WKWebView&, const WKNavigationAction&, WKDecisionHandler<WKNavigationActionPolicy> handler) override {
+  void webView(WKWebView&, const WKNavigationAction&,
+               WKDecisionHandler<WKNavigationActionPolicy> handler) override {
     ++calls;
     switch (mode) {
-      case Mode::answer: handler(actionPolicy); break;
-      case Mode::drop: break;
-      case Mode::keep: keptAction.emplace(std::move(handler)); break;
+      case Mode::answer:
+        handler(actionPolicy);
+        break;
+      case Mode::drop:
+        break;
+      case Mode::keep:
+        keptAction.emplace(std::move(handler));
+        break;
       case Mode::answerTwice:
         handler(actionPolicy);
         handler(WKNavigationActionPolicy::download);
         break;
     }
   }
-  void webView(WKWebView&, const WKNavigationResponse&, WKDecisionHandler<WKNavigationResponsePolicy> handler) override {
+  void webView(WKWebView&, const WKNavigationResponse&,
+               WKDecisionHandler<WKNavigationResponsePolicy> handler) override {
     ++calls;
-    if (mode == Mode::answer) handler(responsePolicy);
+    if (mode == Mode::answer)
+      handler(responsePolicy);
   }
   std::shared_ptr<WKWebView> webView(WKWebView&, const WKWebViewConfiguration&, const WKNavigationAction&,
                                      const WKWindowFeatures&) override {
@@ -84,11 +92,12 @@ TEST_F(WKWebViewHeadlessTest, LoadsAreRecordedAndNothingIsLoaded) {
   {
     SCOPED_TRACE("a script finds no engine to run in");
     int calls = 0;
-    view->evaluateJavaScript("1 + 1", [&](std::optional<std::string> result, std::optional<std::string> error) {
-      ++calls;
-      EXPECT_FALSE(result);
-      EXPECT_EQ(error, "no web engine");
-    });
+    view->evaluateJavaScript("1 + 1",
+                             [&](std::optional<std::string> result, std::optional<std::string> error) {
+                               ++calls;
+                               EXPECT_FALSE(result);
+                               EXPECT_EQ(error, "no web engine");
+                             });
     EXPECT_EQ(calls, 1);
   }
 }

@@ -21,7 +21,8 @@ std::atomic<bool> gRefuse{false};
 void registerEffect() {
   AudioComponentRegister(kEffect, "QFLD: KOV Compressor Extension", 0x00010000,
                          [](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) {
-                           if (gRefuse) throw NSError(NSOSStatusErrorDomain, -1, "refused");
+                           if (gRefuse)
+                             throw NSError(NSOSStatusErrorDomain, -1, "refused");
                            return std::make_shared<AUAudioUnit>(d, o);
                          });
 }

@@ -87,9 +87,11 @@ TEST_F(EditorControllerTest, BindingPrintsItsLinesOnceWhicheverComesLast) {
     controller->view();
     beginCapture();
     controller->setAudioUnit(nullptr);
-    EXPECT_EQ(endCapture(), (Lines{kDidSet, "AU Diagnostics: We are about to connect the audio unit to its view controller.",
-                                   "Error: could not set paths, audio unit is nil.",
-                                   "AU Diagnostics: WARNING: The audio unit is nil."}));
+    EXPECT_EQ(
+        endCapture(),
+        (Lines{kDidSet, "AU Diagnostics: We are about to connect the audio unit to its view controller.",
+               "Error: could not set paths, audio unit is nil.",
+               "AU Diagnostics: WARNING: The audio unit is nil."}));
   }
 }
 

@@ -69,7 +69,8 @@ TEST_F(EditorGestureTest, PanMovesThePanelFromWhereItStartedUnlessLocked) {
     EXPECT_EQ(panelFrame(), kFitted);
   }
   {
-    SCOPED_TRACE("locked mid-drag: the end is ignored too, so layout keeps the panel until a later gesture ends");
+    SCOPED_TRACE(
+        "locked mid-drag: the end is ignored too, so layout keeps the panel until a later gesture ends");
     fingers->down(0, kMargin);
     fingers->move(0, {kMargin.x + 15, kMargin.y});
     fingers->move(0, {kMargin.x + 40, kMargin.y});
@@ -99,10 +100,10 @@ TEST_F(EditorGestureTest, PinchZoomsAboutTheCentreWithinItsWidthLimits) {
     CGRect expected;
   };
   const Step steps[] = {
-      {0.25, {192, 127.5, 128, 85}},      // 128 is allowed
-      {0.2, {192, 127.5, 128, 85}},       // 102.4 wide: ignored, not clamped
-      {4, {-768, -510, 2048, 1360}},      // 2048 is allowed
-      {4.01, {-768, -510, 2048, 1360}},   // 2053.12: ignored
+      {0.25, {192, 127.5, 128, 85}},     // 128 is allowed
+      {0.2, {192, 127.5, 128, 85}},      // 102.4 wide: ignored, not clamped
+      {4, {-768, -510, 2048, 1360}},     // 2048 is allowed
+      {4.01, {-768, -510, 2048, 1360}},  // 2053.12: ignored
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "scale " << step.scale);

@@ -9,8 +9,10 @@ namespace {
 using namespace editor_controller_test;
 
 void expectFrame(const CGRect& actual, const CGRect& expected) {
-  for (const auto& [a, e] : {std::pair{actual.origin.x, expected.origin.x}, {actual.origin.y, expected.origin.y},
-                             {actual.size.width, expected.size.width}, {actual.size.height, expected.size.height}})
+  for (const auto& [a, e] : {std::pair{actual.origin.x, expected.origin.x},
+                             {actual.origin.y, expected.origin.y},
+                             {actual.size.width, expected.size.width},
+                             {actual.size.height, expected.size.height}})
     EXPECT_NEAR(a, e, 1e-9);
 }
 
@@ -25,12 +27,13 @@ TEST_F(EditorControllerTest, LayoutFitsThePanelToTheViewKeepingItsAspect) {
   };
   const Case cases[] = {
       {1000, 500, true, {500 - 250 / r, 0, 500 / r, 500}},
-      {600, 600, true, {0, 100.78125, 600, 398.4375}},  // square or taller: as wide as the view
+      {600, 600, true, {0, 100.78125, 600, 398.4375}},      // square or taller: as wide as the view
       {1000, 900, true, {500 - 450 / r, 0, 900 / r, 900}},  // overhangs both sides, no clamping
       {1000, 500, false, {0, -82.03125, 1000, 664.0625}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << (c.fitToHeight ? " fit to height" : " fit to width"));
+    SCOPED_TRACE(testing::Message() << c.w << " x " << c.h
+                                    << (c.fitToHeight ? " fit to height" : " fit to width"));
     controller->fitToHeight = c.fitToHeight;
     controller->view()->setFrame({0, 0, c.w, c.h});  // a bounds change lays the view out at once
     expectFrame(controller->pluginView->frame(), c.expected);
@@ -94,7 +97,8 @@ TEST_F(EditorControllerTest, InterfaceConnectsEveryOutletInItsPlace) {
                                                           controller->displayView}));
   EXPECT_EQ(root->subviews().front(), controller->pluginView);
   EXPECT_TRUE(controller->infoView->isHidden());
-  EXPECT_EQ(controller->mainView->delegate().get(), static_cast<KOVCompressorViewDelegate*>(controller.get()));
+  EXPECT_EQ(controller->mainView->delegate().get(),
+            static_cast<KOVCompressorViewDelegate*>(controller.get()));
   EXPECT_EQ(root->gestureRecognizers().size(), 5u);
 }
 

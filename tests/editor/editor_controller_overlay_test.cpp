@@ -166,10 +166,10 @@ TEST_F(EditorControllerTest, PickerSegueAndParameterAccessPrintTheirLines) {
     controller->openFilePicker();
     MainLoop::runUntilIdle();
     presenter->pickers.back()->cancel();
-    EXPECT_EQ(endCapture(), (Lines{"documentPicker: [file:///tmp/a.plist, file:///tmp/b%20c.plist]",
-                                   "documentPicker: file:///tmp/one.plist",
-                                   "documentPicker: [file:///tmp/one.plist]",
-                                   "The document picker was canceled."}));
+    EXPECT_EQ(endCapture(),
+              (Lines{"documentPicker: [file:///tmp/a.plist, file:///tmp/b%20c.plist]",
+                     "documentPicker: file:///tmp/one.plist", "documentPicker: [file:///tmp/one.plist]",
+                     "The document picker was canceled."}));
   }
   {
     SCOPED_TRACE("segue hook: the identifier alone, when there is one");
@@ -185,7 +185,8 @@ TEST_F(EditorControllerTest, PickerSegueAndParameterAccessPrintTheirLines) {
     beginCapture();
     EXPECT_EQ(controller->getParameter(2), 0.0f);
     controller->setParameter(2, 0.5f);
-    EXPECT_EQ(endCapture(), (Lines{"AudioUnitViewController: ERROR: The parameter address 2 is not available."}));
+    EXPECT_EQ(endCapture(),
+              (Lines{"AudioUnitViewController: ERROR: The parameter address 2 is not available."}));
   }
   const auto unit = quietUnit();
   controller->setAudioUnit(unit);
@@ -200,12 +201,13 @@ TEST_F(EditorControllerTest, PickerSegueAndParameterAccessPrintTheirLines) {
     controller->setParameter(std::numeric_limits<std::int64_t>::min(), 1.0f);
     controller->setParameter(2, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(controller->getParameter(2), 0.5f);
-    EXPECT_EQ(endCapture(),
-              (Lines{"AudioUnitViewController: ERROR: The parameter address 99 is not available.",
-                     "AudioUnitViewController: ERROR: The parameter address -1 is not available.",
-                     "AudioUnitViewController: ERROR: The parameter address -9223372036854775808 is not available.",
-                     // the observer's block, queued by the first set, runs when the queue drains
-                     "editor received parameter : address: 2, value: 0.5"}));
+    EXPECT_EQ(
+        endCapture(),
+        (Lines{"AudioUnitViewController: ERROR: The parameter address 99 is not available.",
+               "AudioUnitViewController: ERROR: The parameter address -1 is not available.",
+               "AudioUnitViewController: ERROR: The parameter address -9223372036854775808 is not available.",
+               // the observer's block, queued by the first set, runs when the queue drains
+               "editor received parameter : address: 2, value: 0.5"}));
     EXPECT_EQ(controller->mainView->baseClass().valueThreshold, 0.5);
   }
 }

@@ -18,8 +18,8 @@ TEST(Frame, PlateOfTheContrastGreyWithATwoPointMarginAndRoundCorners) {
   const struct {
     int x, y;
     bool painted;
-  } probes[] = {{1, 50, false},  {2, 50, true},  {197, 50, true}, {198, 50, false}, {100, 1, false},
-                {100, 2, true},  {100, 97, true}, {100, 98, false}, {6, 6, true}};
+  } probes[] = {{1, 50, false}, {2, 50, true},   {197, 50, true},  {198, 50, false}, {100, 1, false},
+                {100, 2, true}, {100, 97, true}, {100, 98, false}, {6, 6, true}};
   for (const auto& p : probes) {
     SCOPED_TRACE(testing::Message() << p.x << ", " << p.y);
     EXPECT_EQ(image.pixel(p.x, p.y).alpha, p.painted ? 255 : 0);
@@ -55,10 +55,12 @@ TEST(Frame, TinyAndEmptyFramesPaintNothingInTheirMargin) {
     editor_test::renderView(image, *frame);
     int painted = 0;
     for (int y = 0; y < 60; ++y) {
-      for (int x = 0; x < 8; ++x) painted += image.pixel(x, y).alpha > 0;
+      for (int x = 0; x < 8; ++x)
+        painted += image.pixel(x, y).alpha > 0;
     }
     EXPECT_EQ(painted > 0, row.drawsSomething);
-    for (int x = 0; x < 8; ++x) EXPECT_TRUE(isTransparent(image.pixel(x, 1)));
+    for (int x = 0; x < 8; ++x)
+      EXPECT_TRUE(isTransparent(image.pixel(x, 1)));
   }
 }
 

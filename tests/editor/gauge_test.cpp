@@ -75,7 +75,8 @@ TEST(Gauge, MarksTurnByTwoVMinusOneTimes90Degrees) {
     // A dot is a 1-unit segment half a unit right of its pivot's up line, 87 out.
     const CGPixel d1 = image.pixelAt(turned({256, 233.01}, {0.5, -87.01}, angle(row.dot1)));
     const CGPixel d2 = image.pixelAt(turned({256, 233.02}, {0.5, -87.02}, angle(row.dot2)));
-    for (const CGPixel& p : {n1, n2, d1, d2}) EXPECT_NEAR(p.alpha, 0.6 * 255, 1);
+    for (const CGPixel& p : {n1, n2, d1, d2})
+      EXPECT_NEAR(p.alpha, 0.6 * 255, 1);
     EXPECT_GT(n1.red, n1.blue);
     EXPECT_GT(d1.red, d1.blue);
     EXPECT_GT(n2.blue, n2.red);

@@ -38,7 +38,8 @@ TEST(PanelDrawing, PassPublishesTheHotspotsInCanvasUnitsAndRecordsItsScale) {
       {"meter", &KOVCompressorViewBase::hotspotMeterPath, {166, 151, 180, 90}},
   };
   KOVCompressorViewBase base;
-  for (const auto& h : hotspots) EXPECT_TRUE((base.*h.path).isEmpty()) << h.name;
+  for (const auto& h : hotspots)
+    EXPECT_TRUE((base.*h.path).isEmpty()) << h.name;
 
   for (const CGFloat scale : {1.0, 2.0, 0.5}) {
     SCOPED_TRACE(scale);
@@ -46,7 +47,8 @@ TEST(PanelDrawing, PassPublishesTheHotspotsInCanvasUnitsAndRecordsItsScale) {
     CGBitmapContext image(512 * scale, 340 * scale);
     editor_test::render(image, [&] { base.drawMain({0, 0, 512 * scale, 340 * scale}); });
     EXPECT_EQ(base.viewScale, (CGSize{scale, scale}));
-    for (const auto& h : hotspots) EXPECT_EQ((base.*h.path).bounds(), h.rect) << h.name;
+    for (const auto& h : hotspots)
+      EXPECT_EQ((base.*h.path).bounds(), h.rect) << h.name;
   }
 }
 
@@ -131,7 +133,8 @@ TEST(KnobSymbol, ValueTextInTheMainColourWhateverTheSelection) {
   for (int y = 76 * 4; y < 85 * 4; ++y) {
     for (int x = 9 * 4; x < 82 * 4; ++x) {
       const CGPixel p = image.pixel(x, y);
-      if (p.alpha == 255 && p.green == 255 && p.red == 0) ++green;
+      if (p.alpha == 255 && p.green == 255 && p.red == 0)
+        ++green;
     }
   }
   EXPECT_GT(green, 10);

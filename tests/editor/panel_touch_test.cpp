@@ -26,30 +26,40 @@ struct Rig {
     panel->setViewController(controller);
     panel->setDelegate(delegate);
     CGBitmapContext image(width, height);
-    if (draw) editor_test::renderView(image, *panel);
+    if (draw)
+      editor_test::renderView(image, *panel);
   }
   void touchDown(CGPoint at) {
     touch = std::make_shared<UITouch>(std::weak_ptr<UIWindow>(), at, 0.0);
-    panel->touchesBegan(UITouchSet({touch}), nullptr);
+    printing([&] { panel->touchesBegan(UITouchSet({touch}), nullptr); });
   }
   void moveTo(CGPoint at) {
     touch->update(at, UITouchPhase::moved, 0.0);
-    panel->touchesMoved(UITouchSet({touch}), nullptr);
+    printing([&] { panel->touchesMoved(UITouchSet({touch}), nullptr); });
   }
   void liftAt(CGPoint at) {
     touch->update(at, UITouchPhase::ended, 0.0);
-    panel->touchesEnded(UITouchSet({touch}), nullptr);
+    printing([&] { panel->touchesEnded(UITouchSet({touch}), nullptr); });
   }
   void cancel() {
     touch->update(touch->windowLocation(), UITouchPhase::cancelled, 0.0);
-    panel->touchesCancelled(UITouchSet({touch}), nullptr);
+    printing([&] { panel->touchesCancelled(UITouchSet({touch}), nullptr); });
   }
   std::uint64_t sent(UIControlEvents event) const { return panel->sentCount(event); }
+  // What the panel printed since the last call.
+  std::string takePrinted() { return std::exchange(printed, {}); }
+  template <class Call>
+  void printing(Call call) {
+    stdout_capture::beginCapture();
+    call();
+    printed += stdout_capture::endCapture();
+  }
 
   std::shared_ptr<RecordingController> controller = std::make_shared<RecordingController>();
   std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
   std::shared_ptr<KOVCompressorView> panel;
   std::shared_ptr<UITouch> touch;
+  std::string printed;
 };
 
 TEST(PanelTouch, HotspotSearchTakesTheFirstRectangleThatHoldsThePoint) {
@@ -58,16 +68,15 @@ TEST(PanelTouch, HotspotSearchTakesTheFirstRectangleThatHoldsThePoint) {
     CGPoint canvas;
     const char* name;
   } rows[] = {
-      {{133, 93}, ""},          {{39, 44}, "attack"},     {{129, 142}, "attack"},  {{227, 60}, "release"},
-      {{228, 60}, "mode"},      {{283, 98}, "mode"},      {{284, 60}, "threshold"}, {{400, 100}, "ratio"},
-      {{60, 200}, "gain"},      {{400, 250}, "mix"},      {{100, 280}, "bypass"},  {{420, 280}, "audition"},
-      {{250, 280}, "caption"},  {{250, 200}, "meter"},    {{500, 330}, ""},
+      {{133, 93}, ""},         {{39, 44}, "attack"},  {{129, 142}, "attack"},   {{227, 60}, "release"},
+      {{228, 60}, "mode"},     {{283, 98}, "mode"},   {{284, 60}, "threshold"}, {{400, 100}, "ratio"},
+      {{60, 200}, "gain"},     {{400, 250}, "mix"},   {{100, 280}, "bypass"},   {{420, 280}, "audition"},
+      {{250, 280}, "caption"}, {{250, 200}, "meter"}, {{500, 330}, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    stdout_capture::beginCapture();
-    rig.panel->setHotspotMode(row.canvas);
-    EXPECT_EQ(stdout_capture::endCapture(), std::string(row.name) + "\n");
+    rig.printing([&] { rig.panel->setHotspotMode(row.canvas); });
+    EXPECT_EQ(rig.takePrinted(), std::string(row.name) + "\n");
     EXPECT_EQ(rig.panel->hotspotMode(), row.name);
   }
 }
@@ -94,10 +103,9 @@ TEST(PanelTouch, KnobDragsFollowTheDistanceFromTouchDown) {
     Rig rig(512 * row.scale, 340 * row.scale);
     rig.panel->baseClass().valueAttack = row.startValue;
     const CGPoint down{84 * row.scale, 93 * row.scale};
-    stdout_capture::beginCapture();
     rig.touchDown(down);
     rig.moveTo({down.x + row.move.x, down.y + row.move.y});
-    EXPECT_EQ(stdout_capture::endCapture(), "attack\n");
+    EXPECT_EQ(rig.takePrinted(), "attack\n");
     ASSERT_EQ(rig.delegate->parameters.size(), 1u);
     EXPECT_EQ(rig.delegate->parameters[0].first, 0);
     EXPECT_NEAR(rig.delegate->parameters[0].second, row.sent, 1e-6);
@@ -109,12 +117,11 @@ TEST(PanelTouch, KnobDragsFollowTheDistanceFromTouchDown) {
 
 TEST(PanelTouch, TouchUpReplaysTheEndPointAndReleasesTheControl) {
   Rig rig(512, 340);
-  stdout_capture::beginCapture();
   rig.touchDown({329, 94});  // threshold
   rig.moveTo({329, 44});
   rig.liftAt({329, 44});
   // The threshold prints every value it is dragged to.
-  EXPECT_EQ(stdout_capture::endCapture(), "threshold\n0.75\n0.75\n");
+  EXPECT_EQ(rig.takePrinted(), "threshold\n0.75\n0.75\n");
   EXPECT_EQ(rig.delegate->parameters, (Sent{{2, 0.75f}, {2, 0.75f}}));
   EXPECT_FALSE(rig.panel->baseClass().isThresholdActive);
   EXPECT_EQ(rig.panel->hotspotMode(), "");
@@ -127,10 +134,8 @@ TEST(PanelTouch, TouchUpReplaysTheEndPointAndReleasesTheControl) {
 
   // A touch and release without moving sends the unchanged value once.
   rig.delegate->parameters.clear();
-  stdout_capture::beginCapture();
   rig.touchDown({428, 94});  // ratio
   rig.liftAt({428, 94});
-  stdout_capture::endCapture();
   EXPECT_EQ(rig.delegate->parameters, (Sent{{3, 0.5f}}));
 }
 
@@ -138,14 +143,12 @@ TEST(PanelTouch, TouchUpInsideOrOutsideByTheEndPointInViewPoints) {
   // At scale 0.5 the ratio knob's canvas point (428, 94) lies beyond the panel's 256-point
   // width, yet the touch is well inside the panel.
   Rig rig(256, 170);
-  stdout_capture::beginCapture();
   rig.touchDown({214, 47});
   rig.liftAt({214, 47});
   rig.touchDown({214, 47});
   rig.liftAt({300, 47});
   rig.touchDown({214, 47});
   rig.liftAt({256, 47});  // the right edge is outside, as a view's bounds are half-open
-  stdout_capture::endCapture();
   EXPECT_EQ(rig.delegate->parameters.front().first, 3);
   EXPECT_EQ(rig.sent(UIControlEvents::touchUpInside), 1u);
   EXPECT_EQ(rig.sent(UIControlEvents::touchUpOutside), 2u);
@@ -153,7 +156,6 @@ TEST(PanelTouch, TouchUpInsideOrOutsideByTheEndPointInViewPoints) {
 
 TEST(PanelTouch, ButtonsFlipAndTheModeSteps) {
   Rig rig(512, 340);
-  stdout_capture::beginCapture();
   for (int i = 0; i < 2; ++i) {
     rig.touchDown({100, 280});  // bypass
     EXPECT_TRUE(rig.panel->baseClass().isBypassActive);
@@ -166,7 +168,6 @@ TEST(PanelTouch, ButtonsFlipAndTheModeSteps) {
     rig.touchDown({256, 75});  // mode
     rig.liftAt({256, 75});
   }
-  stdout_capture::endCapture();
   EXPECT_EQ(rig.delegate->parameters,
             (Sent{{7, 1.0f}, {7, 0.0f}, {8, 1.0f}, {6, 1.0f}, {6, 2.0f}, {6, 0.0f}, {6, 1.0f}}));
   const KOVCompressorViewBase& base = rig.panel->baseClass();
@@ -181,9 +182,7 @@ TEST(PanelTouch, ButtonsFlipAndTheModeSteps) {
   // A label the cycle does not know stays and sends nothing.
   rig.panel->baseClass().valueMode = "mid-side";
   rig.delegate->parameters.clear();
-  stdout_capture::beginCapture();
   rig.touchDown({256, 75});
-  stdout_capture::endCapture();
   EXPECT_EQ(base.valueMode, "mid-side");
   EXPECT_TRUE(rig.delegate->parameters.empty());
 }
@@ -193,10 +192,9 @@ TEST(PanelTouch, MissesPassiveAreasAndCancels) {
   {
     SCOPED_TRACE("no hotspot: unlocked, no redraw, no event until the touch-up");
     rig.panel->clearNeedsDisplay();
-    stdout_capture::beginCapture();
     rig.touchDown({133, 93});
     rig.moveTo({133, 50});
-    EXPECT_EQ(stdout_capture::endCapture(), "\n");
+    EXPECT_EQ(rig.takePrinted(), "\n");
     EXPECT_FALSE(rig.panel->needsDisplay());
     EXPECT_EQ(rig.controller->lockHistory, (std::vector<bool>{false}));
     EXPECT_EQ(rig.sent(UIControlEvents::touchDown) + rig.sent(UIControlEvents::valueChanged), 0u);
@@ -206,21 +204,18 @@ TEST(PanelTouch, MissesPassiveAreasAndCancels) {
   }
   {
     SCOPED_TRACE("caption: locks while held, sends no value");
-    stdout_capture::beginCapture();
     rig.touchDown({250, 280});
     EXPECT_TRUE(rig.controller->locked);
     rig.moveTo({250, 250});
     rig.liftAt({250, 250});
-    EXPECT_EQ(stdout_capture::endCapture(), "caption\n");
+    EXPECT_EQ(rig.takePrinted(), "caption\n");
     EXPECT_FALSE(rig.controller->locked);
   }
   {
     SCOPED_TRACE("cancel keeps the last moved value and sends none");
-    stdout_capture::beginCapture();
     rig.touchDown({60, 200});  // gain
     rig.moveTo({60, 180});
     rig.cancel();
-    stdout_capture::endCapture();
     EXPECT_NEAR(rig.panel->baseClass().valueGain, 0.6, 1e-6);
     EXPECT_FALSE(rig.panel->baseClass().isGainActive);
     EXPECT_FALSE(rig.controller->locked);
@@ -234,12 +229,11 @@ TEST(PanelTouch, WithoutControllerOrDelegateOrDrawing) {
     SCOPED_TRACE("no controller: nothing at all");
     Rig rig(512, 340);
     rig.panel->setViewController(nullptr);
-    stdout_capture::beginCapture();
     rig.touchDown({84, 93});
     rig.moveTo({84, 50});
     rig.liftAt({84, 50});
     rig.cancel();
-    EXPECT_EQ(stdout_capture::endCapture(), "");
+    EXPECT_EQ(rig.takePrinted(), "");
     EXPECT_TRUE(rig.delegate->parameters.empty());
     EXPECT_EQ(rig.sent(UIControlEvents::allEvents), 0u);
   }
@@ -247,10 +241,9 @@ TEST(PanelTouch, WithoutControllerOrDelegateOrDrawing) {
     SCOPED_TRACE("no delegate: the touch-up still unlocks and sends its event");
     Rig rig(512, 340);
     rig.panel->setDelegate(nullptr);
-    stdout_capture::beginCapture();
     rig.touchDown({84, 93});
     rig.liftAt({84, 50});
-    EXPECT_EQ(stdout_capture::endCapture(), "");
+    EXPECT_EQ(rig.takePrinted(), "");
     EXPECT_EQ(rig.controller->lockHistory, (std::vector<bool>{false}));
     EXPECT_EQ(rig.sent(UIControlEvents::touchUpInside), 1u);
     EXPECT_EQ(rig.panel->baseClass().valueAttack, 0.5);
@@ -258,9 +251,8 @@ TEST(PanelTouch, WithoutControllerOrDelegateOrDrawing) {
   {
     SCOPED_TRACE("before the first drawing pass no touch hits anything");
     Rig rig(512, 340, /*draw=*/false);
-    stdout_capture::beginCapture();
     rig.touchDown({84, 93});
-    EXPECT_EQ(stdout_capture::endCapture(), "\n");
+    EXPECT_EQ(rig.takePrinted(), "\n");
     EXPECT_FALSE(rig.controller->locked);
   }
   const struct {
@@ -270,19 +262,23 @@ TEST(PanelTouch, WithoutControllerOrDelegateOrDrawing) {
     CGPoint at;
     Sent sent;
   } hostValues[] = {
-      {"a host value outside 0...1 is clamped by the first drag", &KOVCompressorViewBase::valueMix, 1.5,
-       {400, 250}, {{5, 1.0f}}},
-      {"a NaN from the host becomes 0 at the first drag", &KOVCompressorViewBase::valueRatio,
-       std::numeric_limits<CGFloat>::quiet_NaN(), {400, 100}, {{3, 0.0f}}},
+      {"a host value outside 0...1 is clamped by the first drag",
+       &KOVCompressorViewBase::valueMix,
+       1.5,
+       {400, 250},
+       {{5, 1.0f}}},
+      {"a NaN from the host becomes 0 at the first drag",
+       &KOVCompressorViewBase::valueRatio,
+       std::numeric_limits<CGFloat>::quiet_NaN(),
+       {400, 100},
+       {{3, 0.0f}}},
   };
   for (const auto& row : hostValues) {
     SCOPED_TRACE(row.what);
     Rig rig(512, 340);
     rig.panel->baseClass().*row.field = row.value;
-    stdout_capture::beginCapture();
     rig.touchDown(row.at);
     rig.moveTo({row.at.x, row.at.y - 1});
-    stdout_capture::endCapture();
     EXPECT_EQ(rig.delegate->parameters, row.sent);
   }
 }

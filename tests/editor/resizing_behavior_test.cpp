@@ -51,7 +51,8 @@ TEST(ResizingBehavior, TiesAndNotANumberKeepTheHorizontalScale) {
 }
 
 TEST(ResizingBehavior, RawValuesRoundTrip) {
-  for (int raw = 0; raw <= 3; ++raw) EXPECT_EQ(ResizingBehavior::fromRawValue(raw)->rawValue(), raw);
+  for (int raw = 0; raw <= 3; ++raw)
+    EXPECT_EQ(ResizingBehavior::fromRawValue(raw)->rawValue(), raw);
   EXPECT_EQ(ResizingBehavior::fromRawValue(2), ResizingBehavior(ResizingBehavior::stretch));
   EXPECT_FALSE(ResizingBehavior::fromRawValue(-1).has_value());
   EXPECT_FALSE(ResizingBehavior0::fromRawValue(4).has_value());

@@ -12,10 +12,18 @@ TEST(KnobValueText, WholePercentRoundedHalfAwayFromZero) {
     CGFloat value;
     const char* text;
   } rows[] = {
-      {0.5, "50"}, {0.005, "1"}, {0.994, "99"}, {0.995, "100"}, {1.2, "120"}, {-0.004, "0"}, {-0.005, "-1"},
+      {0.5, "50"},
+      {0.005, "1"},
+      {0.994, "99"},
+      {0.995, "100"},
+      {1.2, "120"},
+      {-0.004, "0"},
+      {-0.005, "-1"},
       // Beyond what a 64-bit integer holds: the nearest end of its range; NaN shows 0.
-      {1e300, "9223372036854775807"}, {-inf, "-9223372036854775808"},
-      {std::numeric_limits<CGFloat>::quiet_NaN(), "0"}, {9e16, "9000000000000000000"},
+      {1e300, "9223372036854775807"},
+      {-inf, "-9223372036854775808"},
+      {std::numeric_limits<CGFloat>::quiet_NaN(), "0"},
+      {9e16, "9000000000000000000"},
       {9.3e16, "9223372036854775807"},
   };
   for (const auto& row : rows) {
@@ -28,9 +36,17 @@ TEST(ModeLabel, WholePartNamesTheLabelAndTheButtonCyclesThroughThem) {
   const struct {
     float value;
     const char* label;  // null: no label, the panel keeps its own
-  } rows[] = {{0, "dual"},      {1, "linked"},      {2, "m/s"},     {1.9f, "linked"},
-              {-0.99f, "dual"}, {2.99f, "m/s"},     {3, nullptr},   {-1, nullptr},
-              {1e30f, nullptr}, {-1e30f, nullptr},  {std::numeric_limits<float>::quiet_NaN(), nullptr}};
+  } rows[] = {{0, "dual"},
+              {1, "linked"},
+              {2, "m/s"},
+              {1.9f, "linked"},
+              {-0.99f, "dual"},
+              {2.99f, "m/s"},
+              {3, nullptr},
+              {-1, nullptr},
+              {1e30f, nullptr},
+              {-1e30f, nullptr},
+              {std::numeric_limits<float>::quiet_NaN(), nullptr}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.value);
     EXPECT_EQ(modeLabel(row.value), row.label ? std::optional<std::string>(row.label) : std::nullopt);
@@ -39,7 +55,8 @@ TEST(ModeLabel, WholePartNamesTheLabelAndTheButtonCyclesThroughThem) {
   EXPECT_EQ(nextModeLabel("linked"), "m/s");
   EXPECT_EQ(nextModeLabel("m/s"), "dual");
   EXPECT_FALSE(nextModeLabel("mid-side").has_value());
-  for (const char* label : {"dual", "linked", "m/s"}) EXPECT_EQ(modeLabel(*modeValue(label)), label) << label;
+  for (const char* label : {"dual", "linked", "m/s"})
+    EXPECT_EQ(modeLabel(*modeValue(label)), label) << label;
 }
 
 }  // namespace

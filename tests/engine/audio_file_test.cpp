@@ -21,7 +21,9 @@ using namespace engine_test;
 
 namespace {
 
-std::string loopPath(int n) { return std::string(KOV_LOOPS_DIR) + "/" + std::to_string(n) + ".m4a"; }
+std::string loopPath(int n) {
+  return std::string(KOV_LOOPS_DIR) + "/" + std::to_string(n) + ".m4a";
+}
 
 std::vector<char> readBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -200,7 +202,8 @@ TEST(AudioFile, EveryTruncationAndDamagedCopiesFailCleanly) {
     }
   };
   std::size_t opened = 0;
-  for (std::size_t count = 0; count < bytes.size(); ++count) opened += attempt(count, bytes, 6000);
+  for (std::size_t count = 0; count < bytes.size(); ++count)
+    opened += attempt(count, bytes, 6000);
   // The index (moov) is written last: nearly every cut loses what a reader needs. (FFmpeg
   // still reads some files cut inside the index's last tables.)
   EXPECT_LT(opened, bytes.size() / 10);
@@ -210,7 +213,8 @@ TEST(AudioFile, EveryTruncationAndDamagedCopiesFailCleanly) {
   for (int copy = 0; copy < 2000; ++copy) {
     auto damaged = bytes;
     const int flips = 1 + int(random() % 8);
-    for (int f = 0; f < flips; ++f) damaged[random() % damaged.size()] = char(random());
+    for (int f = 0; f < flips; ++f)
+      damaged[random() % damaged.size()] = char(random());
     damagedOpened += attempt(damaged.size(), damaged, AVAudioFramePosition(1) << 24);
   }
   EXPECT_GT(damagedOpened, 0u);  // most damage hits audio data, which still decodes

@@ -40,7 +40,8 @@ struct CompletionLog {
 
 Channels slice(const Channels& c, std::size_t from, std::size_t count) {
   Channels out;
-  for (const auto& ch : c) out.emplace_back(ch.begin() + long(from), ch.begin() + long(from + count));
+  for (const auto& ch : c)
+    out.emplace_back(ch.begin() + long(from), ch.begin() + long(from + count));
   return out;
 }
 
@@ -77,7 +78,8 @@ TEST(EngineOffline, LoopingThroughTheCompletionHasNoGapAndNoRepeatedFrame) {
   Channels out(2);
   for (int call = 0; call < 30; ++call) {
     const Channels block = rig.render(512);
-    for (std::size_t c = 0; c < 2; ++c) out[c].insert(out[c].end(), block[c].begin(), block[c].end());
+    for (std::size_t c = 0; c < 2; ++c)
+      out[c].insert(out[c].end(), block[c].begin(), block[c].end());
     // A pass completes once its last frame falls within the next call; its completion
     // schedules the next pass before that call.
     const int due = std::min(4, (call + 2) * 512 / 3000);
@@ -154,7 +156,8 @@ TEST(EngineOffline, TheSystemLimiterInTheGraphCeilsTheOutput) {
   TemporaryFolder folder;
   // A tone with peaks at +12 dBFS and a louder burst.
   auto loud = sine(220.0, 4.0, 24000, 48000.0);
-  for (std::size_t n = 12000; n < 13000; ++n) loud[n] *= 2.0f;
+  for (std::size_t n = 12000; n < 13000; ++n)
+    loud[n] *= 2.0f;
   writeWav(folder.file("loud.wav"), {loud, loud}, 48000);
   for (bool withLimiter : {false, true}) {
     SCOPED_TRACE(withLimiter ? "player -> limiter -> mixer" : "player -> mixer");
@@ -193,7 +196,8 @@ TEST(EngineOffline, CompletionsComeInOrderOnceAndStopFlushesPauseKeeps) {
   CompletionLog log;
   {
     SCOPED_TRACE("three files played out in order, on one thread that is not the caller's");
-    for (int id : {1, 2, 3}) rig.player->scheduleFile(file, nullptr, log.handler(id));
+    for (int id : {1, 2, 3})
+      rig.player->scheduleFile(file, nullptr, log.handler(id));
     rig.player->play();
     rig.render(3000);
     ASSERT_TRUE(waitFor([&] { return log.count() == 3; }));

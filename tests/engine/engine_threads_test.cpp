@@ -29,7 +29,9 @@ class ProbeUnit final : public AUAudioUnit {
   static inline std::atomic<int> calls{0};
 
   ProbeUnit(const AudioComponentDescription& d, AudioComponentInstantiationOptions o)
-      : AUAudioUnit(d, o), inputs_(stereoBus(AUAudioUnitBusType::input)), outputs_(stereoBus(AUAudioUnitBusType::output)) {}
+      : AUAudioUnit(d, o),
+        inputs_(stereoBus(AUAudioUnitBusType::input)),
+        outputs_(stereoBus(AUAudioUnitBusType::output)) {}
   std::shared_ptr<AUAudioUnitBusArray> inputBusses() override { return inputs_; }
   std::shared_ptr<AUAudioUnitBusArray> outputBusses() override { return outputs_; }
   AUInternalRenderBlock internalRenderBlock() override {
@@ -74,8 +76,8 @@ TEST(EngineThreads, RewiringAndReschedulingWhileRenderingAllocateNothingOnTheRen
   ASSERT_TRUE(kNullDriver);
   TemporaryFolder folder;
   OfflineEngine rig;
-  auto file = wavFile(folder.file("tone.wav"), {sine(220.0, 0.5, 9600, 48000.0), sine(330.0, 0.5, 9600, 48000.0)},
-                      48000);
+  auto file = wavFile(folder.file("tone.wav"),
+                      {sine(220.0, 0.5, 9600, 48000.0), sine(330.0, 0.5, 9600, 48000.0)}, 48000);
   auto limiter = makeUnit(PeakLimiterUnit::kComponentDescription);
   auto mixer = rig.engine->mainMixerNode();
   rig.engine->attach(limiter);
@@ -89,7 +91,8 @@ TEST(EngineThreads, RewiringAndReschedulingWhileRenderingAllocateNothingOnTheRen
     rig.player->scheduleFile(file, nullptr, loop);
   };
   loop = [&] {
-    if (--outstanding == 0 && looping) schedule();
+    if (--outstanding == 0 && looping)
+      schedule();
   };
   schedule();
   // A second player at 44.1 kHz on its own mixer input: every graph converts its rate.

@@ -54,14 +54,17 @@ struct Rig {
           AVAudioEngineManualRenderingStatus::success)
         break;
       for (int c = 0; c < 2; ++c)
-        for (int n = 0; n < 512; ++n) peak = std::max(peak, std::fabs(buffer->floatChannelData()[c][n]));
+        for (int n = 0; n < 512; ++n)
+          peak = std::max(peak, std::fabs(buffer->floatChannelData()[c][n]));
       MainLoop::runUntil([&] { return MainLoop::pendingItems() == 0; }, std::chrono::milliseconds(5));
     }
     return peak;
   }
 };
 
-std::vector<std::string> lines(const std::string& text) { return stdout_capture::splitLines(text); }
+std::vector<std::string> lines(const std::string& text) {
+  return stdout_capture::splitLines(text);
+}
 
 }  // namespace
 
@@ -90,17 +93,18 @@ TEST(AUEnginePlayerThreads, StartUpStartPassStopAndDisconnectPrintTheirSequences
     ASSERT_EQ(printed.size(), 9u);
     path = printed[6];
     EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(KOV_LOOPS_DIR));
-    EXPECT_EQ(printed, (std::vector<std::string>{
-        "AUEnginePlayer: Audio file at '" + path + "' was selected for loading into the player.",
-        "AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.",
-        "AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.",
-        "2",
-        "AUEnginePlayer: Audio unit re-connecting to the player.",
-        "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
-        path,
-        "AUEnginePlayer: Audio session was set active.",
-        "AUEnginePlayer: Audio engine starting.",
-    }));
+    EXPECT_EQ(printed,
+              (std::vector<std::string>{
+                  "AUEnginePlayer: Audio file at '" + path + "' was selected for loading into the player.",
+                  "AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.",
+                  "AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.",
+                  "2",
+                  "AUEnginePlayer: Audio unit re-connecting to the player.",
+                  "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
+                  path,
+                  "AUEnginePlayer: Audio session was set active.",
+                  "AUEnginePlayer: Audio engine starting.",
+              }));
     EXPECT_EQ(rig.delegate->events, (std::vector<std::string>{"file " + path, "playing"}));
   }
   {
@@ -222,7 +226,8 @@ TEST(AUEnginePlayerThreads, TheFileChoiceReachesBothEnds) {
     rig.player->start();
     rig.player->stop();
     for (const auto& e : rig.delegate->events)
-      if (e.rfind("file ", 0) == 0) found.insert(std::filesystem::path(e.substr(5)).filename().string());
+      if (e.rfind("file ", 0) == 0)
+        found.insert(std::filesystem::path(e.substr(5)).filename().string());
   }
   MainLoop::runUntilIdle();
   for (const auto& line : lines(stdout_capture::endCapture()))

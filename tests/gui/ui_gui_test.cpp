@@ -4,12 +4,12 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
@@ -23,7 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-
 // Runs a shell command on a helper thread while the main loop keeps serving the window; returns
 // its standard output.
 std::string run(const std::string& command) {
@@ -32,14 +31,16 @@ std::string run(const std::string& command) {
   std::thread worker([&] {
     if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
       char buffer[256];
-      while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+      while (fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
       pclose(pipe);
     }
     done = true;
   });
   MainLoop::runUntil([&] { return done.load(); }, 20s);
   worker.join();
-  while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+  while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
+    output.pop_back();
   return output;
 }
 
@@ -57,7 +58,8 @@ class Screenshot {
     pixbuf_ = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
   }
   ~Screenshot() {
-    if (pixbuf_) g_object_unref(pixbuf_);
+    if (pixbuf_)
+      g_object_unref(pixbuf_);
   }
   bool ok() const { return pixbuf_ != nullptr; }
   // The colour at (x, y) within 8 of each component of `want`.
@@ -65,7 +67,8 @@ class Screenshot {
     ASSERT_TRUE(x < gdk_pixbuf_get_width(pixbuf_) && y < gdk_pixbuf_get_height(pixbuf_)) << what;
     const guchar* p = gdk_pixbuf_get_pixels(pixbuf_) + y * gdk_pixbuf_get_rowstride(pixbuf_) +
                       x * gdk_pixbuf_get_n_channels(pixbuf_);
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c], want[std::size_t(c)], 8) << what;
+    for (int c = 0; c < 3; ++c)
+      EXPECT_NEAR(p[c], want[std::size_t(c)], 8) << what;
   }
 
  private:
@@ -93,16 +96,22 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   window->addSubview(button);
 
   int presses = 0, panEnds = 0, doubleTaps = 0;
-  button->addTarget([&](UIControl&) { ++presses; pad->setBackgroundColor(UIColor(0, 0.8, 0, 1)); },
-                    UIControlEvents::touchUpInside);
+  button->addTarget(
+      [&](UIControl&) {
+        ++presses;
+        pad->setBackgroundColor(UIColor(0, 0.8, 0, 1));
+      },
+      UIControlEvents::touchUpInside);
   CGRect start;
   auto pan = UIPanGestureRecognizer::make();
   pan->addTarget([&](UIGestureRecognizer& g) {
     auto& p = static_cast<UIPanGestureRecognizer&>(g);
-    if (g.state() == UIGestureRecognizerState::began) start = marker->frame();
+    if (g.state() == UIGestureRecognizerState::began)
+      start = marker->frame();
     const CGPoint t = p.translation(pad.get());
     marker->setFrame(start.offsetBy(t.x, t.y));
-    if (g.state() == UIGestureRecognizerState::ended) ++panEnds;
+    if (g.state() == UIGestureRecognizerState::ended)
+      ++panEnds;
   });
   auto doubleTap = UITapGestureRecognizer::make();
   doubleTap->setNumberOfTapsRequired(2);
@@ -110,7 +119,8 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   std::vector<CGFloat> scales;
   auto pinch = UIPinchGestureRecognizer::make();
   pinch->addTarget([&](UIGestureRecognizer& g) {
-    if (g.state() == UIGestureRecognizerState::ended) scales.push_back(static_cast<UIPinchGestureRecognizer&>(g).scale());
+    if (g.state() == UIGestureRecognizerState::ended)
+      scales.push_back(static_cast<UIPinchGestureRecognizer&>(g).scale());
   });
   pad->addGestureRecognizer(pan);
   pad->addGestureRecognizer(doubleTap);
@@ -130,7 +140,8 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   }
   {
     SCOPED_TRACE("a drag with the left button held is one touch: the pan moves the marker by (100, 50)");
-    run("xdotool " + at + "60 100 mousedown 1 " + at + "80 110 " + at + "120 130 " + at + "160 150 mouseup 1");
+    run("xdotool " + at + "60 100 mousedown 1 " + at + "80 110 " + at + "120 130 " + at +
+        "160 150 mouseup 1");
     MainLoop::runUntil([&] { return panEnds == 1; }, 5s);
     EXPECT_EQ(panEnds, 1);
     EXPECT_EQ(marker->frame(), CGRect(120, 70, 40, 40));

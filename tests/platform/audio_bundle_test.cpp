@@ -27,15 +27,21 @@ constexpr AudioComponentDescription kTestEffect{FourCC("aumf"), FourCC("tbn1"), 
 constexpr AudioComponentDescription kRefusingEffect{FourCC("aumf"), FourCC("tbn3"), FourCC("Tst4"), 0, 0};
 
 // A registration naming `module` with one component of subtype `subtype`.
-std::string registration(const std::string& module, const std::string& subtype, const std::string& type = "aumf") {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
-         "<string>" + module + "</string><key>AudioComponents</key><array><dict><key>type</key><string>" + type +
-         "</string><key>subtype</key><string>" + subtype + "</string><key>manufacturer</key><string>Tst4</string>"
+std::string registration(const std::string& module, const std::string& subtype,
+                         const std::string& type = "aumf") {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist "
+         "version=\"1.0\"><dict><key>CFBundleExecutable</key>"
+         "<string>" +
+         module + "</string><key>AudioComponents</key><array><dict><key>type</key><string>" + type +
+         "</string><key>subtype</key><string>" + subtype +
+         "</string><key>manufacturer</key><string>Tst4</string>"
          "<key>name</key><string>Tst4: Broken</string><key>version</key><integer>1</integer></dict></array>"
          "</dict></plist>\n";
 }
 
-void write(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+void write(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
 
 // A plug-in folder of broken bundles in the temporary folder, removed at the end.
 struct BrokenPlugIns {
@@ -250,8 +256,10 @@ TEST(EffectBundles, FactoryEntryHandsErrorsOut) {
   struct Factory : AUAudioUnitFactory {
     int mode = 0;
     std::shared_ptr<AUAudioUnit> createAudioUnit(const AudioComponentDescription& desc) override {
-      if (mode == 1) throw NSError(NSOSStatusErrorDomain, -50, "bad description");
-      if (mode == 2) throw std::runtime_error("out of luck");
+      if (mode == 1)
+        throw NSError(NSOSStatusErrorDomain, -50, "bad description");
+      if (mode == 2)
+        throw std::runtime_error("out of luck");
       return std::make_shared<AUAudioUnit>(desc);
     }
   } factory;

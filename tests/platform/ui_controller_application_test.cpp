@@ -33,7 +33,8 @@ class JournalAppDelegate : public UIApplicationDelegate {
   }
   void applicationDidBecomeActive(UIApplication& application) override {
     appJournal().push_back("didBecomeActive");
-    if (quitWhenActive) DispatchQueue::main().async([&application] { application.terminate(); });
+    if (quitWhenActive)
+      DispatchQueue::main().async([&application] { application.terminate(); });
   }
   void applicationWillResignActive(UIApplication&) override { appJournal().push_back("willResignActive"); }
   void applicationDidEnterBackground(UIApplication&) override {

@@ -18,7 +18,9 @@ namespace ui_controller_test {
 
 using Journal = std::vector<std::string>;
 
-inline std::string flag(bool animated) { return animated ? "(animated)" : "()"; }
+inline std::string flag(bool animated) {
+  return animated ? "(animated)" : "()";
+}
 
 class JournalController : public UIViewController {
  public:
@@ -55,7 +57,8 @@ class JournalController : public UIViewController {
   void note(const std::string& call) { journal_.push_back(name_ + "." + call); }
 
   static std::string nameOf(const UIViewController* controller) {
-    if (!controller) return "nil";
+    if (!controller)
+      return "nil";
     const auto* named = dynamic_cast<const JournalController*>(controller);
     return named ? named->name() : "?";
   }
@@ -75,7 +78,8 @@ class PickingController : public JournalController, public UIDocumentPickerDeleg
   using JournalController::JournalController;
   void documentPicker(UIDocumentPickerViewController&, const std::vector<URL>& urls) override {
     std::string line = "picked";
-    for (const auto& url : urls) line += " " + url.path();
+    for (const auto& url : urls)
+      line += " " + url.path();
     note(line);
   }
   void documentPickerWasCancelled(UIDocumentPickerViewController&) override { note("cancelled"); }

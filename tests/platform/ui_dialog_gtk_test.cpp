@@ -38,7 +38,8 @@ GtkEntry* firstEntry(GtkDialog* dialog) {
   GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_content_area(dialog)));
   GtkEntry* entry = nullptr;
   for (GList* c = children; c && !entry; c = c->next) {
-    if (GTK_IS_ENTRY(c->data)) entry = GTK_ENTRY(c->data);
+    if (GTK_IS_ENTRY(c->data))
+      entry = GTK_ENTRY(c->data);
   }
   g_list_free(children);
   return entry;
@@ -54,7 +55,8 @@ class UIDialogGtkTest : public testing::Test {
   void SetUp() override {
     // The file chooser keeps its settings; in memory, no settings service is needed.
     g_setenv("GSETTINGS_BACKEND", "memory", FALSE);
-    if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+    if (!gtk_init_check(nullptr, nullptr))
+      GTEST_SKIP() << "no display";
     UIDialogPresenter::install(std::make_shared<UIDialogPresenterGtk>());
     host = std::make_shared<PickingController>("A", journal);
   }
@@ -144,13 +146,15 @@ class ClosingDelegate : public UIApplicationDelegate {
   }
   void applicationDidBecomeActive(UIApplication&) override {
     launchJournal().push_back("didBecomeActive");
-    if (closed_) return;
+    if (closed_)
+      return;
     closed_ = true;
     // The user closes the main window.
     DispatchQueue::main().async([] {
       GList* windows = gtk_window_list_toplevels();
       for (GList* w = windows; w; w = w->next) {
-        if (gtk_widget_get_visible(GTK_WIDGET(w->data))) gtk_window_close(GTK_WINDOW(w->data));
+        if (gtk_widget_get_visible(GTK_WIDGET(w->data)))
+          gtk_window_close(GTK_WINDOW(w->data));
       }
       g_list_free(windows);
     });
@@ -168,7 +172,8 @@ class ClosingDelegate : public UIApplicationDelegate {
 // In its own process (the backend is chosen once per process): launches with a GTK window,
 // closes it, and exits 0 when the calls came in order (else prints them and exits 1).
 [[noreturn]] void launchAndCloseTheWindow() {
-  if (!UIWindow::useBackend(UIWindowBackendKind::windowed)) std::exit(2);
+  if (!UIWindow::useBackend(UIWindowBackendKind::windowed))
+    std::exit(2);
   UIApplicationRegisterDelegateClass("ClosingDelegate", [] { return std::make_shared<ClosingDelegate>(); });
   UIStoryboard::main().setInitialViewController([](const NSCoder& coder) {
     return std::make_shared<JournalController>("Root", launchJournal(), coder);
@@ -179,8 +184,10 @@ class ClosingDelegate : public UIApplicationDelegate {
   const Lines expected{"Root.init(coder:)", "didFinishLaunching",    "Root.loadView",
                        "Root.viewDidLoad",  "Root.viewWillAppear()", "Root.viewDidAppear()",
                        "didBecomeActive",   "willResignActive",      "willTerminate"};
-  if (result == 0 && launchJournal() == expected) std::exit(0);
-  for (const auto& line : launchJournal()) std::fprintf(stderr, "%s\n", line.c_str());
+  if (result == 0 && launchJournal() == expected)
+    std::exit(0);
+  for (const auto& line : launchJournal())
+    std::fprintf(stderr, "%s\n", line.c_str());
   std::exit(1);
 }
 
@@ -188,7 +195,8 @@ class ClosingDelegate : public UIApplicationDelegate {
 
 TEST(UIApplicationGtkTest, ClosingTheMainWindowTerminatesTheApplication) {
   g_setenv("GSETTINGS_BACKEND", "memory", FALSE);
-  if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+  if (!gtk_init_check(nullptr, nullptr))
+    GTEST_SKIP() << "no display";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(launchAndCloseTheWindow(), testing::ExitedWithCode(0), "");
 }

@@ -16,12 +16,15 @@ namespace {
 const CGPixel kRed{255, 0, 0, 255};
 const CGPixel kNone{0, 0, 0, 0};
 
-bool isInk(const CGPixel& p) { return p.alpha > 127; }
+bool isInk(const CGPixel& p) {
+  return p.alpha > 127;
+}
 
 // Columns of row y (pixels) with ink, as a string of '#' and '.', for readable failures.
 std::string row(const CGBitmapContext& image, int y, int x0, int x1) {
   std::string s;
-  for (int x = x0; x < x1; ++x) s += isInk(image.pixel(x, y)) ? '#' : '.';
+  for (int x = x0; x < x1; ++x)
+    s += isInk(image.pixel(x, y)) ? '#' : '.';
   return s;
 }
 
@@ -29,7 +32,8 @@ std::string row(const CGBitmapContext& image, int y, int x0, int x1) {
 void drawPath(CGContext& cg, std::initializer_list<CGPoint> points, bool fill = false) {
   cg.beginPath();
   cg.move(*points.begin());
-  for (auto p = points.begin() + 1; p != points.end(); ++p) cg.addLine(*p);
+  for (auto p = points.begin() + 1; p != points.end(); ++p)
+    cg.addLine(*p);
   fill ? cg.fillPath() : cg.strokePath();
 }
 

@@ -79,10 +79,11 @@ TEST(UIDrawGeometry, TransformsComposeInTheOriginalOrder) {
 TEST(UIDrawGeometry, DegenerateTransformsAreRecognisedAndLeftAlone) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  for (const auto& [name, t] : {std::pair{"scale 0 in one axis", CGAffineTransform::identity().scaledBy(1, 0)},
-                                {"NaN scale", CGAffineTransform::identity().scaledBy(nan, 1)},
-                                {"infinite translation", CGAffineTransform::makeTranslation(inf, 0)},
-                                {"determinant underflows", CGAffineTransform::makeScale(1e-200, 1e-200)}})
+  for (const auto& [name, t] :
+       {std::pair{"scale 0 in one axis", CGAffineTransform::identity().scaledBy(1, 0)},
+        {"NaN scale", CGAffineTransform::identity().scaledBy(nan, 1)},
+        {"infinite translation", CGAffineTransform::makeTranslation(inf, 0)},
+        {"determinant underflows", CGAffineTransform::makeScale(1e-200, 1e-200)}})
     EXPECT_FALSE(t.isInvertible()) << name;
   const CGAffineTransform flat = CGAffineTransform::makeScale(2, 0);
   EXPECT_EQ(flat.inverted(), flat) << "a singular transform is returned unchanged";

@@ -14,7 +14,8 @@ TEST_F(UIViewDisplay, ManyMarksMakeOneDrawPerPass) {
   window->addSubview(view);
   UITestSupport::display(*window);
   ASSERT_EQ(view->drawCount(), 1u);
-  for (int i = 0; i < 100; ++i) view->setNeedsDisplay();
+  for (int i = 0; i < 100; ++i)
+    view->setNeedsDisplay();
   view->setNeedsDisplay(CGRect(1, 1, 2, 2));  // a part still redraws the whole view
   const auto passes = window->displayPassCount();
   EXPECT_TRUE(UITestSupport::display(*window));
@@ -26,7 +27,8 @@ TEST_F(UIViewDisplay, ManyMarksMakeOneDrawPerPass) {
   EXPECT_EQ(window->displayPassCount(), passes + 1);
   {
     SCOPED_TRACE("the main loop runs a pass of its own");
-    for (int i = 0; i < 10; ++i) view->setNeedsDisplay();
+    for (int i = 0; i < 10; ++i)
+      view->setNeedsDisplay();
     MainLoop::runUntilIdle();
     EXPECT_EQ(view->drawCount(), 3u);
     EXPECT_EQ(window->displayPassCount(), passes + 2);

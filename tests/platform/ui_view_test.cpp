@@ -191,7 +191,7 @@ TEST(UIViewHitTest, ThroughHiddenTransparentDisabledAndTransformedViews) {
     front->setTransform(CGAffineTransform::identity().scaledBy(0.5, 0.5));
     EXPECT_EQ(root->hitTest(CGPoint{10, 10}, nullptr), back);
     EXPECT_EQ(root->hitTest(CGPoint{13, 13}, nullptr), front);
-    EXPECT_EQ(root->hitTest(CGPoint{19, 19}, nullptr), inner);  // front (13, 13) is inner's (3, 3)
+    EXPECT_EQ(root->hitTest(CGPoint{19, 19}, nullptr), inner);     // front (13, 13) is inner's (3, 3)
     EXPECT_EQ(root->hitTest(CGPoint{37.5, 37.5}, nullptr), back);  // the far edge is outside
     front->setTransform(CGAffineTransform::identity().scaledBy(0, 1));
     EXPECT_EQ(root->hitTest(CGPoint{25, 25}, nullptr), back);

@@ -39,7 +39,8 @@ std::shared_ptr<AUParameter> parameter(const char* name, AUParameterAddress addr
 // A parameter block: the empty line, the header, then `lines`, each indented by `tabs`.
 std::string block(const std::string& tabs, const std::vector<std::string>& lines) {
   std::string text = "\n" + tabs + "ExtensionViewController: Folllowing AU parameter was found... \n";
-  for (const auto& line : lines) text += tabs + line + "\n";
+  for (const auto& line : lines)
+    text += tabs + line + "\n";
   return text;
 }
 
@@ -125,13 +126,22 @@ TEST(ParameterTreeDump, FlagRowsAndUnitNames) {
     EXPECT_EQ(lines[22], "\t\t - flag_IsWritable");
   }
 
-  const std::pair<UInt32, const char*> units[] = {
-      {0, "generic"},        {1, "indexed"},        {2, "boolean"},
-      {3, "percent"},        {8, "hertz"},          {10, "relativeSemiTones"},
-      {13, "decibels"},      {16, "equalPowerCrossfade"}, {17, "mixerFaderCurve1"},
-      {20, "absoluteCents"}, {22, "BPM"},           {24, "milliseconds"},
-      {25, "ratio"},         {26, "customUnit"},    {27, "unknown parameter kind"},
-      {0xFFFFFFFF, "unknown parameter kind"}};
+  const std::pair<UInt32, const char*> units[] = {{0, "generic"},
+                                                  {1, "indexed"},
+                                                  {2, "boolean"},
+                                                  {3, "percent"},
+                                                  {8, "hertz"},
+                                                  {10, "relativeSemiTones"},
+                                                  {13, "decibels"},
+                                                  {16, "equalPowerCrossfade"},
+                                                  {17, "mixerFaderCurve1"},
+                                                  {20, "absoluteCents"},
+                                                  {22, "BPM"},
+                                                  {24, "milliseconds"},
+                                                  {25, "ratio"},
+                                                  {26, "customUnit"},
+                                                  {27, "unknown parameter kind"},
+                                                  {0xFFFFFFFF, "unknown parameter kind"}};
   for (const auto& [raw, name] : units) {
     SCOPED_TRACE(raw);
     EXPECT_EQ(ParameterTreeDump::verboseParameterKind(static_cast<AudioUnitParameterUnit>(raw)), name);
