@@ -1,6 +1,6 @@
-// The editor controller's factory and its binding to the unit: the console sequences when the
-// view is loaded before the binding block runs, when it loads later, and without a unit; the
-// parameter observer in both directions; one observer per controller; teardown.
+// The editor controller's binding to the unit: the console sequences when the view is loaded
+// before the binding block runs, when it loads later, and without a unit; the parameter observer
+// in both directions; one observer per controller; teardown; a factory called on another thread.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -20,23 +20,6 @@ Lines concat(Lines a, const Lines& b) {
 
 const std::string kDidSet = "AU Diagnostics: AUAudioUnit::didSet()";
 const std::string kNotLoaded = "AU Diagnostics: WARNING: Plugin view is not loaded.";
-
-TEST_F(EditorControllerTest, FactoryMakesTheEffectUnitAndKeepsIt) {
-  const auto factory = makePrincipalClass();
-  auto* controller = dynamic_cast<AudioUnitViewController*>(factory.get());
-  ASSERT_NE(controller, nullptr);
-  beginCapture();
-  std::shared_ptr<NSError> error;
-  const auto unit = factory->createAudioUnitWithComponentDescription(kEffectDescription, &error);
-  const Lines lines = endCapture();
-  ASSERT_NE(unit, nullptr);
-  EXPECT_EQ(error, nullptr);
-  EXPECT_EQ(unit, std::static_pointer_cast<AUAudioUnit>(controller->audioUnit()));
-  EXPECT_EQ(unit->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
-  // The unit's own lines go through the main queue, so they follow the direct didSet line.
-  EXPECT_EQ(lines, (Lines{"System Peak Limiter AudioUnit created and initialized.", kDidSet, "QFLD : kvc1",
-                          kNotLoaded}));
-}
 
 TEST_F(EditorControllerTest, BindingPrintsItsLinesOnceWhicheverComesLast) {
   const auto unit = quietUnit();

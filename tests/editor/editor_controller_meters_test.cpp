@@ -99,14 +99,12 @@ TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWor
     EXPECT_EQ(gauge->calls.size(), 2u);
   }
   {
-    SCOPED_TRACE("no unit: a warning on every tick and nothing fed");
-    controller->setAudioUnit(nullptr);
-    MainLoop::runUntilIdle();
-    gauge->calls.clear();
+    SCOPED_TRACE("the unit taken away: nothing fed (each tick's warning: the binding test)");
     stdout_capture::beginCapture();
+    controller->setAudioUnit(nullptr);
+    gauge->calls.clear();
     TestClock::advance(0.04 * 2);
-    EXPECT_EQ(endCapture(), (Lines{"WARNING: The Audio unit is not initialized.",
-                                   "WARNING: The Audio unit is not initialized."}));
+    endCapture();
     EXPECT_TRUE(gauge->calls.empty());
   }
 }

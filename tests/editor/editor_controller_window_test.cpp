@@ -1,5 +1,5 @@
-// The whole editor end to end in a headless window: the principal class creates the unit, its
-// view fills the window at scale 2, a drag on the threshold knob (mapped with the hotspots a
+// The whole editor end to end in a headless window: the principal class creates the unit and
+// keeps it, its view fills the window at scale 2, a drag on the threshold knob (mapped with the hotspots a
 // display pass recorded) moves the unit's parameter 2, a host change of parameter 0 turns the
 // attack knob, and the picture is written out to be looked at.
 #include <gtest/gtest.h>
@@ -16,7 +16,20 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
   const auto factory = makePrincipalClass();
   const auto controller = std::dynamic_pointer_cast<AudioUnitViewController>(factory);
   ASSERT_NE(controller, nullptr);
-  ASSERT_NE(factory->createAudioUnitWithComponentDescription(kEffectDescription, nullptr), nullptr);
+  {
+    SCOPED_TRACE("the factory makes the effect unit and keeps it");
+    stdout_capture::beginCapture();
+    std::shared_ptr<NSError> error;
+    const auto made = factory->createAudioUnitWithComponentDescription(kEffectDescription, &error);
+    // The unit's own lines go through the main queue, so they follow the direct didSet line.
+    EXPECT_EQ(endCapture(), (Lines{"System Peak Limiter AudioUnit created and initialized.",
+                                   "AU Diagnostics: AUAudioUnit::didSet()", "QFLD : kvc1",
+                                   "AU Diagnostics: WARNING: Plugin view is not loaded."}));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(error, nullptr);
+    EXPECT_EQ(made, std::static_pointer_cast<AUAudioUnit>(controller->audioUnit()));
+    EXPECT_EQ(made->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
+  }
   const auto unit = controller->audioUnit();
   auto window = UIWindow::make({0, 0, 1024, 680});
   window->setRootViewController(controller);

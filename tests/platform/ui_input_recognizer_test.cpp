@@ -92,7 +92,7 @@ TEST_F(UIRecognizer, PanBeginsPastTheThresholdAndMeasuresFromTouchDown) {
     SCOPED_TRACE("by default the view's touches are cancelled when the pan begins");
     take(journal);
     fingers.drag(CGPoint{30, 30}, CGPoint{70, 30}, 2);
-    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.cancelled(30,10)"}));
+    EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "panel.cancelled(30,10)"}));
   }
 }
 
@@ -105,9 +105,8 @@ TEST_F(UIRecognizer, TheTouchedViewKeepsItsTouchesWhileAnAncestorsPanRuns) {
   pan->addTarget([&](UIGestureRecognizer& g) { journal.push_back("pan." + std::to_string(int(g.state()))); });
   UITestSupport::TouchInjector fingers(*window);
   fingers.drag(CGPoint{30, 30}, CGPoint{70, 30}, 2);
-  EXPECT_EQ(take(journal),
-            (std::vector<std::string>{"panel.began(10,10)", "pan.1", "panel.moved(30,10)", "pan.2",
-                                      "panel.moved(50,10)", "pan.3", "panel.ended(50,10)"}));
+  EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "pan.1", "panel.moved(30,10)", "pan.2",
+                                  "panel.moved(50,10)", "pan.3", "panel.ended(50,10)"}));
   {
     SCOPED_TRACE("a long press on the panel and the pan above: the first to begin wins unless simultaneous");
     States press;

@@ -23,6 +23,8 @@ inline std::ostream& operator<<(std::ostream& os, const CGPixel& p) {
 
 namespace ui_view_test {
 
+using Lines = std::vector<std::string>;
+
 constexpr CGPixel kWhite{255, 255, 255, 255};
 constexpr CGPixel kRed{255, 0, 0, 255};
 constexpr CGPixel kGreen{0, 255, 0, 255};
@@ -89,7 +91,7 @@ class HeadlessWindowTest : public ::testing::Test {
   }
 
   std::shared_ptr<UIWindow> window;
-  std::vector<std::string> journal;
+  Lines journal;
 };
 
 inline std::vector<std::string> take(std::vector<std::string>& journal) {
