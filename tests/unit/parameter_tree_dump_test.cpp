@@ -126,24 +126,16 @@ TEST(ParameterTreeDump, FlagRowsAndUnitNames) {
     EXPECT_EQ(lines[22], "\t\t - flag_IsWritable");
   }
 
-  const std::pair<UInt32, const char*> units[] = {{0, "generic"},
-                                                  {1, "indexed"},
-                                                  {2, "boolean"},
-                                                  {3, "percent"},
-                                                  {8, "hertz"},
-                                                  {10, "relativeSemiTones"},
-                                                  {13, "decibels"},
-                                                  {16, "equalPowerCrossfade"},
-                                                  {17, "mixerFaderCurve1"},
-                                                  {20, "absoluteCents"},
-                                                  {22, "BPM"},
-                                                  {24, "milliseconds"},
-                                                  {25, "ratio"},
-                                                  {26, "customUnit"},
-                                                  {27, "unknown parameter kind"},
-                                                  {0xFFFFFFFF, "unknown parameter kind"}};
-  for (const auto& [raw, name] : units) {
-    SCOPED_TRACE(raw);
-    EXPECT_EQ(ParameterTreeDump::verboseParameterKind(static_cast<AudioUnitParameterUnit>(raw)), name);
-  }
+  // Every unit by its raw value, 0 ... 27, then the largest.
+  std::string names;
+  for (UInt32 raw = 0; raw <= 28; ++raw)
+    names += ParameterTreeDump::verboseParameterKind(
+                 static_cast<AudioUnitParameterUnit>(raw == 28 ? 0xFFFFFFFF : raw)) +
+             ",";
+  EXPECT_EQ(
+      names,
+      "generic,indexed,boolean,percent,seconds,sampleFrames,phase,rate,hertz,cents,relativeSemiTones,"
+      "midiNoteNumber,midiController,decibels,linearGain,degrees,equalPowerCrossfade,mixerFaderCurve1,pan,"
+      "meters,absoluteCents,octaves,BPM,beats,milliseconds,ratio,customUnit,unknown parameter kind,"
+      "unknown parameter kind,");
 }
