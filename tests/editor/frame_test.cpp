@@ -15,15 +15,12 @@ TEST(Frame, PlateOfTheContrastGreyWithATwoPointMarginAndRoundCorners) {
   // The plate fills the bounds whatever rectangle is redrawn.
   editor_test::render(image, [&] { frame->draw({50, 50, 10, 10}); });
   EXPECT_EQ(image.pixel(100, 50), (CGPixel{38, 38, 38, 255}));  // 0.15 of 255
-  const struct {
-    int x, y;
-    bool painted;
-  } probes[] = {{1, 50, false}, {2, 50, true},   {197, 50, true},  {198, 50, false}, {100, 1, false},
-                {100, 2, true}, {100, 97, true}, {100, 98, false}, {6, 6, true}};
-  for (const auto& p : probes) {
-    SCOPED_TRACE(testing::Message() << p.x << ", " << p.y);
-    EXPECT_EQ(image.pixel(p.x, p.y).alpha, p.painted ? 255 : 0);
-  }
+  // Across at y 50 and down at x 100: outside, first and last inside, outside ('#': opaque).
+  std::string painted;
+  for (const auto& [x, y] :
+       {std::pair{1, 50}, {2, 50}, {197, 50}, {198, 50}, {100, 1}, {100, 2}, {100, 97}, {100, 98}, {6, 6}})
+    painted += image.pixel(x, y).alpha == 255 ? '#' : image.pixel(x, y).alpha == 0 ? '.' : '?';
+  EXPECT_EQ(painted, ".##..##.#");
   EXPECT_LT(image.pixel(2, 2).alpha, 128);  // rounded corners
   EXPECT_LT(image.pixel(197, 97).alpha, 128);
 }
