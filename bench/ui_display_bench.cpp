@@ -13,6 +13,7 @@
 #include <string>
 
 #include "CoreGraphics/CGBitmapContext.h"
+#include "paint_baseline.h"
 #include "UIKit/NSStringDrawing.h"
 #include "UIKit/UIBezierPath.h"
 #include "UIKit/UIGraphics.h"
@@ -123,16 +124,7 @@ struct Scene {
   std::shared_ptr<MeterView> meter;
 };
 
-void BM_PaintBaseline(benchmark::State& state) {
-  CGBitmapContext image(kWidth, kHeight, 1);
-  cairo_t* cr = image.context().cairo();
-  for (auto _ : state) {
-    cairo_set_source_rgb(cr, 0.15, 0.15, 0.15);
-    cairo_paint(cr);
-    cairo_surface_flush(image.surface());
-  }
-  state.SetItemsProcessed(state.iterations());
-}
+void BM_PaintBaseline(benchmark::State& state) { paintBaseline(state, kWidth, kHeight, 1); }
 BENCHMARK(BM_PaintBaseline)->Unit(benchmark::kMicrosecond);
 
 void BM_FullFrame(benchmark::State& state) {

@@ -12,6 +12,7 @@
 #include <numbers>
 
 #include "CoreGraphics/CGBitmapContext.h"
+#include "paint_baseline.h"
 #include "UIKit/NSStringDrawing.h"
 #include "UIKit/TextLayoutCache.h"
 #include "UIKit/UIBezierPath.h"
@@ -21,16 +22,7 @@ namespace {
 
 constexpr CGFloat kWidth = 512, kHeight = 340, kScale = 2;
 
-void BM_PaintBaseline(benchmark::State& state) {
-  CGBitmapContext image(kWidth, kHeight, kScale);
-  cairo_t* cr = image.context().cairo();
-  for (auto _ : state) {
-    cairo_set_source_rgb(cr, 0.15, 0.15, 0.15);
-    cairo_paint(cr);
-    cairo_surface_flush(image.surface());
-  }
-  state.SetItemsProcessed(state.iterations());
-}
+void BM_PaintBaseline(benchmark::State& state) { paintBaseline(state, kWidth, kHeight, kScale); }
 BENCHMARK(BM_PaintBaseline)->Unit(benchmark::kMicrosecond);
 
 // One knob: ring, rotated pointer and two end dots (four path operations).
