@@ -7,6 +7,15 @@ std::shared_ptr<AVAudioFormat> AVAudioNode::outputFormatForBus(NSUInteger) const
 std::optional<std::string> AVAudioNode::nameForInputBus(NSUInteger) const { return std::nullopt; }
 std::optional<std::string> AVAudioNode::nameForOutputBus(NSUInteger) const { return std::nullopt; }
 
+bool AVAudioNode::takeInputFormat(NSUInteger, const std::shared_ptr<AVAudioFormat>&, std::string* why) {
+  if (why) *why = "the node has no input";
+  return false;
+}
+bool AVAudioNode::takeOutputFormat(NSUInteger, const std::shared_ptr<AVAudioFormat>&, std::string* why) {
+  if (why) *why = "the node has no output";
+  return false;
+}
+
 std::string AVAudioNode::description() const { return "<AVAudioNode: " + describeAddress(this) + ">"; }
 
 AVAudioUnit::AVAudioUnit(const AudioComponentDescription& description)
@@ -48,6 +57,28 @@ std::optional<std::string> AVAudioUnit::nameForOutputBus(NSUInteger bus) const {
   auto b = unit_ ? busOf(unit_->outputBusses(), bus) : nullptr;
   return b ? b->name() : std::nullopt;
 }
+namespace {
+bool setBusFormat(const std::shared_ptr<AUAudioUnitBusArray>& array, NSUInteger bus,
+                  const std::shared_ptr<AVAudioFormat>& format, std::string* why) {
+  auto b = busOf(array, bus);
+  if (!b) {
+    if (why) *why = "the unit has no such bus";
+    return false;
+  }
+  std::shared_ptr<NSError> error;
+  if (b->setFormat(format, &error)) return true;
+  if (why) *why = error ? error->localizedDescription() : "the unit refuses the format";
+  return false;
+}
+}  // namespace
+
+bool AVAudioUnit::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) {
+  return unit_ && setBusFormat(unit_->inputBusses(), bus, format, why);
+}
+bool AVAudioUnit::takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) {
+  return unit_ && setBusFormat(unit_->outputBusses(), bus, format, why);
+}
+
 double AVAudioUnit::latency() const { return unit_ ? unit_->latency() : 0.0; }
 
 std::string AVAudioUnit::description() const {

@@ -1,6 +1,7 @@
 // Nodes of an audio engine: the base node and the nodes that wrap an audio unit
-// (AVAudioUnit, AVAudioUnitEffect). Held by shared pointer.
-// Threads: [main] — the host's control thread.
+// (AVAudioUnit, AVAudioUnitEffect). Held by shared pointer. An engine connects nodes and gives
+// each connected bus the connection's format (takeInputFormat / takeOutputFormat).
+// Threads: [main] — the host's control threads (one at a time per node).
 #pragma once
 
 #include <functional>
@@ -48,6 +49,11 @@ class AVAudioNode : public std::enable_shared_from_this<AVAudioNode> {
  protected:
   AVAudioNode() = default;
 
+  // Called by the engine when a connection gives a bus its format; false (and why, when asked)
+  // when the node cannot take it. The base takes none.
+  virtual bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why);
+  virtual bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why);
+
  private:
   friend class AVAudioEngine;
   std::weak_ptr<AVAudioEngine> engine_;
@@ -90,6 +96,10 @@ class AVAudioUnit : public AVAudioNode {
   std::string description() const override;
 
  protected:
+  // Set the unit's bus formats (refused as AUAudioUnitBus refuses them).
+  bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) override;
+  bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) override;
+
   // Makes the unit of the first registered component matching the description; when none
   // matches or making fails, the node has no unit and no handle.
   explicit AVAudioUnit(const AudioComponentDescription& description);

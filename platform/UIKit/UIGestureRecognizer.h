@@ -98,12 +98,13 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
   virtual bool pinchInput(UITouchPhase phase, CGPoint windowLocation, CGFloat scale);
   // The routing's view of the recognisers sharing the current touches (for exclusion).
   void setPeers(std::vector<std::weak_ptr<UIGestureRecognizer>> peers) { peers_ = std::move(peers); }
-  // Back to possible once no touch is down.
+  // Back to possible once no touch is down and the gesture is over (ended, cancelled or failed)
+  // and not waiting for another recogniser to fail.
   void resetIfIdle();
   bool isRunning() const { return state_ == State::began || state_ == State::changed; }
   // Whether this one and `other` may run at the same time.
   bool canRunWith(UIGestureRecognizer& other);
-  // Whether it is owed a pending recognition after `other` failed (require(toFail:)).
+  // A recogniser this one waits for has failed: a recognition held back for it happens now.
   void requiredRecognizerFailed();
 
   // For the view: attached and detached.
@@ -112,7 +113,8 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
  protected:
   UIGestureRecognizer() = default;
 
-  // Subclasses watch the touches through these; `touches` are the changed ones, `tracked()` all.
+  // Subclasses watch the touches through these; `touches` are the changed ones, `tracked()` all
+  // (while touchesEnded runs, the lifting touches are still among them).
   virtual void touchesBegan(const UITouchSet& touches, const UIEvent& event) = 0;
   virtual void touchesMoved(const UITouchSet& touches, const UIEvent& event) = 0;
   virtual void touchesEnded(const UITouchSet& touches, const UIEvent& event) = 0;

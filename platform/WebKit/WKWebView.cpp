@@ -38,6 +38,14 @@ void WKWebView::loadHTMLString(std::string_view string, const std::optional<URL>
   if (engine_) engine_->loadHTML(string, baseURL);
 }
 
+void WKWebView::evaluateJavaScript(std::string_view script, ScriptCompletion completion) {
+  if (engine_) {
+    engine_->evaluateJavaScript(script, std::move(completion));
+  } else if (completion) {
+    completion(std::nullopt, "no web engine");
+  }
+}
+
 void WKWebView::stopLoading() {
   if (engine_) engine_->stopLoading();
 }

@@ -67,6 +67,12 @@ class WKWebView : public UIView {
   void loadHTMLString(std::string_view string, const std::optional<URL>& baseURL);
   void stopLoading();
 
+  // Runs a script in the shown page, as if the user had acted (so it may open windows). The
+  // completion gets the script's value as text, or an error description; headless, always the
+  // error "no web engine". [main]
+  using ScriptCompletion = std::function<void(std::optional<std::string> result, std::optional<std::string> error)>;
+  void evaluateJavaScript(std::string_view script, ScriptCompletion completion = {});
+
   // The address of the page shown (or being loaded); nothing headless or before the first load.
   std::optional<URL> url() const;
   bool isLoading() const;

@@ -7,12 +7,15 @@
 // - Requests load with GET and the request's header fields (WebKitGTK sets no other method).
 // - A load's time-out: the wait for the first response (the load's commit) is bounded by the
 //   request's timeoutInterval; a load still waiting then is stopped.
+// - Scripts run through webkit_web_view_evaluate_javascript; their completion is dropped when the
+//   engine goes first.
 #include <webkit2/webkit2.h>
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "WebKit/WKWebView.h"
 #include "WebKit/WebEngine.h"
@@ -81,6 +84,7 @@ class GtkWebEngine final : public WebEngine {
     auto* related = static_cast<WebKitWebView*>(configuration.relatedEngineView);
     GtkWidget* view = related ? webkit_web_view_new_with_related_view(related) : webkit_web_view_new();
     view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(view));
+    g_object_set_data(G_OBJECT(view_), "kov-engine", this);
     g_signal_connect(view_, "decide-policy", G_CALLBACK(&GtkWebEngine::onDecidePolicy), this);
     g_signal_connect(view_, "create", G_CALLBACK(&GtkWebEngine::onCreate), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(&GtkWebEngine::onLoadChanged), this);
@@ -88,6 +92,8 @@ class GtkWebEngine final : public WebEngine {
   }
 
   ~GtkWebEngine() override {
+    for (GCancellable* cancellable : pendingScripts_) g_cancellable_cancel(cancellable);
+    g_object_set_data(G_OBJECT(view_), "kov-engine", nullptr);
     disarmTimeout();
     g_signal_handlers_disconnect_by_data(view_, this);
     webkit_web_view_stop_loading(view_);
@@ -116,6 +122,18 @@ class GtkWebEngine final : public WebEngine {
     webkit_web_view_stop_loading(view_);
   }
 
+  void evaluateJavaScript(std::string_view script,
+                          std::function<void(std::optional<std::string>, std::optional<std::string>)> completion)
+      override {
+    // The engine may go before the script ends: the call holds a cancellable that the engine
+    // cancels when it goes, and the completion then does not run.
+    auto* call = new ScriptCall{std::move(completion), g_cancellable_new()};
+    pendingScripts_.push_back(call->cancellable);
+    const std::string text(script);
+    webkit_web_view_evaluate_javascript(view_, text.c_str(), gssize(text.size()), nullptr, nullptr, call->cancellable,
+                                        &GtkWebEngine::onScriptFinished, call);
+  }
+
   std::optional<URL> currentURL() const override { return urlOf(webkit_web_view_get_uri(view_)); }
   bool isLoading() const override { return webkit_web_view_is_loading(view_); }
   std::optional<std::string> title() const override {
@@ -125,6 +143,35 @@ class GtkWebEngine final : public WebEngine {
   void* widget() const override { return view_; }
 
  private:
+  struct ScriptCall {
+    std::function<void(std::optional<std::string>, std::optional<std::string>)> completion;
+    GCancellable* cancellable;
+  };
+
+  static void onScriptFinished(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<ScriptCall> call(static_cast<ScriptCall*>(data));
+    GError* error = nullptr;
+    JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    const bool cancelled = g_cancellable_is_cancelled(call->cancellable);
+    std::optional<std::string> text, failure;
+    if (value) {
+      if (char* s = jsc_value_to_string(value)) {
+        text = s;
+        g_free(s);
+      }
+      g_object_unref(value);
+    } else {
+      failure = error ? error->message : "the script failed";
+    }
+    g_clear_error(&error);
+    if (!cancelled) {  // the engine is still there: forget the call
+      auto* self = static_cast<GtkWebEngine*>(g_object_get_data(source, "kov-engine"));
+      if (self) std::erase(self->pendingScripts_, call->cancellable);
+    }
+    g_object_unref(call->cancellable);
+    if (!cancelled && call->completion) call->completion(std::move(text), std::move(failure));
+  }
+
   static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                  gpointer data) {
     auto* self = static_cast<GtkWebEngine*>(data);
@@ -198,6 +245,7 @@ class GtkWebEngine final : public WebEngine {
   WKWebView& owner_;
   WebKitWebView* view_ = nullptr;
   guint timeout_ = 0;
+  std::vector<GCancellable*> pendingScripts_;  // not owned: each call holds its own
 };
 
 }  // namespace

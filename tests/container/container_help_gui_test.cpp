@@ -1,7 +1,8 @@
 // The help screen with a real web view (WebKitGTK) in a GTK window, loading its pages from a local
 // HTTP server (python3's http.server): the help page's navigation action and response are
-// allowed, a text file's response is cancelled, the lines are printed in order, and the web
-// view's widget covers the web view's frame. Needs a display (run under xvfb-run -a); skipped
+// allowed, a text file's response is cancelled, a link to a new window is allowed as a navigation
+// but opens no window, the lines are printed in order, and the web view's widget covers the web
+// view's frame. Needs a display (run under xvfb-run -a); skipped
 // without one. Runs in a process of its own, since the window backend is chosen once per process
 // and the other container tests choose the headless one.
 
@@ -64,7 +65,7 @@ class LocalServer {
 const char* policyName(bool allowed) { return allowed ? "allow" : "cancel"; }
 
 // Stands between the web view and the screen and notes each answer the screen gives.
-class Observing : public WKNavigationDelegate {
+class Observing : public WKNavigationDelegate, public WKUIDelegate {
  public:
   explicit Observing(std::shared_ptr<HelpViewController> screen) : screen_(std::move(screen)) {}
   std::vector<std::string> answers;
@@ -88,6 +89,14 @@ class Observing : public WKNavigationDelegate {
     }));
   }
 
+  std::shared_ptr<WKWebView> webView(WKWebView& web, const WKWebViewConfiguration& configuration,
+                                     const WKNavigationAction& action, const WKWindowFeatures& features) override {
+    auto opened = screen_->webView(web, configuration, action, features);
+    answers.push_back("create " + (action.request.url ? action.request.url->absoluteString() : "") +
+                      (opened ? " opened" : " refused"));
+    return opened;
+  }
+
  private:
   std::shared_ptr<HelpViewController> screen_;
 };
@@ -109,7 +118,8 @@ int showTheHelpPageFromALocalServer() {
   ResourceFolder site;
   std::filesystem::create_directories(site.path() / "DYNAMICS");
   std::ofstream(site.path() / "DYNAMICS" / "index.html")
-      << "<!doctype html><html><head><title>KOV help test</title></head><body><h1>Help</h1></body></html>";
+      << "<!doctype html><html><head><title>KOV help test</title></head><body><h1>Help</h1>"
+         "<a id=\"popup\" href=\"/DYNAMICS/guide.pdf\" target=\"_blank\">guide</a></body></html>";
   std::ofstream(site.path() / "notes.txt") << "plain text\n";
   LocalServer server(site.path());
   if (server.port() <= 0) return fail("the local server did not start");
@@ -126,6 +136,7 @@ int showTheHelpPageFromALocalServer() {
   if (!web->hasWebEngine()) return fail("no web engine in the windowed backend");
   auto observing = std::make_shared<Observing>(screen);
   web->setNavigationDelegate(observing);
+  web->setUIDelegate(observing);
 
   stdout_capture::beginCapture();
   screen->beginAppearanceTransition(true, false);  // loads the help page
@@ -133,6 +144,8 @@ int showTheHelpPageFromALocalServer() {
   const bool shown = MainLoop::runUntil([&] { return web->title() == "KOV help test"; }, std::chrono::seconds(30));
   web->load(URLRequest(*URL::string(origin + "/notes.txt")));
   const bool refused = MainLoop::runUntil([&] { return observing->answers.size() >= 4; }, std::chrono::seconds(30));
+  web->evaluateJavaScript("document.getElementById('popup').click()");
+  const bool popupRefused = MainLoop::runUntil([&] { return observing->answers.size() >= 6; }, std::chrono::seconds(30));
   GtkWidget* widget = static_cast<GtkWidget*>(web->engineView());
   GtkAllocation allocation{};  // in window coordinates
   const bool placed = MainLoop::runUntil(
@@ -146,13 +159,16 @@ int showTheHelpPageFromALocalServer() {
   MainLoop::runUntilIdle();
   const std::string printed = stdout_capture::endCapture();
 
-  const std::string page = origin + "/DYNAMICS/", notes = origin + "/notes.txt";
-  const std::vector<std::string> expectedAnswers{"action " + page + " allow", "response " + page + " allow",
-                                                 "action " + notes + " allow", "response " + notes + " cancel"};
+  const std::string page = origin + "/DYNAMICS/", notes = origin + "/notes.txt",
+                    popup = origin + "/DYNAMICS/guide.pdf";
+  const std::vector<std::string> expectedAnswers{"action " + page + " allow",   "response " + page + " allow",
+                                                 "action " + notes + " allow",  "response " + notes + " cancel",
+                                                 "action " + popup + " allow", "create " + popup + " refused"};
   const std::string expectedPrinted = "navigationAction: \n" + page + "\nnavigationResponse: \n" + page +
-                                      "\nnavigationAction: \n" + notes + "\nnavigationResponse: \n" + notes + "\n";
+                                      "\nnavigationAction: \n" + notes + "\nnavigationResponse: \n" + notes +
+                                      "\nnavigationAction: \n" + popup + "\ncreateWebViewWith:\n" + popup + "\n";
   if (!shown) return fail("the help page was not shown; answers:\n" + joined(observing->answers));
-  if (!refused || observing->answers != expectedAnswers) return fail("answers:\n" + joined(observing->answers));
+  if (!refused || !popupRefused || observing->answers != expectedAnswers) return fail("answers:\n" + joined(observing->answers));
   if (printed != expectedPrinted) return fail("printed:\n" + printed);
   if (web->title() != "KOV help test") return fail("the text file replaced the page");
   if (!placed)

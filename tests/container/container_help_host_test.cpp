@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include "HelpHost.h"
 #include "container_support.h"
 
@@ -67,4 +72,15 @@ TEST(HelpHost, ReadFromTheMainBundlesInformationPropertyList) {
     info.emplace("KOVHelpHost", PropertyList(42));
     EXPECT_EQ(HelpHost::fromInfo(PropertyList(info)).rootURL().absoluteString(), fallback);
   }
+}
+
+TEST(HelpHost, TheApplicationsInformationPropertyListNamesAnHttpsHost) {
+  std::ifstream file(std::string(KOV_SOURCE_DIR) + "/KOV Compressor/Resources/Info.plist", std::ios::binary);
+  ASSERT_TRUE(file);
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const PropertyList info = PropertyListSerialization::propertyList(bytes);
+  const PropertyList* entry = info.find(helpHostInfoKey);
+  ASSERT_TRUE(entry && entry->string());
+  const HelpHost host = HelpHost::fromInfo(info);
+  EXPECT_EQ(host.rootURL().absoluteString(), "https://" + *entry->string() + "/");
 }

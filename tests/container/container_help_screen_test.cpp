@@ -39,7 +39,8 @@ std::vector<std::string> loadedAddresses(WKWebView& web) {
 class HelpScreenTest : public HeadlessTest {
  protected:
   void SetUp() override {
-    HeadlessTest::SetUp();
+    HeadlessTest::SetUp();  // before the first window
+    window = UIWindow::make(CGRect(0, 0, 640, 480));
     resources.writeInfo("help.test.example:8443");
   }
   // Presents the screen through `segue` from a root screen in a window; returns it once shown.
@@ -51,7 +52,7 @@ class HelpScreenTest : public HeadlessTest {
 
   ResourceFolder resources;
   UIStoryboard board{"Main"};
-  std::shared_ptr<UIWindow> window = UIWindow::make(CGRect(0, 0, 640, 480));
+  std::shared_ptr<UIWindow> window;
   std::shared_ptr<Presenting> root = std::make_shared<Presenting>(NSCoder(&board));
 };
 

@@ -86,6 +86,17 @@ TEST_F(WKWebViewHeadlessTest, LoadsAreRecordedAndNothingIsLoaded) {
   }
   EXPECT_FALSE(view->url());
   EXPECT_FALSE(view->isLoading());
+  EXPECT_FALSE(view->title());
+  {
+    SCOPED_TRACE("a script finds no engine to run in");
+    int calls = 0;
+    view->evaluateJavaScript("1 + 1", [&](std::optional<std::string> result, std::optional<std::string> error) {
+      ++calls;
+      EXPECT_FALSE(result);
+      EXPECT_EQ(error, "no web engine");
+    });
+    EXPECT_EQ(calls, 1);
+  }
 }
 
 TEST_F(WKWebViewHeadlessTest, EachDecisionIsAnsweredExactlyOnce) {

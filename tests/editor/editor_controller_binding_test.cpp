@@ -3,6 +3,8 @@
 // parameter observer in both directions; one observer per controller; teardown.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "EditorControllerTestSupport.h"
 #include "KOVParameterAddresses.h"
 
@@ -72,10 +74,11 @@ TEST_F(EditorControllerTest, BindingPrintsItsLinesOnceWhicheverComesLast) {
     EXPECT_EQ(endCapture(), concat({kDidSet, kDidSet, kNotLoaded, kNotLoaded}, bindingLines(*unit)));
   }
   {
-    SCOPED_TRACE("no unit: the load warns, and every meter tick warns");
+    SCOPED_TRACE("no unit: the load warns, every meter tick warns, a panel edit goes nowhere");
     auto controller = std::make_shared<AudioUnitViewController>();
     beginCapture();
     controller->view();
+    controller->onKOVCompressorViewParameter(kov_address::threshold, 0.3f);
     TestClock::advance(3 * 0.04);
     EXPECT_EQ(endCapture(), (Lines{"AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?).",
                                    "WARNING: The Audio unit is not initialized.",
@@ -111,6 +114,14 @@ TEST_F(EditorControllerTest, ObserverCarriesEveryTreeChangeToThePanelOnce) {
     EXPECT_EQ(controller->mainView->baseClass().valueAttack, 0.25);
   }
   {
+    SCOPED_TRACE("a change made on another thread reaches the panel on the main thread");
+    beginCapture();
+    std::thread host([&] { attack->setValue(0.5f); });
+    host.join();
+    EXPECT_NE(controller->mainView->baseClass().valueAttack, 0.5);
+    EXPECT_EQ(endCapture(), (Lines{"editor received parameter : address: 0, value: 0.5"}));
+  }
+  {
     SCOPED_TRACE("a second binding replaces the observer: still one line per change");
     controller->setAudioUnit(unit);
     MainLoop::runUntilIdle();
@@ -143,12 +154,17 @@ TEST_F(EditorControllerTest, ObserverCarriesEveryTreeChangeToThePanelOnce) {
   }
 }
 
-TEST_F(EditorControllerTest, PanelEditsWithoutAUnitChangeNothing) {
+TEST_F(EditorControllerTest, FactoryOnAnotherThreadBindsOnTheMainQueue) {
   auto controller = std::make_shared<AudioUnitViewController>();
-  beginCapture();
-  controller->onKOVCompressorViewParameter(kov_address::threshold, 0.3f);
-  EXPECT_EQ(endCapture(), Lines{});
-  EXPECT_EQ(controller->audioUnit(), nullptr);
+  controller->view();
+  std::shared_ptr<AUAudioUnit> unit;
+  std::thread host([&] { unit = controller->createAudioUnit(kEffectDescription); });
+  host.join();
+  ASSERT_NE(unit, nullptr);
+  EXPECT_TRUE(controller->parameters.empty());  // nothing bound off the main thread
+  MainLoop::runUntilIdle();
+  EXPECT_EQ(controller->parameters.size(), 12u);
+  EXPECT_NE(controller->parameterObserverToken, nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+// Decoding a whole audio file into memory with FFmpeg (libavformat, libavcodec, libswresample):
+// the samples as 32-bit float, one run per channel, at the file's own rate and channel count.
+//
+// The length is exact: the decoder drops the encoder's priming (the container's skip-samples
+// data), and the total is cut to the stream's duration, which for AAC in MP4 comes from the
+// edit list and excludes the encoder's end padding. A file that ends before that duration by
+// more than one codec frame counts as truncated.
+//
+// FFmpeg's own console messages are silenced once for the process.
+// Threads: [any] (no render thread: it allocates and reads the disk).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Decoded samples of a file. Immutable once made; the render thread reads them through a shared
+// pointer that a control thread keeps alive.
+struct PCMSamples {
+  double sampleRate = 0.0;
+  std::uint32_t channelCount = 0;
+  std::int64_t frames = 0;
+  std::vector<float> data;  // channel after channel, `frames` samples each
+
+  const float* channel(std::uint32_t c) const { return data.data() + std::size_t(c) * std::size_t(frames); }
+};
+
+namespace audio_file_decoder {
+
+// Why a file cannot be read; the texts go into the error's description.
+struct Failure {
+  std::int64_t code;   // an audio-file status code (see AVAudioFile.h)
+  std::string reason;  // "the file does not exist", ...
+};
+
+// The samples of the file at `path`, or a failure. Never throws for bad input.
+std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failure);
+
+}  // namespace audio_file_decoder
