@@ -99,8 +99,10 @@ class ViewController : public UIViewController,
   // Prints the segue's identifier and names the help screen's page for "ShowHelp" and "ShowInfo".
   void prepare(UIStoryboardSegue& segue, const std::any& sender) override;
 
-  // For tests: the effect manager (null before viewDidLoad).
+  // For tests: the effect manager (null before viewDidLoad), and letting go of it, which ends the
+  // screen's life-long cycle with it (the manager and the player hold the screen as delegate).
   const std::shared_ptr<AUExtensionManager>& audioUnitManagerForTesting() const { return audioUnitManager; }
+  void releaseManagerForTesting() { audioUnitManager.reset(); }
 
  private:
   std::shared_ptr<ViewController> self();

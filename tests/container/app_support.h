@@ -70,6 +70,22 @@ inline std::vector<std::string> componentLog() {
           ")"};
 }
 
+// The screen's folder lines are printed on the main thread while the registry search already runs
+// on the global queue, so they may fall anywhere among the search's lines: they are checked in
+// their own order, the rest in theirs.
+inline bool isFolderLine(const std::string& line) {
+  return line.starts_with("ViewController: The app's documents path is: ") ||
+         line.starts_with("ViewController: The app's resources path is: ") ||
+         line == "ViewController: Documents directory is nil." || line == "ViewController: Resources folder is nil.";
+}
+
+inline std::vector<std::string> folderLines(const std::vector<std::string>& lines, bool wanted) {
+  std::vector<std::string> picked;
+  for (const auto& line : lines)
+    if (isFolderLine(line) == wanted) picked.push_back(line);
+  return picked;
+}
+
 template <class... Parts>
 std::vector<std::string> joined(const Parts&... parts) {
   std::vector<std::string> all;
@@ -93,7 +109,9 @@ class MainScreenTest : public testing::Test {
     if (screen && screen->audioUnitManagerForTesting()) {
       screen->audioUnitManagerForTesting()->auEngine->stop();
       MainLoop::runUntilIdle();
+      screen->releaseManagerForTesting();
     }
+    screen.reset();
     window.reset();
     MainLoop::runUntilIdle();
     FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::nullopt);
