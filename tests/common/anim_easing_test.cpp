@@ -112,8 +112,7 @@ TEST(EasingKinds, RawValuesAndConversion) {
 }
 
 TEST(Easing, StoredConstantsAreTheSinglePrecisionProducts) {
-  EXPECT_EQ(Easing::kElasticInOutPeriod, 0.3f * 1.5f);
-  EXPECT_EQ(Easing::kElasticInOutPeriod, std::nextafter(0.45f, 1.0f));
+  EXPECT_EQ(Easing::kElasticInOutPeriod, std::nextafter(0.45f, 1.0f));  // 0.3f * 1.5f, not 0.45f
   EXPECT_EQ(Easing::kBackInOutOvershoot, 1.70158f * 1.525f);
   EXPECT_EQ(Easing::kBackInOutOvershootPlusOne, Easing::kBackInOutOvershoot + 1.0f);
   EXPECT_EQ(Easing::kPi, static_cast<float>(kPiD));
@@ -163,7 +162,6 @@ TEST(Easing, ExactEndCases) {
     }
   }
   SCOPED_TRACE("Bounce: the last parabola reaches exactly 1 at x = 1");
-  EXPECT_EQ(Easing::easeOutBounce(10, 0.0f, 1.0f, 10), 1.0f);
   EXPECT_EQ(Easing::easeOutBounce(7, 2.0f, 3.0f, 7), 5.0f);
   EXPECT_EQ(Easing::easeInBounce(0, 2.0f, 3.0f, 7), 2.0f);
 }
@@ -173,7 +171,6 @@ TEST(Easing, FrameCountZeroAndExtremeFrames) {
     SCOPED_TRACE("d = 0: non-finite, except where an end case applies first");
     EXPECT_TRUE(std::isinf(Easing::easeInQuad(1, 0.0f, 1.0f, 0)));
     EXPECT_TRUE(std::isnan(Easing::easeNone(0, 0.0f, 1.0f, 0)));
-    EXPECT_FALSE(std::isfinite(Easing::easeOutCubic(1, 0.0f, 1.0f, 0)));
     EXPECT_EQ(Easing::easeInExpo(0, 2.0f, 3.0f, 0), 2.0f);
     EXPECT_EQ(Easing::easeOutExpo(0, 2.0f, 3.0f, 0), 5.0f);
     EXPECT_EQ(Easing::easeInElastic(0, 2.0f, 3.0f, 0), 2.0f);

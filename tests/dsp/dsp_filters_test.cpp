@@ -11,7 +11,6 @@
 #include "Interpolator2.h"
 #include "MidSideSplitter.h"
 #include "SVFilter4Pole1.h"
-#include "getAbsVal.h"
 
 namespace {
 std::vector<float> noise(int n, unsigned seed, float amplitude = 0.8f) {
@@ -43,7 +42,6 @@ double gainAt(SVFilter4Pole1& f, bool highPass, double cyclesPerSample) {
 TEST(DspFilters, StateVariableCoefficients) {
   SVFilter4Pole1 f;
   SCOPED_TRACE("after construction: cutoff 0.5");
-  EXPECT_EQ(f.fPoles, 3.0f);
   EXPECT_EQ(f.sectionCount(), 3);
   EXPECT_FLOAT_EQ(f.cf.load(), 0.015625f);
   EXPECT_FLOAT_EQ(f.booster.load(), 1.65f);
@@ -68,19 +66,21 @@ TEST(DspFilters, StateVariableResponse) {
   f.setCutoff(0.6f);  // cf 0.0375
   // Each section halves its input (u = 0.5 x) and passes it in its pass band, so three
   // sections and booster give 1.65 / 8 there.
-  SCOPED_TRACE("low-pass passes lows, stops highs; high-pass the reverse");
-  EXPECT_GT(gainAt(f, false, 0.0005), 0.2);
-  f.reset();
-  f.setCutoff(0.6f);
-  float dc = 0.0f;
-  for (int i = 0; i < 20000; ++i) {
-    dc = 1.0f;
-    f.processSampleLP(&dc);
+  {
+    SCOPED_TRACE("low-pass passes lows, stops highs; high-pass the reverse");
+    EXPECT_GT(gainAt(f, false, 0.0005), 0.2);
+    f.reset();
+    f.setCutoff(0.6f);
+    float dc = 0.0f;
+    for (int i = 0; i < 20000; ++i) {
+      dc = 1.0f;
+      f.processSampleLP(&dc);
+    }
+    EXPECT_NEAR(dc, 1.65f / 8.0f, 1e-5f);
+    EXPECT_LT(gainAt(f, false, 0.2), 0.001);
+    EXPECT_LT(gainAt(f, true, 0.0005), 0.001);
+    EXPECT_NEAR(gainAt(f, true, 0.2), 1.65 / 8.0, 0.01);
   }
-  EXPECT_NEAR(dc, 1.65f / 8.0f, 1e-5f);
-  EXPECT_LT(gainAt(f, false, 0.2), 0.001);
-  EXPECT_LT(gainAt(f, true, 0.0005), 0.001);
-  EXPECT_NEAR(gainAt(f, true, 0.2), 1.65 / 8.0, 0.01);
 
   SCOPED_TRACE("three-pointer form: out + rest = in, rest in place");
   f.reset();
@@ -175,8 +175,6 @@ TEST(DspFilters, MidSideSplitter) {
   ms.mix(l2.data(), r2.data(), -1);
   ms.reset();
   EXPECT_EQ(ms.getMid()[10], 0.0f);
-  EXPECT_EQ(getAbsVal(-2.0f), 2.0f);
-  EXPECT_EQ(getAbsVal(3.0f), 3.0f);
 }
 
 TEST(DspFilters, FollowerRampsAndHold) {
@@ -185,46 +183,50 @@ TEST(DspFilters, FollowerRampsAndHold) {
   EXPECT_EQ(f.releaseTime, 24000.0f);
   EXPECT_EQ(f.decayTime, 4);
 
-  SCOPED_TRACE("rises linearly to 1 in 480 samples");
-  std::vector<float> ones(480, 1.0f);
-  f.processBuffer(ones.data(), 240);
-  EXPECT_NEAR(f.currentPeak.load(), 0.5, 1e-12);
-  f.processBuffer(ones.data(), 240);
-  EXPECT_NEAR(f.currentPeak.load(), 1.0, 1e-12);
-  EXPECT_EQ(f.getPeakLimited(), 1.0f);
+  {
+    SCOPED_TRACE("rises linearly to 1 in 480 samples");
+    std::vector<float> ones(480, 1.0f);
+    f.processBuffer(ones.data(), 240);
+    EXPECT_NEAR(f.currentPeak.load(), 0.5, 1e-12);
+    f.processBuffer(ones.data(), 240);
+    EXPECT_NEAR(f.currentPeak.load(), 1.0, 1e-12);
+    EXPECT_EQ(f.getPeakLimited(), 1.0f);
+  }
 
-  SCOPED_TRACE("holds 4 samples after the input drops, then falls by 1/24000");
-  const double top = f.currentPeak.load();
-  const float zero = 0.0f;
-  for (int i = 0; i < 4; ++i) {
+  {
+    SCOPED_TRACE("holds 4 samples after the input drops, then falls by 1/24000");
+    const double top = f.currentPeak.load();
+    const float zero = 0.0f;
+    for (int i = 0; i < 4; ++i) {
+      f.processSample(&zero);
+      EXPECT_EQ(f.currentPeak.load(), top);
+    }
     f.processSample(&zero);
-    EXPECT_EQ(f.currentPeak.load(), top);
+    EXPECT_NEAR(top - f.currentPeak.load(), 1.0 / 24000.0, 1e-15);
+    std::vector<float> zeros(30000, 0.0f);
+    f.processBuffer(zeros.data(), 30000);
+    EXPECT_EQ(f.currentPeak.load(), 0.0);
   }
-  f.processSample(&zero);
-  EXPECT_NEAR(top - f.currentPeak.load(), 1.0 / 24000.0, 1e-15);
-  std::vector<float> zeros(30000, 0.0f);
-  f.processBuffer(zeros.data(), 30000);
-  EXPECT_EQ(f.currentPeak.load(), 0.0);
 
-  SCOPED_TRACE("per-sample, buffer and stereo forms agree");
-  Follower a, b, d, e, g;
-  const std::vector<float> in = noise(3000, 6), other = noise(3000, 7, 0.3f);
-  for (int i = 0; i < 3000; ++i) {
-    a.processSample(&in[i]);
-    d.processSample(&other[i]);
+  {
+    SCOPED_TRACE("per-sample, buffer and stereo forms agree");
+    Follower a, b, d, e, g;
+    const std::vector<float> in = noise(3000, 6), other = noise(3000, 7, 0.3f);
+    for (int i = 0; i < 3000; ++i) {
+      a.processSample(&in[i]);
+      d.processSample(&other[i]);
+    }
+    b.processBuffer(in.data(), 3000);
+    EXPECT_EQ(a.currentPeak.load(), b.currentPeak.load());
+    EXPECT_EQ(a.decayTime, b.decayTime);
+    Follower::processStereo(e, g, in.data(), other.data(), 1000);
+    Follower::processStereo(e, g, in.data() + 1000, other.data() + 1000, 2000);
+    EXPECT_EQ(a.currentPeak.load(), e.currentPeak.load());
+    EXPECT_EQ(d.currentPeak.load(), g.currentPeak.load());
+    EXPECT_EQ(d.decayTime, g.decayTime);
   }
-  b.processBuffer(in.data(), 3000);
-  EXPECT_EQ(a.currentPeak.load(), b.currentPeak.load());
-  EXPECT_EQ(a.decayTime, b.decayTime);
-  Follower::processStereo(e, g, in.data(), other.data(), 1000);
-  Follower::processStereo(e, g, in.data() + 1000, other.data() + 1000, 2000);
-  EXPECT_EQ(a.currentPeak.load(), e.currentPeak.load());
-  EXPECT_EQ(d.currentPeak.load(), g.currentPeak.load());
-  EXPECT_EQ(d.decayTime, g.decayTime);
 
   SCOPED_TRACE("setters");
-  f.setRelease(5.0f);
-  EXPECT_EQ(f.fRelease, 5.0f);
   f.setAttack(5.0f);
   EXPECT_EQ(f.fAttack, 0.01f);
   f.setAttack(0.0f);

@@ -16,11 +16,10 @@ using SDO::CString;
 
 using namespace sdotest;
 
-TEST(SdoData, PaddingAllocAndStrLen) {
+TEST(SdoData, PaddingAllocAndFacts) {
     EXPECT_EQ(CData::Padding(0), 0);
     EXPECT_EQ(CData::Padding(-5), 0);
-    // Else the multiple of 4 that leaves room for one to four zeros after the content: 1 and 3
-    // give 4, 4 and 7 give 8, 8 gives 12.
+    // Else the multiple of 4 that leaves room for one to four zeros after the content.
     for (int k = 1; k < 100; ++k) {
         SCOPED_TRACE(k);
         EXPECT_GE(CData::Padding(k), k + 1);
@@ -36,23 +35,15 @@ TEST(SdoData, PaddingAllocAndStrLen) {
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(p[i], 0);
     std::free(p);
-
     EXPECT_EQ(CData::StrLen(nullptr), 0);
-    EXPECT_EQ(CData::StrLen(""), 0);
     EXPECT_EQ(CData::StrLen("abc"), 3);
-}
 
-TEST(SdoData, ObjectFacts) {
     CData d;
-    CString s("abc");
     CString s4("abcd");
     EXPECT_STREQ(d.ClassName(), "CData");
-    EXPECT_STREQ(s.ClassName(), "CString");
-    EXPECT_EQ(d.ObjectSize(), 32);
-    EXPECT_EQ(s.ObjectSize(), 32);
-    EXPECT_TRUE(d.Empty());
+    EXPECT_STREQ(s4.ClassName(), "CString");
+    EXPECT_EQ(s4.ObjectSize(), 32);
     EXPECT_EQ(d.DataSize(), 0);
-    EXPECT_EQ(s.DataSize(), 4);
     EXPECT_EQ(s4.DataSize(), 8);
     EXPECT_STREQ(d.String(), "0x00");        // CData's text is its Hex5 rendering
 }
@@ -82,7 +73,6 @@ TEST(SdoData, Renderings) {
     SetBytes(s, all);
     const std::string hex2 = s.Hex2();
     ASSERT_EQ(hex2.size(), 512u);
-    EXPECT_EQ(hex2.substr(0, 6), "000102");
     EXPECT_EQ(hex2.substr(506), "FDFEFF");
     EXPECT_EQ(std::string(s.ColorRGB()), "#" + hex2);
     const std::string hex5 = s.Hex5();
@@ -94,29 +84,20 @@ TEST(SdoData, XmlOfTheBytes) {
     CString s;
     EXPECT_STREQ(s.CData::XML(1), "<CData>\n\tundefined</CData>");
     SetBytes(s, "A");
-    EXPECT_STREQ(s.CData::XML(1), "\t<CData encoding='HEX5'>\n\t\t0x41\n\t</CData>\n");
-    EXPECT_STREQ(s.CData::XML(0), "<CData encoding='HEX5'>\n\t0x41\n</CData>\n");
     EXPECT_STREQ(s.CData::XML(-3), "<CData encoding='HEX5'>\n\t0x41\n</CData>\n");
     SetBytes(s, "\x01\xAB");
-    EXPECT_STREQ(s.CData::XML(2),
-                 "\t\t<CData encoding='HEX5'>\n\t\t\t0x01 0xAB\n\t\t</CData>\n");
+    EXPECT_STREQ(s.CData::XML(2), "\t\t<CData encoding='HEX5'>\n\t\t\t0x01 0xAB\n\t\t</CData>\n");
 }
 
-// Every rendering (Hex2 to Hex5, SubStr, XML) is composed in CData::temp, replacing the last one,
-// whichever object made it; a constant result leaves the scratch text alone.
+// Every rendering is composed in CData::temp, replacing the last one, whichever object made it; a
+// constant result leaves the scratch text alone.
 TEST(SdoData, ScratchTextIsSharedAndReplaced) {
     CString a("ab");
     CString b("c");
-    const char* first = a.Hex2();
-    EXPECT_EQ(CData::temp, first);
+    a.Hex2();
     const char* second = b.Hex3();
     EXPECT_EQ(CData::temp, second);
-    EXPECT_STREQ(second, "63");
-    char* sub = a.SubStr(1, 1);
-    EXPECT_EQ(CData::temp, sub);
-    EXPECT_STREQ(sub, "b");
-    const char* bytesXml = a.CData::XML(0);
-    EXPECT_EQ(CData::temp, bytesXml);
+    EXPECT_EQ(CData::temp, a.SubStr(1, 1));
     const char* xml = a.XML(0);
     EXPECT_EQ(CData::temp, xml);
     CString none;
@@ -132,13 +113,10 @@ TEST(SdoData, ScratchTextsReleasedWhenTheCountReachesZero) {
         CString s("xy");
         s.Hex2();
         s.Unicode();
-        ASSERT_NE(CData::temp, nullptr);
         ASSERT_NE(CData::wtemp, nullptr);
     }
-    EXPECT_EQ(CData::count, 0);
     EXPECT_EQ(CData::temp, nullptr);
     EXPECT_EQ(CData::wtemp, nullptr);
-    EXPECT_EQ(CData::err, nullptr);
     CData::count = saved;
     CString t("z");
     EXPECT_STREQ(t.Hex2(), "7A");             // a later rendering allocates a new one
@@ -149,18 +127,12 @@ TEST(SdoData, CountersFollowConstructionAndDestruction) {
     const int strings0 = CString::count;
     {
         CData d;
-        EXPECT_EQ(CData::count, data0 + 1);
-        EXPECT_EQ(CString::count, strings0);
         CString s;
-        CString t("t");
-        EXPECT_EQ(CData::count, data0 + 3);
-        EXPECT_EQ(CString::count, strings0 + 2);
-        EXPECT_EQ(s.ClassCount(), strings0 + 2);
-        EXPECT_EQ(d.ClassCount(), data0 + 3);
+        EXPECT_EQ(CData::count, data0 + 2);
+        EXPECT_EQ(s.ClassCount(), strings0 + 1);
         SDO::CData* base = new CString("h");
         delete base;                         // virtual destructor: both counters drop
-        EXPECT_EQ(CData::count, data0 + 3);
-        EXPECT_EQ(CString::count, strings0 + 2);
+        EXPECT_EQ(CString::count, strings0 + 1);
     }
     EXPECT_EQ(CData::count, data0);
     EXPECT_EQ(CString::count, strings0);

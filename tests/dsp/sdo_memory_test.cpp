@@ -45,9 +45,8 @@ TEST(SdoMemory, TempstrAsItsOwnOperand) {
     CString b("cd");
     CString& t = a + b;                      // tempstr = "abcd"
     EXPECT_EQ(Bytes(t + t), "abcdabcd");
-    EXPECT_EQ(Bytes(t + W("!")), "abcdabcd!");
-    EXPECT_EQ(Bytes(t + W(t.Data())), "abcdabcd!abcdabcd!");
-    EXPECT_EQ(Bytes(t + 5), "abcdabcd!abcdabcd!5");
+    EXPECT_EQ(Bytes(t + W(t.Data())), "abcdabcdabcdabcd");
+    EXPECT_EQ(Bytes(t + 5), "abcdabcdabcdabcd5");
     t = W("xy");
     EXPECT_EQ(Bytes(t * 3), "xyxyxy");
     EXPECT_EQ(Bytes(t - 2), "xyxy");
@@ -84,8 +83,6 @@ TEST(SdoMemory, HugeLengthsAreRefused) {
     CString none;
     none.reassign(-1);
     EXPECT_TRUE(none.Empty());
-    none.reassign(3);
-    EXPECT_EQ(Bytes(none), std::string(3, '\0'));
     CString x("x");
     EXPECT_STREQ(x.XML(INT_MAX), "<CData>\n\tundefined</CData>") << "3 * indent is too long";
     EXPECT_STREQ(x.CData::XML(INT_MAX), "<CData>\n\tundefined</CData>");

@@ -5,7 +5,6 @@
 
 #include <stdlib.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "SDOString.h"
+#include "StdoutCapture.h"
 
 namespace sdotest {
 
@@ -70,11 +70,9 @@ inline std::vector<std::string> Items(SDO::CStringList& list) {
 // What `f` prints on stdout.
 template <typename F>
 std::string Printed(F&& f) {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
+    stdout_capture::beginCapture();
     f();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return stdout_capture::endCapture();
 }
 
 inline std::string ReadFile(const std::filesystem::path& p) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "AudioToolbox/AudioComponent.h"
@@ -39,26 +40,27 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(unit->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
 
-  SCOPED_TRACE("without the system limiter the entry reports a failed initialisation, no unit");
-  // Every bus, allocation and render call goes to the wrapped limiter: a unit without it would
-  // dereference nothing.
-  const AudioComponentDescription limiterDescription{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
-  AudioComponentRegisterSystemEffect(limiterDescription, "Apple: AUPeakLimiter", 0x10000,
-                                     [](const AudioComponentDescription&, AudioComponentInstantiationOptions)
-                                         -> std::shared_ptr<AUAudioUnit> { return nullptr; });
   std::shared_ptr<NSError> error;
-  beginCapture();
-  auto failed = AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
-      unittest::kEffectDescription, 0, &error);
-  const std::vector<std::string> failure = unittest::withoutKernelLines(endCapture());
-  registerSystemPeakLimiter();  // the platform's own limiter again, for the tests after this one
-  EXPECT_EQ(failed, nullptr);
-  ASSERT_NE(error, nullptr);
-  EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
-  EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
-  EXPECT_EQ(failure, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.", "AUExtension::init()",
-                                               "QFLD : kvc1"}));
-
+  {
+    SCOPED_TRACE("without the system limiter the entry reports a failed initialisation, no unit");
+    // Every bus, allocation and render call goes to the wrapped limiter: a unit without it would
+    // dereference nothing.
+    const AudioComponentDescription limiterDescription{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
+    AudioComponentRegisterSystemEffect(limiterDescription, "Apple: AUPeakLimiter", 0x10000,
+                                       [](const AudioComponentDescription&, AudioComponentInstantiationOptions)
+                                           -> std::shared_ptr<AUAudioUnit> { return nullptr; });
+    beginCapture();
+    auto failed = AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
+        unittest::kEffectDescription, 0, &error);
+    const std::vector<std::string> failure = unittest::withoutKernelLines(endCapture());
+    registerSystemPeakLimiter();  // the platform's own limiter again, for the tests after this one
+    EXPECT_EQ(failed, nullptr);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+    EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
+    EXPECT_EQ(failure, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.", "AUExtension::init()",
+                                                 "QFLD : kvc1"}));
+  }
   SCOPED_TRACE("with the limiter registered again, the factory entry hands back the unit");
   error = nullptr;
   auto viaEntry = unittest::quietly([&] {
@@ -73,12 +75,10 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
 TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   auto unit = unittest::quietUnit();
   beginCapture();
-  EXPECT_TRUE(unit->isMusicDeviceOrEffect());
+  EXPECT_TRUE(unit->isMusicDeviceOrEffect() && unit->canPerformInput() && unit->canPerformOutput() &&
+              unit->canProcessInPlace());
   EXPECT_EQ(unit->virtualMIDICableCount(), 1);
   EXPECT_EQ(unit->MIDIOutputNames(), std::vector<std::string>{"KOV Compressor MIDI Out"});
-  EXPECT_TRUE(unit->canPerformInput());
-  EXPECT_TRUE(unit->canPerformOutput());
-  EXPECT_TRUE(unit->canProcessInPlace());
   EXPECT_EQ(unit->channelCapabilities(), (std::vector<NSInteger>{2, 2}));
   EXPECT_EQ(unit->channelMap(), std::nullopt);
   unit->setChannelMap(std::vector<NSInteger>{1, 0});
@@ -94,11 +94,11 @@ TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   EXPECT_TRUE(unit->MIDIOutputEventBlock());
   const std::vector<std::string> expected = {
       "AUExtension::isMusicDeviceOrEffect: true",
-      "AUExtension::virtualMIDICableCount: 1",
-      "AUExtension::midiOutputNames: [\"KOV Compressor MIDI Out\"]",
       "AUExtension::canPerformInput: true",
       "AUExtension::canPerformOutput: true",
       "AUExtension::canProcessInPlace() true",
+      "AUExtension::virtualMIDICableCount: 1",
+      "AUExtension::midiOutputNames: [\"KOV Compressor MIDI Out\"]",
       "AUExtension::channelCapabilities() 2:2",
       "AUExtension::supportedViewConfigurations()",
       "AUExtension::parametersForOverview()",
@@ -113,10 +113,8 @@ TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   beginCapture();
   EXPECT_EQ(unit->inputBusses(), limiter->inputBusses());
   EXPECT_EQ(unit->outputBusses(), limiter->outputBusses());
-  EXPECT_EQ(unit->inputBusses(), unit->inputBusses());
   EXPECT_EQ(unit->getSamplerate(), (*limiter->outputBusses())[0]->format()->sampleRate());
   EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::inputBusses: 1", "AUExtension::outputBusses: 1",
-                                                    "AUExtension::inputBusses: 1", "AUExtension::inputBusses: 1",
                                                     "AUExtension::outputBusses: 1"}));
 }
 
@@ -152,11 +150,8 @@ TEST(AudioUnitObject, EditorParameterOperations) {
     EXPECT_TRUE(endCapture().empty());
     EXPECT_TRUE(observed.empty());
   }
-  {
-    SCOPED_TRACE("getParameter reads the kernel, not the tree's stored value");
-    unittest::quietly([&] { unit->kernelAdapterForTesting()->setParameterEx(11, 0.25f); });
-    EXPECT_EQ(unit->getParameter(11), 0.25f);
-  }
+  unittest::quietly([&] { unit->kernelAdapterForTesting()->setParameterEx(11, 0.25f); });
+  EXPECT_EQ(unit->getParameter(11), 0.25f) << "getParameter reads the kernel, not the tree's stored value";
   tree->removeParameterObserver(token);
 }
 
@@ -179,43 +174,41 @@ TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
   const auto group = std::dynamic_pointer_cast<AUParameterGroup>(tree->children()[0]);
   ASSERT_NE(group, nullptr);
   EXPECT_EQ(group->identifier(), "kGlobalParameters");
-  EXPECT_EQ(group->displayName(), "KOV Compressor Global");
   ASSERT_EQ(group->children().size(), 12u);
   for (std::size_t i = 0; i < 12; ++i) {
     const auto parameter = std::dynamic_pointer_cast<AUParameter>(group->children()[i]);
     ASSERT_NE(parameter, nullptr);
     SCOPED_TRACE(parameter->identifier());
     const KOVParameterInfo& row = kKOVParameterTable[i];
-    EXPECT_EQ(parameter->address(), i);
-    EXPECT_EQ(parameter->identifier(), row.identifier);
-    EXPECT_EQ(parameter->displayName(), row.name);
-    EXPECT_EQ(parameter->minValue(), 0.0f);
-    EXPECT_EQ(parameter->maxValue(), i == 6 ? 3.0f : 1.0f);
-    EXPECT_EQ(parameter->unit(), i == 6 ? kAudioUnitParameterUnit_Indexed
-                                 : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
-                                                                   : kAudioUnitParameterUnit_Generic);
-    EXPECT_EQ(parameter->flags(), 0xC0000000u);
-    EXPECT_EQ(parameter->unitName(), std::nullopt);
-    EXPECT_EQ(parameter->valueStrings(), std::nullopt);
+    const auto unit = i == 6 ? kAudioUnitParameterUnit_Indexed
+                      : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
+                                                        : kAudioUnitParameterUnit_Generic;
+    EXPECT_EQ(std::tuple(parameter->address(), parameter->identifier(), parameter->displayName()),
+              std::tuple(i, std::string(row.identifier), std::string(row.name)));
+    EXPECT_EQ(std::tuple(parameter->minValue(), parameter->maxValue(), parameter->unit(), parameter->flags()),
+              std::tuple(0.0f, i == 6 ? 3.0f : 1.0f, unit, 0xC0000000u));
+    EXPECT_FALSE(parameter->unitName() || parameter->valueStrings());
     EXPECT_EQ(parameter->value(), adapter->getParameterEx(std::int32_t(i)));  // numbers pinned at creation
   }
   EXPECT_EQ(group->children()[9]->displayName(), group->children()[10]->displayName());
 
-  SCOPED_TRACE("display texts; no value: the parameter's current one");
-  const auto text = [&](AUParameterAddress address, std::optional<AUValue> value) {
-    const auto parameter = tree->parameterWithAddress(address);
-    return value ? parameter->stringFromValue(&*value) : parameter->stringFromValue(nullptr);
-  };
-  const std::vector<std::tuple<AUParameterAddress, std::optional<AUValue>, std::string>> cases = {
-      {0, 0.25f, "0.250"},     {0, std::nullopt, "0.100"}, {2, 1.0f, "1.000"},
-      {6, 0.0f, "dual"},       {6, 1.0f, "linked"},        {6, 2.7f, "mid-side"},
-      {6, 3.0f, "mid-side linked"}, {6, -0.5f, "dual"},    {6, 4.0f, "4.000"},
-      {6, -1.0f, "-1.000"},    {7, 1.0f, "On"},            {7, 0.0f, "Off"},
-      {8, 0.5f, "On"},         {11, 1.0f, "On"},           {11, 0.999f, "Off"},
-      {11, 2.0f, "Off"},       {11, std::nullopt, "On"}};
-  for (const auto& [address, value, expected] : cases) {
-    SCOPED_TRACE(std::to_string(address) + " " + (value ? std::to_string(*value) : "current"));
-    EXPECT_EQ(text(address, value), expected);
+  {
+    SCOPED_TRACE("display texts; no value: the parameter's current one");
+    const auto text = [&](AUParameterAddress address, std::optional<AUValue> value) {
+      const auto parameter = tree->parameterWithAddress(address);
+      return value ? parameter->stringFromValue(&*value) : parameter->stringFromValue(nullptr);
+    };
+    const std::vector<std::tuple<AUParameterAddress, std::optional<AUValue>, std::string>> cases = {
+        {0, 0.25f, "0.250"},     {0, std::nullopt, "0.100"}, {2, 1.0f, "1.000"},
+        {6, 0.0f, "dual"},       {6, 1.0f, "linked"},        {6, 2.7f, "mid-side"},
+        {6, 3.0f, "mid-side linked"}, {6, -0.5f, "dual"},    {6, 4.0f, "4.000"},
+        {6, -1.0f, "-1.000"},    {7, 1.0f, "On"},            {7, 0.0f, "Off"},
+        {8, 0.5f, "On"},         {11, 1.0f, "On"},           {11, 0.999f, "Off"},
+        {11, 2.0f, "Off"},       {11, std::nullopt, "On"}};
+    for (const auto& [address, value, expected] : cases) {
+      SCOPED_TRACE(std::to_string(address) + " " + (value ? std::to_string(*value) : "current"));
+      EXPECT_EQ(text(address, value), expected);
+    }
   }
 
   SCOPED_TRACE("set through the tree reaches the kernel; set past the tree is read through it");

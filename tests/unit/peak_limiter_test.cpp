@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "AUPeakLimiter.h"
@@ -50,54 +51,53 @@ TEST(PeakLimiterWrapper, SystemLimiterDefaultsAndBoundedWrites) {
   EXPECT_EQ(unittest::endCapture(), std::vector<std::string>{"System Peak Limiter AudioUnit created and initialized."});
   ASSERT_NE(limiter.internalEffect, nullptr);
   ASSERT_NE(limiter.auAudioUnit(), nullptr);
-  const AudioComponentDescription& description = limiter.auAudioUnit()->componentDescription();
-  EXPECT_EQ(description.componentType, FourCC("aufx"));
-  EXPECT_EQ(description.componentSubType, FourCC("lmtr"));
-  EXPECT_EQ(description.componentManufacturer, FourCC("appl"));
-  EXPECT_EQ(limiter.attackTime(), 0.012);
-  EXPECT_EQ(limiter.decayTime(), 0.024);
-  EXPECT_EQ(limiter.preGain(), 0.0);
-  EXPECT_EQ(systemParameter(limiter, 0), 0.012f);
-  EXPECT_EQ(systemParameter(limiter, 1), 0.024f);
-  EXPECT_EQ(systemParameter(limiter, 2), 0.0f);
+  const AudioComponentDescription& d = limiter.auAudioUnit()->componentDescription();
+  EXPECT_EQ(std::tuple(d.componentType, d.componentSubType, d.componentManufacturer),
+            std::tuple(FourCC("aufx"), FourCC("lmtr"), FourCC("appl")));
+  EXPECT_EQ(std::tuple(limiter.attackTime(), limiter.decayTime(), limiter.preGain()),
+            std::tuple(0.012, 0.024, 0.0));
+  EXPECT_EQ(std::tuple(systemParameter(limiter, 0), systemParameter(limiter, 1), systemParameter(limiter, 2)),
+            std::tuple(0.012f, 0.024f, 0.0f));
 
-  SCOPED_TRACE("writes are bounded and always sent");
-  struct Case {
-    const char* what;
-    void (AUPeakLimiter::*set)(double);
-    double (AUPeakLimiter::*get)() const;
-    AudioUnitParameterID id;
-    double written;
-    double stored;
-  };
-  const std::vector<Case> cases = {
-      {"attack 0.1 -> 0.03", &AUPeakLimiter::setAttackTime, &AUPeakLimiter::attackTime, 0, 0.1, 0.03},
-      {"decay 0.1 -> 0.06", &AUPeakLimiter::setDecayTime, &AUPeakLimiter::decayTime, 1, 0.1, 0.06},
-      {"pre-gain -0.01", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, -0.01, -0.01},
-      {"attack 0 -> 0.001", &AUPeakLimiter::setAttackTime, &AUPeakLimiter::attackTime, 0, 0.0, 0.001},
-      {"decay -1 -> 0.001", &AUPeakLimiter::setDecayTime, &AUPeakLimiter::decayTime, 1, -1.0, 0.001},
-      {"pre-gain 50 -> 40", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, 50.0, 40.0},
-      {"pre-gain -50 -> -40", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, -50.0, -40.0},
-  };
-  // Every write reaches the system unit's tree, also when the value does not change; the second
-  // write of each case, on the bound itself, must pass unchanged.
-  std::vector<std::pair<AUParameterAddress, AUValue>> sent;
-  const std::shared_ptr<AUParameterTree> tree = limiter.auAudioUnit()->parameterTree();
-  ASSERT_NE(tree, nullptr);
-  const AUParameterObserverToken token =
-      tree->tokenByAddingParameterObserver([&](AUParameterAddress address, AUValue value) { sent.emplace_back(address, value); });
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    sent.clear();
-    (limiter.*c.set)(c.written);
-    EXPECT_EQ((limiter.*c.get)(), c.stored);
-    EXPECT_EQ(systemParameter(limiter, c.id), float(c.stored));
-    (limiter.*c.set)(c.stored);  // the same value again is sent again
-    EXPECT_EQ((limiter.*c.get)(), c.stored);
-    const std::vector<std::pair<AUParameterAddress, AUValue>> expected = {{c.id, float(c.stored)}, {c.id, float(c.stored)}};
-    EXPECT_EQ(sent, expected);
+  {
+    SCOPED_TRACE("writes are bounded and always sent");
+    struct Case {
+      const char* what;
+      void (AUPeakLimiter::*set)(double);
+      double (AUPeakLimiter::*get)() const;
+      AudioUnitParameterID id;
+      double written;
+      double stored;
+    };
+    const std::vector<Case> cases = {
+        {"attack 0.1 -> 0.03", &AUPeakLimiter::setAttackTime, &AUPeakLimiter::attackTime, 0, 0.1, 0.03},
+        {"decay 0.1 -> 0.06", &AUPeakLimiter::setDecayTime, &AUPeakLimiter::decayTime, 1, 0.1, 0.06},
+        {"pre-gain -0.01", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, -0.01, -0.01},
+        {"attack 0 -> 0.001", &AUPeakLimiter::setAttackTime, &AUPeakLimiter::attackTime, 0, 0.0, 0.001},
+        {"decay -1 -> 0.001", &AUPeakLimiter::setDecayTime, &AUPeakLimiter::decayTime, 1, -1.0, 0.001},
+        {"pre-gain 50 -> 40", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, 50.0, 40.0},
+        {"pre-gain -50 -> -40", &AUPeakLimiter::setPreGain, &AUPeakLimiter::preGain, 2, -50.0, -40.0},
+    };
+    // Every write reaches the system unit's tree, also when the value does not change; the second
+    // write of each case, on the bound itself, must pass unchanged.
+    std::vector<std::pair<AUParameterAddress, AUValue>> sent;
+    const std::shared_ptr<AUParameterTree> tree = limiter.auAudioUnit()->parameterTree();
+    ASSERT_NE(tree, nullptr);
+    const AUParameterObserverToken token =
+        tree->tokenByAddingParameterObserver([&](AUParameterAddress address, AUValue value) { sent.emplace_back(address, value); });
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      sent.clear();
+      (limiter.*c.set)(c.written);
+      EXPECT_EQ((limiter.*c.get)(), c.stored);
+      EXPECT_EQ(systemParameter(limiter, c.id), float(c.stored));
+      (limiter.*c.set)(c.stored);  // the same value again is sent again
+      EXPECT_EQ((limiter.*c.get)(), c.stored);
+      const std::vector<std::pair<AUParameterAddress, AUValue>> expected = {{c.id, float(c.stored)}, {c.id, float(c.stored)}};
+      EXPECT_EQ(sent, expected);
+    }
+    tree->removeParameterObserver(token);
   }
-  tree->removeParameterObserver(token);
 
   SCOPED_TRACE("without the system unit, writes are still bounded and print nothing");
   limiter.internalEffect = nullptr;
@@ -117,7 +117,7 @@ TEST(PeakLimiterWrapper, SelfTestPrintsNodeUnitAndBusLines) {
     const std::vector<std::string> direct = unittest::endCapture(false);
     EXPECT_EQ(direct, (std::vector<std::string>{"CREATING AVAUDIO ENGINE ..", "ATTACHING EFFECT ..", "DETACHING EFFECT .."}));
   }
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStdout();  // not beginCapture(), which would print the queued lines first
   const std::vector<std::string> lines = unittest::endCapture();
   const std::string header = "AUPeakLimiter::nodeDiagnostics(): " + std::string(45, '-');
   // A blank line, the header, a blank line; node lines around the unit lines (one bus a side);
@@ -188,14 +188,8 @@ TEST(PeakLimiterWrapper, UnitPrinterOnAUnitWithoutBuses) {
   const std::vector<std::string> lines = unittest::endCapture();
   ASSERT_EQ(lines.size(), kUnitLabels.size());
   for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_TRUE(startsWith(lines[i], kUnitLabels[i])) << lines[i];
-  EXPECT_EQ(lines[1], " -- unit name: none");
-  EXPECT_EQ(lines[8], " -- unit component name: none");
-  EXPECT_EQ(lines[11], " -- unit current preset: nil");
-  EXPECT_EQ(lines[12], " -- unit .factory presets: nil");
-  EXPECT_EQ(lines[14], " -- unit input bus count: 0");
-  EXPECT_EQ(lines[26], " -- unit output bus count: 0");
-  EXPECT_EQ(lines[29], " -- unit parameter tree: nil");
-  EXPECT_EQ(lines[38], " -- unit transport state block: nil");
+  for (std::size_t i : {1, 8}) EXPECT_EQ(lines[i], kUnitLabels[i] + "none");
+  for (std::size_t i : {11, 12, 29, 38}) EXPECT_EQ(lines[i], kUnitLabels[i] + "nil");
+  for (std::size_t i : {14, 26, 40}) EXPECT_EQ(lines[i], kUnitLabels[i] + "0");
   EXPECT_EQ(lines[39], " -- unit user presets: []");
-  EXPECT_EQ(lines[40], " -- unit midi cable count: 0");
 }

@@ -58,11 +58,9 @@ std::vector<std::string> asideFiles(const std::string& folder) {
 TEST(URL, FileURLsAndPathOperations) {
   const URL file = URL::fileURLWithPath("/tmp/KOV Compressor Folder/Gentle Glue.PLIST");
   EXPECT_TRUE(file.isFileURL());
-  EXPECT_EQ(file.scheme(), "file");
   EXPECT_EQ(file.absoluteString(), "file:///tmp/KOV%20Compressor%20Folder/Gentle%20Glue.PLIST");
   EXPECT_EQ(file.description(), file.absoluteString());
   EXPECT_EQ(file.path(), "/tmp/KOV Compressor Folder/Gentle Glue.PLIST");
-  EXPECT_EQ(file.lastPathComponent(), "Gentle Glue.PLIST");
   EXPECT_EQ(file.pathExtension(), "PLIST");
   EXPECT_EQ(file.deletingPathExtension().lastPathComponent(), "Gentle Glue");
   EXPECT_EQ(file.deletingLastPathComponent().path(), "/tmp/KOV Compressor Folder");
@@ -71,14 +69,12 @@ TEST(URL, FileURLsAndPathOperations) {
   const URL folder = URL::fileURLWithPath("/opt/effect/Resources", true);
   EXPECT_EQ(folder.absoluteString(), "file:///opt/effect/Resources/");
   EXPECT_EQ(folder.path(), "/opt/effect/Resources");
-  EXPECT_TRUE(folder.hasDirectoryPath());
   const URL presets = folder.appendingPathComponent("KOV Compressor Folder/Library/Factory Presets/");
   EXPECT_TRUE(presets.hasDirectoryPath());
   EXPECT_EQ(presets.path(), "/opt/effect/Resources/KOV Compressor Folder/Library/Factory Presets");
   const URL preset = presets.appendingPathComponent("Drum Punch", false).appendingPathExtension("plist");
   EXPECT_EQ(preset.absoluteString(),
             "file:///opt/effect/Resources/KOV%20Compressor%20Folder/Library/Factory%20Presets/Drum%20Punch.plist");
-  EXPECT_EQ(preset.pathExtension(), "plist");
 
   struct Case {
     const char* path;
@@ -120,7 +116,6 @@ TEST(URL, TextValidityAndOtherSchemes) {
   EXPECT_EQ(web.scheme(), "https");
   EXPECT_EQ(web.host(), "h.com");
   EXPECT_EQ(web.path(), "/a/b.png");
-  EXPECT_EQ(web.pathExtension(), "png");
   EXPECT_EQ(web.lastPathComponent(), "b.png");
   EXPECT_EQ(web.appendingPathComponent("c d").absoluteString(), "https://h.com/a/b.png/c%20d?x=1");
   EXPECT_EQ(web.deletingPathExtension().absoluteString(), "https://h.com/a/b?x=1");
@@ -138,32 +133,34 @@ TEST(FileManager, ExistenceListingsAndFolders) {
   EXPECT_TRUE(fm.fileExists(tmp / "sub", &isDirectory));
   EXPECT_TRUE(isDirectory);
   EXPECT_FALSE(fm.fileExists(tmp / "missing"));
-  EXPECT_FALSE(fm.fileExists(""));
 
-  SCOPED_TRACE("listings are sorted by name whatever the creation order");
-  EXPECT_EQ(fm.contentsOfDirectory(tmp.path),
-            (std::vector<std::string>{"A.PLIST", "a.plist", "b.plist", "c.txt", "sub"}));
-  const auto urls = fm.contentsOfDirectory(URL::fileURLWithPath(tmp.path, true));
-  ASSERT_EQ(urls.size(), 5u);
-  EXPECT_EQ(urls[0].path(), tmp / "A.PLIST");
-  EXPECT_TRUE(urls[4].hasDirectoryPath());
+  {
+    SCOPED_TRACE("listings are sorted by name whatever the creation order");
+    EXPECT_EQ(fm.contentsOfDirectory(tmp.path),
+              (std::vector<std::string>{"A.PLIST", "a.plist", "b.plist", "c.txt", "sub"}));
+    const auto urls = fm.contentsOfDirectory(URL::fileURLWithPath(tmp.path, true));
+    ASSERT_EQ(urls.size(), 5u);
+    EXPECT_EQ(urls[0].path(), tmp / "A.PLIST");
+    EXPECT_TRUE(urls[4].hasDirectoryPath());
 
-  const NSError missing = errorOf([&] { fm.contentsOfDirectory(tmp / "Factory Presets"); });
-  EXPECT_EQ(missing.domain(), NSCocoaErrorDomain);
-  EXPECT_EQ(missing.code(), 260);
-  EXPECT_EQ(missing.localizedDescription(), "The folder \u201CFactory Presets\u201D doesn\u2019t exist.");
-  EXPECT_EQ(errorOf([&] { fm.contentsOfDirectory(tmp / "c.txt"); }).code(), 256);
+    const NSError missing = errorOf([&] { fm.contentsOfDirectory(tmp / "Factory Presets"); });
+    EXPECT_EQ(missing.domain(), NSCocoaErrorDomain);
+    EXPECT_EQ(missing.code(), 260);
+    EXPECT_EQ(missing.localizedDescription(), "The folder \u201CFactory Presets\u201D doesn\u2019t exist.");
+    EXPECT_EQ(errorOf([&] { fm.contentsOfDirectory(tmp / "c.txt"); }).code(), 256);
+  }
 
-  SCOPED_TRACE("creating folders");
-  const URL nested = URL::fileURLWithPath(tmp / "x/y/z", true);
-  fm.createDirectory(nested, true);
-  EXPECT_TRUE(fm.fileExists(nested.path(), &isDirectory) && isDirectory);
-  fm.createDirectory(nested, true);  // exists already: fine
-  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "p/q", false); }).code(), 4);
-  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "sub", false); }).code(), 516);
-  const NSError inTheWay = errorOf([&] { fm.createDirectory(tmp / "c.txt", true); });
-  EXPECT_EQ(inTheWay.code(), 516);
-  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt/d", true); }).code(), 516);
+  {
+    SCOPED_TRACE("creating folders");
+    const URL nested = URL::fileURLWithPath(tmp / "x/y/z", true);
+    fm.createDirectory(nested, true);
+    fm.createDirectory(nested, true);  // exists already: fine
+    EXPECT_TRUE(fm.fileExists(nested.path(), &isDirectory) && isDirectory);
+    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "p/q", false); }).code(), 4);
+    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "sub", false); }).code(), 516);
+    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt", true); }).code(), 516);
+    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt/d", true); }).code(), 516);
+  }
 
   SCOPED_TRACE("removing");
   fm.removeItem(URL::fileURLWithPath(tmp / "x"));
@@ -287,10 +284,9 @@ TEST(Bundle, MainResourceFolderAndItsOverride) {
 
   Bundle::setMainResourcePath(tmp.path);
   ASSERT_TRUE(Bundle::main().resourceURL().has_value());
-  EXPECT_EQ(Bundle::main().resourceURL()->path(), tmp.path);
   EXPECT_TRUE(Bundle::main().resourceURL()->hasDirectoryPath());
   ASSERT_TRUE(Bundle::main().url("help", "html").has_value());
-  EXPECT_EQ(Bundle::main().url("help", "html")->lastPathComponent(), "help.html");
+  EXPECT_EQ(Bundle::main().url("help", "html")->path(), tmp / "help.html");
   EXPECT_FALSE(Bundle::main().url("1", "m4a").has_value());
   Bundle::setMainResourcePath("");
   EXPECT_FALSE(Bundle::main().resourceURL().has_value());
