@@ -27,7 +27,6 @@ namespace {
 constexpr CGRect initialFrame(0, 0, 1024, 768);  // until the window pins the view
 constexpr UIColor backColour(0.10, 0.10, 0.11, 1);
 constexpr UIColor barColour(0.16, 0.17, 0.19, 1);
-constexpr UIColor containerColour(0.13, 0.13, 0.14, 1);
 constexpr UIColor textColour(0.93, 0.93, 0.95, 1);
 constexpr UIColor playColour(0.55, 0.86, 0.55, 1);
 constexpr UIColor stopColour(0.96, 0.55, 0.50, 1);
@@ -65,7 +64,7 @@ void ViewController::loadView() {
   root->addSubview(bar);
 
   auto container = UIView::make(MainScreenView::containerFrame(initialFrame));
-  container->setBackgroundColor(containerColour);
+  // No colour of its own: the editor paints all of it, and an empty container shows the screen.
   container->setAccessibilityIdentifier("main.plugin");
   root->addSubview(container);
 
