@@ -1,14 +1,12 @@
 // The main screen's other duties: the layout of its bar and container, the help and info
 // segues with their preparation, the help button's browser and page, the layout reset without an
-// editor, the document picker's lines and the alert, and the embedding on the main thread.
+// editor, and the embedding on the main thread.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "HelpViewController.h"
 #include "MainScreenView.h"
-#include "UIKit/UIAlertController.h"
-#include "UIKit/UITestDialogPresenter.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIStoryboardSegue.h"
 #include "UIKit/UITestSupport.h"
@@ -110,7 +108,7 @@ TEST_F(MainScreenTest, SeguesPrepareTheHelpScreenAndHelpOpensTheWebSiteToo) {
   UIApplication::setURLOpener(nullptr);
 }
 
-TEST_F(MainScreenTest, HelpersPrintTheirLines) {
+TEST_F(MainScreenTest, LayoutHelpersWithoutAnEditorPrintTheirLines) {
   launch(false);
   {
     SCOPED_TRACE("no editor controller to lay out");
@@ -122,39 +120,6 @@ TEST_F(MainScreenTest, HelpersPrintTheirLines) {
     stdout_capture::beginCapture();
     screen->embedPlugInView();
     EXPECT_EQ(stdout_capture::endCapture(), "ERROR: Could not load audio unit's view controller.\n");
-  }
-  {
-    SCOPED_TRACE("document picker callbacks");
-    UIDocumentPickerViewController picker({"public.folder"}, UIDocumentPickerMode::open);
-    const URL a = URL::fileURLWithPath("/tmp/a b", true);
-    const URL b = URL::fileURLWithPath("/tmp/c.txt");
-    stdout_capture::beginCapture();
-    screen->documentPicker(picker, std::vector<URL>{a, b});
-    screen->documentPicker(picker, b);
-    screen->documentPickerWasCancelled(picker);
-    EXPECT_EQ(stdout_capture::endCapture(),
-              "documentPicker: [" + a.description() + ", " + b.description() + "]\n"
-              "documentPicker (didPickDocumentsAt): /tmp/a b\n"
-              "documentPicker (didPickDocumentAt): /tmp/c.txt\n"
-              "The document picker was canceled.\n");
-  }
-  {
-    SCOPED_TRACE("an alert with OK and Cancel");
-    UIScopedTestDialogPresenter dialogs;
-    stdout_capture::beginCapture();
-    screen->alertMessage("Title", "Message");
-    MainLoop::runUntilIdle();
-    ASSERT_EQ(dialogs->alerts.size(), 1u);
-    const auto& alert = *dialogs->alerts.front();
-    EXPECT_EQ(alert.title(), "Title");
-    ASSERT_EQ(alert.actions().size(), 2u);
-    EXPECT_EQ(alert.actions()[0]->title(), "OK");
-    EXPECT_EQ(alert.actions()[0]->style(), UIAlertActionStyle::default_);
-    EXPECT_EQ(alert.actions()[1]->title(), "Cancel");
-    EXPECT_EQ(alert.actions()[1]->style(), UIAlertActionStyle::cancel);
-    EXPECT_TRUE(dialogs->alerts.front()->press("OK"));
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(stdout_capture::endCapture(), "Title: Message\nAlert was confirmed.\n");
   }
 }
 

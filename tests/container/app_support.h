@@ -43,7 +43,7 @@ inline bool isContainerLine(std::string_view line) {
   static constexpr std::string_view prefixes[] = {
       "Info: ",  "NOTE: ",    "ViewController: ", "AUExtensionManager: ", "AUEnginePlayer", "ERROR: ",
       "Error: ", "WARNING: ", "Process Name: ",   "AUExtension (",        "type: ",         "subtype: ",
-      "manufacturer: ", "flags: ", "ShowHelp", "ShowInfo", "documentPicker", "The document picker", "Alert"};
+      "manufacturer: ", "flags: ", "ShowHelp", "ShowInfo"};
   if (line == ")") return true;
   if (!line.empty() && std::all_of(line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return true;
