@@ -1,10 +1,7 @@
-// The help screen with a real web view (WebKitGTK) in a GTK window, loading its pages from a local
-// HTTP server (python3's http.server): the help page's navigation action and response are
-// allowed, a text file's response is cancelled, a link to a new window is allowed as a navigation
-// but opens no window, the lines are printed in order, and the web view's widget covers the web
-// view's frame. Needs a display (run under xvfb-run -a); skipped
-// without one. Runs in a process of its own, since the window backend is chosen once per process
-// and the other container tests choose the headless one.
+// The help screen with a real web view (WebKitGTK) in a GTK window, loading from a local HTTP
+// server: the help page is shown, a text file's response cancelled, a new window refused, the
+// lines printed in order, the widget over the web view's frame. Needs a display (xvfb-run -a); in
+// a process of its own, since the window backend is chosen once per process.
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -33,21 +30,23 @@ class LocalServer {
  public:
   explicit LocalServer(const std::filesystem::path& folder) {
     const std::string dir = folder.string();
-    const char* argv[] = {"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
-                          dir.c_str(), nullptr};
+    const char* argv[] = {"python3", "-u",        "-m",          "http.server", "0",
+                          "--bind",  "127.0.0.1", "--directory", dir.c_str(),   nullptr};
     gint out = -1;
     GError* error = nullptr;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
-                                  &pid_, nullptr, &out, nullptr, &error)) {
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr,
+                                  nullptr, &pid_, nullptr, &out, nullptr, &error)) {
       g_clear_error(&error);
       return;
     }
     // "Serving HTTP on 127.0.0.1 port 40123 (http://127.0.0.1:40123/) ..."
     std::string line;
-    for (char c; line.find('\n') == std::string::npos && ::read(out, &c, 1) == 1;) line += c;
+    for (char c; line.find('\n') == std::string::npos && ::read(out, &c, 1) == 1;)
+      line += c;
     ::close(out);
     const auto at = line.find(" port ");
-    if (at != std::string::npos) port_ = std::atoi(line.c_str() + at + 6);
+    if (at != std::string::npos)
+      port_ = std::atoi(line.c_str() + at + 6);
   }
   ~LocalServer() {
     if (pid_ > 0) {
@@ -62,8 +61,6 @@ class LocalServer {
   int port_ = 0;
 };
 
-const char* policyName(bool allowed) { return allowed ? "allow" : "cancel"; }
-
 // Stands between the web view and the screen and notes each answer the screen gives.
 class Observing : public WKNavigationDelegate, public WKUIDelegate {
  public:
@@ -72,49 +69,45 @@ class Observing : public WKNavigationDelegate, public WKUIDelegate {
 
   void webView(WKWebView& web, const WKNavigationAction& action,
                WKDecisionHandler<WKNavigationActionPolicy> handler) override {
-    auto held = std::make_shared<WKDecisionHandler<WKNavigationActionPolicy>>(std::move(handler));
-    const std::string url = action.request.url ? action.request.url->absoluteString() : "";
-    screen_->webView(web, action, WKDecisionHandler<WKNavigationActionPolicy>([this, held, url](auto policy) {
-      answers.push_back(std::string("action ") + url + " " + policyName(policy == WKNavigationActionPolicy::allow));
-      (*held)(policy);
-    }));
+    screen_->webView(web, action, noted("action", action.request.url, std::move(handler)));
   }
   void webView(WKWebView& web, const WKNavigationResponse& response,
                WKDecisionHandler<WKNavigationResponsePolicy> handler) override {
-    auto held = std::make_shared<WKDecisionHandler<WKNavigationResponsePolicy>>(std::move(handler));
-    const std::string url = response.response.url ? response.response.url->absoluteString() : "";
-    screen_->webView(web, response, WKDecisionHandler<WKNavigationResponsePolicy>([this, held, url](auto policy) {
-      answers.push_back(std::string("response ") + url + " " + policyName(policy == WKNavigationResponsePolicy::allow));
-      (*held)(policy);
-    }));
+    screen_->webView(web, response, noted("response", response.response.url, std::move(handler)));
   }
-
   std::shared_ptr<WKWebView> webView(WKWebView& web, const WKWebViewConfiguration& configuration,
-                                     const WKNavigationAction& action, const WKWindowFeatures& features) override {
+                                     const WKNavigationAction& action,
+                                     const WKWindowFeatures& features) override {
     auto opened = screen_->webView(web, configuration, action, features);
-    answers.push_back("create " + (action.request.url ? action.request.url->absoluteString() : "") +
-                      (opened ? " opened" : " refused"));
+    answers.push_back("create " + action.request.url->absoluteString() + (opened ? " opened" : " refused"));
     return opened;
   }
 
  private:
+  template <class Policy, class Url>
+  WKDecisionHandler<Policy> noted(const char* what, const Url& url, WKDecisionHandler<Policy> handler) {
+    auto held = std::make_shared<WKDecisionHandler<Policy>>(std::move(handler));
+    const std::string line = std::string(what) + " " + (url ? url->absoluteString() : "");
+    return WKDecisionHandler<Policy>([this, held, line](Policy policy) {
+      answers.push_back(line + (policy == Policy::allow ? " allow" : " cancel"));
+      (*held)(policy);
+    });
+  }
   std::shared_ptr<HelpViewController> screen_;
 };
 
-int fail(const std::string& what) {
+// For a failure in the scenario's process: prints `what` and `lines`; the exit code 1.
+int fail(const std::string& what, const std::vector<std::string>& lines = {}) {
   std::fprintf(stderr, "%s\n", what.c_str());
+  for (const auto& line : lines)
+    std::fprintf(stderr, "  %s\n", line.c_str());
   return 1;
-}
-
-std::string joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& line : lines) text += line + "\n";
-  return text;
 }
 
 // The scenario; its result is the process's exit code.
 int showTheHelpPageFromALocalServer() {
-  if (!UIWindow::useBackend(UIWindowBackendKind::windowed)) return fail("no windowed backend");
+  if (!UIWindow::useBackend(UIWindowBackendKind::windowed))
+    return fail("no windowed backend");
   ResourceFolder site;
   std::filesystem::create_directories(site.path() / "DYNAMICS");
   std::ofstream(site.path() / "DYNAMICS" / "index.html")
@@ -122,7 +115,8 @@ int showTheHelpPageFromALocalServer() {
          "<a id=\"popup\" href=\"/DYNAMICS/guide.pdf\" target=\"_blank\">guide</a></body></html>";
   std::ofstream(site.path() / "notes.txt") << "plain text\n";
   LocalServer server(site.path());
-  if (server.port() <= 0) return fail("the local server did not start");
+  if (server.port() <= 0)
+    return fail("the local server did not start");
   const std::string origin = "http://127.0.0.1:" + std::to_string(server.port());
 
   ResourceFolder resources;
@@ -133,7 +127,8 @@ int showTheHelpPageFromALocalServer() {
   window->setRootViewController(screen);
   window->makeKeyAndVisible();
   auto web = screen->webView();
-  if (!web->hasWebEngine()) return fail("no web engine in the windowed backend");
+  if (!web->hasWebEngine())
+    return fail("no web engine in the windowed backend");
   auto observing = std::make_shared<Observing>(screen);
   web->setNavigationDelegate(observing);
   web->setUIDelegate(observing);
@@ -141,19 +136,21 @@ int showTheHelpPageFromALocalServer() {
   stdout_capture::beginCapture();
   screen->beginAppearanceTransition(true, false);  // loads the help page
   screen->endAppearanceTransition();
-  const bool shown = MainLoop::runUntil([&] { return web->title() == "KOV help test"; }, std::chrono::seconds(30));
+  const bool shown =
+      MainLoop::runUntil([&] { return web->title() == "KOV help test"; }, std::chrono::seconds(30));
   web->load(URLRequest(*URL::string(origin + "/notes.txt")));
-  const bool refused = MainLoop::runUntil([&] { return observing->answers.size() >= 4; }, std::chrono::seconds(30));
+  MainLoop::runUntil([&] { return observing->answers.size() >= 4; }, std::chrono::seconds(30));
   web->evaluateJavaScript("document.getElementById('popup').click()");
-  const bool popupRefused = MainLoop::runUntil([&] { return observing->answers.size() >= 6; }, std::chrono::seconds(30));
+  MainLoop::runUntil([&] { return observing->answers.size() >= 6; }, std::chrono::seconds(30));
   GtkWidget* widget = static_cast<GtkWidget*>(web->engineView());
   GtkAllocation allocation{};  // in window coordinates
   const bool placed = MainLoop::runUntil(
       [&] {
         gtk_widget_get_allocation(widget, &allocation);
-        gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &allocation.x, &allocation.y);
-        return gtk_widget_get_mapped(widget) && allocation.x == 0 && allocation.y == 48 && allocation.width == 640 &&
-               allocation.height == 432;
+        gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &allocation.x,
+                                         &allocation.y);
+        return gtk_widget_get_mapped(widget) && allocation.x == 0 && allocation.y == 48 &&
+               allocation.width == 640 && allocation.height == 432;
       },
       std::chrono::seconds(10));
   MainLoop::runUntilIdle();
@@ -161,16 +158,19 @@ int showTheHelpPageFromALocalServer() {
 
   const std::string page = origin + "/DYNAMICS/", notes = origin + "/notes.txt",
                     popup = origin + "/DYNAMICS/guide.pdf";
-  const std::vector<std::string> expectedAnswers{"action " + page + " allow",   "response " + page + " allow",
-                                                 "action " + notes + " allow",  "response " + notes + " cancel",
-                                                 "action " + popup + " allow", "create " + popup + " refused"};
+  const std::vector<std::string> expectedAnswers{
+      "action " + page + " allow",     "response " + page + " allow", "action " + notes + " allow",
+      "response " + notes + " cancel", "action " + popup + " allow",  "create " + popup + " refused"};
   const std::string expectedPrinted = "navigationAction: \n" + page + "\nnavigationResponse: \n" + page +
                                       "\nnavigationAction: \n" + notes + "\nnavigationResponse: \n" + notes +
-                                      "\nnavigationAction: \n" + popup + "\ncreateWebViewWith:\n" + popup + "\n";
-  if (!shown) return fail("the help page was not shown; answers:\n" + joined(observing->answers));
-  if (!refused || !popupRefused || observing->answers != expectedAnswers) return fail("answers:\n" + joined(observing->answers));
-  if (printed != expectedPrinted) return fail("printed:\n" + printed);
-  if (web->title() != "KOV help test") return fail("the text file replaced the page");
+                                      "\nnavigationAction: \n" + popup + "\ncreateWebViewWith:\n" + popup +
+                                      "\n";
+  if (!shown || observing->answers != expectedAnswers)
+    return fail("answers:", observing->answers);
+  if (printed != expectedPrinted)
+    return fail("printed:\n" + printed);
+  if (web->title() != "KOV help test")
+    return fail("the text file replaced the page");
   if (!placed)
     return fail("widget at " + std::to_string(allocation.x) + "," + std::to_string(allocation.y) + " " +
                 std::to_string(allocation.width) + "x" + std::to_string(allocation.height));
@@ -183,7 +183,8 @@ int showTheHelpPageFromALocalServer() {
 TEST(HelpScreenGui, ShowsTheHelpPageFromALocalServerAndDecidesEachNavigation) {
   if (!std::getenv("DISPLAY") || !gtk_init_check(nullptr, nullptr))
     GTEST_SKIP() << "no X display (run under xvfb-run -a)";
-  if (std::system("command -v python3 >/dev/null") != 0) GTEST_SKIP() << "python3 missing";
+  if (std::system("command -v python3 >/dev/null") != 0)
+    GTEST_SKIP() << "python3 missing";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   // _Exit: the web engine's processes and threads are not torn down at exit.
   EXPECT_EXIT(

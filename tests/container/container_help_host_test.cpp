@@ -21,17 +21,12 @@ const std::string fallback = std::string(defaultHelpHost) + "/";
 }  // namespace
 
 TEST(HelpHost, EntriesAndTheirPages) {
-  struct Case {
-    const char* entry;
-    std::string root;
-  };
-  const Case cases[] = {
-      {"help.example.org", "https://help.example.org/"},
+  const std::pair<const char*, std::string> cases[] = {
       {"help.example.org:8443", "https://help.example.org:8443/"},
       {"https://help.example.org/", "https://help.example.org/"},
       {"http://127.0.0.1:8000", "http://127.0.0.1:8000/"},
       {"http://localhost:8000", "http://localhost:8000/"},
-      {"http://help.example.org", fallback},        // plain HTTP only for loopback
+      {"http://help.example.org", fallback},  // plain HTTP only for loopback
       {"ftp://help.example.org", fallback},
       {"https://help.example.org/docs", fallback},  // an origin, not a page
       {"https://help.example.org?x=1", fallback},
@@ -39,11 +34,11 @@ TEST(HelpHost, EntriesAndTheirPages) {
       {"help example", fallback},
       {"", fallback},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.entry);
-    const HelpHost host = HelpHost::fromEntry(c.entry);
-    EXPECT_EQ(host.rootURL().absoluteString(), c.root);
-    EXPECT_EQ(host.helpPageURL().absoluteString(), c.root + "DYNAMICS/");
+  for (const auto& [entry, root] : cases) {
+    SCOPED_TRACE(entry);
+    const HelpHost host = HelpHost::fromEntry(entry);
+    EXPECT_EQ(host.rootURL().absoluteString(), root);
+    EXPECT_EQ(host.helpPageURL().absoluteString(), root + "DYNAMICS/");
   }
 }
 
@@ -52,18 +47,13 @@ TEST(HelpHost, ReadFromTheMainBundlesInformationPropertyList) {
     SCOPED_TRACE("the entry names the host");
     ResourceFolder resources;
     resources.writeInfo("help.test.example");
-    EXPECT_EQ(HelpHost::fromMainBundle().helpPageURL().absoluteString(), "https://help.test.example/DYNAMICS/");
+    EXPECT_EQ(HelpHost::fromMainBundle().helpPageURL().absoluteString(),
+              "https://help.test.example/DYNAMICS/");
   }
-  {
-    SCOPED_TRACE("no entry: the default host");
+  for (const std::string info : {"", "not a plist"}) {
+    SCOPED_TRACE("no entry, or a file that is no property list: the default host");
     ResourceFolder resources;
-    resources.writeInfo("");
-    EXPECT_EQ(HelpHost::fromMainBundle().rootURL().absoluteString(), fallback);
-  }
-  {
-    SCOPED_TRACE("a file that is no property list: the default host");
-    ResourceFolder resources;
-    resources.write("Info.plist", "not a plist");
+    info.empty() ? resources.writeInfo("") : resources.write("Info.plist", info);
     EXPECT_EQ(HelpHost::fromMainBundle().rootURL().absoluteString(), fallback);
   }
   {
@@ -77,7 +67,8 @@ TEST(HelpHost, ReadFromTheMainBundlesInformationPropertyList) {
 TEST(HelpHost, TheApplicationsInformationPropertyListNamesAnHttpsHost) {
   std::ifstream file(std::string(KOV_SOURCE_DIR) + "/KOV Compressor/Resources/Info.plist", std::ios::binary);
   ASSERT_TRUE(file);
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                        std::istreambuf_iterator<char>());
   const PropertyList info = PropertyListSerialization::propertyList(bytes);
   const PropertyList* entry = info.find(helpHostInfoKey);
   ASSERT_TRUE(entry && entry->string());

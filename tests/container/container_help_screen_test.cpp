@@ -21,7 +21,8 @@ class Presenting : public UIViewController {
  public:
   using UIViewController::UIViewController;
   void prepare(UIStoryboardSegue& segue, const std::any&) override {
-    if (!segue.identifier()) return;
+    if (!segue.identifier())
+      return;
     if (auto help = std::dynamic_pointer_cast<HelpViewController>(segue.destination())) {
       help->prepareInfo(*segue.identifier());
     }
@@ -68,16 +69,11 @@ TEST_F(HelpScreenTest, EachSegueShowsItsPageFromTheHelpHost) {
     auto help = show(segue);
     ASSERT_TRUE(help);
     auto web = help->webView();
-    ASSERT_EQ(web->requestedLoads().size(), 1u);
-    const WKLoadRequest& load = web->requestedLoads()[0];
-    ASSERT_TRUE(load.request);
-    EXPECT_EQ(load.request->url.absoluteString(), address);
+    ASSERT_EQ(loadedAddresses(*web), std::vector<std::string>{address});
+    const WKLoadRequest& load = web->requestedLoads().at(0);
     EXPECT_EQ(load.request->cachePolicy, URLRequestCachePolicy::useProtocolCachePolicy);
     EXPECT_EQ(load.request->timeoutInterval, 60.0);
-    {
-      SCOPED_TRACE("the web view lies under the bar, over the rest of the window");
-      EXPECT_EQ(web->convert(web->bounds(), nullptr), CGRect(0, 48, 640, 432));
-    }
+    EXPECT_EQ(web->convert(web->bounds(), nullptr), CGRect(0, 48, 640, 432));  // under the bar
     {
       SCOPED_TRACE("the exit button dismisses the screen");
       UITestSupport::display(*window);
@@ -91,21 +87,20 @@ TEST_F(HelpScreenTest, EachSegueShowsItsPageFromTheHelpHost) {
 TEST_F(HelpScreenTest, EveryAppearanceLoadsThePageAgainAndOtherNamesLoadNothing) {
   auto help = std::make_shared<HelpViewController>(std::nullopt, nullptr);
   help->loadViewIfNeeded();
-  auto web = help->webView();  // no preparation: the help page
-  help->beginAppearanceTransition(true, false);
-  help->endAppearanceTransition();
-  help->beginAppearanceTransition(false, false);
-  help->endAppearanceTransition();
+  const auto appearAndGo = [&] {
+    help->beginAppearanceTransition(true, false);
+    help->endAppearanceTransition();
+    help->beginAppearanceTransition(false, false);
+    help->endAppearanceTransition();
+  };
+  auto web = help->webView();
+  appearAndGo();  // no preparation: the help page
   help->prepareInfo("ShowInfo");
-  help->beginAppearanceTransition(true, false);
-  help->endAppearanceTransition();
-  help->beginAppearanceTransition(false, false);
-  help->endAppearanceTransition();
+  appearAndGo();
   help->prepareInfo("showinfo");  // compared exactly
-  help->beginAppearanceTransition(true, false);
-  help->endAppearanceTransition();
+  appearAndGo();
   EXPECT_EQ(loadedAddresses(*web), (std::vector<std::string>{"https://help.test.example:8443/DYNAMICS/",
-                                                               "https://help.test.example:8443/"}));
+                                                             "https://help.test.example:8443/"}));
 }
 
 TEST_F(HelpScreenTest, TheSeguesMakeHelpScreensThroughTheStoryboard) {

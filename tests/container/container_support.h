@@ -30,13 +30,15 @@ struct Answers {
 
 inline WKNavigationAction actionFor(const char* url) {
   WKNavigationAction action;
-  if (url) action.request.url = URL::string(url);
+  if (url)
+    action.request.url = URL::string(url);
   return action;
 }
 
 inline WKNavigationResponse responseFor(const char* url) {
   WKNavigationResponse response;
-  if (url) response.response.url = URL::string(url);
+  if (url)
+    response.response.url = URL::string(url);
   return response;
 }
 
@@ -58,7 +60,8 @@ class ResourceFolder {
   void writeInfo(const std::string& host) const {
     std::ofstream info(path_ / "Info.plist");
     info << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
-    if (!host.empty()) info << "  <key>KOVHelpHost</key>\n  <string>" << host << "</string>\n";
+    if (!host.empty())
+      info << "  <key>KOVHelpHost</key>\n  <string>" << host << "</string>\n";
     info << "</dict>\n</plist>\n";
   }
   void write(const std::string& name, const std::string& content) const {

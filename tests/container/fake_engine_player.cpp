@@ -2,7 +2,9 @@
 #include "fake_engine_player.h"
 #include "AUEnginePlayerCalls.h"
 
-std::shared_ptr<AUEnginePlayer> makeEnginePlayer() { return std::make_shared<AUEnginePlayer>(); }
+std::shared_ptr<AUEnginePlayer> makeEnginePlayer() {
+  return std::make_shared<AUEnginePlayer>();
+}
 
 void connectEnginePlayer(AUEnginePlayer& player, std::shared_ptr<AVAudioUnit> avAudioUnit,
                          std::function<void()> completion) {
@@ -10,6 +12,10 @@ void connectEnginePlayer(AUEnginePlayer& player, std::shared_ptr<AVAudioUnit> av
   completion();
 }
 
-bool toggleEnginePlayer(AUEnginePlayer& player) { return player.playing = !player.playing; }
+bool toggleEnginePlayer(AUEnginePlayer& player) {
+  return player.playing = !player.playing;
+}
 
-void finalizeEnginePlayer(AUEnginePlayer& player) { ++player.finalizeCalls; }
+void finalizeEnginePlayer(AUEnginePlayer& player) {
+  ++player.finalizeCalls;
+}

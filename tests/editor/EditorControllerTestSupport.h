@@ -36,12 +36,15 @@ inline Lines editorLines(const Lines& lines) {
   bool inDump = false;
   for (const std::string& line : lines) {
     if (inDump) {
-      if (line.rfind("AU Diagnostics: ", 0) != 0 && line.rfind("ERROR: ", 0) != 0) continue;
+      if (line.rfind("AU Diagnostics: ", 0) != 0 && line.rfind("ERROR: ", 0) != 0)
+        continue;
       inDump = false;
     }
-    if (line.rfind("AUExtension", 0) == 0 || line.rfind("unit received parameter : ", 0) == 0) continue;
+    if (line.rfind("AUExtension", 0) == 0 || line.rfind("unit received parameter : ", 0) == 0)
+      continue;
     kept.push_back(line);
-    if (line == "ExtensionViewController: Extracting at the parameter tree: ") inDump = true;
+    if (line == "ExtensionViewController: Extracting at the parameter tree: ")
+      inDump = true;
   }
   return kept;
 }

@@ -26,7 +26,9 @@ inline void renderView(CGBitmapContext& image, UIView& view) {
 }
 
 // Nothing painted on this pixel.
-inline bool isTransparent(const CGPixel& p) { return p.alpha == 0; }
+inline bool isTransparent(const CGPixel& p) {
+  return p.alpha == 0;
+}
 
 class RecordingController : public KOVCompressorViewController {
  public:

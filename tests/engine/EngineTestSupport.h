@@ -71,7 +71,8 @@ inline void writeWav(const std::string& path, const Channels& channels, int rate
   std::fwrite("data", 1, 4, f);
   u32(dataBytes);
   for (std::uint32_t n = 0; n < frames; ++n)
-    for (const auto& channel : channels) std::fwrite(&channel[n], 4, 1, f);
+    for (const auto& channel : channels)
+      std::fwrite(&channel[n], 4, 1, f);
   std::fclose(f);
 }
 
@@ -100,11 +101,18 @@ inline std::shared_ptr<AVAudioFile> openFile(const std::string& path) {
   return file;
 }
 
+// writeWav, then openFile.
+inline std::shared_ptr<AVAudioFile> wavFile(const std::string& path, const Channels& channels, int rate) {
+  writeWav(path, channels, rate);
+  return openFile(path);
+}
+
 // Runs `condition` until true or 10 s pass.
 inline bool waitFor(const std::function<bool()>& condition) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
+    if (std::chrono::steady_clock::now() > end)
+      return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
@@ -125,6 +133,14 @@ struct OfflineEngine {
     engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline, format, maxFrames);
     engine->attach(player);
   }
+  // Player -> main mixer with `format` (the file's when null), `file` scheduled, engine started, playing.
+  void play(const std::shared_ptr<AVAudioFile>& file, std::shared_ptr<AVAudioFormat> connection = nullptr,
+            AVAudioNodeCompletionHandler done = nullptr) {
+    engine->connect(player, engine->mainMixerNode(), connection ? connection : file->processingFormat());
+    player->scheduleFile(file, nullptr, std::move(done));
+    engine->start();
+    player->play();
+  }
   // Renders `frames` frames in calls of at most the maximum, appended to the result.
   Channels render(std::size_t frames, AVAudioFrameCount block = 512) {
     Channels out(format->channelCount());
@@ -144,7 +160,8 @@ inline double correlation(const std::vector<float>& a, const std::vector<float>&
   double ab = 0, aa = 0, bb = 0;
   for (long n = 0; n < long(a.size()); ++n) {
     const long m = n - lag;
-    if (m < 0 || m >= long(b.size())) continue;
+    if (m < 0 || m >= long(b.size()))
+      continue;
     ab += double(a[std::size_t(n)]) * b[std::size_t(m)];
     aa += double(a[std::size_t(n)]) * a[std::size_t(n)];
     bb += double(b[std::size_t(m)]) * b[std::size_t(m)];
@@ -154,7 +171,8 @@ inline double correlation(const std::vector<float>& a, const std::vector<float>&
 
 inline float peak(const std::vector<float>& x, std::size_t from = 0, std::size_t to = SIZE_MAX) {
   float p = 0.0f;
-  for (std::size_t n = from; n < std::min(to, x.size()); ++n) p = std::max(p, std::fabs(x[n]));
+  for (std::size_t n = from; n < std::min(to, x.size()); ++n)
+    p = std::max(p, std::fabs(x[n]));
   return p;
 }
 

@@ -17,7 +17,8 @@ void* __libc_memalign(std::size_t, std::size_t);
 void __libc_free(void*);
 
 inline void countAllocation() {
-  if (allocation_counting::armed) ++allocation_counting::count;
+  if (allocation_counting::armed)
+    ++allocation_counting::count;
 }
 void* malloc(std::size_t size) {
   countAllocation();
@@ -42,10 +43,13 @@ void* aligned_alloc(std::size_t alignment, std::size_t size) {
 int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
   countAllocation();
   void* p = __libc_memalign(alignment, size);
-  if (!p) return 12;  // ENOMEM
+  if (!p)
+    return 12;  // ENOMEM
   *out = p;
   return 0;
 }
-void free(void* p) { __libc_free(p); }
+void free(void* p) {
+  __libc_free(p);
+}
 }
 #endif

@@ -21,7 +21,9 @@ using namespace engine_test;
 
 namespace {
 
-std::string loopPath(int n) { return std::string(KOV_LOOPS_DIR) + "/" + std::to_string(n) + ".m4a"; }
+std::string loopPath(int n) {
+  return std::string(KOV_LOOPS_DIR) + "/" + std::to_string(n) + ".m4a";
+}
 
 std::vector<char> readBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -111,8 +113,7 @@ TEST(AudioFile, ExactSamplesFormatsAndReading) {
   {
     SCOPED_TRACE("stereo float WAV: every sample back unchanged, read in pieces");
     const Channels signal = rampSignal(10007);
-    writeWav(folder.file("s.wav"), signal, 48000);
-    auto file = openFile(folder.file("s.wav"));
+    auto file = wavFile(folder.file("s.wav"), signal, 48000);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->length(), 10007);
     auto buffer = AVAudioPCMBuffer::make(file->processingFormat(), 4096);
@@ -125,8 +126,7 @@ TEST(AudioFile, ExactSamplesFormatsAndReading) {
   }
   {
     SCOPED_TRACE("mono at 44.1 kHz");
-    writeWav(folder.file("m.wav"), {sine(441.0, 0.5, 4410, 44100.0)}, 44100);
-    auto file = openFile(folder.file("m.wav"));
+    auto file = wavFile(folder.file("m.wav"), {sine(441.0, 0.5, 4410, 44100.0)}, 44100);
     ASSERT_TRUE(file);
     EXPECT_TRUE(*file->processingFormat() == *AVAudioFormat::makeStandard(44100.0, 1));
     EXPECT_EQ(file->length(), 4410);
@@ -202,7 +202,8 @@ TEST(AudioFile, EveryTruncationAndDamagedCopiesFailCleanly) {
     }
   };
   std::size_t opened = 0;
-  for (std::size_t count = 0; count < bytes.size(); ++count) opened += attempt(count, bytes, 6000);
+  for (std::size_t count = 0; count < bytes.size(); ++count)
+    opened += attempt(count, bytes, 6000);
   // The index (moov) is written last: nearly every cut loses what a reader needs. (FFmpeg
   // still reads some files cut inside the index's last tables.)
   EXPECT_LT(opened, bytes.size() / 10);
@@ -212,7 +213,8 @@ TEST(AudioFile, EveryTruncationAndDamagedCopiesFailCleanly) {
   for (int copy = 0; copy < 2000; ++copy) {
     auto damaged = bytes;
     const int flips = 1 + int(random() % 8);
-    for (int f = 0; f < flips; ++f) damaged[random() % damaged.size()] = char(random());
+    for (int f = 0; f < flips; ++f)
+      damaged[random() % damaged.size()] = char(random());
     damagedOpened += attempt(damaged.size(), damaged, AVAudioFramePosition(1) << 24);
   }
   EXPECT_GT(damagedOpened, 0u);  // most damage hits audio data, which still decodes

@@ -1,9 +1,9 @@
 // The engine rendered offline: exact playback, gapless looping through the completion, mono to
-// both channels, another rate converted to the output's, the system limiter ceiling the output,
-// completions (thread, order, stop, pause), and the two graph shapes of the application's player
-// built and rewired in its orders.
+// both channels, another rate converted to the output's, completions (thread, order, stop, pause),
+// and the application's two graph shapes, with the system limiter, rewired in its orders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -39,7 +39,8 @@ struct CompletionLog {
 
 Channels slice(const Channels& c, std::size_t from, std::size_t count) {
   Channels out;
-  for (const auto& ch : c) out.emplace_back(ch.begin() + long(from), ch.begin() + long(from + count));
+  for (const auto& ch : c)
+    out.emplace_back(ch.begin() + long(from), ch.begin() + long(from + count));
   return out;
 }
 
@@ -48,14 +49,9 @@ Channels slice(const Channels& c, std::size_t from, std::size_t count) {
 TEST(EngineOffline, PlaysAFileExactlyThenSilenceAndCompletesOnItsOwnThread) {
   TemporaryFolder folder;
   const Channels signal = rampSignal(5000);
-  writeWav(folder.file("a.wav"), signal, 48000);
   OfflineEngine rig;
-  auto file = openFile(folder.file("a.wav"));
-  rig.engine->connect(rig.player, rig.engine->mainMixerNode(), file->processingFormat());
   CompletionLog log;
-  rig.player->scheduleFile(file, nullptr, log.handler(1));
-  rig.engine->start();
-  rig.player->play();
+  rig.play(wavFile(folder.file("a.wav"), signal, 48000), nullptr, log.handler(1));
   const Channels out = rig.render(6000, 333);  // calls that do not divide the file
   EXPECT_EQ(slice(out, 0, 5000), signal);
   EXPECT_EQ(peak(out[0], 5000), 0.0f);
@@ -67,10 +63,8 @@ TEST(EngineOffline, PlaysAFileExactlyThenSilenceAndCompletesOnItsOwnThread) {
 TEST(EngineOffline, LoopingThroughTheCompletionHasNoGapAndNoRepeatedFrame) {
   TemporaryFolder folder;
   const Channels signal = rampSignal(3000);
-  writeWav(folder.file("loop.wav"), signal, 48000);
   OfflineEngine rig;
-  auto file = openFile(folder.file("loop.wav"));
-  rig.engine->connect(rig.player, rig.engine->mainMixerNode(), file->processingFormat());
+  auto file = wavFile(folder.file("loop.wav"), signal, 48000);
   std::atomic<int> scheduled{1}, completed{0};
   std::function<void()> again = [&] {
     if (scheduled < 4) {
@@ -79,15 +73,12 @@ TEST(EngineOffline, LoopingThroughTheCompletionHasNoGapAndNoRepeatedFrame) {
     }
     ++completed;
   };
-  rig.player->scheduleFile(file, nullptr, again);
-  rig.engine->start();
-  rig.player->play();
+  rig.play(file, nullptr, again);
   Channels out(2);
   for (int call = 0; call < 30; ++call) {
     const Channels block = rig.render(512);
-    for (int c = 0; c < 2; ++c)
-      out[std::size_t(c)].insert(out[std::size_t(c)].end(), block[std::size_t(c)].begin(),
-                                 block[std::size_t(c)].end());
+    for (std::size_t c = 0; c < 2; ++c)
+      out[c].insert(out[c].end(), block[c].begin(), block[c].end());
     // A pass completes once its last frame falls within the next call; its completion
     // schedules the next pass before that call.
     const int due = std::min(4, (call + 2) * 512 / 3000);
@@ -105,13 +96,8 @@ TEST(EngineOffline, ChannelsAndRatesAreConvertedToTheOutput) {
   {
     SCOPED_TRACE("a mono file reaches both channels unchanged");
     const auto tone = sine(300.0, 0.5, 2000, 48000.0);
-    writeWav(folder.file("mono.wav"), {tone}, 48000);
     OfflineEngine rig;
-    auto file = openFile(folder.file("mono.wav"));
-    rig.engine->connect(rig.player, rig.engine->mainMixerNode(), file->processingFormat());
-    rig.player->scheduleFile(file, nullptr, nullptr);
-    rig.engine->start();
-    rig.player->play();
+    rig.play(wavFile(folder.file("mono.wav"), {tone}, 48000));
     const Channels out = rig.render(2000);
     EXPECT_EQ(out[0], tone);
     EXPECT_EQ(out[1], tone);
@@ -125,19 +111,13 @@ TEST(EngineOffline, ChannelsAndRatesAreConvertedToTheOutput) {
     x[4410 + 66150] = 0.9f;
     const auto tone = sine(1000.0, 0.3, 44100, 44100.0);
     std::copy(tone.begin(), tone.end(), x.begin() + 13230);
-    writeWav(folder.file("44k.wav"), {x, x}, 44100);
     OfflineEngine rig;
-    auto file = openFile(folder.file("44k.wav"));
-    rig.engine->connect(rig.player, rig.engine->mainMixerNode(), file->processingFormat());
-    rig.player->scheduleFile(file, nullptr, nullptr);
-    rig.engine->start();
-    rig.player->play();
+    rig.play(wavFile(folder.file("44k.wav"), {x, x}, 44100));
     const Channels out = rig.render(2 * 48000 + 512);
     auto argmax = [&](std::size_t from, std::size_t to) {
-      std::size_t best = from;
-      for (std::size_t n = from; n < to; ++n)
-        if (std::fabs(out[0][n]) > std::fabs(out[0][best])) best = n;
-      return best;
+      return std::size_t(std::max_element(out[0].begin() + long(from), out[0].begin() + long(to),
+                                          [](float a, float b) { return std::fabs(a) < std::fabs(b); }) -
+                         out[0].begin());
     };
     const std::size_t first = argmax(4000, 6000), second = argmax(first + 70000, first + 74000);
     EXPECT_NEAR(double(second - first), 1.5 * 48000.0, 1.0);
@@ -159,69 +139,30 @@ TEST(EngineOffline, AFileAtAnotherRateThanThePlayersIsConvertedWhenScheduled) {
   TemporaryFolder folder;
   std::vector<float> x(44100, 0.0f);
   x[11025] = 0.9f;  // at 0.25 s
-  writeWav(folder.file("44k.wav"), {x, x}, 44100);
   OfflineEngine rig;
-  auto file = openFile(folder.file("44k.wav"));
-  rig.engine->connect(rig.player, rig.engine->mainMixerNode(), rig.format);
   std::atomic<int> completions{0};
-  rig.player->scheduleFile(file, nullptr, [&] { ++completions; });
-  rig.engine->start();
-  rig.player->play();
+  rig.play(wavFile(folder.file("44k.wav"), {x, x}, 44100), rig.format, [&] { ++completions; });
   const Channels out = rig.render(48000 - 600);
   EXPECT_EQ(completions.load(), 0);
   rig.render(600);
   EXPECT_TRUE(waitFor([&] { return completions == 1; }));
-  std::size_t click = 0;
-  for (std::size_t n = 0; n < out[0].size(); ++n)
-    if (std::fabs(out[0][n]) > std::fabs(out[0][click])) click = n;
-  EXPECT_NEAR(double(click), 12000.0, 1.0);
-}
-
-TEST(EngineOffline, TheSystemLimiterInTheGraphCeilsTheOutput) {
-  TemporaryFolder folder;
-  // A tone with peaks at +12 dBFS and a louder burst.
-  auto loud = sine(220.0, 4.0, 24000, 48000.0);
-  for (std::size_t n = 12000; n < 13000; ++n) loud[n] *= 2.0f;
-  writeWav(folder.file("loud.wav"), {loud, loud}, 48000);
-  for (bool withLimiter : {false, true}) {
-    SCOPED_TRACE(withLimiter ? "player -> limiter -> mixer" : "player -> mixer");
-    OfflineEngine rig;
-    auto file = openFile(folder.file("loud.wav"));
-    auto limiter = makeLimiter();
-    rig.engine->attach(limiter);
-    if (withLimiter) {
-      rig.engine->connect(rig.player, limiter, file->processingFormat());
-      rig.engine->connect(limiter, rig.engine->mainMixerNode(), file->processingFormat());
-    } else {
-      rig.engine->connect(rig.player, rig.engine->mainMixerNode(), file->processingFormat());
-    }
-    rig.player->scheduleFile(file, nullptr, nullptr);
-    rig.engine->start();
-    rig.player->play();
-    const Channels out = rig.render(26000);
-    if (withLimiter) {
-      EXPECT_TRUE(limiter->auAudioUnit()->renderResourcesAllocated());
-      EXPECT_LE(peak(out[0]), 1.0f + 1e-6f);
-      EXPECT_LE(peak(out[1]), 1.0f + 1e-6f);
-      EXPECT_GT(peak(out[0]), 0.9f);  // limited, not muted
-    } else {
-      EXPECT_NEAR(peak(out[0]), 8.0f, 0.01f);
-    }
-  }
+  const auto click = std::max_element(out[0].begin(), out[0].end(),
+                                      [](float a, float b) { return std::fabs(a) < std::fabs(b); });
+  EXPECT_NEAR(double(click - out[0].begin()), 12000.0, 1.0);
 }
 
 TEST(EngineOffline, CompletionsComeInOrderOnceAndStopFlushesPauseKeeps) {
   TemporaryFolder folder;
   const Channels signal = rampSignal(1000);
-  writeWav(folder.file("s.wav"), signal, 48000);
   OfflineEngine rig;
-  auto file = openFile(folder.file("s.wav"));
+  auto file = wavFile(folder.file("s.wav"), signal, 48000);
   rig.engine->connect(rig.player, rig.engine->mainMixerNode(), file->processingFormat());
   rig.engine->start();
   CompletionLog log;
   {
     SCOPED_TRACE("three files played out in order, on one thread that is not the caller's");
-    for (int id : {1, 2, 3}) rig.player->scheduleFile(file, nullptr, log.handler(id));
+    for (int id : {1, 2, 3})
+      rig.player->scheduleFile(file, nullptr, log.handler(id));
     rig.player->play();
     rig.render(3000);
     ASSERT_TRUE(waitFor([&] { return log.count() == 3; }));
@@ -262,9 +203,9 @@ TEST(EngineOffline, CompletionsComeInOrderOnceAndStopFlushesPauseKeeps) {
   }
 }
 
-// The application's two shapes: player -> mixer with the file's format, and player -> effect ->
-// mixer, first with the file's format, then rewired as a new file is loaded (mixer input and
-// effect input disconnected, then both connections without a format).
+// The application's two shapes: player -> mixer with the file's format, and player -> effect (the
+// system limiter) -> mixer, first with the file's format, then rewired as a new file is loaded
+// (mixer input and effect input disconnected, then both connections without a format).
 TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
   TemporaryFolder folder;
   auto loud = sine(440.0, 2.0, 48000, 48000.0);
@@ -294,7 +235,14 @@ TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
   rig.player->scheduleFile(file, nullptr, nullptr);
   engine->start();
   rig.player->play();
-  EXPECT_LE(peak(rig.render(4800)[0]), 1.0f + 1e-6f);
+  {
+    SCOPED_TRACE("a tone with peaks at +6 dBFS through the limiter: ceiled, not muted");
+    const Channels out = rig.render(4800);
+    EXPECT_TRUE(effect->auAudioUnit()->renderResourcesAllocated());
+    for (const auto& channel : out)
+      EXPECT_LE(peak(channel), 1.0f + 1e-6f);
+    EXPECT_GT(peak(out[1]), 0.9f);
+  }
 
   {
     SCOPED_TRACE("while running: the effect replaced by the plain shape with the file's format");
@@ -303,7 +251,7 @@ TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
     engine->connect(rig.player, mixer, file->processingFormat());
     engine->detach(effect);
     const Channels out = rig.render(4800);
-    EXPECT_NEAR(peak(out[0]), 2.0f, 0.01f);  // unlimited again, no gap
+    EXPECT_NEAR(peak(out[0]), 2.0f, 0.01f);  // unlimited again
     EXPECT_TRUE(effect->engine() == nullptr);
   }
   {
@@ -355,14 +303,8 @@ TEST(AudioSession, SucceedsUnlessTheTestHookMakesItFail) {
   auto& session = AVAudioSession::sharedInstance();
   EXPECT_NO_THROW(session.setCategory(AVAudioSessionCategoryPlayback, AVAudioSessionModeDefault, 0));
   EXPECT_NO_THROW(session.setActive(true, 0));
-  EXPECT_TRUE(session.isActive());
   AVAudioSession::setFailingForTesting(true);
-  try {
-    session.setActive(false, 0);
-    ADD_FAILURE() << "no error";
-  } catch (const NSError& error) {
-    EXPECT_EQ(error.description(), "Error Domain=NSOSStatusErrorDomain Code=561017449 \"(null)\"");
-  }
+  EXPECT_THROW(session.setActive(false, 0), NSError);  // its text: the engine player's failure test
   EXPECT_TRUE(session.isActive());
   AVAudioSession::setFailingForTesting(false);
   session.setActive(false, 0);

@@ -30,12 +30,8 @@ class ProbeUnit final : public AUAudioUnit {
 
   ProbeUnit(const AudioComponentDescription& d, AudioComponentInstantiationOptions o)
       : AUAudioUnit(d, o),
-        inputs_(std::make_shared<AUAudioUnitBusArray>(
-            AUAudioUnitBusType::input,
-            std::vector{std::make_shared<AUAudioUnitBus>(AVAudioFormat::makeStandard(48000.0, 2))})),
-        outputs_(std::make_shared<AUAudioUnitBusArray>(
-            AUAudioUnitBusType::output,
-            std::vector{std::make_shared<AUAudioUnitBus>(AVAudioFormat::makeStandard(48000.0, 2))})) {}
+        inputs_(stereoBus(AUAudioUnitBusType::input)),
+        outputs_(stereoBus(AUAudioUnitBusType::output)) {}
   std::shared_ptr<AUAudioUnitBusArray> inputBusses() override { return inputs_; }
   std::shared_ptr<AUAudioUnitBusArray> outputBusses() override { return outputs_; }
   AUInternalRenderBlock internalRenderBlock() override {
@@ -54,6 +50,10 @@ class ProbeUnit final : public AUAudioUnit {
   }
 
  private:
+  static std::shared_ptr<AUAudioUnitBusArray> stereoBus(AUAudioUnitBusType type) {
+    return std::make_shared<AUAudioUnitBusArray>(
+        type, std::vector{std::make_shared<AUAudioUnitBus>(AVAudioFormat::makeStandard(48000.0, 2))});
+  }
   std::shared_ptr<AUAudioUnitBusArray> inputs_, outputs_;
 };
 
@@ -75,10 +75,9 @@ std::shared_ptr<AVAudioUnitEffect> makeUnit(const AudioComponentDescription& d) 
 TEST(EngineThreads, RewiringAndReschedulingWhileRenderingAllocateNothingOnTheRenderThread) {
   ASSERT_TRUE(kNullDriver);
   TemporaryFolder folder;
-  writeWav(folder.file("tone.wav"), {sine(220.0, 0.5, 9600, 48000.0), sine(330.0, 0.5, 9600, 48000.0)},
-           48000);
   OfflineEngine rig;
-  auto file = openFile(folder.file("tone.wav"));
+  auto file = wavFile(folder.file("tone.wav"),
+                      {sine(220.0, 0.5, 9600, 48000.0), sine(330.0, 0.5, 9600, 48000.0)}, 48000);
   auto limiter = makeUnit(PeakLimiterUnit::kComponentDescription);
   auto mixer = rig.engine->mainMixerNode();
   rig.engine->attach(limiter);
@@ -92,12 +91,12 @@ TEST(EngineThreads, RewiringAndReschedulingWhileRenderingAllocateNothingOnTheRen
     rig.player->scheduleFile(file, nullptr, loop);
   };
   loop = [&] {
-    if (--outstanding == 0 && looping) schedule();
+    if (--outstanding == 0 && looping)
+      schedule();
   };
   schedule();
   // A second player at 44.1 kHz on its own mixer input: every graph converts its rate.
-  writeWav(folder.file("tone44.wav"), {sine(440.0, 0.25, 44100, 44100.0)}, 44100);
-  auto file44 = openFile(folder.file("tone44.wav"));
+  auto file44 = wavFile(folder.file("tone44.wav"), {sine(440.0, 0.25, 44100, 44100.0)}, 44100);
   auto player44 = std::make_shared<AVAudioPlayerNode>();
   rig.engine->attach(player44);
   rig.engine->connect(player44, mixer, 0, 1, file44->processingFormat());
@@ -149,8 +148,7 @@ TEST(EngineThreads, RewiringAndReschedulingWhileRenderingAllocateNothingOnTheRen
 TEST(EngineDeviceThreads, NullOutputFallbackRealTimeCompletionsAndNoOutputAtAll) {
   ASSERT_TRUE(kNullDriver);
   TemporaryFolder folder;
-  writeWav(folder.file("short.wav"), {sine(440.0, 0.5, 9600, 48000.0)}, 48000);
-  auto file = openFile(folder.file("short.wav"));
+  auto file = wavFile(folder.file("short.wav"), {sine(440.0, 0.5, 9600, 48000.0)}, 48000);
   {
     SCOPED_TRACE("the first device fails to open: the null output, said once");
     auto engine = std::make_shared<AVAudioEngine>();
@@ -162,8 +160,7 @@ TEST(EngineDeviceThreads, NullOutputFallbackRealTimeCompletionsAndNoOutputAtAll)
     EXPECT_EQ(format->channelCount(), 2u);
     engine->connect(player, probe, format);
     engine->connect(probe, engine->mainMixerNode(), format);
-    std::atomic<bool> completed{false};
-    std::atomic<bool> onMainOrCaller{false};
+    std::atomic<bool> completed{false}, onMainOrCaller{false};
     const auto caller = std::this_thread::get_id();
     player->scheduleFile(file, nullptr, [&] {
       onMainOrCaller = std::this_thread::get_id() == caller;

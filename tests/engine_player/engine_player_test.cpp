@@ -1,9 +1,6 @@
-// The application's engine player with the real loops, the system limiter as its effect and
-// the engine rendering offline: the printed sequences of start-up, start, a pass played out,
-// stop, disconnection and replacing an effect; failures (missing file, engine or session
-// failing); the file choice reaching both ends of 1 ... 80; MIDI events printed on the main
-// thread, short ones after the warning. The suite is named *Threads: the player crosses the
-// state queue, the completion thread and the main queue, so these run under ThreadSanitizer too.
+// The application's engine player over the real loops, the system limiter as its effect, the
+// engine rendering offline: its printed sequences, failures, the file choice, MIDI events. The
+// suite is named *Threads: the player crosses three threads, so these run under ThreadSanitizer.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -57,14 +54,17 @@ struct Rig {
           AVAudioEngineManualRenderingStatus::success)
         break;
       for (int c = 0; c < 2; ++c)
-        for (int n = 0; n < 512; ++n) peak = std::max(peak, std::fabs(buffer->floatChannelData()[c][n]));
+        for (int n = 0; n < 512; ++n)
+          peak = std::max(peak, std::fabs(buffer->floatChannelData()[c][n]));
       MainLoop::runUntil([&] { return MainLoop::pendingItems() == 0; }, std::chrono::milliseconds(5));
     }
     return peak;
   }
 };
 
-std::vector<std::string> lines(const std::string& text) { return stdout_capture::splitLines(text); }
+std::vector<std::string> lines(const std::string& text) {
+  return stdout_capture::splitLines(text);
+}
 
 }  // namespace
 
@@ -93,26 +93,25 @@ TEST(AUEnginePlayerThreads, StartUpStartPassStopAndDisconnectPrintTheirSequences
     ASSERT_EQ(printed.size(), 9u);
     path = printed[6];
     EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(KOV_LOOPS_DIR));
-    const std::vector<std::string> expected{
-        "AUEnginePlayer: Audio file at '" + path + "' was selected for loading into the player.",
-        "AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.",
-        "AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.",
-        "2",
-        "AUEnginePlayer: Audio unit re-connecting to the player.",
-        "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
-        path,
-        "AUEnginePlayer: Audio session was set active.",
-        "AUEnginePlayer: Audio engine starting.",
-    };
-    EXPECT_EQ(printed, expected);
+    EXPECT_EQ(printed,
+              (std::vector<std::string>{
+                  "AUEnginePlayer: Audio file at '" + path + "' was selected for loading into the player.",
+                  "AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.",
+                  "AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.",
+                  "2",
+                  "AUEnginePlayer: Audio unit re-connecting to the player.",
+                  "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
+                  path,
+                  "AUEnginePlayer: Audio session was set active.",
+                  "AUEnginePlayer: Audio engine starting.",
+              }));
     EXPECT_EQ(rig.delegate->events, (std::vector<std::string>{"file " + path, "playing"}));
   }
   {
     SCOPED_TRACE("the first pass played out: onLoop(0) and 'looped: 1.', limited output");
     stdout_capture::beginCapture();
     const float peak = rig.renderPasses(1);
-    const std::string printed = stdout_capture::endCapture();
-    EXPECT_EQ(printed, "AUEnginePlayer: Current audio file '" + path + "' looped: 1.\n");
+    EXPECT_EQ(stdout_capture::endCapture(), "AUEnginePlayer: Current audio file '" + path + "' looped: 1.\n");
     EXPECT_EQ(rig.delegate->events.back(), "loop 0");
     EXPECT_GT(peak, 0.01f);
     EXPECT_LE(peak, 1.0f);
@@ -220,15 +219,15 @@ TEST(AUEnginePlayerThreads, TheFileChoiceReachesBothEnds) {
   std::filesystem::copy_file(std::string(KOV_LOOPS_DIR) + "/80.m4a", folder / "80.m4a");
   Rig rig;
   Bundle::setMainResourcePath(folder.string());
-  std::set<std::string> found;
-  std::set<std::string> missing;
+  std::set<std::string> found, missing;
   stdout_capture::beginCapture();
   for (int start = 0; start < 400 && found.size() < 2; ++start) {
     rig.delegate->events.clear();
     rig.player->start();
     rig.player->stop();
     for (const auto& e : rig.delegate->events)
-      if (e.rfind("file ", 0) == 0) found.insert(std::filesystem::path(e.substr(5)).filename().string());
+      if (e.rfind("file ", 0) == 0)
+        found.insert(std::filesystem::path(e.substr(5)).filename().string());
   }
   MainLoop::runUntilIdle();
   for (const auto& line : lines(stdout_capture::endCapture()))

@@ -1,16 +1,15 @@
-// A real window on an X display (run under `xvfb-run -a`; skipped without a display or without
-// xdotool and imagemagick): xdotool clicks a button, drags a marker with a pan recogniser,
-// double-clicks for a double tap and turns the wheel with Ctrl held for a pinch; screenshots of the
-// window show what the view tree drew.
+// A real window on an X display (xvfb-run -a; skipped without one or without xdotool and
+// imagemagick): xdotool clicks, drags, double-clicks and turns the wheel with Ctrl held; a
+// screenshot shows what the view tree drew.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
@@ -24,10 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Rgb {
-  int red, green, blue;
-};
-
 // Runs a shell command on a helper thread while the main loop keeps serving the window; returns
 // its standard output.
 std::string run(const std::string& command) {
@@ -36,14 +31,16 @@ std::string run(const std::string& command) {
   std::thread worker([&] {
     if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
       char buffer[256];
-      while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+      while (fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
       pclose(pipe);
     }
     done = true;
   });
   MainLoop::runUntil([&] { return done.load(); }, 20s);
   worker.join();
-  while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+  while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
+    output.pop_back();
   return output;
 }
 
@@ -61,25 +58,22 @@ class Screenshot {
     pixbuf_ = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
   }
   ~Screenshot() {
-    if (pixbuf_) g_object_unref(pixbuf_);
+    if (pixbuf_)
+      g_object_unref(pixbuf_);
   }
   bool ok() const { return pixbuf_ != nullptr; }
-  Rgb at(int x, int y) const {
-    if (x < 0 || y < 0 || x >= gdk_pixbuf_get_width(pixbuf_) || y >= gdk_pixbuf_get_height(pixbuf_)) return {-1, -1, -1};
+  // The colour at (x, y) within 8 of each component of `want`.
+  void expectColour(int x, int y, std::vector<int> want, const char* what) const {
+    ASSERT_TRUE(x < gdk_pixbuf_get_width(pixbuf_) && y < gdk_pixbuf_get_height(pixbuf_)) << what;
     const guchar* p = gdk_pixbuf_get_pixels(pixbuf_) + y * gdk_pixbuf_get_rowstride(pixbuf_) +
                       x * gdk_pixbuf_get_n_channels(pixbuf_);
-    return Rgb{p[0], p[1], p[2]};
+    for (int c = 0; c < 3; ++c)
+      EXPECT_NEAR(p[c], want[std::size_t(c)], 8) << what;
   }
 
  private:
   GdkPixbuf* pixbuf_ = nullptr;
 };
-
-void expectColour(const Rgb& got, const Rgb& want, const char* what) {
-  EXPECT_NEAR(got.red, want.red, 8) << what;
-  EXPECT_NEAR(got.green, want.green, 8) << what;
-  EXPECT_NEAR(got.blue, want.blue, 8) << what;
-}
 
 TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   if (!std::getenv("DISPLAY") || !UIWindow::useBackend(UIWindowBackendKind::windowed))
@@ -112,21 +106,21 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   auto pan = UIPanGestureRecognizer::make();
   pan->addTarget([&](UIGestureRecognizer& g) {
     auto& p = static_cast<UIPanGestureRecognizer&>(g);
-    if (g.state() == UIGestureRecognizerState::began) start = marker->frame();
+    if (g.state() == UIGestureRecognizerState::began)
+      start = marker->frame();
     const CGPoint t = p.translation(pad.get());
     marker->setFrame(start.offsetBy(t.x, t.y));
-    if (g.state() == UIGestureRecognizerState::ended) ++panEnds;
+    if (g.state() == UIGestureRecognizerState::ended)
+      ++panEnds;
   });
   auto doubleTap = UITapGestureRecognizer::make();
   doubleTap->setNumberOfTapsRequired(2);
-  doubleTap->addTarget([&](UIGestureRecognizer&) {
-    ++doubleTaps;
-    marker->setFrame(CGRect(20, 20, 40, 40));
-  });
+  doubleTap->addTarget([&](UIGestureRecognizer&) { ++doubleTaps; });
   std::vector<CGFloat> scales;
   auto pinch = UIPinchGestureRecognizer::make();
   pinch->addTarget([&](UIGestureRecognizer& g) {
-    if (g.state() == UIGestureRecognizerState::ended) scales.push_back(static_cast<UIPinchGestureRecognizer&>(g).scale());
+    if (g.state() == UIGestureRecognizerState::ended)
+      scales.push_back(static_cast<UIPinchGestureRecognizer&>(g).scale());
   });
   pad->addGestureRecognizer(pan);
   pad->addGestureRecognizer(doubleTap);
@@ -146,27 +140,23 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   }
   {
     SCOPED_TRACE("a drag with the left button held is one touch: the pan moves the marker by (100, 50)");
-    run("xdotool " + at + "60 100 mousedown 1 " + at + "80 110 " + at + "120 130 " + at + "160 150 mouseup 1");
+    run("xdotool " + at + "60 100 mousedown 1 " + at + "80 110 " + at + "120 130 " + at +
+        "160 150 mouseup 1");
     MainLoop::runUntil([&] { return panEnds == 1; }, 5s);
     EXPECT_EQ(panEnds, 1);
     EXPECT_EQ(marker->frame(), CGRect(120, 70, 40, 40));
     settle(*window);
     const Screenshot shot(id, ::testing::TempDir() + "kov_ui_gui_drag.png");
     ASSERT_TRUE(shot.ok());
-    expectColour(shot.at(160, 150), {255, 0, 0}, "the marker where it was dragged");
-    expectColour(shot.at(60, 100), {0, 204, 0}, "the pad, green since the click");
-    expectColour(shot.at(10, 230), {255, 255, 255}, "the window's background");
+    shot.expectColour(160, 150, {255, 0, 0}, "the marker where it was dragged");
+    shot.expectColour(60, 100, {0, 204, 0}, "the pad, green since the click");
+    shot.expectColour(10, 230, {255, 255, 255}, "the window's background");
   }
   {
-    SCOPED_TRACE("a double click is a double tap: the marker goes back");
+    SCOPED_TRACE("a double click is a double tap");
     run("xdotool " + at + "250 200 click --repeat 2 --delay 80 1");
     MainLoop::runUntil([&] { return doubleTaps == 1; }, 5s);
     EXPECT_EQ(doubleTaps, 1);
-    settle(*window);
-    const Screenshot shot(id, ::testing::TempDir() + "kov_ui_gui_double.png");
-    ASSERT_TRUE(shot.ok());
-    expectColour(shot.at(60, 100), {255, 0, 0}, "the marker back at its place");
-    expectColour(shot.at(160, 150), {0, 204, 0}, "the pad where the marker was");
   }
   {
     SCOPED_TRACE("Ctrl+wheel is a pinch: two steps up zoom by 1.1 each, ended after a pause");

@@ -6,11 +6,9 @@
 #include <gtk/gtk.h>
 
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/UIAlertController.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIApplicationMain.h"
 #include "UIKit/UIDialogPresenterGtk.h"
-#include "UIKit/UIDocumentPickerViewController.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIWindow.h"
 #include "ui_controller_support.h"
@@ -40,7 +38,8 @@ GtkEntry* firstEntry(GtkDialog* dialog) {
   GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_content_area(dialog)));
   GtkEntry* entry = nullptr;
   for (GList* c = children; c && !entry; c = c->next) {
-    if (GTK_IS_ENTRY(c->data)) entry = GTK_ENTRY(c->data);
+    if (GTK_IS_ENTRY(c->data))
+      entry = GTK_ENTRY(c->data);
   }
   g_list_free(children);
   return entry;
@@ -51,51 +50,28 @@ std::string buttonLabel(GtkDialog* dialog, int response) {
   return button ? gtk_button_get_label(GTK_BUTTON(button)) : "";
 }
 
-class Picking : public JournalController, public UIDocumentPickerDelegate {
- public:
-  using JournalController::JournalController;
-  void documentPicker(UIDocumentPickerViewController&, const std::vector<URL>& urls) override {
-    note("picked " + std::to_string(urls.size()));
-  }
-  void documentPickerWasCancelled(UIDocumentPickerViewController&) override { note("cancelled"); }
-};
-
 class UIDialogGtkTest : public testing::Test {
  protected:
   void SetUp() override {
     // The file chooser keeps its settings; in memory, no settings service is needed.
     g_setenv("GSETTINGS_BACKEND", "memory", FALSE);
-    if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+    if (!gtk_init_check(nullptr, nullptr))
+      GTEST_SKIP() << "no display";
     UIDialogPresenter::install(std::make_shared<UIDialogPresenterGtk>());
-    host = std::make_shared<Picking>("A", journal);
+    host = std::make_shared<PickingController>("A", journal);
   }
   void TearDown() override {
     UIDialogPresenter::install(nullptr);
     MainLoop::runUntilIdle();
   }
   Journal journal;
-  std::shared_ptr<Picking> host;
+  std::shared_ptr<PickingController> host;
 };
 
 }  // namespace
 
 TEST_F(UIDialogGtkTest, AlertButtonsAndEntriesAreTheAlertsOwn) {
-  auto makeAlert = [&] {
-    auto alert = std::make_shared<UIAlertController>(
-        "File name", "Please enter the file name for the current file: ", UIAlertControllerStyle::alert);
-    std::weak_ptr<UIAlertController> weak = alert;
-    alert->addAction(
-        std::make_shared<UIAlertAction>("OK", UIAlertActionStyle::default_, [&, weak](UIAlertAction&) {
-          journal.push_back("OK with " + weak.lock()->textFields().at(0)->text());
-        }));
-    alert->addAction(std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel,
-                                                     [&](UIAlertAction&) { journal.push_back("Cancel"); }));
-    alert->addTextField([](UITextField& field) {
-      field.setPlaceholder("file name");
-      field.setText("Preset 1");
-    });
-    return alert;
-  };
+  const auto makeAlert = [&] { return fileNameAlert(journal, "Preset 1"); };
   {
     SCOPED_TRACE("a button press with the typed text");
     host->present(makeAlert(), true);
@@ -170,13 +146,15 @@ class ClosingDelegate : public UIApplicationDelegate {
   }
   void applicationDidBecomeActive(UIApplication&) override {
     launchJournal().push_back("didBecomeActive");
-    if (closed_) return;
+    if (closed_)
+      return;
     closed_ = true;
     // The user closes the main window.
     DispatchQueue::main().async([] {
       GList* windows = gtk_window_list_toplevels();
       for (GList* w = windows; w; w = w->next) {
-        if (gtk_widget_get_visible(GTK_WIDGET(w->data))) gtk_window_close(GTK_WINDOW(w->data));
+        if (gtk_widget_get_visible(GTK_WIDGET(w->data)))
+          gtk_window_close(GTK_WINDOW(w->data));
       }
       g_list_free(windows);
     });
@@ -194,7 +172,8 @@ class ClosingDelegate : public UIApplicationDelegate {
 // In its own process (the backend is chosen once per process): launches with a GTK window,
 // closes it, and exits 0 when the calls came in order (else prints them and exits 1).
 [[noreturn]] void launchAndCloseTheWindow() {
-  if (!UIWindow::useBackend(UIWindowBackendKind::windowed)) std::exit(2);
+  if (!UIWindow::useBackend(UIWindowBackendKind::windowed))
+    std::exit(2);
   UIApplicationRegisterDelegateClass("ClosingDelegate", [] { return std::make_shared<ClosingDelegate>(); });
   UIStoryboard::main().setInitialViewController([](const NSCoder& coder) {
     return std::make_shared<JournalController>("Root", launchJournal(), coder);
@@ -205,8 +184,10 @@ class ClosingDelegate : public UIApplicationDelegate {
   const Lines expected{"Root.init(coder:)", "didFinishLaunching",    "Root.loadView",
                        "Root.viewDidLoad",  "Root.viewWillAppear()", "Root.viewDidAppear()",
                        "didBecomeActive",   "willResignActive",      "willTerminate"};
-  if (result == 0 && launchJournal() == expected) std::exit(0);
-  for (const auto& line : launchJournal()) std::fprintf(stderr, "%s\n", line.c_str());
+  if (result == 0 && launchJournal() == expected)
+    std::exit(0);
+  for (const auto& line : launchJournal())
+    std::fprintf(stderr, "%s\n", line.c_str());
   std::exit(1);
 }
 
@@ -214,7 +195,8 @@ class ClosingDelegate : public UIApplicationDelegate {
 
 TEST(UIApplicationGtkTest, ClosingTheMainWindowTerminatesTheApplication) {
   g_setenv("GSETTINGS_BACKEND", "memory", FALSE);
-  if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+  if (!gtk_init_check(nullptr, nullptr))
+    GTEST_SKIP() << "no display";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(launchAndCloseTheWindow(), testing::ExitedWithCode(0), "");
 }

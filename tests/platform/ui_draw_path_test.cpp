@@ -19,7 +19,8 @@ namespace {
 double coveredArea(const CGBitmapContext& image) {
   double area = 0;
   for (int y = 0; y < image.pixelHeight(); ++y)
-    for (int x = 0; x < image.pixelWidth(); ++x) area += image.pixel(x, y).alpha / 255.0;
+    for (int x = 0; x < image.pixelWidth(); ++x)
+      area += image.pixel(x, y).alpha / 255.0;
   return area;
 }
 
@@ -120,7 +121,8 @@ TEST(UIDrawPath, StrokeUsesItsOwnSettingsAndTheContextsDash) {
     line.stroke();
     cg.restoreGState();
     std::string ink;
-    for (int x = 0; x < 10; ++x) ink += image.pixel(x, 5).alpha > 127 ? '#' : '.';
+    for (int x = 0; x < 10; ++x)
+      ink += image.pixel(x, 5).alpha > 127 ? '#' : '.';
     EXPECT_EQ(ink, "##...##...");
     EXPECT_EQ(image.pixel(1, 5), (CGPixel{0, 0, 255, 255})) << "stroke colour, not fill colour";
   }

@@ -24,7 +24,8 @@ CGRect inkBounds(const CGBitmapContext& image) {
         x1 = std::max(x1, x);
         y1 = std::max(y1, y);
       }
-  if (x1 < 0) return CGRect();
+  if (x1 < 0)
+    return CGRect();
   const CGFloat s = image.scale();
   return CGRect(x0 / s, y0 / s, (x1 + 1 - x0) / s, (y1 + 1 - y0) / s);
 }
@@ -216,10 +217,12 @@ TEST(UIDrawText, LayoutIsTheSameAtEveryScale) {
     for (bool contextScale : {false, true}) {
       CGBitmapContext image(contextScale ? 200 : 100, contextScale ? 100 : 50, contextScale ? 1 : 2);
       UIGraphicsContextScope scope(&image.context());
-      if (contextScale) image.context().scaleBy(2, 2);
+      if (contextScale)
+        image.context().scaleBy(2, 2);
       drawCentred(image.context(), label, box, font);
       CGRect ink = inkBounds(image);
-      if (contextScale) ink = ink.applying(CGAffineTransform::makeScale(0.5, 0.5));
+      if (contextScale)
+        ink = ink.applying(CGAffineTransform::makeScale(0.5, 0.5));
       EXPECT_NEAR(ink.minX(), reference.minX(), 1.0);
       EXPECT_NEAR(ink.maxX(), reference.maxX(), 1.0);
       EXPECT_NEAR(ink.minY(), reference.minY(), 1.0);

@@ -17,13 +17,13 @@ TEST_F(UIInput, TouchesGoToTheHitViewInItsOwnCoordinates) {
   window->addSubview(panel);
   UITestSupport::TouchInjector fingers(*window);
   fingers.drag(CGPoint{30, 30}, CGPoint{90, 90}, 2);
-  EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.moved(40,40)",
-                                                     "panel.moved(70,70)", "panel.ended(70,70)"}));
+  EXPECT_EQ(take(journal),
+            (Lines{"panel.began(10,10)", "panel.moved(40,40)", "panel.moved(70,70)", "panel.ended(70,70)"}));
   {
     SCOPED_TRACE("scaled by 2 about its centre: window (30, 30) is the panel's (15, 15)");
     panel->setTransform(CGAffineTransform::identity().scaledBy(2, 2));
     fingers.tap(CGPoint{30, 30});
-    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(15,15)", "panel.ended(15,15)"}));
+    EXPECT_EQ(take(journal), (Lines{"panel.began(15,15)", "panel.ended(15,15)"}));
   }
   {
     SCOPED_TRACE("unhandled touches rise to the superview");
@@ -31,7 +31,7 @@ TEST_F(UIInput, TouchesGoToTheHitViewInItsOwnCoordinates) {
     auto plain = UIView::make(CGRect(0, 0, 10, 10));
     panel->addSubview(plain);
     fingers.tap(CGPoint{25, 25});
-    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(5,5)", "panel.ended(5,5)"}));
+    EXPECT_EQ(take(journal), (Lines{"panel.began(5,5)", "panel.ended(5,5)"}));
   }
   {
     SCOPED_TRACE("one touch at a time unless multiple touches are on");
@@ -39,21 +39,21 @@ TEST_F(UIInput, TouchesGoToTheHitViewInItsOwnCoordinates) {
     fingers.down(2, CGPoint{50, 50});
     fingers.up(2, CGPoint{50, 50});
     fingers.up(1, CGPoint{30, 30});
-    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.ended(10,10)"}));
+    EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "panel.ended(10,10)"}));
     panel->setMultipleTouchEnabled(true);
     fingers.down(1, CGPoint{30, 30});
     fingers.down(2, CGPoint{50, 50});
     fingers.cancel(2);
     fingers.up(1, CGPoint{30, 30});
-    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.began(30,30)",
-                                                       "panel.cancelled(30,30)", "panel.ended(10,10)"}));
+    EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "panel.began(30,30)", "panel.cancelled(30,30)",
+                                    "panel.ended(10,10)"}));
   }
   {
     SCOPED_TRACE("a view taken out while touched gets its touch cancelled");
     fingers.down(1, CGPoint{30, 30});
     panel->removeFromSuperview();
     fingers.up(1, CGPoint{30, 30});
-    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.cancelled(10,10)"}));
+    EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "panel.cancelled(10,10)"}));
   }
 }
 
@@ -67,12 +67,9 @@ TEST_F(UIInput, ControlEventsAndTargetActionInOrder) {
   control->sendActions(UIControlEvents::touchDown);
   control->sendActions(UIControlEvents::valueChanged);
   control->sendActions(UIControlEvents::touchUpInside);  // no target: nothing
-  EXPECT_EQ(calls, (std::vector<std::string>{"first touchDown", "second touchDown", "changed or cancelled"}));
+  EXPECT_EQ(calls, (Lines{"first touchDown", "second touchDown", "changed or cancelled"}));
   EXPECT_EQ(control->sentCount(UIControlEvents::touchDown), 1u);
   EXPECT_EQ(control->sentCount(UIControlEvents::touchUpInside), 1u);
-  EXPECT_EQ(std::uint64_t(UIControlEvents::touchUpOutside), 128u);
-  EXPECT_EQ(std::uint64_t(UIControlEvents::touchCancel), 256u);
-  EXPECT_EQ(std::uint64_t(UIControlEvents::valueChanged), 4096u);
 
   // A member function as the action, with the sender's own type.
   struct Controller {
@@ -88,7 +85,7 @@ TEST_F(UIInput, ControlEventsAndTargetActionInOrder) {
   {
     SCOPED_TRACE("a press and a lift on it: touch down, then touch up inside");
     fingers.tap(CGPoint{20, 20});
-    EXPECT_EQ(controller->pressed, (std::vector<std::string>{"Play"}));
+    EXPECT_EQ(controller->pressed, (Lines{"Play"}));
     EXPECT_EQ(button->sentCount(UIControlEvents::touchDown), 1u);
     EXPECT_FALSE(button->isHighlighted());
   }

@@ -14,7 +14,8 @@ TEST_F(UIViewDisplay, ManyMarksMakeOneDrawPerPass) {
   window->addSubview(view);
   UITestSupport::display(*window);
   ASSERT_EQ(view->drawCount(), 1u);
-  for (int i = 0; i < 100; ++i) view->setNeedsDisplay();
+  for (int i = 0; i < 100; ++i)
+    view->setNeedsDisplay();
   view->setNeedsDisplay(CGRect(1, 1, 2, 2));  // a part still redraws the whole view
   const auto passes = window->displayPassCount();
   EXPECT_TRUE(UITestSupport::display(*window));
@@ -26,7 +27,8 @@ TEST_F(UIViewDisplay, ManyMarksMakeOneDrawPerPass) {
   EXPECT_EQ(window->displayPassCount(), passes + 1);
   {
     SCOPED_TRACE("the main loop runs a pass of its own");
-    for (int i = 0; i < 10; ++i) view->setNeedsDisplay();
+    for (int i = 0; i < 10; ++i)
+      view->setNeedsDisplay();
     MainLoop::runUntilIdle();
     EXPECT_EQ(view->drawCount(), 3u);
     EXPECT_EQ(window->displayPassCount(), passes + 2);
@@ -41,12 +43,12 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
   panel->addSubview(meter);
   window->addSubview(panel);
   UITestSupport::display(*window);
-  for (int frame = 1; frame <= 25; ++frame) {
+  for (int frame = 1; frame <= 3; ++frame) {
     meter->setBackgroundColor(frame % 2 ? UIColor::red() : UIColor::green());  // marks the meter
     UITestSupport::display(*window);
   }
   EXPECT_EQ(panel->drawCount(), 1u);
-  EXPECT_EQ(meter->drawCount(), 26u);
+  EXPECT_EQ(meter->drawCount(), 4u);
   EXPECT_EQ(window->lastDamage(), CGRect(60, 50, 20, 10)) << "only the meter's rectangle is composited";
   EXPECT_EQ(window->surface().pixel(70, 55), kRed);
   EXPECT_EQ(window->surface().pixel(30, 30), kBlue);
@@ -54,7 +56,7 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     SCOPED_TRACE("moving a view composites again without redrawing");
     meter->setFrame(CGRect(10, 10, 20, 10));
     const auto& p = picture();
-    EXPECT_EQ(meter->drawCount(), 26u);
+    EXPECT_EQ(meter->drawCount(), 4u);
     EXPECT_EQ(p.pixel(15, 15), kRed);
     EXPECT_EQ(p.pixel(70, 55), kBlue);
   }
@@ -62,7 +64,7 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     SCOPED_TRACE("a new size is drawn anew at that size, never stretched");
     meter->setFrame(CGRect(10, 10, 40, 10));
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 27u);
+    EXPECT_EQ(meter->drawCount(), 5u);
     EXPECT_EQ(meter->lastRect, CGRect(0, 0, 40, 10));
     EXPECT_EQ(panel->drawCount(), 1u);
   }
@@ -71,10 +73,10 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     meter->setHidden(true);
     meter->setNeedsDisplay();
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 27u);
+    EXPECT_EQ(meter->drawCount(), 5u);
     meter->setHidden(false);
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 28u);
+    EXPECT_EQ(meter->drawCount(), 6u);
   }
   {
     SCOPED_TRACE("a view added to the window is drawn in the next pass");

@@ -17,10 +17,13 @@
 #include "UIKit/UIWindow.h"
 
 inline std::ostream& operator<<(std::ostream& os, const CGPixel& p) {
-  return os << "rgba(" << int(p.red) << ", " << int(p.green) << ", " << int(p.blue) << ", " << int(p.alpha) << ")";
+  return os << "rgba(" << int(p.red) << ", " << int(p.green) << ", " << int(p.blue) << ", " << int(p.alpha)
+            << ")";
 }
 
 namespace ui_view_test {
+
+using Lines = std::vector<std::string>;
 
 constexpr CGPixel kWhite{255, 255, 255, 255};
 constexpr CGPixel kRed{255, 0, 0, 255};
@@ -31,7 +34,8 @@ constexpr CGPixel kBlue{0, 0, 255, 255};
 // "<name>.began(x,y)" with the location in its own coordinates.
 class ProbeView : public UIView {
  public:
-  static std::shared_ptr<ProbeView> make(std::string name, CGRect frame, std::vector<std::string>* journal = nullptr) {
+  static std::shared_ptr<ProbeView> make(std::string name, CGRect frame,
+                                         std::vector<std::string>* journal = nullptr) {
     return std::shared_ptr<ProbeView>(new ProbeView(std::move(name), frame, journal));
   }
 
@@ -51,7 +55,8 @@ class ProbeView : public UIView {
   ProbeView(std::string name, CGRect frame, std::vector<std::string>* journal)
       : UIView(frame), name_(std::move(name)), journal_(journal) {}
   void note(const char* what, const UITouchSet& touches) {
-    if (!journal_) return;
+    if (!journal_)
+      return;
     const CGPoint p = touches.first()->location(this);
     journal_->push_back(name_ + "." + what + "(" + fmt(p.x) + "," + fmt(p.y) + ")");
   }
@@ -86,7 +91,7 @@ class HeadlessWindowTest : public ::testing::Test {
   }
 
   std::shared_ptr<UIWindow> window;
-  std::vector<std::string> journal;
+  Lines journal;
 };
 
 inline std::vector<std::string> take(std::vector<std::string>& journal) {

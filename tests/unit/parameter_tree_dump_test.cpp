@@ -11,7 +11,6 @@
 
 namespace {
 
-// What `action` prints on stdout.
 template <class Action>
 std::string printed(Action&& action) {
   stdout_capture::beginCapture();
@@ -40,7 +39,8 @@ std::shared_ptr<AUParameter> parameter(const char* name, AUParameterAddress addr
 // A parameter block: the empty line, the header, then `lines`, each indented by `tabs`.
 std::string block(const std::string& tabs, const std::vector<std::string>& lines) {
   std::string text = "\n" + tabs + "ExtensionViewController: Folllowing AU parameter was found... \n";
-  for (const auto& line : lines) text += tabs + line + "\n";
+  for (const auto& line : lines)
+    text += tabs + line + "\n";
   return text;
 }
 
@@ -126,24 +126,16 @@ TEST(ParameterTreeDump, FlagRowsAndUnitNames) {
     EXPECT_EQ(lines[22], "\t\t - flag_IsWritable");
   }
 
-  const std::vector<std::pair<UInt32, std::string>> units{{0, "generic"},
-                                                          {1, "indexed"},
-                                                          {2, "boolean"},
-                                                          {3, "percent"},
-                                                          {8, "hertz"},
-                                                          {10, "relativeSemiTones"},
-                                                          {13, "decibels"},
-                                                          {16, "equalPowerCrossfade"},
-                                                          {17, "mixerFaderCurve1"},
-                                                          {20, "absoluteCents"},
-                                                          {22, "BPM"},
-                                                          {24, "milliseconds"},
-                                                          {25, "ratio"},
-                                                          {26, "customUnit"},
-                                                          {27, "unknown parameter kind"},
-                                                          {0xFFFFFFFF, "unknown parameter kind"}};
-  for (const auto& [raw, name] : units) {
-    SCOPED_TRACE(raw);
-    EXPECT_EQ(ParameterTreeDump::verboseParameterKind(static_cast<AudioUnitParameterUnit>(raw)), name);
-  }
+  // Every unit by its raw value, 0 ... 27, then the largest.
+  std::string names;
+  for (UInt32 raw = 0; raw <= 28; ++raw)
+    names += ParameterTreeDump::verboseParameterKind(
+                 static_cast<AudioUnitParameterUnit>(raw == 28 ? 0xFFFFFFFF : raw)) +
+             ",";
+  EXPECT_EQ(
+      names,
+      "generic,indexed,boolean,percent,seconds,sampleFrames,phase,rate,hertz,cents,relativeSemiTones,"
+      "midiNoteNumber,midiController,decibels,linearGain,degrees,equalPowerCrossfade,mixerFaderCurve1,pan,"
+      "meters,absoluteCents,octaves,BPM,beats,milliseconds,ratio,customUnit,unknown parameter kind,"
+      "unknown parameter kind,");
 }
