@@ -79,7 +79,9 @@ void AUExtensionManager::selectAudioUnitWithComponentDescription(
           return;
         }
         print("AUExtensionManager: Audio unit was found, making connections now ...");
-        avAudioUnit->auAudioUnit()->setContextName("running in distribution host");
+        // The unit whose presets the manager shows, known before the player is wired.
+        self->audioUnit = avAudioUnit->auAudioUnit();
+        self->audioUnit->setContextName("running in distribution host");
         connectEnginePlayer(*self->auEngine, avAudioUnit, [self, avAudioUnit, completion] {
           print("AUExtensionManager: Performed audio unit connection.");
           if (self->delegate) self->delegate->onFoundComponent(avAudioUnit);

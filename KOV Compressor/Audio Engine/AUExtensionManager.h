@@ -33,7 +33,7 @@ class AUExtensionManager : public std::enable_shared_from_this<AUExtensionManage
 
   // The engine player, owned for the manager's life.
   const std::shared_ptr<AUEnginePlayer> auEngine;
-  // Slot for the effect's editor controller; nothing assigns it.
+  // The effect's editor controller, set by the main screen when it embeds it.
   std::shared_ptr<AUViewController> viewController;
 
   // The factory presets of the unit, wrapped, in the unit's order; empty without a unit or list.
@@ -78,7 +78,8 @@ class AUExtensionManager : public std::enable_shared_from_this<AUExtensionManage
   void onFoundComponent();
 
   std::shared_ptr<AUExtensionManagerDelegate> delegate;
-  // Whose presets `presets` and `currentPreset` show; nothing assigns it.
+  // Whose presets `presets` and `currentPreset` show: the instantiated unit, from the moment the
+  // platform delivers it.
   std::shared_ptr<AUAudioUnit> audioUnit;
   // Kept, not used by the search.
   std::string componentName = "QFLD: KOV Compressor Extension";
