@@ -15,7 +15,9 @@ AUEnginePlayer::AUEnginePlayer() {
 
 AUEnginePlayer::~AUEnginePlayer() = default;
 
-void AUEnginePlayer::seedForTesting(std::uint64_t seed) { random_.seed(seed); }
+void AUEnginePlayer::seedForTesting(std::uint64_t seed) {
+  random_.seed(seed);
+}
 
 std::shared_ptr<AVAudioFile> AUEnginePlayer::currentFile() const {
   std::lock_guard lock(fileMutex_);
@@ -46,7 +48,8 @@ void AUEnginePlayer::load(const std::optional<URL>& url) {
   }
   std::shared_ptr<AVAudioFile> opened;
   try {
-    if (!url) throw NSError(NSCocoaErrorDomain, 4);  // no file
+    if (!url)
+      throw NSError(NSCocoaErrorDomain, 4);  // no file
     opened = std::make_shared<AVAudioFile>(*url);
   } catch (const NSError& error) {
     print("AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL '" +
@@ -58,18 +61,22 @@ void AUEnginePlayer::load(const std::optional<URL>& url) {
     std::lock_guard lock(fileMutex_);
     file_ = opened;
   }
-  if (delegate_) delegate_->onFileSelect(url->path());
+  if (delegate_)
+    delegate_->onFileSelect(url->path());
 
   auto mixer = engine_->mainMixerNode();
   if (!activeAVAudioUnit_) {
-    if (isPlaying_) player_->stop();
+    if (isPlaying_)
+      player_->stop();
     engine_->disconnectNodeInput(mixer);
     engine_->connect(player_, mixer, opened->processingFormat());
     print("AUEnginePlayer: The player was connected to the mainMixerNode.");
-    if (isPlaying_) player_->play();
+    if (isPlaying_)
+      player_->play();
     return;
   }
-  if (isPlaying_) player_->stop();
+  if (isPlaying_)
+    player_->stop();
   engine_->disconnectNodeInput(mixer);
   print("AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.");
   engine_->disconnectNodeInput(activeAVAudioUnit_);
@@ -79,7 +86,8 @@ void AUEnginePlayer::load(const std::optional<URL>& url) {
   print("AUEnginePlayer: Audio unit re-connecting to the player.");
   engine_->connect(activeAVAudioUnit_, mixer, nullptr);
   print("AUEnginePlayer: Audio unit re-connectingto the main mixer.");
-  if (isPlaying_) player_->play();
+  if (isPlaying_)
+    player_->play();
 }
 
 void AUEnginePlayer::randomizeFile() {
@@ -115,12 +123,15 @@ void AUEnginePlayer::setSessionActive(bool active) {
 void AUEnginePlayer::start() {
   randomizeFile();
   stateChangeQueue_.sync([this] {
-    if (isPlaying_) return;
+    if (isPlaying_)
+      return;
     startPlayingInternal();
-    if (!isPlaying_) return;  // the failure has been reported; nothing started
+    if (!isPlaying_)
+      return;  // the failure has been reported; nothing started
     DispatchQueue::main().async([weak = weak_from_this()] {
       print("AUEnginePlayer: Audio engine starting.");
-      if (auto self = weak.lock(); self && self->delegate_) self->delegate_->onPlayerStateChanged(true);
+      if (auto self = weak.lock(); self && self->delegate_)
+        self->delegate_->onPlayerStateChanged(true);
     });
   });
 }
@@ -151,14 +162,18 @@ void AUEnginePlayer::scheduleEffectLoop() {
   // [completion thread] Only hands over to the state queue.
   player_->scheduleFile(file, nullptr, [weak = weak_from_this()] {
     auto self = weak.lock();
-    if (!self) return;
+    if (!self)
+      return;
     self->stateChangeQueue_.async([weak] {
       auto self = weak.lock();
-      if (!self || !self->isPlaying_) return;
+      if (!self || !self->isPlaying_)
+        return;
       DispatchQueue::main().async([weak] {
         auto self = weak.lock();
-        if (!self) return;
-        if (self->delegate_) self->delegate_->onLoop(self->loopCount_);
+        if (!self)
+          return;
+        if (self->delegate_)
+          self->delegate_->onLoop(self->loopCount_);
         ++self->loopCount_;
         const auto url = self->currentFileURL();
         print("AUEnginePlayer: Current audio file '" + (url ? url->path() : std::string("nil")) +
@@ -171,11 +186,13 @@ void AUEnginePlayer::scheduleEffectLoop() {
 
 void AUEnginePlayer::stop() {
   stateChangeQueue_.sync([this] {
-    if (!isPlaying_) return;
+    if (!isPlaying_)
+      return;
     stopPlayingInternal();
     DispatchQueue::main().async([weak = weak_from_this()] {
       print("AUEnginePlayer: Audio engine stopping.");
-      if (auto self = weak.lock(); self && self->delegate_) self->delegate_->onPlayerStateChanged(false);
+      if (auto self = weak.lock(); self && self->delegate_)
+        self->delegate_->onPlayerStateChanged(false);
     });
   });
 }
@@ -222,14 +239,18 @@ void AUEnginePlayer::connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::func
   activeAVAudioUnit_ = avAudioUnit;
   auto output = engine_->outputNode();
   engine_->connect(mixer, output, output->outputFormatForBus(0));
-  if (isPlaying_) player_->pause();
+  if (isPlaying_)
+    player_->pause();
   auto rewired = [&] {
-    if (isPlaying_) player_->play();
-    if (completion) completion();
+    if (isPlaying_)
+      player_->play();
+    if (completion)
+      completion();
   };
 
   if (!avAudioUnit) {
-    if (loopStillToReset) resetAudioLoop();
+    if (loopStillToReset)
+      resetAudioLoop();
     rewired();
     print("AUEnginePlayer: The audio unit was set to 'nil'.");
     return;
@@ -241,7 +262,8 @@ void AUEnginePlayer::connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::func
     // The events are printed on the main thread: a main-loop timer drains the queue.
     DispatchQueue::main().async([weak = weak_from_this()] {
       auto self = weak.lock();
-      if (!self || self->midiTimer_) return;
+      if (!self || self->midiTimer_)
+        return;
       self->midiTimer_ = Timer::scheduledTimer(0.01, true, [weak](Timer& timer) {
         if (auto self = weak.lock())
           self->drainMIDIEvents();
@@ -269,11 +291,13 @@ void AUEnginePlayer::connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::func
 void AUEnginePlayer::drainMIDIEvents() {
   MIDIOutputEvent event;
   while (midiEvents_->pop(event)) {
-    if (event.length != 3) print("AUEnginePlayer::WARNING: The MIDI data length is not as expected.");
+    if (event.length != 3)
+      print("AUEnginePlayer::WARNING: The MIDI data length is not as expected.");
     std::string line =
         "AUEnginePlayer: MIDI event from audio unit at: " + std::to_string(event.sampleTime) + ", data: ";
     const std::int64_t shown = std::min<std::int64_t>(std::max<std::int64_t>(event.length, 0), 3);
-    for (std::int64_t i = 0; i < shown; ++i) line += (i ? ", " : "") + std::to_string(event.bytes[i]);
+    for (std::int64_t i = 0; i < shown; ++i)
+      line += (i ? ", " : "") + std::to_string(event.bytes[i]);
     print(line);
   }
 }

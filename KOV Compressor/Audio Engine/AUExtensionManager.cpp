@@ -84,41 +84,54 @@ void AUExtensionManager::selectAudioUnitWithComponentDescription(
         self->audioUnit->setContextName("running in distribution host");
         connectEnginePlayer(*self->auEngine, avAudioUnit, [self, avAudioUnit, completion] {
           print("AUExtensionManager: Performed audio unit connection.");
-          if (self->delegate) self->delegate->onFoundComponent(avAudioUnit);
-          if (completion) completion();
+          if (self->delegate)
+            self->delegate->onFoundComponent(avAudioUnit);
+          if (completion)
+            completion();
         });
       });
 }
 
 void AUExtensionManager::onFoundComponent() {
   connectParametersToControls();
-  if (delegate) delegate->onEngineInitialized();
+  if (delegate)
+    delegate->onEngineInitialized();
 }
 
 void AUExtensionManager::connectParametersToControls() {
-  if (!audioUnit) print("WARNING: Audio unit is nil (yet?).");
+  if (!audioUnit)
+    print("WARNING: Audio unit is nil (yet?).");
 }
 
-bool AUExtensionManager::togglePlayback() { return toggleEnginePlayer(*auEngine); }
+bool AUExtensionManager::togglePlayback() {
+  return toggleEnginePlayer(*auEngine);
+}
 
-void AUExtensionManager::cleanup() { finalizeEnginePlayer(*auEngine); }
+void AUExtensionManager::cleanup() {
+  finalizeEnginePlayer(*auEngine);
+}
 
 std::vector<Preset> AUExtensionManager::presets() const {
   std::vector<Preset> wrapped;
-  if (!audioUnit) return wrapped;
+  if (!audioUnit)
+    return wrapped;
   if (auto list = audioUnit->factoryPresets())
-    for (auto& preset : *list) wrapped.push_back(Preset(preset));
+    for (auto& preset : *list)
+      wrapped.push_back(Preset(preset));
   return wrapped;
 }
 
 std::optional<Preset> AUExtensionManager::currentPreset() const {
-  if (!audioUnit) return std::nullopt;
+  if (!audioUnit)
+    return std::nullopt;
   auto preset = audioUnit->currentPreset();
-  if (!preset) return std::nullopt;
+  if (!preset)
+    return std::nullopt;
   return Preset(std::move(preset));
 }
 
 void AUExtensionManager::setCurrentPreset(const std::optional<Preset>& preset) {
-  if (!audioUnit) return;
+  if (!audioUnit)
+    return;
   audioUnit->setCurrentPreset(preset ? preset->audioUnitPreset() : nullptr);
 }

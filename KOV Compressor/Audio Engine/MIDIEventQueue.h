@@ -25,8 +25,10 @@ class MIDIEventQueue {
     event.sampleTime = sampleTime;
     event.length = length;
     const std::int64_t kept = bytes ? std::clamp<std::int64_t>(length, 0, 3) : 0;
-    for (std::int64_t i = 0; i < kept; ++i) event.bytes[i] = bytes[i];
-    if (!ring_.push(event)) dropped_.fetch_add(1, std::memory_order_relaxed);
+    for (std::int64_t i = 0; i < kept; ++i)
+      event.bytes[i] = bytes[i];
+    if (!ring_.push(event))
+      dropped_.fetch_add(1, std::memory_order_relaxed);
   }
   // [main] The next event, false when none.
   bool pop(MIDIOutputEvent& event) noexcept { return ring_.pop(event); }

@@ -21,23 +21,30 @@ bool isLoopback(const std::string& host) {
 // The origin text ("scheme://host[:port]") of a usable entry, or nothing.
 std::optional<std::string> originOf(std::string_view entry) {
   std::string text(entry);
-  if (text.find("://") == std::string::npos) text = "https://" + text;
+  if (text.find("://") == std::string::npos)
+    text = "https://" + text;
   const auto url = URL::string(text);
-  if (!url) return std::nullopt;
+  if (!url)
+    return std::nullopt;
   const std::string scheme = url->scheme();
   const std::string host = url->host();
-  if (host.empty() || !(scheme == "https" || (scheme == "http" && isLoopback(host)))) return std::nullopt;
+  if (host.empty() || !(scheme == "https" || (scheme == "http" && isLoopback(host))))
+    return std::nullopt;
   // After "scheme://" only the authority may follow (a bare trailing "/" is allowed).
   std::string rest = text.substr(text.find("://") + 3);
-  if (!rest.empty() && rest.back() == '/') rest.pop_back();
-  if (rest.find_first_of("/?#@") != std::string::npos || rest.empty()) return std::nullopt;
+  if (!rest.empty() && rest.back() == '/')
+    rest.pop_back();
+  if (rest.find_first_of("/?#@") != std::string::npos || rest.empty())
+    return std::nullopt;
   return scheme + "://" + rest;
 }
 
 std::optional<PropertyList> readInfo(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (!file)
+    return std::nullopt;
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                        std::istreambuf_iterator<char>());
   try {
     return PropertyListSerialization::propertyList(bytes);
   } catch (...) {  // not a property list: as if there were none
@@ -60,7 +67,9 @@ HelpHost HelpHost::fromInfo(const PropertyList& info) {
 HelpHost HelpHost::fromMainBundle() {
   const Bundle& bundle = Bundle::main();
   std::optional<PropertyList> info;
-  if (const auto resources = bundle.resourcePath()) info = readInfo(*resources + "/Info.plist");
-  if (!info) info = readInfo(bundle.bundlePath() + "/Info.plist");
+  if (const auto resources = bundle.resourcePath())
+    info = readInfo(*resources + "/Info.plist");
+  if (!info)
+    info = readInfo(bundle.bundlePath() + "/Info.plist");
   return info ? fromInfo(*info) : fromEntry({});
 }

@@ -20,7 +20,8 @@ constexpr double pageTimeoutSeconds = 60;
 
 std::string upperCased(std::string text) {
   for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    if (c >= 'a' && c <= 'z')
+      c = char(c - 'a' + 'A');
   }
   return text;
 }
@@ -48,7 +49,9 @@ void HelpViewController::viewDidLoad() {
   webView()->setNavigationDelegate(std::weak_ptr<WKNavigationDelegate>(self));
 }
 
-void HelpViewController::didReceiveMemoryWarning() { UIViewController::didReceiveMemoryWarning(); }
+void HelpViewController::didReceiveMemoryWarning() {
+  UIViewController::didReceiveMemoryWarning();
+}
 
 void HelpViewController::viewWillAppear(bool animated) {
   UIViewController::viewWillAppear(animated);
@@ -59,7 +62,9 @@ void HelpViewController::viewWillAppear(bool animated) {
   }
 }
 
-void HelpViewController::prepareInfo(const std::string& which) { identifier_ = which; }
+void HelpViewController::prepareInfo(const std::string& which) {
+  identifier_ = which;
+}
 
 void HelpViewController::onButtonExit(const std::any&) {
   dismiss(true, [] {});
@@ -67,9 +72,13 @@ void HelpViewController::onButtonExit(const std::any&) {
 
 // ---- pages
 
-void HelpViewController::loadHelpPdf() { load(HelpHost::fromMainBundle().helpPageURL()); }
+void HelpViewController::loadHelpPdf() {
+  load(HelpHost::fromMainBundle().helpPageURL());
+}
 
-void HelpViewController::navigateWeb() { load(HelpHost::fromMainBundle().rootURL()); }
+void HelpViewController::navigateWeb() {
+  load(HelpHost::fromMainBundle().rootURL());
+}
 
 void HelpViewController::load(const URL& url) {
   webView()->load(URLRequest(url, URLRequestCachePolicy::useProtocolCachePolicy, pageTimeoutSeconds));
@@ -78,7 +87,8 @@ void HelpViewController::load(const URL& url) {
 void HelpViewController::loadHelpHtml() {
   const auto url = Bundle::main().url("help", "html");
   if (!url) {  // a missing resource fails as reading a missing file does
-    print(NSError("NSCocoaErrorDomain", 260, "The file \u201chelp.html\u201d couldn\u2019t be opened because there is no such file.")
+    print(NSError("NSCocoaErrorDomain", 260,
+                  "The file \u201chelp.html\u201d couldn\u2019t be opened because there is no such file.")
               .description());
     return;
   }
@@ -123,13 +133,15 @@ void HelpViewController::webView(WKWebView&, const WKNavigationResponse& navigat
     return;
   }
   print(url->absoluteString());
-  decisionHandler(isShownAddress(*url) ? WKNavigationResponsePolicy::allow : WKNavigationResponsePolicy::cancel);
+  decisionHandler(isShownAddress(*url) ? WKNavigationResponsePolicy::allow
+                                       : WKNavigationResponsePolicy::cancel);
 }
 
 std::shared_ptr<WKWebView> HelpViewController::webView(WKWebView&, const WKWebViewConfiguration&,
                                                        const WKNavigationAction& navigationAction,
                                                        const WKWindowFeatures&) {
   print("createWebViewWith:");
-  if (const auto& url = navigationAction.request.url) print(url->absoluteString());
+  if (const auto& url = navigationAction.request.url)
+    print(url->absoluteString());
   return nullptr;
 }

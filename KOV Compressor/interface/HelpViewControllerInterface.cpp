@@ -32,7 +32,8 @@ void pinEdges(UIView& view, UIView& to, CGFloat top, bool pinBottom) {
       view.leftAnchor().constraint(to.leftAnchor()),
       view.rightAnchor().constraint(to.rightAnchor()),
   };
-  if (pinBottom) constraints.push_back(view.bottomAnchor().constraint(to.bottomAnchor()));
+  if (pinBottom)
+    constraints.push_back(view.bottomAnchor().constraint(to.bottomAnchor()));
   NSLayoutConstraint::activate(constraints);
 }
 
@@ -65,7 +66,8 @@ void HelpViewController::loadView() {
   NSLayoutConstraint::activate({title->leftAnchor().constraint(bar->leftAnchor(), 104),
                                 title->rightAnchor().constraint(bar->rightAnchor(), -104)});
 
-  auto web = WKWebView::make(CGRect(0, barHeight, initialFrame.size.width, initialFrame.size.height - barHeight));
+  auto web =
+      WKWebView::make(CGRect(0, barHeight, initialFrame.size.width, initialFrame.size.height - barHeight));
   web->setBackgroundColor(UIColor::white());
   web->setAccessibilityIdentifier("help.web");
   root->addSubview(web);
@@ -75,10 +77,12 @@ void HelpViewController::loadView() {
   // Outlets and the action, as the interface description connects them.
   setWebView(web);
   setButtonExit(exit);
-  std::weak_ptr<HelpViewController> weakSelf = std::static_pointer_cast<HelpViewController>(shared_from_this());
+  std::weak_ptr<HelpViewController> weakSelf =
+      std::static_pointer_cast<HelpViewController>(shared_from_this());
   exit->addTarget(
       [weakSelf](UIControl& sender) {
-        if (auto self = weakSelf.lock()) self->onButtonExit(std::any(&sender));
+        if (auto self = weakSelf.lock())
+          self->onButtonExit(std::any(&sender));
       },
       UIControlEvents::touchUpInside);
 }

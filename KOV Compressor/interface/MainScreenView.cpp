@@ -8,7 +8,8 @@
 namespace {
 
 void place(const std::weak_ptr<UIView>& weak, const CGRect& frame) {
-  if (const auto view = weak.lock()) view->setFrame(frame);
+  if (const auto view = weak.lock())
+    view->setFrame(frame);
 }
 
 }  // namespace
@@ -28,7 +29,8 @@ void MainScreenView::layoutSubviews() {
   const CGRect b = bounds();
   const CGFloat y = (barHeight - buttonHeight) / 2;
   place(bar, CGRect(0, 0, b.width(), barHeight));
-  for (const auto& button : transport) place(button, CGRect(margin, y, buttonWidth, buttonHeight));
+  for (const auto& button : transport)
+    place(button, CGRect(margin, y, buttonWidth, buttonHeight));
   place(unit, CGRect(2 * margin + buttonWidth, y, buttonWidth, buttonHeight));
   place(help, CGRect(b.width() - margin - buttonWidth, y, buttonWidth, buttonHeight));
   place(info, CGRect(b.width() - 2 * (margin + buttonWidth), y, buttonWidth, buttonHeight));
@@ -38,5 +40,6 @@ void MainScreenView::layoutSubviews() {
 }
 
 void MainScreenView::didMoveToWindow() {
-  if (const auto shownIn = window()) shownIn->setTitle("KOV Compressor");
+  if (const auto shownIn = window())
+    shownIn->setTitle("KOV Compressor");
 }

@@ -38,11 +38,17 @@ void ViewController::viewDidLoad() {
   getDirectories();
 }
 
-void ViewController::viewWillAppear(bool animated) { UIViewController::viewWillAppear(animated); }
+void ViewController::viewWillAppear(bool animated) {
+  UIViewController::viewWillAppear(animated);
+}
 
-void ViewController::viewDidDisappear(bool animated) { UIViewController::viewDidDisappear(animated); }
+void ViewController::viewDidDisappear(bool animated) {
+  UIViewController::viewDidDisappear(animated);
+}
 
-void ViewController::viewDidLayoutSubviews() { UIViewController::viewDidLayoutSubviews(); }
+void ViewController::viewDidLayoutSubviews() {
+  UIViewController::viewDidLayoutSubviews();
+}
 
 bool ViewController::canPerformAction(std::string_view action, const std::any& sender) {
   return UIViewController::canPerformAction(action, sender);
@@ -108,7 +114,8 @@ void ViewController::embedPlugInView() {
     print("ERROR: Could not load audio unit's view controller.");
     return;
   }
-  if (!controller->view()) return;
+  if (!controller->view())
+    return;
   embed(controller);
 }
 
@@ -131,11 +138,17 @@ void ViewController::onLoop(std::int64_t /*count*/) {}
 
 // ---- actions
 
-void ViewController::onButtonUnit(const std::any& /*sender*/) { pluginView->setHidden(!pluginView->isHidden()); }
+void ViewController::onButtonUnit(const std::any& /*sender*/) {
+  pluginView->setHidden(!pluginView->isHidden());
+}
 
-void ViewController::onPlayButton(const std::any& /*sender*/) { (void)audioUnitManager->togglePlayback(); }
+void ViewController::onPlayButton(const std::any& /*sender*/) {
+  (void)audioUnitManager->togglePlayback();
+}
 
-void ViewController::onStopButton(const std::any& /*sender*/) { (void)audioUnitManager->togglePlayback(); }
+void ViewController::onStopButton(const std::any& /*sender*/) {
+  (void)audioUnitManager->togglePlayback();
+}
 
 void ViewController::showHelp(const std::any& /*sender*/) {
   UIApplication::shared().open(HelpHost::fromMainBundle().rootURL(), {}, {});
@@ -144,9 +157,11 @@ void ViewController::showHelp(const std::any& /*sender*/) {
 
 void ViewController::prepare(UIStoryboardSegue& segue, const std::any& /*sender*/) {
   const auto& identifier = segue.identifier();
-  if (identifier) print(*identifier);
+  if (identifier)
+    print(*identifier);
   if (identifier == "ShowInfo" || identifier == "ShowHelp") {
-    if (auto help = std::dynamic_pointer_cast<HelpViewController>(segue.destination())) help->prepareInfo(*identifier);
+    if (auto help = std::dynamic_pointer_cast<HelpViewController>(segue.destination()))
+      help->prepareInfo(*identifier);
   }
 }
 
@@ -186,7 +201,8 @@ void ViewController::openFilePicker() {
   present(picker, true, [] {});
 }
 
-void ViewController::documentPicker(UIDocumentPickerViewController& /*controller*/, const URL& didPickDocumentAt) {
+void ViewController::documentPicker(UIDocumentPickerViewController& /*controller*/,
+                                    const URL& didPickDocumentAt) {
   print("documentPicker (didPickDocumentAt): " + didPickDocumentAt.path());
 }
 
@@ -194,7 +210,8 @@ void ViewController::documentPicker(UIDocumentPickerViewController& /*controller
                                     const std::vector<URL>& didPickDocumentsAt) {
   std::string list = "[";
   for (std::size_t i = 0; i < didPickDocumentsAt.size(); ++i) {
-    if (i > 0) list += ", ";
+    if (i > 0)
+      list += ", ";
     list += didPickDocumentsAt[i].description();
   }
   print("documentPicker: " + list + "]");

@@ -84,7 +84,8 @@ class ViewController : public UIViewController,
   void openFilePicker();
   void alertMessage(const std::string& title, const std::string& message);
 
-  void documentPicker(UIDocumentPickerViewController& controller, const std::vector<URL>& didPickDocumentsAt) override;
+  void documentPicker(UIDocumentPickerViewController& controller,
+                      const std::vector<URL>& didPickDocumentsAt) override;
   void documentPicker(UIDocumentPickerViewController& controller, const URL& didPickDocumentAt) override;
   void documentPickerWasCancelled(UIDocumentPickerViewController& controller) override;
 
@@ -116,5 +117,5 @@ class ViewController : public UIViewController,
   std::string sharedPath;  // never set
   std::string resourcesPath;
   std::shared_ptr<UIViewController> audioUnitViewController;  // read by resetPluginView; never set
-  std::shared_ptr<AVAudioUnit> avAudioUnit;                    // neither read nor set
+  std::shared_ptr<AVAudioUnit> avAudioUnit;                   // neither read nor set
 };

@@ -31,9 +31,10 @@ constexpr UIColor textColour(0.93, 0.93, 0.95, 1);
 constexpr UIColor playColour(0.55, 0.86, 0.55, 1);
 constexpr UIColor stopColour(0.96, 0.55, 0.50, 1);
 
-std::shared_ptr<UIButton> makeButton(UIView& parent, const char* title, const UIColor& colour, const char* identifier) {
-  auto button = UIButton::make(UIButtonType::system, CGRect(0, 0, MainScreenView::buttonWidth,
-                                                            MainScreenView::buttonHeight));
+std::shared_ptr<UIButton> makeButton(UIView& parent, const char* title, const UIColor& colour,
+                                     const char* identifier) {
+  auto button = UIButton::make(UIButtonType::system,
+                               CGRect(0, 0, MainScreenView::buttonWidth, MainScreenView::buttonHeight));
   button->setTitle(title);
   button->setTitleColor(colour);
   button->setFont(UIFont::systemFont(17));
@@ -47,7 +48,8 @@ void bind(UIButton& button, const std::weak_ptr<ViewController>& screen,
           void (ViewController::*action)(const std::any&)) {
   button.addTarget(
       [screen, action](UIControl& sender) {
-        if (const auto controller = screen.lock()) (controller.get()->*action)(std::any(&sender));
+        if (const auto controller = screen.lock())
+          (controller.get()->*action)(std::any(&sender));
       },
       UIControlEvents::touchUpInside);
 }
@@ -107,7 +109,8 @@ void ViewController::loadView() {
   bind(*help, screen, &ViewController::showHelp);
   info->addTarget(
       [screen](UIControl& sender) {
-        if (const auto controller = screen.lock()) controller->performSegue("ShowInfo", std::any(&sender));
+        if (const auto controller = screen.lock())
+          controller->performSegue("ShowInfo", std::any(&sender));
       },
       UIControlEvents::touchUpInside);
 }

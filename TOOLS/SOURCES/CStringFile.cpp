@@ -21,34 +21,34 @@ namespace {
 // other file has; its mode is what fopen would give a new file (0666 less the umask). `name`
 // receives its path. Null when none can be made.
 std::FILE* CreateBeside(const fs::path& target, std::string& name) {
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string stem = ".sdo-saving-" + std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path candidate = folder / (stem + std::to_string(attempt));
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return nullptr;
-        }
-        if (std::FILE* f = ::fdopen(fd, "wb")) {
-            name = candidate.string();
-            return f;
-        }
-        ::close(fd);
-        ::unlink(candidate.c_str());
-        return nullptr;
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const std::string stem = ".sdo-saving-" + std::to_string(::getpid()) + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate = folder / (stem + std::to_string(attempt));
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST)
+        continue;
+      return nullptr;
     }
+    if (std::FILE* f = ::fdopen(fd, "wb")) {
+      name = candidate.string();
+      return f;
+    }
+    ::close(fd);
+    ::unlink(candidate.c_str());
     return nullptr;
+  }
+  return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 int CString::operator>>(int n) {
-    if (length != 0)
-        for (int i = 0; i < n; ++i)
-            std::printf("%s", c_str());
-    return 0;
+  if (length != 0)
+    for (int i = 0; i < n; ++i)
+      std::printf("%s", c_str());
+  return 0;
 }
 
 // Only regular files are loaded: a directory or a device has no meaningful size (ftell may
@@ -56,30 +56,30 @@ int CString::operator>>(int n) {
 // are treated like a buffer that cannot be allocated. The path is copied before the content
 // is released, since it may be this string's own text.
 int CString::operator<<(char* text) {
-    if (!text)
-        return 0;
-    const std::string path(text);
-    Clear();
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    const bool loadable = ec || !fs::exists(st) || fs::is_regular_file(st);
-    std::FILE* f = loadable ? std::fopen(path.c_str(), "rb") : nullptr;
-    if (!f) {
-        std::printf("\nERROR: File '%s' could not be opened for loading.", path.c_str());
-        return 0;
+  if (!text)
+    return 0;
+  const std::string path(text);
+  Clear();
+  std::error_code ec;
+  const fs::file_status st = fs::status(path, ec);
+  const bool loadable = ec || !fs::exists(st) || fs::is_regular_file(st);
+  std::FILE* f = loadable ? std::fopen(path.c_str(), "rb") : nullptr;
+  if (!f) {
+    std::printf("\nERROR: File '%s' could not be opened for loading.", path.c_str());
+    return 0;
+  }
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long size = std::ftell(f);
+    std::rewind(f);
+    if (char* buffer = size > 0 ? NewBuffer(size) : nullptr) {
+      Install(buffer, static_cast<int>(size));
+      // A short read keeps the full length; the unread bytes stay zero.
+      if (std::fread(buffer, 1, static_cast<size_t>(size), f) != static_cast<size_t>(size))
+        std::printf("\nERROR: While reading file.");
     }
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long size = std::ftell(f);
-        std::rewind(f);
-        if (char* buffer = size > 0 ? NewBuffer(size) : nullptr) {
-            Install(buffer, static_cast<int>(size));
-            // A short read keeps the full length; the unread bytes stay zero.
-            if (std::fread(buffer, 1, static_cast<size_t>(size), f) != static_cast<size_t>(size))
-                std::printf("\nERROR: While reading file.");
-        }
-    }
-    std::fclose(f);
-    return length;
+  }
+  std::fclose(f);
+  return length;
 }
 
 // A regular file (or a new one) is written to a new file beside it, which is renamed over it
@@ -88,66 +88,66 @@ int CString::operator<<(char* text) {
 // names and the files around it are safe). Devices and other special files are written in
 // place.
 int CString::operator>>(char* path) {
-    if (!path)
-        return 0;
-    if (length == 0) {
-        std::printf("\nError: String object is empty.");
-        return 0;
-    }
-    auto cannotOpen = [path] {
-        std::printf("\nERROR: File '%s' could not be opened for saving.", path);
-        return 0;
-    };
-
-    // Symbolic links are followed to the file they name, even one that does not exist yet:
-    // the rename below would otherwise replace the link itself.
-    std::error_code ec;
-    fs::path target(path);
-    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
-        const fs::path next = fs::read_symlink(target, ec);
-        if (ec)
-            break;
-        target = next.is_absolute() ? next : target.parent_path() / next;
-    }
-    if (fs::is_symlink(fs::symlink_status(target, ec)))
-        return cannotOpen();                 // a loop of links, as fopen would find
-    struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        return cannotOpen();
-    const bool aside = !exists || S_ISREG(old.st_mode);
-    if (exists && aside) {
-        // Opening for writing without truncation checks that the file may be written, without
-        // touching it.
-        const int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-        if (probe < 0)
-            return cannotOpen();
-        ::close(probe);
-    }
-
-    std::string written = target.string();
-    std::FILE* f = aside ? CreateBeside(target, written) : std::fopen(written.c_str(), "wb");
-    if (!f)
-        return cannotOpen();
-    if (aside && exists) {
-        // The owner first: a change of owner may clear the set-id bits of the mode.
-        [[maybe_unused]] const int owned = ::fchown(::fileno(f), old.st_uid, old.st_gid);
-        ::fchmod(::fileno(f), old.st_mode & 07777);
-    }
-    bool ok = std::fwrite(data, 1, static_cast<size_t>(length), f) == static_cast<size_t>(length);
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        std::printf("\nERROR: While writing file.");
-        if (aside)
-            std::remove(written.c_str());
-        return 0;
-    }
-    if (aside && std::rename(written.c_str(), target.c_str()) != 0) {
-        std::remove(written.c_str());
-        return cannotOpen();
-    }
+  if (!path)
     return 0;
+  if (length == 0) {
+    std::printf("\nError: String object is empty.");
+    return 0;
+  }
+  auto cannotOpen = [path] {
+    std::printf("\nERROR: File '%s' could not be opened for saving.", path);
+    return 0;
+  };
+
+  // Symbolic links are followed to the file they name, even one that does not exist yet:
+  // the rename below would otherwise replace the link itself.
+  std::error_code ec;
+  fs::path target(path);
+  for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec)
+      break;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  if (fs::is_symlink(fs::symlink_status(target, ec)))
+    return cannotOpen();  // a loop of links, as fopen would find
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && S_ISDIR(old.st_mode))
+    return cannotOpen();
+  const bool aside = !exists || S_ISREG(old.st_mode);
+  if (exists && aside) {
+    // Opening for writing without truncation checks that the file may be written, without
+    // touching it.
+    const int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (probe < 0)
+      return cannotOpen();
+    ::close(probe);
+  }
+
+  std::string written = target.string();
+  std::FILE* f = aside ? CreateBeside(target, written) : std::fopen(written.c_str(), "wb");
+  if (!f)
+    return cannotOpen();
+  if (aside && exists) {
+    // The owner first: a change of owner may clear the set-id bits of the mode.
+    [[maybe_unused]] const int owned = ::fchown(::fileno(f), old.st_uid, old.st_gid);
+    ::fchmod(::fileno(f), old.st_mode & 07777);
+  }
+  bool ok = std::fwrite(data, 1, static_cast<size_t>(length), f) == static_cast<size_t>(length);
+  ok = std::fflush(f) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    std::printf("\nERROR: While writing file.");
+    if (aside)
+      std::remove(written.c_str());
+    return 0;
+  }
+  if (aside && std::rename(written.c_str(), target.c_str()) != 0) {
+    std::remove(written.c_str());
+    return cannotOpen();
+  }
+  return 0;
 }
 
-} // namespace SDO
+}  // namespace SDO

@@ -18,4 +18,4 @@ int CStringList::classcount = 0;
 
 CString CString::tempstr;
 
-} // namespace SDO
+}  // namespace SDO

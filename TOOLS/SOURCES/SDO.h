@@ -16,6 +16,6 @@ namespace SDO {
 
 static CPrinTable PrinTable;
 static CString invalid("null");
-static CString empty(" ");                   // a single space, length 1
+static CString empty(" ");  // a single space, length 1
 
-} // namespace SDO
+}  // namespace SDO

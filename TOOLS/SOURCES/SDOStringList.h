@@ -7,24 +7,24 @@
 namespace SDO {
 
 class CStringList {
-public:
-    CStringList() = default;
-    virtual ~CStringList();
-    CStringList(const CStringList&) = delete;
-    CStringList& operator=(const CStringList&) = delete;
+ public:
+  CStringList() = default;
+  virtual ~CStringList();
+  CStringList(const CStringList&) = delete;
+  CStringList& operator=(const CStringList&) = delete;
 
-    virtual void Clear();                    // releases every item
-    // Takes ownership of a zero-terminated text allocated with CData::CAlloc (or malloc).
-    // Null is ignored; when the list cannot grow the text is released.
-    virtual void Append(char* text);
-    virtual int Count();
-    virtual const char* Item(int index);     // null outside 0..Count()-1
+  virtual void Clear();  // releases every item
+  // Takes ownership of a zero-terminated text allocated with CData::CAlloc (or malloc).
+  // Null is ignored; when the list cannot grow the text is released.
+  virtual void Append(char* text);
+  virtual int Count();
+  virtual const char* Item(int index);  // null outside 0..Count()-1
 
-    static char* temp;                       // zero; nothing reads or writes it
-    static int classcount;                   // zero; nothing reads or writes it
+  static char* temp;      // zero; nothing reads or writes it
+  static int classcount;  // zero; nothing reads or writes it
 
-private:
-    std::vector<char*> items;
+ private:
+  std::vector<char*> items;
 };
 
-} // namespace SDO
+}  // namespace SDO

@@ -8,14 +8,17 @@
 #include "AVFoundation/EngineRenderGraph.h"
 
 namespace {
-void report(const std::string& text) { std::fprintf(stderr, "AVAudioEngine: %s\n", text.c_str()); }
+void report(const std::string& text) {
+  std::fprintf(stderr, "AVAudioEngine: %s\n", text.c_str());
+}
 }  // namespace
 
 AVAudioEngine::AVAudioEngine() = default;
 
 AVAudioEngine::~AVAudioEngine() {
   device_.reset();  // no device callback after this
-  for (auto& node : nodes_) node->engine_.reset();
+  for (auto& node : nodes_)
+    node->engine_.reset();
 }
 
 bool AVAudioEngine::isAttached(const AVAudioNode* node) const {
@@ -23,10 +26,13 @@ bool AVAudioEngine::isAttached(const AVAudioNode* node) const {
 }
 
 void AVAudioEngine::attachNode(const std::shared_ptr<AVAudioNode>& node) {
-  if (!node) return;
+  if (!node)
+    return;
   auto current = node->engine_.lock();
-  if (current.get() == this) return;
-  if (current) current->detachNode(node);
+  if (current.get() == this)
+    return;
+  if (current)
+    current->detachNode(node);
   std::lock_guard lock(mutex_);
   nodes_.push_back(node);
   node->engine_ = weak_from_this();
@@ -35,18 +41,22 @@ void AVAudioEngine::attachNode(const std::shared_ptr<AVAudioNode>& node) {
 void AVAudioEngine::detachNode(const std::shared_ptr<AVAudioNode>& node) {
   std::lock_guard lock(mutex_);
   auto it = std::find(nodes_.begin(), nodes_.end(), node);
-  if (it == nodes_.end()) return;
+  if (it == nodes_.end())
+    return;
   removeConnections([&](const Connection& c) { return c.source == node || c.destination == node; });
-  if (prepared_) rebuild();
+  if (prepared_)
+    rebuild();
   // No render call may still use the node once the caller lets it go.
   handOver_.collectAll();
   if (auto unit = node->auAudioUnit()) {
     std::erase_if(allocations_, [&](const auto& a) { return a.first.lock() == unit; });
-    if (unit->renderResourcesAllocated()) unit->deallocateRenderResources();
+    if (unit->renderResourcesAllocated())
+      unit->deallocateRenderResources();
   }
   node->engine_.reset();
   nodes_.erase(std::find(nodes_.begin(), nodes_.end(), node));
-  if (node == mainMixer_) mainMixer_.reset();
+  if (node == mainMixer_)
+    mainMixer_.reset();
 }
 
 std::vector<std::shared_ptr<AVAudioNode>> AVAudioEngine::attachedNodes() const {
@@ -75,7 +85,8 @@ void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source,
     report("cannot connect " + source->description() + " to " + destination->description() + ": no such bus");
     return;
   }
-  if (!format) format = source->outputFormatForBus(fromBus);
+  if (!format)
+    format = source->outputFormatForBus(fromBus);
   // A bus connects to one other bus: the new connection replaces what either end had.
   removeConnections([&](const Connection& c) {
     return (c.destination == destination && c.destinationBus == toBus) ||
@@ -86,7 +97,8 @@ void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source,
       !destination->takeInputFormat(toBus, format, &why)) {
     report("cannot connect " + source->description() + " to " + destination->description() + ": " +
            (format ? why : std::string("the source has no output format")));
-    if (prepared_) rebuild();
+    if (prepared_)
+      rebuild();
     return;
   }
   // An effect renders in its input's format until its output is connected with one of its own.
@@ -94,10 +106,12 @@ void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source,
     const bool outputConnected =
         std::any_of(connections_.begin(), connections_.end(),
                     [&](const Connection& c) { return c.source == destination && c.sourceBus == 0; });
-    if (!outputConnected) destination->takeOutputFormat(0, format, nullptr);
+    if (!outputConnected)
+      destination->takeOutputFormat(0, format, nullptr);
   }
   connections_.push_back(Connection{source, fromBus, destination, toBus, format});
-  if (prepared_) rebuild();
+  if (prepared_)
+    rebuild();
 }
 
 void AVAudioEngine::removeConnections(const std::function<bool(const Connection&)>& which) {
@@ -115,26 +129,30 @@ void AVAudioEngine::removeConnections(const std::function<bool(const Connection&
 void AVAudioEngine::disconnectNodeInput(const std::shared_ptr<AVAudioNode>& node) {
   std::lock_guard lock(mutex_);
   removeConnections([&](const Connection& c) { return c.destination == node; });
-  if (prepared_) rebuild();
+  if (prepared_)
+    rebuild();
 }
 
 void AVAudioEngine::disconnectNodeInput(const std::shared_ptr<AVAudioNode>& node, NSUInteger bus) {
   std::lock_guard lock(mutex_);
   removeConnections([&](const Connection& c) { return c.destination == node && c.destinationBus == bus; });
-  if (prepared_) rebuild();
+  if (prepared_)
+    rebuild();
 }
 
 void AVAudioEngine::disconnectNodeOutput(const std::shared_ptr<AVAudioNode>& node) {
   std::lock_guard lock(mutex_);
   removeConnections([&](const Connection& c) { return c.source == node; });
-  if (prepared_) rebuild();
+  if (prepared_)
+    rebuild();
 }
 
 std::shared_ptr<AVAudioNode> AVAudioEngine::inputNode(const std::shared_ptr<AVAudioNode>& node,
                                                       NSUInteger bus) const {
   std::lock_guard lock(mutex_);
   for (const auto& c : connections_)
-    if (c.destination == node && c.destinationBus == bus) return c.source;
+    if (c.destination == node && c.destinationBus == bus)
+      return c.source;
   return nullptr;
 }
 
@@ -142,7 +160,8 @@ std::shared_ptr<AVAudioFormat> AVAudioEngine::connectionFormat(const std::shared
                                                                NSUInteger bus) const {
   std::lock_guard lock(mutex_);
   for (const auto& c : connections_)
-    if (c.destination == node && c.destinationBus == bus) return c.format;
+    if (c.destination == node && c.destinationBus == bus)
+      return c.format;
   return nullptr;
 }
 

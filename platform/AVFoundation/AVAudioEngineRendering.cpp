@@ -12,7 +12,9 @@
 
 namespace {
 
-void report(const std::string& text) { std::fprintf(stderr, "AVAudioEngine: %s\n", text.c_str()); }
+void report(const std::string& text) {
+  std::fprintf(stderr, "AVAudioEngine: %s\n", text.c_str());
+}
 
 bool sameFormatValue(const std::shared_ptr<AVAudioFormat>& a, const std::shared_ptr<AVAudioFormat>& b) {
   return a && b && *a == *b;
@@ -25,7 +27,8 @@ constexpr int kMaxDepth = 64;
 
 std::shared_ptr<AVAudioFormat> AVAudioEngine::renderFormat() const {
   std::lock_guard lock(mutex_);
-  if (manual_.load()) return manualFormat_;
+  if (manual_.load())
+    return manualFormat_;
   if (!deviceFormat_)
     deviceFormat_ =
         AVAudioFormat::makeStandard(AudioDeviceOutput::preferredSampleRate(), AudioDeviceOutput::kChannels);
@@ -43,7 +46,8 @@ std::size_t AVAudioEngine::retiredGraphCount() const {
 }
 
 std::uint32_t AVAudioEngine::renderMaxFrames() const {
-  if (manual_.load()) return manualMaxFrames_;
+  if (manual_.load())
+    return manualMaxFrames_;
   return device_ ? device_->blockFrames() : AudioDeviceOutput::kBlockFrames;
 }
 
@@ -65,13 +69,15 @@ bool AVAudioEngine::allocate(const std::shared_ptr<AUAudioUnit>& unit,
     handOver_.collectAll();
     quiesced = true;
   }
-  if (unit->renderResourcesAllocated()) unit->deallocateRenderResources();
+  if (unit->renderResourcesAllocated())
+    unit->deallocateRenderResources();
   unit->setMaximumFramesToRender(maxFrames);
   std::shared_ptr<NSError> error;
   if (!unit->allocateRenderResourcesAndReturnError(&error)) {
     report("the audio unit " + unit->description() +
            " cannot render: " + (error ? error->localizedDescription() : std::string("allocation failed")));
-    if (entry != allocations_.end()) allocations_.erase(entry);
+    if (entry != allocations_.end())
+      allocations_.erase(entry);
     return false;
   }
   const Allocation allocation{input, output, maxFrames};
@@ -87,7 +93,8 @@ std::unique_ptr<engine_render::Source> AVAudioEngine::buildSource(
     const std::shared_ptr<AVAudioNode>& node, const std::shared_ptr<AVAudioFormat>& format,
     std::uint32_t maxFrames, int depth, engine_render::RenderGraph& graph, bool& quiesced) {
   const std::uint32_t channels = format->channelCount();
-  if (depth > kMaxDepth) return engine_render::makeSilence(channels);
+  if (depth > kMaxDepth)
+    return engine_render::makeSilence(channels);
 
   // An input of a node, converted to `to` (the node's input format or the mixer's output).
   struct Input final : engine_render::SourceFactory {
@@ -106,7 +113,8 @@ std::unique_ptr<engine_render::Source> AVAudioEngine::buildSource(
     Input input(*this, c, depth, graph, quiesced);
     auto source = engine_render::makeConverter(input, c.format->channelCount(), c.format->sampleRate(),
                                                to->channelCount(), to->sampleRate(), maxFrames);
-    if (!source) report("cannot convert " + c.format->description() + " to " + to->description());
+    if (!source)
+      report("cannot convert " + c.format->description() + " to " + to->description());
     return source ? std::move(source) : engine_render::makeSilence(to->channelCount());
   };
 
@@ -116,16 +124,19 @@ std::unique_ptr<engine_render::Source> AVAudioEngine::buildSource(
   if (std::dynamic_pointer_cast<AVAudioMixerNode>(node)) {
     std::vector<std::unique_ptr<engine_render::Source>> inputs;
     for (const auto& c : connections_)
-      if (c.destination == node) inputs.push_back(convertedInput(c, format));
+      if (c.destination == node)
+        inputs.push_back(convertedInput(c, format));
     return engine_render::makeMixer(std::move(inputs), channels, maxFrames);
   }
 
   if (auto unit = node->auAudioUnit()) {
     const Connection* in = nullptr;
     for (const auto& c : connections_)
-      if (c.destination == node && c.destinationBus == 0) in = &c;
+      if (c.destination == node && c.destinationBus == 0)
+        in = &c;
     auto inputFormat = in ? in->format : node->inputFormatForBus(0);
-    if (!inputFormat) inputFormat = format;
+    if (!inputFormat)
+      inputFormat = format;
     std::string why;
     if (!node->takeInputFormat(0, inputFormat, &why) || !node->takeOutputFormat(0, format, &why)) {
       report("the audio unit " + unit->description() + " cannot render: " + why);
@@ -154,7 +165,8 @@ void AVAudioEngine::rebuild() {
   bool quiesced = false;
   const Connection* last = nullptr;
   for (const auto& c : connections_)
-    if (c.destination == output_ && c.destinationBus == 0) last = &c;
+    if (c.destination == output_ && c.destinationBus == 0)
+      last = &c;
   if (last) {
     struct Root final : engine_render::SourceFactory {
       std::function<std::unique_ptr<engine_render::Source>(std::uint32_t)> build;
@@ -166,7 +178,8 @@ void AVAudioEngine::rebuild() {
     graph->root = engine_render::makeConverter(root, last->format->channelCount(), last->format->sampleRate(),
                                                graph->channels, format->sampleRate(), graph->maxFrames);
   }
-  if (!graph->root) graph->root = engine_render::makeSilence(graph->channels);
+  if (!graph->root)
+    graph->root = engine_render::makeSilence(graph->channels);
   handOver_.publish(std::move(graph));
 }
 
@@ -178,7 +191,8 @@ void AVAudioEngine::prepare() {
 
 void AVAudioEngine::start() {
   std::lock_guard lock(mutex_);
-  if (running_.load()) return;
+  if (running_.load())
+    return;
   outputNode();
   if (!manual_.load() && !device_) {
     std::string error;
@@ -191,7 +205,8 @@ void AVAudioEngine::start() {
   prepared_ = true;
   rebuild();
   running_.store(true, std::memory_order_release);
-  if (device_) device_->start();
+  if (device_)
+    device_->start();
 }
 
 bool AVAudioEngine::startAndReturnError(std::shared_ptr<NSError>* outError) {
@@ -199,16 +214,19 @@ bool AVAudioEngine::startAndReturnError(std::shared_ptr<NSError>* outError) {
     start();
     return true;
   } catch (const NSError& error) {
-    if (outError) *outError = std::make_shared<NSError>(error);
+    if (outError)
+      *outError = std::make_shared<NSError>(error);
     return false;
   }
 }
 
 void AVAudioEngine::stop() {
   std::lock_guard lock(mutex_);
-  if (!running_.load()) return;
+  if (!running_.load())
+    return;
   running_.store(false, std::memory_order_release);
-  if (device_) device_->pause();
+  if (device_)
+    device_->pause();
   handOver_.quiesce();  // a manual render call in progress on another thread
   handOver_.collectAll();
 }
@@ -237,7 +255,8 @@ void AVAudioEngine::enableManualRenderingMode(AVAudioEngineManualRenderingMode,
 
 void AVAudioEngine::disableManualRenderingMode() {
   std::lock_guard lock(mutex_);
-  if (!manual_.load()) return;
+  if (!manual_.load())
+    return;
   stop();
   manual_.store(false, std::memory_order_release);
   manualFormat_.reset();
@@ -260,7 +279,8 @@ void AVAudioEngine::render(float* const* channels, std::uint32_t channelCount,
       running_.load(std::memory_order_acquire)) {
     graph->root->render(frames, channels);
   } else {
-    for (std::uint32_t c = 0; c < channelCount; ++c) std::memset(channels[c], 0, frames * sizeof(float));
+    for (std::uint32_t c = 0; c < channelCount; ++c)
+      std::memset(channels[c], 0, frames * sizeof(float));
   }
   handOver_.leave();
 }
@@ -277,7 +297,8 @@ AVAudioEngineManualRenderingStatus AVAudioEngine::renderOffline(AVAudioFrameCoun
           ? kAudioUnitErr_FormatNotSupported
           : noErr;
   if (status != noErr) {
-    if (outError) *outError = status;
+    if (outError)
+      *outError = status;
     return AVAudioEngineManualRenderingStatus::error;
   }
   render(buffer.floatChannelData(), format->channelCount(), frames);

@@ -8,7 +8,8 @@
 namespace {
 
 std::shared_ptr<AVAudioFormat> formatFor(const PCMSamples& samples) {
-  if (samples.channelCount <= 2) return AVAudioFormat::makeStandard(samples.sampleRate, samples.channelCount);
+  if (samples.channelCount <= 2)
+    return AVAudioFormat::makeStandard(samples.sampleRate, samples.channelCount);
   return AVAudioFormat::makeStandard(
       samples.sampleRate,
       std::make_shared<AVAudioChannelLayout>(kAudioChannelLayoutTag_DiscreteInOrder | samples.channelCount));
@@ -19,8 +20,10 @@ std::shared_ptr<AVAudioFormat> formatFor(const PCMSamples& samples) {
 AVAudioFile::AVAudioFile(const URL& fileURL) : url_(fileURL) {
   const std::string path = fileURL.path();
   audio_file_decoder::Failure failure{kAudioFileUnspecifiedError, "it is no file URL"};
-  if (fileURL.isFileURL()) samples_ = audio_file_decoder::decode(path, &failure);
-  if (samples_) format_ = formatFor(*samples_);
+  if (fileURL.isFileURL())
+    samples_ = audio_file_decoder::decode(path, &failure);
+  if (samples_)
+    format_ = formatFor(*samples_);
   if (!format_)
     throw NSError(NSOSStatusErrorDomain, failure.code,
                   "The audio file '" + (fileURL.isFileURL() ? path : fileURL.absoluteString()) +
@@ -31,18 +34,23 @@ std::shared_ptr<AVAudioFile> AVAudioFile::forReading(const URL& fileURL, std::sh
   try {
     return std::make_shared<AVAudioFile>(fileURL);
   } catch (const NSError& error) {
-    if (outError) *outError = std::make_shared<NSError>(error);
+    if (outError)
+      *outError = std::make_shared<NSError>(error);
     return nullptr;
   }
 }
 
-AVAudioFramePosition AVAudioFile::length() const { return samples_->frames; }
+AVAudioFramePosition AVAudioFile::length() const {
+  return samples_->frames;
+}
 
 void AVAudioFile::setFramePosition(AVAudioFramePosition position) {
   position_ = std::clamp<AVAudioFramePosition>(position, 0, samples_->frames);
 }
 
-void AVAudioFile::read(AVAudioPCMBuffer& buffer) { read(buffer, buffer.frameCapacity()); }
+void AVAudioFile::read(AVAudioPCMBuffer& buffer) {
+  read(buffer, buffer.frameCapacity());
+}
 
 void AVAudioFile::read(AVAudioPCMBuffer& buffer, AVAudioFrameCount frames) {
   if (!buffer.format() || !(*buffer.format() == *format_))

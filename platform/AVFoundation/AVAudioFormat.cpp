@@ -9,27 +9,39 @@ namespace {
 
 UInt32 bytesPerSample(AVAudioCommonFormat format) {
   switch (format) {
-    case AVAudioCommonFormat::pcmFormatFloat32: return 4;
-    case AVAudioCommonFormat::pcmFormatFloat64: return 8;
-    case AVAudioCommonFormat::pcmFormatInt16: return 2;
-    case AVAudioCommonFormat::pcmFormatInt32: return 4;
-    case AVAudioCommonFormat::otherFormat: break;
+    case AVAudioCommonFormat::pcmFormatFloat32:
+      return 4;
+    case AVAudioCommonFormat::pcmFormatFloat64:
+      return 8;
+    case AVAudioCommonFormat::pcmFormatInt16:
+      return 2;
+    case AVAudioCommonFormat::pcmFormatInt32:
+      return 4;
+    case AVAudioCommonFormat::otherFormat:
+      break;
   }
   return 0;
 }
 
 const char* sampleTypeName(AVAudioCommonFormat format) {
   switch (format) {
-    case AVAudioCommonFormat::pcmFormatFloat32: return "Float32";
-    case AVAudioCommonFormat::pcmFormatFloat64: return "Float64";
-    case AVAudioCommonFormat::pcmFormatInt16: return "Int16";
-    case AVAudioCommonFormat::pcmFormatInt32: return "Int32";
-    case AVAudioCommonFormat::otherFormat: break;
+    case AVAudioCommonFormat::pcmFormatFloat32:
+      return "Float32";
+    case AVAudioCommonFormat::pcmFormatFloat64:
+      return "Float64";
+    case AVAudioCommonFormat::pcmFormatInt16:
+      return "Int16";
+    case AVAudioCommonFormat::pcmFormatInt32:
+      return "Int32";
+    case AVAudioCommonFormat::otherFormat:
+      break;
   }
   return "other";
 }
 
-bool acceptableRate(double sampleRate) { return std::isfinite(sampleRate) && sampleRate >= 0.0; }
+bool acceptableRate(double sampleRate) {
+  return std::isfinite(sampleRate) && sampleRate >= 0.0;
+}
 
 }  // namespace
 
@@ -52,11 +64,13 @@ AVAudioFormat::AVAudioFormat(AVAudioCommonFormat commonFormat, double sampleRate
   stream_.mSampleRate = sampleRate;
   stream_.mFormatID = kAudioFormatLinearPCM;
   stream_.mFormatFlags = kAudioFormatFlagIsPacked;
-  if (commonFormat == AVAudioCommonFormat::pcmFormatFloat32 || commonFormat == AVAudioCommonFormat::pcmFormatFloat64)
+  if (commonFormat == AVAudioCommonFormat::pcmFormatFloat32 ||
+      commonFormat == AVAudioCommonFormat::pcmFormatFloat64)
     stream_.mFormatFlags |= kAudioFormatFlagIsFloat;
   else
     stream_.mFormatFlags |= kAudioFormatFlagIsSignedInteger;
-  if (!interleaved) stream_.mFormatFlags |= kAudioFormatFlagIsNonInterleaved;
+  if (!interleaved)
+    stream_.mFormatFlags |= kAudioFormatFlagIsNonInterleaved;
   stream_.mChannelsPerFrame = channels;
   stream_.mBitsPerChannel = bytes * 8;
   stream_.mFramesPerPacket = 1;
@@ -77,22 +91,29 @@ std::shared_ptr<AVAudioFormat> AVAudioFormat::makeStandard(double sampleRate, AV
 
 std::shared_ptr<AVAudioFormat> AVAudioFormat::makeStandard(double sampleRate,
                                                            std::shared_ptr<AVAudioChannelLayout> layout) {
-  if (!layout || layout->channelCount() == 0 || !acceptableRate(sampleRate)) return nullptr;
+  if (!layout || layout->channelCount() == 0 || !acceptableRate(sampleRate))
+    return nullptr;
   const AVAudioChannelCount channels = layout->channelCount();
   return std::make_shared<AVAudioFormat>(AVAudioCommonFormat::pcmFormatFloat32, sampleRate, channels, false,
                                          std::move(layout));
 }
 
 std::shared_ptr<AVAudioFormat> AVAudioFormat::make(const AudioStreamBasicDescription& d) {
-  if (d.mFormatID != kAudioFormatLinearPCM) return nullptr;
+  if (d.mFormatID != kAudioFormatLinearPCM)
+    return nullptr;
   const bool isFloat = (d.mFormatFlags & kAudioFormatFlagIsFloat) != 0;
   const bool interleaved = (d.mFormatFlags & kAudioFormatFlagIsNonInterleaved) == 0;
-  if ((d.mFormatFlags & kAudioFormatFlagIsBigEndian) != 0) return nullptr;
+  if ((d.mFormatFlags & kAudioFormatFlagIsBigEndian) != 0)
+    return nullptr;
   AVAudioCommonFormat common = AVAudioCommonFormat::otherFormat;
-  if (isFloat && d.mBitsPerChannel == 32) common = AVAudioCommonFormat::pcmFormatFloat32;
-  if (isFloat && d.mBitsPerChannel == 64) common = AVAudioCommonFormat::pcmFormatFloat64;
-  if (!isFloat && d.mBitsPerChannel == 16) common = AVAudioCommonFormat::pcmFormatInt16;
-  if (!isFloat && d.mBitsPerChannel == 32) common = AVAudioCommonFormat::pcmFormatInt32;
+  if (isFloat && d.mBitsPerChannel == 32)
+    common = AVAudioCommonFormat::pcmFormatFloat32;
+  if (isFloat && d.mBitsPerChannel == 64)
+    common = AVAudioCommonFormat::pcmFormatFloat64;
+  if (!isFloat && d.mBitsPerChannel == 16)
+    common = AVAudioCommonFormat::pcmFormatInt16;
+  if (!isFloat && d.mBitsPerChannel == 32)
+    common = AVAudioCommonFormat::pcmFormatInt32;
   return make(common, d.mSampleRate, d.mChannelsPerFrame, interleaved);
 }
 
@@ -115,21 +136,23 @@ std::string AVAudioFormat::description() const {
   else
     std::snprintf(rate, sizeof rate, "%g", stream_.mSampleRate);
   char text[160];
-  std::snprintf(text, sizeof text, "<AVAudioFormat %s: %2u ch, %6s Hz, %s, %s>", describeAddress(this).c_str(),
-                unsigned(stream_.mChannelsPerFrame), rate, sampleTypeName(commonFormat_),
-                interleaved_ ? "interleaved" : "non-inter");
+  std::snprintf(text, sizeof text, "<AVAudioFormat %s: %2u ch, %6s Hz, %s, %s>",
+                describeAddress(this).c_str(), unsigned(stream_.mChannelsPerFrame), rate,
+                sampleTypeName(commonFormat_), interleaved_ ? "interleaved" : "non-inter");
   return text;
 }
 
 bool AVAudioFormat::operator==(const AVAudioFormat& other) const {
-  const bool sameLayout = (!channelLayout_ && !other.channelLayout_) ||
-                          (channelLayout_ && other.channelLayout_ && *channelLayout_ == *other.channelLayout_);
+  const bool sameLayout =
+      (!channelLayout_ && !other.channelLayout_) ||
+      (channelLayout_ && other.channelLayout_ && *channelLayout_ == *other.channelLayout_);
   return commonFormat_ == other.commonFormat_ && interleaved_ == other.interleaved_ &&
          stream_.mSampleRate == other.stream_.mSampleRate &&
          stream_.mChannelsPerFrame == other.stream_.mChannelsPerFrame && sameLayout;
 }
 
 bool sameFormat(const std::shared_ptr<AVAudioFormat>& a, const std::shared_ptr<AVAudioFormat>& b) {
-  if (!a || !b) return !a && !b;
+  if (!a || !b)
+    return !a && !b;
   return *a == *b;
 }

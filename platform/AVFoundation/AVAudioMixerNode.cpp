@@ -4,8 +4,10 @@
 
 namespace {
 bool standard(const std::shared_ptr<AVAudioFormat>& format, std::string* why) {
-  if (format && format->isStandard()) return true;
-  if (why) *why = "the engine's buses carry standard (32-bit float, non-interleaved) formats only";
+  if (format && format->isStandard())
+    return true;
+  if (why)
+    *why = "the engine's buses carry standard (32-bit float, non-interleaved) formats only";
   return false;
 }
 }  // namespace
@@ -21,17 +23,20 @@ std::shared_ptr<AVAudioFormat> AVAudioMixerNode::outputFormatForBus(NSUInteger b
 }
 
 NSUInteger AVAudioMixerNode::nextAvailableInputBus() const {
-  if (auto engine = this->engine()) return engine->nextFreeInputBus(*this);
+  if (auto engine = this->engine())
+    return engine->nextFreeInputBus(*this);
   return 0;
 }
 
 bool AVAudioMixerNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
                                        std::string* why) {
   if (bus >= kInputBusCount) {
-    if (why) *why = "the mixer has no such input";
+    if (why)
+      *why = "the mixer has no such input";
     return false;
   }
-  if (format && !standard(format, why)) return false;
+  if (format && !standard(format, why))
+    return false;
   std::lock_guard lock(mutex_);
   inputs_[bus] = format;
   return true;
@@ -39,7 +44,8 @@ bool AVAudioMixerNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVA
 
 bool AVAudioMixerNode::takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
                                         std::string* why) {
-  if (bus != 0 || !standard(format, why)) return false;
+  if (bus != 0 || !standard(format, why))
+    return false;
   std::lock_guard lock(mutex_);
   output_ = format;
   return true;
@@ -51,7 +57,8 @@ std::shared_ptr<AVAudioFormat> AVAudioOutputNode::inputFormatForBus(NSUInteger b
 }
 
 std::shared_ptr<AVAudioFormat> AVAudioOutputNode::outputFormatForBus(NSUInteger bus) const {
-  if (bus != 0) return nullptr;
+  if (bus != 0)
+    return nullptr;
   auto engine = this->engine();
   return engine ? engine->renderFormat() : nullptr;
 }
@@ -59,10 +66,12 @@ std::shared_ptr<AVAudioFormat> AVAudioOutputNode::outputFormatForBus(NSUInteger 
 bool AVAudioOutputNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
                                         std::string* why) {
   if (bus != 0) {
-    if (why) *why = "the output has one input";
+    if (why)
+      *why = "the output has one input";
     return false;
   }
-  if (format && !standard(format, why)) return false;
+  if (format && !standard(format, why))
+    return false;
   std::lock_guard lock(mutex_);
   input_ = format;
   return true;

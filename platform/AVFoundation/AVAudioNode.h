@@ -51,8 +51,10 @@ class AVAudioNode : public std::enable_shared_from_this<AVAudioNode> {
 
   // Called by the engine when a connection gives a bus its format; false (and why, when asked)
   // when the node cannot take it. The base takes none.
-  virtual bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why);
-  virtual bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why);
+  virtual bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                               std::string* why);
+  virtual bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                                std::string* why);
 
  private:
   friend class AVAudioEngine;
@@ -97,8 +99,10 @@ class AVAudioUnit : public AVAudioNode {
 
  protected:
   // Set the unit's bus formats (refused as AUAudioUnitBus refuses them).
-  bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) override;
-  bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format, std::string* why) override;
+  bool takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                       std::string* why) override;
+  bool takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
+                        std::string* why) override;
 
   // Makes the unit of the first registered component matching the description; when none
   // matches or making fails, the node has no unit and no handle.

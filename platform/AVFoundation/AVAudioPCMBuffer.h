@@ -21,7 +21,7 @@ class AVAudioPCMBuffer {
   static std::shared_ptr<AVAudioPCMBuffer> make(std::shared_ptr<AVAudioFormat> format,
                                                 AVAudioFrameCount frameCapacity);
 
-  std::shared_ptr<AVAudioFormat> format() const { return format_; }  // [any]
+  std::shared_ptr<AVAudioFormat> format() const { return format_; }   // [any]
   AVAudioFrameCount frameCapacity() const { return frameCapacity_; }  // [any]
   // Frames of valid data, 0 when made. Setting it clamps to the capacity and sets the byte
   // size of every buffer of both lists to frameLength x bytes per frame. [any, not concurrently]

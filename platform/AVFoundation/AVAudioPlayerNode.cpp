@@ -13,10 +13,12 @@ void AVAudioPlayerNode::Renderer::dropFlushed() noexcept {
   const std::uint64_t now = generation.load(std::memory_order_acquire);
   for (;;) {
     if (!current) {
-      if (!inbox.pop(current)) return;
+      if (!inbox.pop(current))
+        return;
       position = 0;
     }
-    if (current->generation == now) return;
+    if (current->generation == now)
+      return;
     current->released.store(true, std::memory_order_release);
     current = nullptr;
   }
@@ -29,7 +31,8 @@ void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out
     const std::uint64_t now = generation.load(std::memory_order_acquire);
     while (done < frames) {
       if (!current) {
-        if (!inbox.pop(current)) break;
+        if (!inbox.pop(current))
+          break;
         position = 0;
       }
       Segment& segment = *current;
@@ -43,14 +46,17 @@ void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out
           std::uint32_t(std::min<std::int64_t>(frames - done, samples.frames - position));
       const float* in[8];
       const std::uint32_t inChannels = std::min<std::uint32_t>(samples.channelCount, 8);
-      for (std::uint32_t c = 0; c < inChannels; ++c) in[c] = samples.channel(c) + position;
+      for (std::uint32_t c = 0; c < inChannels; ++c)
+        in[c] = samples.channel(c) + position;
       float* to[8];
-      for (std::uint32_t c = 0; c < channels && c < 8; ++c) to[c] = out[c] + done;
+      for (std::uint32_t c = 0; c < channels && c < 8; ++c)
+        to[c] = out[c] + done;
       audio_conversion::mapChannels(in, inChannels, to, std::min<std::uint32_t>(channels, 8), count);
       position += count;
       done += count;
       if (position == samples.frames) {
-        if (!segment.claimed.exchange(true, std::memory_order_acq_rel)) sem_post(wake);
+        if (!segment.claimed.exchange(true, std::memory_order_acq_rel))
+          sem_post(wake);
         segment.released.store(true, std::memory_order_release);
         current = nullptr;
       }
@@ -62,7 +68,8 @@ void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out
       sem_post(wake);
   }
   dropFlushed();
-  for (std::uint32_t c = 0; c < channels; ++c) std::memset(out[c] + done, 0, (frames - done) * sizeof(float));
+  for (std::uint32_t c = 0; c < channels; ++c)
+    std::memset(out[c] + done, 0, (frames - done) * sizeof(float));
 }
 
 AVAudioPlayerNode::AVAudioPlayerNode()
@@ -88,7 +95,8 @@ AVAudioPlayerNode::~AVAudioPlayerNode() {
 }
 
 std::shared_ptr<AVAudioFormat> AVAudioPlayerNode::outputFormatForBus(NSUInteger bus) const {
-  if (bus != 0) return nullptr;
+  if (bus != 0)
+    return nullptr;
   std::lock_guard lock(mutex_);
   return outputFormat_;
 }
@@ -96,7 +104,8 @@ std::shared_ptr<AVAudioFormat> AVAudioPlayerNode::outputFormatForBus(NSUInteger 
 bool AVAudioPlayerNode::takeOutputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
                                          std::string* why) {
   if (bus != 0 || !format || !format->isStandard()) {
-    if (why) *why = "a player's output must be one standard (float, non-interleaved) bus";
+    if (why)
+      *why = "a player's output must be one standard (float, non-interleaved) bus";
     return false;
   }
   std::lock_guard lock(mutex_);
@@ -107,7 +116,8 @@ bool AVAudioPlayerNode::takeOutputFormat(NSUInteger bus, const std::shared_ptr<A
 void AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>& file,
                                      const std::shared_ptr<AVAudioTime>&,
                                      AVAudioNodeCompletionHandler completionHandler) {
-  if (!file) return;
+  if (!file)
+    return;
   auto segment = std::make_unique<Segment>();
   segment->completion = std::move(completionHandler);
   std::unique_lock lock(mutex_);
@@ -132,11 +142,17 @@ void AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>& file,
   }
 }
 
-bool AVAudioPlayerNode::isPlaying() const { return render_->playing.load(std::memory_order_relaxed); }
+bool AVAudioPlayerNode::isPlaying() const {
+  return render_->playing.load(std::memory_order_relaxed);
+}
 
-void AVAudioPlayerNode::play() { render_->playing.store(true, std::memory_order_release); }
+void AVAudioPlayerNode::play() {
+  render_->playing.store(true, std::memory_order_release);
+}
 
-void AVAudioPlayerNode::pause() { render_->playing.store(false, std::memory_order_release); }
+void AVAudioPlayerNode::pause() {
+  render_->playing.store(false, std::memory_order_release);
+}
 
 void AVAudioPlayerNode::stop() {
   std::unique_lock lock(mutex_);
@@ -146,9 +162,11 @@ void AVAudioPlayerNode::stop() {
   render_->generation.fetch_add(1, std::memory_order_acq_rel);
   bool any = false;
   for (auto& segment : segments_)
-    if (!segment->claimed.exchange(true, std::memory_order_acq_rel)) any = true;
+    if (!segment->claimed.exchange(true, std::memory_order_acq_rel))
+      any = true;
   lock.unlock();
-  if (any) sem_post(&wake_);
+  if (any)
+    sem_post(&wake_);
 }
 
 void AVAudioPlayerNode::completionLoop() {
@@ -156,7 +174,8 @@ void AVAudioPlayerNode::completionLoop() {
     while (sem_wait(&wake_) != 0) {
     }
     runClaimedCompletions();
-    if (quit_.load()) return;
+    if (quit_.load())
+      return;
   }
 }
 
@@ -167,7 +186,8 @@ void AVAudioPlayerNode::runClaimedCompletions() {
   {
     std::lock_guard lock(mutex_);
     for (auto& segment : segments_) {
-      if (segment->fired || !segment->claimed.load(std::memory_order_acquire)) continue;
+      if (segment->fired || !segment->claimed.load(std::memory_order_acquire))
+        continue;
       segment->fired = true;
       due.push_back(std::move(segment->completion));
     }
@@ -176,7 +196,8 @@ void AVAudioPlayerNode::runClaimedCompletions() {
     });
   }
   for (auto& handler : due)
-    if (handler) handler();
+    if (handler)
+      handler();
 }
 
 std::string AVAudioPlayerNode::description() const {

@@ -9,10 +9,13 @@ AVAudioSession& AVAudioSession::sharedInstance() {
   return session;
 }
 
-void AVAudioSession::setFailingForTesting(bool value) { failing.store(value); }
+void AVAudioSession::setFailingForTesting(bool value) {
+  failing.store(value);
+}
 
 void AVAudioSession::failIfAsked() const {
-  if (failing.load()) throw NSError(NSOSStatusErrorDomain, kFailureCodeForTesting);
+  if (failing.load())
+    throw NSError(NSOSStatusErrorDomain, kFailureCodeForTesting);
 }
 
 void AVAudioSession::setCategory(const AVAudioSessionCategory& category, const AVAudioSessionMode&,

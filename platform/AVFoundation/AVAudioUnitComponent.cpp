@@ -23,12 +23,18 @@ std::string AVAudioUnitComponent::versionString() const {
 
 std::string AVAudioUnitComponent::typeName() const {
   switch (description_.componentType) {
-    case kAudioUnitType_Effect: return "Effect";
-    case kAudioUnitType_MusicEffect: return "Music Effect";
-    case kAudioUnitType_MusicDevice: return "Instrument";
-    case kAudioUnitType_Generator: return "Generator";
-    case kAudioUnitType_Output: return "Output";
-    default: return "";
+    case kAudioUnitType_Effect:
+      return "Effect";
+    case kAudioUnitType_MusicEffect:
+      return "Music Effect";
+    case kAudioUnitType_MusicDevice:
+      return "Instrument";
+    case kAudioUnitType_Generator:
+      return "Generator";
+    case kAudioUnitType_Output:
+      return "Output";
+    default:
+      return "";
   }
 }
 
@@ -53,9 +59,11 @@ std::vector<std::shared_ptr<AVAudioUnitComponent>> AVAudioUnitComponentManager::
 std::vector<std::shared_ptr<AVAudioUnitComponent>> AVAudioUnitComponentManager::componentsPassingTest(
     const std::function<bool(const AVAudioUnitComponent&)>& predicate) const {
   std::vector<std::shared_ptr<AVAudioUnitComponent>> result;
-  for (AudioComponent c = AudioComponentFindNext(nullptr, nullptr); c; c = AudioComponentFindNext(c, nullptr)) {
+  for (AudioComponent c = AudioComponentFindNext(nullptr, nullptr); c;
+       c = AudioComponentFindNext(c, nullptr)) {
     auto component = std::make_shared<AVAudioUnitComponent>(c);
-    if (!predicate || predicate(*component)) result.push_back(std::move(component));
+    if (!predicate || predicate(*component))
+      result.push_back(std::move(component));
   }
   return result;
 }

@@ -34,6 +34,7 @@ void AVAudioUnit::instantiate(const AudioComponentDescription& audioComponentDes
       else
         node = std::make_shared<InstantiatedUnit>(found, std::move(unit));
     }
-    if (handler) handler(std::move(node), std::move(error));
+    if (handler)
+      handler(std::move(node), std::move(error));
   });
 }

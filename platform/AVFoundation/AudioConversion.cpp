@@ -18,12 +18,14 @@ void mapChannels(const float* const* in, std::uint32_t inChannels, float* const*
   const std::size_t bytes = std::size_t(frames) * sizeof(float);
   if (inChannels == outChannels || inChannels == 1) {
     for (std::uint32_t c = 0; c < outChannels; ++c)
-      if (out[c] != in[inChannels == 1 ? 0 : c]) std::memmove(out[c], in[inChannels == 1 ? 0 : c], bytes);
+      if (out[c] != in[inChannels == 1 ? 0 : c])
+        std::memmove(out[c], in[inChannels == 1 ? 0 : c], bytes);
   } else if (outChannels == 1) {
     const float scale = 1.0f / float(inChannels);
     for (std::uint32_t i = 0; i < frames; ++i) {
       float sum = 0.0f;
-      for (std::uint32_t c = 0; c < inChannels; ++c) sum += in[c][i];
+      for (std::uint32_t c = 0; c < inChannels; ++c)
+        sum += in[c][i];
       out[0][i] = sum * scale;
     }
   } else {
@@ -56,7 +58,8 @@ SwrContext* makeSwr(double inRate, double outRate, std::uint32_t channels) {
 
 std::shared_ptr<const PCMSamples> resample(const PCMSamples& samples, double rate) {
   SwrContext* swr = makeSwr(samples.sampleRate, rate, samples.channelCount);
-  if (!swr) return nullptr;
+  if (!swr)
+    return nullptr;
   auto out = std::make_shared<PCMSamples>();
   out->sampleRate = rate;
   out->channelCount = samples.channelCount;
@@ -78,7 +81,8 @@ std::shared_ptr<const PCMSamples> resample(const PCMSamples& samples, double rat
     made = tail < 0 ? -1 : made + tail;
   }
   swr_free(&swr);
-  if (made < 0) return nullptr;
+  if (made < 0)
+    return nullptr;
   out->frames = wanted;
   out->data.assign(std::size_t(samples.channelCount) * std::size_t(wanted), 0.0f);
   for (std::uint32_t c = 0; c < samples.channelCount; ++c)
@@ -91,7 +95,8 @@ std::unique_ptr<StreamResampler> StreamResampler::make(double inRate, double out
                                                        std::uint32_t maxOutFrames) {
   std::unique_ptr<StreamResampler> r(new StreamResampler);
   r->swr_ = makeSwr(inRate, outRate, channels);
-  if (!r->swr_) return nullptr;
+  if (!r->swr_)
+    return nullptr;
   r->inRate_ = inRate;
   r->outRate_ = outRate;
   r->channels_ = channels;
@@ -105,7 +110,8 @@ std::unique_ptr<StreamResampler> StreamResampler::make(double inRate, double out
   r->fifo_.assign(channels, std::vector<float>(fifoFrames));
   r->inPointers_.resize(channels);
   r->fifoPointers_.resize(channels);
-  for (std::uint32_t c = 0; c < channels; ++c) r->inPointers_[c] = r->in_[c].data();
+  for (std::uint32_t c = 0; c < channels; ++c)
+    r->inPointers_[c] = r->in_[c].data();
   // Renders silence in the block sizes the render thread will ask for, so that libswresample
   // sizes its internal buffers now and not on the render thread; the output is dropped.
   struct Silence final : Source {
@@ -116,14 +122,18 @@ std::unique_ptr<StreamResampler> StreamResampler::make(double inRate, double out
   } silence;
   std::vector<std::vector<float>> sink(channels, std::vector<float>(maxOutFrames));
   std::vector<float*> sinkPointers(channels);
-  for (std::uint32_t c = 0; c < channels; ++c) sinkPointers[c] = sink[c].data();
+  for (std::uint32_t c = 0; c < channels; ++c)
+    sinkPointers[c] = sink[c].data();
   for (std::uint32_t frames : {maxOutFrames, 1U, maxOutFrames / 2 + 1, maxOutFrames, maxOutFrames})
-    for (int round = 0; round < 4; ++round) r->render(std::max(frames, 1U), sinkPointers.data(), silence);
+    for (int round = 0; round < 4; ++round)
+      r->render(std::max(frames, 1U), sinkPointers.data(), silence);
   r->held_ = 0;
   return r;
 }
 
-StreamResampler::~StreamResampler() { swr_free(&swr_); }
+StreamResampler::~StreamResampler() {
+  swr_free(&swr_);
+}
 
 void StreamResampler::render(std::uint32_t frames, float* const* out, Source& source) noexcept {
   frames = std::min(frames, maxOut_);
@@ -140,7 +150,8 @@ void StreamResampler::render(std::uint32_t frames, float* const* out, Source& so
     const int made = swr_convert(
         swr_, fifoPointers_.data(), int(capacity - held_),
         const_cast<const std::uint8_t**>(reinterpret_cast<std::uint8_t**>(inPointers_.data())), int(pull));
-    if (made < 0) break;
+    if (made < 0)
+      break;
     held_ += std::uint32_t(made);
   }
   const std::uint32_t given = std::min(frames, held_);

@@ -38,10 +38,12 @@ void AudioDeviceOutput::failOpensForTesting(int count) {
 
 double AudioDeviceOutput::preferredSampleRate() {
   std::lock_guard lock(sdlMutex());
-  if (!initAudio()) return 48000.0;
+  if (!initAudio())
+    return 48000.0;
   SDL_AudioSpec spec{};
   char* name = nullptr;
-  if (SDL_GetDefaultAudioInfo(&name, &spec, 0) != 0 || spec.freq < 8000 || spec.freq > 192000) return 48000.0;
+  if (SDL_GetDefaultAudioInfo(&name, &spec, 0) != 0 || spec.freq < 8000 || spec.freq > 192000)
+    return 48000.0;
   SDL_free(name);
   return double(spec.freq);
 }
@@ -85,7 +87,8 @@ std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, Re
     }
     opened = initAudio() && tryOpen();
     if (!opened) {
-      if (error) *error = "no audio output could be opened (" + reason + "; " + SDL_GetError() + ")";
+      if (error)
+        *error = "no audio output could be opened (" + reason + "; " + SDL_GetError() + ")";
       return nullptr;
     }
     if (!fallbackAnnounced) {
@@ -105,7 +108,8 @@ std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, Re
 }
 
 AudioDeviceOutput::~AudioDeviceOutput() {
-  if (!device_) return;
+  if (!device_)
+    return;
   std::lock_guard lock(sdlMutex());
   SDL_CloseAudioDevice(device_);  // waits for a running callback
   --openDevices;

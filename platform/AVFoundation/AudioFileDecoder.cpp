@@ -53,8 +53,10 @@ class Collector {
 
   bool add(SwrContext* resampler, const AVFrame* frame) {
     const int room = swr_get_out_samples(resampler, frame ? frame->nb_samples : 0);
-    if (room < 0) return false;
-    if (room == 0) return true;
+    if (room < 0)
+      return false;
+    if (room == 0)
+      return true;
     std::vector<std::uint8_t*> planes(runs_.size());
     const std::size_t at = runs_[0].size();
     for (std::size_t c = 0; c < runs_.size(); ++c) {
@@ -64,8 +66,10 @@ class Collector {
     const int made = swr_convert(resampler, planes.data(), room,
                                  frame ? const_cast<const std::uint8_t**>(frame->extended_data) : nullptr,
                                  frame ? frame->nb_samples : 0);
-    if (made < 0) return false;
-    for (auto& run : runs_) run.resize(at + std::size_t(made));
+    if (made < 0)
+      return false;
+    for (auto& run : runs_)
+      run.resize(at + std::size_t(made));
     return true;
   }
   std::int64_t frames() const { return std::int64_t(runs_[0].size()); }
@@ -89,7 +93,8 @@ class Collector {
 };
 
 std::shared_ptr<const PCMSamples> fail(Failure* failure, std::int64_t code, std::string reason) {
-  if (failure) *failure = Failure{code, std::move(reason)};
+  if (failure)
+    *failure = Failure{code, std::move(reason)};
   return nullptr;
 }
 
@@ -104,11 +109,14 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     return fail(failure, kAudioFileFileNotFoundError,
                 errno == ENOENT ? "the file does not exist"
                                 : std::string("it cannot be read (") + std::strerror(errno) + ")");
-  if (S_ISDIR(info.st_mode)) return fail(failure, kAudioFileInvalidFileError, "it is a folder");
-  if (info.st_size == 0) return fail(failure, kAudioFileInvalidFileError, "the file is empty");
+  if (S_ISDIR(info.st_mode))
+    return fail(failure, kAudioFileInvalidFileError, "it is a folder");
+  if (info.st_size == 0)
+    return fail(failure, kAudioFileInvalidFileError, "the file is empty");
 
   Input in;
-  if (!in.packet || !in.frame) return fail(failure, kAudioFileUnspecifiedError, "out of memory");
+  if (!in.packet || !in.frame)
+    return fail(failure, kAudioFileUnspecifiedError, "out of memory");
   int result = avformat_open_input(&in.format, path.c_str(), nullptr, nullptr);
   if (result < 0)
     return fail(failure, kAudioFileInvalidFileError,
@@ -148,8 +156,10 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
   auto receiveAll = [&]() -> int {
     for (;;) {
       const int r = avcodec_receive_frame(in.codec, in.frame);
-      if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return 0;
-      if (r < 0) return r;
+      if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
+        return 0;
+      if (r < 0)
+        return r;
       if (in.frame->ch_layout.nb_channels != channels || in.frame->sample_rate != parameters->sample_rate)
         return AVERROR_INVALIDDATA;
       if (!in.resampler) {
@@ -162,18 +172,22 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
       }
       const bool added = collector.add(in.resampler, in.frame);
       av_frame_unref(in.frame);
-      if (!added) return AVERROR(EINVAL);
-      if (collector.frames() > kMaxSamples / channels) return AVERROR(ENOMEM);
+      if (!added)
+        return AVERROR(EINVAL);
+      if (collector.frames() > kMaxSamples / channels)
+        return AVERROR(ENOMEM);
     }
   };
 
   while (!collector.full()) {
     result = av_read_frame(in.format, in.packet);
-    if (result == AVERROR_EOF) break;
+    if (result == AVERROR_EOF)
+      break;
     if (result < 0)
       return fail(failure, kAudioFileInvalidFileError,
                   "it is truncated or damaged (" + ffmpegText(result) + ")");
-    if (in.packet->stream_index == index) result = avcodec_send_packet(in.codec, in.packet);
+    if (in.packet->stream_index == index)
+      result = avcodec_send_packet(in.codec, in.packet);
     av_packet_unref(in.packet);
     if (result < 0 || (result = receiveAll()) < 0)
       return fail(failure, kAudioFileInvalidFileError,
@@ -185,16 +199,19 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
       return fail(failure, kAudioFileInvalidFileError,
                   "its audio data is damaged (" + ffmpegText(result) + ")");
   }
-  if (in.resampler && !collector.full()) collector.add(in.resampler, nullptr);
+  if (in.resampler && !collector.full())
+    collector.add(in.resampler, nullptr);
 
   std::int64_t length = collector.frames();
   if (declared >= 0) {
     const std::int64_t frameSize = in.codec->frame_size > 0 ? in.codec->frame_size : 2048;
     if (length + frameSize < declared)
       return fail(failure, kAudioFileInvalidFileError, "it is truncated: it ends before its declared length");
-    if (length > declared) length = declared;  // the encoder's end padding
+    if (length > declared)
+      length = declared;  // the encoder's end padding
   }
-  if (length == 0) return fail(failure, kAudioFileInvalidFileError, "it holds no audio");
+  if (length == 0)
+    return fail(failure, kAudioFileInvalidFileError, "it holds no audio");
   return collector.finish(double(parameters->sample_rate), length);
 }
 

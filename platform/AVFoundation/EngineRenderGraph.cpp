@@ -9,13 +9,15 @@ namespace engine_render {
 
 Scratch::Scratch(std::uint32_t channels, std::uint32_t frames)
     : samples_(std::size_t(channels) * frames), pointers_(channels) {
-  for (std::uint32_t c = 0; c < channels; ++c) pointers_[c] = samples_.data() + std::size_t(c) * frames;
+  for (std::uint32_t c = 0; c < channels; ++c)
+    pointers_[c] = samples_.data() + std::size_t(c) * frames;
 }
 
 namespace {
 
 void zero(float* const* out, std::uint32_t channels, std::uint32_t frames) noexcept {
-  for (std::uint32_t c = 0; c < channels; ++c) std::memset(out[c], 0, frames * sizeof(float));
+  for (std::uint32_t c = 0; c < channels; ++c)
+    std::memset(out[c], 0, frames * sizeof(float));
 }
 
 class Silence final : public Source {
@@ -73,11 +75,13 @@ class Unit final : public Source {
 
  private:
   AUAudioUnitStatus pull(AUAudioFrameCount frames, AudioBufferList* input) noexcept {
-    if (frames > maxFrames_) return kAudioUnitErr_TooManyFramesToProcess;
+    if (frames > maxFrames_)
+      return kAudioUnitErr_TooManyFramesToProcess;
     const std::uint32_t buffers = std::min<std::uint32_t>(input->mNumberBuffers, 8);
     float* to[8];
     for (std::uint32_t c = 0; c < buffers; ++c) {
-      if (!input->mBuffers[c].mData) input->mBuffers[c].mData = inputScratch_.channels()[c];
+      if (!input->mBuffers[c].mData)
+        input->mBuffers[c].mData = inputScratch_.channels()[c];
       input->mBuffers[c].mDataByteSize = frames * UInt32(sizeof(float));
       to[c] = static_cast<float*>(input->mBuffers[c].mData);
     }
@@ -116,7 +120,8 @@ class Mixer final : public Source {
       for (std::uint32_t c = 0; c < channels(); ++c) {
         float* o = out[c];
         const float* in = scratch_.channels()[c];
-        for (std::uint32_t n = 0; n < frames; ++n) o[n] += in[n];
+        for (std::uint32_t n = 0; n < frames; ++n)
+          o[n] += in[n];
       }
     }
   }
@@ -157,7 +162,9 @@ class Converter final : public Source, private audio_conversion::StreamResampler
 
 }  // namespace
 
-std::unique_ptr<Source> makeSilence(std::uint32_t channels) { return std::make_unique<Silence>(channels); }
+std::unique_ptr<Source> makeSilence(std::uint32_t channels) {
+  return std::make_unique<Silence>(channels);
+}
 
 std::unique_ptr<Source> makePlayer(std::shared_ptr<AVAudioPlayerNode::Renderer> renderer,
                                    std::uint32_t channels) {
@@ -180,11 +187,13 @@ std::unique_ptr<Source> makeConverter(SourceFactory& upstream, std::uint32_t inC
                                       std::uint32_t outChannels, double outRate, std::uint32_t maxFrames) {
   if (inRate == outRate) {
     auto source = upstream.make(maxFrames);
-    if (inChannels == outChannels) return source;
+    if (inChannels == outChannels)
+      return source;
     return std::make_unique<Converter>(std::move(source), outChannels, maxFrames, nullptr);
   }
   auto resampler = audio_conversion::StreamResampler::make(inRate, outRate, outChannels, maxFrames);
-  if (!resampler) return nullptr;
+  if (!resampler)
+    return nullptr;
   auto source = upstream.make(resampler->maxInFrames());
   return std::make_unique<Converter>(std::move(source), outChannels, maxFrames, std::move(resampler));
 }

@@ -50,7 +50,8 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
     try {
       return std::make_shared<Unit>(desc, options);
     } catch (const NSError& error) {
-      if (outError) *outError = std::make_shared<NSError>(error);
+      if (outError)
+        *outError = std::make_shared<NSError>(error);
       return nullptr;
     }
   }
@@ -64,8 +65,9 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
                                                   AudioComponentInstantiationOptions options,
                                                   std::shared_ptr<NSError>* outError);
   // The completion-handler form: calls the handler once, synchronously, with the unit or error.
-  static void instantiate(const AudioComponentDescription& desc, AudioComponentInstantiationOptions options,
-                          const std::function<void(std::shared_ptr<AUAudioUnit>, std::shared_ptr<NSError>)>& completionHandler);
+  static void instantiate(
+      const AudioComponentDescription& desc, AudioComponentInstantiationOptions options,
+      const std::function<void(std::shared_ptr<AUAudioUnit>, std::shared_ptr<NSError>)>& completionHandler);
 
   // ---- Identity -------------------------------------------------------------------------
   const AudioComponentDescription& componentDescription() const { return componentDescription_; }
@@ -155,7 +157,8 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   virtual std::optional<std::vector<NSInteger>> channelMap();
   virtual void setChannelMap(std::optional<std::vector<NSInteger>> map);
   // Indices of the offered configurations the editor supports; the base: all of them.
-  virtual IndexSet supportedViewConfigurations(const std::vector<AUAudioUnitViewConfiguration>& configurations);
+  virtual IndexSet supportedViewConfigurations(
+      const std::vector<AUAudioUnitViewConfiguration>& configurations);
   virtual bool providesUserInterface() { return false; }
   virtual bool supportsMPE() { return false; }
   // Seconds of delay the unit adds, and of sound it keeps making after its input stops.
@@ -189,7 +192,9 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   // Offered by the unit to hosts to schedule MIDI; read-only for hosts, none in the base.
   AUScheduleMIDIEventBlock scheduleMIDIEventBlock() const { return scheduleMIDIEventBlock_; }
   // For tests and subclasses that offer one.
-  void setScheduleMIDIEventBlockForTesting(AUScheduleMIDIEventBlock block) { scheduleMIDIEventBlock_ = std::move(block); }
+  void setScheduleMIDIEventBlockForTesting(AUScheduleMIDIEventBlock block) {
+    scheduleMIDIEventBlock_ = std::move(block);
+  }
 
   // "<AUAudioUnit: 0x…> 'aufx' 'lmtr' 'appl' \"Apple: AUPeakLimiter\"" (one line); subclasses
   // may name themselves through `className`.

@@ -12,7 +12,8 @@ AUAudioUnitFactory::~AUAudioUnitFactory() = default;
 std::shared_ptr<AUAudioUnit> AUAudioUnitFactory::createAudioUnitWithComponentDescription(
     const AudioComponentDescription& componentDescription, std::shared_ptr<NSError>* outError) {
   auto fail = [&](NSError error) -> std::shared_ptr<AUAudioUnit> {
-    if (outError) *outError = std::make_shared<NSError>(std::move(error));
+    if (outError)
+      *outError = std::make_shared<NSError>(std::move(error));
     return nullptr;
   };
   try {

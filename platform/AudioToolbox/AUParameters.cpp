@@ -13,7 +13,8 @@ AUParameterNode::AUParameterNode(std::string identifier, std::string displayName
 
 AUParameterNode::~AUParameterNode() {
   observers_.read([](const ObserverList& list) {
-    for (const auto& observer : list) delete static_cast<char*>(observer.token);
+    for (const auto& observer : list)
+      delete static_cast<char*>(observer.token);
   });
 }
 
@@ -35,10 +36,12 @@ AUParameterObserverToken AUParameterNode::tokenByAddingParameterObserver(AUParam
 void AUParameterNode::removeParameterObserver(AUParameterObserverToken token) {
   const bool known = observers_.read([token](const ObserverList& list) {
     for (const auto& observer : list)
-      if (observer.token == token) return true;
+      if (observer.token == token)
+        return true;
     return false;
   });
-  if (!known) return;
+  if (!known)
+    return;
   observers_.update([token](ObserverList& list) {
     for (auto it = list.begin(); it != list.end(); ++it)
       if (it->token == token) {
@@ -84,17 +87,20 @@ std::string numberText(AUValue v) {
   char text[32];
   for (int digits = 1; digits <= 9; ++digits) {
     std::snprintf(text, sizeof text, "%.*g", digits, double(v));
-    if (std::strtof(text, nullptr) == v) break;
+    if (std::strtof(text, nullptr) == v)
+      break;
   }
   std::string result = text;
-  if (std::isfinite(v) && result.find_first_of(".e") == std::string::npos) result += ".0";
+  if (std::isfinite(v) && result.find_first_of(".e") == std::string::npos)
+    result += ".0";
   return result;
 }
 }  // namespace
 
 AUParameter::AUParameter(std::string identifier, std::string name, AUParameterAddress address, AUValue min,
                          AUValue max, AudioUnitParameterUnit unit, std::optional<std::string> unitName,
-                         AudioUnitParameterOptions flags, std::optional<std::vector<std::string>> valueStrings,
+                         AudioUnitParameterOptions flags,
+                         std::optional<std::vector<std::string>> valueStrings,
                          std::optional<std::vector<NSInteger>> dependentParameters)
     : AUParameterNode(std::move(identifier), std::move(name)),
       address_(address),
@@ -112,14 +118,17 @@ bool AUParameter::withNearestCallback(Pick pick, Use use) const {
   auto visit = [&](const AUParameterNode& node) {
     return node.callbacks_.read([&](const Callbacks& c) {
       const auto& callback = *pick(c);
-      if (!callback) return false;
+      if (!callback)
+        return false;
       use(callback);
       return true;
     });
   };
-  if (visit(*this)) return true;
+  if (visit(*this))
+    return true;
   for (auto group = parentNode(); group; group = group->parentNode())
-    if (visit(*group)) return true;
+    if (visit(*group))
+      return true;
   return false;
 }
 
@@ -141,11 +150,13 @@ void AUParameter::setValue(AUValue value, AUParameterObserverToken originator) {
   auto notify = [&](const AUParameterNode& node) {
     node.observers_.read([&](const ObserverList& list) {
       for (const auto& entry : list)
-        if (entry.token != originator) entry.callback(address_, value);
+        if (entry.token != originator)
+          entry.callback(address_, value);
     });
   };
   notify(*this);
-  for (auto group = parentNode(); group; group = group->parentNode()) notify(*group);
+  for (auto group = parentNode(); group; group = group->parentNode())
+    notify(*group);
 }
 
 std::string AUParameter::stringFromValue(const AUValue* value) const {
@@ -158,7 +169,8 @@ std::string AUParameter::stringFromValue(const AUValue* value) const {
   const AUValue v = value ? *value : this->value();
   if (valueStrings_ && unit_ == kAudioUnitParameterUnit_Indexed && std::isfinite(v)) {
     const double index = std::nearbyint(double(v) - double(minValue_));
-    if (index >= 0 && index < double(valueStrings_->size())) return (*valueStrings_)[std::size_t(index)];
+    if (index >= 0 && index < double(valueStrings_->size()))
+      return (*valueStrings_)[std::size_t(index)];
   }
   return numberText(v);
 }
@@ -172,7 +184,8 @@ AUValue AUParameter::valueFromString(const std::string& string) const {
     return parsed;
   if (valueStrings_) {
     for (std::size_t i = 0; i < valueStrings_->size(); ++i)
-      if ((*valueStrings_)[i] == string) return minValue_ + AUValue(i);
+      if ((*valueStrings_)[i] == string)
+        return minValue_ + AUValue(i);
   }
   char* end = nullptr;
   const float number = std::strtof(string.c_str(), &end);
@@ -192,7 +205,8 @@ AUParameterGroup::AUParameterGroup(std::string identifier, std::string name)
 void AUParameterGroup::adoptChildren(std::vector<std::shared_ptr<AUParameterNode>> children) {
   auto self = std::static_pointer_cast<AUParameterGroup>(shared_from_this());
   for (auto& child : children) {
-    if (!child || !child->parent_.expired() || child.get() == this) continue;
+    if (!child || !child->parent_.expired() || child.get() == this)
+      continue;
     child->parent_ = self;
     children_.push_back(std::move(child));
   }
@@ -212,8 +226,9 @@ std::vector<std::shared_ptr<AUParameter>> AUParameterGroup::allParameters() cons
 }
 
 std::string AUParameterGroup::description() const {
-  return "<AUParameterGroup: " + describeAddress(this) + "> '" + identifier() + "' \"" + displayName() + "\" " +
-         std::to_string(children_.size()) + " children, " + std::to_string(allParameters().size()) + " parameters";
+  return "<AUParameterGroup: " + describeAddress(this) + "> '" + identifier() + "' \"" + displayName() +
+         "\" " + std::to_string(children_.size()) + " children, " + std::to_string(allParameters().size()) +
+         " parameters";
 }
 
 // ---- AUParameterTree ------------------------------------------------------------------------
@@ -223,7 +238,8 @@ AUParameterTree::AUParameterTree() : AUParameterGroup("", "") {}
 std::shared_ptr<AUParameter> AUParameterTree::createParameterWithIdentifier(
     std::string identifier, std::string name, AUParameterAddress address, AUValue min, AUValue max,
     AudioUnitParameterUnit unit, std::optional<std::string> unitName, AudioUnitParameterOptions flags,
-    std::optional<std::vector<std::string>> valueStrings, std::optional<std::vector<NSInteger>> dependentParameters) {
+    std::optional<std::vector<std::string>> valueStrings,
+    std::optional<std::vector<NSInteger>> dependentParameters) {
   return std::make_shared<AUParameter>(std::move(identifier), std::move(name), address, min, max, unit,
                                        std::move(unitName), flags, std::move(valueStrings),
                                        std::move(dependentParameters));
@@ -248,9 +264,11 @@ namespace {
 std::shared_ptr<AUParameter> findAddress(const AUParameterGroup& group, AUParameterAddress address) {
   for (const auto& child : group.children()) {
     if (auto* parameter = dynamic_cast<AUParameter*>(child.get())) {
-      if (parameter->address() == address) return std::static_pointer_cast<AUParameter>(child);
+      if (parameter->address() == address)
+        return std::static_pointer_cast<AUParameter>(child);
     } else if (auto* nested = dynamic_cast<AUParameterGroup*>(child.get())) {
-      if (auto found = findAddress(*nested, address)) return found;
+      if (auto found = findAddress(*nested, address))
+        return found;
     }
   }
   return nullptr;
@@ -261,9 +279,11 @@ std::shared_ptr<AUParameter> AUParameterTree::parameterWithAddress(AUParameterAd
   return findAddress(*this, address);
 }
 
-std::shared_ptr<AUParameter> AUParameterTree::parameterWithID(AudioUnitParameterID paramID, AudioUnitScope scope,
+std::shared_ptr<AUParameter> AUParameterTree::parameterWithID(AudioUnitParameterID paramID,
+                                                              AudioUnitScope scope,
                                                               AudioUnitElement element) const {
-  if (scope != kAudioUnitScope_Global || element != 0) return nullptr;
+  if (scope != kAudioUnitScope_Global || element != 0)
+    return nullptr;
   return parameterWithAddress(paramID);
 }
 

@@ -49,7 +49,7 @@ class AUParameterNode : public std::enable_shared_from_this<AUParameterNode> {
   AUParameterNode(const AUParameterNode&) = delete;
   AUParameterNode& operator=(const AUParameterNode&) = delete;
 
-  const std::string& identifier() const { return identifier_; }  // [any]
+  const std::string& identifier() const { return identifier_; }    // [any]
   const std::string& displayName() const { return displayName_; }  // [any]
   // Identifiers of the enclosing groups (the tree excluded) and this node, joined by ".".
   std::string keyPath() const;  // [any]
@@ -104,8 +104,8 @@ class AUParameterNode : public std::enable_shared_from_this<AUParameterNode> {
 class AUParameter final : public AUParameterNode {
  public:
   // Made by AUParameterTree::createParameterWithIdentifier.
-  AUParameter(std::string identifier, std::string name, AUParameterAddress address, AUValue min,
-              AUValue max, AudioUnitParameterUnit unit, std::optional<std::string> unitName,
+  AUParameter(std::string identifier, std::string name, AUParameterAddress address, AUValue min, AUValue max,
+              AudioUnitParameterUnit unit, std::optional<std::string> unitName,
               AudioUnitParameterOptions flags, std::optional<std::vector<std::string>> valueStrings,
               std::optional<std::vector<NSInteger>> dependentParameters);
 
@@ -181,9 +181,9 @@ class AUParameterTree final : public AUParameterGroup {
   // createParameterWithIdentifier:name:address:min:max:unit:unitName:flags:valueStrings:
   // dependentParameters: — the value starts at min. [main]
   static std::shared_ptr<AUParameter> createParameterWithIdentifier(
-      std::string identifier, std::string name, AUParameterAddress address, AUValue min,
-      AUValue max, AudioUnitParameterUnit unit, std::optional<std::string> unitName,
-      AudioUnitParameterOptions flags, std::optional<std::vector<std::string>> valueStrings,
+      std::string identifier, std::string name, AUParameterAddress address, AUValue min, AUValue max,
+      AudioUnitParameterUnit unit, std::optional<std::string> unitName, AudioUnitParameterOptions flags,
+      std::optional<std::vector<std::string>> valueStrings,
       std::optional<std::vector<NSInteger>> dependentParameters);
   // createGroupWithIdentifier:name:children: [main]
   static std::shared_ptr<AUParameterGroup> createGroupWithIdentifier(

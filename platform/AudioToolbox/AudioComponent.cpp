@@ -33,7 +33,8 @@ thread_local bool preparingRegistry = false;
 
 std::string fourCharText(OSType code) {
   std::string text(4, ' ');
-  for (int i = 0; i < 4; ++i) text[std::size_t(i)] = char((code >> (24 - 8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i)
+    text[std::size_t(i)] = char((code >> (24 - 8 * i)) & 0xFF);
   return text;
 }
 
@@ -57,7 +58,8 @@ class Registry {
   // The registry with the system effects and the installed bundles in it: they are registered
   // on first use, before anything else can be registered or looked up.
   static Registry& shared() {
-    if (preparingRegistry) return instance();
+    if (preparingRegistry)
+      return instance();
     static std::once_flag prepared;
     std::call_once(prepared, prepareRegistry);
     return instance();
@@ -71,7 +73,8 @@ class Registry {
   // Notes a folder to search; false when it is searched already.
   bool addFolder(const std::string& folder) {
     std::lock_guard lock(mutex_);
-    if (std::find(folders_.begin(), folders_.end(), folder) != folders_.end()) return false;
+    if (std::find(folders_.begin(), folders_.end(), folder) != folders_.end())
+      return false;
     folders_.push_back(folder);
     return true;
   }
@@ -125,12 +128,15 @@ class Registry {
     std::lock_guard lock(mutex_);
     auto it = entries_.begin();
     if (after) {
-      while (it != entries_.end() && &*it != after) ++it;
-      if (it == entries_.end()) return nullptr;
+      while (it != entries_.end() && &*it != after)
+        ++it;
+      if (it == entries_.end())
+        return nullptr;
       ++it;
     }
     for (; it != entries_.end(); ++it)
-      if (!desc || AudioComponentDescriptionMatches(*desc, it->description)) return &*it;
+      if (!desc || AudioComponentDescriptionMatches(*desc, it->description))
+        return &*it;
     return nullptr;
   }
 
@@ -149,16 +155,19 @@ class Registry {
 
 void searchFolder(const std::string& folder) {
   Registry& registry = Registry::instance();
-  if (!registry.addFolder(folder)) return;
+  if (!registry.addFolder(folder))
+    return;
   for (const auto& path : AudioUnitBundle::bundlePathsIn(folder))
-    if (auto bundle = AudioUnitBundle::load(path)) registry.addBundle(bundle);
+    if (auto bundle = AudioUnitBundle::load(path))
+      registry.addBundle(bundle);
 }
 
 // The platform's own effects first, then the installed bundles.
 void prepareRegistry() {
   preparingRegistry = true;
   registerSystemPeakLimiter();
-  for (const auto& folder : standardPlugInFolders()) searchFolder(folder);
+  for (const auto& folder : standardPlugInFolders())
+    searchFolder(folder);
   preparingRegistry = false;
 }
 
@@ -173,7 +182,9 @@ struct HostedExtensionUnit {
 
 }  // namespace
 
-std::vector<std::string> AudioComponentPlugInFolders() { return Registry::shared().folders(); }
+std::vector<std::string> AudioComponentPlugInFolders() {
+  return Registry::shared().folders();
+}
 
 void AudioComponentAddPlugInFolder(std::string folder) {
   Registry::shared();  // the standard folders come first
@@ -182,8 +193,10 @@ void AudioComponentAddPlugInFolder(std::string folder) {
 
 bool AudioComponentDescriptionMatches(const AudioComponentDescription& search,
                                       const AudioComponentDescription& component) {
-  if (search.componentType != 0 && search.componentType != component.componentType) return false;
-  if (search.componentSubType != 0 && search.componentSubType != component.componentSubType) return false;
+  if (search.componentType != 0 && search.componentType != component.componentType)
+    return false;
+  if (search.componentSubType != 0 && search.componentSubType != component.componentSubType)
+    return false;
   if (search.componentManufacturer != 0 && search.componentManufacturer != component.componentManufacturer)
     return false;
   const UInt32 mask = search.componentFlagsMask;
@@ -196,24 +209,28 @@ AudioComponent AudioComponentFindNext(AudioComponent inComponent, const AudioCom
 
 UInt32 AudioComponentCount(const AudioComponentDescription* inDesc) {
   UInt32 count = 0;
-  for (AudioComponent c = AudioComponentFindNext(nullptr, inDesc); c; c = AudioComponentFindNext(c, inDesc)) ++count;
+  for (AudioComponent c = AudioComponentFindNext(nullptr, inDesc); c; c = AudioComponentFindNext(c, inDesc))
+    ++count;
   return count;
 }
 
 OSStatus AudioComponentGetDescription(AudioComponent inComponent, AudioComponentDescription* outDesc) {
-  if (!inComponent || !outDesc) return kAudio_ParamError;
+  if (!inComponent || !outDesc)
+    return kAudio_ParamError;
   *outDesc = Registry::shared().snapshot(inComponent).description;
   return noErr;
 }
 
 OSStatus AudioComponentCopyName(AudioComponent inComponent, std::string* outName) {
-  if (!inComponent || !outName) return kAudio_ParamError;
+  if (!inComponent || !outName)
+    return kAudio_ParamError;
   *outName = Registry::shared().snapshot(inComponent).name;
   return noErr;
 }
 
 OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32* outVersion) {
-  if (!inComponent || !outVersion) return kAudio_ParamError;
+  if (!inComponent || !outVersion)
+    return kAudio_ParamError;
   *outVersion = Registry::shared().snapshot(inComponent).version;
   return noErr;
 }
@@ -232,10 +249,12 @@ std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
                                                        AudioComponentInstantiationOptions options,
                                                        std::shared_ptr<NSError>* outError) {
   auto fail = [&](NSError error) -> std::shared_ptr<AUAudioUnit> {
-    if (outError) *outError = std::make_shared<NSError>(std::move(error));
+    if (outError)
+      *outError = std::make_shared<NSError>(std::move(error));
     return nullptr;
   };
-  if (!component) return fail(NSError(NSOSStatusErrorDomain, kAudio_ParamError));
+  if (!component)
+    return fail(NSError(NSOSStatusErrorDomain, kAudio_ParamError));
   const OpaqueAudioComponent entry = Registry::shared().snapshot(component);
   if (entry.bundle) {
     std::shared_ptr<AUAudioUnitFactory> principalClass;
@@ -246,7 +265,8 @@ std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
     } catch (const std::exception& error) {
       return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization, error.what()));
     }
-    if (!principalClass) return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
+    if (!principalClass)
+      return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
     std::shared_ptr<NSError> error;
     auto unit = principalClass->createAudioUnitWithComponentDescription(entry.description, &error);
     if (!unit) {
@@ -256,10 +276,12 @@ std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
     auto hosted = std::make_shared<HostedExtensionUnit>(HostedExtensionUnit{std::move(principalClass), unit});
     return std::shared_ptr<AUAudioUnit>(hosted, unit.get());
   }
-  if (!entry.factory) return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
+  if (!entry.factory)
+    return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
   try {
     auto unit = entry.factory(entry.description, options);
-    if (!unit) return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
+    if (!unit)
+      return fail(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization));
     return unit;
   } catch (const NSError& error) {
     return fail(error);
@@ -268,16 +290,18 @@ std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
 
 std::string describe(const AudioComponentDescription& desc) {
   char text[200];
-  std::snprintf(text, sizeof text,
-                "AudioComponentDescription(componentType: %u, componentSubType: %u, componentManufacturer: %u, "
-                "componentFlags: %u, componentFlagsMask: %u)",
-                unsigned(desc.componentType), unsigned(desc.componentSubType), unsigned(desc.componentManufacturer),
-                unsigned(desc.componentFlags), unsigned(desc.componentFlagsMask));
+  std::snprintf(
+      text, sizeof text,
+      "AudioComponentDescription(componentType: %u, componentSubType: %u, componentManufacturer: %u, "
+      "componentFlags: %u, componentFlagsMask: %u)",
+      unsigned(desc.componentType), unsigned(desc.componentSubType), unsigned(desc.componentManufacturer),
+      unsigned(desc.componentFlags), unsigned(desc.componentFlagsMask));
   return text;
 }
 
 std::string describeAddress(const void* address) {
   char text[24];
-  std::snprintf(text, sizeof text, "0x%016llx", (unsigned long long)reinterpret_cast<std::uintptr_t>(address));
+  std::snprintf(text, sizeof text, "0x%016llx",
+                (unsigned long long)reinterpret_cast<std::uintptr_t>(address));
   return text;
 }

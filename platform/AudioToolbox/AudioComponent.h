@@ -60,8 +60,8 @@ OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32* outVersion
 // a name ("Manufacturer: Unit name") and a version (0xMMMMmmbb). A later registration of the
 // same type, subtype and manufacturer replaces the earlier one's name, version, flags and
 // factory and keeps its handle. Returns the component.
-AudioComponent AudioComponentRegister(const AudioComponentDescription& desc, std::string name,
-                                      UInt32 version, AudioComponentFactoryFunction factory);
+AudioComponent AudioComponentRegister(const AudioComponentDescription& desc, std::string name, UInt32 version,
+                                      AudioComponentFactoryFunction factory);
 
 // Registers one of the platform's own effects. Called by platform code only, normally from
 // the registrar below the first time the registry is used; the same replacement rule holds.

@@ -29,16 +29,20 @@ bool isRegularFile(const std::string& path) {
 
 // A four-character code from its text: exactly four bytes, most significant first.
 std::optional<OSType> fourCharCode(const PropertyList* value) {
-  if (!value || !value->string() || value->string()->size() != 4) return std::nullopt;
+  if (!value || !value->string() || value->string()->size() != 4)
+    return std::nullopt;
   OSType code = 0;
-  for (unsigned char c : *value->string()) code = (code << 8) | c;
+  for (unsigned char c : *value->string())
+    code = (code << 8) | c;
   return code;
 }
 
 std::optional<UInt32> unsigned32(const PropertyList* value) {
-  if (!value || !value->isInteger()) return std::nullopt;
+  if (!value || !value->isInteger())
+    return std::nullopt;
   const auto number = value->asUInt64();
-  if (!number || *number > 0xFFFFFFFFu) return std::nullopt;
+  if (!number || *number > 0xFFFFFFFFu)
+    return std::nullopt;
   return UInt32(*number);
 }
 
@@ -47,7 +51,8 @@ std::optional<UInt32> unsigned32(const PropertyList* value) {
 std::optional<std::string> readComponents(const PropertyList& registration,
                                           std::vector<AudioUnitBundleComponent>& components) {
   const PropertyList* list = registration.find(kComponentsKey);
-  if (!list || !list->array() || list->array()->empty()) return "the registration lists no AudioComponents";
+  if (!list || !list->array() || list->array()->empty())
+    return "the registration lists no AudioComponents";
   std::size_t index = 0;
   for (const PropertyList& entry : *list->array()) {
     const std::string which = "AudioComponents item " + std::to_string(index++);
@@ -57,12 +62,16 @@ std::optional<std::string> readComponents(const PropertyList& registration,
     if (!type || !subtype || !manufacturer)
       return which + " needs four-character type, subtype and manufacturer";
     const PropertyList* name = entry.find("name");
-    if (!name || !name->string()) return which + " has no name";
+    if (!name || !name->string())
+      return which + " has no name";
     const auto version = unsigned32(entry.find("version"));
-    if (!version) return which + " has no version";
+    if (!version)
+      return which + " has no version";
     std::optional<UInt32> flags = UInt32(0);
-    if (const PropertyList* given = entry.find("flags")) flags = unsigned32(given);
-    if (!flags) return which + " has flags that are no 32-bit number";
+    if (const PropertyList* given = entry.find("flags"))
+      flags = unsigned32(given);
+    if (!flags)
+      return which + " has flags that are no 32-bit number";
     components.push_back(
         {AudioComponentDescription{*type, *subtype, *manufacturer, *flags, 0}, *name->string(), *version});
   }
@@ -90,9 +99,11 @@ std::shared_ptr<AudioUnitBundle> AudioUnitBundle::load(const std::string& bundle
   const std::string registrationPath = bundlePath + "/" + kRegistrationFile;
   std::error_code sizeError;
   const std::uintmax_t size = std::filesystem::file_size(registrationPath, sizeError);
-  if (!sizeError && size > kRegistrationSizeLimit) return skip("Info.plist is too large");
+  if (!sizeError && size > kRegistrationSizeLimit)
+    return skip("Info.plist is too large");
   std::ifstream file(registrationPath, std::ios::binary);
-  if (!file) return skip("no Info.plist");
+  if (!file)
+    return skip("no Info.plist");
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
                                         std::istreambuf_iterator<char>()};
   PropertyList registration;
@@ -101,7 +112,8 @@ std::shared_ptr<AudioUnitBundle> AudioUnitBundle::load(const std::string& bundle
   } catch (const NSError&) {
     return skip("Info.plist is no property list");
   }
-  if (!registration.isDictionary()) return skip("Info.plist is no dictionary");
+  if (!registration.isDictionary())
+    return skip("Info.plist is no dictionary");
 
   const PropertyList* moduleName = registration.find(kModuleKey);
   if (!moduleName || !moduleName->string() || moduleName->string()->empty())
@@ -112,10 +124,12 @@ std::shared_ptr<AudioUnitBundle> AudioUnitBundle::load(const std::string& bundle
     return skip("the module name \"" + name + "\" is no plain file name");
 
   std::vector<AudioUnitBundleComponent> components;
-  if (auto problem = readComponents(registration, components)) return skip(*problem);
+  if (auto problem = readComponents(registration, components))
+    return skip(*problem);
 
   const std::string modulePath = bundlePath + "/" + name;
-  if (!isRegularFile(modulePath)) return skip("the module " + name + " is missing");
+  if (!isRegularFile(modulePath))
+    return skip("the module " + name + " is missing");
   // Symbols bound at once, so a module with unresolved references fails here and not later.
   void* module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
@@ -125,7 +139,8 @@ std::shared_ptr<AudioUnitBundle> AudioUnitBundle::load(const std::string& bundle
   void* symbol = ::dlsym(module, KOV_PRINCIPAL_CLASS_ENTRY_NAME);
   // Left open even then: its static set-up has run, and closing it could pull code from under
   // whatever that set-up registered.
-  if (!symbol) return skip("the module has no entry " KOV_PRINCIPAL_CLASS_ENTRY_NAME);
+  if (!symbol)
+    return skip("the module has no entry " KOV_PRINCIPAL_CLASS_ENTRY_NAME);
   auto entry = reinterpret_cast<AUPrincipalClassEntry>(symbol);
   Bundle::registerModuleBundle(symbol, bundlePath);
   return std::make_shared<AudioUnitBundle>(bundlePath, std::move(components), entry);
@@ -138,7 +153,8 @@ std::vector<std::string> AudioUnitBundle::bundlePathsIn(const std::string& folde
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     const fs::path& path = it->path();
     std::error_code kindError;  // an entry that cannot be examined is passed over
-    if (path.extension() == folderExtension && it->is_directory(kindError)) paths.push_back(path.string());
+    if (path.extension() == folderExtension && it->is_directory(kindError))
+      paths.push_back(path.string());
   }
   std::sort(paths.begin(), paths.end());
   return paths;

@@ -9,12 +9,14 @@ struct ComponentInstanceRecord {
 };
 
 OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentInstance* outInstance) {
-  if (!inComponent || !outInstance) return kAudio_ParamError;
+  if (!inComponent || !outInstance)
+    return kAudio_ParamError;
   std::shared_ptr<NSError> error;
   auto unit = AudioComponentInstantiate(inComponent, 0, &error);
   if (!unit) {
     *outInstance = nullptr;
-    if (error && error->domain() == NSOSStatusErrorDomain && error->code() != 0) return OSStatus(error->code());
+    if (error && error->domain() == NSOSStatusErrorDomain && error->code() != 0)
+      return OSStatus(error->code());
     return kAudioUnitErr_FailedInitialization;
   }
   *outInstance = new ComponentInstanceRecord{std::move(unit), inComponent};
@@ -22,7 +24,8 @@ OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentIns
 }
 
 AudioComponentInstance AudioComponentInstanceForAudioUnit(std::shared_ptr<AUAudioUnit> unit) {
-  if (!unit) return nullptr;
+  if (!unit)
+    return nullptr;
   AudioComponent component = unit->component();
   return new ComponentInstanceRecord{std::move(unit), component};
 }
@@ -36,15 +39,20 @@ AudioComponent AudioComponentInstanceGetComponent(AudioComponentInstance inInsta
   return inInstance ? inInstance->component : nullptr;
 }
 
-std::shared_ptr<AUAudioUnit> AudioUnitGetAUAudioUnit(AudioUnit inUnit) { return inUnit ? inUnit->unit : nullptr; }
+std::shared_ptr<AUAudioUnit> AudioUnitGetAUAudioUnit(AudioUnit inUnit) {
+  return inUnit ? inUnit->unit : nullptr;
+}
 
 namespace {
 // The parameter addressed by a v2 call, or the status that refuses the call.
-OSStatus findParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
-                       std::shared_ptr<AUParameter>& parameter) {
-  if (!unit || !unit->unit) return kAudio_ParamError;
-  if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidScope;
-  if (element != 0) return kAudioUnitErr_InvalidElement;
+OSStatus findParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
+                       AudioUnitElement element, std::shared_ptr<AUParameter>& parameter) {
+  if (!unit || !unit->unit)
+    return kAudio_ParamError;
+  if (scope != kAudioUnitScope_Global)
+    return kAudioUnitErr_InvalidScope;
+  if (element != 0)
+    return kAudioUnitErr_InvalidElement;
   auto tree = unit->unit->parameterTree();
   parameter = tree ? tree->parameterWithAddress(id) : nullptr;
   return parameter ? noErr : kAudioUnitErr_InvalidParameter;
@@ -54,16 +62,19 @@ OSStatus findParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope s
 OSStatus AudioUnitSetParameter(AudioUnit inUnit, AudioUnitParameterID inID, AudioUnitScope inScope,
                                AudioUnitElement inElement, AudioUnitParameterValue inValue, UInt32) {
   std::shared_ptr<AUParameter> parameter;
-  if (OSStatus status = findParameter(inUnit, inID, inScope, inElement, parameter); status != noErr) return status;
+  if (OSStatus status = findParameter(inUnit, inID, inScope, inElement, parameter); status != noErr)
+    return status;
   parameter->setValue(inValue);
   return noErr;
 }
 
 OSStatus AudioUnitGetParameter(AudioUnit inUnit, AudioUnitParameterID inID, AudioUnitScope inScope,
                                AudioUnitElement inElement, AudioUnitParameterValue* outValue) {
-  if (!outValue) return kAudio_ParamError;
+  if (!outValue)
+    return kAudio_ParamError;
   std::shared_ptr<AUParameter> parameter;
-  if (OSStatus status = findParameter(inUnit, inID, inScope, inElement, parameter); status != noErr) return status;
+  if (OSStatus status = findParameter(inUnit, inID, inScope, inElement, parameter); status != noErr)
+    return status;
   *outValue = parameter->value();
   return noErr;
 }

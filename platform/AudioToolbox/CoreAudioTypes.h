@@ -54,8 +54,8 @@ inline constexpr AudioUnitScope kAudioUnitScope_Output = 2;
 
 // Four-character codes: the first character is the most significant byte.
 constexpr OSType FourCC(const char (&code)[5]) {
-  return (OSType(UInt8(code[0])) << 24) | (OSType(UInt8(code[1])) << 16) |
-         (OSType(UInt8(code[2])) << 8) | OSType(UInt8(code[3]));
+  return (OSType(UInt8(code[0])) << 24) | (OSType(UInt8(code[1])) << 16) | (OSType(UInt8(code[2])) << 8) |
+         OSType(UInt8(code[3]));
 }
 
 struct AudioComponentDescription {
@@ -103,7 +103,8 @@ class AudioBufferListStorage {
  public:
   explicit AudioBufferListStorage(UInt32 buffers)
       : memory_(static_cast<AudioBufferList*>(std::calloc(1, AudioBufferList::sizeFor(buffers)))) {
-    if (!memory_) throw std::bad_alloc();
+    if (!memory_)
+      throw std::bad_alloc();
     memory_->mNumberBuffers = buffers;
   }
   AudioBufferList* get() const { return memory_.get(); }
@@ -186,36 +187,32 @@ union AURenderEvent {
 };
 
 // Blocks. They are made and copied off the render thread; the render thread only calls them.
-using AUMIDIOutputEventBlock =
-    std::function<OSStatus(AUEventSampleTime eventSampleTime, UInt8 cable, NSInteger length,
-                           const UInt8* midiBytes)>;
+using AUMIDIOutputEventBlock = std::function<OSStatus(AUEventSampleTime eventSampleTime, UInt8 cable,
+                                                      NSInteger length, const UInt8* midiBytes)>;
 
 using AURenderPullInputBlock = std::function<AUAudioUnitStatus(
-    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp,
-    AUAudioFrameCount frameCount, NSInteger inputBusNumber, AudioBufferList* inputData)>;
+    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
+    NSInteger inputBusNumber, AudioBufferList* inputData)>;
 
 // The pull block is passed by pointer: null means the host gave none.
 using AUInternalRenderBlock = std::function<AUAudioUnitStatus(
-    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp,
-    AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
-    const AURenderEvent* realtimeEventListHead, const AURenderPullInputBlock* pullInputBlock)>;
+    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
+    NSInteger outputBusNumber, AudioBufferList* outputData, const AURenderEvent* realtimeEventListHead,
+    const AURenderPullInputBlock* pullInputBlock)>;
 
 // The host-facing render block: the pull block is passed by pointer, null for none.
 using AURenderBlock = std::function<AUAudioUnitStatus(
-    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp,
-    AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
-    const AURenderPullInputBlock* pullInputBlock)>;
+    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
+    NSInteger outputBusNumber, AudioBufferList* outputData, const AURenderPullInputBlock* pullInputBlock)>;
 
 using AUHostMusicalContextBlock = std::function<bool(
     double* currentTempo, double* timeSignatureNumerator, NSInteger* timeSignatureDenominator,
-    double* currentBeatPosition, NSInteger* sampleOffsetToNextBeat,
-    double* currentMeasureDownbeatPosition)>;
+    double* currentBeatPosition, NSInteger* sampleOffsetToNextBeat, double* currentMeasureDownbeatPosition)>;
 
 using AUHostTransportStateFlags = UInt32;
 using AUHostTransportStateBlock =
-    std::function<bool(AUHostTransportStateFlags* transportStateFlags,
-                       double* currentSamplePosition, double* cycleStartBeatPosition,
-                       double* cycleEndBeatPosition)>;
+    std::function<bool(AUHostTransportStateFlags* transportStateFlags, double* currentSamplePosition,
+                       double* cycleStartBeatPosition, double* cycleEndBeatPosition)>;
 
 using AUScheduleMIDIEventBlock = std::function<void(AUEventSampleTime eventSampleTime, UInt8 cable,
                                                     NSInteger length, const UInt8* midiBytes)>;

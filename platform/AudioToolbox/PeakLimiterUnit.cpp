@@ -31,41 +31,56 @@ struct PeakLimiterUnit::RenderState {
   // channels * maximumFrames samples, made at allocation (zeroed by the system, so memory is
   // used only as far as the pulls reach).
   std::unique_ptr<float[], FreeSamples> inputStorage;
-  StackAudioBufferList<2> inputList;   // handed to the pull block on every call
-  bool wasBypassed = false;            // [render]
+  StackAudioBufferList<2> inputList;  // handed to the pull block on every call
+  bool wasBypassed = false;           // [render]
 };
 
 namespace {
 
-constexpr AudioUnitParameterOptions kReadWrite = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable;
+constexpr AudioUnitParameterOptions kReadWrite =
+    kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable;
 
-std::shared_ptr<AUParameter> makeParameter(const char* identifier, const char* name, AUParameterAddress address,
-                                           AUValue min, AUValue max, AudioUnitParameterUnit unit, AUValue value) {
-  auto parameter = AUParameterTree::createParameterWithIdentifier(identifier, name, address, min, max, unit,
-                                                                  std::nullopt, kReadWrite, std::nullopt, std::nullopt);
+std::shared_ptr<AUParameter> makeParameter(const char* identifier, const char* name,
+                                           AUParameterAddress address, AUValue min, AUValue max,
+                                           AudioUnitParameterUnit unit, AUValue value) {
+  auto parameter = AUParameterTree::createParameterWithIdentifier(
+      identifier, name, address, min, max, unit, std::nullopt, kReadWrite, std::nullopt, std::nullopt);
   parameter->setValue(value);
   return parameter;
 }
 
 void setLimiterParameter(PeakLimiterDSP& limiter, AUParameterAddress address, AUValue value) {
   switch (address) {
-    case PeakLimiterUnit::kAttackTime: limiter.setAttackTime(value); break;
-    case PeakLimiterUnit::kDecayTime: limiter.setDecayTime(value); break;
-    case PeakLimiterUnit::kPreGain: limiter.setPreGain(value); break;
-    default: break;
+    case PeakLimiterUnit::kAttackTime:
+      limiter.setAttackTime(value);
+      break;
+    case PeakLimiterUnit::kDecayTime:
+      limiter.setDecayTime(value);
+      break;
+    case PeakLimiterUnit::kPreGain:
+      limiter.setPreGain(value);
+      break;
+    default:
+      break;
   }
 }
 
 AUValue limiterParameter(const PeakLimiterDSP& limiter, AUParameterAddress address) {
   switch (address) {
-    case PeakLimiterUnit::kAttackTime: return limiter.attackTime();
-    case PeakLimiterUnit::kDecayTime: return limiter.decayTime();
-    case PeakLimiterUnit::kPreGain: return limiter.preGain();
-    default: return 0.0f;
+    case PeakLimiterUnit::kAttackTime:
+      return limiter.attackTime();
+    case PeakLimiterUnit::kDecayTime:
+      return limiter.decayTime();
+    case PeakLimiterUnit::kPreGain:
+      return limiter.preGain();
+    default:
+      return 0.0f;
   }
 }
 
-float* samplesOf(const AudioBuffer& buffer) { return static_cast<float*>(buffer.mData); }
+float* samplesOf(const AudioBuffer& buffer) {
+  return static_cast<float*>(buffer.mData);
+}
 
 }  // namespace
 
@@ -75,15 +90,17 @@ PeakLimiterUnit::PeakLimiterUnit(const AudioComponentDescription& componentDescr
   auto format = AVAudioFormat::makeStandard(kDefaultSampleRate, 2);
   inputBusses_ = std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::input,
                                                        std::vector{std::make_shared<AUAudioUnitBus>(format)});
-  outputBusses_ = std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::output,
-                                                        std::vector{std::make_shared<AUAudioUnitBus>(format)});
+  outputBusses_ = std::make_shared<AUAudioUnitBusArray>(
+      AUAudioUnitBusType::output, std::vector{std::make_shared<AUAudioUnitBus>(format)});
   state_->limiter.allocate(kDefaultSampleRate);
 
   auto tree = AUParameterTree::createTreeWithChildren({
       makeParameter("attackTime", "Attack Time", kAttackTime, PeakLimiterDSP::kMinAttackTime,
-                    PeakLimiterDSP::kMaxAttackTime, kAudioUnitParameterUnit_Seconds, PeakLimiterDSP::kDefaultAttackTime),
+                    PeakLimiterDSP::kMaxAttackTime, kAudioUnitParameterUnit_Seconds,
+                    PeakLimiterDSP::kDefaultAttackTime),
       makeParameter("decayTime", "Decay Time", kDecayTime, PeakLimiterDSP::kMinDecayTime,
-                    PeakLimiterDSP::kMaxDecayTime, kAudioUnitParameterUnit_Seconds, PeakLimiterDSP::kDefaultDecayTime),
+                    PeakLimiterDSP::kMaxDecayTime, kAudioUnitParameterUnit_Seconds,
+                    PeakLimiterDSP::kDefaultDecayTime),
       makeParameter("preGain", "Pre-Gain", kPreGain, PeakLimiterDSP::kMinPreGain, PeakLimiterDSP::kMaxPreGain,
                     kAudioUnitParameterUnit_Decibels, PeakLimiterDSP::kDefaultPreGain),
   });
@@ -91,7 +108,8 @@ PeakLimiterUnit::PeakLimiterUnit(const AudioComponentDescription& componentDescr
   // and reads back from it. The callbacks hold the state, not the unit.
   std::weak_ptr<RenderState> weakState = state_;
   tree->setImplementorValueObserver([weakState](AUParameter* parameter, AUValue value) {
-    if (auto state = weakState.lock()) setLimiterParameter(state->limiter, parameter->address(), value);
+    if (auto state = weakState.lock())
+      setLimiterParameter(state->limiter, parameter->address(), value);
   });
   tree->setImplementorValueProvider([weakState](AUParameter* parameter) -> AUValue {
     auto state = weakState.lock();
@@ -142,7 +160,9 @@ void PeakLimiterUnit::deallocateRenderResources() {
   AUAudioUnit::deallocateRenderResources();
 }
 
-void PeakLimiterUnit::reset() { state_->resetRequested.store(true, std::memory_order_release); }
+void PeakLimiterUnit::reset() {
+  state_->resetRequested.store(true, std::memory_order_release);
+}
 
 void PeakLimiterUnit::setShouldBypassEffect(bool bypass) {
   AUAudioUnit::setShouldBypassEffect(bypass);
@@ -154,7 +174,8 @@ std::optional<std::vector<NSInteger>> PeakLimiterUnit::channelCapabilities() {
 }
 
 double PeakLimiterUnit::latency() {
-  if (state_->allocated.load(std::memory_order_relaxed)) return state_->limiter.latencySeconds();
+  if (state_->allocated.load(std::memory_order_relaxed))
+    return state_->limiter.latencySeconds();
   const auto format = (*outputBusses_)[0]->format();
   PeakLimiterDSP probe;
   probe.allocate(format ? format->sampleRate() : kDefaultSampleRate);
@@ -164,16 +185,21 @@ double PeakLimiterUnit::latency() {
 AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
   // [render] Holds the state only, so a host may keep the block beyond the unit.
   return [state = state_](AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp,
-                          AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
-                          const AURenderEvent* realtimeEventListHead,
+                          AUAudioFrameCount frameCount, NSInteger outputBusNumber,
+                          AudioBufferList* outputData, const AURenderEvent* realtimeEventListHead,
                           const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
     const RenderScope scope;
     RenderState& s = *state;
-    if (outputBusNumber != 0) return kAudioUnitErr_InvalidElement;
-    if (!s.allocated.load(std::memory_order_acquire)) return kAudioUnitErr_Uninitialized;
-    if (frameCount > s.maximumFrames) return kAudioUnitErr_TooManyFramesToProcess;
-    if (!outputData || outputData->mNumberBuffers == 0) return kAudio_ParamError;
-    if (!pullInputBlock || !*pullInputBlock) return kAudioUnitErr_NoConnection;
+    if (outputBusNumber != 0)
+      return kAudioUnitErr_InvalidElement;
+    if (!s.allocated.load(std::memory_order_acquire))
+      return kAudioUnitErr_Uninitialized;
+    if (frameCount > s.maximumFrames)
+      return kAudioUnitErr_TooManyFramesToProcess;
+    if (!outputData || outputData->mNumberBuffers == 0)
+      return kAudio_ParamError;
+    if (!pullInputBlock || !*pullInputBlock)
+      return kAudioUnitErr_NoConnection;
 
     // Parameter events apply from the start of this call (the limiter reads its parameters
     // once per call).
@@ -187,47 +213,57 @@ AUInternalRenderBlock PeakLimiterUnit::internalRenderBlock() {
     AudioBufferList* input = s.inputList.list();
     RenderPull::pointAtStorage(*input, s.inputStorage.get(), s.channels, s.maximumFrames, bytes);
     AudioUnitRenderActionFlags pullFlags = 0;
-    const AUAudioUnitStatus pulled =
-        RenderPull::pull(pullInputBlock, actionFlags ? actionFlags : &pullFlags, timestamp, frameCount, 0, input);
-    if (pulled != noErr) return pulled;
+    const AUAudioUnitStatus pulled = RenderPull::pull(pullInputBlock, actionFlags ? actionFlags : &pullFlags,
+                                                      timestamp, frameCount, 0, input);
+    if (pulled != noErr)
+      return pulled;
 
     // The pulled buffers (the pull block may have pointed them elsewhere) must hold the frames,
     // and so must the output buffers unless they are pointed at the input.
     const UInt32 inputs = std::min<UInt32>(input->mNumberBuffers, 2);
-    if (inputs == 0 || !RenderPull::holdsFrames(*input, 2, bytes)) return kAudio_ParamError;
+    if (inputs == 0 || !RenderPull::holdsFrames(*input, 2, bytes))
+      return kAudio_ParamError;
     const bool inPlace = RenderPull::renderInPlaceIfAsked(*outputData, *input);
-    if (!RenderPull::holdsFrames(*outputData, 2, inPlace ? 0 : bytes)) return kAudio_ParamError;
+    if (!RenderPull::holdsFrames(*outputData, 2, inPlace ? 0 : bytes))
+      return kAudio_ParamError;
     const UInt32 outputs = std::min<UInt32>(outputData->mNumberBuffers, 2);
-    for (UInt32 c = 0; c < outputs; ++c) outputData->mBuffers[c].mDataByteSize = bytes;
+    for (UInt32 c = 0; c < outputs; ++c)
+      outputData->mBuffers[c].mDataByteSize = bytes;
 
     const float* inLeft = samplesOf(input->mBuffers[0]);
     const float* inRight = samplesOf(input->mBuffers[inputs - 1]);
     float* outLeft = samplesOf(outputData->mBuffers[0]);
     float* outRight = samplesOf(outputData->mBuffers[outputs - 1]);
     const bool stereo = inputs == 2 && outputs == 2;
-    if (!stereo) inRight = inLeft;  // one channel in or out: limit the first, mono
+    if (!stereo)
+      inRight = inLeft;  // one channel in or out: limit the first, mono
 
-    if (s.resetRequested.load(std::memory_order_relaxed) && s.resetRequested.exchange(false, std::memory_order_acquire))
+    if (s.resetRequested.load(std::memory_order_relaxed) &&
+        s.resetRequested.exchange(false, std::memory_order_acquire))
       s.limiter.reset();
     if (s.bypass.load(std::memory_order_relaxed)) {
-      if (outLeft != inLeft) std::memmove(outLeft, inLeft, bytes);
-      if (stereo && outRight != inRight) std::memmove(outRight, inRight, bytes);
+      if (outLeft != inLeft)
+        std::memmove(outLeft, inLeft, bytes);
+      if (stereo && outRight != inRight)
+        std::memmove(outRight, inRight, bytes);
       s.wasBypassed = true;
     } else {
       // Leaving bypass: the delay line holds audio from before it; start from silence.
-      if (s.wasBypassed) s.limiter.reset();
+      if (s.wasBypassed)
+        s.limiter.reset();
       s.wasBypassed = false;
       s.limiter.process(inLeft, inRight, outLeft, stereo ? outRight : outLeft, frameCount);
     }
-    if (!stereo && outputs == 2 && outRight != outLeft) std::memcpy(outRight, outLeft, bytes);
+    if (!stereo && outputs == 2 && outRight != outLeft)
+      std::memcpy(outRight, outLeft, bytes);
     return noErr;
   };
 }
 
 void registerSystemPeakLimiter() {
   AudioComponentRegisterSystemEffect(
-      PeakLimiterUnit::kComponentDescription, PeakLimiterUnit::kComponentName, PeakLimiterUnit::kComponentVersion,
-      [](const AudioComponentDescription& desc, AudioComponentInstantiationOptions options) -> std::shared_ptr<AUAudioUnit> {
-        return std::make_shared<PeakLimiterUnit>(desc, options);
-      });
+      PeakLimiterUnit::kComponentDescription, PeakLimiterUnit::kComponentName,
+      PeakLimiterUnit::kComponentVersion,
+      [](const AudioComponentDescription& desc, AudioComponentInstantiationOptions options)
+          -> std::shared_ptr<AUAudioUnit> { return std::make_shared<PeakLimiterUnit>(desc, options); });
 }

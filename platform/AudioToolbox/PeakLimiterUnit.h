@@ -11,8 +11,8 @@
 // wherever the pull block points them) and limits it into the output buffers; when the first
 // output buffer has null data, the output is pointed at the input buffers (in place, the rule of
 // RenderPull), and another output buffer with null data is kAudio_ParamError. Input and output
-// may be the same memory. A pull that leaves an input buffer without data or shorter than the frame count, and
-// an output list without buffers or with a buffer too short, give kAudio_ParamError (nothing is
+// may be the same memory. A pull that leaves an input buffer without data or shorter than the frame count,
+// and an output list without buffers or with a buffer too short, give kAudio_ParamError (nothing is
 // rendered). The render block refuses more frames than `maximumFramesToRender` had at allocation
 // (kAudioUnitErr_TooManyFramesToProcess), renders nothing before allocation
 // (kAudioUnitErr_Uninitialized) and only output bus 0 exists (kAudioUnitErr_InvalidElement).

@@ -16,17 +16,20 @@ void pointAtStorage(AudioBufferList& list, float* storage, UInt32 count, std::si
 AUAudioUnitStatus pull(const AURenderPullInputBlock* block, AudioUnitRenderActionFlags* flags,
                        const AudioTimeStamp* timestamp, AUAudioFrameCount frames, NSInteger bus,
                        AudioBufferList* input) {
-  if (!block || !*block) return kAudioUnitErr_NoConnection;
+  if (!block || !*block)
+    return kAudioUnitErr_NoConnection;
   return (*block)(flags, timestamp, frames, bus, input);
 }
 
 void shareBuffers(AudioBufferList& to, const AudioBufferList& from) {
   const UInt32 count = std::min(to.mNumberBuffers, from.mNumberBuffers);
-  for (UInt32 i = 0; i < count; ++i) to.mBuffers[i] = from.mBuffers[i];
+  for (UInt32 i = 0; i < count; ++i)
+    to.mBuffers[i] = from.mBuffers[i];
 }
 
 bool renderInPlaceIfAsked(AudioBufferList& output, const AudioBufferList& input) {
-  if (output.mNumberBuffers == 0 || output.mBuffers[0].mData || input.mNumberBuffers == 0) return false;
+  if (output.mNumberBuffers == 0 || output.mBuffers[0].mData || input.mNumberBuffers == 0)
+    return false;
   for (UInt32 i = 0; i < output.mNumberBuffers; ++i) {
     const AudioBuffer& source = input.mBuffers[std::min(i, input.mNumberBuffers - 1)];
     output.mBuffers[i].mData = source.mData;
@@ -38,7 +41,8 @@ bool renderInPlaceIfAsked(AudioBufferList& output, const AudioBufferList& input)
 bool holdsFrames(const AudioBufferList& list, UInt32 maxBuffers, UInt32 bytes) {
   const UInt32 count = std::min(list.mNumberBuffers, maxBuffers);
   for (UInt32 i = 0; i < count; ++i) {
-    if (!list.mBuffers[i].mData || list.mBuffers[i].mDataByteSize < bytes) return false;
+    if (!list.mBuffers[i].mData || list.mBuffers[i].mDataByteSize < bytes)
+      return false;
   }
   return true;
 }

@@ -17,7 +17,8 @@ bool CGAffineTransform::isInvertible() const {
 }
 
 CGAffineTransform CGAffineTransform::inverted() const {
-  if (!isInvertible()) return *this;
+  if (!isInvertible())
+    return *this;
   const CGFloat k = 1 / determinant();
   // Inverse of [a c tx; b d ty; 0 0 1]: the 2x2 inverse, and the translation mapped back by it.
   const CGFloat ia = d * k, ib = -b * k, ic = -c * k, id = a * k;

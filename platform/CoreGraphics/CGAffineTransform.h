@@ -16,9 +16,9 @@ struct CGAffineTransform {
 
   // self then t: the point is mapped by this transform first.
   constexpr CGAffineTransform concatenating(const CGAffineTransform& t) const {
-    return {a * t.a + b * t.c,           a * t.b + b * t.d,             // a, b
-            c * t.a + d * t.c,           c * t.b + d * t.d,             // c, d
-            tx * t.a + ty * t.c + t.tx,  tx * t.b + ty * t.d + t.ty};  // tx, ty
+    return {a * t.a + b * t.c,          a * t.b + b * t.d,            // a, b
+            c * t.a + d * t.c,          c * t.b + d * t.d,            // c, d
+            tx * t.a + ty * t.c + t.tx, tx * t.b + ty * t.d + t.ty};  // tx, ty
   }
   // The scale, translation or rotation applied before this transform.
   constexpr CGAffineTransform scaledBy(CGFloat x, CGFloat y) const {
@@ -40,7 +40,9 @@ struct CGAffineTransform {
   bool operator==(const CGAffineTransform&) const = default;
 };
 
-inline CGPoint CGPointApplyAffineTransform(CGPoint p, const CGAffineTransform& t) { return p.applying(t); }
+inline CGPoint CGPointApplyAffineTransform(CGPoint p, const CGAffineTransform& t) {
+  return p.applying(t);
+}
 inline CGRect CGRectApplyAffineTransform(const CGRect& r, const CGAffineTransform& t) {
   return r.applying(t);
 }

@@ -15,9 +15,13 @@ constexpr double kDeviceLimit = 4.0e6;
 // arithmetic (it keeps an inverse matrix as well) could reach a singular matrix.
 constexpr double kMinimumDeterminant = 1e-100;
 
-cairo_matrix_t toCairo(const CGAffineTransform& t) { return {t.a, t.b, t.c, t.d, t.tx, t.ty}; }
+cairo_matrix_t toCairo(const CGAffineTransform& t) {
+  return {t.a, t.b, t.c, t.d, t.tx, t.ty};
+}
 
-double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+double finiteOr(double value, double fallback) {
+  return std::isfinite(value) ? value : fallback;
+}
 
 cairo_fill_rule_t toCairo(CGPathFillRule rule) {
   return rule == CGPathFillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
@@ -43,7 +47,8 @@ CGContext::CGContext(cairo_t* cairo) : cairo_(cairo) {
 }
 
 void CGContext::log(const char* format, ...) {
-  if (!recording_) return;
+  if (!recording_)
+    return;
   char line[256];
   va_list args;
   va_start(args, format);
@@ -53,27 +58,33 @@ void CGContext::log(const char* format, ...) {
 }
 
 CGContext::~CGContext() {
-  if (!cairo_) return;
-  for (size_t i = 1; i < stack_.size(); ++i) cairo_restore(cairo_);
+  if (!cairo_)
+    return;
+  for (size_t i = 1; i < stack_.size(); ++i)
+    cairo_restore(cairo_);
   cairo_new_path(cairo_);
   cairo_restore(cairo_);
 }
 
 void CGContext::saveGState() {
   log("saveGState");
-  if (cairo_) cairo_save(cairo_);
+  if (cairo_)
+    cairo_save(cairo_);
   stack_.push_back(stack_.back());
 }
 
 void CGContext::restoreGState() {
   log("restoreGState");
-  if (stack_.size() <= 1) return;
-  if (cairo_) cairo_restore(cairo_);
+  if (stack_.size() <= 1)
+    return;
+  if (cairo_)
+    cairo_restore(cairo_);
   stack_.pop_back();
 }
 
 CGAffineTransform CGContext::ctm() const {
-  if (!cairo_) return CGAffineTransform();
+  if (!cairo_)
+    return CGAffineTransform();
   cairo_matrix_t m;
   cairo_get_matrix(cairo_, &m);
   return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
@@ -90,7 +101,8 @@ void CGContext::concatenate(const CGAffineTransform& transform) {
 }
 
 void CGContext::applyTransform(const CGAffineTransform& transform) {
-  if (!isDrawable()) return;
+  if (!isDrawable())
+    return;
   // The product is checked, not only the factor: two invertible factors can still underflow.
   const CGAffineTransform product = transform.concatenating(ctm());
   if (!transform.isInvertible() || !product.isInvertible() ||
@@ -119,7 +131,8 @@ void CGContext::rotate(CGFloat by) {
 
 void CGContext::clip(const CGRect& rect) {
   log("clip(to: (%g, %g, %g, %g))", rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
-  if (!isDrawable()) return;
+  if (!isDrawable())
+    return;
   const CGRect r = rect.standardized();
   if (!(std::isfinite(r.minX()) && std::isfinite(r.minY()) && std::isfinite(r.width()) &&
         std::isfinite(r.height()))) {
@@ -140,7 +153,8 @@ void CGContext::clip(const CGRect& rect) {
 
 void CGContext::clip(CGPathFillRule rule) {
   log("clip(using: %s)", rule == CGPathFillRule::evenOdd ? "evenOdd" : "winding");
-  if (!isDrawable()) return;
+  if (!isDrawable())
+    return;
   if (pathBroken_) {
     stack_.back().degenerate = true;
     endPath();
@@ -154,12 +168,14 @@ void CGContext::clip(CGPathFillRule rule) {
 
 void CGContext::setLineWidth(CGFloat width) {
   log("setLineWidth(%g)", width);
-  if (cairo_ && std::isfinite(width)) cairo_set_line_width(cairo_, std::max(width, 0.0));
+  if (cairo_ && std::isfinite(width))
+    cairo_set_line_width(cairo_, std::max(width, 0.0));
 }
 
 void CGContext::setLineCap(CGLineCap cap) {
   log("setLineCap(%s)", cap == CGLineCap::round ? "round" : cap == CGLineCap::square ? "square" : "butt");
-  if (!cairo_) return;
+  if (!cairo_)
+    return;
   cairo_set_line_cap(cairo_, cap == CGLineCap::round    ? CAIRO_LINE_CAP_ROUND
                              : cap == CGLineCap::square ? CAIRO_LINE_CAP_SQUARE
                                                         : CAIRO_LINE_CAP_BUTT);
@@ -167,7 +183,8 @@ void CGContext::setLineCap(CGLineCap cap) {
 
 void CGContext::setLineJoin(CGLineJoin join) {
   log("setLineJoin(%s)", join == CGLineJoin::round ? "round" : join == CGLineJoin::bevel ? "bevel" : "miter");
-  if (!cairo_) return;
+  if (!cairo_)
+    return;
   cairo_set_line_join(cairo_, join == CGLineJoin::round   ? CAIRO_LINE_JOIN_ROUND
                               : join == CGLineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
                                                           : CAIRO_LINE_JOIN_MITER);
@@ -175,7 +192,8 @@ void CGContext::setLineJoin(CGLineJoin join) {
 
 void CGContext::setMiterLimit(CGFloat limit) {
   log("setMiterLimit(%g)", limit);
-  if (cairo_ && std::isfinite(limit)) cairo_set_miter_limit(cairo_, std::max(limit, 1.0));
+  if (cairo_ && std::isfinite(limit))
+    cairo_set_miter_limit(cairo_, std::max(limit, 1.0));
 }
 
 void CGContext::setLineDash(CGFloat phase, const std::vector<CGFloat>& lengths) {
@@ -188,7 +206,8 @@ void CGContext::setLineDash(CGFloat phase, const std::vector<CGFloat>& lengths) 
     }
     log("setLineDash(phase: %g, lengths: [%s])", phase, list.c_str());
   }
-  if (!cairo_) return;
+  if (!cairo_)
+    return;
   // Cairo treats negative or all-zero lengths as an error that disables the context for good, so
   // such a pattern, like an empty one, means solid lines here.
   bool usable = !lengths.empty() && std::isfinite(phase);
@@ -206,7 +225,8 @@ void CGContext::setLineDash(CGFloat phase, const std::vector<CGFloat>& lengths) 
 
 void CGContext::setAlpha(CGFloat alpha) {
   log("setAlpha(%g)", alpha);
-  stack_.back().alpha = std::clamp(finiteOr(alpha, 1), 0.0, 1.0); }
+  stack_.back().alpha = std::clamp(finiteOr(alpha, 1), 0.0, 1.0);
+}
 void CGContext::setFillColor(const CGColor& color) {
   log("setFillColor(%g, %g, %g, %g)", color.red, color.green, color.blue, color.alpha);
   stack_.back().fill = color;
@@ -218,25 +238,29 @@ void CGContext::setStrokeColor(const CGColor& color) {
 }
 
 void CGContext::applyColor(const CGColor& color) {
-  if (!cairo_) return;
+  if (!cairo_)
+    return;
   // Cairo clamps components to 0...1 itself but not NaN; non-finite components count as 0.
   cairo_set_source_rgba(cairo_, finiteOr(color.red, 0), finiteOr(color.green, 0), finiteOr(color.blue, 0),
                         finiteOr(color.alpha, 0) * stack_.back().alpha);
 }
 
 bool CGContext::acceptPoint(CGPoint p) {
-  if (pathBroken_ || !isDrawable()) return false;
+  if (pathBroken_ || !isDrawable())
+    return false;
   double x = p.x, y = p.y;
   if (std::isfinite(x) && std::isfinite(y)) {
     cairo_user_to_device(cairo_, &x, &y);
-    if (std::fabs(x) < kDeviceLimit && std::fabs(y) < kDeviceLimit) return true;
+    if (std::fabs(x) < kDeviceLimit && std::fabs(y) < kDeviceLimit)
+      return true;
   }
   pathBroken_ = true;
   return false;
 }
 
 void CGContext::endPath() {
-  if (cairo_) cairo_new_path(cairo_);
+  if (cairo_)
+    cairo_new_path(cairo_);
   pathBroken_ = false;
 }
 
@@ -247,12 +271,14 @@ void CGContext::beginPath() {
 
 void CGContext::move(CGPoint to) {
   log("move(to: (%g, %g))", to.x, to.y);
-  if (acceptPoint(to)) cairo_move_to(cairo_, to.x, to.y);
+  if (acceptPoint(to))
+    cairo_move_to(cairo_, to.x, to.y);
 }
 
 void CGContext::addLine(CGPoint to) {
   log("addLine(to: (%g, %g))", to.x, to.y);
-  if (acceptPoint(to)) cairo_line_to(cairo_, to.x, to.y);
+  if (acceptPoint(to))
+    cairo_line_to(cairo_, to.x, to.y);
 }
 
 void CGContext::addCurve(CGPoint to, CGPoint control1, CGPoint control2) {
@@ -264,7 +290,8 @@ void CGContext::addCurve(CGPoint to, CGPoint control1, CGPoint control2) {
 
 void CGContext::closePath() {
   log("closePath");
-  if (!pathBroken_ && isDrawable()) cairo_close_path(cairo_);
+  if (!pathBroken_ && isDrawable())
+    cairo_close_path(cairo_);
 }
 
 void CGContext::addRect(const CGRect& rect) {
@@ -282,10 +309,18 @@ void CGContext::addEllipse(const CGRect& rect) {
 void CGContext::addPath(const CGPath& path) {
   for (const CGPath::Element& e : path.elements()) {
     switch (e.type) {
-      case CGPath::ElementType::moveToPoint: move(e.points[0]); break;
-      case CGPath::ElementType::addLineToPoint: addLine(e.points[0]); break;
-      case CGPath::ElementType::addCurveToPoint: addCurve(e.points[2], e.points[0], e.points[1]); break;
-      case CGPath::ElementType::closeSubpath: closePath(); break;
+      case CGPath::ElementType::moveToPoint:
+        move(e.points[0]);
+        break;
+      case CGPath::ElementType::addLineToPoint:
+        addLine(e.points[0]);
+        break;
+      case CGPath::ElementType::addCurveToPoint:
+        addCurve(e.points[2], e.points[0], e.points[1]);
+        break;
+      case CGPath::ElementType::closeSubpath:
+        closePath();
+        break;
     }
   }
 }

@@ -107,7 +107,8 @@ class CGContext {
   bool isRecording() const { return recording_ != nullptr; }
   // Adds a line to the recording (used by the text drawing above this layer).
   void note(std::string line) {
-    if (recording_) recording_->push_back(std::move(line));
+    if (recording_)
+      recording_->push_back(std::move(line));
   }
 
  private:

@@ -33,8 +33,7 @@ struct CGRect {
 
   constexpr CGRect() = default;
   constexpr CGRect(CGPoint o, CGSize s) : origin(o), size(s) {}
-  constexpr CGRect(CGFloat x, CGFloat y, CGFloat width, CGFloat height)
-      : origin{x, y}, size{width, height} {}
+  constexpr CGRect(CGFloat x, CGFloat y, CGFloat width, CGFloat height) : origin{x, y}, size{width, height} {}
   static constexpr CGRect zero() { return CGRect(); }
 
   // The same rectangle with a non-negative width and height.
@@ -68,13 +67,15 @@ struct CGRect {
   }
   // True only for a common area: rectangles that merely touch along an edge do not intersect.
   constexpr bool intersects(const CGRect& other) const {
-    if (isEmpty() || other.isEmpty()) return false;
+    if (isEmpty() || other.isEmpty())
+      return false;
     return std::max(minX(), other.minX()) < std::min(maxX(), other.maxX()) &&
            std::max(minY(), other.minY()) < std::min(maxY(), other.maxY());
   }
   // The common area, standardised; the zero rectangle when there is none.
   constexpr CGRect intersection(const CGRect& other) const {
-    if (!intersects(other)) return CGRect();
+    if (!intersects(other))
+      return CGRect();
     const CGFloat x0 = std::max(minX(), other.minX()), y0 = std::max(minY(), other.minY());
     const CGFloat x1 = std::min(maxX(), other.maxX()), y1 = std::min(maxY(), other.maxY());
     return CGRect(x0, y0, x1 - x0, y1 - y0);
@@ -97,5 +98,9 @@ struct CGRect {
 constexpr bool CGRectEqualToRect(const CGRect& a, const CGRect& b) {
   return a.standardized() == b.standardized();
 }
-constexpr bool CGRectIntersectsRect(const CGRect& a, const CGRect& b) { return a.intersects(b); }
-constexpr bool CGRectContainsPoint(const CGRect& r, CGPoint p) { return r.contains(p); }
+constexpr bool CGRectIntersectsRect(const CGRect& a, const CGRect& b) {
+  return a.intersects(b);
+}
+constexpr bool CGRectContainsPoint(const CGRect& r, CGPoint p) {
+  return r.contains(p);
+}

@@ -11,7 +11,9 @@ namespace {
 // tangents, k = 4/3 (sqrt 2 - 1), which keeps the midpoint exactly on the circle.
 constexpr CGFloat kQuarterCircle = 0.5522847498307936;
 
-bool isFinitePoint(CGPoint p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool isFinitePoint(CGPoint p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
 
 // A drawing context of its own for hit tests: the point-in-fill test needs no pixels, only a
 // `cairo_t` with an identity transform. One per thread, made on first use.
@@ -60,7 +62,8 @@ void CGPath::addCurve(CGPoint to, CGPoint control1, CGPoint control2) {
 }
 
 void CGPath::closeSubpath() {
-  if (!hasCurrentPoint_) return;
+  if (!hasCurrentPoint_)
+    return;
   append(ElementType::closeSubpath, subpathStart_);
 }
 
@@ -112,10 +115,18 @@ void CGPath::addRoundedRect(const CGRect& rect, CGFloat cornerRadius) {
 void CGPath::addPath(const CGPath& other) {
   for (const Element& e : other.elements_) {
     switch (e.type) {
-      case ElementType::moveToPoint: move(e.points[0]); break;
-      case ElementType::addLineToPoint: addLine(e.points[0]); break;
-      case ElementType::addCurveToPoint: addCurve(e.points[2], e.points[0], e.points[1]); break;
-      case ElementType::closeSubpath: closeSubpath(); break;
+      case ElementType::moveToPoint:
+        move(e.points[0]);
+        break;
+      case ElementType::addLineToPoint:
+        addLine(e.points[0]);
+        break;
+      case ElementType::addCurveToPoint:
+        addCurve(e.points[2], e.points[0], e.points[1]);
+        break;
+      case ElementType::closeSubpath:
+        closeSubpath();
+        break;
     }
   }
 }
@@ -144,18 +155,25 @@ CGRect CGPath::boundingBox() const {
 }
 
 bool CGPath::contains(CGPoint point, CGPathFillRule rule) const {
-  if (elements_.empty() || !finite_ || !isFinitePoint(point)) return false;
+  if (elements_.empty() || !finite_ || !isFinitePoint(point))
+    return false;
   cairo_t* cr = scratchContext();
   cairo_new_path(cr);
   for (const Element& e : elements_) {
     switch (e.type) {
-      case ElementType::moveToPoint: cairo_move_to(cr, e.points[0].x, e.points[0].y); break;
-      case ElementType::addLineToPoint: cairo_line_to(cr, e.points[0].x, e.points[0].y); break;
+      case ElementType::moveToPoint:
+        cairo_move_to(cr, e.points[0].x, e.points[0].y);
+        break;
+      case ElementType::addLineToPoint:
+        cairo_line_to(cr, e.points[0].x, e.points[0].y);
+        break;
       case ElementType::addCurveToPoint:
         cairo_curve_to(cr, e.points[0].x, e.points[0].y, e.points[1].x, e.points[1].y, e.points[2].x,
                        e.points[2].y);
         break;
-      case ElementType::closeSubpath: cairo_close_path(cr); break;
+      case ElementType::closeSubpath:
+        cairo_close_path(cr);
+        break;
     }
   }
   cairo_set_fill_rule(cr,
@@ -167,12 +185,15 @@ bool CGPath::contains(CGPoint point, CGPathFillRule rule) const {
 }
 
 bool CGPath::operator==(const CGPath& other) const {
-  if (elements_.size() != other.elements_.size()) return false;
+  if (elements_.size() != other.elements_.size())
+    return false;
   for (size_t i = 0; i < elements_.size(); ++i) {
     const Element &a = elements_[i], &b = other.elements_[i];
-    if (a.type != b.type) return false;
+    if (a.type != b.type)
+      return false;
     for (int k = 0; k < 3; ++k)
-      if (!(a.points[k] == b.points[k])) return false;
+      if (!(a.points[k] == b.points[k]))
+        return false;
   }
   return true;
 }

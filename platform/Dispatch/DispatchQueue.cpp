@@ -41,7 +41,8 @@ thread_local const void* tlsServing = nullptr;
 
 void runGuarded(DispatchQueue::Work& work, const char* where) noexcept {
   try {
-    if (work) work();
+    if (work)
+      work();
   } catch (...) {
     dispatch_detail::reportEscapedException(where);
   }
@@ -54,10 +55,11 @@ void runGuarded(DispatchQueue::Work& work, const char* where) noexcept {
 }
 
 std::chrono::steady_clock::time_point deadlineAfter(double seconds) {
-  if (!(seconds > 0)) return std::chrono::steady_clock::now();  // also NaN
-  const double capped = std::min(seconds, 1.0e9);               // about 31 years
-  return std::chrono::steady_clock::now() +
-         std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(capped));
+  if (!(seconds > 0))
+    return std::chrono::steady_clock::now();       // also NaN
+  const double capped = std::min(seconds, 1.0e9);  // about 31 years
+  return std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                std::chrono::duration<double>(capped));
 }
 
 // Runs `work` and hands any exception back to a waiting sync caller.
@@ -70,7 +72,8 @@ struct SyncState {
   void run(DispatchQueue::Work& work) {
     std::exception_ptr caught;
     try {
-      if (work) work();
+      if (work)
+        work();
     } catch (...) {
       caught = std::current_exception();
     }
@@ -82,7 +85,8 @@ struct SyncState {
   void wait() {
     std::unique_lock lock(mutex);
     done.wait(lock, [&] { return finished; });
-    if (error) std::rethrow_exception(error);
+    if (error)
+      std::rethrow_exception(error);
   }
 };
 
@@ -115,7 +119,8 @@ class MainQueue final : public DispatchQueue::Impl {
   }
 
   void sync(Work work) override {
-    if (dispatch_detail::isMainThread()) failSyncOnCurrentQueue(label());
+    if (dispatch_detail::isMainThread())
+      failSyncOnCurrentQueue(label());
     auto state = std::make_shared<SyncState>();
     gMainPending.fetch_add(1, std::memory_order_relaxed);
     post([state, &work] { state->run(work); });
@@ -150,7 +155,8 @@ class GlobalQueue final : public DispatchQueue::Impl {
     std::lock_guard lock(mutex_);
     if (workers_ == 0) {
       const unsigned count = std::clamp(std::thread::hardware_concurrency(), 2u, 16u);
-      for (unsigned i = 0; i < count; ++i) std::thread([this] { serve(); }).detach();
+      for (unsigned i = 0; i < count; ++i)
+        std::thread([this] { serve(); }).detach();
       workers_ = count;
     }
     items_.push_back(std::move(work));
@@ -165,11 +171,13 @@ class GlobalQueue final : public DispatchQueue::Impl {
       const void* previous;
       ~Restore() { tlsServing = previous; }
     } restore{previous};
-    if (work) work();
+    if (work)
+      work();
   }
 
   void asyncAfter(double seconds, Work work) override {
-    dispatch_detail::postAt(deadlineAfter(seconds), [this, work = std::move(work)]() mutable { async(std::move(work)); });
+    dispatch_detail::postAt(deadlineAfter(seconds),
+                            [this, work = std::move(work)]() mutable { async(std::move(work)); });
   }
 
   bool isCurrent() const override { return tlsServing == this; }
@@ -208,7 +216,8 @@ struct SerialCore {
   // False when the queue is gone (work that arrives late, e.g. from asyncAfter, is dropped).
   bool push(DispatchQueue::Work work) {
     std::lock_guard lock(mutex);
-    if (closing) return false;
+    if (closing)
+      return false;
     items.push_back(std::move(work));
     ready.notify_one();
     return true;
@@ -220,7 +229,8 @@ struct SerialCore {
     std::unique_lock lock(mutex);
     for (;;) {
       ready.wait(lock, [&] { return closing || !items.empty(); });
-      if (items.empty()) return;
+      if (items.empty())
+        return;
       DispatchQueue::Work work = std::move(items.front());
       items.pop_front();
       lock.unlock();
@@ -252,16 +262,19 @@ class SerialQueue final : public DispatchQueue::Impl {
   void async(Work work) override { core_->push(std::move(work)); }
 
   void sync(Work work) override {
-    if (isCurrent()) failSyncOnCurrentQueue(label());
+    if (isCurrent())
+      failSyncOnCurrentQueue(label());
     auto state = std::make_shared<SyncState>();
-    if (!core_->push([state, &work] { state->run(work); })) return;
+    if (!core_->push([state, &work] { state->run(work); }))
+      return;
     state->wait();
   }
 
   void asyncAfter(double seconds, Work work) override {
     std::weak_ptr<SerialCore> weak = core_;
     dispatch_detail::postAt(deadlineAfter(seconds), [weak, work = std::move(work)]() mutable {
-      if (auto core = weak.lock()) core->push(std::move(work));
+      if (auto core = weak.lock())
+        core->push(std::move(work));
     });
   }
 
@@ -288,12 +301,24 @@ DispatchQueue::DispatchQueue(std::string label) : impl_(std::make_unique<SerialQ
 DispatchQueue::DispatchQueue(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 DispatchQueue::~DispatchQueue() = default;
 
-void DispatchQueue::async(Work work) { impl_->async(std::move(work)); }
-void DispatchQueue::sync(Work work) { impl_->sync(std::move(work)); }
-void DispatchQueue::asyncAfter(double seconds, Work work) { impl_->asyncAfter(seconds, std::move(work)); }
-const std::string& DispatchQueue::label() const { return impl_->label(); }
-bool DispatchQueue::isCurrent() const { return impl_->isCurrent(); }
+void DispatchQueue::async(Work work) {
+  impl_->async(std::move(work));
+}
+void DispatchQueue::sync(Work work) {
+  impl_->sync(std::move(work));
+}
+void DispatchQueue::asyncAfter(double seconds, Work work) {
+  impl_->asyncAfter(seconds, std::move(work));
+}
+const std::string& DispatchQueue::label() const {
+  return impl_->label();
+}
+bool DispatchQueue::isCurrent() const {
+  return impl_->isCurrent();
+}
 
 namespace MainLoop {
-std::size_t pendingItems() { return gMainPending.load(std::memory_order_relaxed); }
+std::size_t pendingItems() {
+  return gMainPending.load(std::memory_order_relaxed);
+}
 }  // namespace MainLoop

@@ -24,7 +24,9 @@ constexpr guint kConditionRecheckMs = 10;
 
 namespace dispatch_detail {
 
-GMainContext* mainContext() { return g_main_context_default(); }
+GMainContext* mainContext() {
+  return g_main_context_default();
+}
 
 bool isMainThread() {
   if (gMainAdopted.load(std::memory_order_acquire))
@@ -33,7 +35,8 @@ bool isMainThread() {
 }
 
 void adoptIfUnset() {
-  if (gMainAdopted.load(std::memory_order_acquire)) return;
+  if (gMainAdopted.load(std::memory_order_acquire))
+    return;
   bool expected = false;
   // The first caller wins; gMainThread is written before the flag is published.
   static std::atomic<bool> claiming{false};
@@ -66,7 +69,8 @@ void adoptCurrentThread() {
 void run() {
   dispatch_detail::adoptIfUnset();
   GMainContext* context = dispatch_detail::mainContext();
-  while (!gQuitRequested.exchange(false, std::memory_order_acq_rel)) g_main_context_iteration(context, TRUE);
+  while (!gQuitRequested.exchange(false, std::memory_order_acq_rel))
+    g_main_context_iteration(context, TRUE);
 }
 
 void quit() {
@@ -87,7 +91,8 @@ bool runUntil(const std::function<bool()>& condition, std::chrono::milliseconds 
   const auto deadline = std::chrono::steady_clock::now() + timeout;
 
   GSource* recheck = g_timeout_source_new(kConditionRecheckMs);
-  g_source_set_callback(recheck, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+  g_source_set_callback(
+      recheck, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
   g_source_attach(recheck, context);
   struct Detach {
     GSource* source;
@@ -98,8 +103,10 @@ bool runUntil(const std::function<bool()>& condition, std::chrono::milliseconds 
   } detach{recheck};
 
   for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (condition())
+      return true;
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
     g_main_context_iteration(context, TRUE);
   }
 }

@@ -17,8 +17,8 @@
 namespace {
 
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
-constexpr std::int64_t kMinimumTimerPeriodNs = 100'000;      // 0.1 ms, the platform's floor
-constexpr std::int64_t kNeverNs = INT64_MAX / 4;             // "does not fall due"
+constexpr std::int64_t kMinimumTimerPeriodNs = 100'000;  // 0.1 ms, the platform's floor
+constexpr std::int64_t kNeverNs = INT64_MAX / 4;         // "does not fall due"
 
 std::atomic<bool> gTestClockEnabled{false};
 std::atomic<std::int64_t> gTestNowNs{0};
@@ -35,12 +35,16 @@ std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
 // Seconds to whole nanoseconds; NaN, negative values and those below `minimum` give `minimum`,
 // huge ones kNeverNs.
 std::int64_t toNanoseconds(double seconds, std::int64_t minimum) {
-  if (!(seconds * 1e9 > static_cast<double>(minimum))) return minimum;
-  if (seconds * 1e9 >= static_cast<double>(kNeverNs)) return kNeverNs;
+  if (!(seconds * 1e9 > static_cast<double>(minimum)))
+    return minimum;
+  if (seconds * 1e9 >= static_cast<double>(kNeverNs))
+    return kNeverNs;
   return std::llround(seconds * 1e9);
 }
 
-std::int64_t realNowNs() { return g_get_monotonic_time() * 1000; }
+std::int64_t realNowNs() {
+  return g_get_monotonic_time() * 1000;
+}
 
 std::int64_t nowNs(bool testClock) {
   return testClock ? gTestNowNs.load(std::memory_order_relaxed) : realNowNs();
@@ -92,7 +96,8 @@ struct TimerScheduling {
   static Timer::State& state(Timer& timer) { return *timer.state_; }
 
   static bool isDue(const Timer::State& st, std::int64_t now) {
-    if (st.testClock && st.epoch != gTestEpoch.load(std::memory_order_relaxed)) return false;
+    if (st.testClock && st.epoch != gTestEpoch.load(std::memory_order_relaxed))
+      return false;
     return now >= st.dueNs;
   }
 
@@ -120,9 +125,7 @@ struct TimerScheduling {
     timer.fireFromRunLoop();
     return timer.isValid() ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
   }
-  static void finalize(GSource* source) {
-    delete reinterpret_cast<TimerSource*>(source)->timer;
-  }
+  static void finalize(GSource* source) { delete reinterpret_cast<TimerSource*>(source)->timer; }
 
   static std::shared_ptr<Timer> schedule(GMainContext* context, double interval, std::int64_t minimumNs,
                                          bool repeats, Timer::Block block) {
@@ -164,9 +167,11 @@ struct TimerScheduling {
     });
     for (const auto& weak : gTestTimers) {
       auto timer = weak.lock();
-      if (!timer || std::find(skip.begin(), skip.end(), timer.get()) != skip.end()) continue;
+      if (!timer || std::find(skip.begin(), skip.end(), timer.get()) != skip.end())
+        continue;
       const std::int64_t due = state(*timer).dueNs;
-      if (due <= limit && (!best || due < state(*best).dueNs)) best = std::move(timer);
+      if (due <= limit && (!best || due < state(*best).dueNs))
+        best = std::move(timer);
     }
     return best;
   }
@@ -176,28 +181,35 @@ struct TimerScheduling {
 
 void dispatch_detail::scheduleOnMainContext(double seconds, DispatchQueue::Work work) {
   TimerScheduling::schedule(mainContext(), seconds, 0, false, [work = std::move(work)](Timer&) {
-    if (work) work();
+    if (work)
+      work();
   });
 }
 
 std::shared_ptr<Timer> Timer::scheduledTimer(double withTimeInterval, bool repeats, Block block) {
   GMainContext* context = g_main_context_ref_thread_default();
-  auto timer = TimerScheduling::schedule(context, withTimeInterval, kMinimumTimerPeriodNs, repeats, std::move(block));
+  auto timer =
+      TimerScheduling::schedule(context, withTimeInterval, kMinimumTimerPeriodNs, repeats, std::move(block));
   g_main_context_unref(context);
   return timer;
 }
 
 Timer::~Timer() = default;
 
-bool Timer::isValid() const { return state_->valid.load(std::memory_order_relaxed); }
+bool Timer::isValid() const {
+  return state_->valid.load(std::memory_order_relaxed);
+}
 
-double Timer::timeInterval() const { return state_->repeats ? state_->interval : 0.0; }
+double Timer::timeInterval() const {
+  return state_->repeats ? state_->interval : 0.0;
+}
 
 void Timer::runBlock() {
   State& st = *state_;
   ++st.firing;
   try {
-    if (st.block) st.block(*this);
+    if (st.block)
+      st.block(*this);
   } catch (...) {
     dispatch_detail::reportEscapedException("Timer");
   }
@@ -211,7 +223,8 @@ void Timer::fireFromRunLoop() {
   const std::shared_ptr<Timer> self = shared_from_this();
   State& st = *state_;
   runBlock();
-  if (!isValid()) return;
+  if (!isValid())
+    return;
   if (!st.repeats) {
     invalidate();
     return;
@@ -228,15 +241,18 @@ void Timer::fireFromRunLoop() {
 }
 
 void Timer::fire() {
-  if (!isValid()) return;
+  if (!isValid())
+    return;
   const std::shared_ptr<Timer> self = shared_from_this();
   runBlock();
-  if (!state_->repeats) invalidate();
+  if (!state_->repeats)
+    invalidate();
 }
 
 void Timer::invalidate() {
   State& st = *state_;
-  if (!st.valid.exchange(false, std::memory_order_relaxed)) return;
+  if (!st.valid.exchange(false, std::memory_order_relaxed))
+    return;
   // Destroyed last: releasing the block or the source may drop every other owner of this timer.
   const std::shared_ptr<Timer> self = weak_from_this().lock();
   Block released;
@@ -258,23 +274,31 @@ void enable() {
   gTestClockEnabled.store(true, std::memory_order_relaxed);
 }
 
-void disable() { gTestClockEnabled.store(false, std::memory_order_relaxed); }
+void disable() {
+  gTestClockEnabled.store(false, std::memory_order_relaxed);
+}
 
-bool isEnabled() { return gTestClockEnabled.load(std::memory_order_relaxed); }
+bool isEnabled() {
+  return gTestClockEnabled.load(std::memory_order_relaxed);
+}
 
-double now() { return static_cast<double>(gTestNowNs.load(std::memory_order_relaxed)) / kNanosecondsPerSecond; }
+double now() {
+  return static_cast<double>(gTestNowNs.load(std::memory_order_relaxed)) / kNanosecondsPerSecond;
+}
 
 void advance(double seconds) {
-  const std::int64_t target =
-      std::min(saturatingAdd(gTestNowNs.load(std::memory_order_relaxed), toNanoseconds(seconds, 0)), INT64_MAX - 1);
+  const std::int64_t target = std::min(
+      saturatingAdd(gTestNowNs.load(std::memory_order_relaxed), toNanoseconds(seconds, 0)), INT64_MAX - 1);
   // A timer that does not fire although due (its block is running: advance was called from
   // inside it) is left out, so that the loop ends.
   std::vector<Timer*> stuck;
   while (auto timer = TimerScheduling::earliestDue(target, stuck)) {
     const std::int64_t due = TimerScheduling::dueOf(*timer);
-    if (due > gTestNowNs.load(std::memory_order_relaxed)) gTestNowNs.store(due, std::memory_order_relaxed);
+    if (due > gTestNowNs.load(std::memory_order_relaxed))
+      gTestNowNs.store(due, std::memory_order_relaxed);
     MainLoop::runUntilIdle();
-    if (timer->isValid() && TimerScheduling::dueOf(*timer) == due) stuck.push_back(timer.get());
+    if (timer->isValid() && TimerScheduling::dueOf(*timer) == due)
+      stuck.push_back(timer.get());
   }
   gTestNowNs.store(target, std::memory_order_relaxed);
   MainLoop::runUntilIdle();

@@ -28,7 +28,8 @@ std::string folderOf(const std::string& file) {
 
 std::string executableFolder() {
   char* exe = g_file_read_link("/proc/self/exe", nullptr);
-  if (!exe) return g_get_current_dir();
+  if (!exe)
+    return g_get_current_dir();
   std::string folder = folderOf(exe);
   g_free(exe);
   return folder;
@@ -37,7 +38,8 @@ std::string executableFolder() {
 // The load address of the binary holding `address`; null when no loaded binary holds it.
 const void* binaryBaseOf(const void* address) {
   Dl_info info{};
-  if (!address || ::dladdr(address, &info) == 0) return nullptr;
+  if (!address || ::dladdr(address, &info) == 0)
+    return nullptr;
   return info.dli_fbase;
 }
 
@@ -51,7 +53,8 @@ std::map<const void*, std::unique_ptr<Bundle>>& moduleBundles() {
 
 std::optional<std::string> defaultResourcePath(const std::string& bundlePath) {
   std::string resources = bundlePath + "/Resources";
-  if (isDirectory(resources)) return resources;
+  if (isDirectory(resources))
+    return resources;
   return std::nullopt;
 }
 
@@ -66,17 +69,20 @@ Bundle& Bundle::mainForBinaryContaining(const void* address) {
   if (const void* base = binaryBaseOf(address)) {
     std::lock_guard lock(gModuleBundlesMutex);
     const auto& bundles = moduleBundles();
-    if (auto found = bundles.find(base); found != bundles.end()) return *found->second;
+    if (auto found = bundles.find(base); found != bundles.end())
+      return *found->second;
   }
   return *program;
 }
 
 void Bundle::registerModuleBundle(const void* addressInModule, std::string bundlePath) {
   const void* base = binaryBaseOf(addressInModule);
-  if (!base) return;
+  if (!base)
+    return;
   std::lock_guard lock(gModuleBundlesMutex);
   auto& slot = moduleBundles()[base];
-  if (!slot) slot = std::make_unique<Bundle>(std::move(bundlePath));
+  if (!slot)
+    slot = std::make_unique<Bundle>(std::move(bundlePath));
 }
 
 Bundle::Bundle(std::string bundlePath)
@@ -84,21 +90,26 @@ Bundle::Bundle(std::string bundlePath)
 
 std::optional<Bundle> Bundle::forBinaryContaining(const void* address) {
   Dl_info info{};
-  if (!address || ::dladdr(address, &info) == 0 || !info.dli_fname || !*info.dli_fname) return std::nullopt;
+  if (!address || ::dladdr(address, &info) == 0 || !info.dli_fname || !*info.dli_fname)
+    return std::nullopt;
   char* resolved = ::realpath(info.dli_fname, nullptr);
-  if (!resolved) return std::nullopt;
+  if (!resolved)
+    return std::nullopt;
   const std::string folder = folderOf(resolved);
   std::free(resolved);
   return Bundle(folder);
 }
 
-URL Bundle::bundleURL() const { return URL::fileURLWithPath(bundlePath_, true); }
+URL Bundle::bundleURL() const {
+  return URL::fileURLWithPath(bundlePath_, true);
+}
 
 std::optional<std::string> Bundle::resourcePath() const {
   if (isMain_) {
     std::lock_guard lock(gMainResourceMutex);
     if (gMainResourceOverride) {
-      if (gMainResourceOverride->empty()) return std::nullopt;
+      if (gMainResourceOverride->empty())
+        return std::nullopt;
       return gMainResourceOverride;
     }
   }
@@ -107,23 +118,28 @@ std::optional<std::string> Bundle::resourcePath() const {
 
 std::optional<URL> Bundle::resourceURL() const {
   const auto path = resourcePath();
-  if (!path) return std::nullopt;
+  if (!path)
+    return std::nullopt;
   return URL::fileURLWithPath(*path, true);
 }
 
 std::optional<std::string> Bundle::path(std::string_view forResource, std::string_view ofType) const {
   const auto folder = resourcePath();
-  if (!folder || forResource.empty()) return std::nullopt;
+  if (!folder || forResource.empty())
+    return std::nullopt;
   std::string file = *folder + "/" + std::string(forResource);
-  if (!ofType.empty()) file += (ofType.front() == '.' ? "" : ".") + std::string(ofType);
+  if (!ofType.empty())
+    file += (ofType.front() == '.' ? "" : ".") + std::string(ofType);
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+  if (::stat(file.c_str(), &st) != 0)
+    return std::nullopt;
   return file;
 }
 
 std::optional<URL> Bundle::url(std::string_view forResource, std::string_view withExtension) const {
   const auto file = path(forResource, withExtension);
-  if (!file) return std::nullopt;
+  if (!file)
+    return std::nullopt;
   return URL::fileURLWithPath(*file);
 }
 

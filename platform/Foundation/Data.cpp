@@ -24,7 +24,8 @@ struct FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+      ::close(fd);
   }
   int release() {
     const int f = fd;
@@ -39,7 +40,8 @@ int writeAll(int fd, const Data& data) {
   while (done < data.size()) {
     const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       return errno;
     }
     done += static_cast<std::size_t>(n);
@@ -58,7 +60,8 @@ std::string folderOf(const std::string& path) {
 void writeAtomically(const Data& data, const std::string& path) {
   const std::string folder = folderOf(path);
   struct stat folderStat {};
-  if (::stat(folder.c_str(), &folderStat) != 0) throw file_errors::writeError(errno, path);
+  if (::stat(folder.c_str(), &folderStat) != 0)
+    throw file_errors::writeError(errno, path);
   // A hidden name beside the target; created with mode 0666, so the process's umask applies as
   // for any new file.
   std::string aside;
@@ -70,16 +73,22 @@ void writeAtomically(const Data& data, const std::string& path) {
     aside = slash == std::string::npos ? "." + path + suffix
                                        : path.substr(0, slash + 1) + "." + path.substr(slash + 1) + suffix;
     file.fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (file.fd < 0 && errno != EEXIST) break;
+    if (file.fd < 0 && errno != EEXIST)
+      break;
   }
-  if (file.fd < 0) throw file_errors::writeError(errno, path);
+  if (file.fd < 0)
+    throw file_errors::writeError(errno, path);
 
   int error = writeAll(file.fd, data);
   struct stat old {};
-  if (!error && ::stat(path.c_str(), &old) == 0 && ::fchmod(file.fd, old.st_mode & 07777) != 0) error = errno;
-  if (!error && ::fsync(file.fd) != 0) error = errno;
-  if (!error && ::close(file.release()) != 0) error = errno;
-  if (!error && ::rename(aside.c_str(), path.c_str()) != 0) error = errno;
+  if (!error && ::stat(path.c_str(), &old) == 0 && ::fchmod(file.fd, old.st_mode & 07777) != 0)
+    error = errno;
+  if (!error && ::fsync(file.fd) != 0)
+    error = errno;
+  if (!error && ::close(file.release()) != 0)
+    error = errno;
+  if (!error && ::rename(aside.c_str(), path.c_str()) != 0)
+    error = errno;
   if (error) {
     ::unlink(aside.c_str());
     throw file_errors::writeError(error, path);
@@ -89,30 +98,38 @@ void writeAtomically(const Data& data, const std::string& path) {
 }  // namespace
 
 Data dataWithContentsOf(const URL& url) {
-  if (!url.isFileURL()) throw file_errors::unsupportedSchemeError(false);
+  if (!url.isFileURL())
+    throw file_errors::unsupportedSchemeError(false);
   const std::string path = url.path();
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.fd < 0) throw file_errors::readError(errno, path);
+  if (file.fd < 0)
+    throw file_errors::readError(errno, path);
   struct stat st {};
-  if (::fstat(file.fd, &st) != 0) throw file_errors::readError(errno, path);
-  if (S_ISDIR(st.st_mode)) throw file_errors::readError(EISDIR, path);
+  if (::fstat(file.fd, &st) != 0)
+    throw file_errors::readError(errno, path);
+  if (S_ISDIR(st.st_mode))
+    throw file_errors::readError(EISDIR, path);
   Data data;
-  if (st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
+  if (st.st_size > 0)
+    data.reserve(static_cast<std::size_t>(st.st_size));
   std::uint8_t buffer[65536];
   for (;;) {
     const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       throw file_errors::readError(errno, path);
     }
-    if (n == 0) break;
+    if (n == 0)
+      break;
     data.insert(data.end(), buffer, buffer + n);
   }
   return data;
 }
 
 void writeData(const Data& data, const URL& to, DataWritingOptions options) {
-  if (!to.isFileURL()) throw file_errors::unsupportedSchemeError(true);
+  if (!to.isFileURL())
+    throw file_errors::unsupportedSchemeError(true);
   const std::string path = to.path();
   if (has(options, DataWritingOptions::atomic) && !has(options, DataWritingOptions::withoutOverwriting)) {
     writeAtomically(data, path);
@@ -120,8 +137,11 @@ void writeData(const Data& data, const URL& to, DataWritingOptions options) {
   }
   const int exclusive = has(options, DataWritingOptions::withoutOverwriting) ? O_EXCL : 0;
   FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | exclusive, 0666));
-  if (file.fd < 0) throw file_errors::writeError(errno, path);
+  if (file.fd < 0)
+    throw file_errors::writeError(errno, path);
   int error = writeAll(file.fd, data);
-  if (!error && ::close(file.release()) != 0) error = errno;
-  if (error) throw file_errors::writeError(error, path);
+  if (!error && ::close(file.release()) != 0)
+    error = errno;
+  if (error)
+    throw file_errors::writeError(error, path);
 }

@@ -20,22 +20,27 @@ constexpr int kWriteOutOfSpace = 640;
 
 std::string lastComponent(const std::string& path) {
   std::string p = path;
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  while (p.size() > 1 && p.back() == '/')
+    p.pop_back();
   const auto slash = p.find_last_of('/');
   return slash == std::string::npos || p.size() == 1 ? p : p.substr(slash + 1);
 }
 
 std::string parentOf(const std::string& path) {
   std::string p = path;
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  while (p.size() > 1 && p.back() == '/')
+    p.pop_back();
   const auto slash = p.find_last_of('/');
-  if (slash == std::string::npos) return ".";
+  if (slash == std::string::npos)
+    return ".";
   return slash == 0 ? "/" : p.substr(0, slash);
 }
 
 // Names in the platform's texts stand in curly quotation marks (U+201C, U+201D); apostrophes
 // are U+2019.
-std::string quoted(const std::string& name) { return "\u201C" + name + "\u201D"; }
+std::string quoted(const std::string& name) {
+  return "\u201C" + name + "\u201D";
+}
 
 }  // namespace
 
@@ -43,13 +48,15 @@ NSError readError(int error, const std::string& path, bool isFolder) {
   const std::string name = quoted(lastComponent(path));
   switch (error) {
     case ENOENT:
-      return isFolder ? NSError(NSCocoaErrorDomain, kReadNoSuchFile, "The folder " + name + " doesn\u2019t exist.")
-                      : NSError(NSCocoaErrorDomain, kReadNoSuchFile,
-                                "The file " + name + " couldn\u2019t be opened because there is no such file.");
+      return isFolder
+                 ? NSError(NSCocoaErrorDomain, kReadNoSuchFile, "The folder " + name + " doesn\u2019t exist.")
+                 : NSError(NSCocoaErrorDomain, kReadNoSuchFile,
+                           "The file " + name + " couldn\u2019t be opened because there is no such file.");
     case EACCES:
     case EPERM:
-      return NSError(NSCocoaErrorDomain, kReadNoPermission,
-                     "The file " + name + " couldn\u2019t be opened because you don\u2019t have permission to view it.");
+      return NSError(
+          NSCocoaErrorDomain, kReadNoPermission,
+          "The file " + name + " couldn\u2019t be opened because you don\u2019t have permission to view it.");
     default:
       return NSError(NSCocoaErrorDomain, kReadUnknown, "The file " + name + " couldn\u2019t be opened.");
   }
@@ -64,8 +71,9 @@ NSError writeError(int error, const std::string& path) {
     case EACCES:
     case EPERM:
     case EROFS:
-      return NSError(NSCocoaErrorDomain, kWriteNoPermission,
-                     "You don\u2019t have permission to save the file " + name + " in the folder " + folder + ".");
+      return NSError(
+          NSCocoaErrorDomain, kWriteNoPermission,
+          "You don\u2019t have permission to save the file " + name + " in the folder " + folder + ".");
     case EEXIST:
     case ENOTDIR:
       return NSError(NSCocoaErrorDomain, kWriteFileExists,
@@ -84,7 +92,8 @@ NSError writeError(int error, const std::string& path) {
 NSError removeError(int error, const std::string& path) {
   const std::string name = quoted(lastComponent(path));
   if (error == ENOENT)
-    return NSError(NSCocoaErrorDomain, kNoSuchFile, name + " couldn\u2019t be removed because it doesn\u2019t exist.");
+    return NSError(NSCocoaErrorDomain, kNoSuchFile,
+                   name + " couldn\u2019t be removed because it doesn\u2019t exist.");
   if (error == EACCES || error == EPERM || error == EROFS)
     return NSError(NSCocoaErrorDomain, kWriteNoPermission,
                    name + " couldn\u2019t be removed because you don\u2019t have permission to access it.");
@@ -92,10 +101,12 @@ NSError removeError(int error, const std::string& path) {
 }
 
 NSError unsupportedSchemeError(bool writing) {
-  return writing ? NSError(NSCocoaErrorDomain, kWriteUnsupportedScheme,
-                           "The file couldn\u2019t be saved because the specified URL type isn\u2019t supported.")
-                 : NSError(NSCocoaErrorDomain, kReadUnsupportedScheme,
-                           "The file couldn\u2019t be opened because the specified URL type isn\u2019t supported.");
+  return writing
+             ? NSError(NSCocoaErrorDomain, kWriteUnsupportedScheme,
+                       "The file couldn\u2019t be saved because the specified URL type isn\u2019t supported.")
+             : NSError(
+                   NSCocoaErrorDomain, kReadUnsupportedScheme,
+                   "The file couldn\u2019t be opened because the specified URL type isn\u2019t supported.");
 }
 
 }  // namespace file_errors

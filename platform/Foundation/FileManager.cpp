@@ -19,7 +19,9 @@ namespace {
 std::mutex gOverridesMutex;
 std::map<SearchPathDirectory, std::vector<std::string>> gOverrides;
 
-std::string toString(std::string_view s) { return std::string(s); }
+std::string toString(std::string_view s) {
+  return std::string(s);
+}
 
 std::string homeFolder() {
   const char* home = g_getenv("HOME");
@@ -32,7 +34,8 @@ std::string userFolder(SearchPathDirectory directory) {
       // The XDG documents folder when the user configured one (GLib answers the home folder
       // itself, or nothing, when not), else ~/Documents.
       const char* documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
-      if (documents && *documents && std::string(documents) != homeFolder()) return documents;
+      if (documents && *documents && std::string(documents) != homeFolder())
+        return documents;
       return homeFolder() + "/Documents";
     }
     case SearchPathDirectory::applicationSupportDirectory:
@@ -45,7 +48,9 @@ std::string userFolder(SearchPathDirectory directory) {
   return homeFolder();
 }
 
-int removeEntry(const char* path, const struct stat*, int, struct FTW*) { return ::remove(path) == 0 ? 0 : errno; }
+int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
+  return ::remove(path) == 0 ? 0 : errno;
+}
 
 }  // namespace
 
@@ -54,26 +59,32 @@ FileManager& FileManager::defaultManager() {
   return manager;
 }
 
-bool FileManager::fileExists(std::string_view atPath) const { return fileExists(atPath, nullptr); }
+bool FileManager::fileExists(std::string_view atPath) const {
+  return fileExists(atPath, nullptr);
+}
 
 bool FileManager::fileExists(std::string_view atPath, bool* isDirectory) const {
   struct stat st {};
   const bool exists = !atPath.empty() && ::stat(toString(atPath).c_str(), &st) == 0;
-  if (isDirectory) *isDirectory = exists && S_ISDIR(st.st_mode);
+  if (isDirectory)
+    *isDirectory = exists && S_ISDIR(st.st_mode);
   return exists;
 }
 
 std::vector<std::string> FileManager::contentsOfDirectory(std::string_view atPath) const {
   const std::string path = toString(atPath);
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.c_str()), &::closedir);
-  if (!dir) throw file_errors::readError(errno, path, /*isFolder=*/true);
+  if (!dir)
+    throw file_errors::readError(errno, path, /*isFolder=*/true);
   std::vector<std::string> names;
   errno = 0;
   while (const dirent* entry = ::readdir(dir.get())) {
     const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
+    if (name != "." && name != "..")
+      names.emplace_back(name);
   }
-  if (errno != 0) throw file_errors::readError(errno, path, true);
+  if (errno != 0)
+    throw file_errors::readError(errno, path, true);
   // Sorted, because the order of readdir differs between file systems.
   std::sort(names.begin(), names.end());
   return names;
@@ -81,12 +92,14 @@ std::vector<std::string> FileManager::contentsOfDirectory(std::string_view atPat
 
 std::vector<URL> FileManager::contentsOfDirectory(const URL& at) const {
   std::vector<URL> urls;
-  for (const auto& name : contentsOfDirectory(at.path())) urls.push_back(at.appendingPathComponent(name));
+  for (const auto& name : contentsOfDirectory(at.path()))
+    urls.push_back(at.appendingPathComponent(name));
   return urls;
 }
 
 void FileManager::createDirectory(const URL& at, bool withIntermediateDirectories) const {
-  if (!at.isFileURL()) throw file_errors::unsupportedSchemeError(true);
+  if (!at.isFileURL())
+    throw file_errors::unsupportedSchemeError(true);
   createDirectory(at.path(), withIntermediateDirectories);
 }
 
@@ -95,27 +108,33 @@ void FileManager::createDirectory(std::string_view atPath, bool withIntermediate
   if (withIntermediateDirectories) {
     bool isDirectory = false;
     if (fileExists(path, &isDirectory)) {
-      if (isDirectory) return;
+      if (isDirectory)
+        return;
       throw file_errors::writeError(EEXIST, path);
     }
-    if (g_mkdir_with_parents(path.c_str(), 0777) != 0) throw file_errors::writeError(errno, path);
+    if (g_mkdir_with_parents(path.c_str(), 0777) != 0)
+      throw file_errors::writeError(errno, path);
     return;
   }
-  if (::mkdir(path.c_str(), 0777) != 0) throw file_errors::writeError(errno, path);
+  if (::mkdir(path.c_str(), 0777) != 0)
+    throw file_errors::writeError(errno, path);
 }
 
 void FileManager::removeItem(const URL& at) const {
-  if (!at.isFileURL()) throw file_errors::unsupportedSchemeError(true);
+  if (!at.isFileURL())
+    throw file_errors::unsupportedSchemeError(true);
   removeItem(at.path());
 }
 
 void FileManager::removeItem(std::string_view atPath) const {
   const std::string path = toString(atPath);
   struct stat st {};
-  if (path.empty() || ::lstat(path.c_str(), &st) != 0) throw file_errors::removeError(ENOENT, path);
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0)
+    throw file_errors::removeError(ENOENT, path);
   // Children first, symbolic links removed themselves (never followed).
   const int result = ::nftw(path.c_str(), &removeEntry, 16, FTW_DEPTH | FTW_PHYS);
-  if (result != 0) throw file_errors::removeError(result > 0 ? result : errno, path);
+  if (result != 0)
+    throw file_errors::removeError(result > 0 ? result : errno, path);
 }
 
 std::vector<URL> FileManager::urls(SearchPathDirectory forDirectory, SearchPathDomainMask) const {
@@ -123,14 +142,17 @@ std::vector<URL> FileManager::urls(SearchPathDirectory forDirectory, SearchPathD
     std::lock_guard lock(gOverridesMutex);
     if (const auto it = gOverrides.find(forDirectory); it != gOverrides.end()) {
       std::vector<URL> urls;
-      for (const auto& path : it->second) urls.push_back(URL::fileURLWithPath(path, true));
+      for (const auto& path : it->second)
+        urls.push_back(URL::fileURLWithPath(path, true));
       return urls;
     }
   }
   return {URL::fileURLWithPath(userFolder(forDirectory), true)};
 }
 
-URL FileManager::temporaryDirectory() const { return URL::fileURLWithPath(g_get_tmp_dir(), true); }
+URL FileManager::temporaryDirectory() const {
+  return URL::fileURLWithPath(g_get_tmp_dir(), true);
+}
 
 std::string FileManager::currentDirectoryPath() const {
   char* cwd = g_get_current_dir();

@@ -8,7 +8,8 @@ NSError::NSError(std::string domain, std::int64_t code, std::string localizedDes
 }
 
 std::string NSError::localizedDescription() const {
-  if (!description_.empty()) return description_;
+  if (!description_.empty())
+    return description_;
   // The platform's generic text; the apostrophe is U+2019 as there. Its two own domains go by
   // short names: "(OSStatus error -50.)", "(Cocoa error 3840.)".
   const std::string name = domain_ == NSOSStatusErrorDomain ? "OSStatus"
@@ -21,6 +22,7 @@ std::string NSError::localizedDescription() const {
 std::string NSError::description() const {
   std::string text = "Error Domain=" + domain_ + " Code=" + std::to_string(code_) + " \"" +
                      (description_.empty() ? std::string("(null)") : description_) + "\"";
-  if (!description_.empty()) text += " UserInfo={NSLocalizedDescription=" + description_ + "}";
+  if (!description_.empty())
+    text += " UserInfo={NSLocalizedDescription=" + description_ + "}";
   return text;
 }

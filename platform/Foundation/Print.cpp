@@ -20,8 +20,10 @@ void writeLocked(std::string_view text, bool newline) {
   flockfile(out);
   // The locking calls inside take the lock we hold again (it is recursive); they keep every
   // access to the stream inside the C library.
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), out);
-  if (newline) std::fputc('\n', out);
+  if (!text.empty())
+    std::fwrite(text.data(), 1, text.size(), out);
+  if (newline)
+    std::fputc('\n', out);
   std::fflush(out);
   funlockfile(out);
 }
@@ -91,14 +93,16 @@ class RenderLinePrinter {
     const std::uint64_t end = queue.claimedSlots();
     std::uint64_t droppedBefore = 0;
     while (queue.consumedSlots() < end && queue.pop(line_, droppedBefore)) {
-      if (droppedBefore > 0) report(droppedBefore);
+      if (droppedBefore > 0)
+        report(droppedBefore);
       print(line_);
       gPrintedLogLines.fetch_add(1, std::memory_order_relaxed);
     }
     // Drops that no later line carries (nothing got in since) are reported on their own, once
     // every line queued before them is out.
     if (queue.consumedSlots() == queue.claimedSlots()) {
-      if (const std::uint64_t trailing = queue.takeUnreportedDrops()) report(trailing);
+      if (const std::uint64_t trailing = queue.takeUnreportedDrops())
+        report(trailing);
     }
   }
   void report(std::uint64_t count) {
@@ -125,11 +129,17 @@ RenderLinePrinter& renderLinePrinter() {
 
 }  // namespace
 
-void LogLines::attachRenderLinePrinter() { renderLinePrinter(); }
+void LogLines::attachRenderLinePrinter() {
+  renderLinePrinter();
+}
 
-void print(std::string_view text) { writeLocked(text, true); }
+void print(std::string_view text) {
+  writeLocked(text, true);
+}
 
-void printRaw(std::string_view text) { writeLocked(text, false); }
+void printRaw(std::string_view text) {
+  writeLocked(text, false);
+}
 
 void printLogLine(std::string_view text) {
   if (RenderScope::isRenderThread()) {
@@ -143,9 +153,15 @@ void printLogLine(std::string_view text) {
 }
 
 namespace LogLines {
-std::uint64_t printed() { return gPrintedLogLines.load(std::memory_order_relaxed); }
-bool renderLinesPending() { return renderLinePrinter().hasWork(); }
-std::uint64_t dropped() { return RenderLines::queue().droppedLines(); }
+std::uint64_t printed() {
+  return gPrintedLogLines.load(std::memory_order_relaxed);
+}
+bool renderLinesPending() {
+  return renderLinePrinter().hasWork();
+}
+std::uint64_t dropped() {
+  return RenderLines::queue().droppedLines();
+}
 std::string droppedNotice(std::uint64_t count) {
   return "[log] " + std::to_string(count) + (count == 1 ? " line" : " lines") +
          " from a render thread dropped here: the render-line queue was full";

@@ -25,6 +25,10 @@ std::string ProcessInfo::globallyUniqueString() const {
   return text;
 }
 
-std::string ProcessInfo::processName() const { return program_invocation_short_name; }
+std::string ProcessInfo::processName() const {
+  return program_invocation_short_name;
+}
 
-std::int32_t ProcessInfo::processIdentifier() const { return static_cast<std::int32_t>(getpid()); }
+std::int32_t ProcessInfo::processIdentifier() const {
+  return static_cast<std::int32_t>(getpid());
+}

@@ -67,10 +67,10 @@ class PropertyList {
   // Number coercions; nullopt for non-numbers (booleans count as 0/1 numbers, as bridged
   // numbers do) and for values that do not fit the target type.
   std::optional<double> asDouble() const;
-  std::optional<float> asFloat() const;          // rounds a double to the nearest float
-  std::optional<std::int64_t> asInt64() const;   // reals truncate toward zero
-  std::optional<std::uint64_t> asUInt64() const; // negative values do not fit
-  std::optional<bool> asBool() const;            // numbers: non-zero is true
+  std::optional<float> asFloat() const;           // rounds a double to the nearest float
+  std::optional<std::int64_t> asInt64() const;    // reals truncate toward zero
+  std::optional<std::uint64_t> asUInt64() const;  // negative values do not fit
+  std::optional<bool> asBool() const;             // numbers: non-zero is true
 
   // Dictionary member access (null when this is no dictionary or the key is absent).
   const PropertyList* find(std::string_view key) const;

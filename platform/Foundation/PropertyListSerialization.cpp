@@ -45,7 +45,8 @@ struct Node {
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
   ~Node() {
-    if (node) plist_free(node);
+    if (node)
+      plist_free(node);
   }
   plist_t release() { return std::exchange(node, nullptr); }
 };
@@ -55,7 +56,8 @@ std::string nodeAsXml(plist_t node) {
   std::uint32_t length = 0;
   plist_to_xml(node, &xml, &length);
   std::string text = xml ? std::string(xml, length) : std::string();
-  if (xml) plist_to_xml_free(xml);
+  if (xml)
+    plist_to_xml_free(xml);
   return text;
 }
 
@@ -69,7 +71,8 @@ plist_t newBigUnsigned(std::uint64_t value) {
   const std::string xml = "<plist version=\"1.0\"><integer>" + std::to_string(value) + "</integer></plist>";
   plist_t node = nullptr;
   plist_from_xml(xml.data(), static_cast<std::uint32_t>(xml.size()), &node);
-  if (!node) throw writeError();
+  if (!node)
+    throw writeError();
   return node;
 }
 
@@ -83,7 +86,8 @@ struct IteratorMemory {
 };
 
 PropertyList fromNode(plist_t node, std::size_t depth) {
-  if (!node || depth > plist_safety::kMaxDepth) throw readError();
+  if (!node || depth > plist_safety::kMaxDepth)
+    throw readError();
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       std::uint8_t b = 0;
@@ -93,8 +97,10 @@ PropertyList fromNode(plist_t node, std::size_t depth) {
     case PLIST_UINT: {
       std::uint64_t u = 0;
       plist_get_uint_val(node, &u);
-      if (u <= static_cast<std::uint64_t>(INT64_MAX)) return PropertyList(static_cast<long long>(u));
-      if (isNegativeInteger(node)) return PropertyList(static_cast<long long>(static_cast<std::int64_t>(u)));
+      if (u <= static_cast<std::uint64_t>(INT64_MAX))
+        return PropertyList(static_cast<long long>(u));
+      if (isNegativeInteger(node))
+        return PropertyList(static_cast<long long>(static_cast<std::int64_t>(u)));
       return PropertyList(static_cast<unsigned long long>(u));
     }
     case PLIST_REAL: {
@@ -122,7 +128,8 @@ PropertyList fromNode(plist_t node, std::size_t depth) {
       // As the platform's XML form of a keyed-archive reference shows it.
       std::uint64_t uid = 0;
       plist_get_uid_val(node, &uid);
-      return PropertyList(PropertyList::Dictionary{{"CF$UID", PropertyList(static_cast<unsigned long long>(uid))}});
+      return PropertyList(
+          PropertyList::Dictionary{{"CF$UID", PropertyList(static_cast<unsigned long long>(uid))}});
     }
     case PLIST_ARRAY: {
       // Walked with an iterator: asking for item i walks the list from its start (linear per
@@ -132,7 +139,8 @@ PropertyList fromNode(plist_t node, std::size_t depth) {
       array.reserve(n);
       plist_array_iter it = nullptr;
       plist_array_new_iter(node, &it);
-      if (!it) throw readError();
+      if (!it)
+        throw readError();
       const IteratorMemory owned{it};
       for (std::uint32_t i = 0; i < n; ++i) {
         plist_t item = nullptr;
@@ -145,7 +153,8 @@ PropertyList fromNode(plist_t node, std::size_t depth) {
       PropertyList::Dictionary dictionary;
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
-      if (!it) throw readError();
+      if (!it)
+        throw readError();
       const IteratorMemory owned{it};
       for (;;) {
         char* key = nullptr;
@@ -173,22 +182,26 @@ struct NegativeZeroPlaceholder {
 };
 
 plist_t toNode(const PropertyList& value, std::size_t depth, NegativeZeroPlaceholder* negativeZero) {
-  if (depth > plist_safety::kMaxDepth) throw writeError();
+  if (depth > plist_safety::kMaxDepth)
+    throw writeError();
   if (const auto* d = value.dictionary()) {
     Node dict(plist_new_dict());
     for (const auto& [key, item] : *d) {
-      if (key.find('\0') != std::string::npos) throw writeError();
+      if (key.find('\0') != std::string::npos)
+        throw writeError();
       plist_dict_set_item(dict.node, key.c_str(), toNode(item, depth + 1, negativeZero));
     }
     return dict.release();
   }
   if (const auto* a = value.array()) {
     Node array(plist_new_array());
-    for (const auto& item : *a) plist_array_append_item(array.node, toNode(item, depth + 1, negativeZero));
+    for (const auto& item : *a)
+      plist_array_append_item(array.node, toNode(item, depth + 1, negativeZero));
     return array.release();
   }
   if (const auto* s = value.string()) {
-    if (s->find('\0') != std::string::npos) throw writeError();
+    if (s->find('\0') != std::string::npos)
+      throw writeError();
     return plist_new_string(s->c_str());
   }
   if (const auto* i = value.integer()) {
@@ -203,17 +216,20 @@ plist_t toNode(const PropertyList& value, std::size_t depth, NegativeZeroPlaceho
     }
     return plist_new_real(d);
   }
-  if (value.isBool()) return plist_new_bool(*value.asBool() ? 1 : 0);
+  if (value.isBool())
+    return plist_new_bool(*value.asBool() ? 1 : 0);
   if (const auto* data = value.data())
     return plist_new_data(reinterpret_cast<const char*>(data->data()), data->size());
   if (const auto* date = value.date()) {
     const double seconds = std::floor(date->secondsSince2001);
-    if (!(seconds >= std::numeric_limits<std::int32_t>::min() && seconds <= std::numeric_limits<std::int32_t>::max()))
+    if (!(seconds >= std::numeric_limits<std::int32_t>::min() &&
+          seconds <= std::numeric_limits<std::int32_t>::max()))
       throw writeError();  // libplist keeps dates as 32-bit seconds
     auto sec = static_cast<std::int32_t>(seconds);
     auto usec = static_cast<std::int32_t>(std::lround((date->secondsSince2001 - seconds) * 1e6));
     if (usec >= 1000000) {
-      if (sec == std::numeric_limits<std::int32_t>::max()) throw writeError();
+      if (sec == std::numeric_limits<std::int32_t>::max())
+        throw writeError();
       ++sec;
       usec -= 1000000;
     }
@@ -232,24 +248,29 @@ std::vector<std::uint8_t> data(const PropertyList& propertyList, PropertyListFor
     char* bytes = nullptr;
     std::uint32_t length = 0;
     plist_to_bin(root.node, &bytes, &length);
-    if (!bytes) throw writeError();
+    if (!bytes)
+      throw writeError();
     std::vector<std::uint8_t> out(bytes, bytes + length);
     plist_to_bin_free(bytes);
     return out;
   }
-  if (format != PropertyListFormat::xml) throw writeError();
+  if (format != PropertyListFormat::xml)
+    throw writeError();
   // A placeholder that occurs nowhere else in the output (checked by counting).
   for (std::uint32_t attempt = 0;; ++attempt) {
     NegativeZeroPlaceholder negativeZero;
     negativeZero.text = "-0.0 placeholder " + std::to_string(g_random_int()) + "-" + std::to_string(attempt);
     Node root(toNode(propertyList, 0, &negativeZero));
     std::string xml = nodeAsXml(root.node);
-    if (xml.empty()) throw writeError();
+    if (xml.empty())
+      throw writeError();
     const std::string marker = "<string>" + negativeZero.text + "</string>";
     std::size_t found = 0;
-    for (std::size_t pos = xml.find(negativeZero.text); pos != std::string::npos; pos = xml.find(negativeZero.text, pos + 1))
+    for (std::size_t pos = xml.find(negativeZero.text); pos != std::string::npos;
+         pos = xml.find(negativeZero.text, pos + 1))
       ++found;
-    if (found != negativeZero.count) continue;
+    if (found != negativeZero.count)
+      continue;
     for (std::size_t pos = xml.find(marker); pos != std::string::npos; pos = xml.find(marker, pos))
       xml.replace(pos, marker.size(), "<real>-0.0</real>");
     return std::vector<std::uint8_t>(xml.begin(), xml.end());
@@ -258,21 +279,25 @@ std::vector<std::uint8_t> data(const PropertyList& propertyList, PropertyListFor
 
 PropertyList propertyList(const std::vector<std::uint8_t>& data, PropertyListMutabilityOptions,
                           PropertyListFormat* format) {
-  if (data.empty() || data.size() > std::numeric_limits<std::uint32_t>::max()) throw readError();
+  if (data.empty() || data.size() > std::numeric_limits<std::uint32_t>::max())
+    throw readError();
   const char* bytes = reinterpret_cast<const char*>(data.data());
   const auto length = static_cast<std::uint32_t>(data.size());
   const bool binary = plist_is_binary(bytes, length) != 0;
   const bool safe = binary ? plist_safety::binaryStructureWithinLimits(data.data(), data.size())
                            : plist_safety::xmlNestingWithinLimit(data.data(), data.size());
-  if (!safe) throw readError();
+  if (!safe)
+    throw readError();
   Node root;
   if (binary)
     plist_from_bin(bytes, length, &root.node);
   else
     plist_from_xml(bytes, length, &root.node);
-  if (!root.node) throw readError();
+  if (!root.node)
+    throw readError();
   PropertyList result = fromNode(root.node, 0);
-  if (format) *format = binary ? PropertyListFormat::binary : PropertyListFormat::xml;
+  if (format)
+    *format = binary ? PropertyListFormat::binary : PropertyListFormat::xml;
   return result;
 }
 

@@ -25,7 +25,8 @@ Digits shortestDigits(F magnitude) {
   const std::size_t e = text.find('e');
   Digits out;
   for (char c : text.substr(0, e))
-    if (c != '.') out.digits += c;
+    if (c != '.')
+      out.digits += c;
   out.exponent = std::atoi(std::string(text.substr(e + 1)).c_str());
   return out;
 }
@@ -41,15 +42,22 @@ Digits shortestDigits(F magnitude) {
 // Infinities print as "inf", NaNs as "nan", signalling NaNs as "snan", each with "-" when the
 // sign bit is set.
 // Whether a NaN is signalling: its quiet bit (the significand's top bit) is clear.
-bool isSignalingNaN(float value) { return (std::bit_cast<std::uint32_t>(value) & 0x00400000u) == 0; }
-bool isSignalingNaN(double value) { return (std::bit_cast<std::uint64_t>(value) & 0x0008000000000000u) == 0; }
+bool isSignalingNaN(float value) {
+  return (std::bit_cast<std::uint32_t>(value) & 0x00400000u) == 0;
+}
+bool isSignalingNaN(double value) {
+  return (std::bit_cast<std::uint64_t>(value) & 0x0008000000000000u) == 0;
+}
 
 template <typename F>
 std::string describeFloatingPoint(F value, F decimalLimit) {
-  if (std::isnan(value)) return std::string(std::signbit(value) ? "-" : "") + (isSignalingNaN(value) ? "snan" : "nan");
+  if (std::isnan(value))
+    return std::string(std::signbit(value) ? "-" : "") + (isSignalingNaN(value) ? "snan" : "nan");
   const std::string sign = std::signbit(value) ? "-" : "";
-  if (std::isinf(value)) return sign + "inf";
-  if (value == 0) return sign + "0.0";
+  if (std::isinf(value))
+    return sign + "inf";
+  if (value == 0)
+    return sign + "0.0";
 
   const F magnitude = std::fabs(value);
   const Digits d = shortestDigits(magnitude);
@@ -57,7 +65,8 @@ std::string describeFloatingPoint(F value, F decimalLimit) {
 
   if (d.exponent < -4 || magnitude > decimalLimit) {
     std::string text = sign + d.digits.substr(0, 1);
-    if (count > 1) text += "." + d.digits.substr(1);
+    if (count > 1)
+      text += "." + d.digits.substr(1);
     char exponent[16];
     std::snprintf(exponent, sizeof exponent, "e%c%02d", d.exponent < 0 ? '-' : '+', std::abs(d.exponent));
     return text + exponent;
@@ -79,13 +88,27 @@ std::string quoted(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\'': out += "\\'"; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           char escaped[12];
@@ -103,7 +126,8 @@ template <typename T, typename Describe>
 std::string describeList(const std::vector<T>& values, Describe describeOne) {
   std::string out = "[";
   for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i) out += ", ";
+    if (i)
+      out += ", ";
     out += describeOne(values[i]);
   }
   return out + "]";
@@ -111,14 +135,30 @@ std::string describeList(const std::vector<T>& values, Describe describeOne) {
 
 }  // namespace
 
-std::string describe(float value) { return describeFloatingPoint(value, 0x1.0p25f); }
-std::string describe(double value) { return describeFloatingPoint(value, 0x1.0p54); }
-std::string describe(bool value) { return value ? "true" : "false"; }
-std::string describe(std::int64_t value) { return std::to_string(value); }
-std::string describe(std::uint64_t value) { return std::to_string(value); }
-std::string describe(int value) { return std::to_string(value); }
-std::string describe(unsigned value) { return std::to_string(value); }
-std::string describe(std::string_view text) { return std::string(text); }
+std::string describe(float value) {
+  return describeFloatingPoint(value, 0x1.0p25f);
+}
+std::string describe(double value) {
+  return describeFloatingPoint(value, 0x1.0p54);
+}
+std::string describe(bool value) {
+  return value ? "true" : "false";
+}
+std::string describe(std::int64_t value) {
+  return std::to_string(value);
+}
+std::string describe(std::uint64_t value) {
+  return std::to_string(value);
+}
+std::string describe(int value) {
+  return std::to_string(value);
+}
+std::string describe(unsigned value) {
+  return std::to_string(value);
+}
+std::string describe(std::string_view text) {
+  return std::string(text);
+}
 
 std::string describe(const std::vector<std::string>& texts) {
   return describeList(texts, [](const std::string& t) { return quoted(t); });

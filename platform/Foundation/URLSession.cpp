@@ -12,7 +12,9 @@ namespace {
 
 constexpr gsize kChunkBytes = 64 * 1024;
 
-double effectiveTimeout(double seconds) { return std::isfinite(seconds) && seconds > 0 ? seconds : 60.0; }
+double effectiveTimeout(double seconds) {
+  return std::isfinite(seconds) && seconds > 0 ? seconds : 60.0;
+}
 
 NSError urlError(std::int64_t code, std::string description) {
   return NSError(NSURLErrorDomain, code, std::move(description));
@@ -21,8 +23,10 @@ NSError urlError(std::int64_t code, std::string description) {
 NSError errorFrom(const GError* error) {
   if (error->domain == G_IO_ERROR) {
     switch (error->code) {
-      case G_IO_ERROR_CANCELLED: return urlError(NSURLErrorCancelled, "cancelled");
-      case G_IO_ERROR_TIMED_OUT: return urlError(NSURLErrorTimedOut, "The request timed out.");
+      case G_IO_ERROR_CANCELLED:
+        return urlError(NSURLErrorCancelled, "cancelled");
+      case G_IO_ERROR_TIMED_OUT:
+        return urlError(NSURLErrorTimedOut, "The request timed out.");
       case G_IO_ERROR_CONNECTION_REFUSED:
       case G_IO_ERROR_HOST_UNREACHABLE:
       case G_IO_ERROR_NETWORK_UNREACHABLE:
@@ -32,7 +36,8 @@ NSError errorFrom(const GError* error) {
       case G_IO_ERROR_CONNECTION_CLOSED:
       case G_IO_ERROR_PARTIAL_INPUT:
         return urlError(NSURLErrorNetworkConnectionLost, "The network connection was lost.");
-      default: break;
+      default:
+        break;
     }
   }
   if (error->domain == G_RESOLVER_ERROR) {
@@ -41,7 +46,9 @@ NSError errorFrom(const GError* error) {
   return urlError(NSURLErrorUnknown, error->message ? error->message : "unknown error");
 }
 
-URLSessionResult failure(NSError error) { return URLSessionResult{std::nullopt, nullptr, std::move(error)}; }
+URLSessionResult failure(NSError error) {
+  return URLSessionResult{std::nullopt, nullptr, std::move(error)};
+}
 
 // file: URLs do not go through the network.
 URLSessionResult readFile(const URL& url) {
@@ -85,7 +92,8 @@ class Fetch {
     for (const auto& [name, value] : request.allHTTPHeaderFields) {
       soup_message_headers_replace(headers, name.c_str(), value.c_str());
     }
-    auto* fetch = new Fetch(session, context, message, effectiveTimeout(request.timeoutInterval), std::move(done));
+    auto* fetch =
+        new Fetch(session, context, message, effectiveTimeout(request.timeoutInterval), std::move(done));
     fetch->armTimer();
     soup_session_send_async(session, message, G_PRIORITY_DEFAULT, fetch->cancellable_, &Fetch::onSent, fetch);
   }
@@ -101,7 +109,8 @@ class Fetch {
 
   ~Fetch() {
     disarmTimer();
-    if (stream_) g_object_unref(stream_);
+    if (stream_)
+      g_object_unref(stream_);
     g_object_unref(message_);
     g_object_unref(cancellable_);
   }
@@ -116,7 +125,8 @@ class Fetch {
   }
 
   void disarmTimer() {
-    if (!timer_) return;
+    if (!timer_)
+      return;
     g_source_destroy(timer_);
     g_source_unref(timer_);
     timer_ = nullptr;
@@ -126,7 +136,7 @@ class Fetch {
     auto* fetch = static_cast<Fetch*>(data);
     fetch->timedOut_ = true;
     g_cancellable_cancel(fetch->cancellable_);  // the pending operation reports G_IO_ERROR_CANCELLED
-    return G_SOURCE_CONTINUE;  // disarmTimer() removes it
+    return G_SOURCE_CONTINUE;                   // disarmTimer() removes it
   }
 
   static void onSent(GObject*, GAsyncResult* result, gpointer data) {
@@ -142,7 +152,8 @@ class Fetch {
   }
 
   void readNext() {
-    g_input_stream_read_bytes_async(stream_, kChunkBytes, G_PRIORITY_DEFAULT, cancellable_, &Fetch::onRead, this);
+    g_input_stream_read_bytes_async(stream_, kChunkBytes, G_PRIORITY_DEFAULT, cancellable_, &Fetch::onRead,
+                                    this);
   }
 
   static void onRead(GObject*, GAsyncResult* result, gpointer data) {
@@ -176,7 +187,8 @@ class Fetch {
           auto& map = *static_cast<std::map<std::string, std::string>*>(data);
           gchar* lower = g_ascii_strdown(name, -1);
           auto [it, inserted] = map.emplace(lower, value);
-          if (!inserted) it->second += std::string(", ") + value;
+          if (!inserted)
+            it->second += std::string(", ") + value;
           g_free(lower);
         },
         &fields);
@@ -203,7 +215,8 @@ class Fetch {
     } else {
       result = URLSessionResult{std::move(body_), response(), std::nullopt};
     }
-    if (error) g_error_free(error);
+    if (error)
+      g_error_free(error);
     Done done = std::move(done_);
     delete this;
     done(std::move(result));
@@ -274,16 +287,19 @@ void URLSession::data(const URLRequest& request, DispatchQueue& executor,
                       std::function<void(URLSessionResult result)> continuation) {
   impl_->post([request, &executor, continuation = std::move(continuation)](SoupSession* session,
                                                                            GMainContext* context) mutable {
-    Fetch::start(session, context, request, [&executor, continuation = std::move(continuation)](URLSessionResult result) mutable {
-      executor.async([continuation = std::move(continuation), result = std::move(result)]() mutable {
-        continuation(std::move(result));
-      });
-    });
+    Fetch::start(
+        session, context, request,
+        [&executor, continuation = std::move(continuation)](URLSessionResult result) mutable {
+          executor.async([continuation = std::move(continuation), result = std::move(result)]() mutable {
+            continuation(std::move(result));
+          });
+        });
   });
 }
 
 URLSessionResult URLSession::loadSynchronously(const URLRequest& request) {
-  if (request.url.isFileURL()) return readFile(request.url);
+  if (request.url.isFileURL())
+    return readFile(request.url);
   // A private context and session, iterated here until the load ends.
   GMainContext* context = g_main_context_new();
   g_main_context_push_thread_default(context);
@@ -294,7 +310,8 @@ URLSessionResult URLSession::loadSynchronously(const URLRequest& request) {
     result = std::move(r);
     done = true;
   });
-  while (!done) g_main_context_iteration(context, TRUE);
+  while (!done)
+    g_main_context_iteration(context, TRUE);
   g_object_unref(session);
   while (g_main_context_iteration(context, FALSE)) {
   }

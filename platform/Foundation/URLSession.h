@@ -41,7 +41,8 @@ enum class URLRequestCachePolicy : unsigned {
 };
 
 struct URLRequest {
-  explicit URLRequest(URL url, URLRequestCachePolicy cachePolicy = URLRequestCachePolicy::useProtocolCachePolicy,
+  explicit URLRequest(URL url,
+                      URLRequestCachePolicy cachePolicy = URLRequestCachePolicy::useProtocolCachePolicy,
                       double timeoutInterval = 60.0)
       : url(std::move(url)), cachePolicy(cachePolicy), timeoutInterval(timeoutInterval) {}
 

@@ -35,15 +35,18 @@ struct FileStamp {
 
 FileStamp stampOf(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return {};
+  if (::stat(path.c_str(), &info) != 0)
+    return {};
   return {true, info.st_dev, info.st_ino, info.st_size,
           std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 bool isValidDomainName(std::string_view name) {
-  if (name.empty() || name.front() == '.' || name == "NSGlobalDomain") return false;
+  if (name.empty() || name.front() == '.' || name == "NSGlobalDomain")
+    return false;
   for (unsigned char c : name) {
-    if (c == '/' || c < 0x20 || c == 0x7F) return false;
+    if (c == '/' || c < 0x20 || c == 0x7F)
+      return false;
   }
   return true;
 }
@@ -68,13 +71,15 @@ struct UserDefaults::Domain {
   void write(Body&& body) {
     std::lock_guard lock(mutex);
     refresh();
-    if (body(values)) persist();
+    if (body(values))
+      persist();
   }
 
   // Points a file-backed domain at another folder and forgets its copy. [any]
   void relocate(const std::string& storageFolder) {
     std::lock_guard lock(mutex);
-    if (!folder) return;
+    if (!folder)
+      return;
     folder = storageFolder;
     values.clear();
     loaded = false;
@@ -87,16 +92,19 @@ struct UserDefaults::Domain {
   // Reads the file when it is not the one last read or written. A missing, unreadable or
   // malformed file reads as an empty domain. [under mutex]
   void refresh() {
-    if (!folder) return;
+    if (!folder)
+      return;
     const std::string file = path();
     const FileStamp current = stampOf(file);
-    if (loaded && current == stamp) return;
+    if (loaded && current == stamp)
+      return;
     values.clear();
     if (current.exists) {
       try {
         const PropertyList root =
             PropertyListSerialization::propertyList(dataWithContentsOf(URL::fileURLWithPath(file)));
-        if (const auto* dictionary = root.dictionary()) values = *dictionary;
+        if (const auto* dictionary = root.dictionary())
+          values = *dictionary;
       } catch (const NSError&) {
       }
     }
@@ -107,7 +115,8 @@ struct UserDefaults::Domain {
   // Writes the whole domain aside and moves it into place; on failure the values stay in
   // memory only. [under mutex]
   void persist() {
-    if (!folder) return;
+    if (!folder)
+      return;
     try {
       FileManager::defaultManager().createDirectory(*folder, true);
       const std::string file = path();
@@ -139,7 +148,8 @@ struct Registry {
   std::shared_ptr<UserDefaults::Domain> domain(std::string_view name) {
     std::lock_guard lock(mutex);
     auto found = domains.find(name);
-    if (found != domains.end()) return found->second;
+    if (found != domains.end())
+      return found->second;
     auto created = std::make_shared<UserDefaults::Domain>(std::string(name), folder);
     domains.emplace(std::string(name), created);
     return created;
@@ -155,7 +165,8 @@ Registry& registry() {
 
 std::string trimmedLeft(const std::string& text) {
   std::size_t start = 0;
-  while (start < text.size() && g_ascii_isspace(text[start])) ++start;
+  while (start < text.size() && g_ascii_isspace(text[start]))
+    ++start;
   return text.substr(start);
 }
 
@@ -178,21 +189,27 @@ double leadingReal(const std::string& text) {
 
 bool textAsBool(const std::string& text) {
   const std::string t = trimmedLeft(text);
-  if (g_ascii_strcasecmp(t.c_str(), "yes") == 0 || g_ascii_strcasecmp(t.c_str(), "true") == 0) return true;
+  if (g_ascii_strcasecmp(t.c_str(), "yes") == 0 || g_ascii_strcasecmp(t.c_str(), "true") == 0)
+    return true;
   return leadingInteger(t) != 0;
 }
 
 std::int64_t realAsInteger(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 9223372036854775807.0) return INT64_MAX;
-  if (value <= -9223372036854775808.0) return INT64_MIN;
+  if (std::isnan(value))
+    return 0;
+  if (value >= 9223372036854775807.0)
+    return INT64_MAX;
+  if (value <= -9223372036854775808.0)
+    return INT64_MIN;
   return std::int64_t(value);
 }
 
 std::optional<std::string> numberAsText(const PropertyList& value) {
-  if (value.isBool()) return std::string(value.asBool().value_or(false) ? "1" : "0");
+  if (value.isBool())
+    return std::string(value.asBool().value_or(false) ? "1" : "0");
   if (const auto* integer = value.integer()) {
-    if (integer->isBigUnsigned) return std::to_string(std::uint64_t(integer->value));
+    if (integer->isBigUnsigned)
+      return std::to_string(std::uint64_t(integer->value));
     return std::to_string(integer->value);
   }
   if (auto real = value.asDouble()) {
@@ -240,7 +257,8 @@ std::shared_ptr<UserDefaults> UserDefaults::standard() {
 }
 
 std::shared_ptr<UserDefaults> UserDefaults::make(std::string_view suiteName) {
-  if (!isValidDomainName(suiteName) || suiteName == standardDomainName()) return nullptr;
+  if (!isValidDomainName(suiteName) || suiteName == standardDomainName())
+    return nullptr;
   return std::make_shared<UserDefaults>(std::string(suiteName), registry().domain(suiteName));
 }
 
@@ -249,17 +267,20 @@ std::shared_ptr<UserDefaults> UserDefaults::makeVolatile() {
 }
 
 void UserDefaults::addSuite(std::string_view named) {
-  if (!isValidDomainName(named) || named == domainName_) return;
+  if (!isValidDomainName(named) || named == domainName_)
+    return;
   auto domain = registry().domain(named);
   std::lock_guard lock(suitesMutex_);
   for (const auto& suite : suites_) {
-    if (suite == domain) return;
+    if (suite == domain)
+      return;
   }
   suites_.push_back(std::move(domain));
 }
 
 void UserDefaults::removeSuite(std::string_view named) {
-  if (!isValidDomainName(named)) return;
+  if (!isValidDomainName(named))
+    return;
   auto domain = registry().domain(named);
   std::lock_guard lock(suitesMutex_);
   std::erase(suites_, domain);
@@ -280,35 +301,46 @@ std::optional<PropertyList> UserDefaults::objectForKey(std::string_view key) con
   for (const auto& domain : searchList()) {
     auto found = domain->read([&](const PropertyList::Dictionary& values) -> std::optional<PropertyList> {
       auto it = values.find(key);
-      if (it == values.end()) return std::nullopt;
+      if (it == values.end())
+        return std::nullopt;
       return it->second;
     });
-    if (found) return found;
+    if (found)
+      return found;
   }
   return std::nullopt;
 }
 
 std::optional<std::string> UserDefaults::stringForKey(std::string_view key) const {
   const auto value = objectForKey(key);
-  if (!value) return std::nullopt;
-  if (const auto* text = value->string()) return *text;
+  if (!value)
+    return std::nullopt;
+  if (const auto* text = value->string())
+    return *text;
   return numberAsText(*value);
 }
 
 std::int64_t UserDefaults::integerForKey(std::string_view key) const {
   const auto value = objectForKey(key);
-  if (!value) return 0;
-  if (const auto* text = value->string()) return leadingInteger(*text);
-  if (value->isReal()) return realAsInteger(*value->asDouble());
-  if (auto integer = value->asInt64()) return *integer;
-  if (const auto* integer = value->integer()) return integer->value;  // above INT64_MAX: wraps
+  if (!value)
+    return 0;
+  if (const auto* text = value->string())
+    return leadingInteger(*text);
+  if (value->isReal())
+    return realAsInteger(*value->asDouble());
+  if (auto integer = value->asInt64())
+    return *integer;
+  if (const auto* integer = value->integer())
+    return integer->value;  // above INT64_MAX: wraps
   return 0;
 }
 
 double UserDefaults::doubleForKey(std::string_view key) const {
   const auto value = objectForKey(key);
-  if (!value) return 0.0;
-  if (const auto* text = value->string()) return leadingReal(*text);
+  if (!value)
+    return 0.0;
+  if (const auto* text = value->string())
+    return leadingReal(*text);
   return value->asDouble().value_or(0.0);
 }
 
@@ -318,28 +350,35 @@ float UserDefaults::floatForKey(std::string_view key) const {
 
 bool UserDefaults::boolForKey(std::string_view key) const {
   const auto value = objectForKey(key);
-  if (!value) return false;
-  if (const auto* text = value->string()) return textAsBool(*text);
+  if (!value)
+    return false;
+  if (const auto* text = value->string())
+    return textAsBool(*text);
   return value->asBool().value_or(false);
 }
 
 std::optional<URL> UserDefaults::URLForKey(std::string_view key) const {
   const auto value = objectForKey(key);
-  if (!value) return std::nullopt;
+  if (!value)
+    return std::nullopt;
   const auto* text = value->string();
-  if (!text || text->empty()) return std::nullopt;
-  if (text->front() == '/') return URL::fileURLWithPath(*text);
+  if (!text || text->empty())
+    return std::nullopt;
+  if (text->front() == '/')
+    return URL::fileURLWithPath(*text);
   if (text->front() == '~') {
     return URL::fileURLWithPath(std::string(g_get_home_dir()) + text->substr(1));
   }
   auto url = URL::string(*text);
-  if (url && !url->scheme().empty()) return url;
+  if (url && !url->scheme().empty())
+    return url;
   return std::nullopt;
 }
 
 std::optional<PropertyList::Dictionary> UserDefaults::dictionaryForKey(std::string_view key) const {
   const auto value = objectForKey(key);
-  if (!value || !value->dictionary()) return std::nullopt;
+  if (!value || !value->dictionary())
+    return std::nullopt;
   return *value->dictionary();
 }
 
@@ -347,7 +386,8 @@ PropertyList::Dictionary UserDefaults::dictionaryRepresentation() const {
   PropertyList::Dictionary merged;
   for (const auto& domain : searchList()) {
     domain->read([&](const PropertyList::Dictionary& values) {
-      for (const auto& [key, value] : values) merged.emplace(key, value);  // earlier domains win
+      for (const auto& [key, value] : values)
+        merged.emplace(key, value);  // earlier domains win
       return 0;
     });
   }
@@ -361,10 +401,12 @@ void UserDefaults::set(const std::optional<PropertyList>& value, std::string_vie
     removeObjectForKey(forKey);
     return;
   }
-  if (!storable(forKey, *value)) return;  // refused, as the platform refuses a non-property-list value
+  if (!storable(forKey, *value))
+    return;  // refused, as the platform refuses a non-property-list value
   domain_->write([&](PropertyList::Dictionary& values) {
     auto it = values.find(forKey);
-    if (it != values.end() && it->second == *value) return false;  // nothing to write
+    if (it != values.end() && it->second == *value)
+      return false;  // nothing to write
     if (it != values.end()) {
       it->second = *value;
     } else {
@@ -392,17 +434,30 @@ void UserDefaults::set(const char* value, std::string_view forKey) {
   }
   set(PropertyList(std::string(value)), forKey);
 }
-void UserDefaults::set(const std::string& value, std::string_view forKey) { set(PropertyList(value), forKey); }
-void UserDefaults::set(std::int64_t value, std::string_view forKey) { set(PropertyList(value), forKey); }
-void UserDefaults::set(int value, std::string_view forKey) { set(PropertyList(value), forKey); }
-void UserDefaults::set(float value, std::string_view forKey) { set(PropertyList(value), forKey); }
-void UserDefaults::set(double value, std::string_view forKey) { set(PropertyList(value), forKey); }
-void UserDefaults::set(bool value, std::string_view forKey) { set(PropertyList(value), forKey); }
+void UserDefaults::set(const std::string& value, std::string_view forKey) {
+  set(PropertyList(value), forKey);
+}
+void UserDefaults::set(std::int64_t value, std::string_view forKey) {
+  set(PropertyList(value), forKey);
+}
+void UserDefaults::set(int value, std::string_view forKey) {
+  set(PropertyList(value), forKey);
+}
+void UserDefaults::set(float value, std::string_view forKey) {
+  set(PropertyList(value), forKey);
+}
+void UserDefaults::set(double value, std::string_view forKey) {
+  set(PropertyList(value), forKey);
+}
+void UserDefaults::set(bool value, std::string_view forKey) {
+  set(PropertyList(value), forKey);
+}
 
 void UserDefaults::removeObjectForKey(std::string_view key) {
   domain_->write([&](PropertyList::Dictionary& values) {
     auto it = values.find(key);
-    if (it == values.end()) return false;
+    if (it == values.end())
+      return false;
     values.erase(it);
     return true;
   });
@@ -414,7 +469,8 @@ void UserDefaults::setStorageFolderForTesting(std::optional<std::string> folder)
   Registry& r = registry();
   std::lock_guard lock(r.mutex);
   r.folder = folder ? *folder : defaultStorageFolder();
-  for (auto& [name, domain] : r.domains) domain->relocate(r.folder);
+  for (auto& [name, domain] : r.domains)
+    domain->relocate(r.folder);
 }
 
 std::string UserDefaults::storageFolder() {

@@ -22,8 +22,12 @@ using Word = std::uint64_t;
 
 #if defined(__x86_64__) || defined(_M_X64)
 inline constexpr Word kFlushBits = (Word(1) << 15) | (Word(1) << 6);
-inline Word read() noexcept { return _mm_getcsr(); }
-inline void write(Word word) noexcept { _mm_setcsr(static_cast<unsigned>(word)); }
+inline Word read() noexcept {
+  return _mm_getcsr();
+}
+inline void write(Word word) noexcept {
+  _mm_setcsr(static_cast<unsigned>(word));
+}
 #elif defined(__aarch64__)
 inline constexpr Word kFlushBits = Word(1) << 24;
 inline Word read() noexcept {
@@ -31,27 +35,35 @@ inline Word read() noexcept {
   asm volatile("mrs %0, fpcr" : "=r"(word));
   return word;
 }
-inline void write(Word word) noexcept { asm volatile("msr fpcr, %0" : : "r"(word)); }
+inline void write(Word word) noexcept {
+  asm volatile("msr fpcr, %0" : : "r"(word));
+}
 #else
 inline constexpr Word kFlushBits = 0;
-inline Word read() noexcept { return 0; }
+inline Word read() noexcept {
+  return 0;
+}
 inline void write(Word) noexcept {}
 #endif
 
 // True when this thread flushes subnormals to zero (always false where that is not supported).
-inline bool flushesSubnormals() noexcept { return kFlushBits != 0 && (read() & kFlushBits) == kFlushBits; }
+inline bool flushesSubnormals() noexcept {
+  return kFlushBits != 0 && (read() & kFlushBits) == kFlushBits;
+}
 
 // Turns flushing on for this thread and returns the word to hand back to restore(). Writes the
 // control register only when a flag is missing: reading it is cheap, writing it is not.
 inline Word enterFlushToZero() noexcept {
   const Word saved = read();
-  if ((saved & kFlushBits) != kFlushBits) write(saved | kFlushBits);
+  if ((saved & kFlushBits) != kFlushBits)
+    write(saved | kFlushBits);
   return saved;
 }
 
 // Puts back the flags enterFlushToZero() found.
 inline void restore(Word saved) noexcept {
-  if ((saved & kFlushBits) != kFlushBits) write(saved);
+  if ((saved & kFlushBits) != kFlushBits)
+    write(saved);
 }
 
 }  // namespace FloatingPointMode

@@ -33,7 +33,8 @@ class HandOver {
     const T* wanted = isSomething(object) ? object.get() : nullptr;
     const int now = current_.load(std::memory_order_acquire);
     const T* published = now >= 0 ? slots_[now].raw.load(std::memory_order_acquire) : nullptr;
-    if (published == wanted) return true;
+    if (published == wanted)
+      return true;
 
     if (!wanted) {
       retire(current_.exchange(-1, std::memory_order_seq_cst));
@@ -41,7 +42,8 @@ class HandOver {
     }
     for (Slot& slot : slots_) {
       int expected = kFree;
-      if (!slot.state.compare_exchange_strong(expected, kClaimed, std::memory_order_acq_rel)) continue;
+      if (!slot.state.compare_exchange_strong(expected, kClaimed, std::memory_order_acq_rel))
+        continue;
       slot.owner = object;  // the slot's reference was empty: nothing is released here
       slot.raw.store(wanted, std::memory_order_release);
       slot.state.store(kPublished, std::memory_order_release);
@@ -59,7 +61,8 @@ class HandOver {
     for (;;) {
       inUse_.store(index, std::memory_order_seq_cst);
       const int check = current_.load(std::memory_order_seq_cst);
-      if (check == index) break;
+      if (check == index)
+        break;
       index = check;
     }
     return index >= 0 ? slots_[index].raw.load(std::memory_order_acquire) : nullptr;
@@ -69,9 +72,11 @@ class HandOver {
   void collect() {
     for (int k = 0; k < kSlots; ++k) {
       Slot& slot = slots_[k];
-      if (slot.state.load(std::memory_order_acquire) != kRetired) continue;
+      if (slot.state.load(std::memory_order_acquire) != kRetired)
+        continue;
       int expected = kRetired;
-      if (!slot.state.compare_exchange_strong(expected, kCollecting, std::memory_order_acq_rel)) continue;
+      if (!slot.state.compare_exchange_strong(expected, kCollecting, std::memory_order_acq_rel))
+        continue;
       // Look at the render thread's mark only once the slot is ours: a mark read before the claim
       // may belong to an earlier life of the slot (another collector freed it, a setter reused
       // it, and it was retired again while the render thread marks it).
@@ -107,7 +112,8 @@ class HandOver {
       return object != nullptr;
   }
   void retire(int index) {
-    if (index >= 0) slots_[index].state.store(kRetired, std::memory_order_release);
+    if (index >= 0)
+      slots_[index].state.store(kRetired, std::memory_order_release);
   }
 
   std::array<Slot, kSlots> slots_;

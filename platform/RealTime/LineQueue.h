@@ -41,7 +41,8 @@ class LineQueue {
   // Lock-free, allocation-free, never blocks. [any]
   bool push(std::string_view text) noexcept {
     const std::size_t needed = text.empty() ? 1 : (text.size() + kSlotPayload - 1) / kSlotPayload;
-    if (needed > SlotCount) return drop();
+    if (needed > SlotCount)
+      return drop();
 
     // Claim the run [position, position + needed). The consumer frees slots in position order, so
     // when the run's last slot is free for this lap, every slot before it is free as well; the
@@ -68,12 +69,14 @@ class LineQueue {
     std::size_t offset = 0;
     for (std::size_t i = 0; i < needed; ++i) {
       const std::size_t n = std::min(kSlotPayload, text.size() - offset);
-      if (n > 0) std::memcpy(slotAt(position + i).bytes, text.data() + offset, n);
+      if (n > 0)
+        std::memcpy(slotAt(position + i).bytes, text.data() + offset, n);
       offset += n;
     }
     // Continuation slots are marked taken for producers that probe them; the consumer reads the
     // whole line once the first slot is published, so that store comes last.
-    for (std::size_t i = needed - 1; i >= 1; --i) setSequence(position + i, position + i + 1);
+    for (std::size_t i = needed - 1; i >= 1; --i)
+      setSequence(position + i, position + i + 1);
     setSequence(position, position + 1);
     return true;
   }
@@ -86,7 +89,8 @@ class LineQueue {
   // Moves the oldest complete line into `line` (reusing its capacity) and the number of lines
   // dropped just before it into `droppedBefore`; false when there is none. [consumer]
   bool pop(std::string& line, std::uint64_t& droppedBefore) {
-    if (!hasPending()) return false;
+    if (!hasPending())
+      return false;
     const Slot& first = slotAt(dequeuePos_);
     const std::size_t slots = first.slots;
     const std::size_t length = first.length;
@@ -95,11 +99,13 @@ class LineQueue {
     std::size_t offset = 0;
     for (std::size_t i = 0; i < slots; ++i) {
       const std::size_t n = std::min(kSlotPayload, length - offset);
-      if (n > 0) std::memcpy(line.data() + offset, slotAt(dequeuePos_ + i).bytes, n);
+      if (n > 0)
+        std::memcpy(line.data() + offset, slotAt(dequeuePos_ + i).bytes, n);
       offset += n;
     }
     // Free in position order (producers rely on it), each for its position one lap on.
-    for (std::size_t i = 0; i < slots; ++i) setSequence(dequeuePos_ + i, dequeuePos_ + i + SlotCount);
+    for (std::size_t i = 0; i < slots; ++i)
+      setSequence(dequeuePos_ + i, dequeuePos_ + i + SlotCount);
     dequeuePos_ += slots;
     return true;
   }

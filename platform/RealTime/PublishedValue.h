@@ -18,7 +18,8 @@ class PublishedValue {
   explicit PublishedValue(T initial = T{}) : current_(new T(std::move(initial))) {}
   ~PublishedValue() {
     delete current_.load();
-    for (T* old : retired_) delete old;
+    for (T* old : retired_)
+      delete old;
   }
   PublishedValue(const PublishedValue&) = delete;
   PublishedValue& operator=(const PublishedValue&) = delete;
@@ -43,7 +44,8 @@ class PublishedValue {
     change(*next);
     retired_.push_back(current_.exchange(next));
     if (readers_.load() == 0) {
-      for (T* old : retired_) delete old;
+      for (T* old : retired_)
+        delete old;
       retired_.clear();
     }
   }

@@ -32,7 +32,8 @@ class SpscRing {
   // [producer] False when full.
   bool push(const T& item) {
     const std::size_t tail = tail_.load(std::memory_order_relaxed);
-    if (tail - head_.load(std::memory_order_acquire) == Capacity) return false;
+    if (tail - head_.load(std::memory_order_acquire) == Capacity)
+      return false;
     items_[tail & (Capacity - 1)] = item;
     tail_.store(tail + 1, std::memory_order_release);
     return true;
@@ -40,7 +41,8 @@ class SpscRing {
   // [consumer] False when empty.
   bool pop(T& item) {
     const std::size_t head = head_.load(std::memory_order_relaxed);
-    if (head == tail_.load(std::memory_order_acquire)) return false;
+    if (head == tail_.load(std::memory_order_acquire))
+      return false;
     item = items_[head & (Capacity - 1)];
     head_.store(head + 1, std::memory_order_release);
     return true;
@@ -58,7 +60,8 @@ class RenderHandOver {
   RenderHandOver() = default;
   ~RenderHandOver() {
     delete current_.load();
-    for (auto& r : retired_) delete r.object;
+    for (auto& r : retired_)
+      delete r.object;
   }
   RenderHandOver(const RenderHandOver&) = delete;
   RenderHandOver& operator=(const RenderHandOver&) = delete;
@@ -73,7 +76,8 @@ class RenderHandOver {
   // [control, serialised by the caller] Makes `next` current and retires the old object.
   void publish(std::unique_ptr<T> next) {
     T* old = current_.exchange(next.release(), std::memory_order_seq_cst);
-    if (old) retired_.push_back({old, epoch_.load(std::memory_order_seq_cst)});
+    if (old)
+      retired_.push_back({old, epoch_.load(std::memory_order_seq_cst)});
     collect();
   }
   // [control] The current object (for reading what the render thread uses; do not modify).
@@ -83,20 +87,23 @@ class RenderHandOver {
   void collect() {
     const std::uint64_t now = epoch_.load(std::memory_order_seq_cst);
     std::erase_if(retired_, [now](const Retired& r) {
-      if ((r.epoch & 1) != 0 && now == r.epoch) return false;
+      if ((r.epoch & 1) != 0 && now == r.epoch)
+        return false;
       delete r.object;
       return true;
     });
   }
   // [control] Waits until every retired object is freed: at most the rest of one render call.
   void collectAll() {
-    for (collect(); !retired_.empty(); collect()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    for (collect(); !retired_.empty(); collect())
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
   std::size_t retiredCount() const { return retired_.size(); }
   // [control] Waits until a render call in progress now (if any) has left.
   void quiesce() const {
     const std::uint64_t e = epoch_.load(std::memory_order_seq_cst);
-    if ((e & 1) == 0) return;
+    if ((e & 1) == 0)
+      return;
     while (epoch_.load(std::memory_order_seq_cst) == e)
       std::this_thread::sleep_for(std::chrono::microseconds(100));
   }

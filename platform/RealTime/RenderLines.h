@@ -25,10 +25,14 @@ using Queue = LineQueue<kSlots>;
 
 [[gnu::visibility("default")]] inline constinit Queue gQueue;
 
-inline Queue& queue() noexcept { return gQueue; }
+inline Queue& queue() noexcept {
+  return gQueue;
+}
 
 // Queues one line. [any] lock-free, allocation-free
-inline bool push(std::string_view text) noexcept { return gQueue.push(text); }
+inline bool push(std::string_view text) noexcept {
+  return gQueue.push(text);
+}
 
 // Formats with snprintf into a stack buffer and queues the result (cut at 255 bytes). snprintf
 // into memory takes no stream lock and does not allocate for the numbers printed here. [any]
@@ -36,7 +40,8 @@ template <typename... Args>
 bool pushFormatted(const char* format, Args... args) noexcept {
   char line[256];
   const int length = std::snprintf(line, sizeof line, format, args...);
-  if (length < 0) return false;
+  if (length < 0)
+    return false;
   const std::size_t size = std::size_t(length) < sizeof line ? std::size_t(length) : sizeof line - 1;
   return push(std::string_view(line, size));
 }

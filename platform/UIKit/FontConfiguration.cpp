@@ -53,7 +53,8 @@ struct TextSystem {
     if (config && fontMap && PANGO_IS_FC_FONT_MAP(fontMap)) {
       pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap), config);  // takes its own reference
     }
-    if (!fontMap) fontMap = pango_cairo_font_map_new();
+    if (!fontMap)
+      fontMap = pango_cairo_font_map_new();
     context = pango_font_map_create_context(fontMap);
 
     cairo_font_options_t* options = cairo_font_options_create();
@@ -69,7 +70,8 @@ struct TextSystem {
   ~TextSystem() {
     g_object_unref(context);
     g_object_unref(fontMap);
-    if (config) FcConfigDestroy(config);
+    if (config)
+      FcConfigDestroy(config);
   }
 };
 
@@ -82,7 +84,8 @@ TextSystem& textSystem() {
 std::string comparable(const std::string& family) {
   std::string key;
   for (char c : family) {
-    if (c != ' ') key += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (c != ' ')
+      key += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   }
   return key;
 }
@@ -93,7 +96,8 @@ bool hasInstalledFamily(FcConfig* config, const std::string& family) {
   FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
   FcFontSet* fonts = FcFontList(config, pattern, objects);
   const bool found = fonts && fonts->nfont > 0;
-  if (fonts) FcFontSetDestroy(fonts);
+  if (fonts)
+    FcFontSetDestroy(fonts);
   FcObjectSetDestroy(objects);
   FcPatternDestroy(pattern);
   return found;
@@ -103,15 +107,21 @@ bool hasInstalledFamily(FcConfig* config, const std::string& family) {
 
 namespace FontConfiguration {
 
-PangoContext* pangoContext() { return textSystem().context; }
+PangoContext* pangoContext() {
+  return textSystem().context;
+}
 
-PangoFontMap* fontMap() { return textSystem().fontMap; }
+PangoFontMap* fontMap() {
+  return textSystem().fontMap;
+}
 
 bool isKnownFamily(const std::string& family) {
-  if (family.empty()) return false;
+  if (family.empty())
+    return false;
   const std::string key = comparable(family);
   for (const char* mapped : kMappedFamilies) {
-    if (comparable(mapped) == key) return true;
+    if (comparable(mapped) == key)
+      return true;
   }
   static std::map<std::string, bool> cache;
   auto found = cache.find(family);

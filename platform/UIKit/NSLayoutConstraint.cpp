@@ -22,9 +22,11 @@ namespace {
 // The nearest view that both are in (either one itself included); null when they share no tree.
 std::shared_ptr<UIView> commonAncestor(const std::shared_ptr<UIView>& a, const std::shared_ptr<UIView>& b) {
   std::set<const UIView*> ancestorsOfA;
-  for (auto v = a; v; v = v->superview()) ancestorsOfA.insert(v.get());
+  for (auto v = a; v; v = v->superview())
+    ancestorsOfA.insert(v.get());
   for (auto v = b; v; v = v->superview()) {
-    if (ancestorsOfA.count(v.get())) return v;
+    if (ancestorsOfA.count(v.get()))
+      return v;
   }
   return nullptr;
 }
@@ -32,12 +34,15 @@ std::shared_ptr<UIView> commonAncestor(const std::shared_ptr<UIView>& a, const s
 }  // namespace
 
 bool NSLayoutConstraint::activateWithoutLayout() {
-  if (active_) return false;
+  if (active_)
+    return false;
   auto first = firstItem_.lock();
   auto second = secondItem_.lock();
-  if (!first || !second) return false;
+  if (!first || !second)
+    return false;
   auto owner = commonAncestor(first, second);
-  if (!owner) return false;
+  if (!owner)
+    return false;
   owner->constraints_.push_back(shared_from_this());
   owner_ = owner;
   active_ = true;
@@ -45,7 +50,8 @@ bool NSLayoutConstraint::activateWithoutLayout() {
 }
 
 void NSLayoutConstraint::deactivateWithoutLayout() {
-  if (!active_) return;
+  if (!active_)
+    return;
   if (auto owner = owner_.lock()) {
     std::erase_if(owner->constraints_, [this](const auto& c) { return c.get() == this; });
   }
@@ -58,15 +64,18 @@ void NSLayoutConstraint::activate(const std::vector<std::shared_ptr<NSLayoutCons
   for (const auto& c : constraints) {
     if (c && c->activateWithoutLayout()) {
       auto owner = c->owner_.lock();
-      if (std::find(owners.begin(), owners.end(), owner) == owners.end()) owners.push_back(owner);
+      if (std::find(owners.begin(), owners.end(), owner) == owners.end())
+        owners.push_back(owner);
     }
   }
-  for (const auto& owner : owners) owner->runLayoutPass();
+  for (const auto& owner : owners)
+    owner->runLayoutPass();
 }
 
 void NSLayoutConstraint::deactivate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
   for (const auto& c : constraints) {
-    if (c) c->deactivateWithoutLayout();
+    if (c)
+      c->deactivateWithoutLayout();
   }
 }
 
@@ -80,7 +89,8 @@ void NSLayoutConstraint::setActive(bool active) {
 
 void NSLayoutConstraint::setConstant(CGFloat constant) {
   constant_ = constant;
-  if (auto owner = owner_.lock(); active_ && owner) owner->runLayoutPass();
+  if (auto owner = owner_.lock(); active_ && owner)
+    owner->runLayoutPass();
 }
 
 // ---- edge pinning --------------------------------------------------------------------------
@@ -98,22 +108,32 @@ struct PhysicalEdge {
 
 PhysicalEdge physical(NSLayoutAttribute attribute, bool rightToLeft) {
   switch (attribute) {
-    case NSLayoutAttribute::left: return {Edge::minX, 1};
-    case NSLayoutAttribute::right: return {Edge::maxX, 1};
-    case NSLayoutAttribute::top: return {Edge::minY, 1};
-    case NSLayoutAttribute::bottom: return {Edge::maxY, 1};
-    case NSLayoutAttribute::leading: return rightToLeft ? PhysicalEdge{Edge::maxX, -1} : PhysicalEdge{Edge::minX, 1};
-    case NSLayoutAttribute::trailing: return rightToLeft ? PhysicalEdge{Edge::minX, -1} : PhysicalEdge{Edge::maxX, 1};
+    case NSLayoutAttribute::left:
+      return {Edge::minX, 1};
+    case NSLayoutAttribute::right:
+      return {Edge::maxX, 1};
+    case NSLayoutAttribute::top:
+      return {Edge::minY, 1};
+    case NSLayoutAttribute::bottom:
+      return {Edge::maxY, 1};
+    case NSLayoutAttribute::leading:
+      return rightToLeft ? PhysicalEdge{Edge::maxX, -1} : PhysicalEdge{Edge::minX, 1};
+    case NSLayoutAttribute::trailing:
+      return rightToLeft ? PhysicalEdge{Edge::minX, -1} : PhysicalEdge{Edge::maxX, 1};
   }
   return {Edge::minX, 1};
 }
 
 CGFloat edgeOf(const CGRect& r, Edge edge) {
   switch (edge) {
-    case Edge::minX: return r.minX();
-    case Edge::maxX: return r.maxX();
-    case Edge::minY: return r.minY();
-    case Edge::maxY: return r.maxY();
+    case Edge::minX:
+      return r.minX();
+    case Edge::maxX:
+      return r.maxX();
+    case Edge::minY:
+      return r.minY();
+    case Edge::maxY:
+      return r.maxY();
   }
   return 0;
 }
@@ -133,17 +153,20 @@ void UIView::applyEdgeConstraints() {
   std::vector<Pending> pending;
   auto targetsFor = [&](const std::shared_ptr<UIView>& view) -> Targets& {
     for (auto& p : pending) {
-      if (p.view == view) return p.targets;
+      if (p.view == view)
+        return p.targets;
     }
     pending.push_back({view, {}});
     return pending.back().targets;
   };
 
   for (const auto& c : constraints_) {
-    if (c->multiplier() != 1) continue;
+    if (c->multiplier() != 1)
+      continue;
     auto first = c->firstItem();
     auto second = c->secondItem();
-    if (!first || !second) continue;
+    if (!first || !second)
+      continue;
     // A subview's edge equal to the same edge of this view, in either order.
     std::shared_ptr<UIView> child;
     CGFloat direction = 1;
@@ -155,11 +178,13 @@ void UIView::applyEdgeConstraints() {
     } else {
       continue;
     }
-    if (c->firstAttribute() != c->secondAttribute()) continue;
+    if (c->firstAttribute() != c->secondAttribute())
+      continue;
     const bool rightToLeft =
         child->effectiveUserInterfaceLayoutDirection() == UIUserInterfaceLayoutDirection::rightToLeft;
     const PhysicalEdge edge = physical(c->firstAttribute(), rightToLeft);
-    targetsFor(child).edges[int(edge.edge)] = edgeOf(bounds_, edge.edge) + direction * edge.sign * c->constant();
+    targetsFor(child).edges[int(edge.edge)] =
+        edgeOf(bounds_, edge.edge) + direction * edge.sign * c->constant();
   }
 
   for (auto& [view, targets] : pending) {

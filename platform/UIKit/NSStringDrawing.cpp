@@ -31,7 +31,8 @@ std::string layoutText(const std::string& text) {
 
 // A width in Pango units, or -1 (no wrapping) for anything but a positive finite width that fits.
 int layoutWidth(CGFloat width) {
-  if (!(width > 0) || !std::isfinite(width) || width * PANGO_SCALE >= CGFloat(INT_MAX)) return -1;
+  if (!(width > 0) || !std::isfinite(width) || width * PANGO_SCALE >= CGFloat(INT_MAX))
+    return -1;
   return int(std::lround(width * PANGO_SCALE));
 }
 
@@ -48,7 +49,8 @@ PangoLayout* makeLayout(const std::string& text, const NSStringAttributes& attri
                            int(style.lineBreakMode),
                            wraps ? layoutWidth(width) : -1};
   TextLayoutCache& cache = TextLayoutCache::shared();
-  if (PangoLayout* cached = cache.find(key)) return cached;
+  if (PangoLayout* cached = cache.find(key))
+    return cached;
 
   PangoLayout* layout = pango_layout_new(FontConfiguration::pangoContext());
   const std::string clean = layoutText(text);
@@ -63,11 +65,19 @@ PangoLayout* makeLayout(const std::string& text, const NSStringAttributes& attri
                                     ? PANGO_WRAP_CHAR
                                     : PANGO_WRAP_WORD_CHAR);
   switch (style.alignment) {
-    case NSTextAlignment::center: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
-    case NSTextAlignment::right: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
-    case NSTextAlignment::justified: pango_layout_set_justify(layout, TRUE); break;
+    case NSTextAlignment::center:
+      pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
+      break;
+    case NSTextAlignment::right:
+      pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
+      break;
+    case NSTextAlignment::justified:
+      pango_layout_set_justify(layout, TRUE);
+      break;
     case NSTextAlignment::left:
-    case NSTextAlignment::natural: pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT); break;
+    case NSTextAlignment::natural:
+      pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
+      break;
   }
   return cache.insert(std::move(key), layout);
 }
@@ -83,12 +93,16 @@ CGRect logicalExtents(PangoLayout* layout) {
 // as the alignment asks; wrapped layouts are aligned by Pango itself.
 CGFloat clippedLineShift(PangoLayout* layout, const NSStringAttributes& attributes, CGFloat width) {
   const NSParagraphStyle style = attributes.paragraphStyle.value_or(NSParagraphStyle());
-  if (style.lineBreakMode != NSLineBreakMode::byClipping || !(width > 0) || !std::isfinite(width)) return 0;
+  if (style.lineBreakMode != NSLineBreakMode::byClipping || !(width > 0) || !std::isfinite(width))
+    return 0;
   const CGFloat used = logicalExtents(layout).width();
   switch (style.alignment) {
-    case NSTextAlignment::center: return (width - used) / 2;
-    case NSTextAlignment::right: return width - used;
-    default: return 0;
+    case NSTextAlignment::center:
+      return (width - used) / 2;
+    case NSTextAlignment::right:
+      return width - used;
+    default:
+      return 0;
   }
 }
 
@@ -106,7 +120,8 @@ void showFittingLines(cairo_t* cr, PangoLayout* layout, CGFloat x, CGFloat y, CG
     PangoRectangle logical;
     pango_layout_iter_get_line_extents(iter, nullptr, &logical);
     const CGFloat bottom = CGFloat(logical.y + logical.height) / PANGO_SCALE;
-    if (!first && bottom > limit + kFitTolerance) break;
+    if (!first && bottom > limit + kFitTolerance)
+      break;
     first = false;
     const CGFloat baseline = CGFloat(pango_layout_iter_get_baseline(iter)) / PANGO_SCALE;
     cairo_move_to(cr, x + CGFloat(logical.x) / PANGO_SCALE, y + baseline);
@@ -117,11 +132,16 @@ void showFittingLines(cairo_t* cr, PangoLayout* layout, CGFloat x, CGFloat y, CG
 
 const char* alignmentName(const NSStringAttributes& attributes) {
   switch (attributes.paragraphStyle.value_or(NSParagraphStyle()).alignment) {
-    case NSTextAlignment::left: return "left";
-    case NSTextAlignment::center: return "center";
-    case NSTextAlignment::right: return "right";
-    case NSTextAlignment::justified: return "justified";
-    case NSTextAlignment::natural: break;
+    case NSTextAlignment::left:
+      return "left";
+    case NSTextAlignment::center:
+      return "center";
+    case NSTextAlignment::right:
+      return "right";
+    case NSTextAlignment::justified:
+      return "justified";
+    case NSTextAlignment::natural:
+      break;
   }
   return "natural";
 }
@@ -129,7 +149,8 @@ const char* alignmentName(const NSStringAttributes& attributes) {
 // The recorded line of a text drawing call.
 void noteDrawing(CGContext& context, const std::string& text, const char* place,
                  const NSStringAttributes& attributes) {
-  if (!context.isRecording()) return;
+  if (!context.isRecording())
+    return;
   const UIFont font = attributes.font.value_or(UIFont::systemFont(UIFont::defaultSize));
   const CGColor color = attributes.foregroundColor.value_or(UIColor::black()).cgColor();
   char line[512];
@@ -148,7 +169,8 @@ bool isFinite(const CGRect& r) {
 
 CGRect NSString::boundingRect(CGSize with, unsigned options, const NSStringAttributes& attributes,
                               NSStringDrawingContext*) const {
-  if (text_.empty()) return CGRect();
+  if (text_.empty())
+    return CGRect();
   const bool lineFragments = (options & usesLineFragmentOrigin) != 0;
   PangoLayout* layout = makeLayout(text_, attributes, lineFragments ? with.width : kUnbounded);
   const CGRect logical = logicalExtents(layout);
@@ -161,7 +183,8 @@ CGRect NSString::boundingRect(CGSize with, unsigned options, const NSStringAttri
 }
 
 CGSize NSString::size(const NSStringAttributes& withAttributes) const {
-  if (text_.empty()) return CGSize();
+  if (text_.empty())
+    return CGSize();
   PangoLayout* layout = makeLayout(text_, withAttributes, kUnbounded);
   const CGRect logical = logicalExtents(layout);
   return CGSize{logical.width(), logical.height()};
@@ -175,7 +198,8 @@ void NSString::draw(const CGRect& in, const NSStringAttributes& withAttributes) 
              in.size.height);
     noteDrawing(*context, text_, place, withAttributes);
   }
-  if (!context || !context->isDrawable() || text_.empty() || !isFinite(in)) return;
+  if (!context || !context->isDrawable() || text_.empty() || !isFinite(in))
+    return;
   PangoLayout* layout = makeLayout(text_, withAttributes, in.size.width);
   cairo_t* cr = context->cairo();
   cairo_save(cr);

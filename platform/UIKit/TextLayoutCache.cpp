@@ -33,8 +33,11 @@ PangoLayout* TextLayoutCache::insert(Key key, PangoLayout* layout) {
 }
 
 void TextLayoutCache::clear() {
-  for (Entry& entry : entries_) g_object_unref(entry.layout);
+  for (Entry& entry : entries_)
+    g_object_unref(entry.layout);
   entries_.clear();
 }
 
-TextLayoutCache::~TextLayoutCache() { clear(); }
+TextLayoutCache::~TextLayoutCache() {
+  clear();
+}

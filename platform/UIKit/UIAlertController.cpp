@@ -11,38 +11,46 @@ UIAlertController::UIAlertController(std::optional<std::string> title, std::opti
 UIAlertController::~UIAlertController() = default;
 
 void UIAlertController::addAction(std::shared_ptr<UIAlertAction> action) {
-  if (!action || std::find(actions_.begin(), actions_.end(), action) != actions_.end()) return;
+  if (!action || std::find(actions_.begin(), actions_.end(), action) != actions_.end())
+    return;
   actions_.push_back(std::move(action));
 }
 
 void UIAlertController::setPreferredAction(std::shared_ptr<UIAlertAction> action) {
-  if (action && std::find(actions_.begin(), actions_.end(), action) == actions_.end()) return;
+  if (action && std::find(actions_.begin(), actions_.end(), action) == actions_.end())
+    return;
   preferred_ = std::move(action);
 }
 
 std::shared_ptr<UIAlertAction> UIAlertController::cancelAction() const {
   for (const auto& action : actions_) {
-    if (action->style() == UIAlertActionStyle::cancel) return action;
+    if (action->style() == UIAlertActionStyle::cancel)
+      return action;
   }
   return nullptr;
 }
 
 void UIAlertController::addTextField(const std::function<void(UITextField&)>& configurationHandler) {
   auto field = UITextField::make();
-  if (configurationHandler) configurationHandler(*field);
+  if (configurationHandler)
+    configurationHandler(*field);
   textFields_.push_back(std::move(field));
 }
 
 bool UIAlertController::press(const std::shared_ptr<UIAlertAction>& action) {
-  if (!awaiting_ || !action || !action->isEnabled()) return false;
-  if (std::find(actions_.begin(), actions_.end(), action) == actions_.end()) return false;
+  if (!awaiting_ || !action || !action->isEnabled())
+    return false;
+  if (std::find(actions_.begin(), actions_.end(), action) == actions_.end())
+    return false;
   awaiting_ = false;
   auto keep = shared_from_this();  // the presenting controller may hold the last reference
   // Marked as going before the handler runs, so that the handler can present the next alert from
   // the same controller; that presentation takes this one down first.
   beginDismissal();
-  if (action->handler()) action->handler()(*action);
-  if (presentingViewController()) dismiss(true);
+  if (action->handler())
+    action->handler()(*action);
+  if (presentingViewController())
+    dismiss(true);
   return true;
 }
 
@@ -52,7 +60,8 @@ bool UIAlertController::press(std::size_t actionIndex) {
 
 bool UIAlertController::press(std::string_view title) {
   for (const auto& action : actions_) {
-    if (action->title() == title) return press(action);
+    if (action->title() == title)
+      return press(action);
   }
   return false;
 }
@@ -63,7 +72,8 @@ void UIAlertController::showPresentation(UIViewController&) {
 
 void UIAlertController::hidePresentation() {
   awaiting_ = false;
-  if (auto presenter = std::move(shownBy_)) presenter->closeAlert(*this);
+  if (auto presenter = std::move(shownBy_))
+    presenter->closeAlert(*this);
 }
 
 void UIAlertController::presentationDidAppear() {

@@ -30,7 +30,8 @@ void openWithDefaultHandler(const std::string& uri, std::function<void(bool)> do
         std::unique_ptr<std::function<void(bool)>> done(static_cast<std::function<void(bool)>*>(data));
         GError* error = nullptr;
         const bool opened = g_app_info_launch_default_for_uri_finish(result, &error);
-        if (error) g_error_free(error);  // failure is silent
+        if (error)
+          g_error_free(error);  // failure is silent
         (*done)(opened);
       },
       pending);
@@ -40,9 +41,11 @@ void openWithDefaultHandler(const std::string& uri, std::function<void(bool)> do
 void collectControllers(const std::shared_ptr<UIViewController>& root,
                         std::vector<std::shared_ptr<UIViewController>>& out,
                         std::set<const UIViewController*>& seen) {
-  if (!root || !seen.insert(root.get()).second) return;
+  if (!root || !seen.insert(root.get()).second)
+    return;
   out.push_back(root);
-  for (const auto& child : root->children()) collectControllers(child, out, seen);
+  for (const auto& child : root->children())
+    collectControllers(child, out, seen);
   collectControllers(root->presentedViewController(), out, seen);
 }
 
@@ -53,7 +56,8 @@ UIApplication::~UIApplication() = default;
 
 UIApplication& UIApplication::shared() {
   auto& application = sharedApplication();
-  if (!application) application = std::make_shared<UIApplication>();
+  if (!application)
+    application = std::make_shared<UIApplication>();
   return *application;
 }
 
@@ -74,49 +78,64 @@ void UIApplication::open(const URL& url, const OpenExternalURLOptions&,
   }
 }
 
-void UIApplication::setURLOpener(URLOpener opener) { urlOpener() = std::move(opener); }
+void UIApplication::setURLOpener(URLOpener opener) {
+  urlOpener() = std::move(opener);
+}
 
 void UIApplication::becomeActive() {
-  if (terminating_ || state_ == UIApplicationState::active) return;
-  if (state_ == UIApplicationState::background) enterForeground();
+  if (terminating_ || state_ == UIApplicationState::active)
+    return;
+  if (state_ == UIApplicationState::background)
+    enterForeground();
   state_ = UIApplicationState::active;
-  if (delegate_) delegate_->applicationDidBecomeActive(*this);
+  if (delegate_)
+    delegate_->applicationDidBecomeActive(*this);
 }
 
 void UIApplication::resignActive() {
-  if (state_ != UIApplicationState::active) return;
-  if (delegate_) delegate_->applicationWillResignActive(*this);
+  if (state_ != UIApplicationState::active)
+    return;
+  if (delegate_)
+    delegate_->applicationWillResignActive(*this);
   state_ = UIApplicationState::inactive;
 }
 
 void UIApplication::enterBackground() {
-  if (terminating_ || state_ == UIApplicationState::background) return;
+  if (terminating_ || state_ == UIApplicationState::background)
+    return;
   resignActive();
   state_ = UIApplicationState::background;
-  if (delegate_) delegate_->applicationDidEnterBackground(*this);
+  if (delegate_)
+    delegate_->applicationDidEnterBackground(*this);
 }
 
 void UIApplication::enterForeground() {
-  if (state_ != UIApplicationState::background) return;
-  if (delegate_) delegate_->applicationWillEnterForeground(*this);
+  if (state_ != UIApplicationState::background)
+    return;
+  if (delegate_)
+    delegate_->applicationWillEnterForeground(*this);
   state_ = UIApplicationState::inactive;
 }
 
 void UIApplication::terminate() {
-  if (terminating_) return;
+  if (terminating_)
+    return;
   willTerminate();
   MainLoop::quit();
 }
 
 void UIApplication::willTerminate() {
-  if (terminating_) return;
+  if (terminating_)
+    return;
   resignActive();
   terminating_ = true;
-  if (delegate_) delegate_->applicationWillTerminate(*this);
+  if (delegate_)
+    delegate_->applicationWillTerminate(*this);
 }
 
 void UIApplication::didReceiveMemoryWarning() {
-  if (delegate_) delegate_->applicationDidReceiveMemoryWarning(*this);
+  if (delegate_)
+    delegate_->applicationDidReceiveMemoryWarning(*this);
   std::vector<std::shared_ptr<UIViewController>> controllers;
   std::set<const UIViewController*> seen;
   std::set<const UIWindow*> windows;
@@ -124,5 +143,6 @@ void UIApplication::didReceiveMemoryWarning() {
     if (window && windows.insert(window.get()).second)
       collectControllers(window->rootViewController(), controllers, seen);
   }
-  for (const auto& controller : controllers) controller->didReceiveMemoryWarning();
+  for (const auto& controller : controllers)
+    controller->didReceiveMemoryWarning();
 }

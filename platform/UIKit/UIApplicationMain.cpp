@@ -70,9 +70,11 @@ struct WindowEvents {
   }
 
   ~WindowEvents() {
-    if (!window) return;
+    if (!window)
+      return;
     for (gulong handler : handlers) {
-      if (g_signal_handler_is_connected(window, handler)) g_signal_handler_disconnect(window, handler);
+      if (g_signal_handler_is_connected(window, handler))
+        g_signal_handler_disconnect(window, handler);
     }
     g_object_unref(window);
   }
@@ -84,7 +86,8 @@ GtkWidget* shownGtkWindow() {
   GtkWidget* found = nullptr;
   for (GList* w = windows; w && !found; w = w->next) {
     auto* widget = GTK_WIDGET(w->data);
-    if (gtk_widget_get_visible(widget) && !GTK_IS_DIALOG(widget)) found = widget;
+    if (gtk_widget_get_visible(widget) && !GTK_IS_DIALOG(widget))
+      found = widget;
   }
   g_list_free(windows);
   return found;
@@ -136,19 +139,25 @@ int UIApplicationMain(int argc, char* argv[], const char* principalClassName, co
   std::shared_ptr<UIWindow> window;
   if (root) {
     window = UIWindow::make();
-    if (delegate) delegate->setWindow(window);
+    if (delegate)
+      delegate->setWindow(window);
   }
-  if (delegate) delegate->application(*application, {});
-  if (delegate && delegate->window()) window = delegate->window();
+  if (delegate)
+    delegate->application(*application, {});
+  if (delegate && delegate->window())
+    window = delegate->window();
   if (window) {
-    if (root) window->setRootViewController(root);
+    if (root)
+      window->setRootViewController(root);
     window->makeKeyAndVisible();
-    if (auto shown = window->rootViewController()) shown->beginAppearanceTransition(true, false);
+    if (auto shown = window->rootViewController())
+      shown->beginAppearanceTransition(true, false);
   }
 
   WindowEvents events;
   if (window && UIWindow::backendKind() == UIWindowBackendKind::windowed) {
-    if (GtkWidget* gtkWindow = shownGtkWindow()) events.connect(gtkWindow);
+    if (GtkWidget* gtkWindow = shownGtkWindow())
+      events.connect(gtkWindow);
   }
   const guint sigint = g_unix_signal_add(SIGINT, terminateOnSignal, nullptr);
   const guint sigterm = g_unix_signal_add(SIGTERM, terminateOnSignal, nullptr);
@@ -156,7 +165,8 @@ int UIApplicationMain(int argc, char* argv[], const char* principalClassName, co
   // The first turn of the loop: the root controller has appeared and the application is active.
   DispatchQueue::main().async([window, application] {
     if (window) {
-      if (auto shown = window->rootViewController()) shown->endAppearanceTransition();
+      if (auto shown = window->rootViewController())
+        shown->endAppearanceTransition();
     }
     application->becomeActive();
   });

@@ -2,7 +2,9 @@
 
 #include "UIKit/UIGraphics.h"
 
-UIBezierPath::UIBezierPath(const CGRect& rect) { path_.addRect(rect); }
+UIBezierPath::UIBezierPath(const CGRect& rect) {
+  path_.addRect(rect);
+}
 
 UIBezierPath UIBezierPath::ovalIn(const CGRect& rect) {
   UIBezierPath path;
@@ -18,7 +20,8 @@ UIBezierPath UIBezierPath::roundedRect(const CGRect& rect, CGFloat cornerRadius)
 
 void UIBezierPath::stroke() const {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (!context || path_.isEmpty()) return;
+  if (!context || path_.isEmpty())
+    return;
   // The path's own settings apply for this stroke only; colour and dash come from the context.
   context->saveGState();
   context->setLineWidth(lineWidth);
@@ -33,7 +36,8 @@ void UIBezierPath::stroke() const {
 
 void UIBezierPath::fill() const {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (!context || path_.isEmpty()) return;
+  if (!context || path_.isEmpty())
+    return;
   context->beginPath();
   context->addPath(path_);
   context->fillPath(CGPathFillRule::winding);
@@ -41,7 +45,8 @@ void UIBezierPath::fill() const {
 
 void UIBezierPath::addClip() const {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (!context) return;
+  if (!context)
+    return;
   context->beginPath();
   context->addPath(path_);
   context->clip(CGPathFillRule::winding);

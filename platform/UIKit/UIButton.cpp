@@ -14,7 +14,10 @@ constexpr CGFloat symbolInset = 4;
 }  // namespace
 
 UIButton::UIButton(UIButtonType type, CGRect frame)
-    : UIControl(frame), titleColor_(systemBlue), font_(UIFont::systemFont(15)), drawsFace_(type == UIButtonType::system) {
+    : UIControl(frame),
+      titleColor_(systemBlue),
+      font_(UIFont::systemFont(15)),
+      drawsFace_(type == UIButtonType::system) {
   setOpaque(false);
 }
 
@@ -23,7 +26,8 @@ std::shared_ptr<UIButton> UIButton::make(UIButtonType type, CGRect frame) {
 }
 
 void UIButton::setTitle(std::string title) {
-  if (title == title_) return;
+  if (title == title_)
+    return;
   title_ = std::move(title);
   setNeedsDisplay();
 }
@@ -52,7 +56,8 @@ void UIButton::setDrawsFace(bool draws) {
 // (or symbol) centred, dimmed while pressed or disabled.
 void UIButton::draw(const CGRect& rect) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (!context) return;
+  if (!context)
+    return;
   CGFloat a;
   CGFloat r, g, b;
   titleColor_.getRed(&r, &g, &b, &a);
@@ -74,7 +79,8 @@ void UIButton::draw(const CGRect& rect) {
     context->restoreGState();
     return;
   }
-  if (title_.empty()) return;
+  if (title_.empty())
+    return;
   NSStringAttributes attributes;
   attributes.font = font_;
   attributes.foregroundColor = ink;
@@ -82,9 +88,11 @@ void UIButton::draw(const CGRect& rect) {
   centred.alignment = NSTextAlignment::center;
   attributes.paragraphStyle = centred;
   const NSString text(title_);
-  const CGFloat height = text.boundingRect(CGSize{rect.size.width, 1e9}, usesLineFragmentOrigin, attributes).size.height;
+  const CGFloat height =
+      text.boundingRect(CGSize{rect.size.width, 1e9}, usesLineFragmentOrigin, attributes).size.height;
   context->saveGState();
   context->clip(rect);
-  text.draw(CGRect(rect.origin.x, rect.origin.y + (rect.size.height - height) / 2, rect.size.width, height), attributes);
+  text.draw(CGRect(rect.origin.x, rect.origin.y + (rect.size.height - height) / 2, rect.size.width, height),
+            attributes);
   context->restoreGState();
 }

@@ -15,29 +15,41 @@ UIColor UIColor::hue(CGFloat hue, CGFloat saturation, CGFloat brightness, CGFloa
   const CGFloat q = v * (1 - saturation * f);
   const CGFloat t = v * (1 - saturation * (1 - f));
   switch (sector) {
-    case 0: return UIColor(v, t, p, alpha);
-    case 1: return UIColor(q, v, p, alpha);
-    case 2: return UIColor(p, v, t, alpha);
-    case 3: return UIColor(p, q, v, alpha);
-    case 4: return UIColor(t, p, v, alpha);
-    default: return UIColor(v, p, q, alpha);
+    case 0:
+      return UIColor(v, t, p, alpha);
+    case 1:
+      return UIColor(q, v, p, alpha);
+    case 2:
+      return UIColor(p, v, t, alpha);
+    case 3:
+      return UIColor(p, q, v, alpha);
+    case 4:
+      return UIColor(t, p, v, alpha);
+    default:
+      return UIColor(v, p, q, alpha);
   }
 }
 
 bool UIColor::getRed(CGFloat* red, CGFloat* green, CGFloat* blue, CGFloat* alpha) const {
-  if (red) *red = red_;
-  if (green) *green = green_;
-  if (blue) *blue = blue_;
-  if (alpha) *alpha = alpha_;
+  if (red)
+    *red = red_;
+  if (green)
+    *green = green_;
+  if (blue)
+    *blue = blue_;
+  if (alpha)
+    *alpha = alpha_;
   return true;
 }
 
 void UIColor::setFill() const {
-  if (CGContext* context = UIGraphicsGetCurrentContext()) context->setFillColor(cgColor());
+  if (CGContext* context = UIGraphicsGetCurrentContext())
+    context->setFillColor(cgColor());
 }
 
 void UIColor::setStroke() const {
-  if (CGContext* context = UIGraphicsGetCurrentContext()) context->setStrokeColor(cgColor());
+  if (CGContext* context = UIGraphicsGetCurrentContext())
+    context->setStrokeColor(cgColor());
 }
 
 void UIColor::set() const {

@@ -11,50 +11,60 @@ constexpr int countedBits = 16;
 
 UIControl::UIControl(CGRect frame) : UIView(frame) {}
 
-std::shared_ptr<UIControl> UIControl::make(CGRect frame) { return std::shared_ptr<UIControl>(new UIControl(frame)); }
+std::shared_ptr<UIControl> UIControl::make(CGRect frame) {
+  return std::shared_ptr<UIControl>(new UIControl(frame));
+}
 
 void UIControl::addTarget(Action action, UIControlEvents events) {
-  if (action) targets_.push_back({std::move(action), events});
+  if (action)
+    targets_.push_back({std::move(action), events});
 }
 
 UIControlEvents UIControl::allControlEvents() const {
   std::uint64_t all = 0;
-  for (const auto& t : targets_) all |= std::uint64_t(t.events);
+  for (const auto& t : targets_)
+    all |= std::uint64_t(t.events);
   return UIControlEvents(all);
 }
 
 void UIControl::sendActions(UIControlEvents events) {
   for (int bit = 0; bit < countedBits; ++bit) {
-    if (std::uint64_t(events) & (std::uint64_t(1) << bit)) ++sentCounts_[bit];
+    if (std::uint64_t(events) & (std::uint64_t(1) << bit))
+      ++sentCounts_[bit];
   }
   auto keep = weak_from_this().lock();
   const auto targets = targets_;  // an action may add or remove targets
   for (const auto& t : targets) {
-    if (t.events & events) t.action(*this);
+    if (t.events & events)
+      t.action(*this);
   }
 }
 
 std::uint64_t UIControl::sentCount(UIControlEvents event) const {
   const auto raw = std::uint64_t(event);
-  if (raw == 0 || !std::has_single_bit(raw)) return 0;
+  if (raw == 0 || !std::has_single_bit(raw))
+    return 0;
   const int bit = std::countr_zero(raw);
   return bit < countedBits ? sentCounts_[bit] : 0;
 }
 
 void UIControl::setEnabled(bool enabled) {
-  if (enabled == enabled_) return;
+  if (enabled == enabled_)
+    return;
   enabled_ = enabled;
   setNeedsDisplay();
 }
 
 void UIControl::setHighlighted(bool highlighted) {
-  if (highlighted == highlighted_) return;
+  if (highlighted == highlighted_)
+    return;
   highlighted_ = highlighted;
   setNeedsDisplay();
 }
 
 void UIControl::setSelected(bool selected) {
-  if (selected == selected_) return;
+  if (selected == selected_)
+    return;
   selected_ = selected;
   setNeedsDisplay();
 }
@@ -63,16 +73,23 @@ std::shared_ptr<UIView> UIControl::hitTest(CGPoint point, const UIEvent* event) 
   return enabled_ ? UIView::hitTest(point, event) : nullptr;
 }
 
-bool UIControl::isInsideForTracking(CGPoint point) const { return bounds().insetBy(-70, -70).contains(point); }
+bool UIControl::isInsideForTracking(CGPoint point) const {
+  return bounds().insetBy(-70, -70).contains(point);
+}
 
-bool UIControl::beginTracking(const UITouch&, const UIEvent*) { return true; }
-bool UIControl::continueTracking(const UITouch&, const UIEvent*) { return true; }
+bool UIControl::beginTracking(const UITouch&, const UIEvent*) {
+  return true;
+}
+bool UIControl::continueTracking(const UITouch&, const UIEvent*) {
+  return true;
+}
 void UIControl::endTracking(const UITouch*, const UIEvent*) {}
 void UIControl::cancelTracking(const UIEvent*) {}
 
 void UIControl::touchesBegan(const UITouchSet& touches, const UIEvent* event) {
   auto touch = touches.first();
-  if (!touch || !enabled_) return;
+  if (!touch || !enabled_)
+    return;
   touchInside_ = true;
   setHighlighted(true);
   sendActions(touch->tapCount() > 1 ? UIControlEvents::touchDown | UIControlEvents::touchDownRepeat
@@ -82,9 +99,11 @@ void UIControl::touchesBegan(const UITouchSet& touches, const UIEvent* event) {
 
 void UIControl::touchesMoved(const UITouchSet& touches, const UIEvent* event) {
   auto touch = touches.first();
-  if (!touch || !tracking_) return;
+  if (!touch || !tracking_)
+    return;
   const bool inside = isInsideForTracking(touch->location(this));
-  if (inside != touchInside_) sendActions(inside ? UIControlEvents::touchDragEnter : UIControlEvents::touchDragExit);
+  if (inside != touchInside_)
+    sendActions(inside ? UIControlEvents::touchDragEnter : UIControlEvents::touchDragExit);
   touchInside_ = inside;
   setHighlighted(inside);
   sendActions(inside ? UIControlEvents::touchDragInside : UIControlEvents::touchDragOutside);
@@ -93,10 +112,12 @@ void UIControl::touchesMoved(const UITouchSet& touches, const UIEvent* event) {
 
 void UIControl::touchesEnded(const UITouchSet& touches, const UIEvent* event) {
   auto touch = touches.first();
-  if (!touch || (!touchInside_ && !tracking_ && !highlighted_)) return;
+  if (!touch || (!touchInside_ && !tracking_ && !highlighted_))
+    return;
   const bool inside = isInsideForTracking(touch->location(this));
   setHighlighted(false);
-  if (tracking_) endTracking(touch.get(), event);
+  if (tracking_)
+    endTracking(touch.get(), event);
   tracking_ = false;
   touchInside_ = false;
   sendActions(inside ? UIControlEvents::touchUpInside | UIControlEvents::primaryActionTriggered
@@ -104,9 +125,11 @@ void UIControl::touchesEnded(const UITouchSet& touches, const UIEvent* event) {
 }
 
 void UIControl::touchesCancelled(const UITouchSet&, const UIEvent* event) {
-  if (!tracking_ && !highlighted_) return;
+  if (!tracking_ && !highlighted_)
+    return;
   setHighlighted(false);
-  if (tracking_) cancelTracking(event);
+  if (tracking_)
+    cancelTracking(event);
   tracking_ = false;
   touchInside_ = false;
   sendActions(UIControlEvents::touchCancel);

@@ -30,7 +30,9 @@ enum class UIControlEvents : std::uint64_t {
 constexpr UIControlEvents operator|(UIControlEvents a, UIControlEvents b) {
   return UIControlEvents(std::uint64_t(a) | std::uint64_t(b));
 }
-constexpr bool operator&(UIControlEvents a, UIControlEvents b) { return (std::uint64_t(a) & std::uint64_t(b)) != 0; }
+constexpr bool operator&(UIControlEvents a, UIControlEvents b) {
+  return (std::uint64_t(a) & std::uint64_t(b)) != 0;
+}
 
 class UIControl : public UIView {
  public:
@@ -44,7 +46,8 @@ class UIControl : public UIView {
   // A member function of `target` taking the sender (the control, or a subclass it is cast to);
   // called only while `target` lives.
   template <class Target, class Sender>
-  void addTarget(const std::shared_ptr<Target>& target, void (Target::*action)(Sender&), UIControlEvents events);
+  void addTarget(const std::shared_ptr<Target>& target, void (Target::*action)(Sender&),
+                 UIControlEvents events);
   void removeAllTargets() { targets_.clear(); }
   // The events that have at least one target.
   UIControlEvents allControlEvents() const;
@@ -105,7 +108,8 @@ void UIControl::addTarget(const std::shared_ptr<Target>& target, void (Target::*
       [weak, action](UIControl& sender) {
         auto strong = weak.lock();
         auto* typed = dynamic_cast<Sender*>(&sender);
-        if (strong && typed) ((*strong).*action)(*typed);
+        if (strong && typed)
+          ((*strong).*action)(*typed);
       },
       events);
 }

@@ -22,7 +22,8 @@ void UIDialogPresenter::install(std::shared_ptr<UIDialogPresenter> presenter) {
 }
 
 std::shared_ptr<UIDialogPresenter> UIDialogPresenter::current() {
-  if (installedPresenter()) return installedPresenter();
+  if (installedPresenter())
+    return installedPresenter();
   if (UIWindow::backendKind() == UIWindowBackendKind::windowed) {
     static const std::shared_ptr<UIDialogPresenter> gtk = std::make_shared<UIDialogPresenterGtk>();
     return gtk;

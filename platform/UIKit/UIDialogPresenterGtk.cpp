@@ -16,12 +16,14 @@ GtkWindow* parentWindow() {
   GtkWindow* parent = nullptr;
   for (GList* w = windows; w; w = w->next) {
     auto* window = GTK_WINDOW(w->data);
-    if (!gtk_widget_get_visible(GTK_WIDGET(window)) || GTK_IS_DIALOG(window)) continue;
+    if (!gtk_widget_get_visible(GTK_WIDGET(window)) || GTK_IS_DIALOG(window))
+      continue;
     if (gtk_window_is_active(window)) {
       parent = window;
       break;
     }
-    if (!parent) parent = window;
+    if (!parent)
+      parent = window;
   }
   g_list_free(windows);
   return parent;
@@ -40,7 +42,8 @@ struct PickerDialog {
 void alertResponse(GtkDialog*, gint response, gpointer data) {
   auto* context = static_cast<AlertDialog*>(data);
   auto alert = context->alert.lock();
-  if (!alert) return;
+  if (!alert)
+    return;
   // What was typed goes back into the fields before any handler reads them.
   const auto& fields = alert->textFields();
   for (std::size_t i = 0; i < fields.size() && i < context->entries.size(); ++i) {
@@ -57,7 +60,8 @@ void alertResponse(GtkDialog*, gint response, gpointer data) {
 
 void pickerResponse(GtkNativeDialog* dialog, gint response, gpointer data) {
   auto picker = static_cast<PickerDialog*>(data)->picker.lock();
-  if (!picker) return;
+  if (!picker)
+    return;
   if (response != GTK_RESPONSE_ACCEPT) {
     picker->cancel();
     return;
@@ -77,15 +81,18 @@ void pickerResponse(GtkNativeDialog* dialog, gint response, gpointer data) {
 }  // namespace
 
 UIDialogPresenterGtk::~UIDialogPresenterGtk() {
-  for (auto& [alert, dialog] : dialogs_) gtk_widget_destroy(dialog);
-  for (auto& [picker, chooser] : choosers_) g_object_unref(chooser);
+  for (auto& [alert, dialog] : dialogs_)
+    gtk_widget_destroy(dialog);
+  for (auto& [picker, chooser] : choosers_)
+    g_object_unref(chooser);
 }
 
 void UIDialogPresenterGtk::showAlert(const std::shared_ptr<UIAlertController>& alert) {
   GtkWidget* dialog = gtk_dialog_new();
   gtk_window_set_title(GTK_WINDOW(dialog), alert->title().value_or("").c_str());
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
-  if (GtkWindow* parent = parentWindow()) gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
+  if (GtkWindow* parent = parentWindow())
+    gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
 
   GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
   gtk_container_set_border_width(GTK_CONTAINER(content), 12);
@@ -108,7 +115,8 @@ void UIDialogPresenterGtk::showAlert(const std::shared_ptr<UIAlertController>& a
   for (const auto& field : alert->textFields()) {
     GtkWidget* entry = gtk_entry_new();
     gtk_entry_set_text(GTK_ENTRY(entry), field->text().c_str());
-    if (field->placeholder()) gtk_entry_set_placeholder_text(GTK_ENTRY(entry), field->placeholder()->c_str());
+    if (field->placeholder())
+      gtk_entry_set_placeholder_text(GTK_ENTRY(entry), field->placeholder()->c_str());
     gtk_entry_set_visibility(GTK_ENTRY(entry), !field->isSecureTextEntry());
     gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
     gtk_box_pack_start(GTK_BOX(content), entry, FALSE, FALSE, 0);
@@ -121,8 +129,10 @@ void UIDialogPresenterGtk::showAlert(const std::shared_ptr<UIAlertController>& a
     GtkWidget* button = gtk_dialog_add_button(GTK_DIALOG(dialog), actions[i]->title().value_or("").c_str(),
                                               static_cast<gint>(i));
     gtk_widget_set_sensitive(button, actions[i]->isEnabled());
-    if (!preferred && actions[i]->style() == UIAlertActionStyle::default_) preferred = actions[i];
-    if (actions[i] == preferred) gtk_dialog_set_default_response(GTK_DIALOG(dialog), static_cast<gint>(i));
+    if (!preferred && actions[i]->style() == UIAlertActionStyle::default_)
+      preferred = actions[i];
+    if (actions[i] == preferred)
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), static_cast<gint>(i));
   }
 
   g_signal_connect_data(
@@ -134,7 +144,8 @@ void UIDialogPresenterGtk::showAlert(const std::shared_ptr<UIAlertController>& a
 
 void UIDialogPresenterGtk::closeAlert(const UIAlertController& alert) {
   auto found = dialogs_.find(&alert);
-  if (found == dialogs_.end()) return;
+  if (found == dialogs_.end())
+    return;
   GtkWidget* dialog = found->second;
   dialogs_.erase(found);
   gtk_widget_destroy(dialog);
@@ -159,7 +170,8 @@ void UIDialogPresenterGtk::showDocumentPicker(const std::shared_ptr<UIDocumentPi
 
 void UIDialogPresenterGtk::closeDocumentPicker(const UIDocumentPickerViewController& picker) {
   auto found = choosers_.find(&picker);
-  if (found == choosers_.end()) return;
+  if (found == choosers_.end())
+    return;
   GtkFileChooserNative* chooser = found->second;
   choosers_.erase(found);
   // Closed from its own response handler, the chooser must outlive the signal emission.

@@ -8,7 +8,8 @@ UIDocumentPickerDelegate::~UIDocumentPickerDelegate() = default;
 
 void UIDocumentPickerDelegate::documentPicker(UIDocumentPickerViewController& controller,
                                               const std::vector<URL>& urls) {
-  if (!urls.empty()) documentPicker(controller, urls.front());
+  if (!urls.empty())
+    documentPicker(controller, urls.front());
 }
 
 void UIDocumentPickerDelegate::documentPicker(UIDocumentPickerViewController&, const URL&) {}
@@ -25,25 +26,33 @@ bool UIDocumentPickerViewController::picksFolders() const {
 }
 
 bool UIDocumentPickerViewController::pick(std::vector<URL> urls) {
-  if (!awaiting_) return false;
-  if (urls.empty()) return cancel();
-  if (!allowsMultipleSelection_) urls.erase(urls.begin() + 1, urls.end());
+  if (!awaiting_)
+    return false;
+  if (urls.empty())
+    return cancel();
+  if (!allowsMultipleSelection_)
+    urls.erase(urls.begin() + 1, urls.end());
   awaiting_ = false;
   auto keep = shared_from_this();
   // The picker closes first, as the original's does, and then tells its delegate.
   beginDismissal();
-  if (presentingViewController()) dismiss(true);
-  if (auto delegate = delegate_.lock()) delegate->documentPicker(*this, urls);
+  if (presentingViewController())
+    dismiss(true);
+  if (auto delegate = delegate_.lock())
+    delegate->documentPicker(*this, urls);
   return true;
 }
 
 bool UIDocumentPickerViewController::cancel() {
-  if (!awaiting_) return false;
+  if (!awaiting_)
+    return false;
   awaiting_ = false;
   auto keep = shared_from_this();
   beginDismissal();
-  if (presentingViewController()) dismiss(true);
-  if (auto delegate = delegate_.lock()) delegate->documentPickerWasCancelled(*this);
+  if (presentingViewController())
+    dismiss(true);
+  if (auto delegate = delegate_.lock())
+    delegate->documentPickerWasCancelled(*this);
   return true;
 }
 
@@ -51,7 +60,8 @@ void UIDocumentPickerViewController::showPresentation(UIViewController&) {}
 
 void UIDocumentPickerViewController::hidePresentation() {
   awaiting_ = false;
-  if (auto presenter = std::move(shownBy_)) presenter->closeDocumentPicker(*this);
+  if (auto presenter = std::move(shownBy_))
+    presenter->closeDocumentPicker(*this);
 }
 
 void UIDocumentPickerViewController::presentationDidAppear() {

@@ -10,7 +10,9 @@
 
 namespace {
 
-CGFloat usableSize(CGFloat size) { return std::isfinite(size) && size > 0 ? size : UIFont::defaultSize; }
+CGFloat usableSize(CGFloat size) {
+  return std::isfinite(size) && size > 0 ? size : UIFont::defaultSize;
+}
 
 // A string property of the font fontconfig chose for the description.
 std::string resolvedProperty(const UIFont& font, const char* property) {
@@ -25,7 +27,8 @@ std::string resolvedProperty(const UIFont& font, const char* property) {
         FcResultMatch)
       value = reinterpret_cast<const char*>(text);
   }
-  if (loaded) g_object_unref(loaded);
+  if (loaded)
+    g_object_unref(loaded);
   return value;
 }
 
@@ -43,7 +46,8 @@ LineMetrics lineMetrics(const UIFont& font) {
                      CGFloat(pango_font_metrics_get_descent(metrics)) / PANGO_SCALE,
                      CGFloat(pango_font_metrics_get_height(metrics)) / PANGO_SCALE};
   pango_font_metrics_unref(metrics);
-  if (result.height <= 0) result.height = result.ascent + result.descent;
+  if (result.height <= 0)
+    result.height = result.ascent + result.descent;
   return result;
 }
 
@@ -76,10 +80,22 @@ PangoFontDescription* UIFont::makePangoDescription() const {
   return description;
 }
 
-std::string UIFont::resolvedFamily() const { return resolvedProperty(*this, FC_FAMILY); }
-std::string UIFont::resolvedStyle() const { return resolvedProperty(*this, FC_STYLE); }
-std::string UIFont::resolvedFile() const { return resolvedProperty(*this, FC_FILE); }
+std::string UIFont::resolvedFamily() const {
+  return resolvedProperty(*this, FC_FAMILY);
+}
+std::string UIFont::resolvedStyle() const {
+  return resolvedProperty(*this, FC_STYLE);
+}
+std::string UIFont::resolvedFile() const {
+  return resolvedProperty(*this, FC_FILE);
+}
 
-CGFloat UIFont::ascender() const { return lineMetrics(*this).ascent; }
-CGFloat UIFont::descender() const { return -lineMetrics(*this).descent; }
-CGFloat UIFont::lineHeight() const { return lineMetrics(*this).height; }
+CGFloat UIFont::ascender() const {
+  return lineMetrics(*this).ascent;
+}
+CGFloat UIFont::descender() const {
+  return -lineMetrics(*this).descent;
+}
+CGFloat UIFont::lineHeight() const {
+  return lineMetrics(*this).height;
+}

@@ -10,13 +10,16 @@
 UIGestureRecognizer::~UIGestureRecognizer() = default;
 
 void UIGestureRecognizer::addTarget(Action action) {
-  if (action) actions_.push_back(std::move(action));
+  if (action)
+    actions_.push_back(std::move(action));
 }
 
 void UIGestureRecognizer::setEnabled(bool enabled) {
-  if (enabled == enabled_) return;
+  if (enabled == enabled_)
+    return;
   if (!enabled) {
-    if (isRunning()) setState(State::cancelled);
+    if (isRunning())
+      setState(State::cancelled);
     touches_.clear();
     pending_ = State::possible;
     if (state_ != State::possible) {
@@ -28,14 +31,16 @@ void UIGestureRecognizer::setEnabled(bool enabled) {
 }
 
 void UIGestureRecognizer::require(const std::shared_ptr<UIGestureRecognizer>& toFail) {
-  if (toFail && toFail.get() != this) requiredToFail_.push_back(toFail);
+  if (toFail && toFail.get() != this)
+    requiredToFail_.push_back(toFail);
 }
 
 CGPoint UIGestureRecognizer::windowCentroid(const UITouchSet& except) const {
   CGPoint sum;
   int n = 0;
   for (const auto& t : touches_) {
-    if (except.contains(t.get())) continue;
+    if (except.contains(t.get()))
+      continue;
     sum.x += t->windowLocation().x;
     sum.y += t->windowLocation().y;
     ++n;
@@ -51,29 +56,38 @@ CGPoint UIGestureRecognizer::location(const UIView* in) const {
 // ---- touches in
 
 void UIGestureRecognizer::deliverTouchesBegan(const UITouchSet& touches, const UIEvent& event) {
-  if (!enabled_) return;
+  if (!enabled_)
+    return;
   for (const auto& t : touches) {
-    if (std::find(touches_.begin(), touches_.end(), t) == touches_.end()) touches_.push_back(t);
+    if (std::find(touches_.begin(), touches_.end(), t) == touches_.end())
+      touches_.push_back(t);
   }
-  if (pending_ == State::possible && (state_ == State::possible || isRunning())) touchesBegan(touches, event);
+  if (pending_ == State::possible && (state_ == State::possible || isRunning()))
+    touchesBegan(touches, event);
 }
 
 void UIGestureRecognizer::deliverTouchesMoved(const UITouchSet& touches, const UIEvent& event) {
-  if (!enabled_) return;
-  if (pending_ == State::possible && (state_ == State::possible || isRunning())) touchesMoved(touches, event);
+  if (!enabled_)
+    return;
+  if (pending_ == State::possible && (state_ == State::possible || isRunning()))
+    touchesMoved(touches, event);
 }
 
 void UIGestureRecognizer::deliverTouchesEnded(const UITouchSet& touches, const UIEvent& event) {
-  if (!enabled_) return;
+  if (!enabled_)
+    return;
   auto keep = weak_from_this().lock();
-  if (pending_ == State::possible && (state_ == State::possible || isRunning())) touchesEnded(touches, event);
+  if (pending_ == State::possible && (state_ == State::possible || isRunning()))
+    touchesEnded(touches, event);
   forget(touches);  // the routing resets recognisers once every one has seen the change
 }
 
 void UIGestureRecognizer::deliverTouchesCancelled(const UITouchSet& touches, const UIEvent& event) {
-  if (!enabled_) return;
+  if (!enabled_)
+    return;
   auto keep = weak_from_this().lock();
-  if (state_ == State::possible || isRunning()) touchesCancelled(touches, event);
+  if (state_ == State::possible || isRunning())
+    touchesCancelled(touches, event);
   forget(touches);
 }
 
@@ -85,10 +99,13 @@ void UIGestureRecognizer::forget(const UITouchSet& touches) {
   std::erase_if(touches_, [&](const auto& t) { return touches.contains(t.get()); });
 }
 
-bool UIGestureRecognizer::pinchInput(UITouchPhase, CGPoint, CGFloat) { return false; }
+bool UIGestureRecognizer::pinchInput(UITouchPhase, CGPoint, CGFloat) {
+  return false;
+}
 
 void UIGestureRecognizer::resetIfIdle() {
-  if (!touches_.empty() || pending_ != State::possible) return;
+  if (!touches_.empty() || pending_ != State::possible)
+    return;
   if (state_ == State::ended || state_ == State::cancelled || state_ == State::failed) {
     state_ = State::possible;
     reset();
@@ -123,7 +140,8 @@ bool UIGestureRecognizer::mustWait() const {
 bool UIGestureRecognizer::blockedByRunningPeer() {
   for (const auto& weak : peers_) {
     auto p = weak.lock();
-    if (p && p.get() != this && p->isRunning() && !canRunWith(*p)) return true;
+    if (p && p.get() != this && p->isRunning() && !canRunWith(*p))
+      return true;
   }
   return false;
 }
@@ -134,8 +152,10 @@ void UIGestureRecognizer::excludePeers() {
   const auto peers = peers_;
   for (const auto& weak : peers) {
     auto p = weak.lock();
-    if (!p || p.get() == this || p->state_ != State::possible) continue;
-    if (p->waitsFor(*this) || !canRunWith(*p)) p->fail();
+    if (!p || p.get() == this || p->state_ != State::possible)
+      continue;
+    if (p->waitsFor(*this) || !canRunWith(*p))
+      p->fail();
   }
 }
 
@@ -150,12 +170,14 @@ void UIGestureRecognizer::notifyRequirersOfFailure() {
   const auto peers = peers_;
   for (const auto& weak : peers) {
     auto p = weak.lock();
-    if (p && p.get() != this && p->waitsFor(*this)) p->requiredRecognizerFailed();
+    if (p && p.get() != this && p->waitsFor(*this))
+      p->requiredRecognizerFailed();
   }
 }
 
 void UIGestureRecognizer::requiredRecognizerFailed() {
-  if (pending_ == State::possible || mustWait()) return;
+  if (pending_ == State::possible || mustWait())
+    return;
   const State wanted = pending_;
   pending_ = State::possible;
   setState(wanted);
@@ -163,7 +185,8 @@ void UIGestureRecognizer::requiredRecognizerFailed() {
 }
 
 void UIGestureRecognizer::setState(State state) {
-  if (state == state_ && state != State::changed) return;
+  if (state == state_ && state != State::changed)
+    return;
   auto keep = weak_from_this().lock();
   const bool starting = state_ == State::possible && (state == State::began || state == State::ended);
   if (starting) {
@@ -189,14 +212,17 @@ void UIGestureRecognizer::setState(State state) {
 }
 
 void UIGestureRecognizer::cancelTouchesInViewIfNeeded() {
-  if (!cancelsTouchesInView_) return;
+  if (!cancelsTouchesInView_)
+    return;
   const auto touches = touches_;
   for (const auto& t : touches) {
-    if (auto window = t->window()) window->backend().router().cancelInView(t, t->timestamp());
+    if (auto window = t->window())
+      window->backend().router().cancelInView(t, t->timestamp());
   }
 }
 
 void UIGestureRecognizer::callActions() {
   const auto actions = actions_;  // an action may add or remove targets
-  for (const auto& action : actions) action(*this);
+  for (const auto& action : actions)
+    action(*this);
 }

@@ -48,7 +48,8 @@ class UIGestureRecognizerDelegate {
   // False keeps the recogniser from leaving possible (it fails).
   virtual bool gestureRecognizerShouldBegin(UIGestureRecognizer&) { return true; }
   // True lets both run at once.
-  virtual bool gestureRecognizerShouldRecognizeSimultaneously(UIGestureRecognizer&, UIGestureRecognizer& other) {
+  virtual bool gestureRecognizerShouldRecognizeSimultaneously(UIGestureRecognizer&,
+                                                              UIGestureRecognizer& other) {
     (void)other;
     return false;
   }
@@ -154,11 +155,13 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
 };
 
 template <class Target, class Recognizer>
-void UIGestureRecognizer::addTarget(const std::shared_ptr<Target>& target, void (Target::*action)(Recognizer&)) {
+void UIGestureRecognizer::addTarget(const std::shared_ptr<Target>& target,
+                                    void (Target::*action)(Recognizer&)) {
   std::weak_ptr<Target> weak = target;
   addTarget([weak, action](UIGestureRecognizer& sender) {
     auto strong = weak.lock();
     auto* typed = dynamic_cast<Recognizer*>(&sender);
-    if (strong && typed) ((*strong).*action)(*typed);
+    if (strong && typed)
+      ((*strong).*action)(*typed);
   });
 }

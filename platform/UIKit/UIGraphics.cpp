@@ -17,9 +17,12 @@ CGContext* UIGraphicsGetCurrentContext() {
   return stack.empty() ? nullptr : stack.back();
 }
 
-void UIGraphicsPushContext(CGContext* context) { contextStack().push_back(context); }
+void UIGraphicsPushContext(CGContext* context) {
+  contextStack().push_back(context);
+}
 
 void UIGraphicsPopContext() {
   auto& stack = contextStack();
-  if (!stack.empty()) stack.pop_back();
+  if (!stack.empty())
+    stack.pop_back();
 }

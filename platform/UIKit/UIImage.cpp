@@ -6,7 +6,8 @@
 #include <limits>
 
 std::shared_ptr<UIImage> UIImage::make(const std::vector<std::uint8_t>& data) {
-  if (data.empty()) return nullptr;
+  if (data.empty())
+    return nullptr;
   GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
   GError* error = nullptr;
   bool ok = gdk_pixbuf_loader_write(loader, data.data(), data.size(), &error);
@@ -45,6 +46,7 @@ std::shared_ptr<UIImage> UIImage::make(const std::vector<std::uint8_t>& data) {
 }
 
 std::shared_ptr<UIImage> UIImage::make(int width, int height, std::vector<std::uint8_t> rgba) {
-  if (width <= 0 || height <= 0 || rgba.size() != std::size_t(width) * std::size_t(height) * 4) return nullptr;
+  if (width <= 0 || height <= 0 || rgba.size() != std::size_t(width) * std::size_t(height) * 4)
+    return nullptr;
   return std::shared_ptr<UIImage>(new UIImage(width, height, std::move(rgba)));
 }

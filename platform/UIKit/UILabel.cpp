@@ -4,12 +4,17 @@
 #include "UIKit/NSStringDrawing.h"
 #include "UIKit/UIGraphics.h"
 
-UILabel::UILabel(CGRect frame) : UIView(frame), font_(UIFont::systemFont(17)) { setOpaque(false); }
+UILabel::UILabel(CGRect frame) : UIView(frame), font_(UIFont::systemFont(17)) {
+  setOpaque(false);
+}
 
-std::shared_ptr<UILabel> UILabel::make(CGRect frame) { return std::shared_ptr<UILabel>(new UILabel(frame)); }
+std::shared_ptr<UILabel> UILabel::make(CGRect frame) {
+  return std::shared_ptr<UILabel>(new UILabel(frame));
+}
 
 void UILabel::setText(std::string text) {
-  if (text == text_) return;
+  if (text == text_)
+    return;
   text_ = std::move(text);
   setNeedsDisplay();
 }
@@ -38,7 +43,8 @@ void UILabel::setNumberOfLines(int lines) {
 // allowed, in which case it wraps at the bounds' width.
 void UILabel::draw(const CGRect& rect) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (!context || text_.empty()) return;
+  if (!context || text_.empty())
+    return;
   NSStringAttributes attributes;
   attributes.font = font_;
   attributes.foregroundColor = textColor_;
@@ -47,9 +53,11 @@ void UILabel::draw(const CGRect& rect) {
   style.lineBreakMode = lines_ == 1 ? NSLineBreakMode::byClipping : NSLineBreakMode::byWordWrapping;
   attributes.paragraphStyle = style;
   const NSString text(text_);
-  const CGFloat height = text.boundingRect(CGSize{rect.size.width, 1e9}, usesLineFragmentOrigin, attributes).size.height;
+  const CGFloat height =
+      text.boundingRect(CGSize{rect.size.width, 1e9}, usesLineFragmentOrigin, attributes).size.height;
   context->saveGState();
   context->clip(rect);
-  text.draw(CGRect(rect.origin.x, rect.origin.y + (rect.size.height - height) / 2, rect.size.width, height), attributes);
+  text.draw(CGRect(rect.origin.x, rect.origin.y + (rect.size.height - height) / 2, rect.size.width, height),
+            attributes);
   context->restoreGState();
 }

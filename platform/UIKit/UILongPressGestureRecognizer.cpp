@@ -7,7 +7,8 @@ std::shared_ptr<UILongPressGestureRecognizer> UILongPressGestureRecognizer::make
 }
 
 UILongPressGestureRecognizer::~UILongPressGestureRecognizer() {
-  if (timer_) timer_->invalidate();
+  if (timer_)
+    timer_->invalidate();
 }
 
 void UILongPressGestureRecognizer::touchesBegan(const UITouchSet&, const UIEvent&) {
@@ -16,9 +17,11 @@ void UILongPressGestureRecognizer::touchesBegan(const UITouchSet&, const UIEvent
     setState(isRunning() ? State::cancelled : State::failed);
     return;
   }
-  if (down < touchesRequired_ || state() != State::possible) return;
+  if (down < touchesRequired_ || state() != State::possible)
+    return;
   down_ = windowCentroid();
-  if (timer_) timer_->invalidate();
+  if (timer_)
+    timer_->invalidate();
   std::weak_ptr<UIGestureRecognizer> weak = weak_from_this();
   timer_ = Timer::scheduledTimer(minimumDuration_, false, [weak](Timer&) {
     auto self = weak.lock();
@@ -31,7 +34,8 @@ void UILongPressGestureRecognizer::touchesBegan(const UITouchSet&, const UIEvent
 void UILongPressGestureRecognizer::touchesMoved(const UITouchSet&, const UIEvent&) {
   if (state() == State::possible) {
     const CGPoint c = windowCentroid();
-    if (std::hypot(c.x - down_.x, c.y - down_.y) > allowableMovement_) setState(State::failed);
+    if (std::hypot(c.x - down_.x, c.y - down_.y) > allowableMovement_)
+      setState(State::failed);
   } else if (isRunning()) {
     setState(State::changed);
   }
@@ -42,6 +46,7 @@ void UILongPressGestureRecognizer::touchesEnded(const UITouchSet&, const UIEvent
 }
 
 void UILongPressGestureRecognizer::reset() {
-  if (timer_) timer_->invalidate();
+  if (timer_)
+    timer_->invalidate();
   timer_.reset();
 }

@@ -10,12 +10,15 @@ std::shared_ptr<UIPanGestureRecognizer> UIPanGestureRecognizer::make() {
 
 namespace {
 
-CGPoint minus(CGPoint a, CGPoint b) { return {a.x - b.x, a.y - b.y}; }
+CGPoint minus(CGPoint a, CGPoint b) {
+  return {a.x - b.x, a.y - b.y};
+}
 
 }  // namespace
 
 CGPoint UIPanGestureRecognizer::translation(const UIView* in) const {
-  if (!in) return minus(current_, start_);
+  if (!in)
+    return minus(current_, start_);
   return minus(in->convertFrom(current_, nullptr), in->convertFrom(start_, nullptr));
 }
 
@@ -29,7 +32,8 @@ void UIPanGestureRecognizer::setTranslation(CGPoint translation, const UIView* i
 }
 
 CGPoint UIPanGestureRecognizer::velocity(const UIView* in) const {
-  if (!in) return velocity_;
+  if (!in)
+    return velocity_;
   // A vector maps through the linear part only: the difference of two mapped points.
   return minus(in->convertFrom(velocity_, nullptr), in->convertFrom(CGPoint{}, nullptr));
 }
@@ -59,12 +63,14 @@ void UIPanGestureRecognizer::touchesBegan(const UITouchSet& touches, const UIEve
 void UIPanGestureRecognizer::touchesMoved(const UITouchSet&, const UIEvent& event) {
   const CGPoint centre = windowCentroid();
   const double dt = event.timestamp() - lastTime_;
-  if (dt > 0) velocity_ = CGPoint{(centre.x - current_.x) / dt, (centre.y - current_.y) / dt};
+  if (dt > 0)
+    velocity_ = CGPoint{(centre.x - current_.x) / dt, (centre.y - current_.y) / dt};
   lastTime_ = event.timestamp();
   current_ = centre;
   if (state() == State::possible) {
     const CGPoint t = minus(current_, start_);
-    if (tracked().size() >= minimumTouches_ && std::hypot(t.x, t.y) > hysteresis) setState(State::began);
+    if (tracked().size() >= minimumTouches_ && std::hypot(t.x, t.y) > hysteresis)
+      setState(State::began);
   } else if (isRunning()) {
     setState(State::changed);
   }
@@ -79,7 +85,8 @@ void UIPanGestureRecognizer::touchesEnded(const UITouchSet& touches, const UIEve
   const CGPoint centre = windowCentroid(touches);
   start_ = CGPoint{start_.x + centre.x - current_.x, start_.y + centre.y - current_.y};
   current_ = centre;
-  if (isRunning() && remaining < minimumTouches_) setState(State::ended);
+  if (isRunning() && remaining < minimumTouches_)
+    setState(State::ended);
 }
 
 void UIPanGestureRecognizer::reset() {

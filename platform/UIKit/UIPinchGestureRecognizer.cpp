@@ -16,7 +16,8 @@ std::shared_ptr<UIPinchGestureRecognizer> UIPinchGestureRecognizer::make() {
 }
 
 CGFloat UIPinchGestureRecognizer::distance() const {
-  if (tracked().size() < 2) return 0;
+  if (tracked().size() < 2)
+    return 0;
   const CGPoint a = tracked()[0]->windowLocation(), b = tracked()[1]->windowLocation();
   return std::hypot(a.x - b.x, a.y - b.y);
 }
@@ -27,12 +28,14 @@ void UIPinchGestureRecognizer::setScale(CGFloat scale) {
 }
 
 CGPoint UIPinchGestureRecognizer::location(const UIView* in) const {
-  if (!fromInput_) return UIGestureRecognizer::location(in);
+  if (!fromInput_)
+    return UIGestureRecognizer::location(in);
   return in ? in->convertFrom(inputLocation_, nullptr) : inputLocation_;
 }
 
 void UIPinchGestureRecognizer::touchesBegan(const UITouchSet&, const UIEvent& event) {
-  if (fromInput_) return;
+  if (fromInput_)
+    return;
   if (tracked().size() == 2) {
     startDistance_ = distance();
     base_ = scale_;
@@ -41,21 +44,25 @@ void UIPinchGestureRecognizer::touchesBegan(const UITouchSet&, const UIEvent& ev
 }
 
 void UIPinchGestureRecognizer::touchesMoved(const UITouchSet&, const UIEvent& event) {
-  if (fromInput_ || tracked().size() < 2 || !(startDistance_ > 0)) return;
+  if (fromInput_ || tracked().size() < 2 || !(startDistance_ > 0))
+    return;
   const CGFloat s = base_ * distance() / startDistance_;
   const double dt = event.timestamp() - lastTime_;
-  if (dt > 0) velocity_ = (s - scale_) / dt;
+  if (dt > 0)
+    velocity_ = (s - scale_) / dt;
   lastTime_ = event.timestamp();
   scale_ = s;
   if (state() == State::possible) {
-    if (std::fabs(s / base_ - 1) > startThreshold) setState(State::began);
+    if (std::fabs(s / base_ - 1) > startThreshold)
+      setState(State::began);
   } else if (isRunning()) {
     setState(State::changed);
   }
 }
 
 void UIPinchGestureRecognizer::touchesEnded(const UITouchSet& touches, const UIEvent&) {
-  if (fromInput_) return;
+  if (fromInput_)
+    return;
   if (isRunning()) {
     setState(State::ended);
     return;
@@ -71,7 +78,8 @@ void UIPinchGestureRecognizer::touchesEnded(const UITouchSet& touches, const UIE
 bool UIPinchGestureRecognizer::pinchInput(UITouchPhase phase, CGPoint windowLocation, CGFloat scale) {
   switch (phase) {
     case UITouchPhase::began:
-      if (!tracked().empty() || state() != State::possible) return false;
+      if (!tracked().empty() || state() != State::possible)
+        return false;
       fromInput_ = true;
       inputLocation_ = windowLocation;
       scale_ = base_ = 1;
@@ -85,15 +93,19 @@ bool UIPinchGestureRecognizer::pinchInput(UITouchPhase phase, CGPoint windowLoca
       return true;
     case UITouchPhase::moved:
     case UITouchPhase::stationary:
-      if (!fromInput_ || !isRunning()) return false;
+      if (!fromInput_ || !isRunning())
+        return false;
       inputLocation_ = windowLocation;
-      if (std::isfinite(scale)) scale_ = scale;
+      if (std::isfinite(scale))
+        scale_ = scale;
       setState(State::changed);
       return true;
     case UITouchPhase::ended:
     case UITouchPhase::cancelled:
-      if (!fromInput_) return false;
-      if (isRunning()) setState(phase == UITouchPhase::ended ? State::ended : State::cancelled);
+      if (!fromInput_)
+        return false;
+      if (isRunning())
+        setState(phase == UITouchPhase::ended ? State::ended : State::cancelled);
       fromInput_ = false;
       resetIfIdle();
       return true;

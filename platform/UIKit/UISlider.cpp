@@ -13,30 +13,40 @@ constexpr CGFloat trackHeight = 4;
 
 }  // namespace
 
-UISlider::UISlider(CGRect frame) : UIControl(frame) { setOpaque(false); }
+UISlider::UISlider(CGRect frame) : UIControl(frame) {
+  setOpaque(false);
+}
 
-std::shared_ptr<UISlider> UISlider::make(CGRect frame) { return std::shared_ptr<UISlider>(new UISlider(frame)); }
+std::shared_ptr<UISlider> UISlider::make(CGRect frame) {
+  return std::shared_ptr<UISlider>(new UISlider(frame));
+}
 
 void UISlider::setValue(float value) {
-  if (std::isnan(value)) value = minimum_;
+  if (std::isnan(value))
+    value = minimum_;
   value = std::clamp(value, minimum_, std::max(minimum_, maximum_));
-  if (value == value_) return;
+  if (value == value_)
+    return;
   value_ = value;
   setNeedsDisplay();
 }
 
 void UISlider::setMinimumValue(float minimum) {
-  if (!std::isfinite(minimum)) return;
+  if (!std::isfinite(minimum))
+    return;
   minimum_ = minimum;
-  if (maximum_ < minimum_) maximum_ = minimum_;
+  if (maximum_ < minimum_)
+    maximum_ = minimum_;
   setValue(value_);
   setNeedsDisplay();
 }
 
 void UISlider::setMaximumValue(float maximum) {
-  if (!std::isfinite(maximum)) return;
+  if (!std::isfinite(maximum))
+    return;
   maximum_ = maximum;
-  if (minimum_ > maximum_) minimum_ = maximum_;
+  if (minimum_ > maximum_)
+    minimum_ = maximum_;
   setValue(value_);
   setNeedsDisplay();
 }
@@ -64,7 +74,8 @@ CGRect UISlider::thumbRect() const {
 
 float UISlider::valueAt(CGPoint point) const {
   const CGRect track = trackRect();
-  if (!(track.size.width > 0) || !std::isfinite(point.x)) return value_;
+  if (!(track.size.width > 0) || !std::isfinite(point.x))
+    return value_;
   const CGFloat f = std::clamp<CGFloat>((point.x - track.origin.x) / track.size.width, 0, 1);
   return float(minimum_ + f * (CGFloat(maximum_) - minimum_));
 }
@@ -72,9 +83,11 @@ float UISlider::valueAt(CGPoint point) const {
 void UISlider::trackTo(CGPoint point) {
   const float before = value_;
   setValue(valueAt(point));
-  if (value_ == before) return;
+  if (value_ == before)
+    return;
   changedWhileTracking_ = true;
-  if (continuous_) sendActions(UIControlEvents::valueChanged);
+  if (continuous_)
+    sendActions(UIControlEvents::valueChanged);
 }
 
 bool UISlider::beginTracking(const UITouch& touch, const UIEvent*) {
@@ -90,12 +103,14 @@ bool UISlider::continueTracking(const UITouch& touch, const UIEvent*) {
 }
 
 void UISlider::endTracking(const UITouch*, const UIEvent*) {
-  if (!continuous_ && changedWhileTracking_) sendActions(UIControlEvents::valueChanged);
+  if (!continuous_ && changedWhileTracking_)
+    sendActions(UIControlEvents::valueChanged);
 }
 
 // A thin track, tinted up to the thumb, and a white round thumb with a grey rim.
 void UISlider::draw(const CGRect&) {
-  if (!UIGraphicsGetCurrentContext()) return;
+  if (!UIGraphicsGetCurrentContext())
+    return;
   const CGRect track = trackRect();
   const CGRect thumb = thumbRect();
   const CGFloat alpha = isEnabled() ? 1 : 0.4;
@@ -105,7 +120,9 @@ void UISlider::draw(const CGRect&) {
   CGFloat r, g, b, a;
   tint_.getRed(&r, &g, &b, &a);
   UIColor(r, g, b, a * alpha).setFill();
-  UIBezierPath::roundedRect(CGRect(track.origin.x, track.origin.y, filled, track.size.height), trackHeight / 2).fill();
+  UIBezierPath::roundedRect(CGRect(track.origin.x, track.origin.y, filled, track.size.height),
+                            trackHeight / 2)
+      .fill();
   UIColor::white().setFill();
   const UIBezierPath knob = UIBezierPath::ovalIn(thumb.insetBy(1, 1));
   knob.fill();

@@ -10,7 +10,8 @@ UIStoryboard& UIStoryboard::main() {
 }
 
 std::shared_ptr<UIViewController> UIStoryboard::instantiateInitialViewController() {
-  if (!initial_) return nullptr;
+  if (!initial_)
+    return nullptr;
   return initial_(NSCoder(this));
 }
 
@@ -24,7 +25,8 @@ bool UIStoryboard::hasSegue(std::string_view identifier) const {
 
 std::shared_ptr<UIViewController> UIStoryboard::instantiateDestination(std::string_view identifier) {
   auto found = segues_.find(identifier);
-  if (found == segues_.end() || !found->second) return nullptr;
+  if (found == segues_.end() || !found->second)
+    return nullptr;
   return found->second(NSCoder(this));
 }
 

@@ -10,5 +10,6 @@ UIStoryboardSegue::UIStoryboardSegue(std::optional<std::string> identifier,
 UIStoryboardSegue::~UIStoryboardSegue() = default;
 
 void UIStoryboardSegue::perform() {
-  if (source_ && destination_) source_->present(destination_, true);
+  if (source_ && destination_)
+    source_->present(destination_, true);
 }

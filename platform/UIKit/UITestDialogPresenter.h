@@ -26,12 +26,14 @@ class UITestDialogPresenter : public UIDialogPresenter {
   void showAlert(const std::shared_ptr<UIAlertController>& alert) override {
     alerts.push_back(alert);
     events.push_back("show alert " + alert->title().value_or(""));
-    if (answerAlert) answerAlert(*alert);
+    if (answerAlert)
+      answerAlert(*alert);
   }
   void showDocumentPicker(const std::shared_ptr<UIDocumentPickerViewController>& picker) override {
     pickers.push_back(picker);
     events.push_back("show picker");
-    if (answerPicker) answerPicker(*picker);
+    if (answerPicker)
+      answerPicker(*picker);
   }
   void closeAlert(const UIAlertController& alert) override {
     events.push_back("close alert " + alert.title().value_or(""));

@@ -13,7 +13,8 @@ namespace UITestSupport {
 std::unique_ptr<CGBitmapContext> render(UIView& view, CGFloat scale) {
   const CGRect bounds = view.bounds();
   auto picture = std::make_unique<CGBitmapContext>(bounds.size.width, bounds.size.height, scale);
-  if (picture->pixelWidth() == 0) return picture;
+  if (picture->pixelWidth() == 0)
+    return picture;
   view.layoutIfNeeded();
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(picture->surface()), cairo_destroy);
   cairo_scale(cr.get(), picture->scale(), picture->scale());
@@ -22,9 +23,13 @@ std::unique_ptr<CGBitmapContext> render(UIView& view, CGFloat scale) {
   return picture;
 }
 
-bool writePNG(UIView& view, const std::string& path, CGFloat scale) { return render(view, scale)->writePNG(path); }
+bool writePNG(UIView& view, const std::string& path, CGFloat scale) {
+  return render(view, scale)->writePNG(path);
+}
 
-bool display(UIWindow& window) { return window.displayIfNeeded(); }
+bool display(UIWindow& window) {
+  return window.displayIfNeeded();
+}
 
 void TouchInjector::down(int finger, CGPoint at) {
   window_.backend().router().touch(id(finger), UITouchPhase::began, at, ui_backend::inputTime());
@@ -39,7 +44,8 @@ void TouchInjector::up(int finger, CGPoint at) {
 }
 
 void TouchInjector::cancel(int finger) {
-  window_.backend().router().touch(id(finger), UITouchPhase::cancelled, CGPoint{NAN, NAN}, ui_backend::inputTime());
+  window_.backend().router().touch(id(finger), UITouchPhase::cancelled, CGPoint{NAN, NAN},
+                                   ui_backend::inputTime());
 }
 
 void TouchInjector::tap(CGPoint at, int finger) {
@@ -67,6 +73,8 @@ void TouchInjector::pinchChanged(CGFloat scale) {
   window_.backend().router().pinch(UITouchPhase::moved, pinchAt_, scale);
 }
 
-void TouchInjector::pinchEnded() { window_.backend().router().pinch(UITouchPhase::ended, pinchAt_, pinchScale_); }
+void TouchInjector::pinchEnded() {
+  window_.backend().router().pinch(UITouchPhase::ended, pinchAt_, pinchScale_);
+}
 
 }  // namespace UITestSupport

@@ -8,7 +8,9 @@
 UITouch::UITouch(std::weak_ptr<UIWindow> window, CGPoint location, double timestamp)
     : window_(std::move(window)), location_(location), previous_(location), timestamp_(timestamp) {}
 
-CGPoint UITouch::location(const UIView* in) const { return in ? in->convertFrom(location_, nullptr) : location_; }
+CGPoint UITouch::location(const UIView* in) const {
+  return in ? in->convertFrom(location_, nullptr) : location_;
+}
 
 CGPoint UITouch::previousLocation(const UIView* in) const {
   return in ? in->convertFrom(previous_, nullptr) : previous_;

@@ -83,8 +83,8 @@ using NSLayoutYAxisAnchor = NSLayoutAnchor<false>;
 class NSLayoutConstraint : public std::enable_shared_from_this<NSLayoutConstraint> {
  public:
   NSLayoutConstraint(std::weak_ptr<UIView> firstItem, NSLayoutAttribute firstAttribute,
-                     std::weak_ptr<UIView> secondItem, NSLayoutAttribute secondAttribute,
-                     CGFloat multiplier, CGFloat constant);
+                     std::weak_ptr<UIView> secondItem, NSLayoutAttribute secondAttribute, CGFloat multiplier,
+                     CGFloat constant);
 
   // Activates all of them, then lays out once. [main]
   static void activate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
@@ -327,5 +327,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
 template <bool Horizontal>
 std::shared_ptr<NSLayoutConstraint> NSLayoutAnchor<Horizontal>::constraint(const NSLayoutAnchor& equalTo,
                                                                            CGFloat constant) const {
-  return std::make_shared<NSLayoutConstraint>(item_, attribute_, equalTo.item_, equalTo.attribute_, 1.0, constant);
+  return std::make_shared<NSLayoutConstraint>(item_, attribute_, equalTo.item_, equalTo.attribute_, 1.0,
+                                              constant);
 }

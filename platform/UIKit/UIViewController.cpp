@@ -18,13 +18,15 @@ UIViewController::UIViewController(const NSCoder& coder) : storyboard_(coder.sto
 
 UIViewController::~UIViewController() {
   // The view may outlive its controller (a superview holds it): it must not call back here.
-  if (view_ && view_->viewOwner() == this) view_->setViewOwner(nullptr);
+  if (view_ && view_->viewOwner() == this)
+    view_->setViewOwner(nullptr);
 }
 
 // ---- the view --------------------------------------------------------------------------------
 
 const std::shared_ptr<UIView>& UIViewController::view() {
-  if (view_ || loadingView_) return view_;
+  if (view_ || loadingView_)
+    return view_;
   struct Loading {
     bool& flag;
     explicit Loading(bool& f) : flag(f) { flag = true; }
@@ -34,21 +36,29 @@ const std::shared_ptr<UIView>& UIViewController::view() {
     Loading loading(loadingView_);
     loadView();
   }
-  if (!view_) setView(UIView::make());  // a loadView that made nothing still leaves a view
+  if (!view_)
+    setView(UIView::make());  // a loadView that made nothing still leaves a view
   viewDidLoad();
   return view_;
 }
 
 void UIViewController::setView(std::shared_ptr<UIView> view) {
-  if (view_ == view) return;
-  if (view_ && view_->viewOwner() == this) view_->setViewOwner(nullptr);
+  if (view_ == view)
+    return;
+  if (view_ && view_->viewOwner() == this)
+    view_->setViewOwner(nullptr);
   view_ = std::move(view);
-  if (view_) view_->setViewOwner(this);
+  if (view_)
+    view_->setViewOwner(this);
 }
 
-void UIViewController::loadView() { setView(UIView::make()); }
+void UIViewController::loadView() {
+  setView(UIView::make());
+}
 
-bool UIViewController::canPerformAction(std::string_view, const std::any&) { return false; }
+bool UIViewController::canPerformAction(std::string_view, const std::any&) {
+  return false;
+}
 
 // ---- appearance ------------------------------------------------------------------------------
 
@@ -59,12 +69,14 @@ void UIViewController::viewDidDisappear(bool) {}
 
 void UIViewController::beginAppearanceTransition(bool isAppearing, bool animated) {
   if (isAppearing) {
-    if (appearance_ == Appearance::appearing || appearance_ == Appearance::appeared) return;
+    if (appearance_ == Appearance::appearing || appearance_ == Appearance::appeared)
+      return;
     appearance_ = Appearance::appearing;
     appearanceAnimated_ = animated;
     viewWillAppear(animated);
   } else {
-    if (appearance_ == Appearance::disappearing || appearance_ == Appearance::disappeared) return;
+    if (appearance_ == Appearance::disappearing || appearance_ == Appearance::disappeared)
+      return;
     appearance_ = Appearance::disappearing;
     appearanceAnimated_ = animated;
     viewWillDisappear(animated);
@@ -89,7 +101,8 @@ void UIViewController::forwardAppearance(bool begin, bool isAppearing, bool anim
   // A copy: a callback may add or remove children.
   const auto children = children_;
   for (const auto& child : children) {
-    if (!child->isViewLoaded()) continue;
+    if (!child->isViewLoaded())
+      continue;
     if (begin) {
       child->beginAppearanceTransition(isAppearing, animated);
     } else {
@@ -101,11 +114,14 @@ void UIViewController::forwardAppearance(bool begin, bool isAppearing, bool anim
 // ---- children --------------------------------------------------------------------------------
 
 void UIViewController::addChild(const std::shared_ptr<UIViewController>& child) {
-  if (!child || child.get() == this || child->parent().get() == this) return;
+  if (!child || child.get() == this || child->parent().get() == this)
+    return;
   for (auto p = parent(); p; p = p->parent()) {
-    if (p == child) return;  // no cycles
+    if (p == child)
+      return;  // no cycles
   }
-  if (child->parent()) child->removeFromParent();
+  if (child->parent())
+    child->removeFromParent();
   child->willMove(this);
   children_.push_back(child);
   child->parent_ = weak_from_this();
@@ -113,7 +129,8 @@ void UIViewController::addChild(const std::shared_ptr<UIViewController>& child) 
 
 void UIViewController::removeFromParent() {
   auto parent = parent_.lock();
-  if (!parent) return;
+  if (!parent)
+    return;
   auto self = shared_from_this();  // the parent may hold the last reference
   std::erase(parent->children_, self);
   parent_.reset();
@@ -127,8 +144,10 @@ void UIViewController::didMove(UIViewController*) {}
 
 void UIViewController::present(const std::shared_ptr<UIViewController>& controller, bool animated,
                                std::function<void()> completion) {
-  if (!controller) return;
-  if (presented_ && presented_->beingDismissed_) dismiss(false);  // an answered dialog still closing
+  if (!controller)
+    return;
+  if (presented_ && presented_->beingDismissed_)
+    dismiss(false);  // an answered dialog still closing
   if (presented_) {
     uikitLog("UIViewController: cannot present a controller while another one is presented");
     return;
@@ -147,22 +166,28 @@ void UIViewController::present(const std::shared_ptr<UIViewController>& controll
   controller->hidPresenting_ = covers;
 
   controller->showPresentation(*this);
-  if (covers) beginAppearanceTransition(false, animated);
+  if (covers)
+    beginAppearanceTransition(false, animated);
   controller->beginAppearanceTransition(true, animated);
 
   DispatchQueue::main().async([self, controller, covers, completion = std::move(completion)] {
-    if (self->presented_ != controller) return;  // dismissed before it appeared
-    if (covers) self->endAppearanceTransition();
+    if (self->presented_ != controller)
+      return;  // dismissed before it appeared
+    if (covers)
+      self->endAppearanceTransition();
     controller->endAppearanceTransition();
-    if (completion) completion();
-    if (self->presented_ == controller) controller->presentationDidAppear();
+    if (completion)
+      completion();
+    if (self->presented_ == controller)
+      controller->presentationDidAppear();
   });
 }
 
 void UIViewController::dismiss(bool animated, std::function<void()> completion) {
   std::shared_ptr<UIViewController> host = presented_ ? shared_from_this() : presenting_.lock();
   if (!host || !host->presented_) {
-    if (completion) DispatchQueue::main().async(std::move(completion));
+    if (completion)
+      DispatchQueue::main().async(std::move(completion));
     return;
   }
   // Takes down `gone` and whatever it presents in turn, top first. Only the bottom one uncovers
@@ -171,17 +196,20 @@ void UIViewController::dismiss(bool animated, std::function<void()> completion) 
     static void run(const std::shared_ptr<UIViewController>& host, bool animated, bool uncoverHost,
                     std::vector<std::pair<std::shared_ptr<UIViewController>, bool>>& ended) {
       auto gone = host->presented_;
-      if (gone->presented_) run(gone, animated, false, ended);
+      if (gone->presented_)
+        run(gone, animated, false, ended);
       host->presented_.reset();
       gone->presenting_.reset();
       gone->beingDismissed_ = true;
       const bool uncovers = uncoverHost && gone->hidPresenting_;
       gone->hidPresenting_ = false;
       gone->beginAppearanceTransition(false, animated);
-      if (uncovers) host->beginAppearanceTransition(true, animated);
+      if (uncovers)
+        host->beginAppearanceTransition(true, animated);
       gone->hidePresentation();
       ended.emplace_back(gone, false);
-      if (uncovers) ended.emplace_back(host, true);
+      if (uncovers)
+        ended.emplace_back(host, true);
     }
   };
   std::vector<std::pair<std::shared_ptr<UIViewController>, bool>> ended;
@@ -190,9 +218,11 @@ void UIViewController::dismiss(bool animated, std::function<void()> completion) 
   DispatchQueue::main().async([ended = std::move(ended), completion = std::move(completion)] {
     for (const auto& [controller, isHost] : ended) {
       controller->endAppearanceTransition();
-      if (!isHost && !controller->presenting_.lock()) controller->beingDismissed_ = false;
+      if (!isHost && !controller->presenting_.lock())
+        controller->beingDismissed_ = false;
     }
-    if (completion) completion();
+    if (completion)
+      completion();
   });
 }
 
@@ -200,7 +230,8 @@ void UIViewController::showPresentation(UIViewController& presenting) {
   const auto& shown = view();  // loaded even when there is no window to show it in
   const auto& presentingView = presenting.viewIfLoaded();
   std::shared_ptr<UIWindow> window = presentingView ? presentingView->window() : nullptr;
-  if (!window) return;
+  if (!window)
+    return;
   shown->setFrame(window->bounds());
   window->addSubview(shown);
   shown->setTranslatesAutoresizingMaskIntoConstraints(false);
@@ -211,7 +242,8 @@ void UIViewController::showPresentation(UIViewController& presenting) {
 }
 
 void UIViewController::hidePresentation() {
-  if (view_ && view_->superview()) view_->removeFromSuperview();
+  if (view_ && view_->superview())
+    view_->removeFromSuperview();
 }
 
 // ---- segues ----------------------------------------------------------------------------------
@@ -232,9 +264,12 @@ void UIViewController::prepare(UIStoryboardSegue&, const std::any&) {}
 
 UIResponder* UIViewController::next() const {
   if (view_) {
-    if (auto superview = view_->superview()) return superview.get();
+    if (auto superview = view_->superview())
+      return superview.get();
   }
-  if (auto presenting = presenting_.lock()) return presenting.get();
-  if (auto parent = parent_.lock()) return parent.get();
+  if (auto presenting = presenting_.lock())
+    return presenting.get();
+  if (auto parent = parent_.lock())
+    return parent.get();
   return nullptr;
 }

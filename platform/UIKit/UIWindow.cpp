@@ -40,9 +40,12 @@ bool UIWindow::useBackend(UIWindowBackendKind kind) {
   auto& windows = allWindows();
   std::erase_if(windows, [](const auto& w) { return w.expired(); });
   auto& chosen = chosenBackend();
-  if (chosen == kind) return true;
-  if (!windows.empty()) return false;
-  if (kind == UIWindowBackendKind::windowed && !ui_backend::gtkAvailable()) return false;
+  if (chosen == kind)
+    return true;
+  if (!windows.empty())
+    return false;
+  if (kind == UIWindowBackendKind::windowed && !ui_backend::gtkAvailable())
+    return false;
   chosen = kind;
   return true;
 }
@@ -65,27 +68,31 @@ UIWindow::~UIWindow() {
 }
 
 void UIWindow::attachBackend() {
-  if (backendKind() == UIWindowBackendKind::windowed) backend_ = ui_backend::makeGtkBackend(*this);
-  if (!backend_) backend_ = ui_backend::makeHeadlessBackend(*this);
+  if (backendKind() == UIWindowBackendKind::windowed)
+    backend_ = ui_backend::makeGtkBackend(*this);
+  if (!backend_)
+    backend_ = ui_backend::makeHeadlessBackend(*this);
 }
 
 void UIWindow::installRootView(std::shared_ptr<UIView> view, std::shared_ptr<UIViewController> controller) {
-  if (auto old = rootView_.lock(); old && old != view && old->superview().get() == this) old->removeFromSuperview();
+  if (auto old = rootView_.lock(); old && old != view && old->superview().get() == this)
+    old->removeFromSuperview();
   rootViewController_ = std::move(controller);
   rootView_ = view;
-  if (!view) return;
+  if (!view)
+    return;
   view->setFrame(bounds());
   addSubview(view);
   view->setTranslatesAutoresizingMaskIntoConstraints(false);
-  NSLayoutConstraint::activate({view->topAnchor().constraint(topAnchor()),
-                                view->leadingAnchor().constraint(leadingAnchor()),
-                                view->bottomAnchor().constraint(bottomAnchor()),
-                                view->trailingAnchor().constraint(trailingAnchor())});
+  NSLayoutConstraint::activate(
+      {view->topAnchor().constraint(topAnchor()), view->leadingAnchor().constraint(leadingAnchor()),
+       view->bottomAnchor().constraint(bottomAnchor()), view->trailingAnchor().constraint(trailingAnchor())});
 }
 
 void UIWindow::makeKeyAndVisible() {
   for (const auto& weak : allWindows()) {
-    if (auto w = weak.lock()) w->isKey_ = false;
+    if (auto w = weak.lock())
+      w->isKey_ = false;
   }
   isKey_ = true;
   visible_ = true;
@@ -96,7 +103,8 @@ void UIWindow::makeKeyAndVisible() {
 
 std::shared_ptr<UIWindow> UIWindow::keyWindow() {
   for (const auto& weak : allWindows()) {
-    if (auto w = weak.lock(); w && w->isKey_) return w;
+    if (auto w = weak.lock(); w && w->isKey_)
+      return w;
   }
   return nullptr;
 }
@@ -107,27 +115,39 @@ void UIWindow::setTitle(std::string title) {
 }
 
 void UIWindow::setScreenScale(CGFloat scale) {
-  if (!(scale > 0) || scale == screenScale_ || scale > 8) return;
+  if (!(scale > 0) || scale == screenScale_ || scale > 8)
+    return;
   screenScale_ = scale;
   invalidateAll();  // every backing is stale at the new scale and is redrawn in the next pass
 }
 
 void UIWindow::scheduleDisplay() {
-  if (backend_) backend_->requestDisplay();
+  if (backend_)
+    backend_->requestDisplay();
 }
 
-bool UIWindow::displayIfNeeded() { return backend_->runDisplayPass(); }
+bool UIWindow::displayIfNeeded() {
+  return backend_->runDisplayPass();
+}
 
-bool UIWindow::isDisplayPending() const { return backend_->isDisplayRequested(); }
+bool UIWindow::isDisplayPending() const {
+  return backend_->isDisplayRequested();
+}
 
-const CGBitmapContext& UIWindow::surface() const { return backend_->surface(); }
+const CGBitmapContext& UIWindow::surface() const {
+  return backend_->surface();
+}
 
 void UIWindow::invalidateRect(const CGRect& windowRect) {
-  if (backend_) backend_->invalidate(windowRect);
+  if (backend_)
+    backend_->invalidate(windowRect);
 }
 
-void UIWindow::invalidateAll() { invalidateRect(CGRect(0, 0, bounds().size.width, bounds().size.height)); }
+void UIWindow::invalidateAll() {
+  invalidateRect(CGRect(0, 0, bounds().size.width, bounds().size.height));
+}
 
 void UIWindow::viewWillLeave(const UIView& view) {
-  if (backend_) backend_->router().forget(view);
+  if (backend_)
+    backend_->router().forget(view);
 }

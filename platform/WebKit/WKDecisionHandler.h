@@ -38,7 +38,8 @@ class WKDecisionHandler {
 
  private:
   void finish(Policy policy) {
-    if (!answer_) return;
+    if (!answer_)
+      return;
     Answer answer = std::exchange(answer_, nullptr);
     answer(policy);
   }

@@ -30,12 +30,14 @@ WKWebView::~WKWebView() {
 
 void WKWebView::load(const URLRequest& request) {
   loads_.push_back(WKLoadRequest{request, std::nullopt, std::nullopt});
-  if (engine_) engine_->load(request);
+  if (engine_)
+    engine_->load(request);
 }
 
 void WKWebView::loadHTMLString(std::string_view string, const std::optional<URL>& baseURL) {
   loads_.push_back(WKLoadRequest{std::nullopt, std::string(string), baseURL});
-  if (engine_) engine_->loadHTML(string, baseURL);
+  if (engine_)
+    engine_->loadHTML(string, baseURL);
 }
 
 void WKWebView::evaluateJavaScript(std::string_view script, ScriptCompletion completion) {
@@ -47,18 +49,28 @@ void WKWebView::evaluateJavaScript(std::string_view script, ScriptCompletion com
 }
 
 void WKWebView::stopLoading() {
-  if (engine_) engine_->stopLoading();
+  if (engine_)
+    engine_->stopLoading();
 }
 
-std::optional<URL> WKWebView::url() const { return engine_ ? engine_->currentURL() : std::nullopt; }
+std::optional<URL> WKWebView::url() const {
+  return engine_ ? engine_->currentURL() : std::nullopt;
+}
 
-bool WKWebView::isLoading() const { return engine_ && engine_->isLoading(); }
+bool WKWebView::isLoading() const {
+  return engine_ && engine_->isLoading();
+}
 
-std::optional<std::string> WKWebView::title() const { return engine_ ? engine_->title() : std::nullopt; }
+std::optional<std::string> WKWebView::title() const {
+  return engine_ ? engine_->title() : std::nullopt;
+}
 
-void* WKWebView::engineView() const { return engine_ ? engine_->widget() : nullptr; }
+void* WKWebView::engineView() const {
+  return engine_ ? engine_->widget() : nullptr;
+}
 
-void WKWebView::decidePolicy(const WKNavigationAction& action, std::function<void(WKNavigationActionPolicy)> answer) {
+void WKWebView::decidePolicy(const WKNavigationAction& action,
+                             std::function<void(WKNavigationActionPolicy)> answer) {
   const auto alive = shared_from_this();  // a delegate may let go of this view while it decides
   WKDecisionHandler<WKNavigationActionPolicy> handler(std::move(answer));
   if (auto delegate = navigationDelegate_.lock()) {
@@ -84,9 +96,11 @@ std::shared_ptr<WKWebView> WKWebView::createWebView(const WKWebViewConfiguration
                                                     const WKWindowFeatures& features) {
   const auto alive = shared_from_this();
   auto delegate = uiDelegate_.lock();
-  if (!delegate) return nullptr;
+  if (!delegate)
+    return nullptr;
   auto created = delegate->webView(*this, configuration, action, features);
-  if (created) opened_.push_back(created);
+  if (created)
+    opened_.push_back(created);
   return created;
 }
 
@@ -94,27 +108,33 @@ std::shared_ptr<WKWebView> WKWebView::createWebView(const WKWebViewConfiguration
 
 void WKWebView::didMoveToWindow() {
   const auto now = window();
-  if (now == shownIn_.lock()) return;
+  if (now == shownIn_.lock())
+    return;
   leaveWindow();
-  if (!now || !engine_) return;
+  if (!now || !engine_)
+    return;
   std::weak_ptr<UIView> weakSelf = weak_from_this();
   const bool shown = now->backend().addNativeChild(engine_->widget(), [weakSelf]() -> std::optional<CGRect> {
     const auto self = std::static_pointer_cast<WKWebView>(weakSelf.lock());
     return self ? self->placementInWindow() : std::nullopt;
   });
-  if (shown) shownIn_ = now;
+  if (shown)
+    shownIn_ = now;
 }
 
 void WKWebView::leaveWindow() {
   const auto window = shownIn_.lock();
   shownIn_.reset();
-  if (window && engine_) window->backend().removeNativeChild(engine_->widget());
+  if (window && engine_)
+    window->backend().removeNativeChild(engine_->widget());
 }
 
 std::optional<CGRect> WKWebView::placementInWindow() const {
   for (const UIView* v = this; v; v = v->superview().get()) {
-    if (v->isHidden() || v->alpha() < invisibleAlpha || !v->hasUsableGeometry()) return std::nullopt;
+    if (v->isHidden() || v->alpha() < invisibleAlpha || !v->hasUsableGeometry())
+      return std::nullopt;
   }
-  if (!window()) return std::nullopt;
+  if (!window())
+    return std::nullopt;
   return convert(bounds(), nullptr);
 }

@@ -46,7 +46,8 @@ struct WKLoadRequest {
 
 class WKWebView : public UIView {
  public:
-  static std::shared_ptr<WKWebView> make(CGRect frame = CGRect(), const WKWebViewConfiguration& configuration = {});
+  static std::shared_ptr<WKWebView> make(CGRect frame = CGRect(),
+                                         const WKWebViewConfiguration& configuration = {});
   ~WKWebView() override;
 
   std::shared_ptr<WKUIDelegate> uiDelegate() const { return uiDelegate_.lock(); }
@@ -70,7 +71,8 @@ class WKWebView : public UIView {
   // Runs a script in the shown page, as if the user had acted (so it may open windows). The
   // completion gets the script's value as text, or an error description; headless, always the
   // error "no web engine". [main]
-  using ScriptCompletion = std::function<void(std::optional<std::string> result, std::optional<std::string> error)>;
+  using ScriptCompletion =
+      std::function<void(std::optional<std::string> result, std::optional<std::string> error)>;
   void evaluateJavaScript(std::string_view script, ScriptCompletion completion = {});
 
   // The address of the page shown (or being loaded); nothing headless or before the first load.
@@ -88,11 +90,13 @@ class WKWebView : public UIView {
 
   // Asks the navigation delegate (allow without one); `answer` is called exactly once.
   void decidePolicy(const WKNavigationAction& action, std::function<void(WKNavigationActionPolicy)> answer);
-  void decidePolicy(const WKNavigationResponse& response, std::function<void(WKNavigationResponsePolicy)> answer);
+  void decidePolicy(const WKNavigationResponse& response,
+                    std::function<void(WKNavigationResponsePolicy)> answer);
   // Asks the UI delegate for a view for a new window (none without one). A view it gives is kept
   // alive as long as this one.
   std::shared_ptr<WKWebView> createWebView(const WKWebViewConfiguration& configuration,
-                                           const WKNavigationAction& action, const WKWindowFeatures& features);
+                                           const WKNavigationAction& action,
+                                           const WKWindowFeatures& features);
 
   // The engine's widget (a WebKitWebView), or null headless.
   void* engineView() const;

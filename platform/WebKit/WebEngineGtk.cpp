@@ -24,18 +24,25 @@ namespace webkit_engine {
 namespace {
 
 std::optional<URL> urlOf(const char* uri) {
-  if (!uri || !*uri) return std::nullopt;
+  if (!uri || !*uri)
+    return std::nullopt;
   return URL::string(uri);
 }
 
 WKNavigationType navigationTypeOf(WebKitNavigationType type) {
   switch (type) {
-    case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED: return WKNavigationType::linkActivated;
-    case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED: return WKNavigationType::formSubmitted;
-    case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD: return WKNavigationType::backForward;
-    case WEBKIT_NAVIGATION_TYPE_RELOAD: return WKNavigationType::reload;
-    case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED: return WKNavigationType::formResubmitted;
-    default: return WKNavigationType::other;
+    case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED:
+      return WKNavigationType::linkActivated;
+    case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED:
+      return WKNavigationType::formSubmitted;
+    case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD:
+      return WKNavigationType::backForward;
+    case WEBKIT_NAVIGATION_TYPE_RELOAD:
+      return WKNavigationType::reload;
+    case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED:
+      return WKNavigationType::formResubmitted;
+    default:
+      return WKNavigationType::other;
   }
 }
 
@@ -43,10 +50,12 @@ WKNavigationAction actionOf(WebKitNavigationAction* navigation, bool opensNewWin
   WKNavigationAction action;
   if (WebKitURIRequest* request = webkit_navigation_action_get_request(navigation)) {
     action.request.url = urlOf(webkit_uri_request_get_uri(request));
-    if (const char* method = webkit_uri_request_get_http_method(request)) action.request.httpMethod = method;
+    if (const char* method = webkit_uri_request_get_http_method(request))
+      action.request.httpMethod = method;
   }
   action.navigationType = navigationTypeOf(webkit_navigation_action_get_navigation_type(navigation));
-  if (opensNewWindow) action.targetFrame.reset();
+  if (opensNewWindow)
+    action.targetFrame.reset();
   return action;
 }
 
@@ -54,7 +63,8 @@ WKNavigationResponse responseOf(WebKitResponsePolicyDecision* decision) {
   WKNavigationResponse navigation;
   if (WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision)) {
     navigation.response.url = urlOf(webkit_uri_response_get_uri(response));
-    if (const char* mime = webkit_uri_response_get_mime_type(response)) navigation.response.mimeType = mime;
+    if (const char* mime = webkit_uri_response_get_mime_type(response))
+      navigation.response.mimeType = mime;
     navigation.response.statusCode = int(webkit_uri_response_get_status_code(response));
   }
   navigation.isForMainFrame = webkit_response_policy_decision_is_main_frame_main_resource(decision);
@@ -66,15 +76,22 @@ WKNavigationResponse responseOf(WebKitResponsePolicyDecision* decision) {
 using HeldDecision = std::shared_ptr<WebKitPolicyDecision>;
 
 HeldDecision hold(WebKitPolicyDecision* decision) {
-  return HeldDecision(WEBKIT_POLICY_DECISION(g_object_ref(decision)), [](WebKitPolicyDecision* d) { g_object_unref(d); });
+  return HeldDecision(WEBKIT_POLICY_DECISION(g_object_ref(decision)),
+                      [](WebKitPolicyDecision* d) { g_object_unref(d); });
 }
 
 template <class Policy>
 void answer(WebKitPolicyDecision* decision, Policy policy) {
   switch (policy) {
-    case Policy::allow: webkit_policy_decision_use(decision); break;
-    case Policy::download: webkit_policy_decision_download(decision); break;
-    case Policy::cancel: webkit_policy_decision_ignore(decision); break;
+    case Policy::allow:
+      webkit_policy_decision_use(decision);
+      break;
+    case Policy::download:
+      webkit_policy_decision_download(decision);
+      break;
+    case Policy::cancel:
+      webkit_policy_decision_ignore(decision);
+      break;
   }
 }
 
@@ -92,7 +109,8 @@ class GtkWebEngine final : public WebEngine {
   }
 
   ~GtkWebEngine() override {
-    for (GCancellable* cancellable : pendingScripts_) g_cancellable_cancel(cancellable);
+    for (GCancellable* cancellable : pendingScripts_)
+      g_cancellable_cancel(cancellable);
     g_object_set_data(G_OBJECT(view_), "kov-engine", nullptr);
     disarmTimeout();
     g_signal_handlers_disconnect_by_data(view_, this);
@@ -104,7 +122,8 @@ class GtkWebEngine final : public WebEngine {
   void load(const URLRequest& request) override {
     WebKitURIRequest* uriRequest = webkit_uri_request_new(request.url.absoluteString().c_str());
     if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uriRequest)) {
-      for (const auto& [name, value] : request.allHTTPHeaderFields) soup_message_headers_replace(headers, name.c_str(), value.c_str());
+      for (const auto& [name, value] : request.allHTTPHeaderFields)
+        soup_message_headers_replace(headers, name.c_str(), value.c_str());
     }
     webkit_web_view_load_request(view_, uriRequest);
     g_object_unref(uriRequest);
@@ -122,16 +141,16 @@ class GtkWebEngine final : public WebEngine {
     webkit_web_view_stop_loading(view_);
   }
 
-  void evaluateJavaScript(std::string_view script,
-                          std::function<void(std::optional<std::string>, std::optional<std::string>)> completion)
-      override {
+  void evaluateJavaScript(
+      std::string_view script,
+      std::function<void(std::optional<std::string>, std::optional<std::string>)> completion) override {
     // The engine may go before the script ends: the call holds a cancellable that the engine
     // cancels when it goes, and the completion then does not run.
     auto* call = new ScriptCall{std::move(completion), g_cancellable_new()};
     pendingScripts_.push_back(call->cancellable);
     const std::string text(script);
-    webkit_web_view_evaluate_javascript(view_, text.c_str(), gssize(text.size()), nullptr, nullptr, call->cancellable,
-                                        &GtkWebEngine::onScriptFinished, call);
+    webkit_web_view_evaluate_javascript(view_, text.c_str(), gssize(text.size()), nullptr, nullptr,
+                                        call->cancellable, &GtkWebEngine::onScriptFinished, call);
   }
 
   std::optional<URL> currentURL() const override { return urlOf(webkit_web_view_get_uri(view_)); }
@@ -166,14 +185,16 @@ class GtkWebEngine final : public WebEngine {
     g_clear_error(&error);
     if (!cancelled) {  // the engine is still there: forget the call
       auto* self = static_cast<GtkWebEngine*>(g_object_get_data(source, "kov-engine"));
-      if (self) std::erase(self->pendingScripts_, call->cancellable);
+      if (self)
+        std::erase(self->pendingScripts_, call->cancellable);
     }
     g_object_unref(call->cancellable);
-    if (!cancelled && call->completion) call->completion(std::move(text), std::move(failure));
+    if (!cancelled && call->completion)
+      call->completion(std::move(text), std::move(failure));
   }
 
-  static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                                 gpointer data) {
+  static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer data) {
     auto* self = static_cast<GtkWebEngine*>(data);
     switch (type) {
       case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
@@ -182,9 +203,8 @@ class GtkWebEngine final : public WebEngine {
             WEBKIT_NAVIGATION_POLICY_DECISION(decision));
         const WKNavigationAction action =
             actionOf(navigation, type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION);
-        self->owner_.decidePolicy(action, [held = hold(decision)](WKNavigationActionPolicy policy) {
-          answer(held.get(), policy);
-        });
+        self->owner_.decidePolicy(
+            action, [held = hold(decision)](WKNavigationActionPolicy policy) { answer(held.get(), policy); });
         return TRUE;
       }
       case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
@@ -203,19 +223,23 @@ class GtkWebEngine final : public WebEngine {
     auto* self = static_cast<GtkWebEngine*>(data);
     WKWebViewConfiguration configuration;
     configuration.relatedEngineView = self->view_;
-    const auto created = self->owner_.createWebView(configuration, actionOf(navigation, true), WKWindowFeatures{});
-    if (!created) return nullptr;
+    const auto created =
+        self->owner_.createWebView(configuration, actionOf(navigation, true), WKWindowFeatures{});
+    if (!created)
+      return nullptr;
     auto* widget = static_cast<GtkWidget*>(created->engineView());
     if (!widget || created->configuration().relatedEngineView != self->view_) {
-      std::fputs("WKWebView: a view for a new window must be made with the configuration given; none opened\n",
-                 stderr);
+      std::fputs(
+          "WKWebView: a view for a new window must be made with the configuration given; none opened\n",
+          stderr);
       return nullptr;
     }
     return widget;
   }
 
   static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-    if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) static_cast<GtkWebEngine*>(data)->disarmTimeout();
+    if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED)
+      static_cast<GtkWebEngine*>(data)->disarmTimeout();
   }
 
   static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
@@ -225,13 +249,15 @@ class GtkWebEngine final : public WebEngine {
 
   void armTimeout(double seconds) {
     disarmTimeout();
-    if (!(seconds > 0) || !std::isfinite(seconds)) seconds = 60;
+    if (!(seconds > 0) || !std::isfinite(seconds))
+      seconds = 60;
     const double ms = std::min(seconds * 1000, double(G_MAXUINT));
     timeout_ = g_timeout_add(guint(std::ceil(ms)), &GtkWebEngine::onTimeout, this);
   }
 
   void disarmTimeout() {
-    if (timeout_) g_source_remove(timeout_);
+    if (timeout_)
+      g_source_remove(timeout_);
     timeout_ = 0;
   }
 

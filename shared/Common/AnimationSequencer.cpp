@@ -42,7 +42,8 @@ void AnimationSequencer::add(std::shared_ptr<Animator> item, std::int64_t at) {
 void AnimationSequencer::remove(const std::shared_ptr<Animator>& item) {
   if (item) {
     const auto entry = std::find(_animators.begin(), _animators.end(), item);
-    if (entry != _animators.end()) _animators.erase(entry);
+    if (entry != _animators.end())
+      _animators.erase(entry);
   }
   calculateFrames();
 }
@@ -52,12 +53,18 @@ void AnimationSequencer::removeAll() {
   _maxFrames = 0;
 }
 
-std::int64_t AnimationSequencer::getCount() { return static_cast<std::int64_t>(_animators.size()); }
+std::int64_t AnimationSequencer::getCount() {
+  return static_cast<std::int64_t>(_animators.size());
+}
 std::int64_t AnimationSequencer::getCurrentCount() {
   return static_cast<std::int64_t>(_animatedItems.size());
 }
-std::int64_t AnimationSequencer::getCurrentFrame() { return _currentFrame; }
-std::int64_t AnimationSequencer::getCurrentIndex() { return _currentIndex; }
+std::int64_t AnimationSequencer::getCurrentFrame() {
+  return _currentFrame;
+}
+std::int64_t AnimationSequencer::getCurrentIndex() {
+  return _currentIndex;
+}
 
 void AnimationSequencer::start() {
   invalidateAnimationTimer(_timer);
@@ -67,7 +74,9 @@ void AnimationSequencer::start() {
   });
 }
 
-void AnimationSequencer::stop() { reset(); }
+void AnimationSequencer::stop() {
+  reset();
+}
 
 void AnimationSequencer::reset() {
   invalidateAnimationTimer(_timer);
@@ -75,12 +84,17 @@ void AnimationSequencer::reset() {
   _currentFrame = 0;
 }
 
-void AnimationSequencer::pause() { _suspended = true; }
-void AnimationSequencer::continue_() { _suspended = false; }
+void AnimationSequencer::pause() {
+  _suspended = true;
+}
+void AnimationSequencer::continue_() {
+  _suspended = false;
+}
 
 void AnimationSequencer::rewind() {
   const std::vector<std::shared_ptr<Animator>> items = _animators;
-  for (const std::shared_ptr<Animator>& item : items) item->rewind();
+  for (const std::shared_ptr<Animator>& item : items)
+    item->rewind();
 }
 
 void AnimationSequencer::seek(std::int64_t to) {
@@ -102,7 +116,8 @@ void AnimationSequencer::seek(std::int64_t to) {
 }
 
 void AnimationSequencer::animate() {
-  if (_suspended) return;
+  if (_suspended)
+    return;
   if (_animators.empty()) {
     print("WARNUNG: Es sind keine Animator Objekte definiert.");
     return;
@@ -111,15 +126,18 @@ void AnimationSequencer::animate() {
   findAnimators();
   const std::vector<std::shared_ptr<Animator>> walk = _animatedItems;
   for (const std::shared_ptr<Animator>& item : walk) {
-    if (onAnimation) onAnimation(*this, item);
+    if (onAnimation)
+      onAnimation(*this, item);
     item->animate();
     if (item->isFinished()) {
       const auto entry = std::find(_animatedItems.begin(), _animatedItems.end(), item);
-      if (entry != _animatedItems.end()) _animatedItems.erase(entry);
+      if (entry != _animatedItems.end())
+        _animatedItems.erase(entry);
     }
   }
   if (_currentFrame >= _maxFrames) {
-    if (onFinished) onFinished(*this);
+    if (onFinished)
+      onFinished(*this);
     stop();
   }
 }
@@ -138,13 +156,15 @@ void AnimationSequencer::findAnimators() {
 }
 
 void AnimationSequencer::scheduleItem(const std::shared_ptr<Animator>& item) {
-  if (std::find(_animatedItems.begin(), _animatedItems.end(), item) != _animatedItems.end()) return;
+  if (std::find(_animatedItems.begin(), _animatedItems.end(), item) != _animatedItems.end())
+    return;
   _animatedItems.push_back(item);
 }
 
 void AnimationSequencer::calculateFrames() {
   for (const std::shared_ptr<Animator>& item : _animators) {
     const std::int64_t end = addFrames(item->_startFrame, item->_frames);
-    if (end > _maxFrames) _maxFrames = end;
+    if (end > _maxFrames)
+      _maxFrames = end;
   }
 }

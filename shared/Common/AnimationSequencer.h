@@ -68,7 +68,7 @@ class AnimationSequencer : public std::enable_shared_from_this<AnimationSequence
   std::int64_t _maxFrames = 0;
   std::vector<std::shared_ptr<Animator>> _animators;      // placed, sorted by start frame
   std::vector<std::shared_ptr<Animator>> _animatedItems;  // started, in starting order, unique
-  std::int64_t _currentIndex = 0;  // where the search for items to start begins
+  std::int64_t _currentIndex = 0;                         // where the search for items to start begins
   bool _suspended = false;
 
  private:

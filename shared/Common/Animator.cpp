@@ -37,10 +37,9 @@ Animator::~Animator() {
   invalidateAnimationTimer(_timer);
 }
 
-#define KOV_ANIMATOR_EASE_DEFINE(name)                                                          \
-  float Animator::name(std::int64_t currentFrame, float sourceValue, float amount,              \
-                       std::int64_t numFrames) {                                                \
-    return Easing::name(currentFrame, sourceValue, amount, numFrames);                          \
+#define KOV_ANIMATOR_EASE_DEFINE(name)                                                                       \
+  float Animator::name(std::int64_t currentFrame, float sourceValue, float amount, std::int64_t numFrames) { \
+    return Easing::name(currentFrame, sourceValue, amount, numFrames);                                       \
   }
 KOV_EASING_CURVES(KOV_ANIMATOR_EASE_DEFINE)
 #undef KOV_ANIMATOR_EASE_DEFINE
@@ -48,7 +47,8 @@ KOV_EASING_CURVES(KOV_ANIMATOR_EASE_DEFINE)
 void Animator::assignType(EnumEasing type) {
   _type = type;
   std::int64_t raw = rawValue(type);
-  if (raw < 0 || raw >= kEasingCurveCount) raw = 0;  // EASING_easeLast: the linear curve
+  if (raw < 0 || raw >= kEasingCurveCount)
+    raw = 0;  // EASING_easeLast: the linear curve
   // Captures only `this` and an index (small enough for std::function to store without
   // allocating): the animator owns the closure, the closure does not own the animator.
   _action = [this, raw](std::int64_t t, float b, float c, std::int64_t d) {
@@ -56,8 +56,7 @@ void Animator::assignType(EnumEasing type) {
   };
 }
 
-void Animator::setup(float source, float destination, std::int64_t frames, float interval,
-                     EnumEasing type) {
+void Animator::setup(float source, float destination, std::int64_t frames, float interval, EnumEasing type) {
   _source = source;
   _destination = destination;
   _value = _source;
@@ -67,11 +66,15 @@ void Animator::setup(float source, float destination, std::int64_t frames, float
   _step = 0;
   _interval = interval;
   assignType(type);
-  if (_frames < 0) _frames = 0;
-  if (_amount == 0) _frames = 0;
+  if (_frames < 0)
+    _frames = 0;
+  if (_amount == 0)
+    _frames = 0;
 }
 
-void Animator::reverse() { setup(_destination, _source, _frames, _interval, _type); }
+void Animator::reverse() {
+  setup(_destination, _source, _frames, _interval, _type);
+}
 
 void Animator::undo() {
   _frames = 1;
@@ -81,32 +84,43 @@ void Animator::undo() {
   animate();
 }
 
-float Animator::getDestinationValue() { return _destination; }
-float Animator::getSourceValue() { return _source; }
-float Animator::getValue() { return _value; }
+float Animator::getDestinationValue() {
+  return _destination;
+}
+float Animator::getSourceValue() {
+  return _source;
+}
+float Animator::getValue() {
+  return _value;
+}
 
 void Animator::animate() {
-  if (_frames < 0) return;
+  if (_frames < 0)
+    return;
   // Keeps this animator alive through callbacks that drop its last other owner.
   const std::shared_ptr<Animator> self = weak_from_this().lock();
   if (_step < _frames) {
-    if (onAnimation) onAnimation(*this, _value);
+    if (onAnimation)
+      onAnimation(*this, _value);
     _step = _step + 1;
-    _value = _action ? _action(_step, _source, _amount, _frames)
-                     : easeNone(_step, _source, _amount, _frames);
+    _value = _action ? _action(_step, _source, _amount, _frames) : easeNone(_step, _source, _amount, _frames);
     return;
   }
   _value = _destination;
   if (!looped) {
     stop();
-    if (onFinished) onFinished(*this, _value);
+    if (onFinished)
+      onFinished(*this, _value);
   } else {
-    if (onLoop) onLoop(*this);
+    if (onLoop)
+      onLoop(*this);
     reverse();
   }
 }
 
-bool Animator::isFinished() { return _frames < 0; }
+bool Animator::isFinished() {
+  return _frames < 0;
+}
 
 void Animator::start() {
   // A second start() would otherwise orphan the running timer, which goes on firing and
@@ -120,11 +134,17 @@ void Animator::stop() {
   reset();
 }
 
-void Animator::rewind() { setup(_source, _destination, _frameCount, 0.009f, EnumEasing::EASING_easeNone); }
+void Animator::rewind() {
+  setup(_source, _destination, _frameCount, 0.009f, EnumEasing::EASING_easeNone);
+}
 
-void Animator::setType(EnumEasing type) { assignType(type); }
+void Animator::setType(EnumEasing type) {
+  assignType(type);
+}
 
-void Animator::setInterval(float interval) { _interval = interval; }
+void Animator::setInterval(float interval) {
+  _interval = interval;
+}
 
 void Animator::reset() {
   _step = 0;

@@ -35,9 +35,8 @@ class Animator : public std::enable_shared_from_this<Animator> {
   Animator& operator=(const Animator&) = delete;
 
   // The easing operations, one per curve (see Easing.h); overridable, stateless.
-#define KOV_ANIMATOR_EASE(name)                                                               \
-  virtual float name(std::int64_t currentFrame, float sourceValue, float amount,              \
-                     std::int64_t numFrames);
+#define KOV_ANIMATOR_EASE(name) \
+  virtual float name(std::int64_t currentFrame, float sourceValue, float amount, std::int64_t numFrames);
   KOV_EASING_CURVES(KOV_ANIMATOR_EASE)
 #undef KOV_ANIMATOR_EASE
 
@@ -78,7 +77,9 @@ class Animator : public std::enable_shared_from_this<Animator> {
   // Takes effect at the next start().
   virtual void setInterval(float interval);
 
-  EnumEasing type() const { return _type; }
+  EnumEasing type() const {
+    return _type;
+  }
 
  protected:
   // Toolkit-internal state, read and written directly by the animation classes.
@@ -88,7 +89,7 @@ class Animator : public std::enable_shared_from_this<Animator> {
   float _source = 0;
   float _value = 0;
   float _destination = 0;
-  float _amount = 0;         // _destination − _source
+  float _amount = 0;          // _destination − _source
   std::int64_t _frames = -1;  // frames of the current run; −1: none set up or the last one ended
   std::int64_t _step = 0;     // frames done in the current run
   float _interval = 0.005f;   // timer period in seconds

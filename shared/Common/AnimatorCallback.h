@@ -22,11 +22,12 @@ class AnimatorCallback<void(Args...)> {
   AnimatorCallback() = default;
   AnimatorCallback(std::nullptr_t) {}  // NOLINT: `x.onFinished = nullptr` clears it
   template <class F>
-    requires(!std::is_same_v<std::decay_t<F>, AnimatorCallback> &&
-             !std::is_same_v<std::decay_t<F>, std::nullptr_t> && std::is_invocable_v<F&, Args...>)
-  AnimatorCallback(F&& f)  // NOLINT: set from any closure, as a plain property
+  requires(!std::is_same_v<std::decay_t<F>, AnimatorCallback> &&
+           !std::is_same_v<std::decay_t<F>, std::nullptr_t> && std::is_invocable_v<F&, Args...>)
+      AnimatorCallback(F&& f)  // NOLINT: set from any closure, as a plain property
       : function_(std::make_shared<const Function>(std::forward<F>(f))) {
-    if (!*function_) function_.reset();
+    if (!*function_)
+      function_.reset();
   }
 
   explicit operator bool() const { return function_ != nullptr; }
@@ -34,7 +35,8 @@ class AnimatorCallback<void(Args...)> {
   // [main]
   void operator()(Args... args) const {
     const std::shared_ptr<const Function> running = function_;
-    if (running) (*running)(std::forward<Args>(args)...);
+    if (running)
+      (*running)(std::forward<Args>(args)...);
   }
 
  private:

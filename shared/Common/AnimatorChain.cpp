@@ -11,14 +11,17 @@ AnimatorChain::~AnimatorChain() {
 }
 
 void AnimatorChain::add(std::shared_ptr<Animator> item) {
-  if (!item) return;
+  if (!item)
+    return;
   _animators.push_back(std::move(item));
 }
 
 void AnimatorChain::remove(const std::shared_ptr<Animator>& item) {
-  if (!item) return;
+  if (!item)
+    return;
   const auto entry = std::find(_animators.begin(), _animators.end(), item);
-  if (entry != _animators.end()) _animators.erase(entry);
+  if (entry != _animators.end())
+    _animators.erase(entry);
 }
 
 void AnimatorChain::removeAll() {
@@ -26,12 +29,17 @@ void AnimatorChain::removeAll() {
   std::vector<std::shared_ptr<Animator>>().swap(_animators);
 }
 
-std::int64_t AnimatorChain::getCount() { return static_cast<std::int64_t>(_animators.size()); }
+std::int64_t AnimatorChain::getCount() {
+  return static_cast<std::int64_t>(_animators.size());
+}
 
-std::int64_t AnimatorChain::getCurrentIndex() { return _currentIndex; }
+std::int64_t AnimatorChain::getCurrentIndex() {
+  return _currentIndex;
+}
 
 std::shared_ptr<Animator> AnimatorChain::getCurrentItem() {
-  if (_currentIndex < 0 || _currentIndex >= static_cast<std::int64_t>(_animators.size())) return nullptr;
+  if (_currentIndex < 0 || _currentIndex >= static_cast<std::int64_t>(_animators.size()))
+    return nullptr;
   return _animators[static_cast<std::size_t>(_currentIndex)];
 }
 
@@ -40,14 +48,18 @@ void AnimatorChain::start() {
   _timer = scheduleAnimationTimer(*this, interval, [](AnimatorChain& chain) { chain.animate(); });
 }
 
-void AnimatorChain::stop() { reset(); }
+void AnimatorChain::stop() {
+  reset();
+}
 
 void AnimatorChain::reset() {
   invalidateAnimationTimer(_timer);
   _currentIndex = 0;
 }
 
-void AnimatorChain::setBackwards(bool direction) { _direction = direction ? -1 : 1; }
+void AnimatorChain::setBackwards(bool direction) {
+  _direction = direction ? -1 : 1;
+}
 
 void AnimatorChain::animate() {
   if (_animators.empty()) {
@@ -61,20 +73,23 @@ void AnimatorChain::animate() {
   _currentIndex = std::clamp<std::int64_t>(_currentIndex, 0, last);
 
   const std::shared_ptr<Animator> item = _animators[static_cast<std::size_t>(_currentIndex)];
-  if (onAnimation) onAnimation(*this, item);
+  if (onAnimation)
+    onAnimation(*this, item);
   if (async) {
     item->start();
     _currentIndex = _currentIndex + _direction;
   } else {
     item->animate();
-    if (item->isFinished()) _currentIndex = _currentIndex + _direction;
+    if (item->isFinished())
+      _currentIndex = _currentIndex + _direction;
   }
 
   // Backwards the run ends on reaching index 0, without visiting it again.
   const bool over =
       _direction > 0 ? _currentIndex >= static_cast<std::int64_t>(_animators.size()) : _currentIndex <= 0;
   if (over) {
-    if (onFinished) onFinished(*this);
+    if (onFinished)
+      onFinished(*this);
     stop();
   }
 }

@@ -10,20 +10,27 @@ AnimatorStack::~AnimatorStack() {
 }
 
 void AnimatorStack::add(std::shared_ptr<Animator> item) {
-  if (!item) return;
+  if (!item)
+    return;
   _animators.push_back(std::move(item));
 }
 
-std::int64_t AnimatorStack::getCount() { return static_cast<std::int64_t>(_animators.size()); }
+std::int64_t AnimatorStack::getCount() {
+  return static_cast<std::int64_t>(_animators.size());
+}
 
-std::vector<std::shared_ptr<Animator>> AnimatorStack::getItems() { return _animators; }
+std::vector<std::shared_ptr<Animator>> AnimatorStack::getItems() {
+  return _animators;
+}
 
 void AnimatorStack::start() {
   invalidateAnimationTimer(_timer);
   _timer = scheduleAnimationTimer(*this, interval, [](AnimatorStack& stack) { stack.animate(); });
 }
 
-void AnimatorStack::stop() { reset(); }
+void AnimatorStack::stop() {
+  reset();
+}
 
 void AnimatorStack::animate() {
   const std::shared_ptr<AnimatorStack> self = weak_from_this().lock();
@@ -31,8 +38,10 @@ void AnimatorStack::animate() {
   // The walk goes over the list as it was when the tick began; callbacks may change the list.
   const std::vector<std::shared_ptr<Animator>> walk = _animators;
   for (const std::shared_ptr<Animator>& item : walk) {
-    if (item->isFinished()) continue;
-    if (onAnimation) onAnimation(*this, item);
+    if (item->isFinished())
+      continue;
+    if (onAnimation)
+      onAnimation(*this, item);
     item->animate();
     stepped = true;
     if (item->isFinished()) {
@@ -40,17 +49,20 @@ void AnimatorStack::animate() {
       const auto entry = std::find(_animators.begin(), _animators.end(), item);
       if (entry != _animators.end()) {
         _animators.erase(entry);
-        if (onRemovedItem) onRemovedItem(*this, item);
+        if (onRemovedItem)
+          onRemovedItem(*this, item);
       }
     }
   }
   if (!stepped) {
-    if (onFinished) onFinished(*this);
+    if (onFinished)
+      onFinished(*this);
     stop();
   }
 }
 
 void AnimatorStack::reset() {
   invalidateAnimationTimer(_timer);
-  if (!_animators.empty()) std::vector<std::shared_ptr<Animator>>().swap(_animators);
+  if (!_animators.empty())
+    std::vector<std::shared_ptr<Animator>>().swap(_animators);
 }

@@ -13,26 +13,35 @@ using Frame = std::int64_t;
 constexpr Frame kFrameMax = std::numeric_limits<Frame>::max();
 constexpr Frame kFrameMin = std::numeric_limits<Frame>::min();
 
-float F(Frame n) { return static_cast<float>(n); }
+float F(Frame n) {
+  return static_cast<float>(n);
+}
 
 // a + b, a − b and 2t on frame numbers, saturating at the 64-bit range instead of overflowing.
 Frame plus(Frame a, Frame b) {
   Frame r = 0;
-  if (__builtin_add_overflow(a, b, &r)) return b < 0 ? kFrameMin : kFrameMax;
+  if (__builtin_add_overflow(a, b, &r))
+    return b < 0 ? kFrameMin : kFrameMax;
   return r;
 }
 Frame minus(Frame a, Frame b) {
   Frame r = 0;
-  if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? kFrameMax : kFrameMin;
+  if (__builtin_sub_overflow(a, b, &r))
+    return b < 0 ? kFrameMax : kFrameMin;
   return r;
 }
-Frame twice(Frame t) { return plus(t, t); }
+Frame twice(Frame t) {
+  return plus(t, t);
+}
 
 // The integer part of a float frame number, saturated to the 64-bit range (NaN gives 0).
 Frame truncateFrame(float f) {
-  if (std::isnan(f)) return 0;
-  if (f >= 0x1p63f) return kFrameMax;
-  if (f < -0x1p63f) return kFrameMin;
+  if (std::isnan(f))
+    return 0;
+  if (f >= 0x1p63f)
+    return kFrameMax;
+  if (f < -0x1p63f)
+    return kFrameMin;
   return static_cast<Frame>(f);
 }
 
@@ -42,17 +51,22 @@ Frame truncateFrame(float f) {
 template <Curve Out, Curve In>
 float outIn(Frame t, float b, float c, Frame d) {
   const Frame h = d / 2;
-  if (t < h) return Out(twice(t), b, c / 2, d);
+  if (t < h)
+    return Out(twice(t), b, c / 2, d);
   // 2t − d as t + (t − d), which stays in range for every 0 <= t <= d.
   return In(plus(t, minus(t, d)), b + c / 2, c / 2, d);
 }
 
 // sin((a·d − s)·2π/p), the oscillation of the Elastic curves with period p and phase s in frames.
-float elasticWave(float a, float D, float s, float p) { return std::sin((a * D - s) * (2 * kPi) / p); }
+float elasticWave(float a, float D, float s, float p) {
+  return std::sin((a * D - s) * (2 * kPi) / p);
+}
 
 }  // namespace
 
-float easeNone(Frame t, float b, float c, Frame d) { return c * F(t) / F(d) + b; }
+float easeNone(Frame t, float b, float c, Frame d) {
+  return c * F(t) / F(d) + b;
+}
 
 // ---- Quad ----
 float easeInQuad(Frame t, float b, float c, Frame d) {
@@ -65,7 +79,8 @@ float easeOutQuad(Frame t, float b, float c, Frame d) {
 }
 float easeInOutQuad(Frame t, float b, float c, Frame d) {
   const float y = F(t) / (F(d) / 2);
-  if (y < 1) return c / 2 * y * y + b;
+  if (y < 1)
+    return c / 2 * y * y + b;
   const float w = y - 1;
   return -c / 2 * (w * (w - 2) - 1) + b;
 }
@@ -84,7 +99,8 @@ float easeOutCubic(Frame t, float b, float c, Frame d) {
 }
 float easeInOutCubic(Frame t, float b, float c, Frame d) {
   const float y = F(t) / (F(d) / 2);
-  if (y < 1) return c / 2 * y * y * y + b;
+  if (y < 1)
+    return c / 2 * y * y * y + b;
   const float v = y - 2;
   return c / 2 * (v * v * v + 2) + b;
 }
@@ -103,7 +119,8 @@ float easeOutQuart(Frame t, float b, float c, Frame d) {
 }
 float easeInOutQuart(Frame t, float b, float c, Frame d) {
   const float y = F(t) / (F(d) / 2);
-  if (y < 1) return c / 2 * y * y * y * y + b;
+  if (y < 1)
+    return c / 2 * y * y * y * y + b;
   const float v = y - 2;
   return -c / 2 * (v * v * v * v - 2) + b;
 }
@@ -122,7 +139,8 @@ float easeOutQuint(Frame t, float b, float c, Frame d) {
 }
 float easeInOutQuint(Frame t, float b, float c, Frame d) {
   const float y = F(t) / (F(d) / 2);
-  if (y < 1) return c / 2 * y * y * y * y * y + b;
+  if (y < 1)
+    return c / 2 * y * y * y * y * y + b;
   const float v = y - 2;
   return c / 2 * (v * v * v * v * v + 2) + b;
 }
@@ -148,19 +166,24 @@ float easeOutInSine(Frame t, float b, float c, Frame d) {
 
 // ---- Expo ---- (the end cases compare the converted floats, so they are exact)
 float easeInExpo(Frame t, float b, float c, Frame d) {
-  if (F(t) == 0) return b;
+  if (F(t) == 0)
+    return b;
   const float x = F(t) / F(d);
   return c * std::pow(2.0f, 10 * (x - 1)) + b;
 }
 float easeOutExpo(Frame t, float b, float c, Frame d) {
-  if (F(t) == F(d)) return b + c;
+  if (F(t) == F(d))
+    return b + c;
   return c * (1 - std::pow(2.0f, -10 * F(t) / F(d))) + b;
 }
 float easeInOutExpo(Frame t, float b, float c, Frame d) {
-  if (F(t) == 0) return b;
-  if (F(t) == F(d)) return b + c;
+  if (F(t) == 0)
+    return b;
+  if (F(t) == F(d))
+    return b + c;
   const float y = F(t) / (F(d) / 2);
-  if (y < 1) return c / 2 * std::pow(2.0f, 10 * (y - 1)) + b;
+  if (y < 1)
+    return c / 2 * std::pow(2.0f, 10 * (y - 1)) + b;
   return c / 2 * (2 - std::pow(2.0f, -10 * (y - 1))) + b;
 }
 float easeOutInExpo(Frame t, float b, float c, Frame d) {
@@ -178,7 +201,8 @@ float easeOutCirc(Frame t, float b, float c, Frame d) {
 }
 float easeInOutCirc(Frame t, float b, float c, Frame d) {
   const float y = F(t) / (F(d) / 2);
-  if (y < 1) return -c / 2 * (std::sqrt(1 - y * y) - 1) + b;
+  if (y < 1)
+    return -c / 2 * (std::sqrt(1 - y * y) - 1) + b;
   const float v = y - 2;
   return c / 2 * (std::sqrt(1 - v * v) + 1) + b;
 }
@@ -188,9 +212,11 @@ float easeOutInCirc(Frame t, float b, float c, Frame d) {
 
 // ---- Elastic ---- amplitude c; period p = 0.3·d frames (0.45·d for InOut), phase s = p/4.
 float easeInElastic(Frame t, float b, float c, Frame d) {
-  if (F(t) == 0) return b;
+  if (F(t) == 0)
+    return b;
   const float x = F(t) / F(d);
-  if (x == 1) return b + c;
+  if (x == 1)
+    return b + c;
   const float D = F(d);
   const float p = D * kElasticPeriod;
   const float s = p / 4;
@@ -198,23 +224,28 @@ float easeInElastic(Frame t, float b, float c, Frame d) {
   return -(c * std::pow(2.0f, 10 * u) * elasticWave(u, D, s, p)) + b;
 }
 float easeOutElastic(Frame t, float b, float c, Frame d) {
-  if (F(t) == 0) return b;
+  if (F(t) == 0)
+    return b;
   const float x = F(t) / F(d);
-  if (x == 1) return b + c;
+  if (x == 1)
+    return b + c;
   const float D = F(d);
   const float p = D * kElasticPeriod;
   const float s = p / 4;
   return c * std::pow(2.0f, -10 * x) * elasticWave(x, D, s, p) + c + b;
 }
 float easeInOutElastic(Frame t, float b, float c, Frame d) {
-  if (F(t) == 0) return b;
+  if (F(t) == 0)
+    return b;
   const float y = F(t) / (F(d) / 2);
-  if (y == 2) return b + c;
+  if (y == 2)
+    return b + c;
   const float D = F(d);
   const float p = D * kElasticInOutPeriod;
   const float s = p / 4;
   const float u = y - 1;
-  if (y < 1) return -0.5f * (c * std::pow(2.0f, 10 * u) * elasticWave(u, D, s, p)) + b;
+  if (y < 1)
+    return -0.5f * (c * std::pow(2.0f, 10 * u) * elasticWave(u, D, s, p)) + b;
   return c * std::pow(2.0f, -10 * u) * elasticWave(u, D, s, p) * 0.5f + c + b;
 }
 float easeOutInElastic(Frame t, float b, float c, Frame d) {
@@ -232,7 +263,8 @@ float easeOutBack(Frame t, float b, float c, Frame d) {
 }
 float easeInOutBack(Frame t, float b, float c, Frame d) {
   const float y = F(t) / (F(d) / 2);
-  if (y < 1) return c / 2 * (y * y * (kBackInOutOvershootPlusOne * y - kBackInOutOvershoot)) + b;
+  if (y < 1)
+    return c / 2 * (y * y * (kBackInOutOvershootPlusOne * y - kBackInOutOvershoot)) + b;
   const float v = y - 2;
   return c / 2 * (v * v * (kBackInOutOvershootPlusOne * v + kBackInOutOvershoot) + 2) + b;
 }
@@ -246,10 +278,10 @@ float easeOutBounce(Frame t, float b, float c, Frame d) {
   float v = 0;
   if (x < 0.36363637f) {  // 1/2.75
     v = 7.5625f * x * x;
-  } else if (x < 0.72727275f) {  // 2/2.75
+  } else if (x < 0.72727275f) {       // 2/2.75
     const float m = x - 0.54545456f;  // 1.5/2.75
     v = 7.5625f * m * m + 0.75f;
-  } else if (x < 0.90909094f) {  // 2.5/2.75
+  } else if (x < 0.90909094f) {      // 2.5/2.75
     const float m = x - 0.8181818f;  // 2.25/2.75
     v = 7.5625f * m * m + 0.9375f;
   } else {
@@ -264,7 +296,8 @@ float easeInBounce(Frame t, float b, float c, Frame d) {
 }
 float easeInOutBounce(Frame t, float b, float c, Frame d) {
   const Frame frames = truncateFrame(F(d));
-  if (F(t) < F(d) / 2) return easeInBounce(truncateFrame(F(t) * 2), 0, c, frames) * 0.5f + b;
+  if (F(t) < F(d) / 2)
+    return easeInBounce(truncateFrame(F(t) * 2), 0, c, frames) * 0.5f + b;
   return easeOutBounce(truncateFrame(F(t) * 2 - F(d)), 0, c, frames) * 0.5f + c * 0.5f + b;
 }
 float easeOutInBounce(Frame t, float b, float c, Frame d) {

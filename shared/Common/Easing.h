@@ -15,8 +15,7 @@
 
 namespace Easing {
 
-using Curve = float (*)(std::int64_t currentFrame, float sourceValue, float amount,
-                        std::int64_t numFrames);
+using Curve = float (*)(std::int64_t currentFrame, float sourceValue, float amount, std::int64_t numFrames);
 
 #define KOV_EASING_DECLARE(name) \
   float name(std::int64_t currentFrame, float sourceValue, float amount, std::int64_t numFrames);

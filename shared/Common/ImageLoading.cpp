@@ -10,23 +10,26 @@
 namespace {
 
 double gRequestTimeout = ImageLoading::kRequestTimeout;  // [main]
-std::uint64_t gFinishedRequests = 0;                      // [main]
+std::uint64_t gFinishedRequests = 0;                     // [main]
 
 // The asynchronous request: continues on the main queue, where the view may be changed.
 void requestImageFromURL(std::shared_ptr<UIImageView> view, const URL& url) {
   const URLRequest request(url, URLRequestCachePolicy::useProtocolCachePolicy, gRequestTimeout);
-  URLSession::shared().data(request, DispatchQueue::main(), [view = std::move(view)](URLSessionResult result) {
-    ++gFinishedRequests;
-    if (result.error) {
-      print(result.error->description());
-      return;
-    }
-    if (auto http = std::dynamic_pointer_cast<HTTPURLResponse>(result.response); http && http->statusCode() == 200) {
-      print("Fetched image successfully");
-    }
-    // Any status and any kind of response: the body decides. No image decodes to none.
-    view->setImage(UIImage::make(result.data ? *result.data : Data{}));
-  });
+  URLSession::shared().data(request, DispatchQueue::main(),
+                            [view = std::move(view)](URLSessionResult result) {
+                              ++gFinishedRequests;
+                              if (result.error) {
+                                print(result.error->description());
+                                return;
+                              }
+                              if (auto http = std::dynamic_pointer_cast<HTTPURLResponse>(result.response);
+                                  http && http->statusCode() == 200) {
+                                print("Fetched image successfully");
+                              }
+                              // Any status and any kind of response: the body decides. No image decodes to
+                              // none.
+                              view->setImage(UIImage::make(result.data ? *result.data : Data{}));
+                            });
 }
 
 }  // namespace
@@ -55,7 +58,8 @@ void loadFrom(const std::shared_ptr<UIImageView>& view, std::string_view URLAddr
 
 void getImageFromURLString(const std::shared_ptr<UIImageView>& view, std::string_view imageURLString) {
   std::optional<URL> url = URL::string(imageURLString);
-  if (!url) return;
+  if (!url)
+    return;
   requestImageFromURL(view, *url);
 }
 
@@ -63,5 +67,7 @@ namespace ImageLoading {
 void setRequestTimeoutForTesting(std::optional<double> seconds) {
   gRequestTimeout = seconds.value_or(kRequestTimeout);
 }
-std::uint64_t finishedRequests() { return gFinishedRequests; }
+std::uint64_t finishedRequests() {
+  return gFinishedRequests;
+}
 }  // namespace ImageLoading

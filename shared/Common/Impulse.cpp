@@ -4,7 +4,9 @@
 
 #include "AnimatorTimer.h"
 
-Impulse::Impulse() { reset(); }
+Impulse::Impulse() {
+  reset();
+}
 
 Impulse::Impulse(std::int64_t frames, float amount, float interval, float intensity) : Impulse() {
   Impulse::setup(frames, amount, interval, intensity);
@@ -18,7 +20,8 @@ Impulse::~Impulse() {
 void Impulse::setup(std::int64_t frames, float amount, float interval, float intensity) {
   _frames = frames;
   _step = 0;
-  if (_frames < 0) _frames = 0;
+  if (_frames < 0)
+    _frames = 0;
   _source = amount;
   _amount = amount;
   _intensity = intensity;
@@ -50,24 +53,32 @@ void Impulse::animate() {
   _amount = _amount * _intensity;
   if (std::fabs(_amount) < _threshold || !std::isfinite(_amount)) {
     _amount = 0;
-    if (onFinished) onFinished(*this);
+    if (onFinished)
+      onFinished(*this);
     stop();
     return;
   }
-  if (_step < INT64_MAX) _step = _step + 1;
+  if (_step < INT64_MAX)
+    _step = _step + 1;
   _value = _value + _amount;
   if (_collision && (_value <= _minVal || _value >= _maxVal)) {
     // Take the step back and turn round: the value returns to where it was before this step.
     _amount = -_amount;
     _value = _value + _amount;
-    if (onCollision) onCollision(*this);
+    if (onCollision)
+      onCollision(*this);
   }
-  if (onAnimation) onAnimation(*this);
+  if (onAnimation)
+    onAnimation(*this);
 }
 
-bool Impulse::isFinished() { return _frames < 0; }
+bool Impulse::isFinished() {
+  return _frames < 0;
+}
 
-float Impulse::getSourceValue() { return _source; }
+float Impulse::getSourceValue() {
+  return _source;
+}
 
 void Impulse::reset() {
   _frames = -1;

@@ -2,6 +2,10 @@
 
 #include "Foundation/Print.h"
 
-void safeprint(std::string_view text) { printLogLine(text); }
+void safeprint(std::string_view text) {
+  printLogLine(text);
+}
 
-void debugprint(std::string_view text) { printLogLine(text); }
+void debugprint(std::string_view text) {
+  printLogLine(text);
+}

@@ -17,7 +17,8 @@ std::size_t checkedDataLength(const std::vector<UInt8>& data) {
 UInt8* allocateZeroed(std::size_t size) {
   // calloc aligns for any scalar, so the block may be viewed as a MIDIMetaEvent.
   void* block = std::calloc(size, 1);
-  if (!block) throw std::bad_alloc();
+  if (!block)
+    throw std::bad_alloc();
   return static_cast<UInt8*>(block);
 }
 }  // namespace
@@ -28,10 +29,13 @@ MyMetaEvent::MyMetaEvent(UInt8 type, const std::vector<UInt8>& data)
   auto* event = reinterpret_cast<MIDIMetaEvent*>(mem);
   event->metaEventType = type;
   event->dataLength = UInt32(data.size());
-  if (!data.empty()) std::memcpy(mem + offsetof(MIDIMetaEvent, data), data.data(), data.size());
+  if (!data.empty())
+    std::memcpy(mem + offsetof(MIDIMetaEvent, data), data.data(), data.size());
 }
 
-MyMetaEvent::~MyMetaEvent() { std::free(mem); }
+MyMetaEvent::~MyMetaEvent() {
+  std::free(mem);
+}
 
 void MyMetaEvent::withMIDIMetaEventPtr(const std::function<void(const MIDIMetaEvent*)>& body) const {
   body(reinterpret_cast<const MIDIMetaEvent*>(mem));

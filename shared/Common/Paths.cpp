@@ -12,18 +12,20 @@ std::optional<URL> sharedURLMIDI;
 
 void getPaths() {
   // The prefix names the editor controller, where these lines were first logged.
-  const auto documents =
-      FileManager::defaultManager().urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask);
+  const auto documents = FileManager::defaultManager().urls(SearchPathDirectory::documentDirectory,
+                                                            SearchPathDomainMask::userDomainMask);
   documentsURL = documents.empty() ? std::nullopt : std::optional<URL>(documents.front());
   if (documentsURL) {
-    safeprint("AudioUnitViewController::getPaths() : Audio Unit's documents path is: " + documentsURL->path());
+    safeprint("AudioUnitViewController::getPaths() : Audio Unit's documents path is: " +
+              documentsURL->path());
   } else {
     safeprint("AudioUnitViewController::getPaths() : ERROR: Audio Unit's documents path is nil.");
   }
 
   resourcesURL = Bundle::main().resourceURL();
   if (resourcesURL) {
-    safeprint("AudioUnitViewController::getPaths() : Audio Unit's resources path is: " + resourcesURL->path());
+    safeprint("AudioUnitViewController::getPaths() : Audio Unit's resources path is: " +
+              resourcesURL->path());
   } else {
     safeprint("AudioUnitViewController::getPaths() : ERROR: Audio Unit's resources path is nil.");
   }
@@ -31,7 +33,8 @@ void getPaths() {
 
 bool ensureDirectoryExists(const URL& url) {
   const FileManager& files = FileManager::defaultManager();
-  if (files.fileExists(url.path())) return true;
+  if (files.fileExists(url.path()))
+    return true;
   try {
     files.createDirectory(url, true);
     return true;

@@ -13,7 +13,8 @@
 namespace UserDefaultsExtension {
 
 std::shared_ptr<UserDefaults> shared() {
-  if (auto suite = UserDefaults::make(sharedContainer)) return suite;
+  if (auto suite = UserDefaults::make(sharedContainer))
+    return suite;
   return UserDefaults::makeVolatile();
 }
 
@@ -29,10 +30,14 @@ std::shared_ptr<UserDefaults> combined() {
 
 std::optional<PersistentAppData::Storage> PersistentAppData::storage(int rawValue) {
   switch (rawValue) {
-    case 0: return Storage::defaults;
-    case 1: return Storage::shared;
-    case 2: return Storage::combined;
-    default: return std::nullopt;
+    case 0:
+      return Storage::defaults;
+    case 1:
+      return Storage::shared;
+    case 2:
+      return Storage::combined;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -50,9 +55,12 @@ PersistentAppData::~PersistentAppData() = default;
 
 UserDefaults& PersistentAppData::store(Storage storage) const {
   switch (storage) {
-    case Storage::shared: return *shared;
-    case Storage::combined: return *combined;
-    case Storage::defaults: break;
+    case Storage::shared:
+      return *shared;
+    case Storage::combined:
+      return *combined;
+    case Storage::defaults:
+      break;
   }
   return *defaults;
 }
@@ -123,19 +131,25 @@ std::map<std::string, float> PersistentAppData::frameToDictionary(const CGRect& 
 std::optional<CGRect> PersistentAppData::dictionaryToFrame(std::string_view key) {
   CGFloat left = 0, top = 0, width = 100, height = 100;
   const auto object = sharedInstance().getObject(key, Storage::defaults);
-  if (!object || !object->dictionary()) return std::nullopt;
+  if (!object || !object->dictionary())
+    return std::nullopt;
   // Only a dictionary whose every value is a number counts; each narrows to a 32-bit float.
   std::map<std::string, float, std::less<>> numbers;
   for (const auto& [name, value] : *object->dictionary()) {
     const auto number = value.asFloat();
-    if (!number) return std::nullopt;
+    if (!number)
+      return std::nullopt;
     numbers.emplace(name, *number);
   }
   for (const auto& [name, number] : numbers) {
-    if (name == "left") left = CGFloat(number);
-    else if (name == "top") top = CGFloat(number);
-    else if (name == "width") width = CGFloat(number);
-    else if (name == "height") height = CGFloat(number);
+    if (name == "left")
+      left = CGFloat(number);
+    else if (name == "top")
+      top = CGFloat(number);
+    else if (name == "width")
+      width = CGFloat(number);
+    else if (name == "height")
+      height = CGFloat(number);
   }
   return CGRect(left, top, width, height);
 }
@@ -144,11 +158,15 @@ std::optional<CGRect> PersistentAppData::dictionaryToFrame(std::string_view key)
 
 namespace {
 
-std::string indent(int level) { return std::string(std::size_t(level) * 4, ' '); }
+std::string indent(int level) {
+  return std::string(std::size_t(level) * 4, ' ');
+}
 
 std::string describeReal(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  if (std::isnan(value))
+    return "nan";
+  if (std::isinf(value))
+    return value > 0 ? "inf" : "-inf";
   char text[40];
   std::snprintf(text, sizeof text, "%.16g", value);
   return text;
@@ -158,7 +176,8 @@ std::string hex(const PropertyList::Data& bytes, std::size_t from, std::size_t t
   static const char digits[] = "0123456789abcdef";
   std::string text;
   for (std::size_t i = from; i < to; ++i) {
-    if (grouped && i > from && (i - from) % 4 == 0) text += ' ';
+    if (grouped && i > from && (i - from) % 4 == 0)
+      text += ' ';
     text += digits[bytes[i] >> 4];
     text += digits[bytes[i] & 15];
   }
@@ -167,14 +186,16 @@ std::string hex(const PropertyList::Data& bytes, std::size_t from, std::size_t t
 
 std::string describeData(const PropertyList::Data& bytes) {
   std::string text = "{length = " + std::to_string(bytes.size()) + ", bytes = 0x";
-  if (bytes.size() <= 24) return text + hex(bytes, 0, bytes.size(), false) + "}";
+  if (bytes.size() <= 24)
+    return text + hex(bytes, 0, bytes.size(), false) + "}";
   return text + hex(bytes, 0, 16, true) + " ... " + hex(bytes, bytes.size() - 8, bytes.size(), true) + " }";
 }
 
 std::string describeDate(const PropertyList::Date& date) {
   // Seconds since 2001-01-01 00:00:00 UTC; 978307200 s after the Unix epoch.
   const double unixSeconds = std::floor(date.secondsSince2001) + 978307200.0;
-  if (!std::isfinite(unixSeconds) || std::fabs(unixSeconds) > 1e15) return "invalid date";
+  if (!std::isfinite(unixSeconds) || std::fabs(unixSeconds) > 1e15)
+    return "invalid date";
   const std::time_t t = static_cast<std::time_t>(unixSeconds);
   std::tm utc{};
   gmtime_r(&t, &utc);
@@ -192,17 +213,22 @@ std::string quoted(const std::string& text) {
       bare = false;
     }
   }
-  if (bare) return text;
+  if (bare)
+    return text;
   std::string out = "\"";
   const char* p = text.c_str();
   const char* end = p + text.size();
   while (p < end) {
     const unsigned char c = static_cast<unsigned char>(*p);
     if (c < 0x80) {
-      if (c == '"' || c == '\\') out += '\\', out += char(c);
-      else if (c == '\n') out += "\\n";
-      else if (c == '\t') out += "\\t";
-      else out += char(c);
+      if (c == '"' || c == '\\')
+        out += '\\', out += char(c);
+      else if (c == '\n')
+        out += "\\n";
+      else if (c == '\t')
+        out += "\\t";
+      else
+        out += char(c);
       ++p;
       continue;
     }
@@ -242,18 +268,27 @@ std::string describeCollection(const PropertyList& value, int level) {
 }
 
 std::string describeAt(const PropertyList& value, int level, bool nested) {
-  if (value.isDictionary() || value.isArray()) return describeCollection(value, level);
-  if (const auto* text = value.string()) return nested ? quoted(*text) : *text;
-  if (value.isBool()) return value.asBool().value_or(false) ? "1" : "0";
+  if (value.isDictionary() || value.isArray())
+    return describeCollection(value, level);
+  if (const auto* text = value.string())
+    return nested ? quoted(*text) : *text;
+  if (value.isBool())
+    return value.asBool().value_or(false) ? "1" : "0";
   if (const auto* integer = value.integer()) {
-    return integer->isBigUnsigned ? std::to_string(std::uint64_t(integer->value)) : std::to_string(integer->value);
+    return integer->isBigUnsigned ? std::to_string(std::uint64_t(integer->value))
+                                  : std::to_string(integer->value);
   }
-  if (value.isReal()) return describeReal(*value.asDouble());
-  if (const auto* data = value.data()) return describeData(*data);
-  if (const auto* date = value.date()) return describeDate(*date);
+  if (value.isReal())
+    return describeReal(*value.asDouble());
+  if (const auto* data = value.data())
+    return describeData(*data);
+  if (const auto* date = value.date())
+    return describeDate(*date);
   return "";
 }
 
 }  // namespace
 
-std::string describePropertyList(const PropertyList& value) { return describeAt(value, 0, false); }
+std::string describePropertyList(const PropertyList& value) {
+  return describeAt(value, 0, false);
+}

@@ -51,7 +51,8 @@ class PersistentAppData {
   virtual void setBool(std::string_view key, bool value, Storage _for = Storage::defaults);
   virtual bool getBool(std::string_view key, Storage from = Storage::defaults);
   // An absent URL or value removes the key.
-  virtual void setURL(std::string_view key, const std::optional<URL>& value, Storage _for = Storage::defaults);
+  virtual void setURL(std::string_view key, const std::optional<URL>& value,
+                      Storage _for = Storage::defaults);
   virtual std::optional<URL> getUrl(std::string_view key, Storage from = Storage::defaults);
   virtual void setObject(std::string_view key, const std::optional<PropertyList>& value,
                          Storage _for = Storage::defaults);

@@ -12,16 +12,17 @@ namespace {
 
 // Exposes the toolkit-internal state to the tests.
 struct AnimatorProbe : Animator {
-  using Animator::Animator;
   using Animator::_frameCount;
   using Animator::_frames;
   using Animator::_timer;
+  using Animator::Animator;
   // Source -> destination, value, frames, step, interval, raw easing kind.
   std::string state() {
     char text[160];
-    std::snprintf(text, sizeof text, "%g->%g value %g frames %lld step %lld every %g kind %lld", getSourceValue(),
-                  getDestinationValue(), getValue(), static_cast<long long>(_frames), static_cast<long long>(_step),
-                  static_cast<double>(_interval), static_cast<long long>(rawValue(type())));
+    std::snprintf(text, sizeof text, "%g->%g value %g frames %lld step %lld every %g kind %lld",
+                  getSourceValue(), getDestinationValue(), getValue(), static_cast<long long>(_frames),
+                  static_cast<long long>(_step), static_cast<double>(_interval),
+                  static_cast<long long>(rawValue(type())));
     return text;
   }
 };
@@ -57,7 +58,8 @@ TEST(Animator, RunOfFourFramesByHand) {
   Animator a(0.0f, 1.0f, 4);
   EventLog log;
   record(a, log);
-  for (int i = 0; i < 4; ++i) a.animate();
+  for (int i = 0; i < 4; ++i)
+    a.animate();
   EXPECT_EQ(a.getValue(), 1.0f) << "frame 4 is computed but not reported";
   EXPECT_FALSE(a.isFinished());
   a.animate();
@@ -68,8 +70,9 @@ TEST(Animator, RunOfFourFramesByHand) {
 }
 
 TEST(Animator, ZeroFrameRuns) {
-  for (auto [src, dst, frames] : {std::tuple{3.0f, 3.0f, std::int64_t{10}}, std::tuple{0.0f, 1.0f, std::int64_t{-5}},
-                                  std::tuple{0.0f, 1.0f, std::int64_t{0}}}) {
+  for (auto [src, dst, frames] :
+       {std::tuple{3.0f, 3.0f, std::int64_t{10}}, std::tuple{0.0f, 1.0f, std::int64_t{-5}},
+        std::tuple{0.0f, 1.0f, std::int64_t{0}}}) {
     SCOPED_TRACE(frames);
     AnimatorProbe a(src, dst, frames);
     EventLog log;
@@ -115,7 +118,8 @@ TEST(Animator, LoopedRunReversesUntilStopped) {
   a->looped = true;
   EventLog log;
   record(*a, log);
-  for (int i = 0; i < 7; ++i) a->animate();
+  for (int i = 0; i < 7; ++i)
+    a->animate();
   // Out: 0, f(1) = 0.25; back: 1, 1 - 0.25; out again: 0.
   EXPECT_EQ(log.events, (Events{"anim 0", "anim 0.25", "loop", "anim 1", "anim 0.75", "loop", "anim 0"}));
   a->stop();
@@ -144,7 +148,8 @@ TEST(Animator, ReverseRewindUndo) {
   {
     SCOPED_TRACE("undo() in the middle of a run completes it at once");
     AnimatorProbe a(2.0f, 5.0f, 10, 0.02f, EnumEasing::EASING_easeInOutSine);
-    for (int i = 0; i < 4; ++i) a.animate();
+    for (int i = 0; i < 4; ++i)
+      a.animate();
     EventLog log;
     record(a, log);
     a.undo();
@@ -164,7 +169,8 @@ TEST(Animator, CallbacksMayReplaceThemselves) {
     self.onFinished = nullptr;
     log.add("finished", v);
   };
-  for (int i = 0; i < 5; ++i) a.animate();
+  for (int i = 0; i < 5; ++i)
+    a.animate();
   EXPECT_EQ(log.events, (Events{"first 0", "second 0.333333", "second 0.666667", "finished 1"}));
   EXPECT_FALSE(a.onFinished);
 }

@@ -20,9 +20,12 @@ constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 
 double bounceOut(double x) {
   const double n = 7.5625, k = 2.75;
-  if (x < 1 / k) return n * x * x;
-  if (x < 2 / k) return n * (x - 1.5 / k) * (x - 1.5 / k) + 0.75;
-  if (x < 2.5 / k) return n * (x - 2.25 / k) * (x - 2.25 / k) + 0.9375;
+  if (x < 1 / k)
+    return n * x * x;
+  if (x < 2 / k)
+    return n * (x - 1.5 / k) * (x - 1.5 / k) + 0.75;
+  if (x < 2.5 / k)
+    return n * (x - 2.25 / k) * (x - 2.25 / k) + 0.9375;
   return n * (x - 2.625 / k) * (x - 2.625 / k) + 0.984375;
 }
 
@@ -36,9 +39,12 @@ struct Family {
   Normalised inOut = nullptr;
   double tolerance = 4;  // in units of FLT_EPSILON times the larger of |source| and |amount|
 };
-double out(const Family& f, double x) { return f.out ? f.out(x) : 1 - f.in(1 - x); }
+double out(const Family& f, double x) {
+  return f.out ? f.out(x) : 1 - f.in(1 - x);
+}
 double inOut(const Family& f, double x) {
-  if (f.inOut) return f.inOut(x);
+  if (f.inOut)
+    return f.inOut(x);
   return x < 0.5 ? f.in(2 * x) / 2 : 1 - f.in(2 - 2 * x) / 2;
 }
 
@@ -53,33 +59,42 @@ const std::vector<Family>& families() {
       {.name = "Expo", .in = [](double x) { return x == 0 ? 0 : std::pow(2, 10 * x - 10); }, .tolerance = 8},
       {.name = "Circ", .in = [](double x) { return 1 - std::sqrt(1 - x * x); }, .tolerance = 8},
       {.name = "Elastic",
-       .in = [](double x) {
-         if (x == 0 || x == 1) return x;
-         return -std::pow(2, 10 * x - 10) * std::sin((10 * x - 10.75) * (2 * kPiD / 3));
-       },
-       .out = [](double x) {
-         if (x == 0 || x == 1) return x;
-         return std::pow(2, -10 * x) * std::sin((10 * x - 0.75) * (2 * kPiD / 3)) + 1;
-       },
-       .inOut = [](double x) {
-         if (x == 0 || x == 1) return x;
-         const double w = std::sin((20 * x - 11.125) * (2 * kPiD / 4.5));
-         return x < 0.5 ? -(std::pow(2, 20 * x - 10) * w) / 2 : std::pow(2, -20 * x + 10) * w / 2 + 1;
-       },
+       .in =
+           [](double x) {
+             if (x == 0 || x == 1)
+               return x;
+             return -std::pow(2, 10 * x - 10) * std::sin((10 * x - 10.75) * (2 * kPiD / 3));
+           },
+       .out =
+           [](double x) {
+             if (x == 0 || x == 1)
+               return x;
+             return std::pow(2, -10 * x) * std::sin((10 * x - 0.75) * (2 * kPiD / 3)) + 1;
+           },
+       .inOut =
+           [](double x) {
+             if (x == 0 || x == 1)
+               return x;
+             const double w = std::sin((20 * x - 11.125) * (2 * kPiD / 4.5));
+             return x < 0.5 ? -(std::pow(2, 20 * x - 10) * w) / 2 : std::pow(2, -20 * x + 10) * w / 2 + 1;
+           },
        .tolerance = 32},
       {.name = "Back",
        .in = [](double x) { return (c1 + 1) * x * x * x - c1 * x * x; },
-       .inOut = [](double x) {
-         return x < 0.5 ? (std::pow(2 * x, 2) * ((c2 + 1) * 2 * x - c2)) / 2
-                        : (std::pow(2 * x - 2, 2) * ((c2 + 1) * (2 * x - 2) + c2) + 2) / 2;
-       },
+       .inOut =
+           [](double x) {
+             return x < 0.5 ? (std::pow(2 * x, 2) * ((c2 + 1) * 2 * x - c2)) / 2
+                            : (std::pow(2 * x - 2, 2) * ((c2 + 1) * (2 * x - 2) + c2) + 2) / 2;
+           },
        .tolerance = 8},
       {.name = "Bounce", .in = [](double x) { return 1 - bounceOut(1 - x); }, .tolerance = 8},
   };
   return list;
 }
 
-Easing::Curve curveAt(std::int64_t raw) { return Easing::curve(*EnumEasingFromRawValue(raw)); }
+Easing::Curve curveAt(std::int64_t raw) {
+  return Easing::curve(*EnumEasingFromRawValue(raw));
+}
 
 struct Range {
   float b, c;
@@ -96,9 +111,9 @@ TEST(EasingKinds, RawValuesAndConversion) {
   SCOPED_TRACE("42 cases, 0 to 41, in family order");
   using E = EnumEasing;
   const std::pair<E, std::int64_t> pinned[] = {
-      {E::EASING_easeNone, 0},        {E::EASING_easeInQuad, 1},       {E::EASING_easeOutInQuint, 16},
-      {E::EASING_easeInExpo, 21},     {E::EASING_easeOutExpo, 22},     {E::EASING_easeOutInCirc, 28},
-      {E::EASING_easeInBack, 33},     {E::EASING_easeOutInBounce, 40}, {E::EASING_easeLast, 41}};
+      {E::EASING_easeNone, 0},    {E::EASING_easeInQuad, 1},       {E::EASING_easeOutInQuint, 16},
+      {E::EASING_easeInExpo, 21}, {E::EASING_easeOutExpo, 22},     {E::EASING_easeOutInCirc, 28},
+      {E::EASING_easeInBack, 33}, {E::EASING_easeOutInBounce, 40}, {E::EASING_easeLast, 41}};
   for (auto [kind, raw] : pinned) {
     EXPECT_EQ(rawValue(kind), raw);
     EXPECT_EQ(EnumEasingFromRawValue(raw), kind);
@@ -124,8 +139,8 @@ TEST(Easing, CurvesMatchClosedForms) {
     for (std::int64_t d : frameCounts) {
       for (std::int64_t t = 0; t <= d; ++t) {
         const double x = static_cast<double>(t) / static_cast<double>(d);
-        SCOPED_TRACE("b=" + std::to_string(r.b) + " c=" + std::to_string(r.c) +
-                     " t=" + std::to_string(t) + " d=" + std::to_string(d));
+        SCOPED_TRACE("b=" + std::to_string(r.b) + " c=" + std::to_string(r.c) + " t=" + std::to_string(t) +
+                     " d=" + std::to_string(d));
         EXPECT_NEAR(Easing::easeNone(t, r.b, r.c, d), r.b + r.c * x, tolerance(2, r));
         for (std::size_t k = 0; k < families().size(); ++k) {
           const Family& f = families()[k];
@@ -138,7 +153,8 @@ TEST(Easing, CurvesMatchClosedForms) {
           // Out over the first half, In over the second, each at doubled speed; the halves split
           // at the integer d/2, so for an odd d the middle frame runs In at 2x − 1 = −1/d.
           const double half = r.c / 2.0;
-          const double expected = t < d / 2 ? r.b + half * out(f, 2 * x) : r.b + half + half * f.in(2 * x - 1);
+          const double expected =
+              t < d / 2 ? r.b + half * out(f, 2 * x) : r.b + half + half * f.in(2 * x - 1);
           EXPECT_NEAR(curveAt(base + 3)(t, r.b, r.c, d), expected, tol) << "OutIn";
         }
       }

@@ -14,17 +14,18 @@
 namespace {
 
 struct ImpulseProbe : Impulse {
-  using Impulse::Impulse;
   using Impulse::_amount;
   using Impulse::_timer;
   using Impulse::_value;
+  using Impulse::Impulse;
   // Every internal field: increment, value, frames, step, intensity, threshold, interval, bounds.
   std::string state() const {
     char text[200];
-    std::snprintf(text, sizeof text, "amount %g value %g frames %lld step %lld q %g until %g every %g %s %g..%g",
-                  double(_amount), double(_value), static_cast<long long>(_frames), static_cast<long long>(_step),
-                  double(_intensity), double(_threshold), double(_interval), _collision ? "bounce" : "free",
-                  double(_minVal), double(_maxVal));
+    std::snprintf(text, sizeof text,
+                  "amount %g value %g frames %lld step %lld q %g until %g every %g %s %g..%g",
+                  double(_amount), double(_value), static_cast<long long>(_frames),
+                  static_cast<long long>(_step), double(_intensity), double(_threshold), double(_interval),
+                  _collision ? "bounce" : "free", double(_minVal), double(_maxVal));
     return text;
   }
 };
@@ -44,7 +45,8 @@ ImpulseRun runToEnd(ImpulseProbe& impulse) {
     ++run.finished;
     run.valueAtFinish = static_cast<ImpulseProbe&>(i)._value;
   };
-  for (; !impulse.isFinished() && run.ticks < 1000; ++run.ticks) impulse.animate();
+  for (; !impulse.isFinished() && run.ticks < 1000; ++run.ticks)
+    impulse.animate();
   return run;
 }
 
@@ -58,7 +60,8 @@ TEST(Impulse, InitialState) {
   ImpulseProbe negative(-7, 1.0f, 0.02f, 0.5f);
   EXPECT_FALSE(negative.isFinished());
   EXPECT_EQ(negative.getSourceValue(), 1.0f);
-  EXPECT_EQ(negative.state(), "amount 1 value 0 frames 0 step 0 q 0.5 until 0.001 every 0.02 free -1024..1024")
+  EXPECT_EQ(negative.state(),
+            "amount 1 value 0 frames 0 step 0 q 0.5 until 0.001 every 0.02 free -1024..1024")
       << "a negative frame count is raised to 0";
 }
 
@@ -92,7 +95,8 @@ TEST(Impulse, StepCountsFollowFromIncrement) {
     EXPECT_EQ(a.values.size(), c.steps);
     EXPECT_EQ(a.finished, 1);
     ASSERT_EQ(b.values.size(), a.values.size());
-    for (std::size_t k = 0; k < a.values.size(); ++k) EXPECT_EQ(b.values[k], -a.values[k]) << "mirrored";
+    for (std::size_t k = 0; k < a.values.size(); ++k)
+      EXPECT_EQ(b.values[k], -a.values[k]) << "mirrored";
   }
 }
 
@@ -102,8 +106,10 @@ TEST(Impulse, BouncesOffTheBounds) {
   EventLog log;
   i.onAnimation = [&log](Impulse& s) { log.add("anim", static_cast<ImpulseProbe&>(s)._value); };
   i.onCollision = [&log](Impulse& s) { log.add("collision", static_cast<ImpulseProbe&>(s)._amount); };
-  for (int t = 0; t < 3; ++t) i.animate();
-  EXPECT_EQ(log.events, (std::vector<std::string>{"anim 0.75", "collision -0.5625", "anim 0.75", "anim 0.328125"}));
+  for (int t = 0; t < 3; ++t)
+    i.animate();
+  EXPECT_EQ(log.events,
+            (std::vector<std::string>{"anim 0.75", "collision -0.5625", "anim 0.75", "anim 0.328125"}));
   {
     SCOPED_TRACE("a value between the bounds never reaches one, and the run still ends");
     const ImpulseRun run = runToEnd(i);
@@ -127,7 +133,8 @@ TEST(Impulse, BouncesOffTheBounds) {
 TEST(Impulse, NonFiniteIncrementsEnd) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  const std::pair<float, float> amountAndIntensity[] = {{nan, 0.75f}, {-inf, 0.75f}, {1.0f, nan}, {1.0f, 2.0f}};
+  const std::pair<float, float> amountAndIntensity[] = {
+      {nan, 0.75f}, {-inf, 0.75f}, {1.0f, nan}, {1.0f, 2.0f}};
   for (auto [amount, intensity] : amountAndIntensity) {
     SCOPED_TRACE(testing::Message() << "increment " << amount << ", intensity " << intensity);
     ImpulseProbe i(0, amount, 0.009f, intensity);

@@ -23,9 +23,9 @@ struct SequencerProbe : AnimationSequencer {
   using AnimationSequencer::_suspended;
   // Placed and started items, clock, search index, end frame, timer.
   std::string state() {
-    return "placed " + std::to_string(getCount()) + " running " + std::to_string(getCurrentCount()) + " frame " +
-           std::to_string(getCurrentFrame()) + " index " + std::to_string(getCurrentIndex()) + " end " +
-           std::to_string(_maxFrames) + (_timer ? " timer" : " no timer");
+    return "placed " + std::to_string(getCount()) + " running " + std::to_string(getCurrentCount()) +
+           " frame " + std::to_string(getCurrentFrame()) + " index " + std::to_string(getCurrentIndex()) +
+           " end " + std::to_string(_maxFrames) + (_timer ? " timer" : " no timer");
   }
   // The start frame is the sequencer's own record in the animator.
   struct StartFrame : Animator {
@@ -36,7 +36,8 @@ struct SequencerProbe : AnimationSequencer {
   };
   Frames startFrames() const {
     Frames frames;
-    for (const auto& item : _animators) frames.push_back(StartFrame::of(*item));
+    for (const auto& item : _animators)
+      frames.push_back(StartFrame::of(*item));
     return frames;
   }
 };
@@ -55,17 +56,21 @@ struct Tracked {
   Tracked(AnimationSequencer& sequencer, std::int64_t frames, EventLog* log = nullptr, std::string name = "")
       : animator(std::make_shared<Animator>(0.0f, 1.0f, frames)) {
     // The sequencer by reference: a callback holding it strongly would make a cycle.
-    animator->onAnimation = [this, &sequencer](Animator&, float) { steps.push_back(sequencer.getCurrentFrame()); };
+    animator->onAnimation = [this, &sequencer](Animator&, float) {
+      steps.push_back(sequencer.getCurrentFrame());
+    };
     animator->onFinished = [this, &sequencer, log, name](Animator&, float) {
       endedAt = sequencer.getCurrentFrame();
-      if (log) log->add(name + " done");
+      if (log)
+        log->add(name + " done");
     };
   }
 };
 
 Frames frames(std::int64_t from, std::int64_t to) {
   Frames v;
-  for (std::int64_t f = from; f <= to; ++f) v.push_back(f);
+  for (std::int64_t f = from; f <= to; ++f)
+    v.push_back(f);
   return v;
 }
 
@@ -87,9 +92,11 @@ TEST(AnimationSequencer, PlacementsStaySortedAndStable) {
   for (std::int64_t start = 0; start < 16; ++start) {
     Items placed, kept;
     for (const auto& i : items)
-      if (SequencerProbe::StartFrame::of(*i) == start) placed.push_back(i);
+      if (SequencerProbe::StartFrame::of(*i) == start)
+        placed.push_back(i);
     for (const auto& i : s._animators)
-      if (SequencerProbe::StartFrame::of(*i) == start) kept.push_back(i);
+      if (SequencerProbe::StartFrame::of(*i) == start)
+        kept.push_back(i);
     EXPECT_EQ(kept, placed) << "start frame " << start;
   }
 }

@@ -40,17 +40,22 @@ TEST(AnimatorStack, TwoItemsOfTwoAndFourFrames) {
   stack->add(a);
   stack->add(b);
   int visitsA = 0, visitsB = 0;
-  stack->onAnimation = [&](AnimatorStack&, const std::shared_ptr<Animator>& i) { ++(i == a ? visitsA : visitsB); };
+  stack->onAnimation = [&](AnimatorStack&, const std::shared_ptr<Animator>& i) {
+    ++(i == a ? visitsA : visitsB);
+  };
   stack->onRemovedItem = [&](AnimatorStack& s, const std::shared_ptr<Animator>& i) {
     log.add(std::string(i == a ? "a" : "b") + " removed, left", static_cast<double>(s.getCount()));
   };
-  stack->onFinished = [&](AnimatorStack& s) { log.add("stack finished, count", static_cast<double>(s.getCount())); };
+  stack->onFinished = [&](AnimatorStack& s) {
+    log.add("stack finished, count", static_cast<double>(s.getCount()));
+  };
   for (int t = 1; t <= 6; ++t) {
     log.add("tick", t);
     stack->animate();
   }
-  EXPECT_EQ(log.events, (Events{"tick 1", "tick 2", "tick 3", "a done", "a removed, left 1", "tick 4", "tick 5",
-                                "b done", "b removed, left 0", "tick 6", "stack finished, count 0"}));
+  EXPECT_EQ(log.events,
+            (Events{"tick 1", "tick 2", "tick 3", "a done", "a removed, left 1", "tick 4", "tick 5", "b done",
+                    "b removed, left 0", "tick 6", "stack finished, count 0"}));
   EXPECT_EQ(visitsA, 3);
   EXPECT_EQ(visitsB, 5);
 }
@@ -65,7 +70,9 @@ TEST(AnimatorStack, FinishedDuplicateAndLateItems) {
     s.add(running);
     int removed = 0, visits = 0;
     s.onRemovedItem = [&](AnimatorStack&, const std::shared_ptr<Animator>&) { ++removed; };
-    s.onAnimation = [&](AnimatorStack&, const std::shared_ptr<Animator>& i) { visits += i == idle ? 100 : 1; };
+    s.onAnimation = [&](AnimatorStack&, const std::shared_ptr<Animator>& i) {
+      visits += i == idle ? 100 : 1;
+    };
     s.animate();
     s.animate();
     EXPECT_EQ(removed, 1);
@@ -81,7 +88,9 @@ TEST(AnimatorStack, FinishedDuplicateAndLateItems) {
     s.add(twice);
     s.add(twice);
     std::vector<std::int64_t> counts;
-    s.onRemovedItem = [&](AnimatorStack& st, const std::shared_ptr<Animator>&) { counts.push_back(st.getCount()); };
+    s.onRemovedItem = [&](AnimatorStack& st, const std::shared_ptr<Animator>&) {
+      counts.push_back(st.getCount());
+    };
     s.animate();
     EXPECT_EQ(twice->getValue(), 0.5f);
     s.animate();
@@ -95,7 +104,8 @@ TEST(AnimatorStack, FinishedDuplicateAndLateItems) {
   auto first = item(2), late = item(2);
   s.add(first);
   s.onAnimation = [&](AnimatorStack& stack, const std::shared_ptr<Animator>&) {
-    if (stack.getCount() == 1) stack.add(late);
+    if (stack.getCount() == 1)
+      stack.add(late);
   };
   s.animate();
   EXPECT_EQ(s.getCount(), 2);
@@ -114,7 +124,8 @@ TEST(AnimatorStack, CallbackEmptiesStackDuringTick) {
   int removed = 0;
   s.onRemovedItem = [&](AnimatorStack&, const std::shared_ptr<Animator>&) { ++removed; };
   s.onAnimation = [&](AnimatorStack& st, const std::shared_ptr<Animator>& i) {
-    if (i == b && !b->isFinished() && b->getValue() == 1.0f) st.stop();
+    if (i == b && !b->isFinished() && b->getValue() == 1.0f)
+      st.stop();
   };
   s.animate();
   s.animate();  // a ends and is removed; the callback stops the stack before b ends
@@ -158,7 +169,8 @@ TEST(AnimatorChain, NewChainAndCurrentItem) {
   EXPECT_EQ(c.state(), "count 0 index 0 direction 1 no timer");
   EXPECT_EQ(c.getCurrentItem(), nullptr);
   auto a = item(0), b = item(0), d = item(0);
-  for (const auto& i : {a, std::shared_ptr<Animator>(), b, d}) c.add(i);
+  for (const auto& i : {a, std::shared_ptr<Animator>(), b, d})
+    c.add(i);
   EXPECT_EQ(c.getCount(), 3);
   for (const auto& expected : {a, b, d}) {
     EXPECT_EQ(c.getCurrentItem(), expected) << c.getCurrentIndex();
@@ -180,10 +192,13 @@ TEST(AnimatorChain, ForwardsOneAndTwoFrames) {
   c.onAnimation = [&](AnimatorChain& ch, const std::shared_ptr<Animator>& i) {
     log.add(std::string(i == a ? "a" : "b") + " at", static_cast<double>(ch.getCurrentIndex()));
   };
-  c.onFinished = [&](AnimatorChain& ch) { log.add("chain finished at", static_cast<double>(ch.getCurrentIndex())); };
-  for (int t = 1; t <= 5; ++t) c.animate();
-  EXPECT_EQ(log.events,
-            (Events{"a at 0", "a at 0", "a done", "b at 1", "b at 1", "b at 1", "b done", "chain finished at 2"}));
+  c.onFinished = [&](AnimatorChain& ch) {
+    log.add("chain finished at", static_cast<double>(ch.getCurrentIndex()));
+  };
+  for (int t = 1; t <= 5; ++t)
+    c.animate();
+  EXPECT_EQ(log.events, (Events{"a at 0", "a at 0", "a done", "b at 1", "b at 1", "b at 1", "b done",
+                                "chain finished at 2"}));
   EXPECT_EQ(c.getCurrentIndex(), 0);
 }
 
@@ -196,7 +211,9 @@ TEST(AnimatorChain, Backwards) {
     c.add(b);
     c.setBackwards(true);
     EventLog log;
-    c.onFinished = [&](AnimatorChain& ch) { log.add("finished at", static_cast<double>(ch.getCurrentIndex())); };
+    c.onFinished = [&](AnimatorChain& ch) {
+      log.add("finished at", static_cast<double>(ch.getCurrentIndex()));
+    };
     c.animate();
     EXPECT_EQ(log.events, Events{"finished at 0"}) << "index 0 counts as the end going backwards";
     EXPECT_FLOAT_EQ(a->getValue(), 1.0f / 3);
@@ -217,8 +234,10 @@ TEST(AnimatorChain, Backwards) {
   SCOPED_TRACE("turned backwards at index 2: down to 0 without visiting item 0");
   AnimatorChain c;
   auto a = item(1), b = item(1), d = item(1);
-  for (const auto& i : {a, b, d}) c.add(i);
-  for (int t = 0; t < 4; ++t) c.animate();
+  for (const auto& i : {a, b, d})
+    c.add(i);
+  for (int t = 0; t < 4; ++t)
+    c.animate();
   EXPECT_EQ(c.getCurrentIndex(), 2);
   c.setBackwards(true);
   int finished = 0;
@@ -240,8 +259,10 @@ TEST(AnimatorChain, IndexStaysInsideTheList) {
     SCOPED_TRACE("the last item removed while the index points at it");
     AnimatorChain c;
     auto a = item(1), b = item(3), d = item(3);
-    for (const auto& i : {a, b, d}) c.add(i);
-    for (int t = 0; t < 6; ++t) c.animate();  // a: 2 ticks, b: 4 ticks; index now 2
+    for (const auto& i : {a, b, d})
+      c.add(i);
+    for (int t = 0; t < 6; ++t)
+      c.animate();  // a: 2 ticks, b: 4 ticks; index now 2
     ASSERT_EQ(c.getCurrentIndex(), 2);
     c.remove(d);
     std::shared_ptr<Animator> worked;
@@ -258,7 +279,8 @@ TEST(AnimatorChain, IndexStaysInsideTheList) {
     c.add(b);
     EventLog log;
     c.onFinished = [&](AnimatorChain& chain) { log.add("finished at", double(chain.getCurrentIndex())); };
-    for (int t = 0; t < 4; ++t) c.animate();  // two items of one frame: two ticks each
+    for (int t = 0; t < 4; ++t)
+      c.animate();  // two items of one frame: two ticks each
     EXPECT_EQ(log.events, Events{"finished at 2"}) << "the run ends when the index leaves the list itself";
     EXPECT_TRUE(b->isFinished());
     c._currentIndex = 2;

@@ -31,7 +31,8 @@ class AnimClock : public ::testing::Test {
   }
   // Lets `count` periods of a timer with this interval pass; each fires it once.
   static void tick(float interval, int count = 1) {
-    for (int i = 0; i < count; ++i) TestClock::advance(static_cast<double>(interval));
+    for (int i = 0; i < count; ++i)
+      TestClock::advance(static_cast<double>(interval));
   }
 };
 
@@ -46,14 +47,17 @@ struct EventLog {
   }
   std::size_t count(const std::string& prefix) const {
     std::size_t n = 0;
-    for (const auto& e : events) n += e.rfind(prefix, 0) == 0 ? 1 : 0;
+    for (const auto& e : events)
+      n += e.rfind(prefix, 0) == 0 ? 1 : 0;
     return n;
   }
 };
 
 // A linear run from 0 to 1 over `frames`; with a log, its end adds "<name> done".
-inline std::shared_ptr<Animator> item(std::int64_t frames, EventLog* log = nullptr, const std::string& name = "") {
+inline std::shared_ptr<Animator> item(std::int64_t frames, EventLog* log = nullptr,
+                                      const std::string& name = "") {
   auto a = std::make_shared<Animator>(0.0f, 1.0f, frames);
-  if (log) a->onFinished = [log, name](Animator&, float) { log->add(name + " done"); };
+  if (log)
+    a->onFinished = [log, name](Animator&, float) { log->add(name + " done"); };
   return a;
 }

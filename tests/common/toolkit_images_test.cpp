@@ -46,14 +46,19 @@ class TestServer {
   }
 
   ~TestServer() {
-    g_main_context_invoke(context_, [](gpointer loop) -> gboolean {
-      g_main_loop_quit(static_cast<GMainLoop*>(loop));
-      return G_SOURCE_REMOVE;
-    }, loop_);
+    g_main_context_invoke(
+        context_,
+        [](gpointer loop) -> gboolean {
+          g_main_loop_quit(static_cast<GMainLoop*>(loop));
+          return G_SOURCE_REMOVE;
+        },
+        loop_);
     thread_.join();
   }
 
-  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
 
  private:
   void serve(std::promise<void>& ready) {
@@ -78,7 +83,8 @@ class TestServer {
     g_main_context_unref(context_);
   }
 
-  static void respond(SoupServerMessage* msg, guint status, const char* type, const std::vector<std::uint8_t>& body) {
+  static void respond(SoupServerMessage* msg, guint status, const char* type,
+                      const std::vector<std::uint8_t>& body) {
     soup_server_message_set_status(msg, status, nullptr);
     soup_server_message_set_response(msg, type, SOUP_MEMORY_COPY, reinterpret_cast<const char*>(body.data()),
                                      body.size());
@@ -112,7 +118,9 @@ class TestServer {
 };
 
 // A port nobody listens on: a server's, after it has closed.
-std::string refusedURL() { return TestServer().url("/x.png"); }
+std::string refusedURL() {
+  return TestServer().url("/x.png");
+}
 
 using stdout_capture::beginCapture;
 using stdout_capture::endCapture;
@@ -136,12 +144,15 @@ std::string loadAsync(const std::shared_ptr<UIImageView>& view, const std::strin
 
 // The size of the image a view shows, "none" without one.
 std::string shown(const UIImageView& view) {
-  if (!view.image()) return "none";
+  if (!view.image())
+    return "none";
   const CGSize size = view.image()->size();
   return std::to_string(int(size.width)) + "x" + std::to_string(int(size.height));
 }
 
-std::shared_ptr<UIImage> placeholder() { return UIImage::make(1, 1, std::vector<std::uint8_t>{1, 2, 3, 4}); }
+std::shared_ptr<UIImage> placeholder() {
+  return UIImage::make(1, 1, std::vector<std::uint8_t>{1, 2, 3, 4});
+}
 
 }  // namespace
 
@@ -206,9 +217,11 @@ TEST(ImageLoadingThreads, LoadFromReadsOnTheMainQueue) {
     EXPECT_EQ(view->image(), image);
   }
   SCOPED_TRACE("a file URL; and a view released before the work runs is not kept alive");
-  const auto file = std::filesystem::temp_directory_path() / ("kov-image-" + std::to_string(::getpid()) + ".png");
+  const auto file =
+      std::filesystem::temp_directory_path() / ("kov-image-" + std::to_string(::getpid()) + ".png");
   const auto png = pngOfSize(7, 7);
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
   auto fileView = UIImageView::make();
   EXPECT_EQ(printedBy([&] {
               loadFrom(fileView, "file://" + file.string());
@@ -229,7 +242,9 @@ TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
     return URLRequest(*URL::string(path[0] == '/' ? server.url(path) : path),
                       URLRequestCachePolicy::useProtocolCachePolicy, timeout);
   };
-  auto http = [](const URLSessionResult& r) { return std::dynamic_pointer_cast<HTTPURLResponse>(r.response); };
+  auto http = [](const URLSessionResult& r) {
+    return std::dynamic_pointer_cast<HTTPURLResponse>(r.response);
+  };
   auto load = [&](const std::string& path, double timeout = 60.0) {
     URLSessionResult result;
     bool done = false;
@@ -275,7 +290,8 @@ TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
     std::vector<int> statuses;
     // Three slow ones hold connections; the two quick ones must not wait for them.
     for (int i = 0; i < 3; ++i) {
-      URLSession::shared().data(request("/slow", 1.0), DispatchQueue::main(), [&](URLSessionResult) { ++done; });
+      URLSession::shared().data(request("/slow", 1.0), DispatchQueue::main(),
+                                [&](URLSessionResult) { ++done; });
     }
     for (int i = 0; i < 2; ++i) {
       URLSession::shared().data(request("/good.png"), DispatchQueue::main(), [&](URLSessionResult r) {

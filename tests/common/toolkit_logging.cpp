@@ -35,7 +35,8 @@ using stdout_capture::splitLines;
 TEST(Logging, LinesAreMainQueueWorkAndKeepItsOrder) {
   const std::string longText = [] {
     std::string s;
-    for (int i = 0; s.size() < 1000; ++i) s += "segment " + std::to_string(i) + " ";
+    for (int i = 0; s.size() < 1000; ++i)
+      s += "segment " + std::to_string(i) + " ";
     return s;
   }();
   beginCapture();
@@ -76,7 +77,8 @@ TEST(Logging, RenderThreadLinesAllocateNothingAndReportDrops) {
   beginCapture();
   {
     RenderScope render;
-    for (std::size_t i = 0; i < RenderLines::kSlots + 3; ++i) safeprint("line " + std::to_string(i));
+    for (std::size_t i = 0; i < RenderLines::kSlots + 3; ++i)
+      safeprint("line " + std::to_string(i));
   }
   MainLoop::runUntilIdle();
   {
@@ -99,18 +101,21 @@ TEST(LoggingThreads, RenderThreadLinesReachASleepingLoopWithoutWakingIt) {
   const std::uint64_t printedBefore = LogLines::printed();
   std::atomic<bool> go{false}, stop{false};
   std::thread renderer([&] {
-    while (!go.load()) std::this_thread::yield();
+    while (!go.load())
+      std::this_thread::yield();
     RenderScope render;
     safeprint("from the render thread");
   });
   // Only a watchdog may wake the loop: if the printer did not poll, the loop would sleep until it.
   std::thread watchdog([&] {
-    for (int i = 0; i < 500 && !stop.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && !stop.load(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     stop.store(true);
     g_main_context_wakeup(g_main_context_default());
   });
   go.store(true);
-  while (!stop.load() && LogLines::printed() < printedBefore + 1) g_main_context_iteration(nullptr, TRUE);
+  while (!stop.load() && LogLines::printed() < printedBefore + 1)
+    g_main_context_iteration(nullptr, TRUE);
   const bool printedBeforeWatchdog = !stop.exchange(true);
   renderer.join();
   watchdog.join();
@@ -128,17 +133,20 @@ TEST(LoggingThreads, EachThreadsLinesKeepTheirOrder) {
     threads.emplace_back([t] {
       // Half of the threads render: their lines take the render-line queue.
       std::optional<RenderScope> render;
-      if (t % 2 == 1) render.emplace();
+      if (t % 2 == 1)
+        render.emplace();
       for (int i = 0; i < kLines; ++i) {
         safeprint("thread " + std::to_string(t) + " line " + std::to_string(i));
-        if (render && i % 512 == 511) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (render && i % 512 == 511)
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
     });
   }
   // The main loop prints while the threads are still submitting.
   const bool done =
       MainLoop::runUntil([&] { return LogLines::printed() >= printedBefore + kThreads * kLines; });
-  for (auto& thread : threads) thread.join();
+  for (auto& thread : threads)
+    thread.join();
   const std::vector<std::string> lines = splitLines(endCapture());
   EXPECT_TRUE(done);
   ASSERT_EQ(lines.size(), std::size_t(kThreads * kLines));
@@ -210,7 +218,8 @@ TEST(LineQueue, ClaimsSlotsByLengthDropsWhenFullAndWrapsAround) {
 TEST(LineQueueThreads, ConcurrentProducersAndAConsumerLoseNothing) {
   constexpr int kProducers = 4;
   constexpr int kLines = 3000;
-  auto owned = std::make_unique<LineQueue<64>>();  // small, so that producers meet a full ring and wrap many times
+  auto owned =
+      std::make_unique<LineQueue<64>>();  // small, so that producers meet a full ring and wrap many times
   auto text = [](int producer, int i) {
     // Lengths from 0 to about 3 slots, contents that tell producer and index apart.
     const std::size_t length = std::size_t(i * 37 + producer * 11) % (3 * kLineQueueSlotPayload);
@@ -223,7 +232,8 @@ TEST(LineQueueThreads, ConcurrentProducersAndAConsumerLoseNothing) {
     producers.emplace_back([&, p] {
       for (int i = 0; i < kLines; ++i) {
         const std::string s = text(p, i);
-        while (!owned->push(s)) std::this_thread::yield();  // retry: the test wants every line
+        while (!owned->push(s))
+          std::this_thread::yield();  // retry: the test wants every line
       }
     });
   }
@@ -238,14 +248,15 @@ TEST(LineQueueThreads, ConcurrentProducersAndAConsumerLoseNothing) {
     }
     ++received;
     int p = -1, i = -1;
-    if (std::sscanf(line.c_str(), "%d:%d:", &p, &i) != 2 || p < 0 || p >= kProducers ||
-        i != next[p] || line != text(p, i)) {
+    if (std::sscanf(line.c_str(), "%d:%d:", &p, &i) != 2 || p < 0 || p >= kProducers || i != next[p] ||
+        line != text(p, i)) {
       intact = false;
       break;
     }
     next[p] = i + 1;
   }
-  for (auto& producer : producers) producer.join();
+  for (auto& producer : producers)
+    producer.join();
   EXPECT_TRUE(intact) << "bad or out-of-order line: " << line.substr(0, 40);
   EXPECT_EQ(received, kProducers * kLines);
 }

@@ -13,7 +13,8 @@ using Bytes = std::vector<UInt8>;
 
 TEST(MIDI, MetaEventBlockLayout) {
   Bytes text(300);
-  for (std::size_t i = 0; i < text.size(); ++i) text[i] = UInt8('a' + i % 26);
+  for (std::size_t i = 0; i < text.size(); ++i)
+    text[i] = UInt8('a' + i % 26);
   const std::pair<UInt8, Bytes> cases[] = {
       {META_EOT, {}}, {META_SPECIFIC, {0, 0, 0}}, {META_SETTEMPO, {0x07, 0xA1, 0x20}}, {META_TEXT, text}};
   for (const auto& [type, data] : cases) {
@@ -39,7 +40,8 @@ TEST(MIDI, MetaEventBlockLayout) {
   if constexpr (std::endian::native == std::endian::little) {
     SCOPED_TRACE("the event of test_MyMetaEvent: 15 bytes");
     MyMetaEvent event(META_SPECIFIC, {0, 0, 0});
-    EXPECT_EQ(Bytes(event.mem, event.mem + event.size), (Bytes{0x7F, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Bytes(event.mem, event.mem + event.size),
+              (Bytes{0x7F, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   }
   test_MyMetaEvent();  // builds and releases its event; sanitizers watch the memory
 }
@@ -50,13 +52,15 @@ TEST(MIDI, ConstantsThatShareOrSplitValues) {
     EXPECT_EQ(marker, 0xFF);
   EXPECT_EQ(std::tuple(CONTROLLER_SOUNDS_OFF, CONTROLLER_NOTES_OFF), std::tuple(120, 123));
   // Channel status bytes step by 0x10 from note-off to pitch bend.
-  const UInt8 channel[] = {STATUS_NOTEOFF, STATUS_NOTEON, STATUS_PPRESSURE, STATUS_CONTROLLER,
+  const UInt8 channel[] = {STATUS_NOTEOFF, STATUS_NOTEON,    STATUS_PPRESSURE, STATUS_CONTROLLER,
                            STATUS_PROGRAM, STATUS_CPRESSURE, STATUS_PITCHBEND};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(channel[i], 0x80 + 0x10 * i);
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(channel[i], 0x80 + 0x10 * i);
   // System status bytes are consecutive from F0 to FF.
-  const UInt8 system[] = {STATUS_SYSEX, STATUS_TIMECODE, STATUS_SONGPOSITION, STATUS_SONGSELECT,
-                          STATUS_RESERVED1, STATUS_RESERVED2, STATUS_TUNEREQUEST, STATUS_EOX,
-                          STATUS_TIMINGCLOCK, STATUS_RESERVED3, STATUS_START, STATUS_CONTINUE,
-                          STATUS_STOP, STATUS_RESERVED4, STATUS_ACTIVESENSING, STATUS_RESET};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(system[i], 0xF0 + i);
+  const UInt8 system[] = {STATUS_SYSEX,       STATUS_TIMECODE,  STATUS_SONGPOSITION,  STATUS_SONGSELECT,
+                          STATUS_RESERVED1,   STATUS_RESERVED2, STATUS_TUNEREQUEST,   STATUS_EOX,
+                          STATUS_TIMINGCLOCK, STATUS_RESERVED3, STATUS_START,         STATUS_CONTINUE,
+                          STATUS_STOP,        STATUS_RESERVED4, STATUS_ACTIVESENSING, STATUS_RESET};
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(system[i], 0xF0 + i);
 }

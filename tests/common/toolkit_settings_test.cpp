@@ -26,7 +26,8 @@ class PersistentAppDataStore : public ::testing::Test {
 TEST(PersistentAppData, StorageKindsFromRawValues) {
   const std::optional<Storage> kinds[] = {std::nullopt, Storage::defaults, Storage::shared, Storage::combined,
                                           std::nullopt};
-  for (int raw = -1; raw <= 3; ++raw) EXPECT_EQ(PersistentAppData::storage(raw), kinds[raw + 1]) << raw;
+  for (int raw = -1; raw <= 3; ++raw)
+    EXPECT_EQ(PersistentAppData::storage(raw), kinds[raw + 1]) << raw;
   EXPECT_EQ(sharedContainer, "group.com.quillfeld.audio");
 }
 
@@ -76,8 +77,9 @@ TEST_F(PersistentAppDataStore, StoresAcrossObjectsAndAReload) {
 }
 
 TEST_F(PersistentAppDataStore, RectanglesAsDictionaries) {
-  EXPECT_EQ(PersistentAppData::frameToDictionary(CGRect(10, 20, -4, 30)),
-            (std::map<std::string, float>{{"left", 6.0f}, {"top", 20.0f}, {"width", 4.0f}, {"height", 30.0f}}))
+  EXPECT_EQ(
+      PersistentAppData::frameToDictionary(CGRect(10, 20, -4, 30)),
+      (std::map<std::string, float>{{"left", 6.0f}, {"top", 20.0f}, {"width", 4.0f}, {"height", 30.0f}}))
       << "a negative width is standardised";
   auto storeDictionary = [&](const std::string& key, PropertyList::Dictionary d) {
     store.setObject(key, PropertyList(std::move(d)));
@@ -101,7 +103,8 @@ TEST_F(PersistentAppDataStore, RectanglesAsDictionaries) {
     SCOPED_TRACE("a round trip keeps 32-bit precision only");
     const CGRect frame(0.1, 1.0 / 3.0, 640.5, 1e10 + 1);
     PropertyList::Dictionary d;
-    for (const auto& [name, value] : PersistentAppData::frameToDictionary(frame)) d.emplace(name, value);
+    for (const auto& [name, value] : PersistentAppData::frameToDictionary(frame))
+      d.emplace(name, value);
     storeDictionary("frame", d);
     const auto back = PersistentAppData::dictionaryToFrame("frame");
     EXPECT_EQ(back, CGRect(double(0.1f), double(float(1.0 / 3.0)), 640.5, double(1e10f)));
@@ -134,8 +137,10 @@ TEST(PersistentAppData, DescriptionsOfValues) {
   };
   const Case cases[] = {
       {"text as is", "plain text", "plain text"},
-      {"integer", -5, "-5"},       {"real", 0.5, "0.5"},
-      {"integral real", 100.0, "100"}, {"bool", true, "1"},
+      {"integer", -5, "-5"},
+      {"real", 0.5, "0.5"},
+      {"integral real", 100.0, "100"},
+      {"bool", true, "1"},
       {"data", PropertyList::Data{1, 2, 0xAB}, "{length = 3, bytes = 0x0102ab}"},
       {"date", PropertyList::Date{0}, "2001-01-01 00:00:00 +0000"},
       {"empty array", PropertyList::Array{}, "(\n)"},
@@ -143,8 +148,11 @@ TEST(PersistentAppData, DescriptionsOfValues) {
        "{\n    left = 6;\n    width = 4;\n}"},
       {"quoted texts", PropertyList::Array{"a b", "ok.name", "", "Grüße"},
        "(\n    \"a b\",\n    ok.name,\n    \"\",\n    \"Gr\\U00fc\\U00dfe\"\n)"},
-      {"nesting", PropertyList::Dictionary{{"d", PropertyList::Dictionary{{"x", 1}}}, {"l", PropertyList::Array{PropertyList::Dictionary{{"y", 2}}}}},
-       "{\n    d =     {\n        x = 1;\n    };\n    l =     (\n                {\n            y = 2;\n        }\n    );\n}"},
+      {"nesting",
+       PropertyList::Dictionary{{"d", PropertyList::Dictionary{{"x", 1}}},
+                                {"l", PropertyList::Array{PropertyList::Dictionary{{"y", 2}}}}},
+       "{\n    d =     {\n        x = 1;\n    };\n    l =     (\n                {\n            y = 2;\n     "
+       "   }\n    );\n}"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

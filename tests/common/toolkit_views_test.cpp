@@ -43,8 +43,8 @@ TEST(ViewExtensions, PinToSuperviewEdgesFollowsTheSuperview) {
   pinToSuperviewEdges(*editor);
   EXPECT_FALSE(editor->translatesAutoresizingMaskIntoConstraints());
   ASSERT_EQ(container->constraints().size(), 4u);
-  const NSLayoutAttribute order[] = {NSLayoutAttribute::top, NSLayoutAttribute::leading, NSLayoutAttribute::bottom,
-                                     NSLayoutAttribute::trailing};
+  const NSLayoutAttribute order[] = {NSLayoutAttribute::top, NSLayoutAttribute::leading,
+                                     NSLayoutAttribute::bottom, NSLayoutAttribute::trailing};
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
     const auto& c = container->constraints()[i];
@@ -71,7 +71,8 @@ TEST(ViewExtensions, UniqueNamesAndColourComponents) {
     EXPECT_FALSE(bare.empty());
     EXPECT_NE(bare.front(), '-');
     std::set<std::string> seen;
-    for (int i = 0; i < 1000; ++i) seen.insert(uniqueName("x"));
+    for (int i = 0; i < 1000; ++i)
+      seen.insert(uniqueName("x"));
     EXPECT_EQ(seen.size(), 1000u);
   }
   SCOPED_TRACE("colour components");
@@ -133,7 +134,9 @@ TEST(Paths, EnsureDirectoryExists) {
     SCOPED_TRACE("missing parents are created, silently");
     const auto nested = root / "a" / "b" / "c";
     bool ok = false;
-    EXPECT_EQ(runMainLoopAndCapture([&] { ok = ensureDirectoryExists(URL::fileURLWithPath(nested.string())); }), "");
+    EXPECT_EQ(
+        runMainLoopAndCapture([&] { ok = ensureDirectoryExists(URL::fileURLWithPath(nested.string())); }),
+        "");
     EXPECT_TRUE(ok);
     EXPECT_TRUE(std::filesystem::is_directory(nested));
   }

@@ -37,10 +37,12 @@ std::string shell(const std::string& command) {
   std::string out;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char chunk[256];
-    while (std::fgets(chunk, sizeof chunk, pipe)) out += chunk;
+    while (std::fgets(chunk, sizeof chunk, pipe))
+      out += chunk;
     ::pclose(pipe);
   }
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
+    out.pop_back();
   return out;
 }
 
@@ -54,7 +56,8 @@ std::string readFile(const fs::path& path) {
 // Polls `condition` every 100 ms for at most `limit`.
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
   for (auto waited = 0ms; waited < limit; waited += 100ms) {
-    if (condition()) return true;
+    if (condition())
+      return true;
     std::this_thread::sleep_for(100ms);
   }
   return condition();
@@ -68,7 +71,8 @@ class Shot {
     pixbuf_ = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
   }
   ~Shot() {
-    if (pixbuf_) g_object_unref(pixbuf_);
+    if (pixbuf_)
+      g_object_unref(pixbuf_);
   }
   bool valid() const { return pixbuf_ != nullptr; }
   int count(int x0, int y0, int w, int h, const std::function<bool(int r, int g, int b)>& test) const {
@@ -79,7 +83,8 @@ class Shot {
     for (int y = y0; y < std::min(y0 + h, gdk_pixbuf_get_height(pixbuf_)); ++y)
       for (int x = x0; x < std::min(x0 + w, gdk_pixbuf_get_width(pixbuf_)); ++x) {
         const guchar* p = pixels + y * stride + x * channels;
-        if (test(p[0], p[1], p[2])) ++n;
+        if (test(p[0], p[1], p[2]))
+          ++n;
       }
     return n;
   }
@@ -88,25 +93,35 @@ class Shot {
   GdkPixbuf* pixbuf_ = nullptr;
 };
 
-bool light(int r, int g, int b) { return r > 150 && g > 150 && b > 150; }
-bool red(int r, int g, int b) { return r > 190 && g < 170 && b < 170; }
-bool green(int r, int g, int b) { return g > 170 && r < 170 && b < 170; }
+bool light(int r, int g, int b) {
+  return r > 150 && g > 150 && b > 150;
+}
+bool red(int r, int g, int b) {
+  return r > 190 && g < 170 && b < 170;
+}
+bool green(int r, int g, int b) {
+  return g > 170 && r < 170 && b < 170;
+}
 
 // RMS of 2 s of interleaved stereo from the first sample above -80 dBFS; 0 when there is none.
 double rmsFromOnset(const std::vector<float>& interleaved) {
   std::size_t start = 0;
-  while (start < interleaved.size() && std::fabs(interleaved[start]) < 1e-4f) ++start;
+  while (start < interleaved.size() && std::fabs(interleaved[start]) < 1e-4f)
+    ++start;
   start &= ~std::size_t(1);
   const std::size_t end = std::min(interleaved.size(), start + 2 * 96000);
-  if (end <= start) return 0;
+  if (end <= start)
+    return 0;
   double sum = 0;
-  for (std::size_t i = start; i < end; ++i) sum += double(interleaved[i]) * interleaved[i];
+  for (std::size_t i = start; i < end; ++i)
+    sum += double(interleaved[i]) * interleaved[i];
   return std::sqrt(sum / double(end - start));
 }
 
 std::vector<float> decoded(const std::string& path) {
   auto file = AVAudioFile::forReading(URL::fileURLWithPath(path), nullptr);
-  if (!file) return {};
+  if (!file)
+    return {};
   auto buffer = AVAudioPCMBuffer::make(file->processingFormat(), AVAudioFrameCount(file->length()));
   file->read(*buffer);
   std::vector<float> interleaved;
@@ -125,7 +140,8 @@ std::vector<float> recorded(const fs::path& path) {
 }
 
 TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
-  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display (run under xvfb-run -a)";
+  if (!std::getenv("DISPLAY"))
+    GTEST_SKIP() << "needs a display (run under xvfb-run -a)";
   if (std::system("command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
     GTEST_SKIP() << "needs xdotool and ImageMagick";
 
@@ -150,7 +166,8 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   struct Ender {
     pid_t pid;
     ~Ender() {
-      if (pid <= 0) return;  // reaped already (never signal pid 0 or -1: that is a whole group)
+      if (pid <= 0)
+        return;  // reaped already (never signal pid 0 or -1: that is a whole group)
       ::kill(pid, SIGTERM);
       ::waitpid(pid, nullptr, 0);
     }
@@ -159,10 +176,12 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   const std::string window = shell("timeout 30 xdotool search --sync --limit 1 --name '^KOV Compressor$'");
   ASSERT_FALSE(window.empty());
   auto logHas = [&](const std::string& text) { return readFile(log).find(text) != std::string::npos; };
-  ASSERT_TRUE(eventually([&] { return logHas("ViewController: Loading the audio unit's interface..."); }, 30s));
+  ASSERT_TRUE(
+      eventually([&] { return logHas("ViewController: Loading the audio unit's interface..."); }, 30s));
   std::this_thread::sleep_for(500ms);  // the editor's first drawing
   auto press = [&](int x, int y) {
-    shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+          " click 1");
     std::this_thread::sleep_for(300ms);
   };
 
@@ -174,20 +193,27 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
         "NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!",
         "AUExtensionManager: Loaded component has following properties.",
         "Process Name: KOV_Compressor PID: " + std::to_string(app),
-        "AUExtension (", "type: aumf", "subtype: kvc1", "manufacturer: QFLD", "flags: 0x00000002", ")",
+        "AUExtension (",
+        "type: aumf",
+        "subtype: kvc1",
+        "manufacturer: QFLD",
+        "flags: 0x00000002",
+        ")",
         "AUExtensionManager: Audio unit was found, making connections now ...",
         "AUEnginePlayer: A new audio unit will be connected.",
         "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.",
         "AUEnginePlayer: Audio unit was attached.",
-        "AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is nil (yet).",
+        "AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is nil "
+        "(yet).",
         "AUExtensionManager: Performed audio unit connection.",
         "ViewController: Loading the audio unit's interface...",
     };
     // The folder lines come from the main thread while the search runs: checked on their own.
     EXPECT_EQ(app_test::folderLines(lines, false), expected);
     EXPECT_EQ(app_test::folderLines(lines, true),
-              (std::vector<std::string>{"ViewController: The app's documents path is: " + (dir / "home" / "Documents").string(),
-                                        "ViewController: The app's resources path is: " + app_test::kResources}));
+              (std::vector<std::string>{
+                  "ViewController: The app's documents path is: " + (dir / "home" / "Documents").string(),
+                  "ViewController: The app's resources path is: " + app_test::kResources}));
   }
   {
     SCOPED_TRACE("at start: the play button, an empty dark area below the bar");
@@ -232,7 +258,8 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
     const std::string marker = "AUEnginePlayer: Audio file at '";
     const auto at = text.find(marker);
     ASSERT_NE(at, std::string::npos);
-    const std::string path = text.substr(at + marker.size(), text.find('\'', at + marker.size()) - at - marker.size());
+    const std::string path =
+        text.substr(at + marker.size(), text.find('\'', at + marker.size()) - at - marker.size());
     const double wetLevel = rmsFromOnset(wet);
     const double dryLevel = rmsFromOnset(decoded(path));
     EXPECT_GT(wetLevel, 1e-3);
@@ -250,7 +277,8 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   ASSERT_EQ(::waitpid(app, &status, 0), app);
   ender.pid = -1;  // reaped
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-  if (!HasFailure()) fs::remove_all(dir);
+  if (!HasFailure())
+    fs::remove_all(dir);
 }
 
 }  // namespace

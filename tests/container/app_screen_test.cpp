@@ -25,7 +25,8 @@ class ThreadCheckingScreen : public ViewController {
     ViewController::onFoundComponent(std::move(unit));
   }
   void onEngineInitialized() override {
-    calls.push_back(std::this_thread::get_id() == mainThread ? "initialized on main" : "initialized elsewhere");
+    calls.push_back(std::this_thread::get_id() == mainThread ? "initialized on main"
+                                                             : "initialized elsewhere");
   }
   static inline std::thread::id mainThread;
   std::vector<std::string> calls;

@@ -13,9 +13,12 @@ namespace {
 
 using namespace app_test;
 
-const std::string kNote = "NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!";
+const std::string kNote =
+    "NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!";
 
-std::vector<std::string> screenStart() { return {"Info: Main view controller loaded.", kNote}; }
+std::vector<std::string> screenStart() {
+  return {"Info: Main view controller loaded.", kNote};
+}
 
 const std::vector<std::string> kFolders{"ViewController: The app's documents path is: " + kDocuments,
                                         "ViewController: The app's resources path is: " + kResources};
@@ -52,18 +55,19 @@ TEST_F(MainScreenTest, StartUpEmbedsTheEditorAndPlayRunsTheLoopThroughTheEffect)
   const auto printed = containerLines(launch(true));
   {
     SCOPED_TRACE("the start-up chain, in order; the manager has its unit, so no warning at the end");
-    expectStartUp(printed, joined(componentLog(),
-                                  std::vector<std::string>{
-                                      "AUExtensionManager: Audio unit was found, making connections now ...",
-                                      "AUEnginePlayer: A new audio unit will be connected.",
-                                      "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a "
-                                      "handling block.",
-                                      "AUEnginePlayer: Audio unit was attached.",
-                                      "AUEnginePlayer::ERROR: There was a problem with the file processing format "
-                                      "or the file is nil (yet).",
-                                      "AUExtensionManager: Performed audio unit connection.",
-                                      "ViewController: Loading the audio unit's interface...",
-                                  }));
+    expectStartUp(printed,
+                  joined(componentLog(),
+                         std::vector<std::string>{
+                             "AUExtensionManager: Audio unit was found, making connections now ...",
+                             "AUEnginePlayer: A new audio unit will be connected.",
+                             "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a "
+                             "handling block.",
+                             "AUEnginePlayer: Audio unit was attached.",
+                             "AUEnginePlayer::ERROR: There was a problem with the file processing format "
+                             "or the file is nil (yet).",
+                             "AUExtensionManager: Performed audio unit connection.",
+                             "ViewController: Loading the audio unit's interface...",
+                         }));
   }
   {
     SCOPED_TRACE("the editor: a child of the screen, its view pinned inside the hidden container");
@@ -103,17 +107,18 @@ TEST_F(MainScreenTest, StartUpEmbedsTheEditorAndPlayRunsTheLoopThroughTheEffect)
     ASSERT_EQ(started.size(), 9u);
     path = started[6];
     EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(kResources));
-    EXPECT_EQ(started, (std::vector<std::string>{
-                           "AUEnginePlayer: Audio file at '" + path + "' was selected for loading into the player.",
-                           "AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.",
-                           "AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.",
-                           "2",
-                           "AUEnginePlayer: Audio unit re-connecting to the player.",
-                           "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
-                           path,
-                           "AUEnginePlayer: Audio session was set active.",
-                           "AUEnginePlayer: Audio engine starting.",
-                       }));
+    EXPECT_EQ(started,
+              (std::vector<std::string>{
+                  "AUEnginePlayer: Audio file at '" + path + "' was selected for loading into the player.",
+                  "AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.",
+                  "AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.",
+                  "2",
+                  "AUEnginePlayer: Audio unit re-connecting to the player.",
+                  "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
+                  path,
+                  "AUEnginePlayer: Audio session was set active.",
+                  "AUEnginePlayer: Audio engine starting.",
+              }));
     EXPECT_TRUE(screen->playButton->isHidden());
     EXPECT_FALSE(screen->stopButton->isHidden());
   }
@@ -121,7 +126,8 @@ TEST_F(MainScreenTest, StartUpEmbedsTheEditorAndPlayRunsTheLoopThroughTheEffect)
     SCOPED_TRACE("the first pass played out through the effect: 'looped: 1.'");
     stdout_capture::beginCapture();
     float peak = 0;
-    for (int second = 0; second < 14 && player()->loopCount() < 1; ++second) peak = std::max(peak, render(48000));
+    for (int second = 0; second < 14 && player()->loopCount() < 1; ++second)
+      peak = std::max(peak, render(48000));
     MainLoop::runUntilIdle();
     EXPECT_EQ(containerLines(stdout_capture::endCapture()),
               (std::vector<std::string>{"AUEnginePlayer: Current audio file '" + path + "' looped: 1."}));

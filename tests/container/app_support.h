@@ -41,20 +41,25 @@ inline const std::string kDocuments = "/tmp/kov-app-test-documents";
 // (a channel count, a loop's path). Empty lines are dropped (the effect prints some too).
 inline bool isContainerLine(std::string_view line) {
   static constexpr std::string_view prefixes[] = {
-      "Info: ",  "NOTE: ",    "ViewController: ", "AUExtensionManager: ", "AUEnginePlayer", "ERROR: ",
-      "Error: ", "WARNING: ", "Process Name: ",   "AUExtension (",        "type: ",         "subtype: ",
-      "manufacturer: ", "flags: ", "ShowHelp", "ShowInfo"};
-  if (line == ")") return true;
+      "Info: ",         "NOTE: ",        "ViewController: ", "AUExtensionManager: ",
+      "AUEnginePlayer", "ERROR: ",       "Error: ",          "WARNING: ",
+      "Process Name: ", "AUExtension (", "type: ",           "subtype: ",
+      "manufacturer: ", "flags: ",       "ShowHelp",         "ShowInfo"};
+  if (line == ")")
+    return true;
   if (!line.empty() && std::all_of(line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return true;
-  if (line.starts_with(kResources)) return true;
-  return std::any_of(std::begin(prefixes), std::end(prefixes), [&](std::string_view p) { return line.starts_with(p); });
+  if (line.starts_with(kResources))
+    return true;
+  return std::any_of(std::begin(prefixes), std::end(prefixes),
+                     [&](std::string_view p) { return line.starts_with(p); });
 }
 
 inline std::vector<std::string> containerLines(const std::string& printed) {
   std::vector<std::string> kept;
   for (auto& line : stdout_capture::splitLines(printed))
-    if (isContainerLine(line)) kept.push_back(line);
+    if (isContainerLine(line))
+      kept.push_back(line);
   return kept;
 }
 
@@ -76,13 +81,15 @@ inline std::vector<std::string> componentLog() {
 inline bool isFolderLine(const std::string& line) {
   return line.starts_with("ViewController: The app's documents path is: ") ||
          line.starts_with("ViewController: The app's resources path is: ") ||
-         line == "ViewController: Documents directory is nil." || line == "ViewController: Resources folder is nil.";
+         line == "ViewController: Documents directory is nil." ||
+         line == "ViewController: Resources folder is nil.";
 }
 
 inline std::vector<std::string> folderLines(const std::vector<std::string>& lines, bool wanted) {
   std::vector<std::string> picked;
   for (const auto& line : lines)
-    if (isFolderLine(line) == wanted) picked.push_back(line);
+    if (isFolderLine(line) == wanted)
+      picked.push_back(line);
   return picked;
 }
 
@@ -121,7 +128,8 @@ class MainScreenTest : public testing::Test {
   // Launches the screen and waits until the start-up chain is over (the editor embedded, or the
   // search has ended without a unit). Returns everything printed meanwhile.
   std::string launch(bool withEffect) {
-    if (withEffect) AudioComponentAddPlugInFolder(kPlugIns);
+    if (withEffect)
+      AudioComponentAddPlugInFolder(kPlugIns);
     stdout_capture::beginCapture();
     screen = std::dynamic_pointer_cast<ViewController>(storyboard.instantiateInitialViewController());
     EXPECT_NE(screen, nullptr);
@@ -148,10 +156,12 @@ class MainScreenTest : public testing::Test {
     auto buffer = AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 2), 512);
     float peak = 0;
     for (int done = 0; done < frames; done += 512) {
-      if (player()->engineForTesting()->renderOffline(512, *buffer) != AVAudioEngineManualRenderingStatus::success)
+      if (player()->engineForTesting()->renderOffline(512, *buffer) !=
+          AVAudioEngineManualRenderingStatus::success)
         break;
       for (int c = 0; c < 2; ++c)
-        for (int n = 0; n < 512; ++n) peak = std::max(peak, std::fabs(buffer->floatChannelData()[c][n]));
+        for (int n = 0; n < 512; ++n)
+          peak = std::max(peak, std::fabs(buffer->floatChannelData()[c][n]));
       MainLoop::runUntilIdle();
     }
     return peak;

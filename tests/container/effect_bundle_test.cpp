@@ -32,7 +32,8 @@ int differingPixels(const CGBitmapContext& a, const CGBitmapContext& b, CGRect a
   int count = 0;
   for (CGFloat y = area.minY(); y < area.maxY(); y += 1)
     for (CGFloat x = area.minX(); x < area.maxX(); x += 1)
-      if (!(a.pixelAt({x, y}) == b.pixelAt({x, y}))) ++count;
+      if (!(a.pixelAt({x, y}) == b.pixelAt({x, y})))
+        ++count;
   return count;
 }
 
@@ -52,7 +53,8 @@ class EffectBundleTest : public HeadlessTest {
 
 TEST_F(EffectBundleTest, RegistryFindsTheBundleAndItsEditorEditsTheUnit) {
   const auto found =
-      AVAudioUnitComponentManager::sharedAudioUnitComponentManager().componentsMatchingDescription(kSearchKey);
+      AVAudioUnitComponentManager::sharedAudioUnitComponentManager().componentsMatchingDescription(
+          kSearchKey);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found.front()->name(), "QFLD: KOV Compressor Extension");
   std::shared_ptr<AVAudioUnit> node;
@@ -93,7 +95,8 @@ TEST_F(EffectBundleTest, RegistryFindsTheBundleAndItsEditorEditsTheUnit) {
   ASSERT_NE(threshold, nullptr);
   ASSERT_NE(attack, nullptr);
   {
-    SCOPED_TRACE("a drag of 100 points up on the threshold knob (canvas 329, 94) adds an eighth of its range");
+    SCOPED_TRACE(
+        "a drag of 100 points up on the threshold knob (canvas 329, 94) adds an eighth of its range");
     const float before = threshold->value();
     const float range = threshold->maxValue() - threshold->minValue();
     UITestSupport::TouchInjector fingers(*window);

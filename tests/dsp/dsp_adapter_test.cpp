@@ -33,10 +33,12 @@ struct Host {
       ++pulls;
       EXPECT_EQ(*flags, 0u);
       EXPECT_EQ(bus, 0);
-      if (pullStatus != noErr) return pullStatus;
+      if (pullStatus != noErr)
+        return pullStatus;
       for (UInt32 b = 0; b < input->mNumberBuffers; ++b) {
         float* data = static_cast<float*>(input->mBuffers[b].mData);
-        for (AUAudioFrameCount i = 0; i < frames; ++i) data[i] = 0.5f * std::sin(0.01f * (i + 100 * b));
+        for (AUAudioFrameCount i = 0; i < frames; ++i)
+          data[i] = 0.5f * std::sin(0.01f * (i + 100 * b));
       }
       return noErr;
     };
@@ -175,7 +177,8 @@ TEST(DspAdapter, ParametersAndMeters) {
   quietly(a, 2, 0.5f);
   quietly(a, 3, 1.0f);
   Host h(4096);
-  for (int i = 0; i < 4; ++i) render(a, h, 4096);
+  for (int i = 0; i < 4; ++i)
+    render(a, h, 4096);
   EXPECT_LT(a.getDynamicsValue1(), 1.0f);
   EXPECT_LT(a.getDynamicsValue2(), 1.0f);
   EXPECT_GT(a.getPeakValue1(), 0.0f);

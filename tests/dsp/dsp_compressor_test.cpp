@@ -15,8 +15,8 @@
 namespace {
 using dsp_reference::music;
 
-void settle(Compressor1& c, float threshold, float ratio, float attack, float release, float gain,
-            float mix, float invert) {
+void settle(Compressor1& c, float threshold, float ratio, float attack, float release, float gain, float mix,
+            float invert) {
   c.setThreshold(threshold);
   c.setRatio(ratio);
   c.setAttack(attack);
@@ -27,7 +27,8 @@ void settle(Compressor1& c, float threshold, float ratio, float attack, float re
 }
 
 void configure(Compressor2& c, float mix, float invert) {
-  for (Compressor1& one : c.c) settle(one, 0.7f, 0.8f, 0.05f, 0.3f, 0.6f, mix, invert);
+  for (Compressor1& one : c.c)
+    settle(one, 0.7f, 0.8f, 0.05f, 0.3f, 0.6f, mix, invert);
 }
 
 // A stereo compressor with both halves set by configure(mix 1, no audition).
@@ -40,14 +41,30 @@ const char* const kModeNames[] = {"dual", "linked", "mid-side", "mid-side linked
 // The buffer form of mode 0-3 (dual, linked, mid-side, mid-side linked), keyed or not.
 void fastOp(Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b, int n) {
   switch (mode + (keyed ? 4 : 0)) {
-    case 0: c.processBuffers(l, r, n); break;
-    case 1: c.processBuffersLinked(l, r, n); break;
-    case 2: c.processBuffersMidSide(l, r, n); break;
-    case 3: c.processBuffersMidSideLinked(l, r, n); break;
-    case 4: c.processBuffersSidechain(l, r, a, b, n); break;
-    case 5: c.processBuffersSidechainLinked(l, r, a, b, n); break;
-    case 6: c.processBuffersSidechainMidSide(l, r, a, b, n); break;
-    default: c.processBuffersSidechainMidSideLinked(l, r, a, b, n); break;
+    case 0:
+      c.processBuffers(l, r, n);
+      break;
+    case 1:
+      c.processBuffersLinked(l, r, n);
+      break;
+    case 2:
+      c.processBuffersMidSide(l, r, n);
+      break;
+    case 3:
+      c.processBuffersMidSideLinked(l, r, n);
+      break;
+    case 4:
+      c.processBuffersSidechain(l, r, a, b, n);
+      break;
+    case 5:
+      c.processBuffersSidechainLinked(l, r, a, b, n);
+      break;
+    case 6:
+      c.processBuffersSidechainMidSide(l, r, a, b, n);
+      break;
+    default:
+      c.processBuffersSidechainMidSideLinked(l, r, a, b, n);
+      break;
   }
 }
 
@@ -195,13 +212,15 @@ TEST(DspCompressor, MixAuditionAndMeter) {
   settle(c, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 1.0f, 0.0f);
   std::vector<float> in = music(2000, 1), out = in;
   c.processBuffer(out.data(), 2000);
-  for (int i = 0; i < 2000; ++i) ASSERT_EQ(out[i], in[i]);
+  for (int i = 0; i < 2000; ++i)
+    ASSERT_EQ(out[i], in[i]);
 
   SCOPED_TRACE("audition with ratio 0 outputs silence at mix 1");
   c.fInvert = 1.0f;
   out = in;
   c.processBuffer(out.data(), 2000);
-  for (float v : out) ASSERT_EQ(v, 0.0f);
+  for (float v : out)
+    ASSERT_EQ(v, 0.0f);
 
   SCOPED_TRACE("mix 0 outputs the dry input (NaN and -inf mix count as 0)");
   settle(c, 0.2f, 1.0f, 0.0f, 0.5f, 0.9f, 0.0f, 0.0f);
@@ -209,7 +228,8 @@ TEST(DspCompressor, MixAuditionAndMeter) {
     c.fMix = mix;
     out = in;
     c.processBuffer(out.data(), 2000);
-    for (int i = 0; i < 2000; ++i) ASSERT_EQ(out[i], in[i]);
+    for (int i = 0; i < 2000; ++i)
+      ASSERT_EQ(out[i], in[i]);
   }
   EXPECT_LT(c.getCompression(), 1.0f);
 
@@ -237,18 +257,19 @@ TEST(DspCompressor, StereoOperationsMatchPerSampleCode) {
       const bool keyed = op >= 4;
       for (float invert : {0.0f, 1.0f}) {
         for (float mix : {1.0f, 0.7f}) {
-          SCOPED_TRACE(testing::Message() << (keyed ? "side-chain " : "") << kModeNames[mode] << ", audition "
-                                          << invert << ", mix " << mix << (hostile ? ", with inf and NaN" : ""));
+          SCOPED_TRACE(testing::Message()
+                       << (keyed ? "side-chain " : "") << kModeNames[mode] << ", audition " << invert
+                       << ", mix " << mix << (hostile ? ", with inf and NaN" : ""));
           Compressor2 fast, reference;
           configure(fast, mix, invert);
           configure(reference, mix, invert);
           std::vector<float> fl = left, fr = right, rl = left, rr = right;
           int done = 0;
           for (int n : {1, 3, 250, 257, 1000, 2585}) {
-            fastOp(fast, mode, keyed, fl.data() + done, fr.data() + done, keyA.data() + done, keyB.data() + done,
-                   n);
-            dsp_reference::compress(reference, mode, keyed, rl.data() + done, rr.data() + done, keyA.data() + done,
-                                    keyB.data() + done, n);
+            fastOp(fast, mode, keyed, fl.data() + done, fr.data() + done, keyA.data() + done,
+                   keyB.data() + done, n);
+            dsp_reference::compress(reference, mode, keyed, rl.data() + done, rr.data() + done,
+                                    keyA.data() + done, keyB.data() + done, n);
             done += n;
           }
           expectSame(fast, reference, fl, rl, fr, rr);
@@ -289,16 +310,20 @@ TEST(DspCompressor, ModeProperties) {
     Configured c;
     const std::vector<float> original = music(3000, 5);
     std::vector<float> l = original, r = l;
-    if (linked) c.processBuffersMidSideLinked(l.data(), r.data(), 3000);
-    else c.processBuffersMidSide(l.data(), r.data(), 3000);
-    for (int i = 0; i < 3000; ++i) ASSERT_EQ(l[i], r[i]);
+    if (linked)
+      c.processBuffersMidSideLinked(l.data(), r.data(), 3000);
+    else
+      c.processBuffersMidSide(l.data(), r.data(), 3000);
+    for (int i = 0; i < 3000; ++i)
+      ASSERT_EQ(l[i], r[i]);
     EXPECT_NE(l, original);
   }
   SCOPED_TRACE("mid-side linked: side gets the mid's gain reduction");
   {
     Configured c;
     std::vector<float> l = music(3000, 6), r(3000);
-    for (int i = 0; i < 3000; ++i) r[i] = 0.5f * l[i];
+    for (int i = 0; i < 3000; ++i)
+      r[i] = 0.5f * l[i];
     c.processBuffersMidSideLinked(l.data(), r.data(), 3000);
     EXPECT_EQ(c.c[0].gain.load(), c.c[1].gain.load());
   }

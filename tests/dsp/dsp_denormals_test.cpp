@@ -48,7 +48,8 @@ int callsUntilSilent(Adapter& adapter, Render render) {
     render();
     const auto& c = adapter.kernel().compressor.c;
     EXPECT_NE(std::fpclassify(c[0].level), FP_SUBNORMAL);
-    if (call >= kCallsPerSecond && c[0].level == 0.0f && c[1].level == 0.0f) return call - kCallsPerSecond + 1;
+    if (call >= kCallsPerSecond && c[0].level == 0.0f && c[1].level == 0.0f)
+      return call - kCallsPerSecond + 1;
   }
   return -1;
 }
@@ -56,7 +57,8 @@ int callsUntilSilent(Adapter& adapter, Render render) {
 }  // namespace
 
 TEST(DspDenormals, DetectorsReachZeroInSilence) {
-  if (FloatingPointMode::kFlushBits == 0) GTEST_SKIP() << "this processor's subnormal mode is not set here";
+  if (FloatingPointMode::kFlushBits == 0)
+    GTEST_SKIP() << "this processor's subnormal mode is not set here";
   AudioTimeStamp time{};
   AudioUnitRenderActionFlags flags = 0;
   {

@@ -17,7 +17,8 @@ std::vector<float> noise(int n, unsigned seed, float amplitude = 0.8f) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<float> d(-amplitude, amplitude);
   std::vector<float> v(n);
-  for (float& x : v) x = d(rng);
+  for (float& x : v)
+    x = d(rng);
   return v;
 }
 
@@ -29,7 +30,10 @@ double gainAt(SVFilter4Pole1& f, bool highPass, double cyclesPerSample) {
   const int n = 20000;
   for (int i = 0; i < n; ++i) {
     float x = static_cast<float>(std::sin(2.0 * M_PI * cyclesPerSample * i));
-    if (highPass) f.processSampleHP(&x); else f.processSampleLP(&x);
+    if (highPass)
+      f.processSampleHP(&x);
+    else
+      f.processSampleLP(&x);
     if (i >= n / 2) {
       in += 0.5;
       out += static_cast<double>(x) * x;
@@ -142,7 +146,8 @@ TEST(DspFilters, BandSplitSumsBackAndMatchesReference) {
         fast.split(left.data() + done, right.data() + done, n);
         reference.splitReference(left.data() + done, right.data() + done, n);
         for (int c = 0; c < 2; ++c) {
-          for (auto band : {&BandSplitFilter3::bufferLP, &BandSplitFilter3::bufferBP, &BandSplitFilter3::bufferHP}) {
+          for (auto band :
+               {&BandSplitFilter3::bufferLP, &BandSplitFilter3::bufferBP, &BandSplitFilter3::bufferHP}) {
             ASSERT_EQ(0, std::memcmp((fast.*band)[c].data(), (reference.*band)[c].data(), n * sizeof(float)));
           }
           const float* in = (c == 0 ? left : right).data() + done;

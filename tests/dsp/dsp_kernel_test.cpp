@@ -26,7 +26,9 @@ struct RecordingKernel : DSPKernel {
   void setParameterAutomated(AUParameterAddress address, AUValue value, AUEventSampleTime) override {
     calls.push_back("param " + std::to_string(address) + "=" + std::to_string(static_cast<int>(value)));
   }
-  void handleMIDIEvent(const AUMIDIEvent& e) override { calls.push_back("midi " + std::to_string(e.data[0])); }
+  void handleMIDIEvent(const AUMIDIEvent& e) override {
+    calls.push_back("midi " + std::to_string(e.data[0]));
+  }
 };
 
 // One render event: a parameter (address, value) or a MIDI message (status in `address`).
@@ -41,7 +43,8 @@ struct Event {
 struct Events {
   mutable std::vector<AURenderEvent> list;
   Events(std::initializer_list<Event> events = {}) {
-    for (const Event& x : events) add(x);
+    for (const Event& x : events)
+      add(x);
   }
   void add(const Event& x) {
     AURenderEvent e{};
@@ -59,7 +62,8 @@ struct Events {
     list.push_back(e);
   }
   const AURenderEvent* head() const {
-    for (std::size_t i = 0; i + 1 < list.size(); ++i) list[i].head.next = &list[i + 1];
+    for (std::size_t i = 0; i + 1 < list.size(); ++i)
+      list[i].head.next = &list[i + 1];
     return list.empty() ? nullptr : &list[0];
   }
 };
@@ -132,22 +136,39 @@ TEST(DspRenderLoop, EventSplitting) {
   const Case cases[] = {
       {"no events: one call with all frames", 1000, 512, {}, {"process 512 at 0"}},
       {"frame count 0: nothing at all", 1000, 0, {{1000, 1, 1}}, {}},
-      {"an event before the buffer applies first, without an empty stretch", 1000, 64, {{900, 1, 5}},
+      {"an event before the buffer applies first, without an empty stretch",
+       1000,
+       64,
+       {{900, 1, 5}},
        {"param 1=5", "process 64 at 0"}},
-      {"two events at one time in the middle: two stretches, both applied between", 1000, 512,
+      {"two events at one time in the middle: two stretches, both applied between",
+       1000,
+       512,
        {{1100, 1, 2}, {1100, 2, 3}},
        {"process 100 at 0", "param 1=2", "param 2=3", "process 412 at 100"}},
-      {"ramp is an immediate change; MIDI and SysEx reach the handler; event lists are ignored", 1000,
-       40, {{1010, 4, 7, ramp}, {1020, 0x90, 0, midi}, {1020, 0xF0, 0, AURenderEventMIDISysEx},
-            {1030, 0x80, 0, AURenderEventMIDIEventList}},
+      {"ramp is an immediate change; MIDI and SysEx reach the handler; event lists are ignored",
+       1000,
+       40,
+       {{1010, 4, 7, ramp},
+        {1020, 0x90, 0, midi},
+        {1020, 0xF0, 0, AURenderEventMIDISysEx},
+        {1030, 0x80, 0, AURenderEventMIDIEventList}},
        {"process 10 at 0", "param 4=7", "process 10 at 10", "midi 144", "midi 240", "process 10 at 20",
         "process 10 at 30"}},
-      {"events at and after the end apply after the last frame", 1000, 64,
+      {"events at and after the end apply after the last frame",
+       1000,
+       64,
        {{1010, 1, 1}, {1064, 2, 2}, {5000, 3, 3}},
        {"process 10 at 0", "param 1=1", "process 54 at 10", "param 2=2", "param 3=3"}},
-      {"hostile time stamps: NaN", std::nan(""), 8, {{INT64_MAX, 1, 1}, {INT64_MIN, 2, 2}},
+      {"hostile time stamps: NaN",
+       std::nan(""),
+       8,
+       {{INT64_MAX, 1, 1}, {INT64_MIN, 2, 2}},
        {"process 8 at 0", "param 1=1", "param 2=2"}},
-      {"hostile time stamps: -1e300", -1e300, 4, {{INT64_MIN, 1, 1}, {3, 2, 2}},
+      {"hostile time stamps: -1e300",
+       -1e300,
+       4,
+       {{INT64_MIN, 1, 1}, {3, 2, 2}},
        {"param 1=1", "process 4 at 0", "param 2=2"}},
       {"hostile time stamps: 1e300", 1e300, 4, {}, {"process 4 at 0"}},
   };
@@ -182,12 +203,14 @@ TEST(DspKernel, ParameterStorageAndPrint) {
                 {2, &Compressor1::fThreshold, 0.2f}, {3, &Compressor1::fRatio, 0.5f},
                 {4, &Compressor1::fMakeUp, 0.7f},    {5, &Compressor1::fMix, 0.25f},
                 {8, &Compressor1::fInvert, 1.0f}};
-  for (const auto& r : routes) quietly(k, r.address, r.value);
+  for (const auto& r : routes)
+    quietly(k, r.address, r.value);
   quietly(k, 9, 0.5f);
   quietly(k, 10, 0.8f);
   for (const auto& r : routes) {
     SCOPED_TRACE(r.address);
-    for (const Compressor1& c : k.compressor.c) EXPECT_EQ((c.*r.setting).load(), r.value);
+    for (const Compressor1& c : k.compressor.c)
+      EXPECT_EQ((c.*r.setting).load(), r.value);
   }
   EXPECT_EQ(k.splitB.fCutoff1.load(), 0.5f);
   EXPECT_EQ(k.splitB.fCutoff2.load(), 0.8f);
@@ -265,8 +288,10 @@ TEST(DspKernel, BypassesAndShortLists) {
   for (int variant = 0; variant < 2; ++variant) {
     SCOPED_TRACE(variant == 0 ? "bypassed: copy only, no meter" : "mono: copy only, no meter");
     Rig r(512, 0.0f);
-    if (variant == 0) r.k.setBypassed(true);
-    else r.k.init(1, 48000.0);
+    if (variant == 0)
+      r.k.setBypassed(true);
+    else
+      r.k.init(1, 48000.0);
     r.s.wire(r.k);
     r.k.process(512, 0);
     EXPECT_EQ(r.s.outL, r.s.inL);
@@ -336,7 +361,8 @@ TEST(DspKernel, MidiFilter) {
     return noErr;
   };
   Events e;
-  for (UInt8 status : {0xF8, 0xFA, 0xFB, 0xFC, 0xFF, 0xFE, 0x90}) e.add({0, status, 0, AURenderEventMIDI});
+  for (UInt8 status : {0xF8, 0xFA, 0xFB, 0xFC, 0xFF, 0xFE, 0x90})
+    e.add({0, status, 0, AURenderEventMIDI});
   AudioTimeStamp ts;
   Stereo s(16);
   s.wire(k);
@@ -359,7 +385,8 @@ TEST(DspKernel, StretchMatchesPerSampleComposition) {
       Kernel ref;
       strong(ref, static_cast<float>(mode));
       quietly(ref, 9, hp);
-      for (Kernel* k : {&fast, &ref}) quietly(*k, 1, 0.2f);
+      for (Kernel* k : {&fast, &ref})
+        quietly(*k, 1, 0.2f);
       std::vector<float> l = rig.s.inL, r = rig.s.inR;
       int done = 0;
       for (int n : {5, 512, 4096, 1387}) {
@@ -436,7 +463,7 @@ TEST(DspKernel, SettingsOutsideTheRangeFollowTheFormulas) {
     right.set(a, start[a]);
   }
   // Make-up +42 dB, threshold -72 dB, a slower attack, release -0.5 (as 0.5), mix 1.5, -0.25.
-  const Events events{{400, 2, -0.2f}, {900, 4, 1.2f}, {1500, 0, 2.0f},
+  const Events events{{400, 2, -0.2f},  {900, 4, 1.2f},  {1500, 0, 2.0f},
                       {2200, 1, -0.5f}, {3000, 5, 1.5f}, {3500, 5, -0.25f}};
   AudioTimeStamp ts;
   ts.mSampleTime = 0.0;

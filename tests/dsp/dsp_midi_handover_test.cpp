@@ -70,7 +70,8 @@ TEST(DspMidiHandOverThreads, HostReplacesWhileRenderCalls) {
   std::thread render([&] {
     std::size_t n = 0;
     while (!stop.load(std::memory_order_relaxed) || n < 1000) {
-      if (const AUMIDIOutputEventBlock* b = h.acquire()) (*b)(0, 0, 0, nullptr);
+      if (const AUMIDIOutputEventBlock* b = h.acquire())
+        (*b)(0, 0, 0, nullptr);
       ++n;
     }
   });

@@ -21,15 +21,24 @@ TEST(DspModulator, TablesAreBuiltOnceWithTheirValues) {
     float value, tolerance;
   };
   const Case cases[] = {
-      {Modulator::freqTable, 0, 8.1758f, 1e-4f},          {Modulator::freqTable, 69, 440.0f, 1e-3f},
-      {Modulator::freqTable, 127, 12543.85f, 0.05f},      {Modulator::freqFactors, 60, 1.0f, 1e-6f},
-      {Modulator::freqFactors, 72, 2.0f, 1e-5f},          {Modulator::waveSine, 0, 0.5f, 1e-6f},
-      {Modulator::waveSine, 1024, 1.0f, 1e-6f},           {Modulator::waveSine, 3072, 0.0f, 1e-6f},
-      {Modulator::waveSaw, 0, 1.0f, 1e-6f},               {Modulator::waveRampLinUp, 2048, 0.5f, 1e-6f},
-      {Modulator::waveRampLinDown, 2048, 0.5f, 1e-6f},    {Modulator::waveRampExponUp, 2048, 0.125f, 1e-6f},
-      {Modulator::waveRampExponDown, 2047, 0.125f, 1e-6f}, {Modulator::waveSineSquar, 3072, 0.0f, 1e-6f},
-      {Modulator::waveSineQuad, 1024, 1.0f, 1e-6f},       {Modulator::wave100, 0, 13.75f, 1e-5f},
-      {Modulator::wave100, 2048, 440.0f, 1e-4f},          {Modulator::waveRampLogUp, 2048, 0.015625f, 1e-8f},
+      {Modulator::freqTable, 0, 8.1758f, 1e-4f},
+      {Modulator::freqTable, 69, 440.0f, 1e-3f},
+      {Modulator::freqTable, 127, 12543.85f, 0.05f},
+      {Modulator::freqFactors, 60, 1.0f, 1e-6f},
+      {Modulator::freqFactors, 72, 2.0f, 1e-5f},
+      {Modulator::waveSine, 0, 0.5f, 1e-6f},
+      {Modulator::waveSine, 1024, 1.0f, 1e-6f},
+      {Modulator::waveSine, 3072, 0.0f, 1e-6f},
+      {Modulator::waveSaw, 0, 1.0f, 1e-6f},
+      {Modulator::waveRampLinUp, 2048, 0.5f, 1e-6f},
+      {Modulator::waveRampLinDown, 2048, 0.5f, 1e-6f},
+      {Modulator::waveRampExponUp, 2048, 0.125f, 1e-6f},
+      {Modulator::waveRampExponDown, 2047, 0.125f, 1e-6f},
+      {Modulator::waveSineSquar, 3072, 0.0f, 1e-6f},
+      {Modulator::waveSineQuad, 1024, 1.0f, 1e-6f},
+      {Modulator::wave100, 0, 13.75f, 1e-5f},
+      {Modulator::wave100, 2048, 440.0f, 1e-4f},
+      {Modulator::waveRampLogUp, 2048, 0.015625f, 1e-8f},
       {Modulator::waveRampLogUp, 0, 0.0f, 0.0f},
   };
   for (const Case& c : cases) {
@@ -45,9 +54,10 @@ TEST(DspModulator, FrequencyScaledCutoffMapping) {
     float x, expected, tolerance;
   };
   const Case cases[] = {
-      {0.0f, 0.0f, 0.0f},       {0.333f, 0.00326f, 1e-5f}, {0.5f, 0.015625f, 0.0f}, {0.6f, 0.0375f, 1e-4f},
-      {0.9f, 0.4496f, 1e-4f},   {0.999f, 0.9904f, 1e-4f},  {1.0f, 1.0f, 0.0f},      {7.5f, 1.0f, 0.0f},
-      {-0.5f, -0.015625f, 0.0f}, {std::nanf(""), 0.0f, 0.0f}, {-INFINITY, -1.0f, 0.0f},
+      {0.0f, 0.0f, 0.0f},          {0.333f, 0.00326f, 1e-5f}, {0.5f, 0.015625f, 0.0f},
+      {0.6f, 0.0375f, 1e-4f},      {0.9f, 0.4496f, 1e-4f},    {0.999f, 0.9904f, 1e-4f},
+      {1.0f, 1.0f, 0.0f},          {7.5f, 1.0f, 0.0f},        {-0.5f, -0.015625f, 0.0f},
+      {std::nanf(""), 0.0f, 0.0f}, {-INFINITY, -1.0f, 0.0f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.x);
@@ -101,14 +111,15 @@ TEST(DspModulator, ConstantTablesAreSingleCyclesOfPeakOne) {
   EXPECT_EQ(Modulator::constantTable(65), nullptr);
   EXPECT_EQ(Modulator::constantTable(-2), nullptr);
   EXPECT_NEAR(Modulator::table_sine()[3072], -1.0f, 1e-6);
-  EXPECT_FLOAT_EQ(Modulator::constantTable(0)[1024], 1.0f);   // triangle
-  EXPECT_EQ(Modulator::constantTable(2)[3000], -1.0f);        // square
+  EXPECT_FLOAT_EQ(Modulator::constantTable(0)[1024], 1.0f);  // triangle
+  EXPECT_EQ(Modulator::constantTable(2)[3000], -1.0f);       // square
   for (int n = -1; n <= 64; ++n) {
     SCOPED_TRACE(n);
     const float* t = Modulator::constantTable(n);
     ASSERT_NE(t, nullptr);
     float peak = 0.0f;
-    for (int i = 0; i < Modulator::kTableSize; ++i) peak = std::fmax(peak, std::fabs(t[i]));
+    for (int i = 0; i < Modulator::kTableSize; ++i)
+      peak = std::fmax(peak, std::fabs(t[i]));
     EXPECT_NEAR(peak, 1.0f, 1e-6);
     EXPECT_NEAR(t[0], 0.0f, 1e-6);
     EXPECT_EQ(Modulator::constantTable(n), t);  // built once

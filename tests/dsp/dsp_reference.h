@@ -29,12 +29,16 @@ inline void compress(Compressor2& c, int mode, bool keyed, float* l, float* r, c
   Compressor1& B = c.c[1];
   if (mode == 0 || mode == 1) {
     for (int i = 0; i < n; ++i) {
-      if (mode == 0) A.processSample(l + i, keyed ? a + i : nullptr);
-      else A.processSampleLinked(l + i, r + i, keyed ? a + i : nullptr, keyed ? b + i : nullptr);
+      if (mode == 0)
+        A.processSample(l + i, keyed ? a + i : nullptr);
+      else
+        A.processSampleLinked(l + i, r + i, keyed ? a + i : nullptr, keyed ? b + i : nullptr);
     }
     for (int i = 0; i < n; ++i) {
-      if (mode == 0) B.processSample(r + i, keyed ? b + i : nullptr);
-      else B.processSampleLinked(r + i, l + i, keyed ? b + i : nullptr, keyed ? a + i : nullptr);
+      if (mode == 0)
+        B.processSample(r + i, keyed ? b + i : nullptr);
+      else
+        B.processSampleLinked(r + i, l + i, keyed ? b + i : nullptr, keyed ? a + i : nullptr);
     }
     return;
   }
@@ -42,11 +46,15 @@ inline void compress(Compressor2& c, int mode, bool keyed, float* l, float* r, c
   float* mid = c.ms.getMid();
   float* side = c.ms.getSide();
   if (keyed) {
-    for (int i = 0; i < n; ++i) A.processSample(mid + i, a + i);
-    for (int i = 0; i < n; ++i) B.processSample(side + i, mode == 2 ? b + i : a + i);
+    for (int i = 0; i < n; ++i)
+      A.processSample(mid + i, a + i);
+    for (int i = 0; i < n; ++i)
+      B.processSample(side + i, mode == 2 ? b + i : a + i);
   } else if (mode == 2) {
-    for (int i = 0; i < n; ++i) A.processSample(mid + i, nullptr);
-    for (int i = 0; i < n; ++i) B.processSample(side + i, nullptr);
+    for (int i = 0; i < n; ++i)
+      A.processSample(mid + i, nullptr);
+    for (int i = 0; i < n; ++i)
+      B.processSample(side + i, nullptr);
   } else {
     // B keyed by the mid as it was before A's pass.
     for (int i = 0; i < n; ++i) {

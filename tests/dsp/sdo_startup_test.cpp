@@ -7,7 +7,7 @@ namespace {
 // objects are built.
 const int stringsBeforeHeader = SDO::CString::count;
 const int dataBeforeHeader = SDO::CData::count;
-} // namespace
+}  // namespace
 
 #include "SDO.h"
 
@@ -25,56 +25,59 @@ const int stringsAfterHeader = SDO::CString::count;
 const int dataAfterHeader = SDO::CData::count;
 
 TEST(SdoStartup, EachIncludingUnitBuildsTwoStrings) {
-    EXPECT_EQ(stringsAfterHeader - stringsBeforeHeader, 2);
-    EXPECT_EQ(dataAfterHeader - dataBeforeHeader, 2);
+  EXPECT_EQ(stringsAfterHeader - stringsBeforeHeader, 2);
+  EXPECT_EQ(dataAfterHeader - dataBeforeHeader, 2);
 
-    // Both counters start at -1; k including units add 2 strings each and the library's unit
-    // adds tempstr: -1 + 2k + 1 = 2k. In this binary they are the kernel adapter's unit (linked
-    // in by the reference below), the library's and this one: 6 once start-up is over, where the
-    // effect alone stands at 4. Every test leaves the counters as it found them.
-    [[maybe_unused]] volatile auto adapter = &KOV_Compressor_ExtensionDSPKernelAdapter::make;
-    const int n = SDO::CString::count;
-    EXPECT_EQ(n, 6);
-    EXPECT_EQ(SDO::CData::count, n);
-    SDO::CData plain;
-    EXPECT_EQ(plain.ClassCount(), n + 1);
-    EXPECT_EQ(SDO::CString::count, n);       // a plain CData is not a CString
+  // Both counters start at -1; k including units add 2 strings each and the library's unit
+  // adds tempstr: -1 + 2k + 1 = 2k. In this binary they are the kernel adapter's unit (linked
+  // in by the reference below), the library's and this one: 6 once start-up is over, where the
+  // effect alone stands at 4. Every test leaves the counters as it found them.
+  [[maybe_unused]] volatile auto adapter = &KOV_Compressor_ExtensionDSPKernelAdapter::make;
+  const int n = SDO::CString::count;
+  EXPECT_EQ(n, 6);
+  EXPECT_EQ(SDO::CData::count, n);
+  SDO::CData plain;
+  EXPECT_EQ(plain.ClassCount(), n + 1);
+  EXPECT_EQ(SDO::CString::count, n);  // a plain CData is not a CString
 }
 
 TEST(SdoStartup, StaticObjectsAndHexTable) {
-    EXPECT_STREQ(SDO::invalid.c_str(), "null");
-    EXPECT_STREQ(SDO::empty.c_str(), " ");
-    EXPECT_EQ(SDO::CStringList::temp, nullptr);
-    EXPECT_EQ(SDO::CStringList::classcount, 0);
-    EXPECT_EQ(std::strlen(SDO::hextable), 512u);
-    for (int v = 0; v < 256; ++v) {
-        char expected[3];
-        std::snprintf(expected, sizeof expected, "%02X", v);
-        ASSERT_EQ(std::string(SDO::hextable + 2 * v, 2), expected) << "byte " << v;
-    }
+  EXPECT_STREQ(SDO::invalid.c_str(), "null");
+  EXPECT_STREQ(SDO::empty.c_str(), " ");
+  EXPECT_EQ(SDO::CStringList::temp, nullptr);
+  EXPECT_EQ(SDO::CStringList::classcount, 0);
+  EXPECT_EQ(std::strlen(SDO::hextable), 512u);
+  for (int v = 0; v < 256; ++v) {
+    char expected[3];
+    std::snprintf(expected, sizeof expected, "%02X", v);
+    ASSERT_EQ(std::string(SDO::hextable + 2 * v, 2), expected) << "byte " << v;
+  }
 }
 
 TEST(SdoStartup, PrintTableNames) {
-    const SDO::CPrinTable& t = SDO::PrinTable;
-    struct Case { int code; const char* name; };
-    const Case cases[] = {{0, "<NUL>"}, {8, "<BS>"}, {11, "<VT>"}, {14, "<SO>"}, {21, "<NAK>"},
-                          {27, "<ESC>"}, {31, "<US>"}, {127, "<DEL>"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
-        EXPECT_STREQ(t.names[c.code], c.name);
+  const SDO::CPrinTable& t = SDO::PrinTable;
+  struct Case {
+    int code;
+    const char* name;
+  };
+  const Case cases[] = {{0, "<NUL>"},  {8, "<BS>"},   {11, "<VT>"}, {14, "<SO>"},
+                        {21, "<NAK>"}, {27, "<ESC>"}, {31, "<US>"}, {127, "<DEL>"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    EXPECT_STREQ(t.names[c.code], c.name);
+  }
+  for (int c = 0; c < 128; ++c) {
+    SCOPED_TRACE(c);
+    EXPECT_EQ(t.refs[c], t.names[c]);
+    const bool ownChar = (c >= 32 && c <= 126) || c == 9 || c == 10 || c == 13;
+    if (ownChar) {
+      EXPECT_EQ(t.names[c][0], static_cast<char>(c));
+      EXPECT_EQ(t.names[c][1], '\0');
+    } else {
+      EXPECT_EQ(t.names[c][0], '<');
+      EXPECT_EQ(t.names[c][std::strlen(t.names[c]) - 1], '>');
     }
-    for (int c = 0; c < 128; ++c) {
-        SCOPED_TRACE(c);
-        EXPECT_EQ(t.refs[c], t.names[c]);
-        const bool ownChar = (c >= 32 && c <= 126) || c == 9 || c == 10 || c == 13;
-        if (ownChar) {
-            EXPECT_EQ(t.names[c][0], static_cast<char>(c));
-            EXPECT_EQ(t.names[c][1], '\0');
-        } else {
-            EXPECT_EQ(t.names[c][0], '<');
-            EXPECT_EQ(t.names[c][std::strlen(t.names[c]) - 1], '>');
-        }
-    }
+  }
 }
 
-} // namespace
+}  // namespace

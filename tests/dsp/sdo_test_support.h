@@ -20,91 +20,93 @@ namespace sdotest {
 // Most of CString's text operands are `char*`, and some operators behave differently for
 // `char*` and `const char*` (operator= returns 0 for the one, the new length for the other):
 // W passes a literal as the `char*` overload.
-inline char* W(const char* text) { return const_cast<char*>(text); }
+inline char* W(const char* text) {
+  return const_cast<char*>(text);
+}
 
 // Every content byte, zeros included.
 inline std::string Bytes(SDO::CString& s) {
-    std::string out;
-    for (int i = 0; i < s.Length(); ++i)
-        out += static_cast<char>(s.At(i));
-    return out;
+  std::string out;
+  for (int i = 0; i < s.Length(); ++i)
+    out += static_cast<char>(s.At(i));
+  return out;
 }
 
 // Makes `s` hold exactly these bytes (zeros included) without the operators under test.
 inline void SetBytes(SDO::CString& s, const std::string& bytes) {
-    s.reassign(static_cast<int>(bytes.size()));
-    for (size_t i = 0; i < bytes.size(); ++i)
-        s[static_cast<int>(i)] = bytes[i];
+  s.reassign(static_cast<int>(bytes.size()));
+  for (size_t i = 0; i < bytes.size(); ++i)
+    s[static_cast<int>(i)] = bytes[i];
 }
 
 // An operation on a string holding `before`: what it answers and the bytes it leaves. OP gives
 // the text and the function of an operator's expression on `s`; DO those of a call that answers
 // nothing (taken as 0).
 struct Edit {
-    std::string before;
-    const char* what;
-    std::function<int(SDO::CString&)> op;
-    std::string after;
-    int answer = 0;
+  std::string before;
+  const char* what;
+  std::function<int(SDO::CString&)> op;
+  std::string after;
+  int answer = 0;
 };
 #define OP(expr) #expr, [](SDO::CString & s) -> int { return (expr); }
-#define DO(expr) #expr, [](SDO::CString & s) -> int { (expr); return 0; }
+#define DO(expr) \
+#expr, [](SDO::CString & s) -> int { (expr); return 0; }
 
 inline void CheckEdits(const std::vector<Edit>& edits) {
-    for (const Edit& e : edits) {
-        SCOPED_TRACE(testing::Message() << e.what << " on '" << e.before << "'");
-        SDO::CString s;
-        SetBytes(s, e.before);
-        EXPECT_EQ(e.op(s), e.answer);
-        EXPECT_EQ(Bytes(s), e.after);
-    }
+  for (const Edit& e : edits) {
+    SCOPED_TRACE(testing::Message() << e.what << " on '" << e.before << "'");
+    SDO::CString s;
+    SetBytes(s, e.before);
+    EXPECT_EQ(e.op(s), e.answer);
+    EXPECT_EQ(Bytes(s), e.after);
+  }
 }
 
 inline std::vector<std::string> Items(SDO::CStringList& list) {
-    std::vector<std::string> out;
-    for (int i = 0; i < list.Count(); ++i)
-        out.emplace_back(list.Item(i));
-    return out;
+  std::vector<std::string> out;
+  for (int i = 0; i < list.Count(); ++i)
+    out.emplace_back(list.Item(i));
+  return out;
 }
 
 // What `f` prints on stdout.
 template <typename F>
 std::string Printed(F&& f) {
-    stdout_capture::beginCapture();
-    f();
-    return stdout_capture::endCapture();
+  stdout_capture::beginCapture();
+  f();
+  return stdout_capture::endCapture();
 }
 
 inline std::string ReadFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
 }
 
 inline void WriteFile(const std::filesystem::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
+  std::ofstream(p, std::ios::binary) << bytes;
 }
 
 // A fresh folder per test, removed afterwards.
 class TempDirTest : public testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sdo_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
-    long Entries() const {
-        return std::distance(std::filesystem::directory_iterator(dir),
-                             std::filesystem::directory_iterator());
-    }
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sdo_test_XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  std::string Path(const std::string& name) const { return (dir / name).string(); }
+  long Entries() const {
+    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
+  }
 
-    std::filesystem::path dir;
+  std::filesystem::path dir;
 };
 
-} // namespace sdotest
+}  // namespace sdotest

@@ -21,13 +21,14 @@ TEST(AudioFormat, StandardFormatDescribesFloatNonInterleavedAudio) {
   const auto flags = kAudioFormatFlagIsNonInterleaved | kAudioFormatFlagIsFloat;
   EXPECT_EQ(asbd.mFormatFlags & flags, flags);
 
-  EXPECT_EQ(format->settings(), (PropertyList::Dictionary{{AVFormatIDKey, PropertyList(1819304813u)},  // 'lpcm'
-                                                         {AVSampleRateKey, PropertyList(48000.0)},
-                                                         {AVNumberOfChannelsKey, PropertyList(2u)},
-                                                         {AVLinearPCMBitDepthKey, PropertyList(32u)},
-                                                         {AVLinearPCMIsFloatKey, PropertyList(true)},
-                                                         {AVLinearPCMIsBigEndianKey, PropertyList(false)},
-                                                         {AVLinearPCMIsNonInterleaved, PropertyList(true)}}));
+  EXPECT_EQ(format->settings(),
+            (PropertyList::Dictionary{{AVFormatIDKey, PropertyList(1819304813u)},  // 'lpcm'
+                                      {AVSampleRateKey, PropertyList(48000.0)},
+                                      {AVNumberOfChannelsKey, PropertyList(2u)},
+                                      {AVLinearPCMBitDepthKey, PropertyList(32u)},
+                                      {AVLinearPCMIsFloatKey, PropertyList(true)},
+                                      {AVLinearPCMIsBigEndianKey, PropertyList(false)},
+                                      {AVLinearPCMIsNonInterleaved, PropertyList(true)}}));
   const std::string text = format->description();  // after the object's address
   EXPECT_EQ(text.substr(text.find(':')), ":  2 ch,  48000 Hz, Float32, non-inter>") << text;
 }
@@ -89,10 +90,12 @@ TEST(AudioPCMBuffer, TwoDistinctListsOverTheSameSamples) {
   auto* left = static_cast<float*>(original->mBuffers[0].mData);
   auto* right = static_cast<float*>(original->mBuffers[1].mData);
   EXPECT_GE(std::abs(right - left), 512);
-  for (UInt32 i = 0; i < 512; ++i) ASSERT_EQ(left[i] + right[i], 0.0f);  // zeroed
+  for (UInt32 i = 0; i < 512; ++i)
+    ASSERT_EQ(left[i] + right[i], 0.0f);  // zeroed
 
   static_cast<float*>(mutableList->mBuffers[1].mData)[7] = 0.25f;
-  EXPECT_EQ(static_cast<const float*>(original->mBuffers[1].mData)[7], 0.25f) << "written through the other list";
+  EXPECT_EQ(static_cast<const float*>(original->mBuffers[1].mData)[7], 0.25f)
+      << "written through the other list";
   {
     SCOPED_TRACE("redirecting the mutable list leaves the read-only list alone");
     float elsewhere[512] = {};
@@ -113,7 +116,8 @@ TEST(AudioPCMBuffer, TwoDistinctListsOverTheSameSamples) {
 }
 
 TEST(AudioPCMBuffer, InterleavedAndRefusedBuffersAndCapacities) {
-  auto interleaved = AVAudioPCMBuffer::make(AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat32, 44100.0, 2, true), 64);
+  auto interleaved = AVAudioPCMBuffer::make(
+      AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat32, 44100.0, 2, true), 64);
   ASSERT_TRUE(interleaved);
   EXPECT_EQ(interleaved->audioBufferList()->mNumberBuffers, 1u);
   EXPECT_EQ(interleaved->stride(), 2u);
@@ -121,8 +125,9 @@ TEST(AudioPCMBuffer, InterleavedAndRefusedBuffersAndCapacities) {
   EXPECT_EQ(interleaved->audioBufferList()->mBuffers[0].mDataByteSize, 64u * 2 * 4);
 
   EXPECT_EQ(AVAudioPCMBuffer::make(nullptr, 64), nullptr);
-  EXPECT_EQ(AVAudioPCMBuffer::make(AVAudioFormat::make(AVAudioCommonFormat::pcmFormatInt16, 44100.0, 2, false), 64),
-            nullptr);
+  EXPECT_EQ(
+      AVAudioPCMBuffer::make(AVAudioFormat::make(AVAudioCommonFormat::pcmFormatInt16, 44100.0, 2, false), 64),
+      nullptr);
   // A buffer's byte size is a 32-bit count: 2^30 float frames per buffer (or 2^29 interleaved
   // stereo frames) no longer fit, and such a buffer is not made.
   EXPECT_EQ(AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 1), 0x40000000u), nullptr);
@@ -153,7 +158,8 @@ TEST(AudioUnitBus, RefusesFormatsItCannotRender) {
       {"rate below 8 kHz", AVAudioFormat::makeStandard(7999.0, 2)},
       {"rate above 192 kHz", AVAudioFormat::makeStandard(192001.0, 2)},
       {"more channels than the maximum",
-       AVAudioFormat::makeStandard(48000.0, std::make_shared<AVAudioChannelLayout>(kAudioChannelLayoutTag_DiscreteInOrder | 3))},
+       AVAudioFormat::makeStandard(
+           48000.0, std::make_shared<AVAudioChannelLayout>(kAudioChannelLayoutTag_DiscreteInOrder | 3))},
   };
   for (const auto& c : refused) {
     SCOPED_TRACE(c.what);
@@ -179,7 +185,8 @@ TEST(AudioUnitBus, RefusesFormatsItCannotRender) {
     bus->setMaximumChannelCount(1);
     EXPECT_FALSE(bus->setFormat(AVAudioFormat::makeStandard(48000.0, 2), nullptr));
     bus->setMaximumChannelCount(4);
-    auto quad = AVAudioFormat::makeStandard(48000.0, std::make_shared<AVAudioChannelLayout>(kAudioChannelLayoutTag_DiscreteInOrder | 4));
+    auto quad = AVAudioFormat::makeStandard(
+        48000.0, std::make_shared<AVAudioChannelLayout>(kAudioChannelLayoutTag_DiscreteInOrder | 4));
     EXPECT_NO_THROW(bus->setFormat(quad));
     EXPECT_EQ(bus->format()->channelCount(), 4u);
   }

@@ -34,13 +34,15 @@ Stereo run(PeakLimiterDSP& limiter, const Stereo& in, std::size_t block = 512) {
 
 float peakOf(const Stereo& s, std::size_t from = 0) {
   float peak = 0.0f;
-  for (std::size_t i = from; i < s.size(); ++i) peak = std::max({peak, std::fabs(s.left[i]), std::fabs(s.right[i])});
+  for (std::size_t i = from; i < s.size(); ++i)
+    peak = std::max({peak, std::fabs(s.left[i]), std::fabs(s.right[i])});
   return peak;
 }
 
 double rmsOf(const Stereo& s) {
   double energy = 0.0;
-  for (std::size_t i = 0; i < s.size(); ++i) energy += double(s.left[i]) * s.left[i] + double(s.right[i]) * s.right[i];
+  for (std::size_t i = 0; i < s.size(); ++i)
+    energy += double(s.left[i]) * s.left[i] + double(s.right[i]) * s.right[i];
   return std::sqrt(energy / (2.0 * double(s.size())));
 }
 
@@ -91,7 +93,9 @@ std::unique_ptr<PeakLimiterDSP> makeLimiter(double rate, float attack = 0.012f, 
 }
 
 // The applied reduction 1 - gain at output frame n, measured on a constant probe level.
-double reductionAt(const Stereo& out, std::size_t n, float probe) { return 1.0 - double(out.left[n]) / probe; }
+double reductionAt(const Stereo& out, std::size_t n, float probe) {
+  return 1.0 - double(out.left[n]) / probe;
+}
 
 }  // namespace
 
@@ -99,8 +103,8 @@ TEST(PeakLimiterDSP, LookAheadIsAPowerOfTwoNearOnePointFiveMilliseconds) {
   const struct {
     double rate;
     std::uint32_t frames;
-  } cases[] = {{8000.0, 16}, {22050.0, 32}, {44100.0, 64}, {48000.0, 64}, {88200.0, 128},
-               {96000.0, 128}, {176400.0, 256}, {192000.0, 256}, {1000.0, 16}, {1e6, 256}};
+  } cases[] = {{8000.0, 16},   {22050.0, 32},   {44100.0, 64},   {48000.0, 64}, {88200.0, 128},
+               {96000.0, 128}, {176400.0, 256}, {192000.0, 256}, {1000.0, 16},  {1e6, 256}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rate);
     PeakLimiterDSP limiter;
@@ -120,8 +124,9 @@ TEST(PeakLimiterDSP, ParametersKeepTheirRanges) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const struct {
     float value, attack, decay, preGain;
-  } cases[] = {{0.0f, 0.001f, 0.001f, 0.0f},      {0.1f, 0.03f, 0.06f, 0.1f},    {0.02f, 0.02f, 0.02f, 0.02f},
-               {-50.0f, 0.001f, 0.001f, -40.0f},  {50.0f, 0.03f, 0.06f, 40.0f},  {0.001f, 0.001f, 0.001f, 0.001f},
+  } cases[] = {{0.0f, 0.001f, 0.001f, 0.0f}, {0.1f, 0.03f, 0.06f, 0.1f},
+               {0.02f, 0.02f, 0.02f, 0.02f}, {-50.0f, 0.001f, 0.001f, -40.0f},
+               {50.0f, 0.03f, 0.06f, 40.0f}, {0.001f, 0.001f, 0.001f, 0.001f},
                {nan, 0.012f, 0.024f, 0.0f}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
@@ -146,12 +151,16 @@ TEST(PeakLimiterDSP, OutputNeverExceedsFullScale) {
         {"noise, +40 dB", noise(frames, 0.5f, 2), 40.0f},
         {"square wave", square(frames, 4.0f, 100), 0.0f},
         {"fast square wave", square(frames, 2.0f, 2), 6.0f},
-        {"single-sample spikes", [&] {
+        {"single-sample spikes",
+         [&] {
            Stereo s = noise(frames, 0.2f, 3);
-           for (std::size_t i = 37; i < frames; i += 997) s.left[i] = (i % 2 ? 1000.0f : -20.0f);
-           for (std::size_t i = 500; i < frames; i += 1511) s.right[i] = -3.0f;
+           for (std::size_t i = 37; i < frames; i += 997)
+             s.left[i] = (i % 2 ? 1000.0f : -20.0f);
+           for (std::size_t i = 500; i < frames; i += 1511)
+             s.right[i] = -3.0f;
            return s;
-         }(), 0.0f},
+         }(),
+         0.0f},
     };
     for (const auto& c : cases) {
       for (float attack : {0.001f, 0.03f}) {
@@ -185,7 +194,8 @@ TEST(PeakLimiterDSP, BelowFullScaleTheOutputIsTheInputDelayed) {
       in.right[i] = std::clamp(in.right[i], -0.99f, 0.99f);
     }
     const Stereo out = run(*limiter, in);
-    for (std::size_t i = 0; i < delay; ++i) ASSERT_EQ(out.left[i], 0.0f) << i;
+    for (std::size_t i = 0; i < delay; ++i)
+      ASSERT_EQ(out.left[i], 0.0f) << i;
     for (std::size_t i = delay; i < in.size(); ++i) {
       ASSERT_EQ(out.left[i], in.left[i - delay]) << i;
       ASSERT_EQ(out.right[i], in.right[i - delay]) << i;
@@ -195,10 +205,12 @@ TEST(PeakLimiterDSP, BelowFullScaleTheOutputIsTheInputDelayed) {
   for (float preGain : {6.0f, -40.0f}) {
     auto limiter = makeLimiter(48000.0, 0.012f, 0.024f, preGain);
     Stereo in(200);
-    for (std::size_t i = 0; i < in.size(); ++i) in.left[i] = in.right[i] = 0.25f * float(i % 7) / 7.0f;
+    for (std::size_t i = 0; i < in.size(); ++i)
+      in.left[i] = in.right[i] = 0.25f * float(i % 7) / 7.0f;
     const Stereo out = run(*limiter, in);
     const float factor = std::pow(10.0f, preGain / 20.0f);
-    for (std::size_t i = 64; i < in.size(); ++i) ASSERT_FLOAT_EQ(out.left[i], in.left[i - 64] * factor) << i;
+    for (std::size_t i = 64; i < in.size(); ++i)
+      ASSERT_FLOAT_EQ(out.left[i], in.left[i - 64] * factor) << i;
   }
 }
 
@@ -245,15 +257,18 @@ TEST(PeakLimiterDSP, DecayTimeSetsTheRecoveryAfterABurst) {
       const double start = reductionAt(out, first, 0.5f);
       const double dec = std::pow(0.01, 1.0 / (decay * rate));
       double mean = 0.0;  // of 0.75 dec^j over the W averaged frames, j = 1..W
-      for (std::size_t j = 1; j <= w; ++j) mean += 0.75 * std::pow(dec, double(j)) / double(w);
+      for (std::size_t j = 1; j <= w; ++j)
+        mean += 0.75 * std::pow(dec, double(j)) / double(w);
       EXPECT_NEAR(start, mean, 1e-3 * mean);
       EXPECT_NEAR(reductionAt(out, first + span, 0.5f) / start, std::pow(0.01, span / (decay * rate)), 2e-3);
-      EXPECT_NEAR(reductionAt(out, first + span / 2, 0.5f) / start, std::pow(0.01, (span / 2) / (decay * rate)), 2e-3);
+      EXPECT_NEAR(reductionAt(out, first + span / 2, 0.5f) / start,
+                  std::pow(0.01, (span / 2) / (decay * rate)), 2e-3);
       // Recovered within the decay time after the burst has left the output (and the
       // look-ahead): at most 1 % of the reduction is left.
       EXPECT_LE(reductionAt(out, burst + w + w + span, 0.5f), 0.0101 * 0.75);
       // Later the reduction ends exactly: the input passes bit for bit again.
-      for (std::size_t i = in.size() - 100; i < in.size(); ++i) ASSERT_EQ(out.left[i], 0.5f) << i;
+      for (std::size_t i = in.size() - 100; i < in.size(); ++i)
+        ASSERT_EQ(out.left[i], 0.5f) << i;
     }
   }
 }
@@ -279,7 +294,8 @@ TEST(PeakLimiterDSP, AttackTimeSetsHowMuchReductionIsHeldAfterABurst) {
     const double built = v * (1.0 - std::pow(0.01, held / (attack * rate)));  // 99 % of v
     // The first frame after the hold averages u * dec^j for j = 1..W.
     double mean = 0.0;
-    for (std::size_t j = 1; j <= w; ++j) mean += built * std::pow(dec, double(j));
+    for (std::size_t j = 1; j <= w; ++j)
+      mean += built * std::pow(dec, double(j));
     mean /= double(w);
     EXPECT_NEAR(reductionAt(out, burst + 2 * w - 1, 0.5f), mean, 1e-3 * mean);
 
@@ -290,7 +306,8 @@ TEST(PeakLimiterDSP, AttackTimeSetsHowMuchReductionIsHeldAfterABurst) {
     const double shortBuilt = v * (1.0 - std::pow(0.01, (shortBurst + w) / (attack * rate)));
     const std::size_t later = shortBurst + 2 * w - 1 + 960;  // 20 ms into the decay
     double expected = 0.0;
-    for (std::size_t j = 1; j <= w; ++j) expected += shortBuilt * std::pow(dec, double(960 + j));
+    for (std::size_t j = 1; j <= w; ++j)
+      expected += shortBuilt * std::pow(dec, double(960 + j));
     expected /= double(w);
     EXPECT_NEAR(reductionAt(shortOut, later, 0.5f), expected, 1e-3 * expected);
   }
@@ -327,7 +344,8 @@ TEST(PeakLimiterDSP, ResultsDoNotDependOnBufferSplittingOrInPlaceRendering) {
   for (double rate : kRates) {
     SCOPED_TRACE(rate);
     Stereo in = noise(std::size_t(rate / 2), 1.5f, 5);
-    for (std::size_t i = 0; i < in.size(); i += 777) in.left[i] = 50.0f;
+    for (std::size_t i = 0; i < in.size(); i += 777)
+      in.left[i] = 50.0f;
     auto reference = makeLimiter(rate, 0.005f, 0.01f, 3.0f);
     const Stereo expected = run(*reference, in, 512);
 
@@ -371,6 +389,8 @@ TEST(PeakLimiterDSP, ResetStartsFromSilence) {
   run(*limiter, loud);
   limiter->reset();
   const Stereo out = run(*limiter, constant(300, 0.25f, 0.25f));
-  for (std::size_t i = 0; i < 64; ++i) ASSERT_EQ(out.left[i], 0.0f) << i;
-  for (std::size_t i = 64; i < out.size(); ++i) ASSERT_EQ(out.left[i], 0.25f) << i;
+  for (std::size_t i = 0; i < 64; ++i)
+    ASSERT_EQ(out.left[i], 0.0f) << i;
+  for (std::size_t i = 64; i < out.size(); ++i)
+    ASSERT_EQ(out.left[i], 0.25f) << i;
 }

@@ -35,7 +35,8 @@ void setFormats(AUAudioUnit& unit, double rate, AVAudioChannelCount channels = 2
 }
 
 // Sets both buses to a standard format and allocates.
-void prepare(AUAudioUnit& unit, double rate, AVAudioChannelCount channels = 2, AUAudioFrameCount maxFrames = 512) {
+void prepare(AUAudioUnit& unit, double rate, AVAudioChannelCount channels = 2,
+             AUAudioFrameCount maxFrames = 512) {
   setFormats(unit, rate, channels);
   unit.setMaximumFramesToRender(maxFrames);
   std::shared_ptr<NSError> error;
@@ -51,7 +52,8 @@ std::shared_ptr<NSError> failedAllocation(AUAudioUnit& unit) {
 }
 
 OSStatus render(const AUInternalRenderBlock& block, AudioBufferList* output, UInt32 frames,
-                const AURenderPullInputBlock* pull, NSInteger bus = 0, const AURenderEvent* events = nullptr) {
+                const AURenderPullInputBlock* pull, NSInteger bus = 0,
+                const AURenderEvent* events = nullptr) {
   AudioUnitRenderActionFlags flags = 0;
   AudioTimeStamp time{};
   return block(&flags, &time, frames, bus, output, events, pull);
@@ -62,7 +64,7 @@ OSStatus render(const AUInternalRenderBlock& block, AudioBufferList* output, UIn
 struct Host {
   std::vector<float> sourceLeft, sourceRight;  // the whole input signal
   std::size_t position = 0;
-  std::vector<float> left, right;              // output of one call
+  std::vector<float> left, right;  // output of one call
   StackAudioBufferList<2> output;
   OSStatus pullStatus = noErr;
   AURenderPullInputBlock pull;
@@ -71,9 +73,11 @@ struct Host {
       : sourceLeft(frames, leftLevel), sourceRight(frames, rightLevel), left(4096), right(4096) {
     pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount count, NSInteger,
                   AudioBufferList* input) -> AUAudioUnitStatus {
-      if (pullStatus != noErr) return pullStatus;
+      if (pullStatus != noErr)
+        return pullStatus;
       std::memcpy(input->mBuffers[0].mData, &sourceLeft[position], count * sizeof(float));
-      if (input->mNumberBuffers > 1) std::memcpy(input->mBuffers[1].mData, &sourceRight[position], count * sizeof(float));
+      if (input->mNumberBuffers > 1)
+        std::memcpy(input->mBuffers[1].mData, &sourceRight[position], count * sizeof(float));
       position += count;
       return noErr;
     };
@@ -169,8 +173,8 @@ TEST(PeakLimiterUnit, ParametersThroughTheTreeAndTheHandle) {
   const struct {
     AudioUnitParameterID id;
     AudioUnitParameterValue set, read;
-  } writes[] = {{0, 0.1f, 0.03f},  {1, 0.1f, 0.06f},  {2, -0.01f, -0.01f}, {0, 0.0f, 0.001f},
-                {2, 50.0f, 40.0f}, {2, -50.0f, -40.0f}, {1, 0.06f, 0.06f},  {0, 0.02f, 0.02f}};
+  } writes[] = {{0, 0.1f, 0.03f},  {1, 0.1f, 0.06f},    {2, -0.01f, -0.01f}, {0, 0.0f, 0.001f},
+                {2, 50.0f, 40.0f}, {2, -50.0f, -40.0f}, {1, 0.06f, 0.06f},   {0, 0.02f, 0.02f}};
   for (const auto& w : writes) {
     SCOPED_TRACE(std::to_string(w.id) + " = " + std::to_string(w.set));
     EXPECT_EQ(AudioUnitSetParameter(handle, w.id, kAudioUnitScope_Global, 0, w.set, 0), noErr);
@@ -178,7 +182,8 @@ TEST(PeakLimiterUnit, ParametersThroughTheTreeAndTheHandle) {
     EXPECT_EQ(AudioUnitGetParameter(handle, w.id, kAudioUnitScope_Global, 0, &value), noErr);
     EXPECT_FLOAT_EQ(value, w.read);
   }
-  EXPECT_EQ(AudioUnitSetParameter(handle, 3, kAudioUnitScope_Global, 0, 1.0f, 0), kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitSetParameter(handle, 3, kAudioUnitScope_Global, 0, 1.0f, 0),
+            kAudioUnitErr_InvalidParameter);
 }
 
 TEST(PeakLimiterUnit, LatencyFollowsTheRateOfTheBuses) {
@@ -215,7 +220,8 @@ TEST(PeakLimiterUnit, RendersPulledInputIntoTheOutputAndLimits) {
       ASSERT_EQ(right[i], host.sourceRight[i - w]) << i;
     }
     float peak = 0.0f;
-    for (std::size_t i = 0; i < left.size(); ++i) peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+    for (std::size_t i = 0; i < left.size(); ++i)
+      peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
     EXPECT_LE(peak, 1.0f);
     EXPECT_GT(peak, 0.99f);
   }
@@ -231,9 +237,11 @@ TEST(PeakLimiterUnit, RendersInPlaceAndIntoItsOwnBuffers) {
     SCOPED_TRACE("the pull points the input at the output");
     Host host(0);
     AudioBufferList* output = host.outputList(256);
-    AURenderPullInputBlock pointAtOutput = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount,
-                                               NSInteger, AudioBufferList* input) -> AUAudioUnitStatus {
-      for (UInt32 i = 0; i < std::min(input->mNumberBuffers, output->mNumberBuffers); ++i) input->mBuffers[i] = output->mBuffers[i];
+    AURenderPullInputBlock pointAtOutput = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                               AUAudioFrameCount, NSInteger,
+                                               AudioBufferList* input) -> AUAudioUnitStatus {
+      for (UInt32 i = 0; i < std::min(input->mNumberBuffers, output->mNumberBuffers); ++i)
+        input->mBuffers[i] = output->mBuffers[i];
       return noErr;
     };
     for (int call = 0; call < 4; ++call) {
@@ -270,7 +278,8 @@ TEST(PeakLimiterUnit, RefusesWhatItCannotAllocateOrRender) {
     SCOPED_TRACE("allocations that fail leave the unit unallocated");
     (*unit->inputBusses())[0]->setFormat(AVAudioFormat::makeStandard(48000.0, 2));
     (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
-    EXPECT_EQ(failedAllocation(*unit)->code(), kAudioUnitErr_FormatNotSupported) << "input and output rates differ";
+    EXPECT_EQ(failedAllocation(*unit)->code(), kAudioUnitErr_FormatNotSupported)
+        << "input and output rates differ";
     setFormats(*unit, 48000.0);
     // A buffer's byte size is a 32-bit count: 2^30 float frames no longer fit.
     for (AUAudioFrameCount frames : {0x40000000u, 0xFFFFFFFFu}) {
@@ -327,7 +336,8 @@ TEST(PeakLimiterUnit, BypassPassesTheInputThroughAndRenderingAllocatesNothing) {
   auto block = unit->internalRenderBlock();
   const AURenderEvent event = parameterEvent(PeakLimiterUnit::kDecayTime, 0.05f);
   AllocationCounter counter;
-  for (int call = 0; call < 10; ++call) ASSERT_EQ(host.render(block, 512, call == 3 ? &event : nullptr), noErr);
+  for (int call = 0; call < 10; ++call)
+    ASSERT_EQ(host.render(block, 512, call == 3 ? &event : nullptr), noErr);
   unit->setShouldBypassEffect(true);
   EXPECT_TRUE(unit->shouldBypassEffect());
   ASSERT_EQ(host.render(block, 512), noErr);
@@ -339,7 +349,8 @@ TEST(PeakLimiterUnit, BypassPassesTheInputThroughAndRenderingAllocatesNothing) {
   ASSERT_EQ(host.render(block, 512), noErr);
   EXPECT_EQ(counter.count(), 0u);
   // Leaving bypass starts from silence, not from audio held before it.
-  for (std::size_t i = 0; i < 64; ++i) ASSERT_EQ(host.left[i], 0.0f) << i;
+  for (std::size_t i = 0; i < 64; ++i)
+    ASSERT_EQ(host.left[i], 0.0f) << i;
   EXPECT_LE(std::fabs(host.left[300]), 1.0f);
 }
 
@@ -372,7 +383,8 @@ TEST(PeakLimiterUnit, ResetClearsTheDelayLineAtTheNextRenderCall) {
   unit->reset();
   unit->reset();  // twice before rendering: one clearing
   ASSERT_EQ(host.render(block, 256), noErr);
-  for (std::size_t i = 0; i < 64; ++i) ASSERT_EQ(host.left[i], 0.0f) << "the delay line was cleared, frame " << i;
+  for (std::size_t i = 0; i < 64; ++i)
+    ASSERT_EQ(host.left[i], 0.0f) << "the delay line was cleared, frame " << i;
   EXPECT_EQ(host.left[64], 0.25f);
   ASSERT_EQ(host.render(block, 256), noErr);
   EXPECT_EQ(host.left[0], 0.25f) << "no further clearing";
@@ -395,7 +407,8 @@ TEST(PeakLimiterUnitThreads, ParametersBypassAndResetFromTheHostsThreadWhileRend
     for (int call = 0; call < 400 && status == noErr; ++call) {
       status = host.render(block, 512);
       if (!unit->shouldBypassEffect())
-        for (std::size_t i = 0; i < 512; ++i) peak = std::max(peak, std::fabs(host.left[i]));
+        for (std::size_t i = 0; i < 512; ++i)
+          peak = std::max(peak, std::fabs(host.left[i]));
     }
     done = true;
   });
@@ -403,8 +416,10 @@ TEST(PeakLimiterUnitThreads, ParametersBypassAndResetFromTheHostsThreadWhileRend
   for (int i = 0; !done; ++i) {
     tree->parameterWithAddress(PeakLimiterUnit::kAttackTime)->setValue(0.001f + 0.001f * float(i % 29));
     tree->parameterWithAddress(PeakLimiterUnit::kPreGain)->setValue(float(i % 13));
-    if (i % 50 == 0) unit->setShouldBypassEffect(false);
-    if (i % 3 == 0) unit->reset();
+    if (i % 50 == 0)
+      unit->setShouldBypassEffect(false);
+    if (i % 3 == 0)
+      unit->reset();
     std::this_thread::yield();
   }
   renderer.join();

@@ -10,12 +10,14 @@
 
 namespace {
 
-std::shared_ptr<AUParameter> makeParameter(const std::string& id, AUParameterAddress address, AUValue max = 1.0f,
+std::shared_ptr<AUParameter> makeParameter(const std::string& id, AUParameterAddress address,
+                                           AUValue max = 1.0f,
                                            AudioUnitParameterUnit unit = kAudioUnitParameterUnit_Generic,
                                            std::optional<std::vector<std::string>> strings = std::nullopt) {
   return AUParameterTree::createParameterWithIdentifier(
       id, id + " name", address, 0.0f, max, unit, std::nullopt,
-      kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable, std::move(strings), std::nullopt);
+      kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable, std::move(strings),
+      std::nullopt);
 }
 
 // tree
@@ -27,7 +29,8 @@ struct NestedTree {
   std::shared_ptr<AUParameterGroup> inner, outer;
   std::shared_ptr<AUParameterTree> tree;
   NestedTree() {
-    for (int i = 0; i < 6; ++i) p[i] = makeParameter("p" + std::to_string(i), AUParameterAddress(i) * 10);
+    for (int i = 0; i < 6; ++i)
+      p[i] = makeParameter("p" + std::to_string(i), AUParameterAddress(i) * 10);
     inner = AUParameterTree::createGroupWithIdentifier("inner", "Inner", {p[2], p[3]});
     outer = AUParameterTree::createGroupWithIdentifier("outer", "Outer", {p[1], inner, p[4]});
     tree = AUParameterTree::createTreeWithChildren({p[0], outer, p[5]});
@@ -36,7 +39,8 @@ struct NestedTree {
 
 std::vector<AUParameterAddress> addressesOf(const AUParameterGroup& group) {
   std::vector<AUParameterAddress> addresses;
-  for (const auto& parameter : group.allParameters()) addresses.push_back(parameter->address());
+  for (const auto& parameter : group.allParameters())
+    addresses.push_back(parameter->address());
   return addresses;
 }
 
@@ -91,16 +95,19 @@ TEST(AudioParameterTree, ObserverOrderAndOriginator) {
     };
   };
   // Sets `parameter` and hands back the calls it made.
-  auto callsOfSetting = [&calls](AUParameter& parameter, AUValue value, AUParameterObserverToken originator = nullptr) {
+  auto callsOfSetting = [&calls](AUParameter& parameter, AUValue value,
+                                 AUParameterObserverToken originator = nullptr) {
     calls.clear();
     parameter.setValue(value, originator);
     return calls;
   };
   using Calls = std::vector<std::string>;
-  EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), Calls{}) << "a value set before any callback exists reaches nobody";
+  EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), Calls{})
+      << "a value set before any callback exists reaches nobody";
   EXPECT_EQ(t.p[2]->value(), 0.5f);
   t.tree->setImplementorValueObserver([&calls](AUParameter* parameter, AUValue value) {
-    calls.push_back("implementor:" + std::to_string(parameter->address()) + "=" + std::to_string(int(value * 100)));
+    calls.push_back("implementor:" + std::to_string(parameter->address()) + "=" +
+                    std::to_string(int(value * 100)));
   });
   auto treeFirst = t.tree->tokenByAddingParameterObserver(record("tree1"));
   auto groupToken = t.outer->tokenByAddingParameterObserver(record("outer"));
@@ -109,9 +116,11 @@ TEST(AudioParameterTree, ObserverOrderAndOriginator) {
 
   {
     SCOPED_TRACE("implementor first, then the parameter's, then each enclosing group's, in adding order");
-    EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f), (Calls{"implementor:20=25", "own:20=25", "outer:20=25", "tree1:20=25", "tree2:20=25"}));
+    EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f),
+              (Calls{"implementor:20=25", "own:20=25", "outer:20=25", "tree1:20=25", "tree2:20=25"}));
     EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f).size(), 5u) << "every set notifies, also an unchanged value";
-    EXPECT_EQ(callsOfSetting(*t.p[2], 0.75f, treeFirst), (Calls{"implementor:20=75", "own:20=75", "outer:20=75", "tree2:20=75"}))
+    EXPECT_EQ(callsOfSetting(*t.p[2], 0.75f, treeFirst),
+              (Calls{"implementor:20=75", "own:20=75", "outer:20=75", "tree2:20=75"}))
         << "the originator's observer is skipped, the implementor is not";
     EXPECT_EQ(callsOfSetting(*t.p[5], 1.0f), (Calls{"implementor:50=100", "tree1:50=100", "tree2:50=100"}))
         << "a parameter outside a group's subtree does not reach that group's observers";
@@ -142,7 +151,8 @@ TEST(AudioParameterTree, ValueProviderAndTexts) {
   float kernel[6] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f};
   {
     SCOPED_TRACE("once a provider is installed every read asks it");
-    t.tree->setImplementorValueProvider([&kernel](AUParameter* parameter) { return kernel[parameter->address() / 10]; });
+    t.tree->setImplementorValueProvider(
+        [&kernel](AUParameter* parameter) { return kernel[parameter->address() / 10]; });
     EXPECT_EQ(t.p[1]->value(), 0.2f);
     kernel[1] = 0.9f;
     EXPECT_EQ(t.p[1]->value(), 0.9f);
@@ -166,15 +176,17 @@ TEST(AudioParameterTree, ValueProviderAndTexts) {
   {
     SCOPED_TRACE("the string callback gets the value pointer or null for the current value");
     std::vector<bool> gotPointer;
-    t.tree->setImplementorStringFromValueCallback([&gotPointer](AUParameter* parameter, const AUValue* value) {
-      gotPointer.push_back(value != nullptr);
-      return std::to_string(int((value ? *value : parameter->value()) * 100)) + " %";
-    });
+    t.tree->setImplementorStringFromValueCallback(
+        [&gotPointer](AUParameter* parameter, const AUValue* value) {
+          gotPointer.push_back(value != nullptr);
+          return std::to_string(int((value ? *value : parameter->value()) * 100)) + " %";
+        });
     EXPECT_EQ(textOf(t.p[2], 0.5f), "50 %");
     t.p[2]->setValue(0.3f);
     EXPECT_EQ(t.p[2]->stringFromValue(nullptr), "30 %");
     EXPECT_EQ(gotPointer, (std::vector<bool>{true, false}));
-    t.tree->setImplementorValueFromStringCallback([](AUParameter*, const std::string& s) { return AUValue(s.size()); });
+    t.tree->setImplementorValueFromStringCallback(
+        [](AUParameter*, const std::string& s) { return AUValue(s.size()); });
     EXPECT_EQ(t.p[2]->valueFromString("abc"), 3.0f);
     t.tree->setImplementorStringFromValueCallback({});
   }
@@ -194,7 +206,8 @@ TEST(AudioParameterTreeThreads, ConcurrentSetsReadsAndObserverChanges) {
   std::atomic<bool> stop{false};
   std::thread churn([&] {
     while (!stop.load()) {
-      auto token = t.tree->tokenByAddingParameterObserver([&](AUParameterAddress, AUValue) { observerCalls.fetch_add(1); });
+      auto token = t.tree->tokenByAddingParameterObserver(
+          [&](AUParameterAddress, AUValue) { observerCalls.fetch_add(1); });
       t.tree->removeParameterObserver(token);
     }
   });
@@ -207,7 +220,8 @@ TEST(AudioParameterTreeThreads, ConcurrentSetsReadsAndObserverChanges) {
       }
     });
   }
-  for (auto& thread : setters) thread.join();
+  for (auto& thread : setters)
+    thread.join();
   stop = true;
   churn.join();
   EXPECT_EQ(implementorCalls.load(), 3 * kSetsPerThread);

@@ -28,11 +28,14 @@ class DoublerUnit : public AUAudioUnit {
   DoublerUnit(const AudioComponentDescription& desc, AudioComponentInstantiationOptions options)
       : AUAudioUnit(desc, options) {
     auto format = AVAudioFormat::makeStandard(48000.0, 2);
-    inputs_ = std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::input, std::vector{AUAudioUnitBus::make(format)});
-    outputs_ = std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::output, std::vector{AUAudioUnitBus::make(format)});
+    inputs_ = std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::input,
+                                                    std::vector{AUAudioUnitBus::make(format)});
+    outputs_ = std::make_shared<AUAudioUnitBusArray>(AUAudioUnitBusType::output,
+                                                     std::vector{AUAudioUnitBus::make(format)});
     auto parameter = [](const char* id, const char* name, AUParameterAddress address, AUValue max) {
-      return AUParameterTree::createParameterWithIdentifier(id, name, address, 0.0f, max, kAudioUnitParameterUnit_Generic,
-                                                            std::nullopt, 0xC0000000u, std::nullopt, std::nullopt);
+      return AUParameterTree::createParameterWithIdentifier(id, name, address, 0.0f, max,
+                                                            kAudioUnitParameterUnit_Generic, std::nullopt,
+                                                            0xC0000000u, std::nullopt, std::nullopt);
     };
     auto gain = parameter("gain", "Gain", 0, 4.0f), mix = parameter("mix", "Mix", 1, 1.0f);
     gain->setValue(2.0f);
@@ -46,13 +49,18 @@ class DoublerUnit : public AUAudioUnit {
     return [](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timestamp, AUAudioFrameCount frames,
               NSInteger bus, AudioBufferList* output, const AURenderEvent* events,
               const AURenderPullInputBlock* pull) -> AUAudioUnitStatus {
-      if (events) return -1;
-      if (!pull || !*pull) return kAudioUnitErr_NoConnection;
-      if (bus != 0) return kAudioUnitErr_NoConnection;
-      if (AUAudioUnitStatus status = (*pull)(flags, timestamp, frames, 0, output)) return status;
+      if (events)
+        return -1;
+      if (!pull || !*pull)
+        return kAudioUnitErr_NoConnection;
+      if (bus != 0)
+        return kAudioUnitErr_NoConnection;
+      if (AUAudioUnitStatus status = (*pull)(flags, timestamp, frames, 0, output))
+        return status;
       for (UInt32 b = 0; b < output->mNumberBuffers; ++b) {
         auto* samples = static_cast<float*>(output->mBuffers[b].mData);
-        for (UInt32 i = 0; i < frames; ++i) samples[i] *= 2.0f;
+        for (UInt32 i = 0; i < frames; ++i)
+          samples[i] *= 2.0f;
       }
       return noErr;
     };
@@ -66,7 +74,8 @@ class FailingUnit : public AUAudioUnit {
  public:
   FailingUnit(const AudioComponentDescription& desc, AudioComponentInstantiationOptions options)
       : AUAudioUnit(desc, options) {
-    if (desc.componentFlags == 1) throw NSError(NSOSStatusErrorDomain, -1234, "cannot be made");
+    if (desc.componentFlags == 1)
+      throw NSError(NSOSStatusErrorDomain, -1234, "cannot be made");
   }
   void allocateRenderResources() override {
     throw NSError(NSOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported, "no resources");
@@ -75,11 +84,15 @@ class FailingUnit : public AUAudioUnit {
 
 template <typename Unit>
 AudioComponentFactoryFunction factory() {
-  return [](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) { return std::make_shared<Unit>(d, o); };
+  return [](const AudioComponentDescription& d, AudioComponentInstantiationOptions o) {
+    return std::make_shared<Unit>(d, o);
+  };
 }
 
 // The error's code, 0 when there is none.
-std::int64_t codeOf(const std::shared_ptr<NSError>& error) { return error ? error->code() : 0; }
+std::int64_t codeOf(const std::shared_ptr<NSError>& error) {
+  return error ? error->code() : 0;
+}
 
 }  // namespace
 
@@ -87,13 +100,15 @@ TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
   const auto fx = describeTest("aufx", "dbl1", 0x10);
   const auto mf = describeTest("aumf", "dbl2", 0x02);
   AudioComponent first = AudioComponentRegister(fx, "Test: Doubler", 0x00010203, factory<DoublerUnit>());
-  AudioComponent second = AudioComponentRegister(mf, "Test: Music Doubler", 0x00020000, factory<DoublerUnit>());
+  AudioComponent second =
+      AudioComponentRegister(mf, "Test: Music Doubler", 0x00020000, factory<DoublerUnit>());
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, first);
 
   auto find = [](AudioComponentDescription search) {
     std::vector<AudioComponent> found;
-    for (AudioComponent c = AudioComponentFindNext(nullptr, &search); c; c = AudioComponentFindNext(c, &search))
+    for (AudioComponent c = AudioComponentFindNext(nullptr, &search); c;
+         c = AudioComponentFindNext(c, &search))
       found.push_back(c);
     return found;
   };
@@ -149,8 +164,9 @@ TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
     EXPECT_EQ(components[0]->typeName(), "Effect");
     EXPECT_FALSE(components[0]->hasMIDIInput());
     EXPECT_TRUE(components[1]->hasMIDIInput());
-    auto music = manager.componentsPassingTest(
-        [](const AVAudioUnitComponent& c) { return c.audioComponentDescription().componentSubType == FourCC("dbl2"); });
+    auto music = manager.componentsPassingTest([](const AVAudioUnitComponent& c) {
+      return c.audioComponentDescription().componentSubType == FourCC("dbl2");
+    });
     ASSERT_EQ(music.size(), 1u);
     EXPECT_EQ(music[0]->audioComponent(), second);
   }
@@ -210,13 +226,18 @@ TEST(AudioUnitBase, ErrorEntryPoints) {
   std::shared_ptr<NSError> error;
   {
     SCOPED_TRACE("a failing initialiser gives no unit and its error");
-    EXPECT_EQ(AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, &error), nullptr);
+    EXPECT_EQ(
+        AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, &error),
+        nullptr);
     ASSERT_EQ(codeOf(error), -1234);
     EXPECT_EQ(error->localizedDescription(), "cannot be made");
-    EXPECT_EQ(AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, nullptr), nullptr);
+    EXPECT_EQ(
+        AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, nullptr),
+        nullptr);
   }
   error.reset();
-  auto failing = AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1"), 0, &error);
+  auto failing =
+      AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1"), 0, &error);
   ASSERT_TRUE(failing);
   EXPECT_EQ(error, nullptr);
   {
@@ -257,7 +278,8 @@ TEST(AudioUnitBase, ErrorEntryPoints) {
     copy.componentFlags = 1;
     return std::make_shared<FailingUnit>(copy, o);
   });
-  AudioComponentRegister(empty, "Test: Nothing", 1, [](auto&, auto) { return std::shared_ptr<AUAudioUnit>(); });
+  AudioComponentRegister(empty, "Test: Nothing", 1,
+                         [](auto&, auto) { return std::shared_ptr<AUAudioUnit>(); });
   error.reset();
   EXPECT_EQ(AUAudioUnit::instantiate(throwing, 0, &error), nullptr);
   EXPECT_EQ(codeOf(error), -1234);
@@ -284,8 +306,9 @@ TEST(AudioUnitBase, RenderBlockForwardsWithoutAllocationBookkeeping) {
   StackAudioBufferList<2> out;
   out.mBuffers[0] = {1, sizeof left, left};
   out.mBuffers[1] = {1, sizeof right, right};
-  AURenderPullInputBlock pull = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames,
-                                    NSInteger, AudioBufferList* input) -> AUAudioUnitStatus {
+  AURenderPullInputBlock pull = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                    AUAudioFrameCount frames, NSInteger,
+                                    AudioBufferList* input) -> AUAudioUnitStatus {
     std::fill_n(static_cast<float*>(input->mBuffers[0].mData), frames, 0.5f);
     std::fill_n(static_cast<float*>(input->mBuffers[1].mData), frames, 0.25f);
     return noErr;
@@ -322,9 +345,11 @@ TEST(AudioUnitBase, RenderBlockForwardsWithoutAllocationBookkeeping) {
     EXPECT_EQ(unit.parameterTree()->parameterWithAddress(0)->value(), 2.0f);
     EXPECT_EQ(unit.parameterTree()->parameterWithAddress(1)->value(), 0.0f);
     unit.setFullState(std::nullopt);
-    unit.setFullState(PropertyList::Dictionary{{"data", PropertyList(PropertyList::Dictionary{
-                                                            {"1", PropertyList(0.5)}, {"9", PropertyList(1.0)},
-                                                            {"x", PropertyList(1.0)}, {"0", PropertyList("loud")}})}});
+    unit.setFullState(PropertyList::Dictionary{
+        {"data", PropertyList(PropertyList::Dictionary{{"1", PropertyList(0.5)},
+                                                       {"9", PropertyList(1.0)},
+                                                       {"x", PropertyList(1.0)},
+                                                       {"0", PropertyList("loud")}})}});
     EXPECT_EQ(unit.parameterTree()->parameterWithAddress(0)->value(), 2.0f);
     EXPECT_EQ(unit.parameterTree()->parameterWithAddress(1)->value(), 0.5f);
   }
@@ -343,7 +368,8 @@ TEST(AudioUnitParameterCalls, SetAndGetThroughTheHandle) {
   EXPECT_EQ(AudioComponentInstanceGetComponent(handle), unit->component());
 
   std::vector<AUValue> implementor;
-  unit->parameterTree()->setImplementorValueObserver([&](AUParameter*, AUValue v) { implementor.push_back(v); });
+  unit->parameterTree()->setImplementorValueObserver(
+      [&](AUParameter*, AUValue v) { implementor.push_back(v); });
   {
     SCOPED_TRACE("global scope, element 0: the tree's parameter by address, observers run");
     EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Global, 0, 0.75f, 0), noErr);
@@ -356,12 +382,17 @@ TEST(AudioUnitParameterCalls, SetAndGetThroughTheHandle) {
   {
     SCOPED_TRACE("refusals leave everything as it was");
     AudioUnitParameterValue value = -1;
-    EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Input, 0, 0.1f, 0), kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Output, 0, 0.1f, 0), kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Global, 1, 0.1f, 0), kAudioUnitErr_InvalidElement);
-    EXPECT_EQ(AudioUnitSetParameter(handle, 7, kAudioUnitScope_Global, 0, 0.1f, 0), kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Input, 0, 0.1f, 0),
+              kAudioUnitErr_InvalidScope);
+    EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Output, 0, 0.1f, 0),
+              kAudioUnitErr_InvalidScope);
+    EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Global, 1, 0.1f, 0),
+              kAudioUnitErr_InvalidElement);
+    EXPECT_EQ(AudioUnitSetParameter(handle, 7, kAudioUnitScope_Global, 0, 0.1f, 0),
+              kAudioUnitErr_InvalidParameter);
     EXPECT_EQ(AudioUnitSetParameter(nullptr, 1, kAudioUnitScope_Global, 0, 0.1f, 0), kAudio_ParamError);
-    EXPECT_EQ(AudioUnitGetParameter(handle, 7, kAudioUnitScope_Global, 0, &value), kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(AudioUnitGetParameter(handle, 7, kAudioUnitScope_Global, 0, &value),
+              kAudioUnitErr_InvalidParameter);
     EXPECT_EQ(AudioUnitGetParameter(handle, 0, kAudioUnitScope_Input, 0, &value), kAudioUnitErr_InvalidScope);
     EXPECT_EQ(AudioUnitGetParameter(handle, 0, kAudioUnitScope_Global, 0, nullptr), kAudio_ParamError);
     EXPECT_EQ(value, -1.0f);
@@ -374,7 +405,8 @@ TEST(AudioUnitParameterCalls, SetAndGetThroughTheHandle) {
     AudioComponentRegister(bare, "Test: Bare", 1, factory<AUAudioUnit>());
     AudioComponentInstance instance = nullptr;
     ASSERT_EQ(AudioComponentInstanceNew(AudioComponentFindNext(nullptr, &bare), &instance), noErr);
-    EXPECT_EQ(AudioUnitSetParameter(instance, 0, kAudioUnitScope_Global, 0, 1.0f, 0), kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(AudioUnitSetParameter(instance, 0, kAudioUnitScope_Global, 0, 1.0f, 0),
+              kAudioUnitErr_InvalidParameter);
     AudioComponentInstanceDispose(instance);
   }
 }
@@ -423,7 +455,8 @@ TEST(AudioEngineNodes, EffectNodeInAnEngine) {
     auto time = AVAudioTime::makeWithHostTime(0);
     EXPECT_TRUE(time->isHostTimeValid());
     EXPECT_FALSE(time->isSampleTimeValid());
-    EXPECT_NE(time->description().find("hostTime = 0; sampleTime = invalid"), std::string::npos) << time->description();
+    EXPECT_NE(time->description().find("hostTime = 0; sampleTime = invalid"), std::string::npos)
+        << time->description();
     auto sample = AVAudioTime::makeWithSampleTime(480, 48000.0);
     EXPECT_EQ(sample->sampleTime(), 480);
     EXPECT_FALSE(sample->isHostTimeValid());

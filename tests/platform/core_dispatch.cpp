@@ -24,19 +24,22 @@ TEST(DispatchThreads, MainQueueKeepsTheOrderOfSubmissionsAndRunsEverythingOnTheM
     threads.emplace_back([t, &seen, &wrongThread] {
       for (int i = 0; i < kItems; ++i)
         DispatchQueue::main().async([t, i, &seen, &wrongThread] {
-          if (!DispatchQueue::main().isCurrent()) wrongThread.fetch_add(1);
+          if (!DispatchQueue::main().isCurrent())
+            wrongThread.fetch_add(1);
           seen[t].push_back(i);
         });
     });
   }
-  for (auto& th : threads) th.join();
+  for (auto& th : threads)
+    th.join();
   MainLoop::runUntilIdle();
 
   EXPECT_EQ(wrongThread.load(), 0);
   for (int t = 0; t < kThreads; ++t) {
     SCOPED_TRACE("thread " + std::to_string(t));
     ASSERT_EQ(seen[t].size(), static_cast<std::size_t>(kItems));
-    for (int i = 0; i < kItems; ++i) ASSERT_EQ(seen[t][i], i);
+    for (int i = 0; i < kItems; ++i)
+      ASSERT_EQ(seen[t][i], i);
   }
   EXPECT_EQ(MainLoop::pendingItems(), 0u);
 
@@ -59,10 +62,12 @@ TEST(DispatchThreads, MainQueueKeepsTheOrderOfSubmissionsAndRunsEverythingOnTheM
       }
     });
   }
-  for (auto& th : threads) th.join();
+  for (auto& th : threads)
+    th.join();
   MainLoop::runUntilIdle();
   ASSERT_EQ(order.size(), static_cast<std::size_t>(kThreads * kRounds));
-  for (int i = 0; i < kThreads * kRounds; ++i) ASSERT_EQ(order[i], i);
+  for (int i = 0; i < kThreads * kRounds; ++i)
+    ASSERT_EQ(order[i], i);
 }
 
 TEST(DispatchThreads, MainQueueNeverRunsInlineAndWakesRunUntil) {
@@ -108,14 +113,16 @@ TEST(DispatchThreads, SerialQueueOrdersItsWorkAndRunsItBeforeItIsDestroyed) {
   DispatchQueue queue("com.example.serial");
   EXPECT_FALSE(queue.isCurrent());
   std::vector<int> order;  // touched only on the queue's thread, read after sync
-  for (int i = 0; i < 100; ++i) queue.async([&order, i] { order.push_back(i); });
+  for (int i = 0; i < 100; ++i)
+    queue.async([&order, i] { order.push_back(i); });
   bool onQueue = false;
   queue.sync([&] {
     order.push_back(100);
     onQueue = queue.isCurrent();
   });
   ASSERT_EQ(order.size(), 101u);
-  for (int i = 0; i <= 100; ++i) EXPECT_EQ(order[i], i);
+  for (int i = 0; i <= 100; ++i)
+    EXPECT_EQ(order[i], i);
   EXPECT_TRUE(onQueue);
 
   SCOPED_TRACE("sync hands the work's exception to its caller, and the queue keeps working");
@@ -129,7 +136,8 @@ TEST(DispatchThreads, SerialQueueOrdersItsWorkAndRunsItBeforeItIsDestroyed) {
   {
     DispatchQueue drained("com.example.drain");
     drained.async([] { std::this_thread::yield(); });
-    for (int i = 0; i < 50; ++i) drained.async([&count] { count.fetch_add(1); });
+    for (int i = 0; i < 50; ++i)
+      drained.async([&count] { count.fetch_add(1); });
   }
   EXPECT_EQ(count.load(), 50);
 
@@ -150,8 +158,10 @@ TEST(DispatchThreads, GlobalQueueRunsWorkOnOtherThreadsAndSyncOnTheCaller) {
   std::atomic<int> onMain{0};
   for (int i = 0; i < kItems; ++i)
     DispatchQueue::global().async([&] {
-      if (DispatchQueue::main().isCurrent()) onMain.fetch_add(1);
-      if (!DispatchQueue::global().isCurrent()) onMain.fetch_add(1000);
+      if (DispatchQueue::main().isCurrent())
+        onMain.fetch_add(1);
+      if (!DispatchQueue::global().isCurrent())
+        onMain.fetch_add(1000);
       // Completion is reported through the main queue, which wakes runUntil.
       DispatchQueue::main().async([&] { done.fetch_add(1); });
     });
@@ -170,7 +180,8 @@ TEST(DispatchThreads, DelayedWorkRunsOnItsQueue) {
   std::atomic<int> ranOnSerial{0};
   std::atomic<int> ranOnGlobal{0};
   serial.asyncAfter(0.001, [&] { ranOnSerial = serial.isCurrent() ? 1 : -1; });
-  DispatchQueue::global().asyncAfter(0.001, [&] { ranOnGlobal = DispatchQueue::global().isCurrent() ? 1 : -1; });
+  DispatchQueue::global().asyncAfter(0.001,
+                                     [&] { ranOnGlobal = DispatchQueue::global().isCurrent() ? 1 : -1; });
   // Nothing posts to the main loop here: runUntil's periodic re-check sees the results.
   EXPECT_TRUE(MainLoop::runUntil([&] { return ranOnSerial.load() != 0 && ranOnGlobal.load() != 0; }));
   EXPECT_EQ(ranOnSerial.load(), 1);
@@ -197,11 +208,12 @@ TEST(Dispatch, MainQueueAsyncAfterFollowsTheTestClock) {
 }
 
 TEST(Dispatch, MainQueueKeepsEveryItemInOrderWhileNothingDrainsIt) {
-  MainLoop::runUntilIdle();  // what earlier tests left
+  MainLoop::runUntilIdle();       // what earlier tests left
   constexpr int kItems = 70'000;  // beyond any bound a queue might impose
   int ran = 0;
   bool inOrder = true;
-  for (int i = 0; i < kItems; ++i) DispatchQueue::main().async([&, i] { inOrder = inOrder && ran++ == i; });
+  for (int i = 0; i < kItems; ++i)
+    DispatchQueue::main().async([&, i] { inOrder = inOrder && ran++ == i; });
   EXPECT_EQ(MainLoop::pendingItems(), std::size_t(kItems));
   MainLoop::runUntilIdle();
   EXPECT_EQ(ran, kItems);

@@ -28,7 +28,9 @@ struct TempFolder {
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream(path) << text;
+}
 
 std::string readText(const std::string& path) {
   std::ifstream in(path);
@@ -49,7 +51,8 @@ NSError errorOf(F&& f) {
 std::vector<std::string> asideFiles(const std::string& folder) {
   std::vector<std::string> hidden;
   for (const auto& name : FileManager::defaultManager().contentsOfDirectory(folder))
-    if (name.front() == '.') hidden.push_back(name);
+    if (name.front() == '.')
+      hidden.push_back(name);
   return hidden;
 }
 
@@ -73,8 +76,9 @@ TEST(URL, FileURLsAndPathOperations) {
   EXPECT_TRUE(presets.hasDirectoryPath());
   EXPECT_EQ(presets.path(), "/opt/effect/Resources/KOV Compressor Folder/Library/Factory Presets");
   const URL preset = presets.appendingPathComponent("Drum Punch", false).appendingPathExtension("plist");
-  EXPECT_EQ(preset.absoluteString(),
-            "file:///opt/effect/Resources/KOV%20Compressor%20Folder/Library/Factory%20Presets/Drum%20Punch.plist");
+  EXPECT_EQ(
+      preset.absoluteString(),
+      "file:///opt/effect/Resources/KOV%20Compressor%20Folder/Library/Factory%20Presets/Drum%20Punch.plist");
 
   struct Case {
     const char* path;
@@ -102,8 +106,11 @@ TEST(URL, TextValidityAndOtherSchemes) {
     SCOPED_TRACE(valid);
     EXPECT_TRUE(URL::string(valid).has_value());
   }
-  for (const char* invalid : {"", "not a url", "http://exa mple.com", "%zz", "100%", "http://host:99999/", "://x",
-                              "1http://x", "a#b#c", "Gr\xC3\xBC\xC3\x9F" "e", "http://h.com/<tag>"}) {
+  for (const char* invalid : {"", "not a url", "http://exa mple.com", "%zz", "100%", "http://host:99999/",
+                              "://x", "1http://x", "a#b#c",
+                              "Gr\xC3\xBC\xC3\x9F"
+                              "e",
+                              "http://h.com/<tag>"}) {
     SCOPED_TRACE(invalid);
     EXPECT_FALSE(URL::string(invalid).has_value());
   }
@@ -124,7 +131,8 @@ TEST(URL, TextValidityAndOtherSchemes) {
 TEST(FileManager, ExistenceListingsAndFolders) {
   TempFolder tmp;
   FileManager& fm = FileManager::defaultManager();
-  for (const char* name : {"b.plist", "A.PLIST", "c.txt", "a.plist"}) writeText(tmp / name, name);
+  for (const char* name : {"b.plist", "A.PLIST", "c.txt", "a.plist"})
+    writeText(tmp / name, name);
   fm.createDirectory(tmp / "sub", false);
 
   bool isDirectory = true;
@@ -170,7 +178,8 @@ TEST(FileManager, ExistenceListingsAndFolders) {
 
 TEST(FileManager, UserFolders) {
   FileManager& fm = FileManager::defaultManager();
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::vector<std::string>{"/data/docs"});
+  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory,
+                                        std::vector<std::string>{"/data/docs"});
   auto urls = fm.urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask);
   ASSERT_EQ(urls.size(), 1u);
   EXPECT_EQ(urls[0].absoluteString(), "file:///data/docs/");
@@ -179,7 +188,8 @@ TEST(FileManager, UserFolders) {
   FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::nullopt);
 
   // Without an XDG documents folder, the documents folder is $HOME/Documents.
-  if (const char* xdg = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS); !xdg || std::string(xdg) == g_get_home_dir()) {
+  if (const char* xdg = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+      !xdg || std::string(xdg) == g_get_home_dir()) {
     const std::string oldHome = g_getenv("HOME") ? g_getenv("HOME") : "";
     g_setenv("HOME", "/home/tester", TRUE);
     urls = fm.urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask);
@@ -194,7 +204,8 @@ TEST(FileManager, UserFolders) {
 TEST(Data, ReadingAndWritingFiles) {
   TempFolder tmp;
   Data bytes(256 * 1024 + 3);
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<std::uint8_t>(i * 7);
   for (auto options : {DataWritingOptions::none, DataWritingOptions::atomic}) {
     SCOPED_TRACE(static_cast<int>(options));
     const URL url = URL::fileURLWithPath(tmp / "blob.bin");
@@ -213,14 +224,19 @@ TEST(Data, ReadingAndWritingFiles) {
   EXPECT_EQ(errorOf([&] { dataWithContentsOf(URL::fileURLWithPath(tmp.path)); }).code(), 256);
   EXPECT_EQ(errorOf([&] { dataWithContentsOf(*URL::string("https://example.com/a")); }).code(), 262);
   EXPECT_EQ(errorOf([&] { writeData({1}, *URL::string("https://example.com/a")); }).code(), 518);
-  EXPECT_EQ(errorOf([&] { writeData({1}, URL::fileURLWithPath(tmp / "blob.bin"), DataWritingOptions::withoutOverwriting); }).code(), 516);
+  EXPECT_EQ(errorOf([&] {
+              writeData({1}, URL::fileURLWithPath(tmp / "blob.bin"), DataWritingOptions::withoutOverwriting);
+            }).code(),
+            516);
 }
 
 TEST(Data, AtomicWritesNeverLeaveAPartialFile) {
   TempFolder tmp;
   {
     SCOPED_TRACE("into a folder that does not exist");
-    const NSError e = errorOf([&] { writeData({1, 2, 3}, URL::fileURLWithPath(tmp / "none/x.plist"), DataWritingOptions::atomic); });
+    const NSError e = errorOf([&] {
+      writeData({1, 2, 3}, URL::fileURLWithPath(tmp / "none/x.plist"), DataWritingOptions::atomic);
+    });
     EXPECT_EQ(e.code(), 4);
     EXPECT_EQ(e.localizedDescription(), "The folder \u201Cnone\u201D doesn\u2019t exist.");
     EXPECT_FALSE(FileManager::defaultManager().fileExists(tmp / "none"));
@@ -229,7 +245,8 @@ TEST(Data, AtomicWritesNeverLeaveAPartialFile) {
     SCOPED_TRACE("the final move fails (a folder holds the name): the folder stays, no aside file");
     FileManager::defaultManager().createDirectory(tmp / "taken", false);
     writeText(tmp / "taken/keep", "keep");
-    const NSError e = errorOf([&] { writeData({1}, URL::fileURLWithPath(tmp / "taken"), DataWritingOptions::atomic); });
+    const NSError e =
+        errorOf([&] { writeData({1}, URL::fileURLWithPath(tmp / "taken"), DataWritingOptions::atomic); });
     EXPECT_NE(e.code(), 0);
     EXPECT_EQ(readText(tmp / "taken/keep"), "keep");
     EXPECT_TRUE(asideFiles(tmp.path).empty());
@@ -259,12 +276,15 @@ TEST(FilesThreads, ReadersSeeTheOldOrTheNewFileNeverAMix) {
   std::thread reader([&] {
     while (!stop.load()) {
       const Data seen = dataWithContentsOf(url);
-      if (seen != small && seen != large) torn.fetch_add(1);
+      if (seen != small && seen != large)
+        torn.fetch_add(1);
       reads.fetch_add(1);
     }
   });
-  for (int i = 0; i < 200; ++i) writeData(i % 2 ? small : large, url, DataWritingOptions::atomic);
-  while (reads.load() < 10) std::this_thread::yield();
+  for (int i = 0; i < 200; ++i)
+    writeData(i % 2 ? small : large, url, DataWritingOptions::atomic);
+  while (reads.load() < 10)
+    std::this_thread::yield();
   stop = true;
   reader.join();
   EXPECT_EQ(torn.load(), 0);

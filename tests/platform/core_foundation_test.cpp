@@ -45,7 +45,8 @@ TEST(PrintThreads, LinesOfManyThreadsNeverInterleave) {
           std::printf("%d %d %s\n", t, i, body.c_str());
       }
     });
-  for (auto& th : threads) th.join();
+  for (auto& th : threads)
+    th.join();
   std::istringstream out(stdout_capture::endCapture());
   std::vector<int> next(kThreads, 0);
   std::string line;
@@ -69,12 +70,14 @@ TEST(NSError, DescriptionsAsThePlatformPrintsThem) {
   EXPECT_EQ(status.description(), "Error Domain=NSOSStatusErrorDomain Code=-66742 \"(null)\"");
   EXPECT_EQ(std::string(status.what()), status.description());
   // Without a description: a generic text naming the domain; printed as (null).
-  EXPECT_EQ(status.localizedDescription(), "The operation couldn\u2019t be completed. (OSStatus error -66742.)");
+  EXPECT_EQ(status.localizedDescription(),
+            "The operation couldn\u2019t be completed. (OSStatus error -66742.)");
   EXPECT_EQ(NSError(NSCocoaErrorDomain, 3840).localizedDescription(),
             "The operation couldn\u2019t be completed. (Cocoa error 3840.)");
   EXPECT_EQ(NSError("com.example.test", 7).localizedDescription(),
             "The operation couldn\u2019t be completed. (com.example.test error 7.)");
-  EXPECT_EQ(NSError(NSCocoaErrorDomain, 3840).description(), "Error Domain=NSCocoaErrorDomain Code=3840 \"(null)\"");
+  EXPECT_EQ(NSError(NSCocoaErrorDomain, 3840).description(),
+            "Error Domain=NSCocoaErrorDomain Code=3840 \"(null)\"");
   const NSError described(NSCocoaErrorDomain, 4, "The folder \u201Cx\u201D doesn\u2019t exist.");
   EXPECT_EQ(described.localizedDescription(), "The folder \u201Cx\u201D doesn\u2019t exist.");
   EXPECT_EQ(described.description(),
@@ -90,15 +93,17 @@ TEST(ProcessInfo, UniqueStringsAndProcessFacts) {
   for (int i = 0; i < 1000; ++i) {
     const std::string s = info.globallyUniqueString();
     ASSERT_TRUE(seen.insert(s).second) << "repeated: " << s;
-    ASSERT_TRUE(g_regex_match_simple("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}-[0-9]+-[0-9A-F]{16}$",
-                                     s.c_str(), G_REGEX_DEFAULT, G_REGEX_MATCH_DEFAULT))
+    ASSERT_TRUE(g_regex_match_simple(
+        "^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}-[0-9]+-[0-9A-F]{16}$",
+        s.c_str(), G_REGEX_DEFAULT, G_REGEX_MATCH_DEFAULT))
         << s;
   }
 }
 
 TEST(MacOSRoman, EveryByteDecodes) {
   const std::uint8_t high[] = {0x80, 0xA5, 0xDB, 0xF0, 0xFF, 0x00};
-  EXPECT_EQ(decodeMacOSRoman(high, sizeof high), std::string("\xC3\x84\xE2\x80\xA2\xE2\x82\xAC\xEF\xA3\xBF\xCB\x87", 13) + '\0');
+  EXPECT_EQ(decodeMacOSRoman(high, sizeof high),
+            std::string("\xC3\x84\xE2\x80\xA2\xE2\x82\xAC\xEF\xA3\xBF\xCB\x87", 13) + '\0');
 
   // An independent table: glibc's MACINTOSH converter agrees on every byte but two: the Apple
   // logo (another private-use code point there) and 0xC6, INCREMENT U+2206 in the platform's
@@ -111,9 +116,11 @@ TEST(MacOSRoman, EveryByteDecodes) {
     ASSERT_TRUE(text.has_value());
     ASSERT_FALSE(text->empty());
     distinct.insert(macOSRomanCodePoint(byte));
-    if (b == 0 || b == 0xF0 || b == 0xC6) continue;
+    if (b == 0 || b == 0xF0 || b == 0xC6)
+      continue;
     gsize written = 0;
-    char* iconv = g_convert(reinterpret_cast<const char*>(&byte), 1, "UTF-8", "MACINTOSH", nullptr, &written, nullptr);
+    char* iconv =
+        g_convert(reinterpret_cast<const char*>(&byte), 1, "UTF-8", "MACINTOSH", nullptr, &written, nullptr);
     ASSERT_NE(iconv, nullptr);
     EXPECT_EQ(*text, std::string(iconv, written));
     g_free(iconv);

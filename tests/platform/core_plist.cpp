@@ -18,7 +18,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 PropertyList richList() {
   PropertyList::Dictionary group{
@@ -58,7 +60,8 @@ std::int64_t parseCode(const Bytes& data, PropertyListFormat* format = nullptr) 
 }
 
 void appendBigEndian(Bytes& out, std::uint64_t value, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  for (int i = bytes - 1; i >= 0; --i)
+    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
 // A binary property list of `count` objects; object i is made by `object(i, out)`.
@@ -71,7 +74,8 @@ Bytes binaryPlist(std::size_t count, std::size_t top, MakeObject object) {
     object(i, out);
   }
   const std::uint64_t table = out.size();
-  for (auto o : offsets) appendBigEndian(out, o, 4);
+  for (auto o : offsets)
+    appendBigEndian(out, o, 4);
   out.insert(out.end(), 6, 0);
   out.push_back(4);  // offset size
   out.push_back(4);  // reference size
@@ -84,19 +88,21 @@ Bytes binaryPlist(std::size_t count, std::size_t top, MakeObject object) {
 // A binary property list {"ab": 1} with the key object's three bytes (0x52 'a' 'b': an ASCII
 // text of two characters) replaced by `key`.
 Bytes binaryWithKeyObject(const std::uint8_t (&key)[3]) {
-  auto bytes = PropertyListSerialization::data(PropertyList(PropertyList::Dictionary{{"ab", PropertyList(1)}}),
-                                               PropertyListFormat::binary);
+  auto bytes = PropertyListSerialization::data(
+      PropertyList(PropertyList::Dictionary{{"ab", PropertyList(1)}}), PropertyListFormat::binary);
   const std::uint8_t original[] = {0x52, 'a', 'b'};
   auto at = std::search(bytes.begin(), bytes.end(), std::begin(original), std::end(original));
   EXPECT_NE(at, bytes.end());
-  if (at != bytes.end()) std::copy(std::begin(key), std::end(key), at);
+  if (at != bytes.end())
+    std::copy(std::begin(key), std::end(key), at);
   return bytes;
 }
 
 }  // namespace
 
 TEST(PropertyList, NumberCoercions) {
-  const PropertyList real(2.9), negative(-2.9), huge(1e20), tenth(0.1), integer(-3), big(~0ull), yes(true), text("1");
+  const PropertyList real(2.9), negative(-2.9), huge(1e20), tenth(0.1), integer(-3), big(~0ull), yes(true),
+      text("1");
   EXPECT_EQ(real.asInt64(), 2);
   EXPECT_EQ(negative.asInt64(), -2);
   EXPECT_EQ(negative.asUInt64(), std::nullopt);
@@ -133,8 +139,8 @@ TEST(PropertyListSerialization, XmlAndBinaryRoundTripsAreExact) {
     SCOPED_TRACE(format == PropertyListFormat::xml ? "xml" : "binary");
     const Bytes data = PropertyListSerialization::data(original, format);
     PropertyListFormat found = PropertyListFormat::openStep;
-    const PropertyList back =
-        PropertyListSerialization::propertyList(data, PropertyListMutabilityOptions::mutableContainersAndLeaves, &found);
+    const PropertyList back = PropertyListSerialization::propertyList(
+        data, PropertyListMutabilityOptions::mutableContainersAndLeaves, &found);
     EXPECT_EQ(found, format);
     EXPECT_EQ(back, original);
     // Reals come back bit for bit, the sign of zero included.
@@ -145,19 +151,23 @@ TEST(PropertyListSerialization, XmlAndBinaryRoundTripsAreExact) {
       EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
     }
     const PropertyList nan(std::nan(""));
-    EXPECT_TRUE(std::isnan(*PropertyListSerialization::propertyList(PropertyListSerialization::data(nan, format)).asDouble()));
+    EXPECT_TRUE(std::isnan(
+        *PropertyListSerialization::propertyList(PropertyListSerialization::data(nan, format)).asDouble()));
   }
 }
 
 TEST(PropertyListSerialization, XmlTextIsThePlatformsFormat) {
-  const PropertyList list(PropertyList::Dictionary{
-      {"name", "A & B"}, {"value", PropertyList(0.5f)}, {"count", PropertyList(-2)}, {"on", true},
-      {"params", PropertyList(PropertyList::Dictionary{})}});
+  const PropertyList list(PropertyList::Dictionary{{"name", "A & B"},
+                                                   {"value", PropertyList(0.5f)},
+                                                   {"count", PropertyList(-2)},
+                                                   {"on", true},
+                                                   {"params", PropertyList(PropertyList::Dictionary{})}});
   const Bytes data = PropertyListSerialization::data(list, PropertyListFormat::xml);
   const std::string text(data.begin(), data.end());
   EXPECT_EQ(text,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
             "<plist version=\"1.0\">\n"
             "<dict>\n"
             "\t<key>count</key>\n"
@@ -179,22 +189,24 @@ TEST(PropertyListSerialization, ReadsABinaryFileWrittenByAnotherProgram) {
   // "big": 2**64-1, "gain": 0.1, "flag": True, "list": [1, 2.5, "x"], "blob": b"\0\1\xff",
   // "when": 2001-01-01 00:00:10, "nested": {"ü": "Grüße"}, "empty": {}}.
   const Bytes file = {
-      0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xdb, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09,
-      0x0a, 0x0b, 0x0c, 0x0d, 0x0e, 0x0f, 0x10, 0x11, 0x15, 0x16, 0x17, 0x12, 0x1a, 0x53, 0x62, 0x69, 0x67, 0x54,
-      0x62, 0x6c, 0x6f, 0x62, 0x55, 0x65, 0x6d, 0x70, 0x74, 0x79, 0x54, 0x66, 0x6c, 0x61, 0x67, 0x54, 0x67, 0x61,
-      0x69, 0x6e, 0x54, 0x6c, 0x69, 0x73, 0x74, 0x54, 0x6e, 0x61, 0x6d, 0x65, 0x58, 0x6e, 0x65, 0x67, 0x61, 0x74,
-      0x69, 0x76, 0x65, 0x56, 0x6e, 0x65, 0x73, 0x74, 0x65, 0x64, 0x57, 0x76, 0x65, 0x72, 0x73, 0x69, 0x6f, 0x6e,
-      0x54, 0x77, 0x68, 0x65, 0x6e, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff,
-      0xff, 0xff, 0xff, 0xff, 0x43, 0x00, 0x01, 0xff, 0xd0, 0x09, 0x23, 0x3f, 0xb9, 0x99, 0x99, 0x99, 0x99, 0x99,
-      0x9a, 0xa3, 0x12, 0x13, 0x14, 0x10, 0x01, 0x23, 0x40, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x51, 0x78,
-      0x5b, 0x47, 0x65, 0x6e, 0x74, 0x6c, 0x65, 0x20, 0x47, 0x6c, 0x75, 0x65, 0x13, 0xff, 0xff, 0xff, 0xff, 0xff,
-      0xff, 0xff, 0xfb, 0xd1, 0x18, 0x19, 0x61, 0x00, 0xfc, 0x65, 0x00, 0x47, 0x00, 0x72, 0x00, 0xfc, 0x00, 0xdf,
-      0x00, 0x65, 0x33, 0x40, 0x24, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x1f, 0x23, 0x28, 0x2e, 0x33, 0x38,
-      0x3d, 0x42, 0x4b, 0x52, 0x5a, 0x5f, 0x70, 0x74, 0x75, 0x76, 0x7f, 0x83, 0x85, 0x8e, 0x90, 0x9c, 0xa5, 0xa8,
-      0xab, 0xb6, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1b,
-      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xbf};
+      0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xdb, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08,
+      0x09, 0x0a, 0x0b, 0x0c, 0x0d, 0x0e, 0x0f, 0x10, 0x11, 0x15, 0x16, 0x17, 0x12, 0x1a, 0x53, 0x62, 0x69,
+      0x67, 0x54, 0x62, 0x6c, 0x6f, 0x62, 0x55, 0x65, 0x6d, 0x70, 0x74, 0x79, 0x54, 0x66, 0x6c, 0x61, 0x67,
+      0x54, 0x67, 0x61, 0x69, 0x6e, 0x54, 0x6c, 0x69, 0x73, 0x74, 0x54, 0x6e, 0x61, 0x6d, 0x65, 0x58, 0x6e,
+      0x65, 0x67, 0x61, 0x74, 0x69, 0x76, 0x65, 0x56, 0x6e, 0x65, 0x73, 0x74, 0x65, 0x64, 0x57, 0x76, 0x65,
+      0x72, 0x73, 0x69, 0x6f, 0x6e, 0x54, 0x77, 0x68, 0x65, 0x6e, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+      0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x43, 0x00, 0x01, 0xff, 0xd0, 0x09, 0x23,
+      0x3f, 0xb9, 0x99, 0x99, 0x99, 0x99, 0x99, 0x9a, 0xa3, 0x12, 0x13, 0x14, 0x10, 0x01, 0x23, 0x40, 0x04,
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x51, 0x78, 0x5b, 0x47, 0x65, 0x6e, 0x74, 0x6c, 0x65, 0x20, 0x47,
+      0x6c, 0x75, 0x65, 0x13, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xfb, 0xd1, 0x18, 0x19, 0x61, 0x00,
+      0xfc, 0x65, 0x00, 0x47, 0x00, 0x72, 0x00, 0xfc, 0x00, 0xdf, 0x00, 0x65, 0x33, 0x40, 0x24, 0x00, 0x00,
+      0x00, 0x00, 0x00, 0x00, 0x08, 0x1f, 0x23, 0x28, 0x2e, 0x33, 0x38, 0x3d, 0x42, 0x4b, 0x52, 0x5a, 0x5f,
+      0x70, 0x74, 0x75, 0x76, 0x7f, 0x83, 0x85, 0x8e, 0x90, 0x9c, 0xa5, 0xa8, 0xab, 0xb6, 0x00, 0x00, 0x00,
+      0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1b, 0x00, 0x00, 0x00, 0x00,
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xbf};
   PropertyListFormat found = PropertyListFormat::xml;
-  const PropertyList list = PropertyListSerialization::propertyList(file, PropertyListMutabilityOptions::mutableContainersAndLeaves, &found);
+  const PropertyList list = PropertyListSerialization::propertyList(
+      file, PropertyListMutabilityOptions::mutableContainersAndLeaves, &found);
   EXPECT_EQ(found, PropertyListFormat::binary);
   const PropertyList expected(PropertyList::Dictionary{
       {"name", "Gentle Glue"},
@@ -206,7 +218,9 @@ TEST(PropertyListSerialization, ReadsABinaryFileWrittenByAnotherProgram) {
       {"list", PropertyList(PropertyList::Array{1, 2.5, "x"})},
       {"blob", PropertyList(PropertyList::Data{0, 1, 255})},
       {"when", PropertyList(PropertyList::Date{10.0})},
-      {"nested", PropertyList(PropertyList::Dictionary{{"\xC3\xBC", "Gr\xC3\xBC\xC3\x9F" "e"}})},
+      {"nested", PropertyList(PropertyList::Dictionary{{"\xC3\xBC",
+                                                        "Gr\xC3\xBC\xC3\x9F"
+                                                        "e"}})},
       {"empty", PropertyList(PropertyList::Dictionary{})},
   });
   EXPECT_EQ(list, expected);
@@ -239,7 +253,8 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
       for (int round = 0; round < 3000; ++round) {
         Bytes mutated = *whole;
         const int changes = 1 + static_cast<int>(random() % 4);
-        for (int c = 0; c < changes; ++c) mutated[random() % mutated.size()] = static_cast<std::uint8_t>(random());
+        for (int c = 0; c < changes; ++c)
+          mutated[random() % mutated.size()] = static_cast<std::uint8_t>(random());
         const std::int64_t code = parseCode(mutated);
         ASSERT_TRUE(code == 0 || code == 3840);
       }
@@ -247,16 +262,21 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
   {
     SCOPED_TRACE("deep nesting");
     std::string deep = "<plist version=\"1.0\">";
-    for (int i = 0; i < 200000; ++i) deep += "<array>";
-    for (int i = 0; i < 200000; ++i) deep += "</array>";
+    for (int i = 0; i < 200000; ++i)
+      deep += "<array>";
+    for (int i = 0; i < 200000; ++i)
+      deep += "</array>";
     deep += "</plist>";
     EXPECT_EQ(parseCode(bytesOf(deep)), 3840);
     std::string unclosed = "<plist>";
-    for (int i = 0; i < 200000; ++i) unclosed += "<dict><key>k</key>";
+    for (int i = 0; i < 200000; ++i)
+      unclosed += "<dict><key>k</key>";
     EXPECT_EQ(parseCode(bytesOf(unclosed)), 3840);
     std::string fine = "<plist>";
-    for (int i = 0; i < 100; ++i) fine += "<array>";
-    for (int i = 0; i < 100; ++i) fine += "</array>";
+    for (int i = 0; i < 100; ++i)
+      fine += "<array>";
+    for (int i = 0; i < 100; ++i)
+      fine += "</array>";
     fine += "</plist>";
     EXPECT_EQ(parseCode(bytesOf(fine)), 0);
 
@@ -305,12 +325,13 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
     EXPECT_EQ(PropertyListSerialization::propertyList(binaryWithKeyObject({0x52, 'a', 'b'})),
               PropertyList(PropertyList::Dictionary{{"ab", 1}}));
     EXPECT_EQ(PropertyListSerialization::propertyList(binaryWithKeyObject({0x61, 0x00, 'A'})),
-              PropertyList(PropertyList::Dictionary{{"A", 1}})) << "a UTF-16 key without NUL is a key";
+              PropertyList(PropertyList::Dictionary{{"A", 1}}))
+        << "a UTF-16 key without NUL is a key";
     const std::uint8_t badKeys[][3] = {
-        {0x52, 'a', 0x00},  // ASCII key with a NUL
-        {0x51, 0x00, 'b'},  // ASCII key that is a NUL
-        {0x61, 0x00, 0x00}, // UTF-16 key with a NUL unit
-        {0x10, 0x05, 'b'},  // integer as key
+        {0x52, 'a', 0x00},   // ASCII key with a NUL
+        {0x51, 0x00, 'b'},   // ASCII key that is a NUL
+        {0x61, 0x00, 0x00},  // UTF-16 key with a NUL unit
+        {0x10, 0x05, 'b'},   // integer as key
     };
     for (const auto& key : badKeys) {
       SCOPED_TRACE(int(key[0]) * 256 + key[2]);
@@ -331,7 +352,9 @@ TEST(PropertyListSerialization, UnwritableValuesGiveAnError) {
     }
   };
   EXPECT_EQ(writeCode(PropertyList(std::string("a\0b", 3)), PropertyListFormat::xml), 3851);
-  EXPECT_EQ(writeCode(PropertyList(PropertyList::Dictionary{{std::string("k\0", 2), 1}}), PropertyListFormat::binary), 3851);
+  EXPECT_EQ(writeCode(PropertyList(PropertyList::Dictionary{{std::string("k\0", 2), 1}}),
+                      PropertyListFormat::binary),
+            3851);
   EXPECT_EQ(writeCode(PropertyList(PropertyList::Date{1e12}), PropertyListFormat::xml), 3851);
   EXPECT_EQ(writeCode(PropertyList(1), PropertyListFormat::openStep), 3851);
   EXPECT_EQ(writeCode(PropertyList(1), PropertyListFormat::binary), 0);

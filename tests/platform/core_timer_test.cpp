@@ -48,7 +48,8 @@ TEST(Timer, FirstFiringComesOneIntervalAfterSchedulingAndRepeatsPerInterval) {
   SCOPED_TRACE("a long advance fires every period passed, in order");
   TestClock::advance(1.0);
   ASSERT_EQ(firedAt.size(), 1025u);
-  for (std::size_t i = 1; i < firedAt.size(); ++i) ASSERT_NEAR(firedAt[i] - firedAt[i - 1], kInterval, 1e-9);
+  for (std::size_t i = 1; i < firedAt.size(); ++i)
+    ASSERT_NEAR(firedAt[i] - firedAt[i - 1], kInterval, 1e-9);
   timer->invalidate();
   TestClock::advance(1.0);
   EXPECT_EQ(firedAt.size(), 1025u);
@@ -77,20 +78,22 @@ TEST(Timer, InvalidateStopsTheTimerAndReleasesTheBlock) {
   bool aliveDuringCall = false;
   std::weak_ptr<Timer> weakTimer;
   {
-    auto timer = Timer::scheduledTimer(0.1, true, [&calls, &aliveDuringCall, &watch, held = sentinel](Timer& t) {
-      ++calls;
-      if (calls == 3) {
-        t.invalidate();
-        t.invalidate();  // a second call does nothing
-        // The block (and what it holds) is still alive while it runs.
-        aliveDuringCall = !watch.expired() && *held == 7;
-      }
-    });
+    auto timer =
+        Timer::scheduledTimer(0.1, true, [&calls, &aliveDuringCall, &watch, held = sentinel](Timer& t) {
+          ++calls;
+          if (calls == 3) {
+            t.invalidate();
+            t.invalidate();  // a second call does nothing
+            // The block (and what it holds) is still alive while it runs.
+            aliveDuringCall = !watch.expired() && *held == 7;
+          }
+        });
     weakTimer = timer;
   }
   sentinel.reset();
   EXPECT_FALSE(weakTimer.expired()) << "the run loop holds the scheduled timer";
-  for (int i = 0; i < 5; ++i) TestClock::advance(0.1);
+  for (int i = 0; i < 5; ++i)
+    TestClock::advance(0.1);
   EXPECT_EQ(calls, 3);
   EXPECT_TRUE(aliveDuringCall);
   EXPECT_TRUE(watch.expired()) << "the block was not released after invalidate";
@@ -152,7 +155,8 @@ TEST(Timer, RealClockTimerFiresOnTheRunningLoop) {
   ASSERT_FALSE(TestClock::isEnabled());
   int calls = 0;
   auto timer = Timer::scheduledTimer(0.005, true, [&](Timer& t) {
-    if (++calls == 3) t.invalidate();
+    if (++calls == 3)
+      t.invalidate();
   });
   EXPECT_TRUE(MainLoop::runUntil([&] { return !timer->isValid(); }, std::chrono::seconds(10)));
   EXPECT_EQ(calls, 3);

@@ -68,9 +68,9 @@ TEST(UserDefaults, TypedReadsWithDefaultsAndConversions) {
     EXPECT_EQ(d->stringForKey("r"), "3.9");
     EXPECT_EQ(d->stringForKey("b"), "1");
     EXPECT_TRUE(d->boolForKey("n"));
-    EXPECT_EQ(d->integerForKey("s"), 0);                 // "text" holds no number
-    EXPECT_EQ(d->URLForKey("s"), std::nullopt);          // nor a URL
-    EXPECT_EQ(d->stringForKey("u"), "/tmp/a b.txt");     // a file URL is stored as its path
+    EXPECT_EQ(d->integerForKey("s"), 0);              // "text" holds no number
+    EXPECT_EQ(d->URLForKey("s"), std::nullopt);       // nor a URL
+    EXPECT_EQ(d->stringForKey("u"), "/tmp/a b.txt");  // a file URL is stored as its path
     d->set(PropertyList(PropertyList::Array{1, 2}), "a");
     EXPECT_EQ(d->stringForKey("a"), std::nullopt);
     EXPECT_EQ(d->dictionaryForKey("a"), std::nullopt);
@@ -129,7 +129,8 @@ TEST(UserDefaults, DomainsSearchListsAndNames) {
 
 TEST(UserDefaults, ValuesOutlastAReloadAndFollowTheFile) {
   TemporaryDefaultsFolder folder;
-  const PropertyList nested(PropertyList::Dictionary{{"left", 5.0f}, {"list", PropertyList::Array{1, "two"}}});
+  const PropertyList nested(
+      PropertyList::Dictionary{{"left", 5.0f}, {"list", PropertyList::Array{1, "two"}}});
   {
     auto d = UserDefaults::make("group.persist.test");
     d->set("kept", "text");
@@ -140,7 +141,8 @@ TEST(UserDefaults, ValuesOutlastAReloadAndFollowTheFile) {
     // make every later write of the domain fail; a refused value leaves the key's old value.
     const std::string withNul("a\0b", 3);
     PropertyList deep = PropertyList(PropertyList::Array{});
-    for (int i = 0; i < 600; ++i) deep = PropertyList(PropertyList::Array{deep});
+    for (int i = 0; i < 600; ++i)
+      deep = PropertyList(PropertyList::Array{deep});
     const struct {
       const char* what;
       std::string key;
@@ -149,7 +151,8 @@ TEST(UserDefaults, ValuesOutlastAReloadAndFollowTheFile) {
     } refused[] = {
         {"a text holding a NUL character", "nul", PropertyList(withNul), PropertyList("old")},
         {"a key holding a NUL character", withNul, PropertyList(1), std::nullopt},
-        {"a date beyond what the file format holds", "date", PropertyList(PropertyList::Date{1e12}), std::nullopt},
+        {"a date beyond what the file format holds", "date", PropertyList(PropertyList::Date{1e12}),
+         std::nullopt},
         {"nesting deeper than any file may hold", "deep", deep, std::nullopt},
     };
     for (const auto& c : refused) {
@@ -225,8 +228,10 @@ TEST(UserDefaultsThreads, ConcurrentWritersThroughSeveralObjects) {
       }
     });
   }
-  for (auto& thread : threads) thread.join();
+  for (auto& thread : threads)
+    thread.join();
   UserDefaults::setStorageFolderForTesting(folder.path());  // read back from the file
   auto d = UserDefaults::make("group.threads.test");
-  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(d->integerForKey("key" + std::to_string(t)), kRounds);
+  for (int t = 0; t < kThreads; ++t)
+    EXPECT_EQ(d->integerForKey("key" + std::to_string(t)), kRounds);
 }

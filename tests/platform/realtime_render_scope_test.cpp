@@ -23,7 +23,8 @@ float plusZero(float value) {
 }  // namespace
 
 TEST(RenderScope, FlushesSubnormalsInsideAndRestoresTheCallersMode) {
-  if (FloatingPointMode::kFlushBits == 0) GTEST_SKIP() << "no subnormal mode on this processor";
+  if (FloatingPointMode::kFlushBits == 0)
+    GTEST_SKIP() << "no subnormal mode on this processor";
   const float subnormal = FLT_MIN / 4.0f;
   const std::uint64_t entriesBefore = RenderScope::entries();
   ASSERT_FALSE(FloatingPointMode::flushesSubnormals());

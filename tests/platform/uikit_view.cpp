@@ -23,7 +23,8 @@ void PrintTo(const CGRect& r, std::ostream* os) {
 namespace {
 
 // Pins all four edges with constants (top, leading, bottom, trailing).
-void pin(const std::shared_ptr<UIView>& view, CGFloat top, CGFloat leading, CGFloat bottom, CGFloat trailing) {
+void pin(const std::shared_ptr<UIView>& view, CGFloat top, CGFloat leading, CGFloat bottom,
+         CGFloat trailing) {
   auto parent = view->superview();
   NSLayoutConstraint::activate({view->topAnchor().constraint(parent->topAnchor(), top),
                                 view->leadingAnchor().constraint(parent->leadingAnchor(), leading),
@@ -180,8 +181,8 @@ TEST(UIColor, ComponentsThroughCoreImageColour) {
 
 TEST(UIImage, DecodesEncodedDataAndRefusesOtherData) {
   // A 3 x 2 RGBA picture with distinct pixels, one of them half transparent.
-  const guchar pixels[] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255,
-                           10, 20, 30, 128, 255, 255, 255, 255, 0, 0, 0, 0};
+  const guchar pixels[] = {255, 0,  0,  255, 0,   255, 0,   255, 0, 0, 255, 255,
+                           10,  20, 30, 128, 255, 255, 255, 255, 0, 0, 0,   0};
   GdkPixbuf* pixbuf =
       gdk_pixbuf_new_from_data(pixels, GDK_COLORSPACE_RGB, TRUE, 8, 3, 2, 12, nullptr, nullptr);
   const std::vector<std::uint8_t> png = encode(pixbuf, "png");

@@ -16,15 +16,18 @@ inline thread_local bool armed = false;
 inline thread_local std::size_t count = 0;
 
 inline void* allocate(std::size_t size, std::size_t alignment = 0) {
-  if (armed) ++count;
-  if (size == 0) size = 1;
+  if (armed)
+    ++count;
+  if (size == 0)
+    size = 1;
   void* p = nullptr;
   if (alignment > alignof(std::max_align_t)) {
     p = std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
   } else {
     p = std::malloc(size);
   }
-  if (!p) throw std::bad_alloc();
+  if (!p)
+    throw std::bad_alloc();
   return p;
 }
 }  // namespace allocation_counting
@@ -42,8 +45,12 @@ class AllocationCounter {
   std::size_t count() const { return allocation_counting::count; }
 };
 
-void* operator new(std::size_t size) { return allocation_counting::allocate(size); }
-void* operator new[](std::size_t size) { return allocation_counting::allocate(size); }
+void* operator new(std::size_t size) {
+  return allocation_counting::allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return allocation_counting::allocate(size);
+}
 void* operator new(std::size_t size, std::align_val_t a) {
   return allocation_counting::allocate(size, static_cast<std::size_t>(a));
 }
@@ -78,15 +85,39 @@ void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&
     return nullptr;
   }
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}

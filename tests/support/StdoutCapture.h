@@ -39,7 +39,8 @@ inline std::vector<std::string> splitLines(const std::string& text) {
   for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
     lines.push_back(text.substr(start, end - start));
   }
-  if (start < text.size()) lines.push_back(text.substr(start));
+  if (start < text.size())
+    lines.push_back(text.substr(start));
   return lines;
 }
 

@@ -29,14 +29,21 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
   const std::vector<std::string> lines = endCapture();
   // Printed at once: the twelve defaults reaching the kernel in address order, the limiter's
   // construction; then, from the main queue, the unit's own two lines.
-  const std::vector<std::string> expected = {
-      kernelLine(0, "0.100000"),  kernelLine(1, "0.500000"), kernelLine(2, "0.800000"),
-      kernelLine(3, "0.500000"),  kernelLine(4, "0.500000"), kernelLine(5, "1.000000"),
-      kernelLine(6, "0.000000"),  kernelLine(7, "0.000000"), kernelLine(8, "0.000000"),
-      kernelLine(9, "0.600000"),  kernelLine(10, "1.000000"), kernelLine(11, "1.000000"),
-      "System Peak Limiter AudioUnit created and initialized.",
-      "AUExtension::init()",
-      "QFLD : kvc1"};
+  const std::vector<std::string> expected = {kernelLine(0, "0.100000"),
+                                             kernelLine(1, "0.500000"),
+                                             kernelLine(2, "0.800000"),
+                                             kernelLine(3, "0.500000"),
+                                             kernelLine(4, "0.500000"),
+                                             kernelLine(5, "1.000000"),
+                                             kernelLine(6, "0.000000"),
+                                             kernelLine(7, "0.000000"),
+                                             kernelLine(8, "0.000000"),
+                                             kernelLine(9, "0.600000"),
+                                             kernelLine(10, "1.000000"),
+                                             kernelLine(11, "1.000000"),
+                                             "System Peak Limiter AudioUnit created and initialized.",
+                                             "AUExtension::init()",
+                                             "QFLD : kvc1"};
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(unit->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
 
@@ -46,9 +53,10 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
     // Every bus, allocation and render call goes to the wrapped limiter: a unit without it would
     // dereference nothing.
     const AudioComponentDescription limiterDescription{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
-    AudioComponentRegisterSystemEffect(limiterDescription, "Apple: AUPeakLimiter", 0x10000,
-                                       [](const AudioComponentDescription&, AudioComponentInstantiationOptions)
-                                           -> std::shared_ptr<AUAudioUnit> { return nullptr; });
+    AudioComponentRegisterSystemEffect(
+        limiterDescription, "Apple: AUPeakLimiter", 0x10000,
+        [](const AudioComponentDescription&,
+           AudioComponentInstantiationOptions) -> std::shared_ptr<AUAudioUnit> { return nullptr; });
     beginCapture();
     auto failed = AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
         unittest::kEffectDescription, 0, &error);
@@ -58,14 +66,14 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
     EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
-    EXPECT_EQ(failure, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.", "AUExtension::init()",
-                                                 "QFLD : kvc1"}));
+    EXPECT_EQ(failure, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.",
+                                                 "AUExtension::init()", "QFLD : kvc1"}));
   }
   SCOPED_TRACE("with the limiter registered again, the factory entry hands back the unit");
   error = nullptr;
   auto viaEntry = unittest::quietly([&] {
-    return AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(unittest::kEffectDescription, 0,
-                                                                                         &error);
+    return AUAudioUnit::initWithComponentDescription<KOV_Compressor_Extension_AudioUnit>(
+        unittest::kEffectDescription, 0, &error);
   });
   ASSERT_NE(viaEntry, nullptr);
   EXPECT_NE(viaEntry->effectForTesting()->auAudioUnit(), nullptr);
@@ -92,20 +100,19 @@ TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   EXPECT_FALSE(unit->MIDIOutputEventBlock());
   unit->setMIDIOutputEventBlock([](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
   EXPECT_TRUE(unit->MIDIOutputEventBlock());
-  const std::vector<std::string> expected = {
-      "AUExtension::isMusicDeviceOrEffect: true",
-      "AUExtension::canPerformInput: true",
-      "AUExtension::canPerformOutput: true",
-      "AUExtension::canProcessInPlace() true",
-      "AUExtension::virtualMIDICableCount: 1",
-      "AUExtension::midiOutputNames: [\"KOV Compressor MIDI Out\"]",
-      "AUExtension::channelCapabilities() 2:2",
-      "AUExtension::supportedViewConfigurations()",
-      "AUExtension::parametersForOverview()",
-      "AUExtension::parameterTree (set) !!!",
-      "AUExtension::midiOutputEventBlock (get) ",
-      "AUExtension::midiOutputEventBlock (set) ",
-      "AUExtension::midiOutputEventBlock (get) "};
+  const std::vector<std::string> expected = {"AUExtension::isMusicDeviceOrEffect: true",
+                                             "AUExtension::canPerformInput: true",
+                                             "AUExtension::canPerformOutput: true",
+                                             "AUExtension::canProcessInPlace() true",
+                                             "AUExtension::virtualMIDICableCount: 1",
+                                             "AUExtension::midiOutputNames: [\"KOV Compressor MIDI Out\"]",
+                                             "AUExtension::channelCapabilities() 2:2",
+                                             "AUExtension::supportedViewConfigurations()",
+                                             "AUExtension::parametersForOverview()",
+                                             "AUExtension::parameterTree (set) !!!",
+                                             "AUExtension::midiOutputEventBlock (get) ",
+                                             "AUExtension::midiOutputEventBlock (set) ",
+                                             "AUExtension::midiOutputEventBlock (get) "};
   EXPECT_EQ(endCapture(), expected);
 
   SCOPED_TRACE("the buses are the wrapped limiter's own");
@@ -114,8 +121,9 @@ TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   EXPECT_EQ(unit->inputBusses(), limiter->inputBusses());
   EXPECT_EQ(unit->outputBusses(), limiter->outputBusses());
   EXPECT_EQ(unit->getSamplerate(), (*limiter->outputBusses())[0]->format()->sampleRate());
-  EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::inputBusses: 1", "AUExtension::outputBusses: 1",
-                                                    "AUExtension::outputBusses: 1"}));
+  EXPECT_EQ(endCapture(),
+            (std::vector<std::string>{"AUExtension::inputBusses: 1", "AUExtension::outputBusses: 1",
+                                      "AUExtension::outputBusses: 1"}));
 }
 
 TEST(AudioUnitObject, EditorParameterOperations) {
@@ -163,7 +171,8 @@ TEST(AudioUnitObject, DumpParametersLogsTheTreeIndented) {
   const std::vector<std::string> lines = endCapture();
   ASSERT_EQ(lines.size(), 13u);
   EXPECT_EQ(lines[0], "KOV Compressor Global");
-  for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(lines[i + 1], " " + std::string(kKOVParameterTable[i].name));
+  for (std::size_t i = 0; i < 12; ++i)
+    EXPECT_EQ(lines[i + 1], " " + std::string(kKOVParameterTable[i].name));
 }
 
 TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
@@ -180,9 +189,9 @@ TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
     ASSERT_NE(parameter, nullptr);
     SCOPED_TRACE(parameter->identifier());
     const KOVParameterInfo& row = kKOVParameterTable[i];
-    const auto unit = i == 6 ? kAudioUnitParameterUnit_Indexed
+    const auto unit = i == 6                          ? kAudioUnitParameterUnit_Indexed
                       : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
-                                                        : kAudioUnitParameterUnit_Generic;
+                                                      : kAudioUnitParameterUnit_Generic;
     EXPECT_EQ(std::tuple(parameter->address(), parameter->identifier(), parameter->displayName()),
               std::tuple(i, std::string(row.identifier), std::string(row.name)));
     EXPECT_EQ(std::tuple(parameter->minValue(), parameter->maxValue(), parameter->unit(), parameter->flags()),
@@ -199,12 +208,23 @@ TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
       return value ? parameter->stringFromValue(&*value) : parameter->stringFromValue(nullptr);
     };
     const std::vector<std::tuple<AUParameterAddress, std::optional<AUValue>, std::string>> cases = {
-        {0, 0.25f, "0.250"},     {0, std::nullopt, "0.100"}, {2, 1.0f, "1.000"},
-        {6, 0.0f, "dual"},       {6, 1.0f, "linked"},        {6, 2.7f, "mid-side"},
-        {6, 3.0f, "mid-side linked"}, {6, -0.5f, "dual"},    {6, 4.0f, "4.000"},
-        {6, -1.0f, "-1.000"},    {7, 1.0f, "On"},            {7, 0.0f, "Off"},
-        {8, 0.5f, "On"},         {11, 1.0f, "On"},           {11, 0.999f, "Off"},
-        {11, 2.0f, "Off"},       {11, std::nullopt, "On"}};
+        {0, 0.25f, "0.250"},
+        {0, std::nullopt, "0.100"},
+        {2, 1.0f, "1.000"},
+        {6, 0.0f, "dual"},
+        {6, 1.0f, "linked"},
+        {6, 2.7f, "mid-side"},
+        {6, 3.0f, "mid-side linked"},
+        {6, -0.5f, "dual"},
+        {6, 4.0f, "4.000"},
+        {6, -1.0f, "-1.000"},
+        {7, 1.0f, "On"},
+        {7, 0.0f, "Off"},
+        {8, 0.5f, "On"},
+        {11, 1.0f, "On"},
+        {11, 0.999f, "Off"},
+        {11, 2.0f, "Off"},
+        {11, std::nullopt, "On"}};
     for (const auto& [address, value, expected] : cases) {
       SCOPED_TRACE(std::to_string(address) + " " + (value ? std::to_string(*value) : "current"));
       EXPECT_EQ(text(address, value), expected);
@@ -219,4 +239,3 @@ TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
   EXPECT_EQ(adapter->getParameterEx(2), 0.3f);
   EXPECT_EQ(tree->parameterWithAddress(5)->value(), 0.7f);
 }
-

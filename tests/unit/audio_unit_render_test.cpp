@@ -41,7 +41,8 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
     next = reinterpret_cast<lockcounting::Lock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
     lockcounting::next.store(next, std::memory_order_relaxed);
   }
-  if (lockcounting::armed) ++lockcounting::count;
+  if (lockcounting::armed)
+    ++lockcounting::count;
   return next(mutex);
 }
 #endif
@@ -49,18 +50,23 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
 namespace {
 
 // Buffer sizes that cycle through a render: odd, small, the largest, just below it.
-const std::vector<AUAudioFrameCount> kBufferSizes = {1, 2, 3, 64, 17, 512, 4096, 100, 4095, 1000, 7, 256, 2048};
+const std::vector<AUAudioFrameCount> kBufferSizes = {1,   2,    3,    64, 17,  512, 4096,
+                                                     100, 4095, 1000, 7,  256, 2048};
 
 // Parameter automation for one buffer: a few events at fixed places inside it, driven by the
 // buffer's index so that the unit and the reference get the same ones.
-void automation(unittest::EventList& events, std::size_t index, std::size_t position, AUAudioFrameCount frames) {
-  if (index % 3 == 2) return;  // some buffers carry no event
+void automation(unittest::EventList& events, std::size_t index, std::size_t position,
+                AUAudioFrameCount frames) {
+  if (index % 3 == 2)
+    return;  // some buffers carry no event
   const AUEventSampleTime start = AUEventSampleTime(position);
   events.add(start, 0, float((index * 7) % 10) / 10.0f);               // attack
   events.add(start + frames / 3, 2, 0.4f + float(index % 5) / 10.0f);  // threshold
   events.add(start + frames / 2, 3, float(index % 4) / 3.0f);          // ratio
-  if (index % 4 == 0) events.add(start + frames / 2, 6, float(index % 8) / 2.0f);  // mode 0..3.5
-  if (index % 5 == 0) events.add(start + frames - 1, 9, 0.3f + float(index % 3) / 10.0f);
+  if (index % 4 == 0)
+    events.add(start + frames / 2, 6, float(index % 8) / 2.0f);  // mode 0..3.5
+  if (index % 5 == 0)
+    events.add(start + frames - 1, 9, 0.3f + float(index % 3) / 10.0f);
 }
 
 // The render calls of a whole signal: buffer sizes cycling, each with its automation.
@@ -74,10 +80,11 @@ std::vector<Call> plan(std::size_t length, bool withEvents) {
   std::vector<Call> calls;
   std::size_t position = 0;
   for (std::size_t index = 0; position < length; ++index) {
-    const AUAudioFrameCount frames =
-        AUAudioFrameCount(std::min<std::size_t>(kBufferSizes[index % kBufferSizes.size()], length - position));
+    const AUAudioFrameCount frames = AUAudioFrameCount(
+        std::min<std::size_t>(kBufferSizes[index % kBufferSizes.size()], length - position));
     calls.push_back({position, frames, {}});
-    if (withEvents) automation(calls.back().events, index, position, frames);
+    if (withEvents)
+      automation(calls.back().events, index, position, frames);
     position += frames;
   }
   return calls;
@@ -88,8 +95,10 @@ std::vector<Call> plan(std::size_t length, bool withEvents) {
 AUAudioUnitStatus renderCalls(Host& host, const Stereo& input, Stereo& output, std::vector<Call>& calls) {
   AUAudioUnitStatus first = noErr;
   for (Call& call : calls) {
-    const AUAudioUnitStatus status = host.renderAt(input, output, call.position, call.frames, call.events.head());
-    if (first == noErr) first = status;
+    const AUAudioUnitStatus status =
+        host.renderAt(input, output, call.position, call.frames, call.events.head());
+    if (first == noErr)
+      first = status;
   }
   return first;
 }
@@ -100,13 +109,16 @@ AUAudioUnitStatus renderAll(Host& host, const Stereo& input, Stereo& output, boo
 }
 
 // The same through the kernel adapter alone, set up as the unit sets it up.
-Stereo renderReference(double rate, const unittest::Settings& settings, const Stereo& input, bool withEvents) {
+Stereo renderReference(double rate, const unittest::Settings& settings, const Stereo& input,
+                       bool withEvents) {
   auto adapter = KOV_Compressor_ExtensionDSPKernelAdapter::make();
-  for (const KOVParameterInfo& row : kKOVParameterTable) adapter->setParameterEx(std::int32_t(row.address), row.defaultValue);
+  for (const KOVParameterInfo& row : kKOVParameterTable)
+    adapter->setParameterEx(std::int32_t(row.address), row.defaultValue);
   adapter->allocateRenderResources();
   adapter->setSamplerate(float(rate));
   adapter->reset();
-  for (const auto& [address, value] : settings) adapter->setParameterEx(address, value);
+  for (const auto& [address, value] : settings)
+    adapter->setParameterEx(address, value);
   Stereo output(input.size());
   unittest::InputSource source;
   const AURenderPullInputBlock pull = source.block();
@@ -116,14 +128,16 @@ Stereo renderReference(double rate, const unittest::Settings& settings, const St
     StackAudioBufferList<2> list = unittest::outputList(output, call.position, call.frames);
     AudioTimeStamp timestamp{};
     timestamp.mSampleTime = double(call.position);
-    EXPECT_EQ(adapter->render(nullptr, &timestamp, call.frames, 0, list.list(), call.events.head(), &pull), noErr);
+    EXPECT_EQ(adapter->render(nullptr, &timestamp, call.frames, 0, list.list(), call.events.head(), &pull),
+              noErr);
   }
   return output;
 }
 
 // `input` with `settings` made after allocation, through a host at `rate` and through the kernel
 // alone; automated, in buffers of cycling sizes.
-std::pair<Stereo, Stereo> renderHostAndKernel(double rate, const unittest::Settings& settings, const Stereo& input) {
+std::pair<Stereo, Stereo> renderHostAndKernel(double rate, const unittest::Settings& settings,
+                                              const Stereo& input) {
   beginCapture();
   Host host(rate);
   host.set(settings);
@@ -150,8 +164,9 @@ std::vector<std::string> allocationLines(const std::string& priorInput, const st
           "AUExtension: Native wrapped unit input samplerate (prior): " + priorInput + ".",
           "AUExtension: Native wrapped unit output samplerate (prior): " + priorOutput + ".",
           "AUExtension::outputBusses: 1",
-          refusal.empty() ? "AUExtension::outputBusses: 1"
-                          : "AUExtension: WARNING: The format could not be set to the wrapped unit: " + refusal,
+          refusal.empty()
+              ? "AUExtension::outputBusses: 1"
+              : "AUExtension: WARNING: The format could not be set to the wrapped unit: " + refusal,
           "AUExtension: New wrapped unit input samplerate: " + now + ".",
           "AUExtension: New wrapped unit output samplerate: " + now + "."};
 }
@@ -179,7 +194,8 @@ TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   EXPECT_EQ(unit->kernelAdapterForTesting()->getSamplerate(), 44100.0f);
 
   SCOPED_TRACE("host blocks: defined ones are announced, the MIDI block reaches the adapter");
-  unit->setMusicalContextBlock([](double*, double*, NSInteger*, double*, NSInteger*, double*) { return true; });
+  unit->setMusicalContextBlock(
+      [](double*, double*, NSInteger*, double*, NSInteger*, double*) { return true; });
   unit->setMIDIOutputEventBlock([](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
   beginCapture();
   EXPECT_TRUE(unit->allocateRenderResourcesAndReturnError(&error));
@@ -191,7 +207,8 @@ TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   beginCapture();
   unit->reset();
   unit->deallocateRenderResources();
-  EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::reset()", "AUExtension::deallocateRenderResources()"}));
+  EXPECT_EQ(endCapture(),
+            (std::vector<std::string>{"AUExtension::reset()", "AUExtension::deallocateRenderResources()"}));
   EXPECT_FALSE(limiter->renderResourcesAllocated());
 }
 
@@ -203,7 +220,8 @@ TEST(AudioUnitRender, LimiterAllocationFailures) {
     // The output bus at the input bus's rate; the limiter's input bus then cannot take two
     // channels and keeps the stereo format it had; the output bus's set is skipped.
     const std::string rate = describe((*limiter->inputBusses())[0]->format()->sampleRate());
-    (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard((*limiter->inputBusses())[0]->format()->sampleRate(), 2));
+    (*unit->outputBusses())[0]->setFormat(
+        AVAudioFormat::makeStandard((*limiter->inputBusses())[0]->format()->sampleRate(), 2));
     (*unit->inputBusses())[0]->setMaximumChannelCount(1);
     beginCapture();
     std::shared_ptr<NSError> error;
@@ -246,7 +264,8 @@ TEST(AudioUnitRender, FrameLimitAndBypassReachBothStages) {
   EXPECT_TRUE(limiter->shouldBypassEffect());
 
   for (const float limiterOn : {0.0f, 1.0f}) {
-    SCOPED_TRACE(limiterOn == 1.0f ? "bypassed, limiter on: the input passes" : "bypassed, limiter off: the input passes");
+    SCOPED_TRACE(limiterOn == 1.0f ? "bypassed, limiter on: the input passes"
+                                   : "bypassed, limiter off: the input passes");
     const Stereo input = unittest::musicLike(9000, 48000.0, 0.9f);
     beginCapture();
     Host host(48000.0);
@@ -308,13 +327,16 @@ TEST(AudioUnitRender, FailuresAndTheirStatuses) {
     EXPECT_EQ(host.unit->currentOutputDataForTesting(), before);
   }
   for (const float limiterOn : {0.0f, 1.0f}) {
-    SCOPED_TRACE(limiterOn == 1.0f ? "limiter on: every call reports success" : "limiter off: the kernel's status");
+    SCOPED_TRACE(limiterOn == 1.0f ? "limiter on: every call reports success"
+                                   : "limiter off: the kernel's status");
     unittest::quietly([&] { host.unit->setParameter(11, limiterOn); });
     Stereo large(4097);
     beginCapture();
-    EXPECT_EQ(host.renderAt(large, large, 0, 4097), limiterOn == 1.0f ? noErr : kAudioUnitErr_TooManyFramesToProcess);
+    EXPECT_EQ(host.renderAt(large, large, 0, 4097),
+              limiterOn == 1.0f ? noErr : kAudioUnitErr_TooManyFramesToProcess);
     std::vector<std::string> expected = {kernelProblem + "-10874"};
-    if (limiterOn == 1.0f) expected.push_back("AUExtension::ERROR: We have a problem with the wrapped unit! -10874");
+    if (limiterOn == 1.0f)
+      expected.push_back("AUExtension::ERROR: We have a problem with the wrapped unit! -10874");
     EXPECT_EQ(endCapture(), expected);
 
     host.source.status = -12345;
@@ -359,17 +381,28 @@ TEST(AudioUnitRender, AttackTimeInSecondsFollowsTheHostRate) {
   for (const bool setBeforeAllocation : {false, true}) {
     std::vector<double> seconds;
     for (double rate : {44100.0, 48000.0, 96000.0}) {
-      SCOPED_TRACE(std::to_string(rate) + (setBeforeAllocation ? " set before allocation" : " set after allocation"));
+      SCOPED_TRACE(std::to_string(rate) +
+                   (setBeforeAllocation ? " set before allocation" : " set after allocation"));
       const std::size_t frames = std::size_t(rate * 0.2);
       beginCapture();
       Host host(rate, 4096, !setBeforeAllocation);
-      host.set({{11, 0.0f}, {9, 0.0f}, {10, 1.0f}, {6, 0.0f}, {0, attack}, {2, 0.5f}, {3, 1.0f}, {4, 0.5f}, {5, 1.0f}});
-      if (setBeforeAllocation) host.allocate();
+      host.set({{11, 0.0f},
+                {9, 0.0f},
+                {10, 1.0f},
+                {6, 0.0f},
+                {0, attack},
+                {2, 0.5f},
+                {3, 1.0f},
+                {4, 0.5f},
+                {5, 1.0f}});
+      if (setBeforeAllocation)
+        host.allocate();
       const Stereo input(frames, 0.5f);
       Stereo output(frames);
       EXPECT_EQ(renderAll(host, input, output, false), noErr);
       endCapture();
-      const auto it = std::find_if(output.left.begin(), output.left.end(), [&](float y) { return y < crossing; });
+      const auto it =
+          std::find_if(output.left.begin(), output.left.end(), [&](float y) { return y < crossing; });
       ASSERT_NE(it, output.left.end());
       const double measured = double(it - output.left.begin()) / rate;
       const double coefficient = std::pow(10.0, 1.0 / (50.0 + 0.5 * rate * attack * attack)) - 1.0;
@@ -389,7 +422,8 @@ TEST(AudioUnitRender, RenderBlockAllocatesAndLocksNothing) {
     beginCapture();
     Host host(48000.0);
     host.unit->setParameter(11, limiterOn);
-    host.unit->setMIDIOutputEventBlock([](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
+    host.unit->setMIDIOutputEventBlock(
+        [](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
     host.renderBlock = host.unit->internalRenderBlock();
     const Stereo input = unittest::musicLike(20000, 48000.0, 2.0f);
     Stereo output(input.size());

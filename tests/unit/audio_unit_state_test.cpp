@@ -40,7 +40,8 @@ std::vector<float> valuesOf(KOV_Compressor_Extension_AudioUnit& unit) {
 
 std::vector<float> defaults() {
   std::vector<float> values;
-  for (const KOVParameterInfo& row : kKOVParameterTable) values.push_back(row.defaultValue);
+  for (const KOVParameterInfo& row : kKOVParameterTable)
+    values.push_back(row.defaultValue);
   return values;
 }
 
@@ -48,22 +49,24 @@ std::vector<float> defaults() {
 PropertyList::Dictionary stateWith(const std::vector<std::pair<PropertyList, PropertyList>>& params) {
   PropertyList::Dictionary group{{"identifier", "kGlobalParameters"}, {"count", int(params.size())}};
   for (std::size_t i = 0; i < params.size(); ++i) {
-    group["param " + std::to_string(i)] =
-        PropertyList::Dictionary{{"address", params[i].first}, {"identifier", "x"}, {"value", params[i].second}};
+    group["param " + std::to_string(i)] = PropertyList::Dictionary{
+        {"address", params[i].first}, {"identifier", "x"}, {"value", params[i].second}};
   }
   return PropertyList::Dictionary{{"version", 1}, {"count", 1}, {"group 0", group}};
 }
 
 void writeFile(const fs::path& path, const PropertyList::Dictionary& state, PropertyListFormat format) {
   const Data bytes = PropertyListSerialization::data(PropertyList(state), format);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // A resource folder of the test's own, used as the main bundle's while the object lives.
 class ResourceFolder {
  public:
   ResourceFolder() {
-    root_ = fs::temp_directory_path() / ("kov_unit_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    root_ = fs::temp_directory_path() /
+            ("kov_unit_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
     fs::remove_all(root_);
     presets_ = root_ / "KOV Compressor Folder" / "Library" / "Factory Presets";
     fs::create_directories(presets_);
@@ -82,9 +85,11 @@ class ResourceFolder {
   fs::path presets_;
 };
 
-std::vector<std::string> namesOf(const std::optional<std::vector<std::shared_ptr<AUAudioUnitPreset>>>& presets) {
+std::vector<std::string> namesOf(
+    const std::optional<std::vector<std::shared_ptr<AUAudioUnitPreset>>>& presets) {
   std::vector<std::string> names;
-  if (!presets) return names;
+  if (!presets)
+    return names;
   for (std::size_t i = 0; i < presets->size(); ++i) {
     EXPECT_EQ((*presets)[i]->number(), NSInteger(i));
     names.push_back((*presets)[i]->name());
@@ -96,7 +101,8 @@ std::vector<std::string> namesOf(const std::optional<std::vector<std::shared_ptr
 std::map<AUParameterAddress, std::pair<std::string, float>> parametersOf(const PresetPatch& patch) {
   std::map<AUParameterAddress, std::pair<std::string, float>> parameters;
   for (const auto& group : patch.groups) {
-    for (const auto& param : group->params) parameters[param->address] = {param->identifier, param->value};
+    for (const auto& param : group->params)
+      parameters[param->address] = {param->identifier, param->value};
   }
   return parameters;
 }
@@ -150,15 +156,15 @@ TEST(AudioUnitState, HostileStatesStayWithinTheRanges) {
 
   SCOPED_TRACE("hostile states: entries skipped or clamped");
   beginCapture();
-  unit->setFullState(stateWith({{0, 7.5},                       // clamped to 1
-                                {6, -3.0},                      // clamped to 0
-                                {2, std::nan("")},              // skipped: stays 0
-                                {3, inf},                       // skipped: stays 0.25
-                                {-4, 0.9},                      // skipped: no such address
-                                {PropertyList(1e30), 0.9},      // skipped: no integer address
-                                {12, 0.9},                      // not in the tree
-                                {4, "0.9"},                     // skipped: text
-                                {5, 1e300}}));                  // saturated, then clamped to 1
+  unit->setFullState(stateWith({{0, 7.5},                   // clamped to 1
+                                {6, -3.0},                  // clamped to 0
+                                {2, std::nan("")},          // skipped: stays 0
+                                {3, inf},                   // skipped: stays 0.25
+                                {-4, 0.9},                  // skipped: no such address
+                                {PropertyList(1e30), 0.9},  // skipped: no integer address
+                                {12, 0.9},                  // not in the tree
+                                {4, "0.9"},                 // skipped: text
+                                {5, 1e300}}));              // saturated, then clamped to 1
   unit->setFullState(PropertyList::Dictionary{{"group 0", "text"}, {"version", PropertyList::Array{}}});
   endCapture();
   expected[0] = 1.0f;
@@ -205,7 +211,8 @@ TEST(AudioUnitState, FactoryPresetsOfTheEffect) {
   EXPECT_EQ(unit->currentPreset(), nullptr);
 
   SCOPED_TRACE("a state read back is numbered in reading order");
-  const PropertyList::Dictionary state = quietly([&] { return unit->presetStateFor(AUAudioUnitPreset(0, "Gentle Glue")); });
+  const PropertyList::Dictionary state =
+      quietly([&] { return unit->presetStateFor(AUAudioUnitPreset(0, "Gentle Glue")); });
   // The file's "param 10" is visited right after "param 1" (keys in text order), so it is the
   // third parameter read.
   const PropertyList::Dictionary& group = *state.at("group 0").dictionary();
@@ -262,7 +269,8 @@ TEST(AudioUnitState, PresetsInAFolderOfOurOwn) {
   for (const std::string name : {"../Outside", "Sub/../../Outside", "..", "Missing", "notes", "Sub"}) {
     SCOPED_TRACE("refused: " + name);
     auto [preset, lines] = choose(0, name);
-    EXPECT_EQ(lines, std::vector<std::string>{"AUExtension::ERROR: The preset file '" + name + ".plist' does not exist."});
+    EXPECT_EQ(lines, std::vector<std::string>{"AUExtension::ERROR: The preset file '" + name +
+                                              ".plist' does not exist."});
     EXPECT_EQ(unit->currentPreset(), current);
     EXPECT_EQ(valuesOf(*unit), before);
     try {
@@ -281,8 +289,9 @@ TEST(AudioUnitState, PresetsInAFolderOfOurOwn) {
     EXPECT_EQ(unit->currentPreset(), user);
     EXPECT_EQ(unit->getParameter(0), 0.9f);
     auto [nope, failure] = choose(-3, "Nope");
-    EXPECT_EQ(failure, (std::vector<std::string>{"AUExtension::ERROR: The preset file 'Nope.plist' does not exist.",
-                                                 "AUExtension::ERROR: Unable to restore set for preset Nope"}));
+    EXPECT_EQ(failure,
+              (std::vector<std::string>{"AUExtension::ERROR: The preset file 'Nope.plist' does not exist.",
+                                        "AUExtension::ERROR: Unable to restore set for preset Nope"}));
     EXPECT_EQ(unit->currentPreset(), user);
   }
   {
@@ -353,9 +362,11 @@ TEST(PresetFiles, SavedFilesAreXmlPropertyListsAndBinaryOnesLoad) {
     SCOPED_TRACE("an independent reader accepts the file");
     const std::string command =
         "python3 -c \"import plistlib,sys; d=plistlib.load(open(sys.argv[1],'rb')); g=d['group 0']; "
-        "assert d['name']=='Saved <&> Ünïcode' and d['type']==1635085670 and d['count']==1 and g['count']==12; "
+        "assert d['name']=='Saved <&> Ünïcode' and d['type']==1635085670 and d['count']==1 and "
+        "g['count']==12; "
         "assert [g['param %d' % i]['address'] for i in range(12)] == list(range(12)); "
-        "assert abs(g['param 0']['value'] - 0.1) < 1e-7\" '" + path.string() + "'";
+        "assert abs(g['param 0']['value'] - 0.1) < 1e-7\" '" +
+        path.string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0);
   }
   {
@@ -379,7 +390,8 @@ TEST(PresetFiles, SavedFilesAreXmlPropertyListsAndBinaryOnesLoad) {
   {
     SCOPED_TRACE("failures are printed and change nothing");
     const std::string missingFolder = (folder.root() / "no such folder" / "x.plist").string();
-    std::ofstream(folder.root() / "array.plist") << "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>";
+    std::ofstream(folder.root() / "array.plist")
+        << "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>";
     KOVPreset target;
     target.patch->name = "unchanged";
     beginCapture();
@@ -400,7 +412,8 @@ TEST(PresetFiles, SavedFilesAreXmlPropertyListsAndBinaryOnesLoad) {
 TEST(AudioUnitStateThreads, ConcurrentRestoresReachOnlyTheirOwnUnit) {
   constexpr int kUnits = 4;
   std::vector<std::shared_ptr<KOV_Compressor_Extension_AudioUnit>> units;
-  for (int i = 0; i < kUnits; ++i) units.push_back(quietUnit());
+  for (int i = 0; i < kUnits; ++i)
+    units.push_back(quietUnit());
   beginCapture();  // the kernel prints every parameter it receives
   std::vector<std::thread> threads;
   for (int i = 0; i < kUnits; ++i) {
@@ -411,12 +424,14 @@ TEST(AudioUnitStateThreads, ConcurrentRestoresReachOnlyTheirOwnUnit) {
       }
     });
   }
-  for (std::thread& thread : threads) thread.join();
+  for (std::thread& thread : threads)
+    thread.join();
   endCapture();
   for (int i = 0; i < kUnits; ++i) {
     SCOPED_TRACE(i);
     const float last = float((i * 50 + 49) / 1000.0);
-    for (std::int32_t address : {0, 1, 2}) EXPECT_EQ(units[std::size_t(i)]->getParameter(address), last);
+    for (std::int32_t address : {0, 1, 2})
+      EXPECT_EQ(units[std::size_t(i)]->getParameter(address), last);
   }
 
   SCOPED_TRACE("a released unit is not kept by its registration");
@@ -435,7 +450,8 @@ TEST(AudioUnitStateThreads, StateAndPresetsFromTwoThreadsWhileRendering) {
   auto whole = [](double base) {
     std::vector<std::pair<PropertyList, PropertyList>> params;
     params.reserve(12);
-    for (int address = 0; address < 12; ++address) params.emplace_back(address, base + address / 100.0);
+    for (int address = 0; address < 12; ++address)
+      params.emplace_back(address, base + address / 100.0);
     return stateWith(params);
   };
   const PropertyList::Dictionary stateA = whole(0.1), stateB = whole(0.5);
@@ -475,7 +491,8 @@ TEST(AudioUnitStateThreads, StateAndPresetsFromTwoThreadsWhileRendering) {
       } else {
         unit.setFullState(round % 3 == 0 ? stateA : stateB);
       }
-      if (!isWhole(unit.fullState())) mixedStates.fetch_add(1);
+      if (!isWhole(unit.fullState()))
+        mixedStates.fetch_add(1);
     }
   });
   std::thread choices([&] {
@@ -484,8 +501,10 @@ TEST(AudioUnitStateThreads, StateAndPresetsFromTwoThreadsWhileRendering) {
       const auto& chosen = presets[std::size_t(round) % presets.size()];
       unit.setCurrentPreset(std::make_shared<AUAudioUnitPreset>(chosen->number(), chosen->name()));
       const auto current = unit.currentPreset();
-      if (!list || list->size() != presets.size() || !current) wrongPresets.fetch_add(1);
-      if (!isWhole(unit.fullState())) mixedStates.fetch_add(1);
+      if (!list || list->size() != presets.size() || !current)
+        wrongPresets.fetch_add(1);
+      if (!isWhole(unit.fullState()))
+        mixedStates.fetch_add(1);
     }
   });
   states.join();

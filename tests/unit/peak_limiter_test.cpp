@@ -14,41 +14,81 @@ namespace {
 
 float systemParameter(const AUPeakLimiter& limiter, AudioUnitParameterID id) {
   AudioUnitParameterValue value = -999.0f;
-  EXPECT_EQ(AudioUnitGetParameter(limiter.internalEffect->audioUnit(), id, kAudioUnitScope_Global, 0, &value), noErr);
+  EXPECT_EQ(AudioUnitGetParameter(limiter.internalEffect->audioUnit(), id, kAudioUnitScope_Global, 0, &value),
+            noErr);
   return value;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& text, const std::string& prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
 
 // The unit printer's lines, each a label and its value; after each "bus type" line come the
 // lines of every bus of that side, `kBusLabels` after " --- bus <index>".
-const std::vector<std::string> kUnitLabels = {
-    " -- unit all parameter values: ", " -- unit name: ", " -- unit short name: ",
-    " -- unit can process inplace: ", " -- unit channel capabilities: ", " -- unit channel map: ",
-    " -- unit component: ", " -- unit component description: ", " -- unit component name: ",
-    " -- unit component version: ", " -- unit context name: ", " -- unit current preset: ",
-    " -- unit .factory presets: ", " -- unit input busses: ", " -- unit input bus count: ",
-    " -- unit input bus type: ", " -- unit music device: ", " -- unit rendering offline: ",
-    " -- unit latency: ", " -- unit manufacturer name: ", " -- unit max. frames to render: ",
-    " -- unit midi buffer size: ", " -- unit midi output event block: ", " -- unit midi output names:",
-    " -- unit musical context block: ", " -- unit output busses: ", " -- unit output bus count: ",
-    " -- unit output bus type: ", " -- unit parameters for overview: ", " -- unit parameter tree: ",
-    " -- unit provides user interface: ", " -- unit render quality: ", " -- unit resources allocated: ",
-    " -- unit should bypass effect: ", " -- unit supported view configurations: ", " -- unit suppoerts MPE: ",
-    " -- unit supports user presets: ", " -- unit tail time: ", " -- unit transport state block: ",
-    " -- unit user presets: ", " -- unit midi cable count: "};
-const std::vector<std::string> kBusLabels = {
-    " type: ", " representation latency: ", " format: ", " format channel count: ",
-    " format common format: ", " format channel layout: ", " format interleaved: ",
-    " format standard: ", " format samplerate: ", " format settings: ", " index: ",
-    " enabled: ", " max. channel count: ", " name: ", " should allocate buffer: "};
+const std::vector<std::string> kUnitLabels = {" -- unit all parameter values: ",
+                                              " -- unit name: ",
+                                              " -- unit short name: ",
+                                              " -- unit can process inplace: ",
+                                              " -- unit channel capabilities: ",
+                                              " -- unit channel map: ",
+                                              " -- unit component: ",
+                                              " -- unit component description: ",
+                                              " -- unit component name: ",
+                                              " -- unit component version: ",
+                                              " -- unit context name: ",
+                                              " -- unit current preset: ",
+                                              " -- unit .factory presets: ",
+                                              " -- unit input busses: ",
+                                              " -- unit input bus count: ",
+                                              " -- unit input bus type: ",
+                                              " -- unit music device: ",
+                                              " -- unit rendering offline: ",
+                                              " -- unit latency: ",
+                                              " -- unit manufacturer name: ",
+                                              " -- unit max. frames to render: ",
+                                              " -- unit midi buffer size: ",
+                                              " -- unit midi output event block: ",
+                                              " -- unit midi output names:",
+                                              " -- unit musical context block: ",
+                                              " -- unit output busses: ",
+                                              " -- unit output bus count: ",
+                                              " -- unit output bus type: ",
+                                              " -- unit parameters for overview: ",
+                                              " -- unit parameter tree: ",
+                                              " -- unit provides user interface: ",
+                                              " -- unit render quality: ",
+                                              " -- unit resources allocated: ",
+                                              " -- unit should bypass effect: ",
+                                              " -- unit supported view configurations: ",
+                                              " -- unit suppoerts MPE: ",
+                                              " -- unit supports user presets: ",
+                                              " -- unit tail time: ",
+                                              " -- unit transport state block: ",
+                                              " -- unit user presets: ",
+                                              " -- unit midi cable count: "};
+const std::vector<std::string> kBusLabels = {" type: ",
+                                             " representation latency: ",
+                                             " format: ",
+                                             " format channel count: ",
+                                             " format common format: ",
+                                             " format channel layout: ",
+                                             " format interleaved: ",
+                                             " format standard: ",
+                                             " format samplerate: ",
+                                             " format settings: ",
+                                             " index: ",
+                                             " enabled: ",
+                                             " max. channel count: ",
+                                             " name: ",
+                                             " should allocate buffer: "};
 
 }  // namespace
 
 TEST(PeakLimiterWrapper, SystemLimiterDefaultsAndBoundedWrites) {
   unittest::beginCapture();
   AUPeakLimiter limiter;
-  EXPECT_EQ(unittest::endCapture(), std::vector<std::string>{"System Peak Limiter AudioUnit created and initialized."});
+  EXPECT_EQ(unittest::endCapture(),
+            std::vector<std::string>{"System Peak Limiter AudioUnit created and initialized."});
   ASSERT_NE(limiter.internalEffect, nullptr);
   ASSERT_NE(limiter.auAudioUnit(), nullptr);
   const AudioComponentDescription& d = limiter.auAudioUnit()->componentDescription();
@@ -83,8 +123,8 @@ TEST(PeakLimiterWrapper, SystemLimiterDefaultsAndBoundedWrites) {
     std::vector<std::pair<AUParameterAddress, AUValue>> sent;
     const std::shared_ptr<AUParameterTree> tree = limiter.auAudioUnit()->parameterTree();
     ASSERT_NE(tree, nullptr);
-    const AUParameterObserverToken token =
-        tree->tokenByAddingParameterObserver([&](AUParameterAddress address, AUValue value) { sent.emplace_back(address, value); });
+    const AUParameterObserverToken token = tree->tokenByAddingParameterObserver(
+        [&](AUParameterAddress address, AUValue value) { sent.emplace_back(address, value); });
     for (const Case& c : cases) {
       SCOPED_TRACE(c.what);
       sent.clear();
@@ -93,7 +133,8 @@ TEST(PeakLimiterWrapper, SystemLimiterDefaultsAndBoundedWrites) {
       EXPECT_EQ(systemParameter(limiter, c.id), float(c.stored));
       (limiter.*c.set)(c.stored);  // the same value again is sent again
       EXPECT_EQ((limiter.*c.get)(), c.stored);
-      const std::vector<std::pair<AUParameterAddress, AUValue>> expected = {{c.id, float(c.stored)}, {c.id, float(c.stored)}};
+      const std::vector<std::pair<AUParameterAddress, AUValue>> expected = {{c.id, float(c.stored)},
+                                                                            {c.id, float(c.stored)}};
       EXPECT_EQ(sent, expected);
     }
     tree->removeParameterObserver(token);
@@ -115,7 +156,8 @@ TEST(PeakLimiterWrapper, SelfTestPrintsNodeUnitAndBusLines) {
   {
     SCOPED_TRACE("the progress lines print at once, the diagnostics wait for the main queue");
     const std::vector<std::string> direct = unittest::endCapture(false);
-    EXPECT_EQ(direct, (std::vector<std::string>{"CREATING AVAUDIO ENGINE ..", "ATTACHING EFFECT ..", "DETACHING EFFECT .."}));
+    EXPECT_EQ(direct, (std::vector<std::string>{"CREATING AVAUDIO ENGINE ..", "ATTACHING EFFECT ..",
+                                                "DETACHING EFFECT .."}));
   }
   testing::internal::CaptureStdout();  // not beginCapture(), which would print the queued lines first
   const std::vector<std::string> lines = unittest::endCapture();
@@ -125,13 +167,16 @@ TEST(PeakLimiterWrapper, SelfTestPrintsNodeUnitAndBusLines) {
   std::vector<std::string> labels = {" - node name: AUPeakLimiter", " - node unit: "};
   for (const std::string& label : kUnitLabels) {
     labels.push_back(label);
-    if (label.find(" bus type: ") == std::string::npos) continue;
-    for (const std::string& bus : kBusLabels) labels.push_back(" --- bus 0" + bus);  // index 0 on both sides
+    if (label.find(" bus type: ") == std::string::npos)
+      continue;
+    for (const std::string& bus : kBusLabels)
+      labels.push_back(" --- bus 0" + bus);  // index 0 on both sides
   }
-  labels.insert(labels.end(), {" - node last render time: ", " - node latency: ", " - node number of inputs: 1",
-                               " - node input bus 0 format: ", " - node input bus 0 name: ",
-                               " - node number of outputs: 1", " - node output bus 0 format: ",
-                               " - node output bus 0 name: ", " - node output presentation latency: "});
+  labels.insert(labels.end(),
+                {" - node last render time: ", " - node latency: ", " - node number of inputs: 1",
+                 " - node input bus 0 format: ", " - node input bus 0 name: ", " - node number of outputs: 1",
+                 " - node output bus 0 format: ", " - node output bus 0 name: ",
+                 " - node output presentation latency: "});
   ASSERT_EQ(lines.size(), 3u + 2u + 41u + 30u + 9u + 3u);
   ASSERT_EQ(labels.size() + 6u, lines.size());
   const std::vector<std::string> frame = {"", header, ""};
@@ -146,7 +191,8 @@ TEST(PeakLimiterWrapper, SelfTestPrintsNodeUnitAndBusLines) {
   SCOPED_TRACE("pinned values of the system limiter");
   const auto find = [&](const std::string& prefix) {
     for (const std::string& line : lines)
-      if (startsWith(line, prefix)) return line;
+      if (startsWith(line, prefix))
+        return line;
     return std::string();
   };
   EXPECT_EQ(find(" -- unit midi output names:"), " -- unit midi output names:[]");
@@ -182,14 +228,19 @@ TEST(PeakLimiterWrapper, SelfTestEnginesAndMissingNode) {
 
 TEST(PeakLimiterWrapper, UnitPrinterOnAUnitWithoutBuses) {
   AUPeakLimiter limiter;
-  auto bare = std::make_shared<AUAudioUnit>(AudioComponentDescription{FourCC("aufx"), FourCC("none"), FourCC("test"), 0, 0});
+  auto bare = std::make_shared<AUAudioUnit>(
+      AudioComponentDescription{FourCC("aufx"), FourCC("none"), FourCC("test"), 0, 0});
   unittest::beginCapture();
   limiter.unitDiagnostics(bare);
   const std::vector<std::string> lines = unittest::endCapture();
   ASSERT_EQ(lines.size(), kUnitLabels.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_TRUE(startsWith(lines[i], kUnitLabels[i])) << lines[i];
-  for (std::size_t i : {1, 8}) EXPECT_EQ(lines[i], kUnitLabels[i] + "none");
-  for (std::size_t i : {11, 12, 29, 38}) EXPECT_EQ(lines[i], kUnitLabels[i] + "nil");
-  for (std::size_t i : {14, 26, 40}) EXPECT_EQ(lines[i], kUnitLabels[i] + "0");
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    EXPECT_TRUE(startsWith(lines[i], kUnitLabels[i])) << lines[i];
+  for (std::size_t i : {1, 8})
+    EXPECT_EQ(lines[i], kUnitLabels[i] + "none");
+  for (std::size_t i : {11, 12, 29, 38})
+    EXPECT_EQ(lines[i], kUnitLabels[i] + "nil");
+  for (std::size_t i : {14, 26, 40})
+    EXPECT_EQ(lines[i], kUnitLabels[i] + "0");
   EXPECT_EQ(lines[39], " -- unit user presets: []");
 }

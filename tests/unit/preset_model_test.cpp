@@ -43,8 +43,8 @@ struct Registration {
 
 std::shared_ptr<AUParameter> makeParameter(const KOVParameterInfo& row) {
   auto parameter = AUParameterTree::createParameterWithIdentifier(
-      std::string(row.identifier), std::string(row.name), row.address, row.minValue, row.maxValue,
-      row.unit, std::nullopt, kKOVParameterFlags, std::nullopt, std::nullopt);
+      std::string(row.identifier), std::string(row.name), row.address, row.minValue, row.maxValue, row.unit,
+      std::nullopt, kKOVParameterFlags, std::nullopt, std::nullopt);
   parameter->setValue(row.defaultValue);
   return parameter;
 }
@@ -52,14 +52,16 @@ std::shared_ptr<AUParameter> makeParameter(const KOVParameterInfo& row) {
 // The effect's tree shape (one group of twelve), with the table's defaults.
 std::shared_ptr<AUParameterTree> makeEffectTree() {
   std::vector<std::shared_ptr<AUParameterNode>> children;
-  for (const KOVParameterInfo& row : kKOVParameterTable) children.push_back(makeParameter(row));
+  for (const KOVParameterInfo& row : kKOVParameterTable)
+    children.push_back(makeParameter(row));
   auto group = AUParameterTree::createGroupWithIdentifier(std::string(kKOVParameterGroupIdentifier),
                                                           std::string(kKOVParameterGroupName), children);
   return AUParameterTree::createTreeWithChildren({group});
 }
 
 PropertyList::Dictionary paramDict(PropertyList address, PropertyList identifier, PropertyList value) {
-  return {{"address", std::move(address)}, {"identifier", std::move(identifier)}, {"value", std::move(value)}};
+  return {
+      {"address", std::move(address)}, {"identifier", std::move(identifier)}, {"value", std::move(value)}};
 }
 
 }  // namespace
@@ -130,20 +132,17 @@ TEST(PresetModel, WritingAndReadingEdges) {
     SCOPED_TRACE("group and parameter keys: the word anywhere, case-sensitive; count ignored");
     Registration registration;
     const PropertyList::Dictionary param = paramDict(3, "p", 0.25);
-    PropertyList::Dictionary group{{"identifier", "a b 12"},
-                                   {"count", 99},
-                                   {"param", param},
-                                   {"parameter 7", param},
-                                   {"the param here", param},
-                                   {"Param 1", param},
-                                   {"PARAM", param}};
+    PropertyList::Dictionary group{
+        {"identifier", "a b 12"},  {"count", 99},      {"param", param}, {"parameter 7", param},
+        {"the param here", param}, {"Param 1", param}, {"PARAM", param}};
     PresetPatch patch;
     patch.fromDictionary({{"group", group}, {"my group 5", group}, {"Group 2", group}, {"count", 0}});
     ASSERT_EQ(patch.groups.size(), 2u);
     for (const auto& g : patch.groups) {
       EXPECT_EQ(g->id, 12);
       EXPECT_EQ(g->params.size(), 3u);
-      for (const auto& p : g->params) EXPECT_EQ(p->group.lock(), g);
+      for (const auto& p : g->params)
+        EXPECT_EQ(p->group.lock(), g);
     }
     ASSERT_EQ(registration.delegate->found.size(), 6u);
     for (const Found& found : registration.delegate->found)
@@ -157,8 +156,10 @@ TEST(PresetModel, WritingAndReadingEdges) {
   }
   {
     SCOPED_TRACE("nested groups follow their parent, whose list includes their parameters");
-    auto inner = AUParameterTree::createGroupWithIdentifier("inner 2", "Inner", {makeParameter(kKOVParameterTable[1])});
-    auto outer = AUParameterTree::createGroupWithIdentifier("outer", "Outer", {makeParameter(kKOVParameterTable[0]), inner});
+    auto inner = AUParameterTree::createGroupWithIdentifier("inner 2", "Inner",
+                                                            {makeParameter(kKOVParameterTable[1])});
+    auto outer = AUParameterTree::createGroupWithIdentifier("outer", "Outer",
+                                                            {makeParameter(kKOVParameterTable[0]), inner});
     KOVPreset preset;
     preset.makeFrom(AUParameterTree::createTreeWithChildren({outer}));
     ASSERT_EQ(preset.patch->groups.size(), 2u);
@@ -169,10 +170,18 @@ TEST(PresetModel, WritingAndReadingEdges) {
 }
 
 TEST(PresetModel, GroupNumberFromTheIdentifier) {
-  const std::vector<std::pair<std::string, std::int64_t>> cases = {
-      {"three blank words 12", 12}, {"kGlobalParameters", 0}, {"group", 0}, {"7", 7},
-      {"group -3", -3},             {"group +4", 4},          {"group 1.5", 0}, {"group 12 ", 0},
-      {"group +-4", 0},             {"group 12a", 0},         {"", 0},         {"group 99999999999999999999", 0}};
+  const std::vector<std::pair<std::string, std::int64_t>> cases = {{"three blank words 12", 12},
+                                                                   {"kGlobalParameters", 0},
+                                                                   {"group", 0},
+                                                                   {"7", 7},
+                                                                   {"group -3", -3},
+                                                                   {"group +4", 4},
+                                                                   {"group 1.5", 0},
+                                                                   {"group 12 ", 0},
+                                                                   {"group +-4", 0},
+                                                                   {"group 12a", 0},
+                                                                   {"", 0},
+                                                                   {"group 99999999999999999999", 0}};
   for (const auto& [identifier, number] : cases) {
     SCOPED_TRACE("\"" + identifier + "\"");
     PresetGroup group;
@@ -188,19 +197,19 @@ TEST(PresetModel, HostileDictionariesNeverCrashAndSkipBadEntries) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
   PropertyList::Dictionary group{
-      {"identifier", 5},                                    // no text: ignored
-      {"param 0", paramDict(1, "ok", 0.5)},                 // fine
-      {"param 1", paramDict(-1, "negative", 0.5)},          // skipped
-      {"param 2", paramDict("2", "text address", 0.5)},     // skipped
-      {"param 3", paramDict(2.5, "fraction", 0.5)},         // skipped
-      {"param 4", paramDict(4, "nan", nan)},                // skipped
-      {"param 5", paramDict(4, "inf", -inf)},               // skipped
-      {"param 6", paramDict(4, "text value", "0.5")},       // skipped
-      {"param 7", "not a dictionary"},                      // skipped
-      {"param 8", paramDict(6.0, 17, 2)},                   // integral real address, integer value
-      {"param 9", paramDict(3, "huge", 1e300)},             // saturates to the largest float
+      {"identifier", 5},                                 // no text: ignored
+      {"param 0", paramDict(1, "ok", 0.5)},              // fine
+      {"param 1", paramDict(-1, "negative", 0.5)},       // skipped
+      {"param 2", paramDict("2", "text address", 0.5)},  // skipped
+      {"param 3", paramDict(2.5, "fraction", 0.5)},      // skipped
+      {"param 4", paramDict(4, "nan", nan)},             // skipped
+      {"param 5", paramDict(4, "inf", -inf)},            // skipped
+      {"param 6", paramDict(4, "text value", "0.5")},    // skipped
+      {"param 7", "not a dictionary"},                   // skipped
+      {"param 8", paramDict(6.0, 17, 2)},                // integral real address, integer value
+      {"param 9", paramDict(3, "huge", 1e300)},          // saturates to the largest float
       {"param A", paramDict(PropertyList(18446744073709551615ull), "big", 1)},  // no signed address
-      {"param B", paramDict(1000000, "far", 0.5)},          // read; the unit finds no parameter
+      {"param B", paramDict(1000000, "far", 0.5)},  // read; the unit finds no parameter
   };
   PresetPatch patch;
   patch.fromDictionary({{"version", "one"},
@@ -216,7 +225,8 @@ TEST(PresetModel, HostileDictionariesNeverCrashAndSkipBadEntries) {
   EXPECT_EQ(patch.groups[0]->identifier, "group");
 
   std::vector<std::pair<AUParameterAddress, AUValue>> reported;
-  for (const Found& found : registration.delegate->found) reported.emplace_back(found.address, found.value);
+  for (const Found& found : registration.delegate->found)
+    reported.emplace_back(found.address, found.value);
   const std::vector<std::pair<AUParameterAddress, AUValue>> expected = {
       {1, 0.5f}, {6, 2.0f}, {3, std::numeric_limits<float>::max()}, {1000000, 0.5f}};
   EXPECT_EQ(reported, expected);
@@ -259,7 +269,8 @@ TEST(PresetModel, DecodersRequireEveryKey) {
   }
   {
     SCOPED_TRACE("a group needs id, count, identifier and params");
-    const PropertyList::Dictionary group{{"id", 1}, {"count", 0}, {"identifier", "g"}, {"params", PropertyList::Array{}}};
+    const PropertyList::Dictionary group{
+        {"id", 1}, {"count", 0}, {"identifier", "g"}, {"params", PropertyList::Array{}}};
     EXPECT_NO_THROW(PresetGroup{PropertyList(group)});
     for (const char* key : {"id", "count", "identifier", "params"}) {
       PropertyList::Dictionary missing = group;
@@ -287,19 +298,22 @@ TEST(PresetModelThreads, RegistrationIsPerThreadAndWeak) {
     Registration main;
     std::vector<std::shared_ptr<RecordingDelegate>> delegates;
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) delegates.push_back(std::make_shared<RecordingDelegate>());
+    for (int t = 0; t < 4; ++t)
+      delegates.push_back(std::make_shared<RecordingDelegate>());
     for (int t = 0; t < 4; ++t) {
       threads.emplace_back([t, delegate = delegates[t]] {
         EXPECT_EQ(KOVPreset::delegate(), nullptr);  // nothing inherited from other threads
         KOVPreset::setDelegate(delegate);
         for (int i = 0; i < 200; ++i) {
           PresetPatch patch;
-          patch.fromDictionary({{"group 0", PropertyList::Dictionary{{"param 0", paramDict(t, "p", float(i))}}}});
+          patch.fromDictionary(
+              {{"group 0", PropertyList::Dictionary{{"param 0", paramDict(t, "p", float(i))}}}});
         }
         KOVPreset::setDelegate(nullptr);
       });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+      thread.join();
     for (int t = 0; t < 4; ++t) {
       ASSERT_EQ(delegates[t]->found.size(), 200u);
       for (std::size_t i = 0; i < 200; ++i) {

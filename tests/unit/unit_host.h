@@ -27,7 +27,8 @@ using stdout_capture::beginCapture;
 
 // Prints what is queued for the main loop, stops capturing and returns the lines.
 inline std::vector<std::string> endCapture(bool drain = true) {
-  if (drain) MainLoop::runUntilIdle();
+  if (drain)
+    MainLoop::runUntilIdle();
   return stdout_capture::splitLines(stdout_capture::endCapture());
 }
 
@@ -45,18 +46,22 @@ decltype(auto) quietly(Action&& action) {
 inline std::vector<std::string> withoutKernelLines(const std::vector<std::string>& lines) {
   std::vector<std::string> kept;
   for (const std::string& line : lines) {
-    if (line.rfind("unit received parameter : ", 0) != 0) kept.push_back(line);
+    if (line.rfind("unit received parameter : ", 0) != 0)
+      kept.push_back(line);
   }
   return kept;
 }
 
-inline const AudioComponentDescription kEffectDescription{FourCC("aumf"), FourCC("kvc1"), FourCC("QFLD"), 2, 0};
+inline const AudioComponentDescription kEffectDescription{FourCC("aumf"), FourCC("kvc1"), FourCC("QFLD"), 2,
+                                                          0};
 
 inline std::shared_ptr<KOV_Compressor_Extension_AudioUnit> makeUnit() {
   return std::make_shared<KOV_Compressor_Extension_AudioUnit>(kEffectDescription, 0);
 }
 
-inline std::shared_ptr<KOV_Compressor_Extension_AudioUnit> quietUnit() { return quietly(makeUnit); }
+inline std::shared_ptr<KOV_Compressor_Extension_AudioUnit> quietUnit() {
+  return quietly(makeUnit);
+}
 
 // A stereo signal, one vector per channel.
 struct Stereo {
@@ -98,7 +103,8 @@ inline Stereo musicLike(std::size_t frames, double rate, float amplitude) {
 
 inline float peakOf(const Stereo& s, std::size_t from = 0) {
   float peak = 0.0f;
-  for (std::size_t i = from; i < s.size(); ++i) peak = std::max({peak, std::fabs(s.left[i]), std::fabs(s.right[i])});
+  for (std::size_t i = from; i < s.size(); ++i)
+    peak = std::max({peak, std::fabs(s.left[i]), std::fabs(s.right[i])});
   return peak;
 }
 
@@ -135,7 +141,8 @@ struct InputSource {
     return [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames, NSInteger,
                   AudioBufferList* input) -> AUAudioUnitStatus {
       ++pulls;
-      if (status != noErr) return status;
+      if (status != noErr)
+        return status;
       const float* sources[2] = {left, right};
       for (UInt32 b = 0; b < std::min<UInt32>(input->mNumberBuffers, 2); ++b) {
         std::copy(sources[b], sources[b] + frames, static_cast<float*>(input->mBuffers[b].mData));
@@ -162,8 +169,10 @@ class Host {
     auto format = AVAudioFormat::makeStandard(rate, 2);
     (*unit->inputBusses())[0]->setFormat(format);
     (*unit->outputBusses())[0]->setFormat(format);
-    if (maxFrames != 4096) unit->setMaximumFramesToRender(maxFrames);
-    if (allocate) this->allocate();
+    if (maxFrames != 4096)
+      unit->setMaximumFramesToRender(maxFrames);
+    if (allocate)
+      this->allocate();
   }
 
   void allocate() {
@@ -173,12 +182,14 @@ class Host {
   }
 
   void set(const Settings& settings) {
-    for (const auto& [address, value] : settings) unit->setParameter(address, value);
+    for (const auto& [address, value] : settings)
+      unit->setParameter(address, value);
   }
 
   // One render call of `frames` frames from `position` of `input` into `output` (same position).
-  AUAudioUnitStatus renderAt(const Stereo& input, Stereo& output, std::size_t position, AUAudioFrameCount frames,
-                             const AURenderEvent* events = nullptr, NSInteger bus = 0) {
+  AUAudioUnitStatus renderAt(const Stereo& input, Stereo& output, std::size_t position,
+                             AUAudioFrameCount frames, const AURenderEvent* events = nullptr,
+                             NSInteger bus = 0) {
     source.left = input.left.data() + position;
     source.right = input.right.data() + position;
     StackAudioBufferList<2> list = outputList(output, position, frames);

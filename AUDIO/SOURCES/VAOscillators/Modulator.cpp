@@ -30,7 +30,9 @@ Modulator::Modulator() {
   init();
 }
 
-Modulator::~Modulator() { count.fetch_sub(1, std::memory_order_relaxed); }
+Modulator::~Modulator() {
+  count.fetch_sub(1, std::memory_order_relaxed);
+}
 
 void Modulator::buildTables() {
   // Equal-tempered note frequencies: 6.875 Hz * r^(n+3), r = 2^(1/12); n 69 is 440 Hz.
@@ -40,7 +42,8 @@ void Modulator::buildTables() {
     freqTable[n] = static_cast<float>(f);
     f *= r;
   }
-  for (int n = 0; n < 128; ++n) freqFactors[n] = freqTable[n] / freqTable[60];
+  for (int n = 0; n < 128; ++n)
+    freqFactors[n] = freqTable[n] / freqTable[60];
 
   for (int i = 0; i < kTableSize; ++i) {
     const float x = static_cast<float>(i) * kInvTableSize;
@@ -59,7 +62,8 @@ void Modulator::buildTables() {
     const float s = std::sin(kTwoPi * (static_cast<float>(i) * kInvTableSize));
     waveSineQuad[i] = (s * s * s + 1.0f) * 0.5f;
   }
-  for (int i = 0; i < kTableSize; ++i) waveRampLinUp[i] = static_cast<float>(i) * kInvTableSize;
+  for (int i = 0; i < kTableSize; ++i)
+    waveRampLinUp[i] = static_cast<float>(i) * kInvTableSize;
   for (int i = 0; i < kTableSize; ++i) {
     waveRampLinDown[i] = 1.0f - static_cast<float>(i) * kInvTableSize;
   }
@@ -67,7 +71,8 @@ void Modulator::buildTables() {
     const float x = static_cast<float>(i) * kInvTableSize;
     waveRampExponUp[i] = x * x * x;
   }
-  for (int i = 0; i < kTableSize; ++i) waveRampExponDown[i] = waveRampExponUp[kTableSize - 1 - i];
+  for (int i = 0; i < kTableSize; ++i)
+    waveRampExponDown[i] = waveRampExponUp[kTableSize - 1 - i];
 
   maxFrequency = 440.0f * std::pow(2.0f, 5.0f);
   // Ten octaves around 440 Hz: 13.75 Hz .. ~14056 Hz.
@@ -80,7 +85,8 @@ void Modulator::buildTables() {
     const float x = static_cast<float>(i) * kInvTableSize;
     waveRampLogUp[i] = wave100[i] / maxFrequency * x;
   }
-  for (int i = 0; i < kTableSize; ++i) waveRampLogDown[i] = waveRampLogUp[kTableSize - 1 - i];
+  for (int i = 0; i < kTableSize; ++i)
+    waveRampLogDown[i] = waveRampLogUp[kTableSize - 1 - i];
 }
 
 void Modulator::init() {
@@ -99,7 +105,8 @@ void Modulator::init() {
 }
 
 void Modulator::setSamplerate(float sr) {
-  if (sr == 0.0f) return;
+  if (sr == 0.0f)
+    return;
   fSamplerate = sr;
   sicvt = 16777216.0f / sr;
 }
@@ -115,7 +122,9 @@ void Modulator::setPhase(float p) {
   }
 }
 
-float Modulator::getPhase() const { return static_cast<float>(static_cast<double>(phase) / kPhaseOne); }
+float Modulator::getPhase() const {
+  return static_cast<float>(static_cast<double>(phase) / kPhaseOne);
+}
 
 void Modulator::setFrequency(float f) {
   fFrequency = f;
@@ -126,9 +135,13 @@ void Modulator::setFrequency(float f) {
   }
 }
 
-void Modulator::setGain(float g) { fGain = (g < -1.0f) ? -1.0f : (g > 1.0f ? 1.0f : g); }
+void Modulator::setGain(float g) {
+  fGain = (g < -1.0f) ? -1.0f : (g > 1.0f ? 1.0f : g);
+}
 
-void Modulator::setShape(float s) { fShape = (s < 0.0f) ? 0.0f : (s > 1.0f ? 1.0f : s); }
+void Modulator::setShape(float s) {
+  fShape = (s < 0.0f) ? 0.0f : (s > 1.0f ? 1.0f : s);
+}
 
 void Modulator::retrigger() {
   setPhase(0.0f);
@@ -147,11 +160,13 @@ void Modulator::setTable(std::int32_t n) {
 
 void Modulator::setTables(const float* first, const float* second, std::int32_t size) {
   // Only powers of two from 1 to 2^24 have a whole number of doublings up to 2^24.
-  if (size < 1 || size > (1 << 24) || (size & (size - 1)) != 0) size = kTableSize;
+  if (size < 1 || size > (1 << 24) || (size & (size - 1)) != 0)
+    size = kTableSize;
   waveTable1 = first;
   waveTable2 = second;
   std::int64_t bits = 0;
-  for (std::int64_t s = size; s < (1 << 24); s <<= 1) ++bits;
+  for (std::int64_t s = size; s < (1 << 24); s <<= 1)
+    ++bits;
   lobits = bits;
 }
 

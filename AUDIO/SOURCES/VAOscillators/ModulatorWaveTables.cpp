@@ -19,8 +19,10 @@ struct ConstantTables {
   ConstantTables() {
     // One exact cycle of sin in double precision; harmonics read it at multiples of the index.
     std::array<double, N> s{};
-    for (int i = 0; i < N; ++i) s[i] = std::sin(2.0 * M_PI * i / N);
-    for (int i = 0; i < N; ++i) sine[i] = static_cast<float>(s[i]);
+    for (int i = 0; i < N; ++i)
+      s[i] = std::sin(2.0 * M_PI * i / N);
+    for (int i = 0; i < N; ++i)
+      sine[i] = static_cast<float>(s[i]);
 
     auto& tri = selectable[0];
     for (int i = 0; i < N; ++i) {
@@ -36,7 +38,8 @@ struct ConstantTables {
       saw[i] = static_cast<float>(x < 0.5 ? 2.0 * x : 2.0 * x - 2.0);
     }
     auto& sqr = selectable[2];
-    for (int i = 0; i < N; ++i) sqr[i] = (i == 0 || i == N / 2) ? 0.0f : (i < N / 2 ? 1.0f : -1.0f);
+    for (int i = 0; i < N; ++i)
+      sqr[i] = (i == 0 || i == N / 2) ? 0.0f : (i < N / 2 ? 1.0f : -1.0f);
 
     // table_03 .. table_64: additive spectra. Recipe k picks a harmonic count, a roll-off, which
     // harmonics sound (all, odd, every third) and their signs, so that the shapes range from
@@ -47,15 +50,20 @@ struct ConstantTables {
       const int stepKind = k % 3;                                            // 0 all, 1 odd, 2 every third
       std::array<double, N> acc{};
       for (int h = 1; h <= harmonics; ++h) {
-        if (stepKind == 1 && h % 2 == 0) continue;
-        if (stepKind == 2 && h > 1 && h % 3 != 1) continue;
+        if (stepKind == 1 && h % 2 == 0)
+          continue;
+        if (stepKind == 2 && h > 1 && h % 3 != 1)
+          continue;
         const double amp = ((h % 4 == 2) ? -1.0 : 1.0) / std::pow(static_cast<double>(h), rolloff);
-        for (int i = 0; i < N; ++i) acc[i] += amp * s[(static_cast<long>(h) * i) % N];
+        for (int i = 0; i < N; ++i)
+          acc[i] += amp * s[(static_cast<long>(h) * i) % N];
       }
       double peak = 0.0;
-      for (int i = 0; i < N; ++i) peak = std::fmax(peak, std::fabs(acc[i]));
+      for (int i = 0; i < N; ++i)
+        peak = std::fmax(peak, std::fabs(acc[i]));
       const double scale = peak > 0.0 ? 1.0 / peak : 0.0;
-      for (int i = 0; i < N; ++i) selectable[k][i] = static_cast<float>(acc[i] * scale);
+      for (int i = 0; i < N; ++i)
+        selectable[k][i] = static_cast<float>(acc[i] * scale);
     }
   }
 };
@@ -68,7 +76,9 @@ const ConstantTables& tables() {
 }  // namespace
 
 const float* Modulator::constantTable(int n) {
-  if (n == -1) return tables().sine.data();
-  if (n < 0 || n >= kSelectable) return nullptr;
+  if (n == -1)
+    return tables().sine.data();
+  if (n < 0 || n >= kSelectable)
+    return nullptr;
   return tables().selectable[n].data();
 }

@@ -16,7 +16,8 @@ namespace loops {
 namespace {
 
 void check(int result, const char* step, const std::string& path) {
-  if (result >= 0) return;
+  if (result >= 0)
+    return;
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(result, text, sizeof text);
   throw AacFileWriteError(path + ": " + step + ": " + text);
@@ -25,8 +26,10 @@ void check(int result, const char* step, const std::string& path) {
 struct OutputContext {
   AVFormatContext* format = nullptr;
   ~OutputContext() {
-    if (!format) return;
-    if (format->pb) avio_closep(&format->pb);
+    if (!format)
+      return;
+    if (format->pb)
+      avio_closep(&format->pb);
     avformat_free_context(format);
   }
 };
@@ -49,7 +52,8 @@ void drain(AVCodecContext* codec, AVFormatContext* format, AVStream* stream, AVP
            const std::string& path) {
   for (;;) {
     const int result = avcodec_receive_packet(codec, packet);
-    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+      return;
     check(result, "encoding", path);
     av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
     packet->stream_index = stream->index;
@@ -61,24 +65,29 @@ void drain(AVCodecContext* codec, AVFormatContext* format, AVStream* stream, AVP
 
 void writeAacFile(const std::string& path, const std::vector<const std::vector<float>*>& channels,
                   int sampleRate, int bitRate) {
-  if (channels.empty() || channels.size() > 2) throw AacFileWriteError(path + ": 1 or 2 channels expected");
+  if (channels.empty() || channels.size() > 2)
+    throw AacFileWriteError(path + ": 1 or 2 channels expected");
   const std::size_t frames = channels[0]->size();
   for (const auto* channel : channels)
-    if (channel->size() != frames) throw AacFileWriteError(path + ": channels of different lengths");
+    if (channel->size() != frames)
+      throw AacFileWriteError(path + ": channels of different lengths");
 
   const AVCodec* encoder = avcodec_find_encoder_by_name("aac");
-  if (!encoder) throw AacFileWriteError(path + ": FFmpeg has no AAC encoder");
+  if (!encoder)
+    throw AacFileWriteError(path + ": FFmpeg has no AAC encoder");
 
   OutputContext out;
   check(avformat_alloc_output_context2(&out.format, nullptr, "ipod", path.c_str()), "choosing the muxer",
         path);
   out.format->flags |= AVFMT_FLAG_BITEXACT;
   AVStream* stream = avformat_new_stream(out.format, nullptr);
-  if (!stream) throw AacFileWriteError(path + ": no stream");
+  if (!stream)
+    throw AacFileWriteError(path + ": no stream");
 
   CodecContext enc;
   enc.codec = avcodec_alloc_context3(encoder);
-  if (!enc.codec) throw AacFileWriteError(path + ": no encoder context");
+  if (!enc.codec)
+    throw AacFileWriteError(path + ": no encoder context");
   AVCodecContext* c = enc.codec;
   c->sample_fmt = AV_SAMPLE_FMT_FLTP;
   c->sample_rate = sampleRate;
@@ -86,7 +95,8 @@ void writeAacFile(const std::string& path, const std::vector<const std::vector<f
   c->bit_rate = bitRate;
   c->time_base = AVRational{1, sampleRate};
   c->flags |= AV_CODEC_FLAG_BITEXACT;
-  if (out.format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (out.format->oformat->flags & AVFMT_GLOBALHEADER)
+    c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   // One thread: the encoder's output must not depend on scheduling.
   c->thread_count = 1;
   // The fast coder: about twice as fast as the default at this rate and not audibly worse here.
@@ -106,7 +116,8 @@ void writeAacFile(const std::string& path, const std::vector<const std::vector<f
 
   Frame frame;
   Packet packet;
-  if (!frame.frame || !packet.packet) throw AacFileWriteError(path + ": out of memory");
+  if (!frame.frame || !packet.packet)
+    throw AacFileWriteError(path + ": out of memory");
   const std::size_t frameSize = std::size_t(c->frame_size);
   for (std::size_t at = 0; at < frames; at += frameSize) {
     const std::size_t count = std::min(frameSize, frames - at);

@@ -30,7 +30,8 @@ int barsFor(double bpm, double wishedSeconds) {
   double bestDistance = 1e9;
   for (int bars = 1; bars <= 16; ++bars) {
     const double seconds = bars * barSeconds;
-    if (seconds < 6.0 || seconds > 12.0) continue;
+    if (seconds < 6.0 || seconds > 12.0)
+      continue;
     const double distance = seconds > wishedSeconds ? seconds - wishedSeconds : wishedSeconds - seconds;
     if (distance < bestDistance) {
       best = bars;

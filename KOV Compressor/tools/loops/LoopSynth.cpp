@@ -12,7 +12,9 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
-double noteHz(double midi) { return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0); }
+double noteHz(double midi) {
+  return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0);
+}
 
 // xorshift32: white noise in [-1, 1).
 struct Noise {
@@ -189,7 +191,8 @@ void voiceNote(Canvas& c, std::int64_t at, std::int64_t length, double midi, int
   const double hz = noteHz(midi);
   std::array<BandPass, 3> formants;
   const auto& v = kVowels[std::size_t(vowel) % kVowels.size()];
-  for (std::size_t k = 0; k < 3; ++k) formants[k].set(v[k], 8.0 + 4.0 * k);
+  for (std::size_t k = 0; k < 3; ++k)
+    formants[k].set(v[k], 8.0 + 4.0 * k);
   const std::array<double, 3> gains{1.0, 0.6, 0.3};
   double phase = 0.0;
   const std::int64_t release = std::int64_t(0.08 * kSampleRate);
@@ -201,7 +204,8 @@ void voiceNote(Canvas& c, std::int64_t at, std::int64_t length, double midi, int
     phase -= std::floor(phase);
     const double pulse = phase * phase * phase - 0.25;
     double y = 0.0;
-    for (std::size_t k = 0; k < 3; ++k) y += gains[k] * formants[k](pulse);
+    for (std::size_t k = 0; k < 3; ++k)
+      y += gains[k] * formants[k](pulse);
     const double env = std::min(1.0, t / 0.03) * (n < length ? 1.0 : 1.0 - double(n - length) / release);
     c.add(at + n, level * 6.0 * env * y, pan);
   }
@@ -249,10 +253,13 @@ StereoSignal synthesize(const LoopRecipe& r) {
       for (int s = 0; s < 16; ++s) {
         const std::int64_t at = barStart + s * step + (r.swing && (s & 1) ? step / 3 : 0);
         const double gain = r.drums * sectionGain(r, at, true);
-        if (gain == 0.0) continue;
+        if (gain == 0.0)
+          continue;
         const double accent = (s % 4 == 0) ? 1.0 : 0.7;
-        if (g.kick >> s & 1) kick(canvas, at, 0.9 * gain, noise);
-        if (g.snare >> s & 1) snare(canvas, at, 0.55 * gain, Pan(0.1 * r.width), noise);
+        if (g.kick >> s & 1)
+          kick(canvas, at, 0.9 * gain, noise);
+        if (g.snare >> s & 1)
+          snare(canvas, at, 0.55 * gain, Pan(0.1 * r.width), noise);
         if (g.openHat >> s & 1)
           hat(canvas, at, 0.22 * gain, Pan(0.45 * r.width), true, noise);
         else if (g.hat >> s & 1)
@@ -271,7 +278,8 @@ StereoSignal synthesize(const LoopRecipe& r) {
     // Chords: one per bar, root position triad plus the seventh, an octave and a fifth up.
     if (r.chords > 0.0f) {
       std::array<double, 4> notes{};
-      for (int k = 0; k < 4; ++k) notes[std::size_t(k)] = degreeNote(r, rootDegree + 2 * k) + 19 - 7;
+      for (int k = 0; k < 4; ++k)
+        notes[std::size_t(k)] = degreeNote(r, rootDegree + 2 * k) + 19 - 7;
       chord(canvas, barStart, bar - beat / 2, notes, r.chords * sectionGain(r, barStart, false), r.width);
     }
     // Lead: a phrase of quarter and eighth notes from the chord's scale, with rests.

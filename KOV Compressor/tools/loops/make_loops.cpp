@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
   };
   const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1U, 16U);
   std::vector<std::thread> pool;
-  for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
-  for (auto& thread : pool) thread.join();
+  for (unsigned t = 0; t < threads; ++t)
+    pool.emplace_back(work);
+  for (auto& thread : pool)
+    thread.join();
   return failed ? 1 : 0;
 }

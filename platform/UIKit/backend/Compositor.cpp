@@ -20,8 +20,10 @@ namespace {
 constexpr double minimumDeterminant = 1e-12;
 
 CGRect unite(const CGRect& a, const CGRect& b) {
-  if (a.isEmpty()) return b.standardized();
-  if (b.isEmpty()) return a.standardized();
+  if (a.isEmpty())
+    return b.standardized();
+  if (b.isEmpty())
+    return a.standardized();
   const CGFloat x0 = std::min(a.minX(), b.minX()), y0 = std::min(a.minY(), b.minY());
   const CGFloat x1 = std::max(a.maxX(), b.maxX()), y1 = std::max(a.maxY(), b.maxY());
   return CGRect(x0, y0, x1 - x0, y1 - y0);
@@ -48,14 +50,16 @@ bool redraw(UIView& view, CGFloat scale) {
   const CGRect bounds = view.bounds();
   view.clearNeedsDisplay();  // before draw(_:), which may mark the view again for the next pass
   if (!hasArea(bounds)) {
-    if (view.backing()) view.backing()->release();
+    if (view.backing())
+      view.backing()->release();
     return false;
   }
   const CGFloat s = backingScaleFor(bounds, scale);
   const int width = std::max(1, int(std::ceil(bounds.size.width * s - 1e-9)));
   const int height = std::max(1, int(std::ceil(bounds.size.height * s - 1e-9)));
   UIView::Backing& backing = view.ensureBacking();
-  if (!backing.fit(width, height, s)) return false;
+  if (!backing.fit(width, height, s))
+    return false;
   backing.hasContent = false;
 
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(backing.surface), cairo_destroy);
@@ -83,13 +87,15 @@ bool redraw(UIView& view, CGFloat scale) {
 // Redraws the marked (or stale) views that are shown, collecting their window rectangles.
 void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, CGRect& damage,
                 std::size_t& drawn) {
-  if (!view.isDrawable()) return;  // the marks wait until the view shows again
+  if (!view.isDrawable())
+    return;  // the marks wait until the view shows again
   if (isStale(view, scale) && redraw(view, scale)) {
     ++drawn;
     damage = unite(damage, view.bounds().applying(toWindow));
   }
   for (const auto& sub : view.subviews()) {
-    if (auto t = sub->transformToSuperview()) drawMarked(*sub, t->concatenating(toWindow), scale, damage, drawn);
+    if (auto t = sub->transformToSuperview())
+      drawMarked(*sub, t->concatenating(toWindow), scale, damage, drawn);
   }
 }
 
@@ -115,7 +121,8 @@ bool applyTransform(cairo_t* cr, const CGAffineTransform& t) {
 void snapToPixels(cairo_t* cr) {
   cairo_matrix_t m;
   cairo_get_matrix(cr, &m);
-  if (m.xy != 0 || m.yx != 0) return;
+  if (m.xy != 0 || m.yx != 0)
+    return;
   m.x0 = std::round(m.x0);
   m.y0 = std::round(m.y0);
   cairo_set_matrix(cr, &m);
@@ -124,11 +131,13 @@ void snapToPixels(cairo_t* cr) {
 // Paints the view's backing at its bounds, unless the clip leaves none of it to paint.
 void paintBacking(const UIView& view, cairo_t* cr, double alpha) {
   const UIView::Backing* backing = view.backing();
-  if (!backing || !backing->hasContent) return;
+  if (!backing || !backing->hasContent)
+    return;
   const CGRect bounds = view.bounds();
   double x0, y0, x1, y1;
   cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
-  if (!CGRect(x0, y0, x1 - x0, y1 - y0).intersects(bounds)) return;
+  if (!CGRect(x0, y0, x1 - x0, y1 - y0).intersects(bounds))
+    return;
 
   cairo_save(cr);
   cairo_set_source_surface(cr, backing->surface, bounds.origin.x, bounds.origin.y);
@@ -143,11 +152,13 @@ void paintBacking(const UIView& view, cairo_t* cr, double alpha) {
 }
 
 bool hasShownSubviews(const UIView& view) {
-  return std::any_of(view.subviews().begin(), view.subviews().end(), [](const auto& v) { return v->isDrawable(); });
+  return std::any_of(view.subviews().begin(), view.subviews().end(),
+                     [](const auto& v) { return v->isDrawable(); });
 }
 
 void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
-  if (!view.isDrawable()) return;
+  if (!view.isDrawable())
+    return;
   cairo_save(cr);
   if (!applyTransform(cr, own)) {
     cairo_restore(cr);
@@ -158,7 +169,8 @@ void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
   if (alpha < 1 && !hasShownSubviews(view)) {
     paintBacking(view, cr, alpha);  // a lone view needs no group
   } else {
-    if (alpha < 1) cairo_push_group(cr);
+    if (alpha < 1)
+      cairo_push_group(cr);
     paintBacking(view, cr, 1);
     if (view.clipsToBounds()) {
       const CGRect b = view.bounds();
@@ -166,7 +178,8 @@ void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
       cairo_clip(cr);
     }
     for (const auto& sub : view.subviews()) {
-      if (auto t = sub->transformToSuperview()) composite(*sub, cr, *t);
+      if (auto t = sub->transformToSuperview())
+        composite(*sub, cr, *t);
     }
     if (alpha < 1) {
       cairo_pop_group_to_source(cr);
@@ -191,9 +204,11 @@ PassResult displayPass(UIWindow& window, cairo_surface_t* target, CGFloat scale,
 
   const CGRect area(0, 0, window.bounds().size.width, window.bounds().size.height);
   damage = damage.intersection(area);
-  if (damage.isEmpty() || !target) return result;
+  if (damage.isEmpty() || !target)
+    return result;
   // Whole device pixels, so that the edges of the region are not blended twice.
-  const CGFloat x0 = std::floor(damage.minX() * scale) / scale, y0 = std::floor(damage.minY() * scale) / scale;
+  const CGFloat x0 = std::floor(damage.minX() * scale) / scale,
+                y0 = std::floor(damage.minY() * scale) / scale;
   const CGFloat x1 = std::ceil(damage.maxX() * scale) / scale, y1 = std::ceil(damage.maxY() * scale) / scale;
   result.damage = CGRect(x0, y0, x1 - x0, y1 - y0);
 
@@ -214,7 +229,8 @@ void renderSubtree(UIView& view, cairo_t* cr, CGFloat scale) {
   std::size_t drawn = 0;
   drawMarked(view, CGAffineTransform::identity(), scale, ignored, drawn);
   if (drawn > 0) {
-    if (auto w = view.window()) w->invalidateAll();  // the window's own picture is behind now
+    if (auto w = view.window())
+      w->invalidateAll();  // the window's own picture is behind now
   }
   composite(view, cr, rootTransform(view));
 }

@@ -21,7 +21,7 @@ class UIWindow;
 namespace ui_backend {
 
 struct PassResult {
-  CGRect damage;             // window coordinates; empty when nothing was composited
+  CGRect damage;  // window coordinates; empty when nothing was composited
   std::size_t viewsDrawn = 0;
 };
 

@@ -48,8 +48,10 @@ class GtkBackend final : public WindowBackend {
   }
 
   ~GtkBackend() override {
-    if (wheelTimeout_) g_source_remove(wheelTimeout_);
-    if (placeIdle_) g_source_remove(placeIdle_);
+    if (wheelTimeout_)
+      g_source_remove(wheelTimeout_);
+    if (placeIdle_)
+      g_source_remove(placeIdle_);
     for (NativeChild& child : natives_) {  // taken out first: destroying the window would destroy them
       gtk_container_remove(GTK_CONTAINER(overlay_), child.widget);
       g_object_unref(child.widget);
@@ -66,7 +68,8 @@ class GtkBackend final : public WindowBackend {
   void show() override {
     const CGSize size = window_.bounds().size;
     if (size.width >= 1 && size.height >= 1 && size.width < 1e5 && size.height < 1e5)
-      gtk_window_set_default_size(GTK_WINDOW(gtkWindow_), int(std::lround(size.width)), int(std::lround(size.height)));
+      gtk_window_set_default_size(GTK_WINDOW(gtkWindow_), int(std::lround(size.width)),
+                                  int(std::lround(size.height)));
     gtk_widget_show_all(gtkWindow_);
   }
 
@@ -84,7 +87,8 @@ class GtkBackend final : public WindowBackend {
 
   void removeNativeChild(void* widget) override {
     for (auto it = natives_.begin(); it != natives_.end(); ++it) {
-      if (it->widget != widget) continue;
+      if (it->widget != widget)
+        continue;
       gtk_container_remove(GTK_CONTAINER(overlay_), it->widget);
       g_object_unref(it->widget);
       natives_.erase(it);
@@ -120,24 +124,28 @@ class GtkBackend final : public WindowBackend {
   // Where the child goes now; nothing while hidden or when its rectangle cannot be shown.
   static std::optional<CGRect> placeOf(const NativeChild& child) {
     std::optional<CGRect> place = child.placement();
-    if (place && !(place->size.width >= 1 && place->size.height >= 1 && place->size.width < 1e5 &&
-                   place->size.height < 1e5 && std::isfinite(place->origin.x) && std::isfinite(place->origin.y)))
+    if (place &&
+        !(place->size.width >= 1 && place->size.height >= 1 && place->size.width < 1e5 &&
+          place->size.height < 1e5 && std::isfinite(place->origin.x) && std::isfinite(place->origin.y)))
       place.reset();
     return place;
   }
 
   static bool samePlace(const std::optional<CGRect>& a, const std::optional<CGRect>& b) {
-    if (a.has_value() != b.has_value()) return false;
-    return !a || (a->origin.x == b->origin.x && a->origin.y == b->origin.y && a->size.width == b->size.width &&
-                  a->size.height == b->size.height);
+    if (a.has_value() != b.has_value())
+      return false;
+    return !a || (a->origin.x == b->origin.x && a->origin.y == b->origin.y &&
+                  a->size.width == b->size.width && a->size.height == b->size.height);
   }
 
   // Asks each native child where it goes now; moves are applied on the next idle turn, since GTK
   // must not re-allocate while it draws.
   void checkNativePlacements() {
-    if (placeIdle_) return;
+    if (placeIdle_)
+      return;
     for (const NativeChild& child : natives_) {
-      if (samePlace(placeOf(child), child.shownAt)) continue;
+      if (samePlace(placeOf(child), child.shownAt))
+        continue;
       placeIdle_ = g_idle_add(&GtkBackend::placeNativeChildren, this);
       return;
     }
@@ -156,7 +164,8 @@ class GtkBackend final : public WindowBackend {
 
   static gboolean onChildPosition(GtkOverlay*, GtkWidget* widget, GdkRectangle* allocation, gpointer data) {
     for (const NativeChild& child : static_cast<GtkBackend*>(data)->natives_) {
-      if (child.widget != widget || !child.shownAt) continue;
+      if (child.widget != widget || !child.shownAt)
+        continue;
       const CGRect& r = *child.shownAt;
       allocation->x = int(std::lround(r.origin.x));
       allocation->y = int(std::lround(r.origin.y));
@@ -188,16 +197,19 @@ class GtkBackend final : public WindowBackend {
     const double now = inputTime();
     switch (event->type) {
       case GDK_BUTTON_PRESS:
-        if (event->button.button != 1 || gdk_event_get_pointer_emulated(event)) return false;
+        if (event->button.button != 1 || gdk_event_get_pointer_emulated(event))
+          return false;
         mouseDown_ = true;
         touches.touch(mouseTouch, UITouchPhase::began, {event->button.x, event->button.y}, now);
         return true;
       case GDK_MOTION_NOTIFY:
-        if (!mouseDown_ || gdk_event_get_pointer_emulated(event)) return false;
+        if (!mouseDown_ || gdk_event_get_pointer_emulated(event))
+          return false;
         touches.touch(mouseTouch, UITouchPhase::moved, {event->motion.x, event->motion.y}, now);
         return true;
       case GDK_BUTTON_RELEASE:
-        if (event->button.button != 1 || !mouseDown_ || gdk_event_get_pointer_emulated(event)) return false;
+        if (event->button.button != 1 || !mouseDown_ || gdk_event_get_pointer_emulated(event))
+          return false;
         mouseDown_ = false;
         touches.touch(mouseTouch, UITouchPhase::ended, {event->button.x, event->button.y}, now);
         return true;
@@ -221,15 +233,24 @@ class GtkBackend final : public WindowBackend {
         const GdkEventTouchpadPinch& p = event->touchpad_pinch;
         const CGPoint at{p.x, p.y};
         switch (p.phase) {
-          case GDK_TOUCHPAD_GESTURE_PHASE_BEGIN: touches.pinch(UITouchPhase::began, at, 1); break;
-          case GDK_TOUCHPAD_GESTURE_PHASE_UPDATE: touches.pinch(UITouchPhase::moved, at, p.scale); break;
-          case GDK_TOUCHPAD_GESTURE_PHASE_END: touches.pinch(UITouchPhase::ended, at, p.scale); break;
-          case GDK_TOUCHPAD_GESTURE_PHASE_CANCEL: touches.pinch(UITouchPhase::cancelled, at, p.scale); break;
+          case GDK_TOUCHPAD_GESTURE_PHASE_BEGIN:
+            touches.pinch(UITouchPhase::began, at, 1);
+            break;
+          case GDK_TOUCHPAD_GESTURE_PHASE_UPDATE:
+            touches.pinch(UITouchPhase::moved, at, p.scale);
+            break;
+          case GDK_TOUCHPAD_GESTURE_PHASE_END:
+            touches.pinch(UITouchPhase::ended, at, p.scale);
+            break;
+          case GDK_TOUCHPAD_GESTURE_PHASE_CANCEL:
+            touches.pinch(UITouchPhase::cancelled, at, p.scale);
+            break;
         }
         return true;
       }
       case GDK_SCROLL:
-        if (!(event->scroll.state & GDK_CONTROL_MASK)) return false;
+        if (!(event->scroll.state & GDK_CONTROL_MASK))
+          return false;
         wheelPinch(event->scroll);
         return true;
       default:
@@ -240,10 +261,17 @@ class GtkBackend final : public WindowBackend {
   void wheelPinch(const GdkEventScroll& scroll) {
     double steps = 0;  // positive zooms in
     switch (scroll.direction) {
-      case GDK_SCROLL_UP: steps = 1; break;
-      case GDK_SCROLL_DOWN: steps = -1; break;
-      case GDK_SCROLL_SMOOTH: steps = -scroll.delta_y; break;
-      default: return;
+      case GDK_SCROLL_UP:
+        steps = 1;
+        break;
+      case GDK_SCROLL_DOWN:
+        steps = -1;
+        break;
+      case GDK_SCROLL_SMOOTH:
+        steps = -scroll.delta_y;
+        break;
+      default:
+        return;
     }
     const CGPoint at{scroll.x, scroll.y};
     TouchRouter& touches = router();
@@ -254,7 +282,8 @@ class GtkBackend final : public WindowBackend {
     } else {
       g_source_remove(wheelTimeout_);
     }
-    if (std::isfinite(steps)) wheelScale_ *= std::pow(wheelStepScale, steps);
+    if (std::isfinite(steps))
+      wheelScale_ *= std::pow(wheelStepScale, steps);
     touches.pinch(UITouchPhase::moved, wheelAt_, wheelScale_);
     wheelTimeout_ = g_timeout_add(wheelPinchEndMs, &GtkBackend::endWheelPinch, this);
   }
@@ -285,7 +314,8 @@ bool gtkAvailable() {
 }
 
 std::unique_ptr<WindowBackend> makeGtkBackend(UIWindow& window) {
-  if (!gtkAvailable()) return nullptr;
+  if (!gtkAvailable())
+    return nullptr;
   return std::make_unique<GtkBackend>(window);
 }
 

@@ -15,14 +15,16 @@ class HeadlessBackend final : public WindowBackend {
  public:
   using WindowBackend::WindowBackend;
   ~HeadlessBackend() override {
-    if (source_) g_source_remove(source_);
+    if (source_)
+      g_source_remove(source_);
   }
 
   UIWindowBackendKind kind() const override { return UIWindowBackendKind::headless; }
 
  protected:
   void scheduleRefresh() override {
-    if (source_) return;
+    if (source_)
+      return;
     source_ = g_idle_add_full(redrawPriority, &HeadlessBackend::refresh, this, nullptr);
   }
 

@@ -27,22 +27,25 @@ TouchRouter::~TouchRouter() = default;
 
 UITouchSet TouchRouter::allTouches() const {
   std::vector<std::shared_ptr<UITouch>> all;
-  for (const auto& a : active_) all.push_back(a.touch);
+  for (const auto& a : active_)
+    all.push_back(a.touch);
   return UITouchSet(std::move(all));
 }
 
-std::vector<std::shared_ptr<UIGestureRecognizer>> TouchRouter::recognizersFor(const std::shared_ptr<UIView>& view,
-                                                                              const UITouch& touch) const {
+std::vector<std::shared_ptr<UIGestureRecognizer>> TouchRouter::recognizersFor(
+    const std::shared_ptr<UIView>& view, const UITouch& touch) const {
   std::vector<std::shared_ptr<UIGestureRecognizer>> found;
   for (auto v = view; v; v = v->superview()) {
     for (const auto& r : v->gestureRecognizers()) {
       auto* delegate = r->delegate();
-      if (r->isEnabled() && (!delegate || delegate->gestureRecognizerShouldReceive(*r, touch))) found.push_back(r);
+      if (r->isEnabled() && (!delegate || delegate->gestureRecognizerShouldReceive(*r, touch)))
+        found.push_back(r);
     }
   }
   // Those that wait for others to fail see each touch last, so that a failure the touch causes (a
   // second tap too far away) settles what they were waiting for before they look at it.
-  std::stable_partition(found.begin(), found.end(), [](const auto& r) { return !r->hasFailureRequirements(); });
+  std::stable_partition(found.begin(), found.end(),
+                        [](const auto& r) { return !r->hasFailureRequirements(); });
   return found;
 }
 
@@ -52,13 +55,15 @@ void TouchRouter::updatePeers() {
   std::vector<UIGestureRecognizer*> seen;
   for (const auto& a : active_) {
     for (const auto& r : a.touch->gestureRecognizers()) {
-      if (std::find(seen.begin(), seen.end(), r.get()) != seen.end()) continue;
+      if (std::find(seen.begin(), seen.end(), r.get()) != seen.end())
+        continue;
       seen.push_back(r.get());
       peers.push_back(r);
     }
   }
   for (const auto& a : active_) {
-    for (const auto& r : a.touch->gestureRecognizers()) r->setPeers(peers);
+    for (const auto& r : a.touch->gestureRecognizers())
+      r->setPeers(peers);
   }
 }
 
@@ -66,20 +71,26 @@ void TouchRouter::touch(std::uint64_t id, UITouchPhase phase, CGPoint point, dou
   auto it = std::find_if(active_.begin(), active_.end(), [&](const Active& a) { return a.id == id; });
   std::shared_ptr<UITouch> touch;
   if (phase == UITouchPhase::began) {
-    if (it != active_.end()) return;  // already down: a repeated press is ignored
-    if (!std::isfinite(point.x) || !std::isfinite(point.y)) return;
+    if (it != active_.end())
+      return;  // already down: a repeated press is ignored
+    if (!std::isfinite(point.x) || !std::isfinite(point.y))
+      return;
     auto hit = window_.hitTest(window_.convertFrom(point, nullptr), nullptr);
-    if (!hit) return;
-    touch = std::make_shared<UITouch>(std::static_pointer_cast<UIWindow>(window_.shared_from_this()), point, timestamp);
+    if (!hit)
+      return;
+    touch = std::make_shared<UITouch>(std::static_pointer_cast<UIWindow>(window_.shared_from_this()), point,
+                                      timestamp);
     touch->setView(hit);
-    const bool continues = timestamp - lastTapTime_ <= multiTapInterval &&
-                           std::hypot(point.x - lastTapPoint_.x, point.y - lastTapPoint_.y) <= multiTapDistance;
+    const bool continues =
+        timestamp - lastTapTime_ <= multiTapInterval &&
+        std::hypot(point.x - lastTapPoint_.x, point.y - lastTapPoint_.y) <= multiTapDistance;
     touch->setTapCount(continues ? lastTapCount_ + 1 : 1);
     touch->setGestureRecognizers(recognizersFor(hit, *touch));
     active_.push_back({id, touch});
     updatePeers();
   } else {
-    if (it == active_.end()) return;
+    if (it == active_.end())
+      return;
     touch = it->touch;
     if (std::isfinite(point.x) && std::isfinite(point.y)) {
       touch->update(point, phase, timestamp);
@@ -94,11 +105,19 @@ void TouchRouter::touch(std::uint64_t id, UITouchPhase phase, CGPoint point, dou
   const auto recognizers = touch->gestureRecognizers();
   for (const auto& r : recognizers) {
     switch (phase) {
-      case UITouchPhase::began: r->deliverTouchesBegan(changed, event); break;
+      case UITouchPhase::began:
+        r->deliverTouchesBegan(changed, event);
+        break;
       case UITouchPhase::moved:
-      case UITouchPhase::stationary: r->deliverTouchesMoved(changed, event); break;
-      case UITouchPhase::ended: r->deliverTouchesEnded(changed, event); break;
-      case UITouchPhase::cancelled: r->deliverTouchesCancelled(changed, event); break;
+      case UITouchPhase::stationary:
+        r->deliverTouchesMoved(changed, event);
+        break;
+      case UITouchPhase::ended:
+        r->deliverTouchesEnded(changed, event);
+        break;
+      case UITouchPhase::cancelled:
+        r->deliverTouchesCancelled(changed, event);
+        break;
     }
   }
 
@@ -107,18 +126,27 @@ void TouchRouter::touch(std::uint64_t id, UITouchPhase phase, CGPoint point, dou
     const bool taken = std::any_of(recognizers.begin(), recognizers.end(),
                                    [](const auto& r) { return r->isRunning() && r->cancelsTouchesInView(); });
     std::vector<std::shared_ptr<UITouch>> others;
-    for (const auto& a : active_) others.push_back(a.touch);
+    for (const auto& a : active_)
+      others.push_back(a.touch);
     auto view = touch->view();
     if (taken || !view || (!view->isMultipleTouchEnabled() && viewHasOtherTouch(others, *touch)))
       touch->setDeliversToView(false);
   }
   if (auto view = touch->view(); view && touch->deliversToView()) {
     switch (phase) {
-      case UITouchPhase::began: view->touchesBegan(changed, &event); break;
+      case UITouchPhase::began:
+        view->touchesBegan(changed, &event);
+        break;
       case UITouchPhase::moved:
-      case UITouchPhase::stationary: view->touchesMoved(changed, &event); break;
-      case UITouchPhase::ended: view->touchesEnded(changed, &event); break;
-      case UITouchPhase::cancelled: view->touchesCancelled(changed, &event); break;
+      case UITouchPhase::stationary:
+        view->touchesMoved(changed, &event);
+        break;
+      case UITouchPhase::ended:
+        view->touchesEnded(changed, &event);
+        break;
+      case UITouchPhase::cancelled:
+        view->touchesCancelled(changed, &event);
+        break;
     }
   }
 
@@ -129,7 +157,8 @@ void TouchRouter::touch(std::uint64_t id, UITouchPhase phase, CGPoint point, dou
       lastTapCount_ = touch->tapCount();
     }
     std::erase_if(active_, [&](const Active& a) { return a.touch == touch; });
-    for (const auto& r : recognizers) r->resetIfIdle();
+    for (const auto& r : recognizers)
+      r->resetIfIdle();
     updatePeers();
   }
 }
@@ -142,10 +171,12 @@ void TouchRouter::cancelAll(double timestamp) {
 }
 
 void TouchRouter::cancelInView(const std::shared_ptr<UITouch>& touch, double timestamp) {
-  if (!touch->deliversToView()) return;
+  if (!touch->deliversToView())
+    return;
   touch->setDeliversToView(false);
   auto view = touch->view();
-  if (!view) return;
+  if (!view)
+    return;
   const UIEvent event(timestamp, allTouches());
   const UITouchSet cancelled({touch});
   view->touchesCancelled(cancelled, &event);
@@ -167,17 +198,19 @@ void TouchRouter::pinch(UITouchPhase phase, CGPoint point, CGFloat scale) {
     auto hit = window_.hitTest(window_.convertFrom(point, nullptr), nullptr);
     for (auto v = hit; v; v = v->superview()) {
       for (const auto& r : v->gestureRecognizers()) {
-        if (r->isEnabled() && r->pinchInput(UITouchPhase::began, point, 1)) pinchRecognizers_.push_back(r);
+        if (r->isEnabled() && r->pinchInput(UITouchPhase::began, point, 1))
+          pinchRecognizers_.push_back(r);
       }
     }
     return;
   }
   const auto recognizers = pinchRecognizers_;
   for (const auto& weak : recognizers) {
-    if (auto r = weak.lock()) r->pinchInput(phase, point, scale);
+    if (auto r = weak.lock())
+      r->pinchInput(phase, point, scale);
   }
-  if (phase == UITouchPhase::ended || phase == UITouchPhase::cancelled) pinchRecognizers_.clear();
+  if (phase == UITouchPhase::ended || phase == UITouchPhase::cancelled)
+    pinchRecognizers_.clear();
 }
 
 }  // namespace ui_backend
-

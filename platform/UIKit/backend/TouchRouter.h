@@ -47,7 +47,7 @@ class TouchRouter {
   };
   UITouchSet allTouches() const;
   std::vector<std::shared_ptr<UIGestureRecognizer>> recognizersFor(const std::shared_ptr<UIView>& view,
-                                                                    const UITouch& touch) const;
+                                                                   const UITouch& touch) const;
   void updatePeers();
 
   UIWindow& window_;

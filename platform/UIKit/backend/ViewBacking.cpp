@@ -2,10 +2,13 @@
 
 #include <cairo.h>
 
-UIView::Backing::~Backing() { release(); }
+UIView::Backing::~Backing() {
+  release();
+}
 
 void UIView::Backing::release() {
-  if (surface) cairo_surface_destroy(surface);
+  if (surface)
+    cairo_surface_destroy(surface);
   surface = nullptr;
   pixelWidth = pixelHeight = 0;
   hasContent = false;

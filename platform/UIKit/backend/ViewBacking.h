@@ -23,6 +23,6 @@ struct UIView::Backing {
   int pixelWidth = 0;
   int pixelHeight = 0;
   CGFloat scale = 1;
-  CGSize size;       // the bounds' size it was drawn for, in points
+  CGSize size;  // the bounds' size it was drawn for, in points
   bool hasContent = false;
 };

@@ -10,19 +10,22 @@
 
 namespace ui_backend {
 
-WindowBackend::WindowBackend(UIWindow& window) : window_(window), router_(std::make_unique<TouchRouter>(window)) {}
+WindowBackend::WindowBackend(UIWindow& window)
+    : window_(window), router_(std::make_unique<TouchRouter>(window)) {}
 
 WindowBackend::~WindowBackend() = default;
 
 void WindowBackend::requestDisplay() {
-  if (requested_) return;
+  if (requested_)
+    return;
   requested_ = true;
   scheduleRefresh();
 }
 
 void WindowBackend::invalidate(const CGRect& rect) {
   const CGRect r = rect.standardized();
-  if (r.isEmpty()) return;
+  if (r.isEmpty())
+    return;
   if (invalid_.isEmpty()) {
     invalid_ = r;
   } else {
@@ -38,19 +41,22 @@ void WindowBackend::fitSurface() {
   const CGFloat scale = window_.screenScale();
   const int width = size.width > 0 && std::isfinite(size.width) ? int(std::ceil(size.width * scale)) : 0;
   const int height = size.height > 0 && std::isfinite(size.height) ? int(std::ceil(size.height * scale)) : 0;
-  if (surface_ && surface_->pixelWidth() == width && surface_->pixelHeight() == height && surface_->scale() == scale)
+  if (surface_ && surface_->pixelWidth() == width && surface_->pixelHeight() == height &&
+      surface_->scale() == scale)
     return;
   surface_ = std::make_unique<CGBitmapContext>(size.width, size.height, scale);
   invalid_ = CGRect(0, 0, size.width, size.height);  // a new picture is composited whole
 }
 
 CGBitmapContext& WindowBackend::surface() {
-  if (!surface_) fitSurface();
+  if (!surface_)
+    fitSurface();
   return *surface_;
 }
 
 bool WindowBackend::runDisplayPass() {
-  if (!requested_) return false;
+  if (!requested_)
+    return false;
   requested_ = false;
   fitSurface();
   const CGRect invalid = invalid_;
@@ -58,12 +64,14 @@ bool WindowBackend::runDisplayPass() {
   const PassResult result = displayPass(window_, surface_->surface(), window_.screenScale(), invalid);
   ++window_.displayPasses_;
   window_.lastDamage_ = result.damage;
-  if (!result.damage.isEmpty()) presented(result.damage);
+  if (!result.damage.isEmpty())
+    presented(result.damage);
   return true;
 }
 
 double inputTime() {
-  if (TestClock::isEnabled()) return TestClock::now();
+  if (TestClock::isEnabled())
+    return TestClock::now();
   return double(g_get_monotonic_time()) / 1e6;
 }
 

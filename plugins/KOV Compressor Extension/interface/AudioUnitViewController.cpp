@@ -19,7 +19,8 @@ AudioUnitViewController::AudioUnitViewController(std::optional<std::string> nibN
 AudioUnitViewController::AudioUnitViewController(const NSCoder& coder) : AUViewController(coder) {}
 
 AudioUnitViewController::~AudioUnitViewController() {
-  if (timer) timer->invalidate();
+  if (timer)
+    timer->invalidate();
   removeParameterObserver();
 }
 
@@ -27,9 +28,13 @@ std::shared_ptr<AudioUnitViewController> AudioUnitViewController::self() {
   return std::static_pointer_cast<AudioUnitViewController>(shared_from_this());
 }
 
-std::weak_ptr<AudioUnitViewController> AudioUnitViewController::weakSelf() { return self(); }
+std::weak_ptr<AudioUnitViewController> AudioUnitViewController::weakSelf() {
+  return self();
+}
 
-std::shared_ptr<AUAudioUnitFactory> makePrincipalClass() { return std::make_shared<AudioUnitViewController>(); }
+std::shared_ptr<AUAudioUnitFactory> makePrincipalClass() {
+  return std::make_shared<AudioUnitViewController>();
+}
 
 // ---- factory
 
@@ -85,10 +90,10 @@ void AudioUnitViewController::setPaths() {
 }
 
 std::optional<URL> AudioUnitViewController::documentsFolder() {
-  const auto dataHomes =
-      FileManager::defaultManager().urls(SearchPathDirectory::applicationSupportDirectory,
-                                         SearchPathDomainMask::userDomainMask);
-  if (dataHomes.empty()) return std::nullopt;
+  const auto dataHomes = FileManager::defaultManager().urls(SearchPathDirectory::applicationSupportDirectory,
+                                                            SearchPathDomainMask::userDomainMask);
+  if (dataHomes.empty())
+    return std::nullopt;
   return dataHomes.front().appendingPathComponent("KOV Compressor Extension/Documents/");
 }
 
@@ -111,8 +116,8 @@ void AudioUnitViewController::connectParameters() {
   // One observer per controller: a later binding takes the earlier one away, so that no change
   // reaches the panel twice.
   removeParameterObserver();
-  parameterObserverToken =
-      parameterTree->tokenByAddingParameterObserver([weak = weakSelf()](AUParameterAddress address, AUValue value) {
+  parameterObserverToken = parameterTree->tokenByAddingParameterObserver(
+      [weak = weakSelf()](AUParameterAddress address, AUValue value) {
         // [any] Only a strong reference and one queued block here; the panel is touched on main.
         auto strong = weak.lock();
         if (!strong) {
@@ -121,11 +126,13 @@ void AudioUnitViewController::connectParameters() {
         }
         DispatchQueue::main().async([strong = std::move(strong), address, value] {
           // Tree addresses are small; one that no int holds cannot name a panel control.
-          if (address > static_cast<AUParameterAddress>(std::numeric_limits<int>::max())) return;
+          if (address > static_cast<AUParameterAddress>(std::numeric_limits<int>::max()))
+            return;
           strong->mainView->setParameter(static_cast<int>(address), value);
         });
       });
-  if (parameterObserverToken != nullptr) observedTree_ = parameterTree;
+  if (parameterObserverToken != nullptr)
+    observedTree_ = parameterTree;
   if (parameterObserverToken == nullptr) {
     print("ERROR: Could not initialize parameter observer.");
   } else {
@@ -134,7 +141,8 @@ void AudioUnitViewController::connectParameters() {
 }
 
 void AudioUnitViewController::removeParameterObserver() {
-  if (observedTree_ && parameterObserverToken != nullptr) observedTree_->removeParameterObserver(parameterObserverToken);
+  if (observedTree_ && parameterObserverToken != nullptr)
+    observedTree_->removeParameterObserver(parameterObserverToken);
   observedTree_.reset();
   parameterObserverToken = nullptr;
 }
@@ -142,7 +150,8 @@ void AudioUnitViewController::removeParameterObserver() {
 // ---- the panel's delegate [main]
 
 void AudioUnitViewController::onKOVCompressorViewParameter(int address, float value) {
-  if (const auto unit = audioUnit()) unit->setParameter(static_cast<std::int32_t>(address), value);
+  if (const auto unit = audioUnit())
+    unit->setParameter(static_cast<std::int32_t>(address), value);
 }
 
 void AudioUnitViewController::onKOVCompressorViewOption(int /*address*/, float /*value*/) {}

@@ -162,7 +162,8 @@ class AudioUnitViewController : public AUViewController,
   // "..") asks again with the plain prompt and the same default.
   virtual void alertFileName(const std::string& forContext, const std::string& defaultName);
   virtual void alertFileName2(const std::string& forContext, const std::string& defaultName);
-  virtual void alert(const std::string& caption, const std::string& message, std::function<void()> completion);
+  virtual void alert(const std::string& caption, const std::string& message,
+                     std::function<void()> completion);
   virtual void alertQuestion(const std::string& caption, const std::string& question,
                              std::function<void()> completion);
   virtual void openFilePicker();

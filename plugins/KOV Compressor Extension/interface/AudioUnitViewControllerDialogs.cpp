@@ -44,18 +44,22 @@ void AudioUnitViewController::presentFileNameAlert(const std::string& message, c
   auto alert = std::make_shared<UIAlertController>("File name", message, UIAlertControllerStyle::alert);
   std::weak_ptr<UIAlertController> weakAlert = alert;
   auto ok = std::make_shared<UIAlertAction>(
-      "OK", UIAlertActionStyle::default_, [weak = weakSelf(), weakAlert, forContext, defaultName](UIAlertAction&) {
+      "OK", UIAlertActionStyle::default_,
+      [weak = weakSelf(), weakAlert, forContext, defaultName](UIAlertAction&) {
         const auto controller = weak.lock();
         const auto shown = weakAlert.lock();
-        if (!controller || !shown) return;
+        if (!controller || !shown)
+          return;
         std::string name = shown->textFields().front()->text();
-        if (name.empty()) name = defaultName;
+        if (name.empty())
+          name = defaultName;
         if (!isPlainFileName(name)) {
           controller->alertFileName(forContext, defaultName);
           return;
         }
         const auto folder = documentsFolder();
-        if (!folder) return;
+        if (!folder)
+          return;
         const URL url = folder->appendingPathComponent(name);
         if (FileManager::defaultManager().fileExists(url.path())) {
           controller->alertFileName2(forContext, url.lastPathComponent());
@@ -88,11 +92,14 @@ void AudioUnitViewController::alertQuestion(const std::string& caption, const st
   print("Alert: " + caption + " : " + question);
   auto alert = std::make_shared<UIAlertController>(caption, question, UIAlertControllerStyle::alert);
   const auto weak = weakSelf();
-  alert->addAction(std::make_shared<UIAlertAction>("Yes", UIAlertActionStyle::default_, [weak](UIAlertAction&) {
-    if (const auto controller = weak.lock()) printAnswerTo(controller->reasonForQuestion, "Answer was YES.");
-  }));
+  alert->addAction(
+      std::make_shared<UIAlertAction>("Yes", UIAlertActionStyle::default_, [weak](UIAlertAction&) {
+        if (const auto controller = weak.lock())
+          printAnswerTo(controller->reasonForQuestion, "Answer was YES.");
+      }));
   alert->addAction(std::make_shared<UIAlertAction>("No", UIAlertActionStyle::cancel, [weak](UIAlertAction&) {
-    if (const auto controller = weak.lock()) printAnswerTo(controller->reasonForQuestion, "Answer was NO.");
+    if (const auto controller = weak.lock())
+      printAnswerTo(controller->reasonForQuestion, "Answer was NO.");
   }));
   present(alert, true, std::move(completion));
 }
@@ -117,7 +124,8 @@ void AudioUnitViewController::documentPicker(UIDocumentPickerViewController& /*c
                                              const std::vector<URL>& didPickDocumentsAt) {
   std::string list = "[";
   for (std::size_t i = 0; i < didPickDocumentsAt.size(); ++i) {
-    if (i > 0) list += ", ";
+    if (i > 0)
+      list += ", ";
     list += didPickDocumentsAt[i].description();
   }
   print("documentPicker: " + list + "]");
@@ -129,32 +137,38 @@ void AudioUnitViewController::documentPickerWasCancelled(UIDocumentPickerViewCon
 }
 
 void AudioUnitViewController::prepare(UIStoryboardSegue& segue, const std::any& /*sender*/) {
-  if (segue.identifier()) print(*segue.identifier());
+  if (segue.identifier())
+    print(*segue.identifier());
 }
 
 // ---- parameter access by address
 
 namespace {
 void printUnavailable(std::int64_t address) {
-  print("AudioUnitViewController: ERROR: The parameter address " + std::to_string(address) + " is not available.");
+  print("AudioUnitViewController: ERROR: The parameter address " + std::to_string(address) +
+        " is not available.");
 }
 }  // namespace
 
 void AudioUnitViewController::setParameter(std::int64_t address, float value) {
   // A negative address names no parameter (it would wrap to a huge unsigned one).
-  const auto parameter =
-      (parameterTree && address >= 0) ? parameterTree->parameterWithAddress(AUParameterAddress(address)) : nullptr;
+  const auto parameter = (parameterTree && address >= 0)
+                             ? parameterTree->parameterWithAddress(AUParameterAddress(address))
+                             : nullptr;
   if (!parameter) {
     printUnavailable(address);
     return;
   }
-  if (std::isnan(value)) return;  // never store a NaN in the tree
+  if (std::isnan(value))
+    return;  // never store a NaN in the tree
   parameter->setValue(value);
 }
 
 float AudioUnitViewController::getParameter(std::int64_t address) {
-  if (!parameterTree) return 0.0f;
-  const auto parameter = address >= 0 ? parameterTree->parameterWithAddress(AUParameterAddress(address)) : nullptr;
+  if (!parameterTree)
+    return 0.0f;
+  const auto parameter =
+      address >= 0 ? parameterTree->parameterWithAddress(AUParameterAddress(address)) : nullptr;
   if (!parameter) {
     printUnavailable(address);
     return 0.0f;

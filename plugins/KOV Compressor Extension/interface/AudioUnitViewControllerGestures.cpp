@@ -31,7 +31,8 @@ CGRect scaledAboutCentre(const CGRect& rect, CGFloat scale) {
 void AudioUnitViewController::onPanGesture(UIPanGestureRecognizer& recognizer) {
   // Tested on every callback: one that comes while a control holds the lock is dropped, ended
   // included, so lockAutoLayout can stay set until a later pan or pinch ends.
-  if (!isSizeable || touchesLocked()) return;
+  if (!isSizeable || touchesLocked())
+    return;
   switch (recognizer.state()) {
     case State::began:
       lockAutoLayout = true;
@@ -58,7 +59,8 @@ void AudioUnitViewController::onPanGesture(UIPanGestureRecognizer& recognizer) {
 }
 
 void AudioUnitViewController::onPinchGesture(UIPinchGestureRecognizer& recognizer) {
-  if (!isSizeable) return;
+  if (!isSizeable)
+    return;
   setTouchesLocked(false);
   switch (recognizer.state()) {
     case State::began:

@@ -15,7 +15,8 @@ constexpr float kFrameInterval = 0.009f;  // seconds, as a Float: exactly 0.0089
 // The overlay update of both phases: alpha v and a scale of v on both axes.
 void applyOverlayValue(const std::weak_ptr<AudioUnitViewController>& weak, float v) {
   const auto controller = weak.lock();
-  if (!controller) return;
+  if (!controller)
+    return;
   controller->infoView->setAlpha(v);
   controller->infoView->setTransform(CGAffineTransform::identity().scaledBy(v, v));
 }
@@ -32,7 +33,8 @@ void AudioUnitViewController::showInfo(const std::string& string) {
   animator->onAnimation = [weak](Animator&, float v) { applyOverlayValue(weak, v); };
   // No hold time: the hide phase starts on the tick that ends this one.
   animator->onFinished = [weak](Animator&, float) {
-    if (const auto controller = weak.lock()) controller->hideInfo();
+    if (const auto controller = weak.lock())
+      controller->hideInfo();
   };
   animator->start();
 }
@@ -45,7 +47,8 @@ void AudioUnitViewController::hideInfo() {
   // The last alpha and scale stay (about 0.056 of the start); the next show resets the alpha.
   animator->onFinished = [weak](Animator&, float) {
     const auto controller = weak.lock();
-    if (!controller) return;
+    if (!controller)
+      return;
     controller->infoView->setHidden(true);
     controller->infoMessage->setText("");
   };

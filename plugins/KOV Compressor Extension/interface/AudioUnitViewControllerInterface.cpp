@@ -93,7 +93,8 @@ void AudioUnitViewController::loadView() {
   displayView->setOpaque(false);
   displayView->setUserInteractionEnabled(false);  // it lies over the panel but takes no touches
   for (const std::shared_ptr<UIView>& layer :
-       {std::shared_ptr<UIView>(pluginFrame), std::shared_ptr<UIView>(mainView), std::shared_ptr<UIView>(displayView)}) {
+       {std::shared_ptr<UIView>(pluginFrame), std::shared_ptr<UIView>(mainView),
+        std::shared_ptr<UIView>(displayView)}) {
     pluginView->addSubview(layer);
     pinToSuperviewEdges(*layer);
   }
@@ -122,9 +123,11 @@ void AudioUnitViewController::loadView() {
   root->addSubview(contrastButton);
   root->addSubview(freezeButton);
   root->addSubview(brightnessSlider);
-  contrastButton->addTarget(target, &AudioUnitViewController::onContrastButton, UIControlEvents::touchUpInside);
+  contrastButton->addTarget(target, &AudioUnitViewController::onContrastButton,
+                            UIControlEvents::touchUpInside);
   freezeButton->addTarget(target, &AudioUnitViewController::onFreezeButton, UIControlEvents::touchUpInside);
-  brightnessSlider->addTarget(target, &AudioUnitViewController::onBrightnessSlider, UIControlEvents::valueChanged);
+  brightnessSlider->addTarget(target, &AudioUnitViewController::onBrightnessSlider,
+                              UIControlEvents::valueChanged);
 
   panGesture = UIPanGestureRecognizer::make();
   panGesture->setCancelsTouchesInView(false);
@@ -145,7 +148,8 @@ void AudioUnitViewController::loadView() {
   longPressGesture->addTarget(target, &AudioUnitViewController::onlongPressGesture);
   for (const std::shared_ptr<UIGestureRecognizer>& recognizer :
        {std::shared_ptr<UIGestureRecognizer>(panGesture), std::shared_ptr<UIGestureRecognizer>(pinchGesture),
-        std::shared_ptr<UIGestureRecognizer>(doubleTapGesture), std::shared_ptr<UIGestureRecognizer>(tapGesture),
+        std::shared_ptr<UIGestureRecognizer>(doubleTapGesture),
+        std::shared_ptr<UIGestureRecognizer>(tapGesture),
         std::shared_ptr<UIGestureRecognizer>(longPressGesture)}) {
     root->addGestureRecognizer(recognizer);
   }

@@ -19,7 +19,8 @@ void AudioUnitViewController::viewDidLoad() {
   currentView = pluginView;
   currentView->setHidden(false);
   startMeterTimer();
-  if (!audioUnit()) print("AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?).");
+  if (!audioUnit())
+    print("AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?).");
 
   // A binding block that found the view unloaded left the binding to the view's load.
   if (bindingAwaitsView_ && audioUnit()) {
@@ -46,10 +47,13 @@ void AudioUnitViewController::onTimer(Timer& /*instance*/) {
     print("WARNING: The Audio unit is not initialized.");
     return;
   }
-  if (unit->shouldBypassEffect()) return;
-  if (!isViewVisible(*mainView)) return;
+  if (unit->shouldBypassEffect())
+    return;
+  if (!isViewVisible(*mainView))
+    return;
   // Only exactly 0 lets the meters through: 0.5 and NaN count as bypassed.
-  if (!(unit->getParameter(kov_address::bypass) == 0.0f)) return;
+  if (!(unit->getParameter(kov_address::bypass) == 0.0f))
+    return;
 
   const float dynamics1 = unit->getDynamicsValue1();
   const float dynamics2 = unit->getDynamicsValue2();
@@ -60,22 +64,28 @@ void AudioUnitViewController::onTimer(Timer& /*instance*/) {
 }
 
 bool AudioUnitViewController::isViewVisible(const UIView& view) const {
-  if (!view.window()) return false;
+  if (!view.window())
+    return false;
   const UIView* current = &view;
   for (;;) {
     const auto superview = current->superview();
-    if (!superview) return true;  // the top-most view's own hidden state is not looked at
-    if (!superview->bounds().intersects(current->frame())) return false;
-    if (current->isHidden()) return false;
+    if (!superview)
+      return true;  // the top-most view's own hidden state is not looked at
+    if (!superview->bounds().intersects(current->frame()))
+      return false;
+    if (current->isHidden())
+      return false;
     current = superview.get();
   }
 }
 
 void AudioUnitViewController::updateView() {
-  if (!audioUnit()) return;
+  if (!audioUnit())
+    return;
   for (const auto& parameter : parameters) {
     const AUParameterAddress address = parameter->address();
-    if (address > static_cast<AUParameterAddress>(std::numeric_limits<int>::max())) continue;
+    if (address > static_cast<AUParameterAddress>(std::numeric_limits<int>::max()))
+      continue;
     mainView->setParameter(static_cast<int>(address), parameter->value());
   }
 }

@@ -4,11 +4,13 @@
 
 void AudioUnitViewController::viewDidLayoutSubviews() {
   AUViewController::viewDidLayoutSubviews();
-  if (!lockAutoLayout) centerpluginView();
+  if (!lockAutoLayout)
+    centerpluginView();
 }
 
 void AudioUnitViewController::centerpluginView() {
-  if (!currentView) return;  // a layout pass before viewDidLoad has nothing to place yet
+  if (!currentView)
+    return;  // a layout pass before viewDidLoad has nothing to place yet
   const CGRect bounds = view()->bounds();
   resetpluginView(bounds.width(), bounds.height(), 0);
 }

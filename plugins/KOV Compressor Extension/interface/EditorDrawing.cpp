@@ -12,7 +12,8 @@ void mapCanvas(CGContext& context, const CGRect& placed, CGSize design) {
 
 void drawCentredText(const std::string& text, const CGRect& box, const UIFont& font, const UIColor& color) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   NSMutableParagraphStyle style;
   style.alignment = NSTextAlignment::center;
   const NSStringAttributes attributes{font, color, style};

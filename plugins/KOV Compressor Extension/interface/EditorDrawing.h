@@ -17,4 +17,6 @@ void mapCanvas(CGContext& context, const CGRect& placed, CGSize design);
 void drawCentredText(const std::string& text, const CGRect& box, const UIFont& font, const UIColor& color);
 
 // Degrees to the radians the context's rotation takes (positive turns clockwise on screen).
-constexpr CGFloat radians(CGFloat degrees) { return degrees * 3.14159265358979323846 / 180; }
+constexpr CGFloat radians(CGFloat degrees) {
+  return degrees * 3.14159265358979323846 / 180;
+}

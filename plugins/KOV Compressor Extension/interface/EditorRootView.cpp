@@ -8,5 +8,6 @@ std::shared_ptr<EditorRootView> EditorRootView::make(CGRect frame) {
 void EditorRootView::layoutSubviews() {
   UIView::layoutSubviews();
   // The centre, not the frame: the overlay's scale transform applies about its centre.
-  if (const auto view = centred.lock()) view->setCenter({bounds().midX(), bounds().midY()});
+  if (const auto view = centred.lock())
+    view->setCenter({bounds().midX(), bounds().midY()});
 }

@@ -4,4 +4,6 @@
 #include "AudioToolbox/AUAudioUnitFactory.h"
 #include "AudioUnitViewController.h"
 
-extern "C" std::shared_ptr<AUAudioUnitFactory> kov_principal_class_create() { return makePrincipalClass(); }
+extern "C" std::shared_ptr<AUAudioUnitFactory> kov_principal_class_create() {
+  return makePrincipalClass();
+}

@@ -25,7 +25,8 @@ void KOVCompressorView::setViewController(const std::shared_ptr<KOVCompressorVie
 }
 
 void KOVCompressorView::setBaseClass(std::shared_ptr<KOVCompressorViewBase> baseClass) {
-  if (baseClass) baseClass_ = std::move(baseClass);
+  if (baseClass)
+    baseClass_ = std::move(baseClass);
 }
 
 void KOVCompressorView::setParameter(int address, float value) {
@@ -50,7 +51,8 @@ void KOVCompressorView::setParameter(int address, float value) {
       base.valueMix = value;
       break;
     case kov_address::mode:
-      if (const auto label = modeLabel(value)) base.valueMode = std::string(*label);
+      if (const auto label = modeLabel(value))
+        base.valueMode = std::string(*label);
       break;
     case kov_address::bypass:
       base.isBypassSelected = (value == 1.0f);
@@ -73,9 +75,12 @@ void KOVCompressorView::setContrast(CGFloat contrast) {
   setNeedsDisplay();
 }
 
-void KOVCompressorView::setFocus(bool /*focus*/) { setNeedsDisplay(); }
+void KOVCompressorView::setFocus(bool /*focus*/) {
+  setNeedsDisplay();
+}
 
 void KOVCompressorView::draw(const CGRect& /*rect*/) {
-  if (isHidden()) return;
+  if (isHidden())
+    return;
   baseClass_->drawMain(bounds(), KOVCompressorViewBase::ResizingBehavior0::aspectFit);
 }

@@ -20,7 +20,9 @@ constexpr CGRect kButtonSymbol{-39, -16, 80, 32};
 
 constexpr CGRect kTitleBox{153, 267, 206, 30};
 
-CGFloat elementScale(bool active) { return active ? kActiveScale : kRestScale; }
+CGFloat elementScale(bool active) {
+  return active ? kActiveScale : kRestScale;
+}
 
 // Draws one element: moved to its anchor, scaled about it, clipped to its symbol rectangle, with
 // the symbol drawer given the rectangle's size at the origin.
@@ -41,7 +43,8 @@ void drawElement(CGContext& context, CGPoint anchor, CGFloat scale, const CGRect
 
 void KOVCompressorViewBase::drawMain(CGRect frame, ResizingBehavior0 resizing) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   context->saveGState();
   mapCanvas(*context, resizing.apply(kCanvas, frame, *this), kCanvas.size);
 

@@ -53,7 +53,8 @@ constexpr std::array<Hotspot, 11> kHotspots = {{
 
 const Hotspot* hotspotNamed(std::string_view name) {
   for (const Hotspot& hotspot : kHotspots) {
-    if (hotspot.name == name) return &hotspot;
+    if (hotspot.name == name)
+      return &hotspot;
   }
   return nullptr;
 }
@@ -62,7 +63,8 @@ const Hotspot* hotspotNamed(std::string_view name) {
 // computed in 32-bit float as the original does; then both the step and the value are clamped.
 CGFloat draggedValue(CGFloat savedValue, CGFloat dx, CGFloat dy) {
   float d = static_cast<float>(dy - dx) / 2 / 100;
-  if (std::isnan(d)) d = 0;  // a non-finite touch point must not turn into a NaN parameter value
+  if (std::isnan(d))
+    d = 0;  // a non-finite touch point must not turn into a NaN parameter value
   if (d < -1) {
     d = -1;
   } else if (d > 1) {
@@ -99,14 +101,16 @@ void KOVCompressorView::setHotspotMode(CGPoint location) {
 
 void KOVCompressorView::setActiveFlag(bool active) {
   const Hotspot* hotspot = hotspotNamed(hotspotMode_);
-  if (hotspot != nullptr && hotspot->active != nullptr) baseClass_.get()->*hotspot->active = active;
+  if (hotspot != nullptr && hotspot->active != nullptr)
+    baseClass_.get()->*hotspot->active = active;
 }
 
 void KOVCompressorView::touchesBegan(const UITouchSet& touches, const UIEvent* /*event*/) {
   const auto controller = viewController();
   const auto delegate = this->delegate();
   const auto touch = touches.first();
-  if (!controller || !delegate || !touch) return;
+  if (!controller || !delegate || !touch)
+    return;
 
   startLocation_ = canvasPoint(*touch);
   setHotspotMode(startLocation_);
@@ -148,7 +152,8 @@ void KOVCompressorView::touchesMoved(const UITouchSet& touches, const UIEvent* /
   const auto controller = viewController();
   const auto delegate = this->delegate();
   const auto touch = touches.first();
-  if (!controller || !delegate || hotspotMode_.empty() || !touch) return;
+  if (!controller || !delegate || hotspotMode_.empty() || !touch)
+    return;
 
   // The canvas distance is divided by the scale once more: a drag of P points moves a knob by
   // P / (200 · s²) of its range at scale s.
@@ -161,7 +166,8 @@ void KOVCompressorView::touchesMoved(const UITouchSet& touches, const UIEvent* /
   if (hotspot != nullptr && hotspot->kind == Kind::knob) {
     const CGFloat v = draggedValue(savedValue_, dx, dy);
     baseClass_.get()->*hotspot->value = v;
-    if (hotspot->address == kov_address::threshold) print(describe(v));
+    if (hotspot->address == kov_address::threshold)
+      print(describe(v));
     delegate->onKOVCompressorViewParameter(hotspot->address, static_cast<float>(v));
   }
   setNeedsDisplay();
@@ -170,7 +176,8 @@ void KOVCompressorView::touchesMoved(const UITouchSet& touches, const UIEvent* /
 
 void KOVCompressorView::touchesEnded(const UITouchSet& touches, const UIEvent* event) {
   const auto controller = viewController();
-  if (!controller) return;
+  if (!controller)
+    return;
   touchesMoved(touches, event);  // the end point counts as a last move
   setActiveFlag(false);
   hotspotMode_.clear();
@@ -184,7 +191,8 @@ void KOVCompressorView::touchesEnded(const UITouchSet& touches, const UIEvent* e
 
 void KOVCompressorView::touchesCancelled(const UITouchSet& /*touches*/, const UIEvent* /*event*/) {
   const auto controller = viewController();
-  if (!controller) return;
+  if (!controller)
+    return;
   controller->setTouchesLocked(false);
   setActiveFlag(false);
   setNeedsDisplay();

@@ -11,10 +11,13 @@ std::shared_ptr<KOVDynamicsDisplayView> KOVDynamicsDisplayView::make(const NSCod
 KOVDynamicsDisplayView::KOVDynamicsDisplayView(CGRect frame) : UIControl(frame) {}
 
 void KOVDynamicsDisplayView::setBaseClass(std::shared_ptr<KOVDynamicsDisplayViewBase> baseClass) {
-  if (baseClass) baseClass_ = std::move(baseClass);
+  if (baseClass)
+    baseClass_ = std::move(baseClass);
 }
 
-void KOVDynamicsDisplayView::setFocus(bool /*focus*/) { setNeedsDisplay(); }
+void KOVDynamicsDisplayView::setFocus(bool /*focus*/) {
+  setNeedsDisplay();
+}
 
 void KOVDynamicsDisplayView::setContrast(CGFloat contrast) {
   KOVDynamicsDisplayViewBase& base = *baseClass_;
@@ -24,7 +27,9 @@ void KOVDynamicsDisplayView::setContrast(CGFloat contrast) {
   setNeedsDisplay();
 }
 
-void KOVDynamicsDisplayView::setThresholdValue(float value) { baseClass_->valueThreshold = value; }
+void KOVDynamicsDisplayView::setThresholdValue(float value) {
+  baseClass_->valueThreshold = value;
+}
 
 void KOVDynamicsDisplayView::setCompressionValues(float value1, float value2) {
   KOVDynamicsDisplayViewBase& base = *baseClass_;
@@ -51,6 +56,7 @@ void KOVDynamicsDisplayView::resetDisplay() {
 }
 
 void KOVDynamicsDisplayView::draw(const CGRect& /*rect*/) {
-  if (isHidden()) return;
+  if (isHidden())
+    return;
   baseClass_->drawMain(bounds(), KOVDynamicsDisplayViewBase::ResizingBehavior0::aspectFit);
 }

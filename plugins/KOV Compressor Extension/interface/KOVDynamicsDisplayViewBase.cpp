@@ -34,7 +34,8 @@ void drawMark(CGContext& context, CGFloat value, CGPoint pivot, CGPoint from, CG
 
 void KOVDynamicsDisplayViewBase::drawMain(CGRect frame, ResizingBehavior0 resizing) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   context->saveGState();
   mapCanvas(*context, resizing.apply(kCanvas, frame, *this), kCanvas.size);
 
@@ -55,7 +56,8 @@ void KOVDynamicsDisplayViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior 
                                                  CGFloat valueMeter2, CGFloat valueMeter3,
                                                  CGFloat valueMeter4, CGFloat /*valueKnob*/) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   context->saveGState();
   mapCanvas(*context, resizing.apply({{0, 0}, kMeterCanvas}, frame), kMeterCanvas);
 

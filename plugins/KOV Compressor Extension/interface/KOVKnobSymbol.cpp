@@ -15,7 +15,8 @@ constexpr CGFloat kKnobTravel = 145;
 void KOVCompressorViewBase::drawSymbolKnob(CGRect frame, ResizingBehavior resizing, CGFloat valueKnob,
                                            const std::string& labelKnob, bool isSelected) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   const UIColor knobColor = isSelected ? colorSelected1 : colorMain;
   const CGFloat turn = (2 * valueKnob - 1) * kKnobTravel;
   const std::string valueText = knobValueText(valueKnob);

@@ -17,7 +17,8 @@ constexpr CGFloat kNeedleTravel = 90;
 void KOVCompressorViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resizing, CGFloat /*valueMeter1*/,
                                             CGFloat /*valueMeter2*/, CGFloat valueKnob) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   const CGFloat turn = (2 * valueKnob - 1) * kNeedleTravel;
 
   context->saveGState();
@@ -71,7 +72,8 @@ void KOVCompressorViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resiz
 
 void KOVCompressorViewBase::drawSymbolHistory(CGRect frame, ResizingBehavior resizing) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   context->saveGState();
   mapCanvas(*context, resizing.apply({{0, 0}, kHistoryCanvas}, frame), kHistoryCanvas);
 
@@ -88,7 +90,8 @@ void KOVCompressorViewBase::drawSymbolHistory(CGRect frame, ResizingBehavior res
 void KOVCompressorViewBase::drawSymbolButton(CGRect frame, ResizingBehavior resizing, bool isSelected,
                                              const std::string& labelButton) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   const UIColor buttonColor = isSelected ? colorSelected1 : colorMain;
 
   context->saveGState();
@@ -110,7 +113,8 @@ void KOVCompressorViewBase::drawSymbolButton(CGRect frame, ResizingBehavior resi
 void KOVCompressorViewBase::drawSymbolButton2(CGRect frame, ResizingBehavior resizing,
                                               const std::string& labelButton) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   context->saveGState();
   mapCanvas(*context, resizing.apply({{0, 0}, kButton2Canvas}, frame), kButton2Canvas);
 

@@ -10,7 +10,8 @@ namespace kov_address {
 
 consteval int of(std::string_view identifier) {
   for (const KOVParameterInfo& row : kKOVParameterTable) {
-    if (row.identifier == identifier) return static_cast<int>(row.address);
+    if (row.identifier == identifier)
+      return static_cast<int>(row.address);
   }
   throw "no parameter with this identifier";
 }

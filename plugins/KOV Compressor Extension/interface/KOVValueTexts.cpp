@@ -31,19 +31,22 @@ std::string knobValueText(CGFloat valueKnob) {
 std::optional<std::string_view> modeLabel(float value) {
   // Only 0, 1 and 2 name a label; testing the open interval first keeps NaN, infinities and
   // huge values away from the integer conversion.
-  if (!(value > -1.0f && value < 3.0f)) return std::nullopt;
+  if (!(value > -1.0f && value < 3.0f))
+    return std::nullopt;
   return kModeLabels[static_cast<std::size_t>(static_cast<int>(value))];
 }
 
 std::optional<float> modeValue(std::string_view label) {
   for (std::size_t i = 0; i < kModeLabels.size(); ++i) {
-    if (kModeLabels[i] == label) return static_cast<float>(i);
+    if (kModeLabels[i] == label)
+      return static_cast<float>(i);
   }
   return std::nullopt;
 }
 
 std::optional<std::string_view> nextModeLabel(std::string_view label) {
   const std::optional<float> value = modeValue(label);
-  if (!value) return std::nullopt;
+  if (!value)
+    return std::nullopt;
   return kModeLabels[(static_cast<std::size_t>(*value) + 1) % kModeLabels.size()];
 }

@@ -12,17 +12,21 @@ namespace {
 constexpr CGFloat kMargin = 2;
 constexpr CGFloat kCornerRadius = 4;
 
-bool drawableExtent(CGFloat extent) { return std::isfinite(extent) && extent > 0; }
+bool drawableExtent(CGFloat extent) {
+  return std::isfinite(extent) && extent > 0;
+}
 
 }  // namespace
 
 void PluginFrameBaseEx::draw(CGRect frame, ResizingBehavior resizing) {
   CGContext* context = UIGraphicsGetCurrentContext();
-  if (context == nullptr) return;
+  if (context == nullptr)
+    return;
   const CGFloat width = frame.width();
   const CGFloat height = frame.height();
   // A zero extent would scale the canvas by 0/0.
-  if (!drawableExtent(width) || !drawableExtent(height)) return;
+  if (!drawableExtent(width) || !drawableExtent(height))
+    return;
 
   context->saveGState();
   // The canvas is the frame's own size, so every behaviour places it at scale 1 on the frame.

@@ -4,7 +4,9 @@ std::shared_ptr<PluginFrameEx> PluginFrameEx::make(CGRect frame) {
   return std::shared_ptr<PluginFrameEx>(new PluginFrameEx(frame));
 }
 
-std::shared_ptr<PluginFrameEx> PluginFrameEx::make(const NSCoder& /*coder*/) { return make(CGRect()); }
+std::shared_ptr<PluginFrameEx> PluginFrameEx::make(const NSCoder& /*coder*/) {
+  return make(CGRect());
+}
 
 PluginFrameEx::PluginFrameEx(CGRect frame) : UIControl(frame) {}
 

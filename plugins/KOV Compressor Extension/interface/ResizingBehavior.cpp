@@ -7,13 +7,17 @@ namespace resizing {
 namespace {
 
 // Rectangle equality as the original platform's CGRectEqualToRect: of the standardized forms.
-bool sameRect(const CGRect& a, const CGRect& b) { return a.standardized() == b.standardized(); }
+bool sameRect(const CGRect& a, const CGRect& b) {
+  return a.standardized() == b.standardized();
+}
 
 }  // namespace
 
 Placement place(Case behaviour, const CGRect& rect, const CGRect& target) {
-  if (sameRect(target, CGRect::zero())) return {rect, std::nullopt};
-  if (sameRect(rect, target)) return {rect, CGSize{1, 1}};
+  if (sameRect(target, CGRect::zero()))
+    return {rect, std::nullopt};
+  if (sameRect(rect, target))
+    return {rect, CGSize{1, 1}};
 
   CGFloat sx = std::fabs(target.width() / rect.width());
   CGFloat sy = std::fabs(target.height() / rect.height());

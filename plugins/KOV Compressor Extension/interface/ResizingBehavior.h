@@ -41,7 +41,8 @@ class ResizingBehaviorCases {
   constexpr ResizingBehaviorCases(Case value) : value_(value) {}  // NOLINT: implicit on purpose
   // Nothing for raw values outside 0...3.
   static constexpr std::optional<Derived> fromRawValue(int rawValue) {
-    if (rawValue < 0 || rawValue > 3) return std::nullopt;
+    if (rawValue < 0 || rawValue > 3)
+      return std::nullopt;
     return Derived(static_cast<Case>(rawValue));
   }
   constexpr int rawValue() const { return static_cast<int>(value_); }
@@ -75,7 +76,8 @@ class ResizingBehavior0 : public ResizingBehaviorCases<ResizingBehavior0> {
   template <typename Instance>
   CGRect apply(const CGRect& rect, const CGRect& target, Instance& instance) const {
     const resizing::Placement placement = resizing::place(value(), rect, target);
-    if (placement.scale) instance.viewScale = *placement.scale;
+    if (placement.scale)
+      instance.viewScale = *placement.scale;
     return placement.rect;
   }
 };

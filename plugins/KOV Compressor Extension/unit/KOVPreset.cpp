@@ -11,7 +11,8 @@ thread_local std::weak_ptr<KOVPresetDelegate> registeredDelegate;
 void appendGroups(PresetPatch& patch, const AUParameterGroup& node) {
   for (const std::shared_ptr<AUParameterNode>& child : node.children()) {
     const auto childGroup = std::dynamic_pointer_cast<AUParameterGroup>(child);
-    if (!childGroup) continue;  // parameters directly in the tree are not recorded
+    if (!childGroup)
+      continue;  // parameters directly in the tree are not recorded
     auto group = std::make_shared<PresetGroup>();
     group->identifier = childGroup->identifier();
     for (const std::shared_ptr<AUParameter>& parameter : childGroup->allParameters()) {
@@ -27,14 +28,16 @@ void appendGroups(PresetPatch& patch, const AUParameterGroup& node) {
 }
 }  // namespace
 
-void KOVPreset::foundParameter(NSInteger group, const std::string& identifier,
-                               AUParameterAddress address, AUValue value) {
+void KOVPreset::foundParameter(NSInteger group, const std::string& identifier, AUParameterAddress address,
+                               AUValue value) {
   if (const std::shared_ptr<KOVPresetDelegate> target = registeredDelegate.lock()) {
     target->onFoundParameter(group, identifier, address, value);
   }
 }
 
-std::shared_ptr<KOVPresetDelegate> KOVPreset::delegate() { return registeredDelegate.lock(); }
+std::shared_ptr<KOVPresetDelegate> KOVPreset::delegate() {
+  return registeredDelegate.lock();
+}
 
 void KOVPreset::setDelegate(const std::shared_ptr<KOVPresetDelegate>& delegate) {
   registeredDelegate = delegate;
@@ -49,13 +52,18 @@ void KOVPreset::makeFrom(const std::shared_ptr<AUParameterGroup>& tree) {
 }
 
 void KOVPreset::makeFrom(const std::optional<PropertyList::Dictionary>& state) {
-  if (state) patch->fromDictionary(*state);
+  if (state)
+    patch->fromDictionary(*state);
 }
 
 std::optional<PropertyList::Dictionary> KOVPreset::getDictionary() const {
   return patch->toDictionary();
 }
 
-void KOVPreset::save(const URL& url) const { patch->saveToFile(url); }
+void KOVPreset::save(const URL& url) const {
+  patch->saveToFile(url);
+}
 
-void KOVPreset::load(const URL& url) { patch->loadFromFile(url); }
+void KOVPreset::load(const URL& url) {
+  patch->loadFromFile(url);
+}

@@ -22,8 +22,8 @@ class KOVPresetDelegate {
  public:
   virtual ~KOVPresetDelegate() = default;
   // One parameter read from a state: its group's number, identifier, address and value. [any]
-  virtual void onFoundParameter(NSInteger group, const std::string& identifier,
-                                AUParameterAddress address, AUValue value) = 0;
+  virtual void onFoundParameter(NSInteger group, const std::string& identifier, AUParameterAddress address,
+                                AUValue value) = 0;
 };
 
 class KOVPreset {
@@ -31,8 +31,8 @@ class KOVPreset {
   std::shared_ptr<PresetPatch> patch = std::make_shared<PresetPatch>();
 
   // Reports one parameter to the calling thread's delegate, if one is registered. [any]
-  static void foundParameter(NSInteger group, const std::string& identifier,
-                             AUParameterAddress address, AUValue value);
+  static void foundParameter(NSInteger group, const std::string& identifier, AUParameterAddress address,
+                             AUValue value);
 
   // The calling thread's registered delegate (null when none, or when it was released). [any]
   static std::shared_ptr<KOVPresetDelegate> delegate();

@@ -34,7 +34,9 @@ KOV_Compressor_Extension_AudioUnit::KOV_Compressor_Extension_AudioUnit(
 
 KOV_Compressor_Extension_AudioUnit::~KOV_Compressor_Extension_AudioUnit() = default;
 
-void KOV_Compressor_Extension_AudioUnit::debugprint(std::string_view text) const { safeprint(text); }
+void KOV_Compressor_Extension_AudioUnit::debugprint(std::string_view text) const {
+  safeprint(text);
+}
 
 std::shared_ptr<AUAudioUnit> KOV_Compressor_Extension_AudioUnit::wrapped() const {
   return effect->auAudioUnit();
@@ -53,11 +55,13 @@ std::shared_ptr<KOVPresetDelegate> KOV_Compressor_Extension_AudioUnit::presetDel
 void KOV_Compressor_Extension_AudioUnit::onFoundParameter(NSInteger, const std::string&,
                                                           AUParameterAddress address, AUValue value) {
   const std::shared_ptr<AUParameterTree> tree = parameterTree();
-  if (!tree) return;
+  if (!tree)
+    return;
   const std::shared_ptr<AUParameter> parameter = tree->parameterWithAddress(address);
   // States come from hosts and files: keep every parameter within its range. NaN names no
   // value in any range and is dropped (std::clamp would pass it through).
-  if (!parameter || std::isnan(value)) return;
+  if (!parameter || std::isnan(value))
+    return;
   parameter->setValue(std::clamp(value, parameter->minValue(), parameter->maxValue()));
 }
 
@@ -153,18 +157,22 @@ void KOV_Compressor_Extension_AudioUnit::setMIDIOutputEventBlock(AUMIDIOutputEve
 
 void KOV_Compressor_Extension_AudioUnit::setParameter(std::int32_t address, AUValue value) {
   const std::shared_ptr<AUParameterTree> tree = parameterTree();
-  if (!tree || address < 0) return;
+  if (!tree || address < 0)
+    return;
   const std::shared_ptr<AUParameter> parameter = tree->parameterWithAddress(AUParameterAddress(address));
-  if (!parameter) return;
+  if (!parameter)
+    return;
   // Only a changed value goes through the tree (and so to the observers); the kernel gets it
   // in any case, a changed value therefore twice.
-  if (parameter->value() != value) parameter->setValue(value);
+  if (parameter->value() != value)
+    parameter->setValue(value);
   kernelAdapter->setParameter(parameter.get(), value);
 }
 
 AUValue KOV_Compressor_Extension_AudioUnit::getParameter(std::int32_t address) {
   const std::shared_ptr<AUParameterTree> tree = parameterTree();
-  if (!tree || address < 0) return 0.0f;
+  if (!tree || address < 0)
+    return 0.0f;
   const std::shared_ptr<AUParameter> parameter = tree->parameterWithAddress(AUParameterAddress(address));
   return parameter ? kernelAdapter->valueForParameter(parameter.get()) : 0.0f;
 }
@@ -178,18 +186,28 @@ double KOV_Compressor_Extension_AudioUnit::getSamplerate() {
 void KOV_Compressor_Extension_AudioUnit::setSamplerate() {
   const std::shared_ptr<AUAudioUnitBusArray> busses = wrapped()->outputBusses();
   const std::shared_ptr<AUAudioUnitBus> bus = busses ? (*busses)[0] : nullptr;
-  if (bus && bus->format()) kernelAdapter->setSamplerate(float(bus->format()->sampleRate()));
+  if (bus && bus->format())
+    kernelAdapter->setSamplerate(float(bus->format()->sampleRate()));
 }
 
-float KOV_Compressor_Extension_AudioUnit::getDynamicsValue1() { return kernelAdapter->getDynamicsValue1(); }
-float KOV_Compressor_Extension_AudioUnit::getDynamicsValue2() { return kernelAdapter->getDynamicsValue2(); }
-float KOV_Compressor_Extension_AudioUnit::getPeakValue1() { return kernelAdapter->getPeakValue1(); }
-float KOV_Compressor_Extension_AudioUnit::getPeakValue2() { return kernelAdapter->getPeakValue2(); }
+float KOV_Compressor_Extension_AudioUnit::getDynamicsValue1() {
+  return kernelAdapter->getDynamicsValue1();
+}
+float KOV_Compressor_Extension_AudioUnit::getDynamicsValue2() {
+  return kernelAdapter->getDynamicsValue2();
+}
+float KOV_Compressor_Extension_AudioUnit::getPeakValue1() {
+  return kernelAdapter->getPeakValue1();
+}
+float KOV_Compressor_Extension_AudioUnit::getPeakValue2() {
+  return kernelAdapter->getPeakValue2();
+}
 
 void KOV_Compressor_Extension_AudioUnit::dumpParameters(const std::string&,
                                                         const std::shared_ptr<AUParameterGroup>& tree,
                                                         NSInteger level) {
-  if (!tree) return;
+  if (!tree)
+    return;
   const std::string indentation(std::size_t(std::max<NSInteger>(level, 0)), ' ');
   for (const std::shared_ptr<AUParameterNode>& child : tree->children()) {
     debugprint(indentation + child->displayName());

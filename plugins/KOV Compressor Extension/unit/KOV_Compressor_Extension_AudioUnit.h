@@ -40,7 +40,8 @@ class KOV_Compressor_Extension_AudioUnit final : public AUAudioUnit, public KOVP
                         AUValue value) override;
 
   // ---- Capabilities (each getter logs its line) ---------------------------------------------
-  IndexSet supportedViewConfigurations(const std::vector<AUAudioUnitViewConfiguration>& configurations) override;
+  IndexSet supportedViewConfigurations(
+      const std::vector<AUAudioUnitViewConfiguration>& configurations) override;
   std::vector<NSInteger> parametersForOverviewWithCount(NSInteger count) override;
   bool isMusicDeviceOrEffect() override;
   NSInteger virtualMIDICableCount() override;
@@ -108,16 +109,21 @@ class KOV_Compressor_Extension_AudioUnit final : public AUAudioUnit, public KOVP
   float getPeakValue2();
 
   // Logs the tree's nodes, indented by `level` blanks, groups followed by their children.
-  void dumpParameters(const std::string& name, const std::shared_ptr<AUParameterGroup>& tree, NSInteger level);
+  void dumpParameters(const std::string& name, const std::shared_ptr<AUParameterGroup>& tree,
+                      NSInteger level);
 
   std::string className() const override {
     return "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit";
   }
 
   // ---- For tests ------------------------------------------------------------------------------
-  const std::shared_ptr<KOV_Compressor_ExtensionDSPKernelAdapter>& kernelAdapterForTesting() const { return kernelAdapter; }
+  const std::shared_ptr<KOV_Compressor_ExtensionDSPKernelAdapter>& kernelAdapterForTesting() const {
+    return kernelAdapter;
+  }
   const std::shared_ptr<AUPeakLimiter>& effectForTesting() const { return effect; }
-  AudioBufferList* currentOutputDataForTesting() const { return currentOuputData.load(std::memory_order_relaxed); }
+  AudioBufferList* currentOutputDataForTesting() const {
+    return currentOuputData.load(std::memory_order_relaxed);
+  }
   // The folder the factory presets are read from (absent without a resource folder).
   std::optional<URL> factoryPresetsFolder() const;
 

@@ -42,18 +42,22 @@ std::string missingFileLine(const std::string& name) {
 std::optional<URL> KOV_Compressor_Extension_AudioUnit::factoryPresetsFolder() const {
   std::optional<URL> resources = Bundle::main().resourceURL();
 #ifdef KOV_EFFECT_RESOURCES
-  if (!resources) resources = URL::fileURLWithPath(KOV_EFFECT_RESOURCES, true);
+  if (!resources)
+    resources = URL::fileURLWithPath(KOV_EFFECT_RESOURCES, true);
 #endif
-  if (!resources) return std::nullopt;
+  if (!resources)
+    return std::nullopt;
   return resources->appendingPathComponent(kFactoryPresetsPath);
 }
 
 std::optional<URL> KOV_Compressor_Extension_AudioUnit::presetFileURL(const std::string& name) const {
   const std::optional<URL> folder = factoryPresetsFolder();
-  if (!folder || !isSafePresetName(name)) return std::nullopt;
+  if (!folder || !isSafePresetName(name))
+    return std::nullopt;
   const FileManager& files = FileManager::defaultManager();
   const URL exact = folder->appendingPathComponent(name + ".plist");
-  if (files.fileExists(exact.path())) return exact;
+  if (files.fileExists(exact.path()))
+    return exact;
   // Listed files may spell the extension in capitals ("X.PLIST"); this file system, unlike the
   // original platform's, tells the two apart.
   try {
@@ -102,9 +106,10 @@ KOV_Compressor_Extension_AudioUnit::factoryPresets() {
   }
   presets.clear();
   for (const URL& entry : entries) {
-    if (!files.fileExists(entry.path()) || !isPresetFileName(entry)) continue;
-    presets.push_back(std::make_shared<AUAudioUnitPreset>(
-        NSInteger(presets.size()), entry.deletingPathExtension().lastPathComponent()));
+    if (!files.fileExists(entry.path()) || !isPresetFileName(entry))
+      continue;
+    presets.push_back(std::make_shared<AUAudioUnitPreset>(NSInteger(presets.size()),
+                                                          entry.deletingPathExtension().lastPathComponent()));
   }
   return presets;
 }

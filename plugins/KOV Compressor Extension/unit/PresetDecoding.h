@@ -17,7 +17,8 @@ namespace presetdecoding {
 // booleans, fractions and NaN give nothing.
 inline std::optional<std::int64_t> exactInteger(const PropertyList& entry) {
   if (const PropertyList::Integer* integer = entry.integer()) {
-    if (integer->isBigUnsigned) return std::nullopt;
+    if (integer->isBigUnsigned)
+      return std::nullopt;
     return integer->value;
   }
   if (entry.isReal()) {
@@ -33,12 +34,16 @@ inline std::optional<std::int64_t> exactInteger(const PropertyList& entry) {
 // A finite number (integer or real) as a 32-bit float. Values beyond the float range saturate to
 // the largest finite float of that sign; NaN and infinities give nothing.
 inline std::optional<float> finiteFloat(const PropertyList& entry) {
-  if (!entry.isNumber()) return std::nullopt;
+  if (!entry.isNumber())
+    return std::nullopt;
   const std::optional<double> number = entry.asDouble();
-  if (!number || !std::isfinite(*number)) return std::nullopt;
+  if (!number || !std::isfinite(*number))
+    return std::nullopt;
   constexpr double kMax = double(std::numeric_limits<float>::max());
-  if (*number > kMax) return std::numeric_limits<float>::max();
-  if (*number < -kMax) return -std::numeric_limits<float>::max();
+  if (*number > kMax)
+    return std::numeric_limits<float>::max();
+  if (*number < -kMax)
+    return -std::numeric_limits<float>::max();
   return float(*number);
 }
 
@@ -50,13 +55,13 @@ inline NSError keyNotFound(const std::string& key) {
 }
 inline NSError typeMismatch(const std::string& key) {
   return NSError(NSCocoaErrorDomain, 4864,
-                 "The data couldn’t be read because it isn’t in the correct format. (key \"" + key +
-                     "\")");
+                 "The data couldn’t be read because it isn’t in the correct format. (key \"" + key + "\")");
 }
 
 inline const PropertyList::Dictionary& keyedContainer(const PropertyList& from) {
   const PropertyList::Dictionary* container = from.dictionary();
-  if (!container) throw typeMismatch("");
+  if (!container)
+    throw typeMismatch("");
   return *container;
 }
 
@@ -67,7 +72,8 @@ inline const PropertyList* find(const PropertyList::Dictionary& container, const
 
 inline const PropertyList& require(const PropertyList::Dictionary& container, const std::string& key) {
   const PropertyList* entry = find(container, key);
-  if (!entry) throw keyNotFound(key);
+  if (!entry)
+    throw keyNotFound(key);
   return *entry;
 }
 

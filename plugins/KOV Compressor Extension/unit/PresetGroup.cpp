@@ -24,10 +24,12 @@ void PresetGroup::fromDictionary(const PropertyList::Dictionary& dict) {
       }
     } else if (key.find("param") != std::string::npos) {
       const PropertyList::Dictionary* paramDict = entry.dictionary();
-      if (!paramDict) continue;
+      if (!paramDict)
+        continue;
       auto param = std::make_shared<PresetParam>();
       param->group = weak_from_this();
-      if (param->fromDictionary(*paramDict)) params.push_back(std::move(param));
+      if (param->fromDictionary(*paramDict))
+        params.push_back(std::move(param));
     }
   }
 }
@@ -37,11 +39,13 @@ void PresetGroup::findGroupNumber() {
   // Swift's Int(String) reads it: an optional sign and at least one digit, nothing else.
   const std::size_t blank = identifier.rfind(' ');
   std::string_view piece(identifier);
-  if (blank != std::string::npos) piece.remove_prefix(blank + 1);
+  if (blank != std::string::npos)
+    piece.remove_prefix(blank + 1);
   std::string_view digits = piece;
   if (!digits.empty() && digits.front() == '+') {
     digits.remove_prefix(1);
-    if (!digits.empty() && digits.front() == '-') digits = {};  // "+-5" is no number
+    if (!digits.empty() && digits.front() == '-')
+      digits = {};  // "+-5" is no number
   }
   std::int64_t number = 0;
   const char* end = digits.data() + digits.size();
@@ -55,15 +59,19 @@ PresetGroup::PresetGroup(const PropertyList& from) {
   const auto readInteger = [&](const std::string& key) {
     const PropertyList& entry = require(container, key);
     const auto number = entry.isInteger() ? entry.asInt64() : std::nullopt;
-    if (!number) throw typeMismatch(key);
+    if (!number)
+      throw typeMismatch(key);
     return *number;
   };
   id = readInteger("id");
   count = readInteger("count");
   const std::string* text = require(container, "identifier").string();
-  if (!text) throw typeMismatch("identifier");
+  if (!text)
+    throw typeMismatch("identifier");
   identifier = *text;
   const PropertyList::Array* list = require(container, "params").array();
-  if (!list) throw typeMismatch("params");
-  for (const PropertyList& element : *list) params.push_back(std::make_shared<PresetParam>(element));
+  if (!list)
+    throw typeMismatch("params");
+  for (const PropertyList& element : *list)
+    params.push_back(std::make_shared<PresetParam>(element));
 }

@@ -20,7 +20,8 @@ bool PresetParam::fromDictionary(const PropertyList::Dictionary& dict) {
   bool valid = true;
   for (const auto& [key, entry] : dict) {
     if (key == "identifier") {
-      if (const std::string* text = entry.string()) identifier = *text;
+      if (const std::string* text = entry.string())
+        identifier = *text;
     } else if (key == "address") {
       // Addresses are written as integers; a negative or fractional one names no parameter.
       const auto address64 = presetdecoding::exactInteger(entry);
@@ -38,7 +39,8 @@ bool PresetParam::fromDictionary(const PropertyList::Dictionary& dict) {
       }
     }
   }
-  if (!valid) return false;
+  if (!valid)
+    return false;
   const std::shared_ptr<PresetGroup> owner = group.lock();
   KOVPreset::foundParameter(owner ? owner->id : 0, identifier, address, value);
   return true;
@@ -53,13 +55,16 @@ PresetParam::PresetParam(const PropertyList& from) {
   }
   const PropertyList& addressEntry = require(container, "address");
   const auto address64 = addressEntry.asUInt64();
-  if (!addressEntry.isInteger() || !address64) throw typeMismatch("address");
+  if (!addressEntry.isInteger() || !address64)
+    throw typeMismatch("address");
   address = *address64;
   const std::string* text = require(container, "identifier").string();
-  if (!text) throw typeMismatch("identifier");
+  if (!text)
+    throw typeMismatch("identifier");
   identifier = *text;
   const PropertyList& valueEntry = require(container, "value");
   const auto number = valueEntry.isNumber() ? valueEntry.asFloat() : std::nullopt;
-  if (!number) throw typeMismatch("value");
+  if (!number)
+    throw typeMismatch("value");
   value = *number;
 }

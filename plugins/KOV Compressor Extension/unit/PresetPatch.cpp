@@ -27,19 +27,27 @@ void PresetPatch::fromDictionary(const PropertyList::Dictionary& dict) {
   for (const auto& [key, entry] : dict) {
     if (key == "version" || key == "manufacturer" || key == "subtype" || key == "number") {
       const auto integer = presetdecoding::exactInteger(entry);
-      if (!integer) continue;
-      if (key == "version") version = *integer;
-      else if (key == "manufacturer") manufacturer = *integer;
-      else if (key == "subtype") subtype = *integer;
-      else number = *integer;
+      if (!integer)
+        continue;
+      if (key == "version")
+        version = *integer;
+      else if (key == "manufacturer")
+        manufacturer = *integer;
+      else if (key == "subtype")
+        subtype = *integer;
+      else
+        number = *integer;
     } else if (key == "type") {
       const auto integer = presetdecoding::exactInteger(entry);
-      if (integer && *integer >= 0 && *integer <= 0xFFFFFFFFLL) type = UInt32(*integer);
+      if (integer && *integer >= 0 && *integer <= 0xFFFFFFFFLL)
+        type = UInt32(*integer);
     } else if (key == "name") {
-      if (const std::string* text = entry.string()) name = *text;
+      if (const std::string* text = entry.string())
+        name = *text;
     } else if (key.find("group") != std::string::npos) {
       const PropertyList::Dictionary* groupDict = entry.dictionary();
-      if (!groupDict) continue;
+      if (!groupDict)
+        continue;
       auto group = std::make_shared<PresetGroup>();
       groups.push_back(group);
       group->fromDictionary(*groupDict);
@@ -58,7 +66,8 @@ void PresetPatch::saveToFile(const URL& url) const {
   try {
     writeData(bytes, url, DataWritingOptions::atomic);
   } catch (const NSError& error) {
-    print("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (" + error.debugDescription() + ")");
+    print("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (" + error.debugDescription() +
+          ")");
   }
 }
 
@@ -87,8 +96,8 @@ void PresetPatch::loadFromFile(const URL& url) {
   }
   const PropertyList::Dictionary* dict = root.dictionary();
   if (!dict) {
-    print("AUPresetFile::ERROR: The file " + path + " holds no dictionary, Format: " +
-          std::to_string(unsigned(format)));
+    print("AUPresetFile::ERROR: The file " + path +
+          " holds no dictionary, Format: " + std::to_string(unsigned(format)));
     return;
   }
   fromDictionary(*dict);

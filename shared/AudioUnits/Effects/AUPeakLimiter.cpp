@@ -16,7 +16,9 @@ AudioUnit AUPeakLimiter::internalAU() const {
   return internalEffect ? internalEffect->audioUnit() : nullptr;
 }
 
-void AUPeakLimiter::create() { internalEffect = std::make_shared<AVAudioUnitEffect>(cd); }
+void AUPeakLimiter::create() {
+  internalEffect = std::make_shared<AVAudioUnitEffect>(cd);
+}
 
 void AUPeakLimiter::initialize() {
   AudioUnit unit = internalAU();
@@ -31,11 +33,12 @@ void AUPeakLimiter::initialize() {
   print("System Peak Limiter AudioUnit created and initialized.");
 }
 
-void AUPeakLimiter::write(double& stored, double value, double lower, double upper,
-                          AudioUnitParameterID id) {
+void AUPeakLimiter::write(double& stored, double value, double lower, double upper, AudioUnitParameterID id) {
   stored = value;
-  if (stored < lower) stored = lower;
-  if (upper < stored) stored = upper;
+  if (stored < lower)
+    stored = lower;
+  if (upper < stored)
+    stored = upper;
   if (AudioUnit unit = internalAU()) {
     AudioUnitSetParameter(unit, id, kAudioUnitScope_Global, 0, float(stored), 0);
   }
@@ -53,7 +56,9 @@ void AUPeakLimiter::setPreGain(double decibels) {
   write(preGain_, decibels, kPreGainMin, kPreGainMax, kPreGainID);
 }
 
-void AUPeakLimiter::safeprint(std::string_view text) const { ::safeprint(text); }
+void AUPeakLimiter::safeprint(std::string_view text) const {
+  ::safeprint(text);
+}
 
 void AUPeakLimiter::run(const std::shared_ptr<AUAudioUnitBus>& /*bus*/) {
   if (!internalAU()) {

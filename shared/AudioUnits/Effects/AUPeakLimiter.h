@@ -21,9 +21,9 @@
 class AUPeakLimiter {
  public:
   // Parameter ids of the system limiter (global scope, element 0) and their bounds.
-  static constexpr AudioUnitParameterID kAttackTimeID = 0;   // seconds
-  static constexpr AudioUnitParameterID kDecayTimeID = 1;    // seconds
-  static constexpr AudioUnitParameterID kPreGainID = 2;      // decibels
+  static constexpr AudioUnitParameterID kAttackTimeID = 0;  // seconds
+  static constexpr AudioUnitParameterID kDecayTimeID = 1;   // seconds
+  static constexpr AudioUnitParameterID kPreGainID = 2;     // decibels
   static constexpr double kAttackTimeMin = 0.001, kAttackTimeMax = 0.03;
   static constexpr double kDecayTimeMin = 0.001, kDecayTimeMax = 0.06;
   static constexpr double kPreGainMin = -40.0, kPreGainMax = 40.0;

@@ -10,7 +10,9 @@
 
 namespace {
 
-std::string optionalText(const std::optional<std::string>& text) { return text ? *text : "none"; }
+std::string optionalText(const std::optional<std::string>& text) {
+  return text ? *text : "none";
+}
 
 template <typename Object>
 std::string optionalObject(const std::shared_ptr<Object>& object) {
@@ -29,7 +31,8 @@ std::string optionalNumbers(const std::optional<std::vector<NSInteger>>& numbers
 std::string presetList(const std::vector<std::shared_ptr<AUAudioUnitPreset>>& presets) {
   std::string text = "[";
   for (std::size_t i = 0; i < presets.size(); ++i) {
-    if (i) text += ", ";
+    if (i)
+      text += ", ";
     text += presets[i] ? presets[i]->description() : "nil";
   }
   return text + "]";
@@ -38,11 +41,13 @@ std::string presetList(const std::vector<std::shared_ptr<AUAudioUnitPreset>>& pr
 std::string describeValue(const PropertyList& value);
 
 std::string describeDictionary(const PropertyList::Dictionary& dict) {
-  if (dict.empty()) return "[:]";
+  if (dict.empty())
+    return "[:]";
   std::string text = "[";
   bool first = true;
   for (const auto& [key, value] : dict) {
-    if (!first) text += ", ";
+    if (!first)
+      text += ", ";
     first = false;
     text += "\"" + key + "\": " + describeValue(value);
   }
@@ -53,16 +58,22 @@ std::string describeValue(const PropertyList& value) {
   if (const auto* integer = value.integer()) {
     return integer->isBigUnsigned ? describe(std::uint64_t(integer->value)) : describe(integer->value);
   }
-  if (value.isReal()) return describe(*value.asDouble());
-  if (value.isBool()) return describe(*value.asBool());
-  if (const std::string* text = value.string()) return "\"" + *text + "\"";
-  if (const auto* dict = value.dictionary()) return describeDictionary(*dict);
+  if (value.isReal())
+    return describe(*value.asDouble());
+  if (value.isBool())
+    return describe(*value.asBool());
+  if (const std::string* text = value.string())
+    return "\"" + *text + "\"";
+  if (const auto* dict = value.dictionary())
+    return describeDictionary(*dict);
   if (const auto* array = value.array()) {
     std::string text = "[";
-    for (std::size_t i = 0; i < array->size(); ++i) text += (i ? ", " : "") + describeValue((*array)[i]);
+    for (std::size_t i = 0; i < array->size(); ++i)
+      text += (i ? ", " : "") + describeValue((*array)[i]);
     return text + "]";
   }
-  if (const auto* data = value.data()) return std::to_string(data->size()) + " bytes";
+  if (const auto* data = value.data())
+    return std::to_string(data->size()) + " bytes";
   return "<date>";
 }
 
@@ -73,7 +84,8 @@ std::string formatText(const std::shared_ptr<AVAudioFormat>& format) {
 }  // namespace
 
 void AUPeakLimiter::nodeDiagnostics() {
-  if (!internalEffect) return;
+  if (!internalEffect)
+    return;
   const AVAudioUnitEffect& node = *internalEffect;
   const std::shared_ptr<AUAudioUnit> unit = node.auAudioUnit();
   const std::string header = "\nAUPeakLimiter::nodeDiagnostics(): " + std::string(45, '-') + "\n";
@@ -81,7 +93,8 @@ void AUPeakLimiter::nodeDiagnostics() {
   safeprint(header);
   safeprint(" - node name: " + optionalText(unit ? unit->audioUnitName() : std::nullopt));
   safeprint(" - node unit: " + (unit ? unit->description() : std::string("nil")));
-  if (unit) unitDiagnostics(unit);
+  if (unit)
+    unitDiagnostics(unit);
   const std::shared_ptr<AVAudioTime> lastRenderTime =
       node.lastRenderTime() ? node.lastRenderTime() : AVAudioTime::makeWithHostTime(0);
   safeprint(" - node last render time: " + lastRenderTime->description());
@@ -128,7 +141,8 @@ void AUPeakLimiter::unitDiagnostics(const std::shared_ptr<AUAudioUnit>& unit) {
   line(" -- unit input busses: ", inputs ? inputs->description() : "nil");
   line(" -- unit input bus count: ", describe(std::uint64_t(inputs ? inputs->count() : 0)));
   line(" -- unit input bus type: ", describe(inputs ? inputs->busType() : AUAudioUnitBusType::input));
-  for (NSUInteger i = 0; inputs && i < inputs->count(); ++i) busDiagnostics((*inputs)[i], NSInteger(i));
+  for (NSUInteger i = 0; inputs && i < inputs->count(); ++i)
+    busDiagnostics((*inputs)[i], NSInteger(i));
   line(" -- unit music device: ", describe(u.isMusicDeviceOrEffect()));
   line(" -- unit rendering offline: ", describe(u.isRenderingOffline()));
   line(" -- unit latency: ", describe(u.latency()));
@@ -142,7 +156,8 @@ void AUPeakLimiter::unitDiagnostics(const std::shared_ptr<AUAudioUnit>& unit) {
   line(" -- unit output busses: ", outputs ? outputs->description() : "nil");
   line(" -- unit output bus count: ", describe(std::uint64_t(outputs ? outputs->count() : 0)));
   line(" -- unit output bus type: ", describe(outputs ? outputs->busType() : AUAudioUnitBusType::output));
-  for (NSUInteger i = 0; outputs && i < outputs->count(); ++i) busDiagnostics((*outputs)[i], NSInteger(i));
+  for (NSUInteger i = 0; outputs && i < outputs->count(); ++i)
+    busDiagnostics((*outputs)[i], NSInteger(i));
   line(" -- unit parameters for overview: ", describe(u.parametersForOverviewWithCount(1)));
   line(" -- unit parameter tree: ", optionalObject(u.parameterTree()));
   line(" -- unit provides user interface: ", describe(u.providesUserInterface()));
@@ -160,9 +175,7 @@ void AUPeakLimiter::unitDiagnostics(const std::shared_ptr<AUAudioUnit>& unit) {
 
 void AUPeakLimiter::busDiagnostics(const std::shared_ptr<AUAudioUnitBus>& bus, NSInteger index) {
   const std::string prefix = " --- bus " + std::to_string(index);
-  const auto line = [&](const char* label, const std::string& value) {
-    safeprint(prefix + label + value);
-  };
+  const auto line = [&](const char* label, const std::string& value) { safeprint(prefix + label + value); };
   if (!bus) {
     line(" type: ", "nil");
     return;
