@@ -136,6 +136,8 @@ inline float lane(__m128 v, int i) {
 // steps of neighbouring samples overlap and only each section's own recursion limits speed.
 constexpr int kLag = 2;
 
+// kAllBands: also writes the high and low parts (hp*, lp*); otherwise only the band (bp*).
+template <bool kAllBands>
 void runLanes(ThreeSectionLanes& lanes, const float* left, const float* right, int n, float* hpL,
               float* hpR, float* lpL, float* lpR, float* bpL, float* bpR) {
   const __m128 lowLanes = _mm_castsi128_ps(_mm_setr_epi32(0, 0, -1, -1));
@@ -157,24 +159,44 @@ void runLanes(ThreeSectionLanes& lanes, const float* left, const float* right, i
     const __m128 y = lanes.step(in);
     rest2 = rest1;
     rest1 = _mm_sub_ps(in, y);
-    hpL[i] = lane(y, 0);
-    hpR[i] = lane(y, 1);
+    if constexpr (kAllBands) {
+      hpL[i] = lane(y, 0);
+      hpR[i] = lane(y, 1);
+    }
   }
   keep(lowLanes, saved);
 
   ThreeSectionLanes l = lanes;  // a local copy the compiler keeps in registers
-  for (int i = kLag; i < n; ++i) {
+  int i = kLag;
+  if constexpr (!kAllBands) {
+    // Two samples per round, so that the rests need no moving between rounds: the bands of
+    // samples i-2 and i-1 (lanes 2 and 3 of the two rests) go out together.
+    for (; i + 2 <= n; i += 2) {
+      const __m128 in0 = _mm_movelh_ps(_mm_unpacklo_ps(_mm_load_ss(left + i), _mm_load_ss(right + i)), rest2);
+      const __m128 next2 = _mm_sub_ps(in0, l.step(in0));
+      const __m128 in1 = _mm_movelh_ps(_mm_unpacklo_ps(_mm_load_ss(left + i + 1), _mm_load_ss(right + i + 1)), rest1);
+      const __m128 next1 = _mm_sub_ps(in1, l.step(in1));
+      const __m128 bands = _mm_unpackhi_ps(next2, next1);  // left i-2, left i-1, right i-2, right i-1
+      _mm_storel_pi(reinterpret_cast<__m64*>(bpL + i - kLag), bands);
+      _mm_storeh_pi(reinterpret_cast<__m64*>(bpR + i - kLag), bands);
+      rest2 = next2;
+      rest1 = next1;
+    }
+  }
+  for (; i < n; ++i) {
     // Lanes 2 and 3 take the high-pass rest of sample i-2.
     const __m128 in = _mm_movelh_ps(_mm_unpacklo_ps(_mm_load_ss(left + i), _mm_load_ss(right + i)), rest2);
     const __m128 y = l.step(in);
     const __m128 rest = _mm_sub_ps(in, y);
     rest2 = rest1;
     rest1 = rest;
-    _mm_store_ss(hpL + i, y);
-    _mm_store_ss(hpR + i, _mm_shuffle_ps(y, y, _MM_SHUFFLE(1, 1, 1, 1)));
-    const __m128 yHigh = _mm_movehl_ps(y, y);
-    _mm_store_ss(lpL + i - kLag, yHigh);
-    _mm_store_ss(lpR + i - kLag, _mm_shuffle_ps(yHigh, yHigh, _MM_SHUFFLE(1, 1, 1, 1)));
+    if constexpr (kAllBands) {
+      _mm_store_ss(hpL + i, y);
+      _mm_store_ss(hpR + i, _mm_shuffle_ps(y, y, _MM_SHUFFLE(1, 1, 1, 1)));
+      const __m128 yHigh = _mm_movehl_ps(y, y);
+      _mm_store_ss(lpL + i - kLag, yHigh);
+      _mm_store_ss(lpR + i - kLag, _mm_shuffle_ps(yHigh, yHigh, _MM_SHUFFLE(1, 1, 1, 1)));
+    }
     const __m128 restHigh = _mm_movehl_ps(rest, rest);
     _mm_store_ss(bpL + i - kLag, restHigh);
     _mm_store_ss(bpR + i - kLag, _mm_shuffle_ps(restHigh, restHigh, _MM_SHUFFLE(1, 1, 1, 1)));
@@ -189,8 +211,10 @@ void runLanes(ThreeSectionLanes& lanes, const float* left, const float* right, i
     const __m128 y = lanes.step(in);
     const __m128 rest = _mm_sub_ps(in, y);
     const int i = n - lead + k;
-    lpL[i] = lane(y, 2);
-    lpR[i] = lane(y, 3);
+    if constexpr (kAllBands) {
+      lpL[i] = lane(y, 2);
+      lpR[i] = lane(y, 3);
+    }
     bpL[i] = lane(rest, 2);
     bpR[i] = lane(rest, 3);
   }
@@ -200,7 +224,8 @@ void runLanes(ThreeSectionLanes& lanes, const float* left, const float* right, i
 }  // namespace
 #endif
 
-void BandSplitFilter3::split(const float* left, const float* right, int count) {
+template <bool kAllBands>
+void BandSplitFilter3::splitLanes(const float* left, const float* right, int count) {
   const int n = std::min(count, kCapacity);
   if (n <= 0) return;
 #if defined(__SSE2__)
@@ -208,11 +233,19 @@ void BandSplitFilter3::split(const float* left, const float* right, int count) {
                              lpf[0].sectionCount() == 3 && lpf[1].sectionCount() == 3;
   if (threeSections) {
     ThreeSectionLanes lanes(hpf, lpf);
-    runLanes(lanes, left, right, n, bufferHP[0].data(), bufferHP[1].data(), bufferLP[0].data(),
-             bufferLP[1].data(), bufferBP[0].data(), bufferBP[1].data());
+    runLanes<kAllBands>(lanes, left, right, n, bufferHP[0].data(), bufferHP[1].data(), bufferLP[0].data(),
+                        bufferLP[1].data(), bufferBP[0].data(), bufferBP[1].data());
     lanes.store(hpf, lpf);
     return;
   }
 #endif
   splitReference(left, right, count);
+}
+
+void BandSplitFilter3::split(const float* left, const float* right, int count) {
+  splitLanes<true>(left, right, count);
+}
+
+void BandSplitFilter3::splitBand(const float* left, const float* right, int count) {
+  splitLanes<false>(left, right, count);
 }

@@ -31,6 +31,9 @@ class BandSplitFilter3 {
   // below and between the edges. Left and right, high- and low-pass run together, sample by
   // sample, with results identical to splitReference.
   void split(const float* left, const float* right, int count);
+  // The band alone: bufferBP as split leaves it, and the filters in the same state; bufferHP
+  // and bufferLP are left as they were (their filters still run: the band is what they leave).
+  void splitBand(const float* left, const float* right, int count);
   // The same split, one filter after the other, sample by sample.
   void splitReference(const float* left, const float* right, int count);
 
@@ -49,4 +52,8 @@ class BandSplitFilter3 {
   alignas(16) std::array<Buffer, 2> bufferBP{};
   std::array<SVFilter4Pole1, 2> lpf;  // left, right; tuned to fCutoff1
   std::array<SVFilter4Pole1, 2> hpf;  // left, right; tuned to fCutoff2
+
+ private:
+  template <bool kAllBands>
+  void splitLanes(const float* left, const float* right, int count);
 };

@@ -152,7 +152,7 @@ void KOV_Compressor_Extension_DSPKernel::compress(float* left, float* right, int
     return;
   }
   // The key is the band between the edges, taken from the signal before compression.
-  splitB.split(left, right, frames);
+  splitB.splitBand(left, right, frames);
   float* bandLeft = splitB.getBPLeft();
   float* bandRight = splitB.getBPRight();
   switch (mode) {
