@@ -43,12 +43,10 @@ inline __m128 keyFromBand(__m128 rest) {
 // the levels and the chunk's gain (the side-chain forms' second pass). The filters have read
 // the chunk's frames by then, so it may be rewritten in place.
 template <int kMode, bool kAttackNotFaster>
-void run(Compressor2& compressor, BandSplitFilter3& band, const float* left, const float* right, float* a, float* b,
-         int n) {
+void run(Compressor2& compressor, const Compressor1::Snapshot& sa, const Compressor1::Snapshot& sb,
+         BandSplitFilter3& band, const float* left, const float* right, float* a, float* b, int n) {
   Compressor1& A = compressor.c[0];
   Compressor1& B = compressor.c[1];
-  const Compressor1::Snapshot sa = A.snapshot();
-  const Compressor1::Snapshot sb = B.snapshot();
   const __m128 attack = _mm_setr_ps(sa.attack, sb.attack, 0.0f, 0.0f);
   const __m128 release = _mm_setr_ps(sa.release, sb.release, 0.0f, 0.0f);
   alignas(16) float levels[kPairScratch];
@@ -72,10 +70,10 @@ void run(Compressor2& compressor, BandSplitFilter3& band, const float* left, con
 }
 
 template <int kMode>
-void runMode(Compressor2& compressor, BandSplitFilter3& band, const float* left, const float* right, float* a,
-             float* b, int n, bool attackNotFaster) {
-  if (attackNotFaster) run<kMode, true>(compressor, band, left, right, a, b, n);
-  else run<kMode, false>(compressor, band, left, right, a, b, n);
+void runMode(Compressor2& compressor, const Compressor1::Snapshot& sa, const Compressor1::Snapshot& sb,
+             BandSplitFilter3& band, const float* left, const float* right, float* a, float* b, int n) {
+  if (sa.attack >= sa.release) run<kMode, true>(compressor, sa, sb, band, left, right, a, b, n);
+  else run<kMode, false>(compressor, sa, sb, band, left, right, a, b, n);
 }
 
 }  // namespace
@@ -89,18 +87,17 @@ bool compress(Compressor2& compressor, BandSplitFilter3& band, int mode, float* 
   const Compressor1::Snapshot sb = compressor.c[1].snapshot();
   const bool positive = sa.attack > 0.0f && sa.release > 0.0f && sb.attack > 0.0f && sb.release > 0.0f;
   if (!positive || (sa.attack >= sa.release) != (sb.attack >= sb.release)) return false;
-  const bool attackNotFaster = sa.attack >= sa.release;
   switch (mode) {
-    case 0: runMode<0>(compressor, band, left, right, left, right, n, attackNotFaster); return true;
-    case 1: runMode<1>(compressor, band, left, right, left, right, n, attackNotFaster); return true;
+    case 0: runMode<0>(compressor, sa, sb, band, left, right, left, right, n); return true;
+    case 1: runMode<1>(compressor, sa, sb, band, left, right, left, right, n); return true;
     default: break;
   }
   // Mid and side are made before the pass (the filters read left and right as they came) and
   // mixed back after it.
   MidSideSplitter& ms = compressor.ms;
   ms.split(left, right, n);
-  if (mode == 2) runMode<2>(compressor, band, left, right, ms.getMid(), ms.getSide(), n, attackNotFaster);
-  else runMode<3>(compressor, band, left, right, ms.getMid(), ms.getSide(), n, attackNotFaster);
+  if (mode == 2) runMode<2>(compressor, sa, sb, band, left, right, ms.getMid(), ms.getSide(), n);
+  else runMode<3>(compressor, sa, sb, band, left, right, ms.getMid(), ms.getSide(), n);
   ms.mix(left, right, n);
   return true;
 #else
