@@ -54,49 +54,80 @@ inline void prepareFrame(float inLeft, float inRight, float preGain, float& dela
 inline float gainFor(std::int32_t sum, float meanScale) { return 1.0f - float(sum) * meanScale; }
 inline float outputFrame(float delayed, float gain) { return smaller(larger(delayed * gain, -1.0f), 1.0f); }
 
+// Passes 2 and 3 of one lap, in one loop.
+struct LapOutput {
+  const float* held;        // H of each frame
+  const float* delayLeft;   // x' of W frames ago
+  const float* delayRight;
+  std::int32_t* quantized;  // the ring of max(H, u), from this lap's first frame
+  float* outLeft;
+  float* outRight;
+};
+
 // Pass 2, frame by frame: the release memory moves towards the hold value by
 //   u = H + (u - H) * (H > u ? attack : decay).
 // With d = u - H, the attack product is the one wanted when d < 0 and the decay product when
 // d > 0; when the attack coefficient is the smaller, that is always the larger of d * attack
 // and d * decay, otherwise the smaller: the same value without a selection per frame.
-// Writes u after each frame to `released`; returns the last.
+// Pass 3: the running sum of max(H, u) over the last W frames (in whole quanta, exact in any
+// order), and the output, the sample of W frames ago times 1 - sum / (W Q).
+// Four frames per round where SSE2 exists: the four steps of the recursion on the lanes of the
+// hold values, then the sums and outputs of the four frames together, which the processor can
+// work on while the recursion goes on.
 template <bool kAttackNotSlower>
-float releaseMemory(const float* held, float* released, float release, float attackCoef, float decayCoef,
-                    std::uint32_t frames) {
+void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCoef, float decayCoef, float meanScale,
+                      float& release, std::int32_t& sum) {
+  std::size_t k = 0;
 #if defined(__SSE2__)
-  // The same operations on the low lanes of registers: larger(a, b) is _mm_max_ss(b, a) and
+  // The recursion on the low lanes of registers: larger(a, b) is _mm_max_ss(b, a) and
   // smaller(a, b) is _mm_min_ss(b, a), also for equal values and NaN.
   const __m128 attack1 = _mm_set_ss(attackCoef), decay1 = _mm_set_ss(decayCoef);
   __m128 release1 = _mm_set_ss(release);
-  auto step = [&](std::size_t k) {
-    const __m128 hold = _mm_load_ss(held + k);
+  auto step = [&](__m128 hold) {
     const __m128 distance = _mm_sub_ss(release1, hold);
     const __m128 toAttack = _mm_mul_ss(distance, attack1), toDecay = _mm_mul_ss(distance, decay1);
     release1 = _mm_add_ss(hold, kAttackNotSlower ? _mm_max_ss(toDecay, toAttack) : _mm_min_ss(toDecay, toAttack));
-    _mm_store_ss(released + k, release1);
+    return release1;
   };
-#else
-  auto step = [&](std::size_t k) {
-    const float hold = held[k];
+  const std::size_t groups = frames & ~std::uint32_t(3);
+  const __m128 scale4 = _mm_set1_ps(meanScale), one4 = _mm_set1_ps(1.0f), minusOne4 = _mm_set1_ps(-1.0f);
+  __m128i sum4 = _mm_set1_epi32(sum);
+  for (; k < groups; k += 4) {
+    const __m128 held4 = _mm_loadu_ps(lap.held + k);
+    const __m128 u0 = step(held4);
+    const __m128 u1 = step(_mm_shuffle_ps(held4, held4, _MM_SHUFFLE(1, 1, 1, 1)));
+    const __m128 u2 = step(_mm_movehl_ps(held4, held4));
+    const __m128 u3 = step(_mm_shuffle_ps(held4, held4, _MM_SHUFFLE(3, 3, 3, 3)));
+    const __m128 released4 = _mm_movelh_ps(_mm_unpacklo_ps(u0, u1), _mm_unpacklo_ps(u2, u3));
+    // larger(H, u) is _mm_max_ps(u, H); truncation as in the scalar conversion.
+    const __m128i quantum = _mm_cvttps_epi32(_mm_max_ps(released4, held4));
+    __m128i change = _mm_sub_epi32(quantum, _mm_loadu_si128(reinterpret_cast<const __m128i*>(lap.quantized + k)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lap.quantized + k), quantum);
+    change = _mm_add_epi32(change, _mm_slli_si128(change, 4));
+    change = _mm_add_epi32(change, _mm_slli_si128(change, 8));
+    const __m128i sums = _mm_add_epi32(change, _mm_shuffle_epi32(sum4, _MM_SHUFFLE(3, 3, 3, 3)));
+    sum4 = sums;
+    const __m128 gain = _mm_sub_ps(one4, _mm_mul_ps(_mm_cvtepi32_ps(sums), scale4));
+    const __m128 left = _mm_mul_ps(_mm_loadu_ps(lap.delayLeft + k), gain);
+    const __m128 right = _mm_mul_ps(_mm_loadu_ps(lap.delayRight + k), gain);
+    _mm_storeu_ps(lap.outLeft + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, left)));
+    _mm_storeu_ps(lap.outRight + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, right)));
+  }
+  release = _mm_cvtss_f32(release1);
+  if (k > 0) sum = _mm_cvtsi128_si32(_mm_shuffle_epi32(sum4, _MM_SHUFFLE(3, 3, 3, 3)));
+#endif
+  for (; k < frames; ++k) {
+    const float hold = lap.held[k];
     const float distance = release - hold;
     const float toAttack = distance * attackCoef, toDecay = distance * decayCoef;
     release = hold + (kAttackNotSlower ? larger(toAttack, toDecay) : smaller(toAttack, toDecay));
-    released[k] = release;
-  };
-#endif
-  const std::size_t groups = frames & ~std::uint32_t(3);
-  std::size_t k = 0;
-  for (; k < groups; k += 4) {  // four steps per round: less loop per frame
-    step(k);
-    step(k + 1);
-    step(k + 2);
-    step(k + 3);
+    const std::int32_t quantum = std::int32_t(larger(hold, release));
+    sum += quantum - lap.quantized[k];
+    lap.quantized[k] = quantum;
+    const float gain = gainFor(sum, meanScale);
+    lap.outLeft[k] = outputFrame(lap.delayLeft[k], gain);
+    lap.outRight[k] = outputFrame(lap.delayRight[k], gain);
   }
-  for (; k < frames; ++k) step(k);
-#if defined(__SSE2__)
-  release = _mm_cvtss_f32(release1);
-#endif
-  return release;
 }
 
 // Block end: suffixMax[j] = max(reduction[j .. count-1]).
@@ -191,11 +222,10 @@ void PeakLimiterDSP::process(const float* inLeft, const float* inRight, float* o
   }
 }
 
-// Three passes over the lap. The first and last work four frames at a time where SSE2 exists,
-// with the same arithmetic per frame as the scalar code (maxima and integer sums are exact in any
-// order, so results do not depend on how calls split the stream); the middle one carries the
-// release memory from frame to frame. All inputs of the lap are read before any output is
-// written: in place is safe.
+// Two passes over the lap, four frames at a time where SSE2 exists, with the same arithmetic per
+// frame as the scalar code (maxima and integer sums are exact in any order, so results do not
+// depend on how calls split the stream). All inputs of the lap are read by the first pass, before
+// the second writes any output: in place is safe.
 void PeakLimiterDSP::processLap(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                                 std::uint32_t frames) {
   const std::uint32_t start = index_;
@@ -250,51 +280,12 @@ void PeakLimiterDSP::processLap(const float* inLeft, const float* inRight, float
     prefixMax_ = prefixMax;
   }
 
-  // 2. The release memory u, frame by frame (the one recursion of the limiter).
-  float* const released = released_.data();
-  if (attackCoef_ <= decayCoef_) release_ = releaseMemory<true>(held, released, release_, attackCoef_, decayCoef_, frames);
-  else release_ = releaseMemory<false>(held, released, release_, attackCoef_, decayCoef_, frames);
-
-  // 3. The running sum of max(H, u) over the last W frames (in whole quanta, exact in any
-  //    order), and the output: the sample of W frames ago times 1 - sum / (W Q).
-  {
-    const float meanScale = meanScale_;
-    const float* const delayLeft = delayLeft_.data() + readAt;
-    const float* const delayRight = delayRight_.data() + readAt;
-    std::int32_t* const quantized = quantized_.data() + start;
-    std::int32_t sum = sum_;
-    std::size_t k = 0;
-#if defined(__SSE2__)
-    const std::size_t groups = frames & ~std::uint32_t(3);
-    const __m128 scale4 = _mm_set1_ps(meanScale), one4 = _mm_set1_ps(1.0f), minusOne4 = _mm_set1_ps(-1.0f);
-    __m128i sum4 = _mm_set1_epi32(sum);
-    for (; k < groups; k += 4) {
-      // larger(H, u) is _mm_max_ps(u, H); truncation as in the scalar conversion.
-      const __m128i quantum = _mm_cvttps_epi32(_mm_max_ps(_mm_loadu_ps(released + k), _mm_loadu_ps(held + k)));
-      __m128i change = _mm_sub_epi32(quantum, _mm_loadu_si128(reinterpret_cast<const __m128i*>(quantized + k)));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(quantized + k), quantum);
-      change = _mm_add_epi32(change, _mm_slli_si128(change, 4));
-      change = _mm_add_epi32(change, _mm_slli_si128(change, 8));
-      const __m128i sums = _mm_add_epi32(change, _mm_shuffle_epi32(sum4, _MM_SHUFFLE(3, 3, 3, 3)));
-      sum4 = sums;
-      const __m128 gain = _mm_sub_ps(one4, _mm_mul_ps(_mm_cvtepi32_ps(sums), scale4));
-      const __m128 left = _mm_mul_ps(_mm_loadu_ps(delayLeft + k), gain);
-      const __m128 right = _mm_mul_ps(_mm_loadu_ps(delayRight + k), gain);
-      _mm_storeu_ps(outLeft + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, left)));
-      _mm_storeu_ps(outRight + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, right)));
-    }
-    if (k > 0) sum = _mm_cvtsi128_si32(_mm_shuffle_epi32(sum4, _MM_SHUFFLE(3, 3, 3, 3)));
-#endif
-    for (; k < frames; ++k) {
-      const std::int32_t quantum = std::int32_t(larger(held[k], released[k]));
-      sum += quantum - quantized[k];
-      quantized[k] = quantum;
-      const float gain = gainFor(sum, meanScale);
-      outLeft[k] = outputFrame(delayLeft[k], gain);
-      outRight[k] = outputFrame(delayRight[k], gain);
-    }
-    sum_ = sum;
-  }
+  // 2. The release memory u, frame by frame (the one recursion of the limiter), and 3. the
+  //    running sum of max(H, u) over the last W frames and the output.
+  const LapOutput lap{held, delayLeft_.data() + readAt, delayRight_.data() + readAt, quantized_.data() + start,
+                      outLeft, outRight};
+  if (attackCoef_ <= decayCoef_) releaseAndOutput<true>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
+  else releaseAndOutput<false>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
 
   index_ = start + frames;
   if (index_ == window_) {

@@ -104,7 +104,6 @@ class PeakLimiterDSP {
   // x' of the last 2W frames: one half is read (W frames old) while the other is written.
   alignas(16) std::array<float, 2 * kMaxLookAheadFrames> delayLeft_{};
   alignas(16) std::array<float, 2 * kMaxLookAheadFrames> delayRight_{};
-  // Scratch of one lap: the hold value H and the release memory u after each frame.
+  // Scratch of one lap: the hold value H of each frame.
   alignas(16) std::array<float, kMaxLookAheadFrames> held_{};
-  alignas(16) std::array<float, kMaxLookAheadFrames> released_{};
 };
