@@ -56,8 +56,8 @@ inline float outputFrame(float delayed, float gain) { return smaller(larger(dela
 
 // Passes 2 and 3 of one lap, in one loop.
 struct LapOutput {
-  const float* held;        // H of each frame
-  const float* delayLeft;   // x' of W frames ago
+  const float* held;       // H of each frame
+  const float* delayLeft;  // x' of W frames ago
   const float* delayRight;
   std::int32_t* quantized;  // the ring of max(H, u), from this lap's first frame
   float* outLeft;
@@ -75,8 +75,8 @@ struct LapOutput {
 // hold values, then the sums and outputs of the four frames together, which the processor can
 // work on while the recursion goes on.
 template <bool kAttackNotSlower>
-void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCoef, float decayCoef, float meanScale,
-                      float& release, std::int32_t& sum) {
+void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCoef, float decayCoef,
+                      float meanScale, float& release, std::int32_t& sum) {
   std::size_t k = 0;
 #if defined(__SSE2__)
   // The recursion on the low lanes of registers: larger(a, b) is _mm_max_ss(b, a) and
@@ -86,7 +86,8 @@ void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCo
   auto step = [&](__m128 hold) {
     const __m128 distance = _mm_sub_ss(release1, hold);
     const __m128 toAttack = _mm_mul_ss(distance, attack1), toDecay = _mm_mul_ss(distance, decay1);
-    release1 = _mm_add_ss(hold, kAttackNotSlower ? _mm_max_ss(toDecay, toAttack) : _mm_min_ss(toDecay, toAttack));
+    release1 =
+        _mm_add_ss(hold, kAttackNotSlower ? _mm_max_ss(toDecay, toAttack) : _mm_min_ss(toDecay, toAttack));
     return release1;
   };
   const std::size_t groups = frames & ~std::uint32_t(3);
@@ -101,7 +102,8 @@ void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCo
     const __m128 released4 = _mm_movelh_ps(_mm_unpacklo_ps(u0, u1), _mm_unpacklo_ps(u2, u3));
     // larger(H, u) is _mm_max_ps(u, H); truncation as in the scalar conversion.
     const __m128i quantum = _mm_cvttps_epi32(_mm_max_ps(released4, held4));
-    __m128i change = _mm_sub_epi32(quantum, _mm_loadu_si128(reinterpret_cast<const __m128i*>(lap.quantized + k)));
+    __m128i change =
+        _mm_sub_epi32(quantum, _mm_loadu_si128(reinterpret_cast<const __m128i*>(lap.quantized + k)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(lap.quantized + k), quantum);
     change = _mm_add_epi32(change, _mm_slli_si128(change, 4));
     change = _mm_add_epi32(change, _mm_slli_si128(change, 8));
@@ -114,7 +116,9 @@ void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCo
     _mm_storeu_ps(lap.outRight + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, right)));
   }
   release = _mm_cvtss_f32(release1);
-  if (k > 0) sum = _mm_cvtsi128_si32(_mm_shuffle_epi32(sum4, _MM_SHUFFLE(3, 3, 3, 3)));
+  if (k > 0) {
+    sum = _mm_cvtsi128_si32(_mm_shuffle_epi32(sum4, _MM_SHUFFLE(3, 3, 3, 3)));
+  }
 #endif
   for (; k < frames; ++k) {
     const float hold = lap.held[k];
@@ -282,10 +286,13 @@ void PeakLimiterDSP::processLap(const float* inLeft, const float* inRight, float
 
   // 2. The release memory u, frame by frame (the one recursion of the limiter), and 3. the
   //    running sum of max(H, u) over the last W frames and the output.
-  const LapOutput lap{held, delayLeft_.data() + readAt, delayRight_.data() + readAt, quantized_.data() + start,
-                      outLeft, outRight};
-  if (attackCoef_ <= decayCoef_) releaseAndOutput<true>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
-  else releaseAndOutput<false>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
+  const float* const delayed[2] = {delayLeft_.data() + readAt, delayRight_.data() + readAt};
+  const LapOutput lap{held, delayed[0], delayed[1], quantized_.data() + start, outLeft, outRight};
+  if (attackCoef_ <= decayCoef_) {
+    releaseAndOutput<true>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
+  } else {
+    releaseAndOutput<false>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
+  }
 
   index_ = start + frames;
   if (index_ == window_) {

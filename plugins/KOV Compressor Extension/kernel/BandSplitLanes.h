@@ -176,13 +176,14 @@ inline void runLanes(ThreeSectionLanes& lanes, const float* left, const float* r
   keep(highLanes, saved);
 }
 
-
 }  // namespace band_split_lanes
 
 template <typename Sink>
-void BandSplitFilter3::splitBandFeeding(const float* left, const float* right, int count, Sink&& sink, int at) {
+void BandSplitFilter3::splitBandFeeding(const float* left, const float* right, int count, Sink&& sink,
+                                        int at) {
   const int n = count < kCapacity - at ? count : kCapacity - at;
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
   band_split_lanes::ThreeSectionLanes lanes(hpf, lpf);
   band_split_lanes::runLanes<false>(lanes, left, right, n, nullptr, nullptr, nullptr, nullptr,
                                     bufferBP[0].data() + at, bufferBP[1].data() + at, sink);

@@ -143,8 +143,10 @@ void Follower::processStereo(Follower& left, Follower& right, const float* l, co
     if ((a.hold | b.hold) == 0) {
       const __m128d p4 = _mm_sub_pd(_mm_sub_pd(_mm_sub_pd(_mm_sub_pd(peaks, down), down), down), down);
       const __m128 t = _mm_cvtpd_ps(p4);
-      const __m128 belowLeft = _mm_cmplt_ps(_mm_and_ps(_mm_loadu_ps(l + i), magnitude), _mm_shuffle_ps(t, t, 0x00));
-      const __m128 belowRight = _mm_cmplt_ps(_mm_and_ps(_mm_loadu_ps(r + i), magnitude), _mm_shuffle_ps(t, t, 0x55));
+      const __m128 belowLeft =
+          _mm_cmplt_ps(_mm_and_ps(_mm_loadu_ps(l + i), magnitude), _mm_shuffle_ps(t, t, 0x00));
+      const __m128 belowRight =
+          _mm_cmplt_ps(_mm_and_ps(_mm_loadu_ps(r + i), magnitude), _mm_shuffle_ps(t, t, 0x55));
       if (_mm_movemask_ps(_mm_and_ps(belowLeft, belowRight)) == 0xF) {
         peaks = p4;
         continue;

@@ -23,11 +23,13 @@ template <int kMode>
 inline __m128 keyFromBand(__m128 rest) {
   const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
   const __m128 half = _mm_set1_ps(0.5f);
-  if constexpr (kMode == 0) return _mm_and_ps(_mm_movehl_ps(rest, rest), magnitude);
+  if constexpr (kMode == 0)
+    return _mm_and_ps(_mm_movehl_ps(rest, rest), magnitude);
   // Lanes 2 and 3: swapped r, l; sum l + r, r + l.
   const __m128 swapped = _mm_shuffle_ps(rest, rest, _MM_SHUFFLE(2, 3, 2, 3));
   const __m128 sum = _mm_add_ps(rest, swapped);
-  if constexpr (kMode == 1) return _mm_mul_ps(half, _mm_and_ps(_mm_movehl_ps(sum, sum), magnitude));
+  if constexpr (kMode == 1)
+    return _mm_mul_ps(half, _mm_and_ps(_mm_movehl_ps(sum, sum), magnitude));
   if constexpr (kMode == 2) {
     // l + r, l - r (and r + l, r - l above them).
     const __m128 midSide = _mm_unpackhi_ps(sum, _mm_sub_ps(rest, swapped));
@@ -56,7 +58,8 @@ void run(Compressor2& compressor, const Compressor1::Snapshot& sa, const Compres
     auto step = [&](int k, __m128 rest) {
       const __m128 d = _mm_sub_ps(keyFromBand<kMode>(rest), level);
       const __m128 toAttack = _mm_mul_ps(attack, d), toRelease = _mm_mul_ps(release, d);
-      level = _mm_add_ps(level, kAttackNotFaster ? _mm_max_ps(toAttack, toRelease) : _mm_min_ps(toAttack, toRelease));
+      level = _mm_add_ps(
+          level, kAttackNotFaster ? _mm_max_ps(toAttack, toRelease) : _mm_min_ps(toAttack, toRelease));
       _mm_store_sd(reinterpret_cast<double*>(levels + 2 * k), _mm_castps_pd(level));
     };
     band.splitBandFeeding(left + base, right + base, frames, step, base);
@@ -72,32 +75,44 @@ void run(Compressor2& compressor, const Compressor1::Snapshot& sa, const Compres
 template <int kMode>
 void runMode(Compressor2& compressor, const Compressor1::Snapshot& sa, const Compressor1::Snapshot& sb,
              BandSplitFilter3& band, const float* left, const float* right, float* a, float* b, int n) {
-  if (sa.attack >= sa.release) run<kMode, true>(compressor, sa, sb, band, left, right, a, b, n);
-  else run<kMode, false>(compressor, sa, sb, band, left, right, a, b, n);
+  if (sa.attack >= sa.release)
+    run<kMode, true>(compressor, sa, sb, band, left, right, a, b, n);
+  else
+    run<kMode, false>(compressor, sa, sb, band, left, right, a, b, n);
 }
 
 }  // namespace
 #endif
 
-bool compress(Compressor2& compressor, BandSplitFilter3& band, int mode, float* left, float* right, int count) {
+bool compress(Compressor2& compressor, BandSplitFilter3& band, int mode, float* left, float* right,
+              int count) {
 #if defined(__SSE2__)
   const int n = std::min(count, BandSplitFilter3::kCapacity);
-  if (mode < 0 || mode > 3 || n <= 0 || left == right || !band.hasThreeSections()) return false;
+  if (mode < 0 || mode > 3 || n <= 0 || left == right || !band.hasThreeSections())
+    return false;
   const Compressor1::Snapshot sa = compressor.c[0].snapshot();
   const Compressor1::Snapshot sb = compressor.c[1].snapshot();
   const bool positive = sa.attack > 0.0f && sa.release > 0.0f && sb.attack > 0.0f && sb.release > 0.0f;
-  if (!positive || (sa.attack >= sa.release) != (sb.attack >= sb.release)) return false;
+  if (!positive || (sa.attack >= sa.release) != (sb.attack >= sb.release))
+    return false;
   switch (mode) {
-    case 0: runMode<0>(compressor, sa, sb, band, left, right, left, right, n); return true;
-    case 1: runMode<1>(compressor, sa, sb, band, left, right, left, right, n); return true;
-    default: break;
+    case 0:
+      runMode<0>(compressor, sa, sb, band, left, right, left, right, n);
+      return true;
+    case 1:
+      runMode<1>(compressor, sa, sb, band, left, right, left, right, n);
+      return true;
+    default:
+      break;
   }
   // Mid and side are made before the pass (the filters read left and right as they came) and
   // mixed back after it.
   MidSideSplitter& ms = compressor.ms;
   ms.split(left, right, n);
-  if (mode == 2) runMode<2>(compressor, sa, sb, band, left, right, ms.getMid(), ms.getSide(), n);
-  else runMode<3>(compressor, sa, sb, band, left, right, ms.getMid(), ms.getSide(), n);
+  if (mode == 2)
+    runMode<2>(compressor, sa, sb, band, left, right, ms.getMid(), ms.getSide(), n);
+  else
+    runMode<3>(compressor, sa, sb, band, left, right, ms.getMid(), ms.getSide(), n);
   ms.mix(left, right, n);
   return true;
 #else

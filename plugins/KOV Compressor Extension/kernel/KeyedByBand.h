@@ -17,6 +17,7 @@ namespace keyed_by_band {
 // one-pass form does not apply (no SSE2, filters other than three sections, detector
 // coefficients that are not both positive or not ordered alike in A and B, one buffer for both
 // channels); the caller then splits and compresses in two steps.
-bool compress(Compressor2& compressor, BandSplitFilter3& band, int mode, float* left, float* right, int count);
+bool compress(Compressor2& compressor, BandSplitFilter3& band, int mode, float* left, float* right,
+              int count);
 
 }  // namespace keyed_by_band
