@@ -74,7 +74,9 @@ struct LapOutput {
 // Four frames per round where SSE2 exists: the four steps of the recursion on the lanes of the
 // hold values, then the sums and outputs of the four frames together, which the processor can
 // work on while the recursion goes on.
-template <bool kAttackNotSlower>
+// kResting: every H of the lap and u are 0 (nothing to limit for the last W+1 frames). Then u
+// stays exactly +0 (d = +0, both products +0, H + 0 = +0), and the recursion is skipped.
+template <bool kAttackNotSlower, bool kResting = false>
 void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCoef, float decayCoef,
                       float meanScale, float& release, std::int32_t& sum) {
   std::size_t k = 0;
@@ -95,11 +97,14 @@ void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCo
   __m128i sum4 = _mm_set1_epi32(sum);
   for (; k < groups; k += 4) {
     const __m128 held4 = _mm_loadu_ps(lap.held + k);
-    const __m128 u0 = step(held4);
-    const __m128 u1 = step(_mm_shuffle_ps(held4, held4, _MM_SHUFFLE(1, 1, 1, 1)));
-    const __m128 u2 = step(_mm_movehl_ps(held4, held4));
-    const __m128 u3 = step(_mm_shuffle_ps(held4, held4, _MM_SHUFFLE(3, 3, 3, 3)));
-    const __m128 released4 = _mm_movelh_ps(_mm_unpacklo_ps(u0, u1), _mm_unpacklo_ps(u2, u3));
+    __m128 released4 = _mm_setzero_ps();
+    if constexpr (!kResting) {
+      const __m128 u0 = step(held4);
+      const __m128 u1 = step(_mm_shuffle_ps(held4, held4, _MM_SHUFFLE(1, 1, 1, 1)));
+      const __m128 u2 = step(_mm_movehl_ps(held4, held4));
+      const __m128 u3 = step(_mm_shuffle_ps(held4, held4, _MM_SHUFFLE(3, 3, 3, 3)));
+      released4 = _mm_movelh_ps(_mm_unpacklo_ps(u0, u1), _mm_unpacklo_ps(u2, u3));
+    }
     // larger(H, u) is _mm_max_ps(u, H); truncation as in the scalar conversion.
     const __m128i quantum = _mm_cvttps_epi32(_mm_max_ps(released4, held4));
     __m128i change =
@@ -115,16 +120,20 @@ void releaseAndOutput(const LapOutput& lap, std::uint32_t frames, float attackCo
     _mm_storeu_ps(lap.outLeft + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, left)));
     _mm_storeu_ps(lap.outRight + k, _mm_min_ps(one4, _mm_max_ps(minusOne4, right)));
   }
-  release = _mm_cvtss_f32(release1);
+  release = kResting ? 0.0f : _mm_cvtss_f32(release1);
   if (k > 0) {
     sum = _mm_cvtsi128_si32(_mm_shuffle_epi32(sum4, _MM_SHUFFLE(3, 3, 3, 3)));
   }
 #endif
   for (; k < frames; ++k) {
     const float hold = lap.held[k];
-    const float distance = release - hold;
-    const float toAttack = distance * attackCoef, toDecay = distance * decayCoef;
-    release = hold + (kAttackNotSlower ? larger(toAttack, toDecay) : smaller(toAttack, toDecay));
+    if constexpr (kResting) {
+      release = 0.0f;
+    } else {
+      const float distance = release - hold;
+      const float toAttack = distance * attackCoef, toDecay = distance * decayCoef;
+      release = hold + (kAttackNotSlower ? larger(toAttack, toDecay) : smaller(toAttack, toDecay));
+    }
     const std::int32_t quantum = std::int32_t(larger(hold, release));
     sum += quantum - lap.quantized[k];
     lap.quantized[k] = quantum;
@@ -288,7 +297,11 @@ void PeakLimiterDSP::processLap(const float* inLeft, const float* inRight, float
   //    running sum of max(H, u) over the last W frames and the output.
   const float* const delayed[2] = {delayLeft_.data() + readAt, delayRight_.data() + readAt};
   const LapOutput lap{held, delayed[0], delayed[1], quantized_.data() + start, outLeft, outRight};
-  if (attackCoef_ <= decayCoef_) {
+  // H of the lap is at most the larger of the previous block's maximum from here on and this
+  // block's maximum so far.
+  if (release_ == 0.0f && prefixMax_ == 0.0f && suffixMax_[start] == 0.0f) {
+    releaseAndOutput<true, true>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
+  } else if (attackCoef_ <= decayCoef_) {
     releaseAndOutput<true>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
   } else {
     releaseAndOutput<false>(lap, frames, attackCoef_, decayCoef_, meanScale_, release_, sum_);
