@@ -151,12 +151,13 @@ void Follower::processStereo(Follower& left, Follower& right, const float* l, co
         peaks = p4;
         continue;
       }
-      // Silence at rest: both peaks 0 and every magnitude 0, so no step changes anything.
-      const __m128 magnitudes = _mm_and_ps(_mm_or_ps(_mm_loadu_ps(l + i), _mm_loadu_ps(r + i)), magnitude);
-      if (_mm_movemask_pd(_mm_cmpeq_pd(peaks, _mm_setzero_pd())) == 0x3 &&
-          _mm_movemask_ps(_mm_cmpeq_ps(magnitudes, _mm_setzero_ps())) == 0xF) {
-        continue;
-      }
+    }
+    // Silence at rest: both peaks 0 and every magnitude 0, equal to them, so no step changes
+    // anything (a hold left over stays as it is).
+    const __m128 magnitudes = _mm_and_ps(_mm_or_ps(_mm_loadu_ps(l + i), _mm_loadu_ps(r + i)), magnitude);
+    if (_mm_movemask_pd(_mm_cmpeq_pd(peaks, _mm_setzero_pd())) == 0x3 &&
+        _mm_movemask_ps(_mm_cmpeq_ps(magnitudes, _mm_setzero_ps())) == 0xF) {
+      continue;
     }
     a.peak = _mm_cvtsd_f64(peaks);
     b.peak = _mm_cvtsd_f64(_mm_unpackhi_pd(peaks, peaks));
