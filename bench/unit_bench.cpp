@@ -36,7 +36,8 @@ struct Source {
     }
     const KernelTestSignal& s = signal();
     for (AUAudioFrameCount done = 0; done < frames;) {
-      const AUAudioFrameCount n = std::min<AUAudioFrameCount>(frames - done, KernelTestSignal::kLoopFrames - position);
+      const AUAudioFrameCount n =
+          std::min<AUAudioFrameCount>(frames - done, KernelTestSignal::kLoopFrames - position);
       std::memcpy(left + done, s.left.data() + position, n * sizeof(float));
       std::memcpy(right + done, s.right.data() + position, n * sizeof(float));
       done += n;
@@ -62,7 +63,8 @@ std::shared_ptr<KOV_Compressor_Extension_AudioUnit> makeUnit() {
   (*unit->inputBusses())[0]->setFormat(format);
   (*unit->outputBusses())[0]->setFormat(format);
   std::shared_ptr<NSError> error;
-  if (!unit->allocateRenderResourcesAndReturnError(&error)) unit.reset();
+  if (!unit->allocateRenderResourcesAndReturnError(&error))
+    unit.reset();
   MainLoop::runUntilIdle();
   std::fclose(stdout);
   stdout = saved;
@@ -97,7 +99,8 @@ void BM_UnitRender(benchmark::State& state) {
   Source source;
   const AURenderPullInputBlock pull = [&source](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
                                                 AUAudioFrameCount n, NSInteger, AudioBufferList* input) {
-    source.fill(static_cast<float*>(input->mBuffers[0].mData), static_cast<float*>(input->mBuffers[1].mData), n);
+    source.fill(static_cast<float*>(input->mBuffers[0].mData), static_cast<float*>(input->mBuffers[1].mData),
+                n);
     return noErr;
   };
   AudioTimeStamp time{};
@@ -113,9 +116,11 @@ void BM_UnitRender(benchmark::State& state) {
   if (state.range(1) != 0) {
     // Silence measured where the detectors and meters have decayed as far as they go.
     const long calls = 48000L / long(frames);
-    for (long i = 0; i < calls; ++i) render();
+    for (long i = 0; i < calls; ++i)
+      render();
     source.silent = true;
-    for (long i = 0; i < 12 * calls; ++i) render();
+    for (long i = 0; i < 12 * calls; ++i)
+      render();
   }
   for (auto _ : state) {
     const AUAudioUnitStatus status = render();

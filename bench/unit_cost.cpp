@@ -20,8 +20,9 @@
 #include "kernel_signal.h"
 
 // Out of line and outside any namespace, so that callgrind's toggle pattern finds it by name.
-[[gnu::noinline]] AUAudioUnitStatus renderUnitBuffer(const AUInternalRenderBlock& block, const AudioTimeStamp& time,
-                                                     AUAudioFrameCount frames, AudioBufferList* output,
+[[gnu::noinline]] AUAudioUnitStatus renderUnitBuffer(const AUInternalRenderBlock& block,
+                                                     const AudioTimeStamp& time, AUAudioFrameCount frames,
+                                                     AudioBufferList* output,
                                                      const AURenderPullInputBlock& pull) {
   AudioUnitRenderActionFlags flags = 0;
   return block(&flags, &time, frames, 0, output, nullptr, &pull);
@@ -74,7 +75,8 @@ int main() {
   for (long done = 0; done < kTotal; done += kFrames) {
     out.mBuffers[0] = {1, kFrames * 4, left.data()};
     out.mBuffers[1] = {1, kFrames * 4, right.data()};
-    if (renderUnitBuffer(block, time, kFrames, out.list(), pull) != noErr) return 1;
+    if (renderUnitBuffer(block, time, kFrames, out.list(), pull) != noErr)
+      return 1;
     checksum += left[0] + right[kFrames - 1];
     time.mSampleTime += kFrames;
   }
