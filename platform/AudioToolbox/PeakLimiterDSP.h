@@ -104,6 +104,6 @@ class PeakLimiterDSP {
   // x' of the last 2W frames: one half is read (W frames old) while the other is written.
   alignas(16) std::array<float, 2 * kMaxLookAheadFrames> delayLeft_{};
   alignas(16) std::array<float, 2 * kMaxLookAheadFrames> delayRight_{};
-  // Scratch of one lap: the running sum after each frame.
-  alignas(16) std::array<std::int32_t, kMaxLookAheadFrames> sums_{};
+  // Scratch of one lap: the hold value H of each frame.
+  alignas(16) std::array<float, kMaxLookAheadFrames> held_{};
 };

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "BandSplitLanes.h"
 
 namespace {
 constexpr auto relaxed = std::memory_order_relaxed;
@@ -66,153 +64,33 @@ void BandSplitFilter3::splitReference(const float* left, const float* right, int
   lpf[1].processBufferLP(bufferBP[1].data(), bufferLP[1].data(), bufferBP[1].data(), n);
 }
 
-#if defined(__SSE2__)
-namespace {
 
-// The four filters as the lanes of one vector: 0 high-pass left, 1 high-pass right, 2 low-pass
-// left, 3 low-pass right. The low-pass lanes run behind, because their input is what the
-// high-pass lanes left over from an earlier sample. Lane arithmetic is exactly the
-// scalar arithmetic of a section, so results match the filter-by-filter split bit for bit.
-// Three sections (the filters' fPoles 3), state kept in registers.
-struct ThreeSectionLanes {
-  __m128 cf, cq, booster;
-  __m128 b1, r1, b2, r2, b3, r3;
-
-  ThreeSectionLanes(const std::array<SVFilter4Pole1, 2>& hp, const std::array<SVFilter4Pole1, 2>& lp) {
-    auto pack = [&](auto get) { return _mm_setr_ps(get(hp[0]), get(hp[1]), get(lp[0]), get(lp[1])); };
-    cf = pack([](const SVFilter4Pole1& f) { return f.cf.load(relaxed); });
-    cq = pack([](const SVFilter4Pole1& f) { return f.cq.load(relaxed); });
-    booster = pack([](const SVFilter4Pole1& f) { return f.booster.load(relaxed); });
-    b1 = pack([](const SVFilter4Pole1& f) { return f.b1; });
-    r1 = pack([](const SVFilter4Pole1& f) { return f.r1; });
-    b2 = pack([](const SVFilter4Pole1& f) { return f.b2; });
-    r2 = pack([](const SVFilter4Pole1& f) { return f.r2; });
-    b3 = pack([](const SVFilter4Pole1& f) { return f.b3; });
-    r3 = pack([](const SVFilter4Pole1& f) { return f.r3; });
-  }
-
-  void store(std::array<SVFilter4Pole1, 2>& hp, std::array<SVFilter4Pole1, 2>& lp) const {
-    alignas(16) float v[6][4];
-    _mm_store_ps(v[0], b1), _mm_store_ps(v[1], r1), _mm_store_ps(v[2], b2);
-    _mm_store_ps(v[3], r2), _mm_store_ps(v[4], b3), _mm_store_ps(v[5], r3);
-    SVFilter4Pole1* filters[4] = {&hp[0], &hp[1], &lp[0], &lp[1]};
-    for (int l = 0; l < 4; ++l) {
-      SVFilter4Pole1& f = *filters[l];
-      f.b1 = v[0][l], f.r1 = v[1][l], f.b2 = v[2][l], f.r2 = v[3][l], f.b3 = v[4][l], f.r3 = v[5][l];
-    }
-  }
-
-  static inline __m128 section(__m128 x, __m128& band, __m128& low, __m128 cf, __m128 cq) {
-    const __m128 u = _mm_mul_ps(_mm_set1_ps(0.5f), x);
-    const __m128 lowNext = _mm_add_ps(low, _mm_mul_ps(cf, band));
-    const __m128 high = _mm_sub_ps(_mm_sub_ps(u, lowNext), _mm_mul_ps(cq, band));
-    band = _mm_add_ps(_mm_mul_ps(cf, high), band);
-    low = lowNext;
-    // High-pass lanes pass high on, low-pass lanes low'.
-    return _mm_shuffle_ps(high, lowNext, _MM_SHUFFLE(3, 2, 1, 0));
-  }
-
-  // One step of all four lanes; returns the filtered value (times booster) per lane.
-  inline __m128 step(__m128 x) {
-    x = section(x, b1, r1, cf, cq);
-    x = section(x, b2, r2, cf, cq);
-    x = section(x, b3, r3, cf, cq);
-    return _mm_mul_ps(x, booster);
-  }
-};
-
-inline __m128 keepLanes(__m128 mask, __m128 fresh, __m128 saved) {
-  return _mm_or_ps(_mm_andnot_ps(mask, fresh), _mm_and_ps(mask, saved));
+bool BandSplitFilter3::hasThreeSections() const {
+  return hpf[0].sectionCount() == 3 && hpf[1].sectionCount() == 3 && lpf[0].sectionCount() == 3 &&
+         lpf[1].sectionCount() == 3;
 }
 
-inline float lane(__m128 v, int i) {
-  alignas(16) float t[4];
-  _mm_store_ps(t, v);
-  return t[i];
-}
-
-// The low-pass lanes run kLag samples behind the high-pass lanes. A lag of one would make
-// every step wait for the previous step's full result (three sections deep); with two, the
-// steps of neighbouring samples overlap and only each section's own recursion limits speed.
-constexpr int kLag = 2;
-
-void runLanes(ThreeSectionLanes& lanes, const float* left, const float* right, int n, float* hpL,
-              float* hpR, float* lpL, float* lpR, float* bpL, float* bpR) {
-  const __m128 lowLanes = _mm_castsi128_ps(_mm_setr_epi32(0, 0, -1, -1));
-  const __m128 highLanes = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, 0, 0));
-  auto keep = [&](__m128 mask, const ThreeSectionLanes& saved) {
-    lanes.b1 = keepLanes(mask, lanes.b1, saved.b1), lanes.r1 = keepLanes(mask, lanes.r1, saved.r1);
-    lanes.b2 = keepLanes(mask, lanes.b2, saved.b2), lanes.r2 = keepLanes(mask, lanes.r2, saved.r2);
-    lanes.b3 = keepLanes(mask, lanes.b3, saved.b3), lanes.r3 = keepLanes(mask, lanes.r3, saved.r3);
-  };
-  // rest of the high-pass lanes for the samples i-1 and i-2 (lanes 0 and 1).
-  __m128 rest1 = _mm_setzero_ps();
-  __m128 rest2 = _mm_setzero_ps();
-
-  // Samples 0 .. kLag-1: only the high-pass lanes have input; the low-pass lanes keep their state.
-  const int lead = n < kLag ? n : kLag;
-  ThreeSectionLanes saved = lanes;
-  for (int i = 0; i < lead; ++i) {
-    const __m128 in = _mm_setr_ps(left[i], right[i], 0.0f, 0.0f);
-    const __m128 y = lanes.step(in);
-    rest2 = rest1;
-    rest1 = _mm_sub_ps(in, y);
-    hpL[i] = lane(y, 0);
-    hpR[i] = lane(y, 1);
-  }
-  keep(lowLanes, saved);
-
-  ThreeSectionLanes l = lanes;  // a local copy the compiler keeps in registers
-  for (int i = kLag; i < n; ++i) {
-    // Lanes 2 and 3 take the high-pass rest of sample i-2.
-    const __m128 in = _mm_movelh_ps(_mm_unpacklo_ps(_mm_load_ss(left + i), _mm_load_ss(right + i)), rest2);
-    const __m128 y = l.step(in);
-    const __m128 rest = _mm_sub_ps(in, y);
-    rest2 = rest1;
-    rest1 = rest;
-    _mm_store_ss(hpL + i, y);
-    _mm_store_ss(hpR + i, _mm_shuffle_ps(y, y, _MM_SHUFFLE(1, 1, 1, 1)));
-    const __m128 yHigh = _mm_movehl_ps(y, y);
-    _mm_store_ss(lpL + i - kLag, yHigh);
-    _mm_store_ss(lpR + i - kLag, _mm_shuffle_ps(yHigh, yHigh, _MM_SHUFFLE(1, 1, 1, 1)));
-    const __m128 restHigh = _mm_movehl_ps(rest, rest);
-    _mm_store_ss(bpL + i - kLag, restHigh);
-    _mm_store_ss(bpR + i - kLag, _mm_shuffle_ps(restHigh, restHigh, _MM_SHUFFLE(1, 1, 1, 1)));
-  }
-  lanes = l;
-
-  // The last low-pass steps (samples n-lead .. n-1); the high-pass lanes keep their state.
-  saved = lanes;
-  const __m128 pending[kLag] = {rest2, rest1};  // samples n-2 and n-1
-  for (int k = 0; k < lead; ++k) {
-    const __m128 in = _mm_movelh_ps(_mm_setzero_ps(), pending[k + (kLag - lead)]);
-    const __m128 y = lanes.step(in);
-    const __m128 rest = _mm_sub_ps(in, y);
-    const int i = n - lead + k;
-    lpL[i] = lane(y, 2);
-    lpR[i] = lane(y, 3);
-    bpL[i] = lane(rest, 2);
-    bpR[i] = lane(rest, 3);
-  }
-  keep(highLanes, saved);
-}
-
-}  // namespace
-#endif
-
-void BandSplitFilter3::split(const float* left, const float* right, int count) {
+template <bool kAllBands>
+void BandSplitFilter3::splitLanes(const float* left, const float* right, int count) {
   const int n = std::min(count, kCapacity);
   if (n <= 0) return;
 #if defined(__SSE2__)
-  const bool threeSections = hpf[0].sectionCount() == 3 && hpf[1].sectionCount() == 3 &&
-                             lpf[0].sectionCount() == 3 && lpf[1].sectionCount() == 3;
-  if (threeSections) {
-    ThreeSectionLanes lanes(hpf, lpf);
-    runLanes(lanes, left, right, n, bufferHP[0].data(), bufferHP[1].data(), bufferLP[0].data(),
-             bufferLP[1].data(), bufferBP[0].data(), bufferBP[1].data());
+  if (hasThreeSections()) {
+    band_split_lanes::ThreeSectionLanes lanes(hpf, lpf);
+    band_split_lanes::runLanes<kAllBands>(lanes, left, right, n, bufferHP[0].data(), bufferHP[1].data(),
+                                          bufferLP[0].data(), bufferLP[1].data(), bufferBP[0].data(),
+                                          bufferBP[1].data(), [](int, __m128) {});
     lanes.store(hpf, lpf);
     return;
   }
 #endif
   splitReference(left, right, count);
+}
+
+void BandSplitFilter3::split(const float* left, const float* right, int count) {
+  splitLanes<true>(left, right, count);
+}
+
+void BandSplitFilter3::splitBand(const float* left, const float* right, int count) {
+  splitLanes<false>(left, right, count);
 }

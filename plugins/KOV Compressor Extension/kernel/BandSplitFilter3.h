@@ -31,6 +31,18 @@ class BandSplitFilter3 {
   // below and between the edges. Left and right, high- and low-pass run together, sample by
   // sample, with results identical to splitReference.
   void split(const float* left, const float* right, int count);
+  // The band alone: bufferBP as split leaves it, and the filters in the same state; bufferHP
+  // and bufferLP are left as they were (their filters still run: the band is what they leave).
+  void splitBand(const float* left, const float* right, int count);
+  // splitBand, handing each frame's band to sink(k, lanes) as soon as it is made (frames in
+  // order; lanes 2 and 3 of the SSE vector hold the band of frame k, left and right), so that a
+  // pass keyed by the band can run in the same loop. The band goes to bufferBP from frame `at`
+  // (0 <= at < 4096; at most 4096 - at frames): a long stretch may be split in parts, with the
+  // same results. Only where SSE2 exists and hasThreeSections() (as always here). Defined in
+  // BandSplitLanes.h.
+  template <typename Sink>
+  void splitBandFeeding(const float* left, const float* right, int count, Sink&& sink, int at = 0);
+  bool hasThreeSections() const;
   // The same split, one filter after the other, sample by sample.
   void splitReference(const float* left, const float* right, int count);
 
@@ -49,4 +61,8 @@ class BandSplitFilter3 {
   alignas(16) std::array<Buffer, 2> bufferBP{};
   std::array<SVFilter4Pole1, 2> lpf;  // left, right; tuned to fCutoff1
   std::array<SVFilter4Pole1, 2> hpf;  // left, right; tuned to fCutoff2
+
+ private:
+  template <bool kAllBands>
+  void splitLanes(const float* left, const float* right, int count);
 };

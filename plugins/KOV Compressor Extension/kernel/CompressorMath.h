@@ -98,7 +98,6 @@ inline float mixSample(float dry, float g, const Compressor1::Snapshot& s) {
   return static_cast<float>(static_cast<double>(wet * s.mix) + s.dryShare * static_cast<double>(dry));
 }
 
-// Detector recursion over magnitudes x; returns the final level.
 // A detector level below -600 dB is silence. Under flush-to-zero (every render entry sets it) a
 // decaying level stops where its release step c * level turns subnormal, about FLT_MIN / c,
 // instead of reaching 0; ending the decay here lets silence read exactly 0. No audible result
@@ -108,8 +107,35 @@ inline float settled(float level) {
   return (level < kSilentLevel && level > -kSilentLevel) ? 0.0f : level;
 }
 
+// Detector recursion over magnitudes x; returns the final level. With both coefficients above 0
+// the selection is the larger or the smaller product, as in runDetectorPair below (same bits),
+// two samples per round.
 inline float runDetector(float level, float attack, float release, const float* x, float* levels, int n) {
-  for (int i = 0; i < n; ++i) {
+  int i = 0;
+#if defined(__SSE2__)
+  if (attack > 0.0f && release > 0.0f) {
+    const __m128 a = _mm_set_ss(attack);
+    const __m128 r = _mm_set_ss(release);
+    __m128 l = _mm_set_ss(level);
+    auto loop = [&](auto pick) {
+      for (; i + 2 <= n; i += 2) {
+        __m128 d = _mm_sub_ss(_mm_load_ss(x + i), l);
+        l = _mm_add_ss(l, pick(_mm_mul_ss(a, d), _mm_mul_ss(r, d)));
+        _mm_store_ss(levels + i, l);
+        d = _mm_sub_ss(_mm_load_ss(x + i + 1), l);
+        l = _mm_add_ss(l, pick(_mm_mul_ss(a, d), _mm_mul_ss(r, d)));
+        _mm_store_ss(levels + i + 1, l);
+      }
+    };
+    if (attack >= release) {
+      loop([](__m128 p, __m128 q) { return _mm_max_ss(p, q); });
+    } else {
+      loop([](__m128 p, __m128 q) { return _mm_min_ss(p, q); });
+    }
+    level = _mm_cvtss_f32(l);
+  }
+#endif
+  for (; i < n; ++i) {
     const float xi = x[i];
     level += ((xi > level) ? attack : release) * (xi - level);
     levels[i] = level;

@@ -126,7 +126,51 @@ void Follower::processStereo(Follower& left, Follower& right, const float* l, co
             left.increase, left.decrease};
   Running b{right.currentPeak.load(relaxed), right.decayTime > 0 ? right.decayTime : 0, right.holdSamples(),
             right.increase, right.decrease};
-  for (std::int64_t i = 0; i < count; ++i) {
+  std::int64_t i = 0;
+#if defined(__SSE2__)
+  // Most of the time both meters fall: no hold left, every magnitude below the peak. Four such
+  // steps are four subtractions of the fall step, p1 .. p4 (p4 > 0: no step reaches the floor).
+  // The group is known to fall when each magnitude is below p4, the smallest peak it meets;
+  // that is tested in single precision against t = p4 rounded to nearest: for a float v,
+  // v < t means v <= the float below t, which is below p4 (t is the float nearest to p4), so
+  // the test never accepts a step that would not fall. A NaN fails it, and t <= 0 when p4 <= 0.
+  // Groups that fail it (a rise, a hold, an equal magnitude) take the steps one by one, except
+  // silence at rest.
+  const __m128d down = _mm_setr_pd(a.down, b.down);
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+  __m128d peaks = _mm_setr_pd(a.peak, b.peak);
+  for (; i + 4 <= count; i += 4) {
+    if ((a.hold | b.hold) == 0) {
+      const __m128d p4 = _mm_sub_pd(_mm_sub_pd(_mm_sub_pd(_mm_sub_pd(peaks, down), down), down), down);
+      const __m128 t = _mm_cvtpd_ps(p4);
+      const __m128 belowLeft =
+          _mm_cmplt_ps(_mm_and_ps(_mm_loadu_ps(l + i), magnitude), _mm_shuffle_ps(t, t, 0x00));
+      const __m128 belowRight =
+          _mm_cmplt_ps(_mm_and_ps(_mm_loadu_ps(r + i), magnitude), _mm_shuffle_ps(t, t, 0x55));
+      if (_mm_movemask_ps(_mm_and_ps(belowLeft, belowRight)) == 0xF) {
+        peaks = p4;
+        continue;
+      }
+    }
+    // Silence at rest: both peaks 0 and every magnitude 0, equal to them, so no step changes
+    // anything (a hold left over stays as it is).
+    const __m128 magnitudes = _mm_and_ps(_mm_or_ps(_mm_loadu_ps(l + i), _mm_loadu_ps(r + i)), magnitude);
+    if (_mm_movemask_pd(_mm_cmpeq_pd(peaks, _mm_setzero_pd())) == 0x3 &&
+        _mm_movemask_ps(_mm_cmpeq_ps(magnitudes, _mm_setzero_ps())) == 0xF) {
+      continue;
+    }
+    a.peak = _mm_cvtsd_f64(peaks);
+    b.peak = _mm_cvtsd_f64(_mm_unpackhi_pd(peaks, peaks));
+    for (int k = 0; k < 4; ++k) {
+      a.step(l[i + k]);
+      b.step(r[i + k]);
+    }
+    peaks = _mm_setr_pd(a.peak, b.peak);
+  }
+  a.peak = _mm_cvtsd_f64(peaks);
+  b.peak = _mm_cvtsd_f64(_mm_unpackhi_pd(peaks, peaks));
+#endif
+  for (; i < count; ++i) {
     a.step(l[i]);
     b.step(r[i]);
   }

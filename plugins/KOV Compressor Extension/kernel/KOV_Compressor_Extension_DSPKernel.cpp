@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "KeyedByBand.h"
 #include "RealTime/RenderLines.h"
 #include "RealTime/RenderScope.h"
 
@@ -151,8 +152,10 @@ void KOV_Compressor_Extension_DSPKernel::compress(float* left, float* right, int
     }
     return;
   }
-  // The key is the band between the edges, taken from the signal before compression.
-  splitB.split(left, right, frames);
+  // The key is the band between the edges, taken from the signal before compression; made and
+  // used in one pass where that applies, else in two steps.
+  if (keyed_by_band::compress(compressor, splitB, mode, left, right, frames)) return;
+  splitB.splitBand(left, right, frames);
   float* bandLeft = splitB.getBPLeft();
   float* bandRight = splitB.getBPRight();
   switch (mode) {

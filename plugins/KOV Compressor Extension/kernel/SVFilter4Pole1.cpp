@@ -55,10 +55,6 @@ void SVFilter4Pole1::processParameters() {
   cq.store(1.0f / (q * (1.0f + (1.0f - fc)) * 25.0f), relaxed);
 }
 
-int SVFilter4Pole1::sectionCount() const {
-  return 1 + (fPoles > 1.0f) + (fPoles > 2.0f) + (fPoles > 3.0f);
-}
-
 float SVFilter4Pole1::filter(float x, bool highPass) {
   const float c = cf.load(relaxed);
   const float d = cq.load(relaxed);

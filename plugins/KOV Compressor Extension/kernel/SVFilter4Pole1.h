@@ -29,7 +29,7 @@ class SVFilter4Pole1 {
   void processParameters();
 
   // Number of sections that run for the current fPoles (1..4).
-  int sectionCount() const;
+  int sectionCount() const { return 1 + (fPoles > 1.0f) + (fPoles > 2.0f) + (fPoles > 3.0f); }
 
   void processSampleHP(float* sample);
   void processSampleLP(float* sample);
