@@ -98,7 +98,9 @@ PropertyList presetLikeList() {
         {"value", PropertyList(0.1f * static_cast<float>(i))},
     });
   return PropertyList(PropertyList::Dictionary{
-      {"version", 1}, {"type", PropertyList(0x61756D66u)}, {"name", "Gentle Glue"},
+      {"version", 1},
+      {"type", PropertyList(0x61756D66u)},
+      {"name", "Gentle Glue"},
       {"groups", PropertyList(PropertyList::Dictionary{{"group0", PropertyList(std::move(params))}})}});
 }
 
@@ -124,7 +126,8 @@ PropertyList largeArrayList(bool dictionaries) {
   items.reserve(kLargeArrayItems);
   for (int i = 0; i < kLargeArrayItems; ++i) {
     PropertyList value(0.5 * i);
-    items.push_back(dictionaries ? PropertyList(PropertyList::Dictionary{{"value", std::move(value)}}) : value);
+    items.push_back(dictionaries ? PropertyList(PropertyList::Dictionary{{"value", std::move(value)}})
+                                 : value);
   }
   return PropertyList(PropertyList::Dictionary{{"items", PropertyList(std::move(items))}});
 }

@@ -102,8 +102,9 @@ void MeterTick(benchmark::State& state) {
     UITestSupport::display(*editor.window);
   }
   state.counters["core_percent_at_25Hz"] =
-            // (seconds per tick) x 25 ticks x 100 %: the inverted rate of 1/2500 per iteration.
-      benchmark::Counter(1.0 / 2500, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+      // (seconds per tick) x 25 ticks x 100 %: the inverted rate of 1/2500 per iteration.
+      benchmark::Counter(1.0 / 2500,
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void PanelDragStep(benchmark::State& state) {

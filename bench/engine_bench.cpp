@@ -89,7 +89,8 @@ void BM_LimiterAlone(benchmark::State& state) {
   AURenderPullInputBlock pull = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
                                     AUAudioFrameCount frames, NSInteger,
                                     AudioBufferList* in) -> AUAudioUnitStatus {
-    if (at + frames > samples.frames) at = 0;
+    if (at + frames > samples.frames)
+      at = 0;
     for (UInt32 c = 0; c < 2; ++c)
       std::memcpy(in->mBuffers[c].mData, samples.channel(c) + at, frames * sizeof(float));
     at += frames;
@@ -125,7 +126,8 @@ void BM_PlayerLimiterMixerOffline(benchmark::State& state) {
   engine->connect(player, limiter, file->processingFormat());
   engine->connect(limiter, engine->mainMixerNode(), file->processingFormat());
   again = [&] {
-    if (looping) player->scheduleFile(file, nullptr, again);
+    if (looping)
+      player->scheduleFile(file, nullptr, again);
   };
   player->scheduleFile(file, nullptr, again);
   engine->start();
@@ -165,8 +167,10 @@ void startLatency(benchmark::State& state, bool offline) {
     player->play();
     state.ResumeTiming();
     engine->start();
-    if (offline) engine->renderOffline(kBlock, *buffer);
-    while (!rendered) std::this_thread::yield();
+    if (offline)
+      engine->renderOffline(kBlock, *buffer);
+    while (!rendered)
+      std::this_thread::yield();
     state.PauseTiming();
     engine->stop();
     player->stop();
@@ -174,8 +178,12 @@ void startLatency(benchmark::State& state, bool offline) {
   }
   std::filesystem::remove(path);
 }
-void BM_StartLatencyOffline(benchmark::State& state) { startLatency(state, true); }
-void BM_StartLatencyNullOutput(benchmark::State& state) { startLatency(state, false); }
+void BM_StartLatencyOffline(benchmark::State& state) {
+  startLatency(state, true);
+}
+void BM_StartLatencyNullOutput(benchmark::State& state) {
+  startLatency(state, false);
+}
 BENCHMARK(BM_StartLatencyOffline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StartLatencyNullOutput)->Unit(benchmark::kMillisecond)->Iterations(20);
 

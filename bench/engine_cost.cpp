@@ -47,7 +47,8 @@ struct LimiterAlone {
     block = unit->renderBlock();
     pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames, NSInteger,
                   AudioBufferList* in) -> AUAudioUnitStatus {
-      if (at + frames > samples.frames) at = 0;
+      if (at + frames > samples.frames)
+        at = 0;
       for (UInt32 c = 0; c < 2; ++c)
         std::memcpy(in->mBuffers[c].mData, samples.channel(c) + at, frames * sizeof(float));
       at += frames;
@@ -89,7 +90,8 @@ int main() {
   engine->connect(player, limiter, file->processingFormat());
   engine->connect(limiter, engine->mainMixerNode(), file->processingFormat());
   // Enough passes scheduled ahead for the whole run: no completion work while measuring.
-  for (int pass = 0; pass < 8; ++pass) player->scheduleFile(file, nullptr, nullptr);
+  for (int pass = 0; pass < 8; ++pass)
+    player->scheduleFile(file, nullptr, nullptr);
   engine->start();
   player->play();
   auto buffer = AVAudioPCMBuffer::make(format, kBlock);

@@ -23,7 +23,8 @@ struct Source {
   void fill(float* left, float* right, AUAudioFrameCount frames) {
     const KernelTestSignal& s = signal();
     for (AUAudioFrameCount done = 0; done < frames;) {
-      const AUAudioFrameCount n = std::min<AUAudioFrameCount>(frames - done, KernelTestSignal::kLoopFrames - position);
+      const AUAudioFrameCount n =
+          std::min<AUAudioFrameCount>(frames - done, KernelTestSignal::kLoopFrames - position);
       std::memcpy(left + done, s.left.data() + position, n * sizeof(float));
       std::memcpy(right + done, s.right.data() + position, n * sizeof(float));
       done += n;
@@ -68,7 +69,8 @@ void BM_Render(benchmark::State& state) {
   auto adapter = std::make_unique<KOV_Compressor_ExtensionDSPKernelAdapter>();
   adapter->allocateRenderResources();
   const float settings[][2] = {{0, 0.1f}, {1, 0.3f}, {2, 0.6f}, {3, 0.6f}, {4, 0.55f}, {5, 1.0f}};
-  for (const auto& s : settings) setQuietly(*adapter, static_cast<std::int32_t>(s[0]), s[1]);
+  for (const auto& s : settings)
+    setQuietly(*adapter, static_cast<std::int32_t>(s[0]), s[1]);
   setQuietly(*adapter, 6, mode);
   setQuietly(*adapter, 9, sidechain ? 0.6f : 0.0f);
   setQuietly(*adapter, 10, 1.0f);
@@ -78,7 +80,8 @@ void BM_Render(benchmark::State& state) {
   Source source;
   AURenderPullInputBlock pull = [&source](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
                                           AUAudioFrameCount n, NSInteger, AudioBufferList* input) {
-    source.fill(static_cast<float*>(input->mBuffers[0].mData), static_cast<float*>(input->mBuffers[1].mData), n);
+    source.fill(static_cast<float*>(input->mBuffers[0].mData), static_cast<float*>(input->mBuffers[1].mData),
+                n);
     return noErr;
   };
   AudioTimeStamp ts;
@@ -98,7 +101,8 @@ void renderArguments(benchmark::internal::Benchmark* b) {
   b->ArgNames({"frames", "mode", "sidechain"});
   for (int sidechain : {0, 1}) {
     for (int mode : {0, 1, 2, 3}) {
-      for (int frames : {64, 512, 4096}) b->Args({frames, mode, sidechain});
+      for (int frames : {64, 512, 4096})
+        b->Args({frames, mode, sidechain});
     }
   }
 }

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   std::FILE* saved = stdout;  // the kernel prints every parameter it receives
   stdout = std::fopen("/dev/null", "w");
   const float settings[][2] = {{0, 0.1f}, {1, 0.3f}, {2, 0.6f}, {3, 0.6f}, {4, 0.55f}, {5, 1.0f}};
-  for (const auto& s : settings) adapter.setParameterEx(static_cast<std::int32_t>(s[0]), s[1]);
+  for (const auto& s : settings)
+    adapter.setParameterEx(static_cast<std::int32_t>(s[0]), s[1]);
   adapter.setParameterEx(6, static_cast<float>(mode));
   adapter.setParameterEx(9, sidechain ? 0.6f : 0.0f);
   adapter.setParameterEx(10, 1.0f);
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
   for (long done = 0; done < kTotal; done += kFrames) {
     out.mBuffers[0] = {1, kFrames * 4, left.data()};
     out.mBuffers[1] = {1, kFrames * 4, right.data()};
-    if (adapter.render(&flags, &ts, kFrames, 0, out.list(), nullptr, &pull) != noErr) return 1;
+    if (adapter.render(&flags, &ts, kFrames, 0, out.list(), nullptr, &pull) != noErr)
+      return 1;
     checksum += left[0] + right[kFrames - 1];
     ts.mSampleTime += kFrames;
   }

@@ -52,7 +52,8 @@ struct Bench {
     stdout = std::fopen("/dev/null", "w");
     const float settings[][2] = {{0, 0.1f},  {1, 0.3f}, {2, 0.6f}, {3, 0.6f},
                                  {4, 0.55f}, {5, 1.0f}, {6, 0.0f}};
-    for (const auto& s : settings) adapter->setParameterEx(std::int32_t(s[0]), s[1]);
+    for (const auto& s : settings)
+      adapter->setParameterEx(std::int32_t(s[0]), s[1]);
     std::fclose(stdout);
     stdout = saved;
   }
@@ -80,9 +81,11 @@ void BM_SilenceAgainstMusic(benchmark::State& state) {
   const bool throughEntry = state.range(1) != 0;
   Bench bench;
   if (silence) {
-    for (int i = 0; i < 48000 / int(kFrames); ++i) bench.render(throughEntry);
+    for (int i = 0; i < 48000 / int(kFrames); ++i)
+      bench.render(throughEntry);
     bench.silent = true;
-    for (int i = 0; i < kSettleCalls; ++i) bench.render(throughEntry);
+    for (int i = 0; i < kSettleCalls; ++i)
+      bench.render(throughEntry);
   }
   for (auto _ : state) {
     bench.render(throughEntry);

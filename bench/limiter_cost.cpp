@@ -34,9 +34,11 @@ void makeLoop(std::vector<float>& left, std::vector<float>& right) {
   for (std::uint32_t n = 0; n < frames; ++n) {
     const double t = n / kRate;
     const double inBeat = std::fmod(n, beat) / kRate;
-    const double kick = 1.6 * std::exp(-inBeat * 18.0) * std::sin(twoPi * (50.0 * inBeat + 40.0 * (1.0 - std::exp(-inBeat * 30.0)) / 30.0));
+    const double kick = 1.6 * std::exp(-inBeat * 18.0) *
+                        std::sin(twoPi * (50.0 * inBeat + 40.0 * (1.0 - std::exp(-inBeat * 30.0)) / 30.0));
     const double bass = 0.6 * std::sin(twoPi * 55.0 * t) * (0.6 + 0.4 * std::exp(-inBeat * 4.0));
-    const double pad = 0.35 * (std::sin(twoPi * 220.0 * t) + std::sin(twoPi * 277.18 * t) + std::sin(twoPi * 329.63 * t));
+    const double pad =
+        0.35 * (std::sin(twoPi * 220.0 * t) + std::sin(twoPi * 277.18 * t) + std::sin(twoPi * 329.63 * t));
     noise = noise * 1664525u + 1013904223u;
     const double white = (double(noise >> 8) / double(1u << 24)) * 2.0 - 1.0;
     const double offBeat = std::fmod(n + beat / 2, beat) / kRate;
@@ -70,7 +72,8 @@ int main() {
     for (std::uint32_t i = 0; i < frames; ++i) {
       left[i] = loopLeft[position];
       right[i] = loopRight[position];
-      if (++position == loopFrames) position = 0;
+      if (++position == loopFrames)
+        position = 0;
     }
     limiter.process(left.data(), right.data(), left.data(), right.data(), frames);
     for (std::uint32_t i = 0; i < frames; ++i) {

@@ -43,7 +43,8 @@ void drainQuietly() {
 void BM_CopyBaseline(benchmark::State& state) {
   static char buffer[kBatch][128];
   for (auto _ : state) {
-    for (int i = 0; i < kBatch; ++i) std::memcpy(buffer[i], kLine.data(), kLine.size());
+    for (int i = 0; i < kBatch; ++i)
+      std::memcpy(buffer[i], kLine.data(), kLine.size());
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * kBatch);
@@ -54,7 +55,8 @@ void BM_LineQueuePush(benchmark::State& state) {
   auto queue = std::make_unique<LineQueue<4096>>();
   std::string line;
   for (auto _ : state) {
-    for (int i = 0; i < kBatch; ++i) queue->push(kLine);
+    for (int i = 0; i < kBatch; ++i)
+      queue->push(kLine);
     state.PauseTiming();
     while (queue->pop(line)) {
     }
@@ -70,7 +72,8 @@ void BM_SafeprintOnRenderThread(benchmark::State& state) {
   for (auto _ : state) {
     {
       RenderScope render;
-      for (int i = 0; i < kBatch; ++i) safeprint(kLine);
+      for (int i = 0; i < kBatch; ++i)
+        safeprint(kLine);
     }
     state.PauseTiming();
     drainQuietly();
@@ -83,7 +86,8 @@ BENCHMARK(BM_SafeprintOnRenderThread);
 
 void BM_SafeprintOffRenderThread(benchmark::State& state) {
   for (auto _ : state) {
-    for (int i = 0; i < kBatch; ++i) safeprint(kLine);
+    for (int i = 0; i < kBatch; ++i)
+      safeprint(kLine);
     state.PauseTiming();
     drainQuietly();
     state.ResumeTiming();

@@ -78,7 +78,8 @@ class PanelView : public UIView {
       dome.stroke();
       cg->restoreGState();
       const NSString text(texts_[i]);
-      const CGFloat h = text.boundingRect(CGSize{box.size.width, 1e9}, usesLineFragmentOrigin, attributes).size.height;
+      const CGFloat h =
+          text.boundingRect(CGSize{box.size.width, 1e9}, usesLineFragmentOrigin, attributes).size.height;
       cg->saveGState();
       cg->clip(box);
       text.draw(CGRect(box.minX(), box.minY() + (box.size.height - h) / 2, box.size.width, h), attributes);
@@ -88,7 +89,8 @@ class PanelView : public UIView {
 
  private:
   PanelView() : UIView(CGRect(0, 0, kWidth, kHeight)) {
-    for (int i = 0; i < 12; ++i) texts_[i] = "Threshold " + std::to_string(i) + " dB wraps on two lines";
+    for (int i = 0; i < 12; ++i)
+      texts_[i] = "Threshold " + std::to_string(i) + " dB wraps on two lines";
   }
   std::string texts_[12];
 };
@@ -124,7 +126,9 @@ struct Scene {
   std::shared_ptr<MeterView> meter;
 };
 
-void BM_PaintBaseline(benchmark::State& state) { paintBaseline(state, kWidth, kHeight, 1); }
+void BM_PaintBaseline(benchmark::State& state) {
+  paintBaseline(state, kWidth, kHeight, 1);
+}
 BENCHMARK(BM_PaintBaseline)->Unit(benchmark::kMicrosecond);
 
 void BM_FullFrame(benchmark::State& state) {
@@ -144,7 +148,8 @@ void BM_OverlayOnly(benchmark::State& state) {
     scene.meter->setNeedsDisplay();
     UITestSupport::display(*scene.window);
   }
-  if (scene.panel->drawCount() != 1) state.SkipWithError("the panel was redrawn");
+  if (scene.panel->drawCount() != 1)
+    state.SkipWithError("the panel was redrawn");
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_OverlayOnly)->Unit(benchmark::kMicrosecond);

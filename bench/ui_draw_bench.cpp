@@ -22,7 +22,9 @@ namespace {
 
 constexpr CGFloat kWidth = 512, kHeight = 340, kScale = 2;
 
-void BM_PaintBaseline(benchmark::State& state) { paintBaseline(state, kWidth, kHeight, kScale); }
+void BM_PaintBaseline(benchmark::State& state) {
+  paintBaseline(state, kWidth, kHeight, kScale);
+}
 BENCHMARK(BM_PaintBaseline)->Unit(benchmark::kMicrosecond);
 
 // One knob: ring, rotated pointer and two end dots (four path operations).
@@ -124,7 +126,8 @@ void BM_TextBoxMeasure(benchmark::State& state) {
   const bool cold = state.range(0) != 0;
   const NSStringAttributes attributes = centredAttributes();
   for (auto _ : state) {
-    if (cold) TextLayoutCache::shared().clear();
+    if (cold)
+      TextLayoutCache::shared().clear();
     const CGRect r =
         NSString(kLabel).boundingRect({kBox.width(), INFINITY}, usesLineFragmentOrigin, attributes);
     benchmark::DoNotOptimize(r);
@@ -139,7 +142,8 @@ void BM_TextBoxCentred(benchmark::State& state) {
   UIGraphicsContextScope scope(&cg);
   const bool cold = state.range(0) != 0;
   for (auto _ : state) {
-    if (cold) TextLayoutCache::shared().clear();
+    if (cold)
+      TextLayoutCache::shared().clear();
     // Made anew each time, as the drawers do.
     const NSStringAttributes attributes = centredAttributes();
     const NSString text(kLabel);

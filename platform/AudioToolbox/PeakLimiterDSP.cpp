@@ -23,11 +23,16 @@ constexpr float kReleaseFloor = 1.0f / 256.0f;
 
 // Maximum and minimum by value, NaN-free inputs assumed. The SSE forms below are
 // _mm_max_ps(b, a) and _mm_min_ps(b, a), which give exactly the same results.
-inline float larger(float a, float b) { return a < b ? b : a; }
-inline float smaller(float a, float b) { return b < a ? b : a; }
+inline float larger(float a, float b) {
+  return a < b ? b : a;
+}
+inline float smaller(float a, float b) {
+  return b < a ? b : a;
+}
 
 float limited(float value, float lo, float hi, float fallback) {
-  if (std::isnan(value)) return fallback;
+  if (std::isnan(value))
+    return fallback;
   return std::clamp(value, lo, hi);
 }
 
@@ -51,8 +56,12 @@ inline void prepareFrame(float inLeft, float inRight, float preGain, float& dela
 }
 
 // Pass 3 for one frame: the delayed sample times the gain, limited to full scale.
-inline float gainFor(std::int32_t sum, float meanScale) { return 1.0f - float(sum) * meanScale; }
-inline float outputFrame(float delayed, float gain) { return smaller(larger(delayed * gain, -1.0f), 1.0f); }
+inline float gainFor(std::int32_t sum, float meanScale) {
+  return 1.0f - float(sum) * meanScale;
+}
+inline float outputFrame(float delayed, float gain) {
+  return smaller(larger(delayed * gain, -1.0f), 1.0f);
+}
 
 // Passes 2 and 3 of one lap, in one loop.
 struct LapOutput {
@@ -170,7 +179,9 @@ void suffixMaxima(const float* reduction, float* suffixMax, std::uint32_t count)
 
 }  // namespace
 
-PeakLimiterDSP::PeakLimiterDSP() { allocate(48000.0); }
+PeakLimiterDSP::PeakLimiterDSP() {
+  allocate(48000.0);
+}
 
 void PeakLimiterDSP::setAttackTime(float seconds) {
   attackTime_.store(limited(seconds, kMinAttackTime, kMaxAttackTime, kDefaultAttackTime),
@@ -187,7 +198,8 @@ void PeakLimiterDSP::setPreGain(float decibels) {
 }
 
 void PeakLimiterDSP::allocate(double sampleRate) {
-  if (std::isnan(sampleRate)) sampleRate = 48000.0;
+  if (std::isnan(sampleRate))
+    sampleRate = 48000.0;
   sampleRate_ = std::clamp(sampleRate, kMinSampleRate, kMaxSampleRate);
   // W = 2^round(log2(1.5 ms * rate)), at most kMaxLookAheadFrames.
   const double exponent = std::round(std::log2(kNominalLookAhead * sampleRate_));
@@ -212,9 +224,12 @@ void PeakLimiterDSP::reset() {
 
 void PeakLimiterDSP::updateCoefficients() {
   const float attack = attackTime(), decay = decayTime(), preGain = this->preGain();
-  if (!coefficientsValid_ || attack != cachedAttack_) attackCoef_ = coefficientFor(attack, sampleRate_);
-  if (!coefficientsValid_ || decay != cachedDecay_) decayCoef_ = coefficientFor(decay, sampleRate_);
-  if (!coefficientsValid_ || preGain != cachedPreGain_) preGainFactor_ = std::pow(10.0f, preGain / 20.0f);
+  if (!coefficientsValid_ || attack != cachedAttack_)
+    attackCoef_ = coefficientFor(attack, sampleRate_);
+  if (!coefficientsValid_ || decay != cachedDecay_)
+    decayCoef_ = coefficientFor(decay, sampleRate_);
+  if (!coefficientsValid_ || preGain != cachedPreGain_)
+    preGainFactor_ = std::pow(10.0f, preGain / 20.0f);
   cachedAttack_ = attack;
   cachedDecay_ = decay;
   cachedPreGain_ = preGain;
@@ -315,7 +330,8 @@ void PeakLimiterDSP::processLap(const float* inLeft, const float* inRight, float
     index_ = 0;
     phase_ ^= 1u;
     prefixMax_ = 0.0f;
-    if (release_ < kReleaseFloor) release_ = 0.0f;
+    if (release_ < kReleaseFloor)
+      release_ = 0.0f;
     suffixMaxima(reduction_.data(), suffixMax_.data(), window_);
   }
 }

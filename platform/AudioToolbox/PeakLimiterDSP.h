@@ -93,13 +93,13 @@ class PeakLimiterDSP {
   // State. Reductions are in quanta (see the .cpp). Every ring is indexed by `index_`, the
   // position in the current hold block of W frames.
   std::uint32_t index_ = 0;
-  std::uint32_t phase_ = 0;    // which half of the delay rings is read in this block
-  float prefixMax_ = 0;        // max of v over the current block so far
-  float release_ = 0;          // u
-  std::int32_t sum_ = 0;       // sum of `quantized_` over the ring
-  alignas(16) std::array<float, kMaxLookAheadFrames> reduction_{};    // v of the current block
-  alignas(16) std::array<float, kMaxLookAheadFrames> suffixMax_{};    // max of v from here to the
-                                                                     // end of the previous block
+  std::uint32_t phase_ = 0;  // which half of the delay rings is read in this block
+  float prefixMax_ = 0;      // max of v over the current block so far
+  float release_ = 0;        // u
+  std::int32_t sum_ = 0;     // sum of `quantized_` over the ring
+  alignas(16) std::array<float, kMaxLookAheadFrames> reduction_{};         // v of the current block
+  alignas(16) std::array<float, kMaxLookAheadFrames> suffixMax_{};         // max of v from here to the
+                                                                           // end of the previous block
   alignas(16) std::array<std::int32_t, kMaxLookAheadFrames> quantized_{};  // max(H, u), truncated
   // x' of the last 2W frames: one half is read (W frames old) while the other is written.
   alignas(16) std::array<float, 2 * kMaxLookAheadFrames> delayLeft_{};

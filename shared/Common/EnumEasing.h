@@ -8,17 +8,17 @@
 
 // The 41 curves in raw-value order; X(name) is called once per curve. EASING_easeLast (41) is not
 // a curve: it selects easeNone.
-#define KOV_EASING_CURVES(X)                                                                                \
-  X(easeNone)                                                                                               \
-  X(easeInQuad)                                                                                             \
-  X(easeOutQuad) X(easeInOutQuad) X(easeOutInQuad) X(easeInCubic) X(easeOutCubic) X(easeInOutCubic)         \
-      X(easeOutInCubic) X(easeInQuart) X(easeOutQuart) X(easeInOutQuart) X(easeOutInQuart) X(easeInQuint)   \
-          X(easeOutQuint) X(easeInOutQuint) X(easeOutInQuint) X(easeInSine) X(easeOutSine) X(easeInOutSine) \
-              X(easeOutInSine) X(easeInExpo) X(easeOutExpo) X(easeInOutExpo) X(easeOutInExpo) X(easeInCirc) \
-                  X(easeOutCirc) X(easeInOutCirc) X(easeOutInCirc) X(easeInElastic) X(easeOutElastic)       \
-                      X(easeInOutElastic) X(easeOutInElastic) X(easeInBack) X(easeOutBack) X(easeInOutBack) \
-                          X(easeOutInBack) X(easeInBounce) X(easeOutBounce) X(easeInOutBounce)              \
-                              X(easeOutInBounce)
+#define KOV_EASING_CURVES(X)                                                                                 \
+  X(easeNone)                                                                                                \
+  X(easeInQuad)                                                                                              \
+  X(easeOutQuad)                                                                                             \
+  X(easeInOutQuad) X(easeOutInQuad) X(easeInCubic) X(easeOutCubic) X(easeInOutCubic) X(easeOutInCubic)       \
+      X(easeInQuart) X(easeOutQuart) X(easeInOutQuart) X(easeOutInQuart) X(easeInQuint) X(easeOutQuint)      \
+          X(easeInOutQuint) X(easeOutInQuint) X(easeInSine) X(easeOutSine) X(easeInOutSine) X(easeOutInSine) \
+              X(easeInExpo) X(easeOutExpo) X(easeInOutExpo) X(easeOutInExpo) X(easeInCirc) X(easeOutCirc)    \
+                  X(easeInOutCirc) X(easeOutInCirc) X(easeInElastic) X(easeOutElastic) X(easeInOutElastic)   \
+                      X(easeOutInElastic) X(easeInBack) X(easeOutBack) X(easeInOutBack) X(easeOutInBack)     \
+                          X(easeInBounce) X(easeOutBounce) X(easeInOutBounce) X(easeOutInBounce)
 
 // Compares and hashes by its raw value (std::hash of an enumeration does exactly that).
 enum class EnumEasing : std::int64_t {

@@ -16,7 +16,8 @@ BandSplitFilter3::BandSplitFilter3() {
 }
 
 void BandSplitFilter3::setCutoff1(float c) {
-  if (!(c >= 0.0f && c <= 1.0f)) return;  // also refuses NaN
+  if (!(c >= 0.0f && c <= 1.0f))
+    return;  // also refuses NaN
   const float upper = fCutoff2.load(relaxed);
   const float edge = (c > upper) ? upper : c;
   fCutoff1.store(edge, relaxed);
@@ -25,7 +26,8 @@ void BandSplitFilter3::setCutoff1(float c) {
 }
 
 void BandSplitFilter3::setCutoff2(float c) {
-  if (!(c >= 0.0f && c <= 1.0f)) return;
+  if (!(c >= 0.0f && c <= 1.0f))
+    return;
   const float lower = fCutoff1.load(relaxed);
   const float edge = (c < lower) ? lower : c;
   fCutoff2.store(edge, relaxed);
@@ -51,19 +53,20 @@ void BandSplitFilter3::init() {
 
 void BandSplitFilter3::clear() {
   for (auto* group : {&bufferLP, &bufferHP, &bufferBP}) {
-    for (auto& b : *group) b.fill(0.0f);
+    for (auto& b : *group)
+      b.fill(0.0f);
   }
 }
 
 void BandSplitFilter3::splitReference(const float* left, const float* right, int count) {
   const int n = std::min(count, kCapacity);
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
   hpf[0].processBufferHP(left, bufferHP[0].data(), bufferBP[0].data(), n);
   hpf[1].processBufferHP(right, bufferHP[1].data(), bufferBP[1].data(), n);
   lpf[0].processBufferLP(bufferBP[0].data(), bufferLP[0].data(), bufferBP[0].data(), n);
   lpf[1].processBufferLP(bufferBP[1].data(), bufferLP[1].data(), bufferBP[1].data(), n);
 }
-
 
 bool BandSplitFilter3::hasThreeSections() const {
   return hpf[0].sectionCount() == 3 && hpf[1].sectionCount() == 3 && lpf[0].sectionCount() == 3 &&
@@ -73,7 +76,8 @@ bool BandSplitFilter3::hasThreeSections() const {
 template <bool kAllBands>
 void BandSplitFilter3::splitLanes(const float* left, const float* right, int count) {
   const int n = std::min(count, kCapacity);
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
 #if defined(__SSE2__)
   if (hasThreeSections()) {
     band_split_lanes::ThreeSectionLanes lanes(hpf, lpf);

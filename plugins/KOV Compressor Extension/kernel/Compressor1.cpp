@@ -34,36 +34,46 @@ void Compressor1::reset() {
 // formula (limits in CompressorMath.h). The stored setting always keeps the value given.
 void Compressor1::updateParameters() {
   const float sr = _Samplerate.load(relaxed);
-  if (const float t = fThreshold.load(relaxed); t == t) _Threshold.store(thresholdFor(t), relaxed);
-  if (const float r = fRatio.load(relaxed); r == r) _Ratio.store(ratioFor(r), relaxed);
-  if (const float a = fAttack.load(relaxed); a == a) _Attack.store(timeCoefficientFor(a, sr), relaxed);
-  if (const float r = fRelease.load(relaxed); r == r) _Release.store(timeCoefficientFor(r, sr), relaxed);
-  if (const float g = fMakeUp.load(relaxed); g == g) _MakeUp.store(makeUpFor(g), relaxed);
+  if (const float t = fThreshold.load(relaxed); t == t)
+    _Threshold.store(thresholdFor(t), relaxed);
+  if (const float r = fRatio.load(relaxed); r == r)
+    _Ratio.store(ratioFor(r), relaxed);
+  if (const float a = fAttack.load(relaxed); a == a)
+    _Attack.store(timeCoefficientFor(a, sr), relaxed);
+  if (const float r = fRelease.load(relaxed); r == r)
+    _Release.store(timeCoefficientFor(r, sr), relaxed);
+  if (const float g = fMakeUp.load(relaxed); g == g)
+    _MakeUp.store(makeUpFor(g), relaxed);
 }
 
 void Compressor1::setThreshold(float t) {
   fThreshold.store(t, relaxed);
-  if (t == t) _Threshold.store(thresholdFor(t), relaxed);
+  if (t == t)
+    _Threshold.store(thresholdFor(t), relaxed);
 }
 
 void Compressor1::setRatio(float r) {
   fRatio.store(r, relaxed);
-  if (r == r) _Ratio.store(ratioFor(r), relaxed);
+  if (r == r)
+    _Ratio.store(ratioFor(r), relaxed);
 }
 
 void Compressor1::setAttack(float a) {
   fAttack.store(a, relaxed);
-  if (a == a) _Attack.store(timeCoefficientFor(a, _Samplerate.load(relaxed)), relaxed);
+  if (a == a)
+    _Attack.store(timeCoefficientFor(a, _Samplerate.load(relaxed)), relaxed);
 }
 
 void Compressor1::setRelease(float r) {
   fRelease.store(r, relaxed);
-  if (r == r) _Release.store(timeCoefficientFor(r, _Samplerate.load(relaxed)), relaxed);
+  if (r == r)
+    _Release.store(timeCoefficientFor(r, _Samplerate.load(relaxed)), relaxed);
 }
 
 void Compressor1::setGain(float g) {
   fMakeUp.store(g, relaxed);
-  if (g == g) _MakeUp.store(makeUpFor(g), relaxed);
+  if (g == g)
+    _MakeUp.store(makeUpFor(g), relaxed);
 }
 
 Compressor1::Snapshot Compressor1::snapshot() const {
@@ -109,13 +119,15 @@ void Compressor1::detect(const float* x, float* levels, int n, const Snapshot& s
 }
 
 void Compressor1::applyGain(float* buffer, const float* levels, int n, const Snapshot& s) {
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
   applyGainLaw(buffer, levels, n, s);
   gain.store(gainFor(levels[n - 1], s.threshold, s.ratio), relaxed);
 }
 
 void Compressor1::applyGainLane(float* buffer, const float* levels, int n, const Snapshot& s) {
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
   applyGainLaw<2>(buffer, levels, n, s);
   gain.store(gainFor(levels[2 * (n - 1)], s.threshold, s.ratio), relaxed);
 }
@@ -160,9 +172,11 @@ void Compressor1::processBufferSidechainLinked(float* buffer, const float* other
 
 float Compressor1::getCompression() const {
   const float g = gain.load(relaxed);
-  if (!(g > 0.0f)) return 1.0f;
+  if (!(g > 0.0f))
+    return 1.0f;
   // Natural logarithm (not base 10): the gauge is calibrated to this scale.
   double d = static_cast<double>(20.0f * std::log(g));
-  if (d < -60.0) d = -60.0;
+  if (d < -60.0)
+    d = -60.0;
   return static_cast<float>(1.0 - d / -60.0);
 }

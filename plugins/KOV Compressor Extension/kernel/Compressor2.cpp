@@ -34,9 +34,8 @@ void Compressor2::setSamplerate(float sr) {
 // |sourceB|. The two detectors are independent, so they run as one pair. A source may be the
 // buffer it keys: each magnitude is taken before its own sample is rewritten.
 void Compressor2::processPair(float* a, float* b, const float* sourceA, const float* sourceB, int count) {
-  processPairChunks(a, b, count, [&](int base, float* x, int n) {
-    magnitudesPair(sourceA + base, sourceB + base, x, n);
-  });
+  processPairChunks(a, b, count,
+                    [&](int base, float* x, int n) { magnitudesPair(sourceA + base, sourceB + base, x, n); });
 }
 
 // A and B run their detectors as one interleaved pair, chunk by chunk. `fill(base, x, n)`
@@ -71,7 +70,8 @@ void Compressor2::processBuffers(float* left, float* right, int count) {
 void Compressor2::processBuffersLinked(float* left, float* right, int count) {
   // B's detector needs left as A has already written it. A's chunk k+1 depends only on the
   // input, so it is paired with B's chunk k: A runs one chunk ahead of B.
-  if (count <= 0) return;
+  if (count <= 0)
+    return;
   if (right == left) {
     c[0].processBufferLinked(left, right, count);
     c[1].processBufferLinked(right, left, count);
@@ -97,7 +97,8 @@ void Compressor2::processBuffersLinked(float* left, float* right, int count) {
     const int ahead = m > 0 ? next : base;
     halfSumMagnitudesPair(left + ahead, right + ahead, right + base, left + base, x, m);
     runDetectorPair(A.level, sa.attack, sa.release, B.level, sb.attack, sb.release, x, levels, m);
-    if (m > 0) A.applyGainLane(left + next, levels, m, sa);
+    if (m > 0)
+      A.applyGainLane(left + next, levels, m, sa);
     B.applyGainLane(right + base, levels + 1, m, sb);
     if (m < n) {
       // The rest of B's chunk on its own (the last chunk, or one longer than its successor).
@@ -112,7 +113,8 @@ void Compressor2::processBuffersLinked(float* left, float* right, int count) {
 
 void Compressor2::processBuffersMidSide(float* left, float* right, int count) {
   const int n = std::min(count, MidSideSplitter::kCapacity);
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
   ms.split(left, right, n);
   processPair(ms.getMid(), ms.getSide(), ms.getMid(), ms.getSide(), n);
   ms.mix(left, right, n);
@@ -120,7 +122,8 @@ void Compressor2::processBuffersMidSide(float* left, float* right, int count) {
 
 void Compressor2::processBuffersMidSideLinked(float* left, float* right, int count) {
   const int n = std::min(count, MidSideSplitter::kCapacity);
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
   ms.split(left, right, n);
   // Both detectors read the mid before A rewrites it: A compresses the mid by its own level,
   // B the side by the same key.
@@ -128,8 +131,8 @@ void Compressor2::processBuffersMidSideLinked(float* left, float* right, int cou
   ms.mix(left, right, n);
 }
 
-void Compressor2::processBuffersSidechain(float* left, float* right, const float* keyA,
-                                          const float* keyB, int count) {
+void Compressor2::processBuffersSidechain(float* left, float* right, const float* keyA, const float* keyB,
+                                          int count) {
   if (right == left || keyB == left) {
     c[0].processBufferSidechain(left, keyA, count);
     c[1].processBufferSidechain(right, keyB, count);
@@ -155,7 +158,8 @@ void Compressor2::processBuffersSidechainLinked(float* left, float* right, const
 void Compressor2::processBuffersSidechainMidSide(float* left, float* right, const float* keyA,
                                                  const float* keyB, int count) {
   const int n = std::min(count, MidSideSplitter::kCapacity);
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
   ms.split(left, right, n);
   processPair(ms.getMid(), ms.getSide(), keyA, keyB, n);
   ms.mix(left, right, n);
@@ -164,7 +168,8 @@ void Compressor2::processBuffersSidechainMidSide(float* left, float* right, cons
 void Compressor2::processBuffersSidechainMidSideLinked(float* left, float* right, const float* keyA,
                                                        const float* /*keyB*/, int count) {
   const int n = std::min(count, MidSideSplitter::kCapacity);
-  if (n <= 0) return;
+  if (n <= 0)
+    return;
   ms.split(left, right, n);
   processPair(ms.getMid(), ms.getSide(), keyA, keyA, n);
   ms.mix(left, right, n);

@@ -36,8 +36,8 @@ class Compressor2 {
                                      int count);
   void processBuffersSidechainMidSide(float* left, float* right, const float* keyA, const float* keyB,
                                       int count);
-  void processBuffersSidechainMidSideLinked(float* left, float* right, const float* keyA,
-                                            const float* keyB, int count);
+  void processBuffersSidechainMidSideLinked(float* left, float* right, const float* keyA, const float* keyB,
+                                            int count);
 
   std::array<Compressor1, 2> c;
   float fSamplerate = 48000.0f;

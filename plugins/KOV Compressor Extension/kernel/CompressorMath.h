@@ -33,7 +33,8 @@ inline constexpr float kMaxExponent = 38.0f;
 inline constexpr float kMaxFactor = 1e38f;
 
 inline float finiteSetting(float v) {
-  if (std::isfinite(v)) return v;
+  if (std::isfinite(v))
+    return v;
   return v > 0.0f ? 1.0f : 0.0f;
 }
 
@@ -79,13 +80,15 @@ inline float makeUpFor(float g) {
 // Wet share: any finite value (above 1 or below 0 the dry signal is subtracted or added), within
 // +-10^38; NaN counts as 0 (dry).
 inline float mixFor(float m) {
-  if (m != m) return 0.0f;
+  if (m != m)
+    return 0.0f;
   return std::clamp(finiteSetting(m), -kMaxFactor, kMaxFactor);
 }
 
 // Gain law: 1 up to the threshold, above it sqrt((ratio (level - thr) + thr) / level).
 inline float gainFor(float level, float threshold, float ratio) {
-  if (level > threshold) return std::sqrt((ratio * (level - threshold) + threshold) / level);
+  if (level > threshold)
+    return std::sqrt((ratio * (level - threshold) + threshold) / level);
   return 1.0f;
 }
 
@@ -93,7 +96,8 @@ inline float gainFor(float level, float threshold, float ratio) {
 // wet * mix in single precision, dry * (1 - mix) and the sum in double.
 inline float mixSample(float dry, float g, const Compressor1::Snapshot& s) {
   float wet = dry * g;
-  if (s.invert) wet = dry - wet;
+  if (s.invert)
+    wet = dry - wet;
   wet = wet * s.makeUp;
   return static_cast<float>(static_cast<double>(wet * s.mix) + s.dryShare * static_cast<double>(dry));
 }
@@ -202,16 +206,20 @@ inline void runDetectorPair(float& levelA, float attackA, float releaseA, float&
 }
 
 #if defined(__SSE2__)
-inline __m128 absPs(__m128 v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
+inline __m128 absPs(__m128 v) {
+  return _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
+}
 #endif
 
 // x = |v|
 inline void magnitudes(const float* v, float* x, int n) {
   int i = 0;
 #if defined(__SSE2__)
-  for (; i + 4 <= n; i += 4) _mm_store_ps(x + i, absPs(_mm_loadu_ps(v + i)));
+  for (; i + 4 <= n; i += 4)
+    _mm_store_ps(x + i, absPs(_mm_loadu_ps(v + i)));
 #endif
-  for (; i < n; ++i) x[i] = std::fabs(v[i]);
+  for (; i < n; ++i)
+    x[i] = std::fabs(v[i]);
 }
 
 // x = 0.5 |a + b|
@@ -223,7 +231,8 @@ inline void halfSumMagnitudes(const float* a, const float* b, float* x, int n) {
     _mm_store_ps(x + i, _mm_mul_ps(half, absPs(_mm_add_ps(_mm_loadu_ps(a + i), _mm_loadu_ps(b + i)))));
   }
 #endif
-  for (; i < n; ++i) x[i] = 0.5f * std::fabs(a[i] + b[i]);
+  for (; i < n; ++i)
+    x[i] = 0.5f * std::fabs(a[i] + b[i]);
 }
 
 // Interleaved detector inputs: xAB[2i] = |a[i]|, xAB[2i+1] = |b[i]|.
@@ -276,9 +285,12 @@ inline void applyGainLaw(float* buffer, const float* levels, int n, const Compre
   const __m128 mix = _mm_set1_ps(s.mix);
   const __m128d dryShare = _mm_set1_pd(s.dryShare);
   auto load = [&](int j) {
-    if constexpr (stride == 1) return _mm_loadu_ps(levels + j);
+    if constexpr (stride == 1)
+      return _mm_loadu_ps(levels + j);
     // Every second entry of eight: the lane's four levels.
-    else return _mm_shuffle_ps(_mm_loadu_ps(levels + 2 * j), _mm_loadu_ps(levels + 2 * j + 4), _MM_SHUFFLE(2, 0, 2, 0));
+    else
+      return _mm_shuffle_ps(_mm_loadu_ps(levels + 2 * j), _mm_loadu_ps(levels + 2 * j + 4),
+                            _MM_SHUFFLE(2, 0, 2, 0));
   };
   // The gain law, audition and make-up of four samples: returns wet * make-up * mix.
   auto wetMixAt = [&](int j, const __m128 dry, auto invert) {
@@ -288,7 +300,8 @@ inline void applyGainLaw(float* buffer, const float* levels, int n, const Compre
         _mm_sqrt_ps(_mm_div_ps(_mm_add_ps(_mm_mul_ps(ratio, _mm_sub_ps(lv, thr)), thr), lv));
     const __m128 g = _mm_or_ps(_mm_and_ps(above, reduced), _mm_andnot_ps(above, one));
     __m128 wet = _mm_mul_ps(dry, g);
-    if constexpr (decltype(invert)::value) wet = _mm_sub_ps(dry, wet);
+    if constexpr (decltype(invert)::value)
+      wet = _mm_sub_ps(dry, wet);
     return _mm_mul_ps(_mm_mul_ps(wet, makeUp), mix);
   };
   auto step = [&](int j, auto invert) {
@@ -309,17 +322,22 @@ inline void applyGainLaw(float* buffer, const float* levels, int n, const Compre
   };
   if (s.dryShare == 0.0) {
     if (s.invert) {
-      for (; i + 4 <= n; i += 4) stepFullyWet(i, std::true_type{});
+      for (; i + 4 <= n; i += 4)
+        stepFullyWet(i, std::true_type{});
     } else {
-      for (; i + 4 <= n; i += 4) stepFullyWet(i, std::false_type{});
+      for (; i + 4 <= n; i += 4)
+        stepFullyWet(i, std::false_type{});
     }
   } else if (s.invert) {
-    for (; i + 4 <= n; i += 4) step(i, std::true_type{});
+    for (; i + 4 <= n; i += 4)
+      step(i, std::true_type{});
   } else {
-    for (; i + 4 <= n; i += 4) step(i, std::false_type{});
+    for (; i + 4 <= n; i += 4)
+      step(i, std::false_type{});
   }
 #endif
-  for (; i < n; ++i) buffer[i] = mixSample(buffer[i], gainFor(levels[stride * i], s.threshold, s.ratio), s);
+  for (; i < n; ++i)
+    buffer[i] = mixSample(buffer[i], gainFor(levels[stride * i], s.threshold, s.ratio), s);
 }
 
 }  // namespace compressor_math

@@ -31,23 +31,28 @@ void Follower::setSamplerate(float sr) {
 }
 
 void Follower::setAttack(float a) {
-  if (!(a >= 0.0f && a <= 1.0f)) return;
+  if (!(a >= 0.0f && a <= 1.0f))
+    return;
   fAttack = a;
   attackTime = a * fSamplerate;
-  if (attackTime < 16.0f) attackTime = 16.0f;
+  if (attackTime < 16.0f)
+    attackTime = 16.0f;
   increase = stepFor(attackTime);
 }
 
 void Follower::setRelease(float r) {
-  if (!(r >= 0.0f && r <= 10.0f)) return;
+  if (!(r >= 0.0f && r <= 10.0f))
+    return;
   fRelease = r;
   releaseTime = r * fSamplerate;
-  if (releaseTime < 16.0f) releaseTime = 16.0f;
+  if (releaseTime < 16.0f)
+    releaseTime = 16.0f;
   decrease = stepFor(releaseTime);
 }
 
 void Follower::setDecay(float d) {
-  if (!(d >= 0.0f && d <= 1.0f)) return;
+  if (!(d >= 0.0f && d <= 1.0f))
+    return;
   fDecay = d;
   decayTime = holdSamples();
 }
@@ -55,8 +60,10 @@ void Follower::setDecay(float d) {
 std::int32_t Follower::holdSamples() const {
   // Truncated toward zero; kept within the counter's range (and 0 for NaN).
   const float samples = fDecay * fSamplerate;
-  if (!(samples > 0.0f)) return 0;
-  if (samples >= 2147483520.0f) return 2147483520;
+  if (!(samples > 0.0f))
+    return 0;
+  if (samples >= 2147483520.0f)
+    return 2147483520;
   return static_cast<std::int32_t>(samples);
 }
 
@@ -72,7 +79,8 @@ void Follower::processSample(const float* sample) {
     if (before <= 0) {
       decayTime = 0;
       peak -= decrease;
-      if (peak < 0.0) peak = 0.0;
+      if (peak < 0.0)
+        peak = 0.0;
     }
   }
   currentPeak.store(peak, relaxed);
@@ -115,7 +123,8 @@ struct Running {
 
 void Follower::processBuffer(const float* buffer, std::int64_t count) {
   Running s{currentPeak.load(relaxed), decayTime > 0 ? decayTime : 0, holdSamples(), increase, decrease};
-  for (std::int64_t i = 0; i < count; ++i) s.step(buffer[i]);
+  for (std::int64_t i = 0; i < count; ++i)
+    s.step(buffer[i]);
   decayTime = s.hold;
   currentPeak.store(s.peak, relaxed);
 }
@@ -182,7 +191,9 @@ void Follower::processStereo(Follower& left, Follower& right, const float* l, co
 
 float Follower::getPeakLimited() const {
   float p = static_cast<float>(currentPeak.load(relaxed));
-  if (p > 1.0f) p = 1.0f;
-  if (p < 0.0f) p = 0.0f;
+  if (p > 1.0f)
+    p = 1.0f;
+  if (p < 0.0f)
+    p = 0.0f;
   return p;
 }

@@ -23,18 +23,19 @@ class Follower {
   void processSample(const float* sample);
   void processBuffer(const float* buffer, std::int64_t count);
   // processBuffer of left on l and of right on r, in one loop.
-  static void processStereo(Follower& left, Follower& right, const float* l, const float* r, std::int64_t count);
+  static void processStereo(Follower& left, Follower& right, const float* l, const float* r,
+                            std::int64_t count);
 
   // The level limited to 0..1. [any]
   float getPeakLimited() const;
 
   float fSamplerate = 48000.0f;
-  float fAttack = 0.01f;   // s
-  float fRelease = 0.5f;   // s
-  float fDecay = 0.0001f;  // s of hold
-  float attackTime = 480.0f;     // samples
-  float releaseTime = 24000.0f;  // samples
-  std::int32_t decayTime = 4;    // samples of hold left
+  float fAttack = 0.01f;            // s
+  float fRelease = 0.5f;            // s
+  float fDecay = 0.0001f;           // s of hold
+  float attackTime = 480.0f;        // samples
+  float releaseTime = 24000.0f;     // samples
+  std::int32_t decayTime = 4;       // samples of hold left
   double increase = 1.0 / 480.0;    // rise per sample
   double decrease = 1.0 / 24000.0;  // fall per sample
   std::atomic<double> currentPeak{0.0};

@@ -16,7 +16,7 @@ class Interpolator2 {
 
   float destinationValue = 0.0f;
   float currentValue = 0.0f;
-  float increase = 0.0f;       // per sample
-  std::int64_t time = 1024;   // samples of a ramp
-  std::int64_t delay = 0;     // samples before a ramp starts
+  float increase = 0.0f;     // per sample
+  std::int64_t time = 1024;  // samples of a ramp
+  std::int64_t delay = 0;    // samples before a ramp starts
 };

@@ -38,7 +38,8 @@ inline constexpr std::array<KOVParameterInfo, 12> kKOVParameterTable = {{
     {7, "kCompressorBypass", "Compressor Bypass", 0.0f, 1.0f, kAudioUnitParameterUnit_Boolean, 0.0f},
     {8, "kCompressorAudition", "Compressor Audition", 0.0f, 1.0f, kAudioUnitParameterUnit_Boolean, 0.0f},
     {9, "kCompressorInputFilterHP", "Compressor Reserved", 0.0f, 1.0f, kAudioUnitParameterUnit_Generic, 0.6f},
-    {10, "kCompressorInputFilterLP", "Compressor Reserved", 0.0f, 1.0f, kAudioUnitParameterUnit_Generic, 1.0f},
+    {10, "kCompressorInputFilterLP", "Compressor Reserved", 0.0f, 1.0f, kAudioUnitParameterUnit_Generic,
+     1.0f},
     {11, "kCompressorFinalLimiter", "Final Limiter", 0.0f, 1.0f, kAudioUnitParameterUnit_Boolean, 1.0f},
 }};
 
@@ -64,7 +65,8 @@ inline std::string kovParameterText(const KOVParameterInfo& info, AUValue value)
                                                                  "mid-side linked"};
   switch (info.unit) {
     case kAudioUnitParameterUnit_Boolean:
-      if (info.address == kKOVFinalLimiterAddress) return value == 1.0f ? "On" : "Off";
+      if (info.address == kKOVFinalLimiterAddress)
+        return value == 1.0f ? "On" : "Off";
       return value != 0.0f ? "On" : "Off";
     case kAudioUnitParameterUnit_Indexed:
       if (value > -1.0f && value < float(kModeNames.size())) {

@@ -26,11 +26,13 @@ KOV_Compressor_ExtensionDSPKernelAdapter::KOV_Compressor_ExtensionDSPKernelAdapt
   _kernel.init(static_cast<int>(format->channelCount()), format->sampleRate());
   _inputBus.init(format, 2);
   _outputBus = AUAudioUnitBus::make(format);
-  if (_outputBus) _outputBus->setMaximumChannelCount(2);
+  if (_outputBus)
+    _outputBus->setMaximumChannelCount(2);
 }
 
 void KOV_Compressor_ExtensionDSPKernelAdapter::setParameter(AUParameter* parameter, AUValue value) {
-  if (parameter) _kernel.setParameter(parameter->address(), value);
+  if (parameter)
+    _kernel.setParameter(parameter->address(), value);
 }
 
 AUValue KOV_Compressor_ExtensionDSPKernelAdapter::valueForParameter(AUParameter* parameter) const {
@@ -58,7 +60,8 @@ void KOV_Compressor_ExtensionDSPKernelAdapter::allocateRenderResources() {
   _outputEventBlock.collect();
   _inputBus.allocateRenderResources(std::min(maximumFramesToRender(), kMaxAllocatedFrames));
   std::shared_ptr<AVAudioFormat> format = _outputBus ? _outputBus->format() : nullptr;
-  if (format) _kernel.init(static_cast<int>(format->channelCount()), format->sampleRate());
+  if (format)
+    _kernel.init(static_cast<int>(format->channelCount()), format->sampleRate());
   _kernel.reset();
 }
 
@@ -67,12 +70,15 @@ void KOV_Compressor_ExtensionDSPKernelAdapter::deallocateRenderResources() {
   _inputBus.deallocateRenderResources();
 }
 
-void KOV_Compressor_ExtensionDSPKernelAdapter::reset() { _kernel.reset(); }
+void KOV_Compressor_ExtensionDSPKernelAdapter::reset() {
+  _kernel.reset();
+}
 
 void KOV_Compressor_ExtensionDSPKernelAdapter::setAUMIDIOutputEventBlock(AUMIDIOutputEventBlock block) {
   _outputEventBlock.collect();
   std::shared_ptr<const AUMIDIOutputEventBlock> shared;
-  if (block) shared = std::make_shared<const AUMIDIOutputEventBlock>(std::move(block));
+  if (block)
+    shared = std::make_shared<const AUMIDIOutputEventBlock>(std::move(block));
   _outputEventBlock.set(shared);
   _outputEventBlock.collect();
 }
@@ -86,27 +92,35 @@ AUAudioUnitStatus KOV_Compressor_ExtensionDSPKernelAdapter::renderWith(
     const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount, AudioBufferList* outputData,
     const AURenderEvent* events, const AURenderPullInputBlock* pullInputBlock, bool alwaysPull,
     const AUMIDIOutputEventBlock* midiOut) {
-  if (frameCount > maximumFramesToRender()) return kAudioUnitErr_TooManyFramesToProcess;
+  if (frameCount > maximumFramesToRender())
+    return kAudioUnitErr_TooManyFramesToProcess;
   const bool havePull = pullInputBlock && *pullInputBlock;
   // The render block always pulls: without a pull block that is -10876, whatever else holds.
-  if (alwaysPull && !havePull) return kAudioUnitErr_NoConnection;
+  if (alwaysPull && !havePull)
+    return kAudioUnitErr_NoConnection;
   // Before allocation (or after deallocation) there is no input buffer to pull into.
-  if (!_inputBus.mutableAudioBufferList) return kAudioUnitErr_Uninitialized;
+  if (!_inputBus.mutableAudioBufferList)
+    return kAudioUnitErr_Uninitialized;
   // The frame limit may have been raised after allocation: never run past the buffer.
-  if (frameCount > _inputBus.maxFrames) return kAudioUnitErr_TooManyFramesToProcess;
+  if (frameCount > _inputBus.maxFrames)
+    return kAudioUnitErr_TooManyFramesToProcess;
 
   if (havePull) {
     AudioUnitRenderActionFlags pullFlags = 0;
-    const AUAudioUnitStatus status = _inputBus.pullInput(&pullFlags, timestamp, frameCount, 0, pullInputBlock);
-    if (status != noErr) return status;
+    const AUAudioUnitStatus status =
+        _inputBus.pullInput(&pullFlags, timestamp, frameCount, 0, pullInputBlock);
+    if (status != noErr)
+      return status;
   }
 
   AudioBufferList* inputData = _inputBus.mutableAudioBufferList;
-  if (!outputData) return alwaysPull ? kAudio_ParamError : noErr;
+  if (!outputData)
+    return alwaysPull ? kAudio_ParamError : noErr;
 
   // No data pointer in the first output buffer: process in place in the input buffer.
   RenderPull::renderInPlaceIfAsked(*outputData, *inputData);
-  if (!RenderPull::holdsFrames(*outputData, 2, 0)) return kAudio_ParamError;
+  if (!RenderPull::holdsFrames(*outputData, 2, 0))
+    return kAudio_ParamError;
 
   _kernel.setBuffers(inputData, outputData);
   _kernel.processWithEvents(timestamp, frameCount, events, midiOut);
@@ -114,9 +128,9 @@ AUAudioUnitStatus KOV_Compressor_ExtensionDSPKernelAdapter::renderWith(
 }
 
 AUAudioUnitStatus KOV_Compressor_ExtensionDSPKernelAdapter::render(
-    AudioUnitRenderActionFlags* /*actionFlags*/, const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
-    NSInteger /*outputBusNumber*/, AudioBufferList* outputData, const AURenderEvent* realtimeEventListHead,
-    const AURenderPullInputBlock* pullInputBlock) {
+    AudioUnitRenderActionFlags* /*actionFlags*/, const AudioTimeStamp* timestamp,
+    AUAudioFrameCount frameCount, NSInteger /*outputBusNumber*/, AudioBufferList* outputData,
+    const AURenderEvent* realtimeEventListHead, const AURenderPullInputBlock* pullInputBlock) {
   const RenderScope scope;
   const AUMIDIOutputEventBlock* midiOut = _outputEventBlock.acquire();
   return renderWith(timestamp, frameCount, outputData, realtimeEventListHead, pullInputBlock, false, midiOut);

@@ -33,7 +33,8 @@ class KOV_Compressor_ExtensionDSPKernelAdapter {
     return std::make_shared<KOV_Compressor_ExtensionDSPKernelAdapter>();
   }
   KOV_Compressor_ExtensionDSPKernelAdapter(const KOV_Compressor_ExtensionDSPKernelAdapter&) = delete;
-  KOV_Compressor_ExtensionDSPKernelAdapter& operator=(const KOV_Compressor_ExtensionDSPKernelAdapter&) = delete;
+  KOV_Compressor_ExtensionDSPKernelAdapter& operator=(const KOV_Compressor_ExtensionDSPKernelAdapter&) =
+      delete;
 
   std::shared_ptr<AUAudioUnitBus> inputBus() const { return _inputBus.bus; }
   std::shared_ptr<AUAudioUnitBus> outputBus() const { return _outputBus; }
@@ -60,8 +61,12 @@ class KOV_Compressor_ExtensionDSPKernelAdapter {
   // Copies of the host's blocks; an empty block clears what was held.
   void setAUMIDIOutputEventBlock(AUMIDIOutputEventBlock block);
   void setAUHostMusicalContextBlock(AUHostMusicalContextBlock block) { _musicalContext = std::move(block); }
-  void setAUScheduleMIDIEventBlock(AUScheduleMIDIEventBlock block) { _scheduleMIDIEventBlock = std::move(block); }
-  void setAUHostTransportStateBlock(AUHostTransportStateBlock block) { _transportStateBlock = std::move(block); }
+  void setAUScheduleMIDIEventBlock(AUScheduleMIDIEventBlock block) {
+    _scheduleMIDIEventBlock = std::move(block);
+  }
+  void setAUHostTransportStateBlock(AUHostTransportStateBlock block) {
+    _transportStateBlock = std::move(block);
+  }
   // The MIDI-output hand-over for callers on the render thread: pass the same shared block
   // on every call and nothing is copied; a different one is taken without lock or
   // allocation and the old one is released later, off the render thread.

@@ -33,7 +33,8 @@ void KOV_Compressor_Extension_DSPKernel::init(int channelCount, double sampleRat
 }
 
 void KOV_Compressor_Extension_DSPKernel::setSamplerate(float sampleRate) {
-  if (!(sampleRate > 0.0f && std::isfinite(sampleRate))) return;
+  if (!(sampleRate > 0.0f && std::isfinite(sampleRate)))
+    return;
   fSamplerate.store(sampleRate, relaxed);
   follower[0].setSamplerate(sampleRate);
   follower[1].setSamplerate(sampleRate);
@@ -52,7 +53,8 @@ void KOV_Compressor_Extension_DSPKernel::reset() {
 }
 
 void KOV_Compressor_Extension_DSPKernel::setParameter(AUParameterAddress address, AUValue value) {
-  if (address >= kParameterCount) return;
+  if (address >= kParameterCount)
+    return;
   fParameters[address].store(value, relaxed);
   logParameter(address, value);
   Compressor1& A = compressor.c[0];
@@ -101,10 +103,12 @@ AUValue KOV_Compressor_Extension_DSPKernel::getParameter(AUParameterAddress addr
   return address < kParameterCount ? fParameters[address].load(relaxed) : 0.0f;
 }
 
-void KOV_Compressor_Extension_DSPKernel::process(AUAudioFrameCount frameCount, AUAudioFrameCount bufferOffset) {
+void KOV_Compressor_Extension_DSPKernel::process(AUAudioFrameCount frameCount,
+                                                 AUAudioFrameCount bufferOffset) {
   const AudioBufferList* in = inBufferListPtr.load(relaxed);
   const AudioBufferList* out = outBufferListPtr.load(relaxed);
-  if (!in || !out || frameCount == 0) return;
+  if (!in || !out || frameCount == 0)
+    return;
 
   // Only buffers that both lists hold are touched.
   const UInt32 wanted = numChannels > 0 ? static_cast<UInt32>(numChannels) : 0u;
@@ -112,16 +116,20 @@ void KOV_Compressor_Extension_DSPKernel::process(AUAudioFrameCount frameCount, A
   for (UInt32 ch = 0; ch < channels; ++ch) {
     const float* source = static_cast<const float*>(in->mBuffers[ch].mData);
     float* destination = static_cast<float*>(out->mBuffers[ch].mData);
-    if (!source || !destination) continue;
+    if (!source || !destination)
+      continue;
     source += bufferOffset;
     destination += bufferOffset;
-    if (source != destination) std::memmove(destination, source, frameCount * sizeof(float));
+    if (source != destination)
+      std::memmove(destination, source, frameCount * sizeof(float));
   }
 
-  if (bBypass.load(relaxed) || numChannels != 2 || channels < 2) return;
+  if (bBypass.load(relaxed) || numChannels != 2 || channels < 2)
+    return;
   float* left = static_cast<float*>(out->mBuffers[0].mData);
   float* right = static_cast<float*>(out->mBuffers[1].mData);
-  if (!left || !right) return;
+  if (!left || !right)
+    return;
   left += bufferOffset;
   right += bufferOffset;
 
@@ -135,7 +143,8 @@ void KOV_Compressor_Extension_DSPKernel::process(AUAudioFrameCount frameCount, A
   // Stretches longer than the scratch arrays are done in parts.
   for (AUAudioFrameCount done = 0; done < frameCount; done += kScratchFrames) {
     const int frames = static_cast<int>(std::min(frameCount - done, kScratchFrames));
-    if (!dry) compress(left + done, right + done, frames, mode, sidechain);
+    if (!dry)
+      compress(left + done, right + done, frames, mode, sidechain);
     Follower::processStereo(follower[0], follower[1], left + done, right + done, frames);
   }
 }
@@ -144,23 +153,37 @@ void KOV_Compressor_Extension_DSPKernel::compress(float* left, float* right, int
                                                   bool sidechain) {
   if (!sidechain) {
     switch (mode) {
-      case 0: compressor.processBuffers(left, right, frames); break;
-      case 1: compressor.processBuffersLinked(left, right, frames); break;
-      case 2: compressor.processBuffersMidSide(left, right, frames); break;
-      case 3: compressor.processBuffersMidSideLinked(left, right, frames); break;
-      default: break;
+      case 0:
+        compressor.processBuffers(left, right, frames);
+        break;
+      case 1:
+        compressor.processBuffersLinked(left, right, frames);
+        break;
+      case 2:
+        compressor.processBuffersMidSide(left, right, frames);
+        break;
+      case 3:
+        compressor.processBuffersMidSideLinked(left, right, frames);
+        break;
+      default:
+        break;
     }
     return;
   }
   // The key is the band between the edges, taken from the signal before compression; made and
   // used in one pass where that applies, else in two steps.
-  if (keyed_by_band::compress(compressor, splitB, mode, left, right, frames)) return;
+  if (keyed_by_band::compress(compressor, splitB, mode, left, right, frames))
+    return;
   splitB.splitBand(left, right, frames);
   float* bandLeft = splitB.getBPLeft();
   float* bandRight = splitB.getBPRight();
   switch (mode) {
-    case 0: compressor.processBuffersSidechain(left, right, bandLeft, bandRight, frames); break;
-    case 1: compressor.processBuffersSidechainLinked(left, right, bandLeft, bandRight, frames); break;
+    case 0:
+      compressor.processBuffersSidechain(left, right, bandLeft, bandRight, frames);
+      break;
+    case 1:
+      compressor.processBuffersSidechainLinked(left, right, bandLeft, bandRight, frames);
+      break;
     case 2:
       splitS.split(bandLeft, bandRight, frames);
       compressor.processBuffersSidechainMidSide(left, right, splitS.getMid(), splitS.getSide(), frames);
@@ -169,7 +192,8 @@ void KOV_Compressor_Extension_DSPKernel::compress(float* left, float* right, int
       splitS.split(bandLeft, bandRight, frames);
       compressor.processBuffersSidechainMidSideLinked(left, right, splitS.getMid(), splitS.getSide(), frames);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 

@@ -7,7 +7,8 @@
 #endif
 
 void MidSideSplitter::clear() {
-  for (auto& b : buffer) b.fill(0.0f);
+  for (auto& b : buffer)
+    b.fill(0.0f);
 }
 
 void MidSideSplitter::split(const float* left, const float* right, int count) {

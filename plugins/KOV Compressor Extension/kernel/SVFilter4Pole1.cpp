@@ -14,11 +14,15 @@ inline float section(float x, float& band, float& low, float cf, float cq, bool 
 }
 }  // namespace
 
-SVFilter4Pole1::SVFilter4Pole1() { init(); }
+SVFilter4Pole1::SVFilter4Pole1() {
+  init();
+}
 
 // init() zeroes the smoothed values, coefficients and state and then resets; reset() zeroes
 // all of those itself, so it is the whole of init.
-void SVFilter4Pole1::init() { reset(); }
+void SVFilter4Pole1::init() {
+  reset();
+}
 
 void SVFilter4Pole1::reset() {
   cutoff.store(0.0f, relaxed);
@@ -46,7 +50,8 @@ void SVFilter4Pole1::processParameters() {
     fc = 1.0f;
   }
   const float r = (fResonance < 0.0f) ? 0.0f : (fResonance > 1.0f ? 1.0f : fResonance);
-  if (fc == cutoff.load(relaxed) && r == resonance.load(relaxed)) return;
+  if (fc == cutoff.load(relaxed) && r == resonance.load(relaxed))
+    return;
   cutoff.store(fc, relaxed);
   resonance.store(r, relaxed);
   const float q = r * r + 0.05f;
@@ -59,15 +64,22 @@ float SVFilter4Pole1::filter(float x, bool highPass) {
   const float c = cf.load(relaxed);
   const float d = cq.load(relaxed);
   x = section(x, b1, r1, c, d, highPass);
-  if (fPoles > 1.0f) x = section(x, b2, r2, c, d, highPass);
-  if (fPoles > 2.0f) x = section(x, b3, r3, c, d, highPass);
-  if (fPoles > 3.0f) x = section(x, b4, r4, c, d, highPass);
+  if (fPoles > 1.0f)
+    x = section(x, b2, r2, c, d, highPass);
+  if (fPoles > 2.0f)
+    x = section(x, b3, r3, c, d, highPass);
+  if (fPoles > 3.0f)
+    x = section(x, b4, r4, c, d, highPass);
   return x * booster.load(relaxed);
 }
 
-void SVFilter4Pole1::processSampleHP(float* sample) { *sample = filter(*sample, true); }
+void SVFilter4Pole1::processSampleHP(float* sample) {
+  *sample = filter(*sample, true);
+}
 
-void SVFilter4Pole1::processSampleLP(float* sample) { *sample = filter(*sample, false); }
+void SVFilter4Pole1::processSampleLP(float* sample) {
+  *sample = filter(*sample, false);
+}
 
 void SVFilter4Pole1::processSampleHP(const float* in, float* out, float* rest) {
   const float x = *in;
@@ -84,9 +96,11 @@ void SVFilter4Pole1::processSampleLP(const float* in, float* out, float* rest) {
 }
 
 void SVFilter4Pole1::processBufferHP(const float* in, float* out, float* rest, int count) {
-  for (int i = 0; i < count; ++i) processSampleHP(in + i, out + i, rest + i);
+  for (int i = 0; i < count; ++i)
+    processSampleHP(in + i, out + i, rest + i);
 }
 
 void SVFilter4Pole1::processBufferLP(const float* in, float* out, float* rest, int count) {
-  for (int i = 0; i < count; ++i) processSampleLP(in + i, out + i, rest + i);
+  for (int i = 0; i < count; ++i)
+    processSampleLP(in + i, out + i, rest + i);
 }

@@ -37,7 +37,9 @@ bool hasData(const AudioBufferList* list) {
 void logStatus(const char* prefix, OSStatus status) {
   char line[96];
   const int length = std::snprintf(line, sizeof line, "%s%d", prefix, int(status));
-  if (length > 0) safeprint(std::string_view(line, std::size_t(length) < sizeof line ? std::size_t(length) : sizeof line - 1));
+  if (length > 0)
+    safeprint(
+        std::string_view(line, std::size_t(length) < sizeof line ? std::size_t(length) : sizeof line - 1));
 }
 
 }  // namespace
@@ -55,12 +57,15 @@ void KOV_Compressor_Extension_AudioUnit::allocateRenderResources() {
   setSamplerate();
   kernelAdapter->reset();
 
-  handOver(musicalContextBlock(), [&](const auto& b) { kernelAdapter->setAUHostMusicalContextBlock(b); },
-           "musicalContextBlock");
-  handOver(transportStateBlock(), [&](const auto& b) { kernelAdapter->setAUHostTransportStateBlock(b); },
-           "transportStateBlock");
-  handOver(scheduleMIDIEventBlock(), [&](const auto& b) { kernelAdapter->setAUScheduleMIDIEventBlock(b); },
-           "scheduleMIDIEventBlock");
+  handOver(
+      musicalContextBlock(), [&](const auto& b) { kernelAdapter->setAUHostMusicalContextBlock(b); },
+      "musicalContextBlock");
+  handOver(
+      transportStateBlock(), [&](const auto& b) { kernelAdapter->setAUHostTransportStateBlock(b); },
+      "transportStateBlock");
+  handOver(
+      scheduleMIDIEventBlock(), [&](const auto& b) { kernelAdapter->setAUScheduleMIDIEventBlock(b); },
+      "scheduleMIDIEventBlock");
   kernelAdapter->setAUMIDIOutputEventBlock(MIDIOutputEventBlock());
   if (MIDIOutputEventBlock()) {
     debugprint("AUExtension: The property 'midiOutputEventBlock' is defined.");
@@ -85,8 +90,10 @@ void KOV_Compressor_Extension_AudioUnit::allocateRenderResources() {
     debugprint("AUExtension: WARNING: The format could not be set to the wrapped unit: " +
                error.localizedDescription() + ".");
   }
-  debugprint("AUExtension: New wrapped unit input samplerate: " + describe(rateOf(limiter->inputBusses())) + ".");
-  debugprint("AUExtension: New wrapped unit output samplerate: " + describe(rateOf(limiter->outputBusses())) + ".");
+  debugprint("AUExtension: New wrapped unit input samplerate: " + describe(rateOf(limiter->inputBusses())) +
+             ".");
+  debugprint("AUExtension: New wrapped unit output samplerate: " + describe(rateOf(limiter->outputBusses())) +
+             ".");
 
   // The limiter must accept every buffer the kernel accepts.
   limiter->setMaximumFramesToRender(maximumFramesToRender());
@@ -143,7 +150,8 @@ AURenderPullInputBlock KOV_Compressor_Extension_AudioUnit::renderPullInputBlock(
                                                AUAudioFrameCount, NSInteger,
                                                AudioBufferList* inputData) -> AUAudioUnitStatus {
     const AudioBufferList* output = unit->currentOuputData.load(std::memory_order_relaxed);
-    if (output && inputData) RenderPull::shareBuffers(*inputData, *output);
+    if (output && inputData)
+      RenderPull::shareBuffers(*inputData, *output);
     return noErr;
   };
 }
@@ -156,7 +164,8 @@ AUInternalRenderBlock KOV_Compressor_Extension_AudioUnit::internalRenderBlock() 
   // copying it (the adapter takes it over without lock or allocation).
   AUMIDIOutputEventBlock midiBlock = MIDIOutputEventBlock();
   std::shared_ptr<const AUMIDIOutputEventBlock> midiOutput;
-  if (midiBlock) midiOutput = std::make_shared<const AUMIDIOutputEventBlock>(std::move(midiBlock));
+  if (midiBlock)
+    midiOutput = std::make_shared<const AUMIDIOutputEventBlock>(std::move(midiBlock));
   std::shared_ptr<AUAudioUnit> keep = weak_from_this().lock();
 
   return [keep = std::move(keep), unit = this, adapter = std::move(adapter),
@@ -167,13 +176,16 @@ AUInternalRenderBlock KOV_Compressor_Extension_AudioUnit::internalRenderBlock() 
              const AURenderEvent* realtimeEventListHead,
              const AURenderPullInputBlock* pullInputBlock) -> AUAudioUnitStatus {
     const RenderScope scope;
-    if (outputBusNumber > 0) return kAudioUnitErr_NoConnection;
+    if (outputBusNumber > 0)
+      return kAudioUnitErr_NoConnection;
     unit->currentOuputData.store(outputData, std::memory_order_relaxed);
-    if (midiOutput) adapter->handOverAUMIDIOutputEventBlock(midiOutput);
+    if (midiOutput)
+      adapter->handOverAUMIDIOutputEventBlock(midiOutput);
 
     AUAudioUnitStatus status = adapter->render(actionFlags, timestamp, frameCount, outputBusNumber,
                                                outputData, realtimeEventListHead, pullInputBlock);
-    if (status != noErr) logStatus("AUExtension::ERROR: We have a problem with the kernel! ", status);
+    if (status != noErr)
+      logStatus("AUExtension::ERROR: We have a problem with the kernel! ", status);
 
     if (adapter->getParameterEx(std::int32_t(kKOVFinalLimiterAddress)) == 1.0f) {
       // After a failed kernel stage an in-place request may still have no samples to limit.

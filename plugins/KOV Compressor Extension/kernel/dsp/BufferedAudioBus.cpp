@@ -8,7 +8,8 @@ void BufferedAudioBus::init(std::shared_ptr<AVAudioFormat> format, AVAudioChanne
   originalAudioBufferList = nullptr;
   mutableAudioBufferList = nullptr;
   bus = AUAudioUnitBus::make(std::move(format));
-  if (bus) bus->setMaximumChannelCount(maxChannels);
+  if (bus)
+    bus->setMaximumChannelCount(maxChannels);
 }
 
 void BufferedAudioBus::allocateRenderResources(AUAudioFrameCount frames) {
@@ -34,19 +35,23 @@ AUAudioUnitStatus BufferedInputBus::pullInput(AudioUnitRenderActionFlags* action
                                               const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
                                               NSInteger inputBusNumber,
                                               const AURenderPullInputBlock* pullInputBlock) {
-  if (!pullInputBlock || !*pullInputBlock) return kAudioUnitErr_NoConnection;
-  if (!mutableAudioBufferList || !originalAudioBufferList) return kAudioUnitErr_Uninitialized;
+  if (!pullInputBlock || !*pullInputBlock)
+    return kAudioUnitErr_NoConnection;
+  if (!mutableAudioBufferList || !originalAudioBufferList)
+    return kAudioUnitErr_Uninitialized;
   prepareInputBufferList();
   return RenderPull::pull(pullInputBlock, actionFlags, timestamp, frameCount, inputBusNumber,
                           mutableAudioBufferList);
 }
 
 void BufferedInputBus::prepareInputBufferList() {
-  if (!mutableAudioBufferList || !originalAudioBufferList) return;
+  if (!mutableAudioBufferList || !originalAudioBufferList)
+    return;
   const UInt32 count = originalAudioBufferList->mNumberBuffers;
   mutableAudioBufferList->mNumberBuffers = count;
   for (UInt32 i = 0; i < count; ++i) {
-    mutableAudioBufferList->mBuffers[i].mNumberChannels = originalAudioBufferList->mBuffers[i].mNumberChannels;
+    mutableAudioBufferList->mBuffers[i].mNumberChannels =
+        originalAudioBufferList->mBuffers[i].mNumberChannels;
     mutableAudioBufferList->mBuffers[i].mData = originalAudioBufferList->mBuffers[i].mData;
     mutableAudioBufferList->mBuffers[i].mDataByteSize = maxFrames * sizeof(float);
   }

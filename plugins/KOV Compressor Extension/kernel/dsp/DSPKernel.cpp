@@ -5,12 +5,16 @@ namespace {
 // outside any real stream position (whose conversion would be undefined) become 0 or the
 // nearest bound of +-2^62, which leaves room for adding a buffer length.
 AUEventSampleTime sampleTimeOf(const AudioTimeStamp* timestamp) {
-  if (!timestamp) return 0;
+  if (!timestamp)
+    return 0;
   const double t = timestamp->mSampleTime;
   constexpr double kBound = 4611686018427387904.0;  // 2^62
-  if (!(t == t)) return 0;
-  if (t >= kBound) return static_cast<AUEventSampleTime>(kBound);
-  if (t <= -kBound) return -static_cast<AUEventSampleTime>(kBound);
+  if (!(t == t))
+    return 0;
+  if (t >= kBound)
+    return static_cast<AUEventSampleTime>(kBound);
+  if (t <= -kBound)
+    return -static_cast<AUEventSampleTime>(kBound);
   return static_cast<AUEventSampleTime>(t);
 }
 }  // namespace
@@ -18,7 +22,8 @@ AUEventSampleTime sampleTimeOf(const AudioTimeStamp* timestamp) {
 void DSPKernel::processWithEvents(const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
                                   const AURenderEvent* events, const AUMIDIOutputEventBlock* midiOutBlock) {
   midiOut = midiOutBlock;
-  if (frameCount == 0) return;
+  if (frameCount == 0)
+    return;
   AUEventSampleTime now = sampleTimeOf(timestamp);
   AUAudioFrameCount remaining = frameCount;
   const AURenderEvent* cursor = events;

@@ -25,7 +25,8 @@ class DSPKernel {
     (void)frameCount;
     (void)bufferOffset;
   }
-  virtual void setParameterAutomated(AUParameterAddress address, AUValue value, AUEventSampleTime sampleTime) {
+  virtual void setParameterAutomated(AUParameterAddress address, AUValue value,
+                                     AUEventSampleTime sampleTime) {
     (void)address;
     (void)value;
     (void)sampleTime;
