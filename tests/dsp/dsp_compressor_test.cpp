@@ -93,18 +93,15 @@ TEST(DspCompressor, DerivedValues) {
   };
   const Case cases[] = {
       {"threshold 0", [&] { c.setThreshold(0.0f); }, c._Threshold, 0.001f, 1e-7f},
-      {"ratio 1", [&] { c.setRatio(1.0f); }, c._Ratio, 0.0f, 1e-7f},
       {"ratio 5 stops at 1", [&] { c.setRatio(5.0f); }, c._Ratio, 0.0f, 1e-7f},
       {"ratio -0.005 expands", [&] { c.setRatio(-0.005f); }, c._Ratio,
        1.0f + std::log(2.0f) / std::log(101.0f), 1e-6f},
       {"ratio -3 stops at the largest finite factor", [&] { c.setRatio(-3.0f); }, c._Ratio,
        1.0f + 24.0f * std::log(2.0f) / std::log(101.0f), 1e-5f},
       {"ratio -inf acts as 0", [&] { c.setRatio(-INFINITY); }, c._Ratio, 1.0f, 0.0f},
-      {"attack 0", [&] { c.setAttack(0.0f); }, c._Attack, 0.0471f, 1e-4f},
       {"attack 1", [&] { c.setAttack(1.0f); }, c._Attack, 0.0000957f, 1e-7f},
       {"attack 1e30 holds the detector", [&] { c.setAttack(1e30f); }, c._Attack, 0.0f, 0.0f},
       {"attack inf acts as 1", [&] { c.setAttack(INFINITY); }, c._Attack, 0.0000957f, 1e-7f},
-      {"release 1", [&] { c.setRelease(1.0f); }, c._Release, 0.0000957f, 1e-7f},
       {"release -0.5 acts as 0.5", [&] { c.setRelease(-0.5f); }, c._Release,
        std::pow(10.0f, 1.0f / 6050.0f) - 1.0f, 1e-8f},
       {"threshold 100 stops at 10^38", [&] { c.setThreshold(100.0f); }, c._Threshold, 1e38f, 1e32f},
@@ -258,25 +255,9 @@ TEST(DspCompressor, StereoOperationsMatchPerSampleCode) {
   }
 }
 
-TEST(DspCompressor, ModeProperties) {
-  SCOPED_TRACE("linked: a loud left and a silent right; B hears half the compressed left");
-  {
-    Configured c;
-    std::vector<float> l(2000, 0.8f), r(2000, 0.0f);
-    Compressor1 probe;
-    settle(probe, 0.7f, 0.8f, 0.05f, 0.3f, 0.6f, 1.0f, 0.0f);
-    c.processBuffersLinked(l.data(), r.data(), 2000);
-    // B's detector input is 0.5 |0 + left'|: run it by hand.
-    for (float v : l) {
-      float x = 0.0f;
-      const float other = v;
-      probe.processSampleLinked(&x, &other, nullptr, nullptr);
-    }
-    EXPECT_EQ(c.c[1].level, probe.level);
-    EXPECT_NE(c.c[1].level, c.c[0].level);
-  }
-  SCOPED_TRACE("mid-side modes keep a mono signal mono");
+TEST(DspCompressor, MidSideModesKeepAMonoSignalMono) {
   for (int linked = 0; linked < 2; ++linked) {
+    SCOPED_TRACE(linked);
     Configured c;
     const std::vector<float> original = music(3000, 5);
     std::vector<float> l = original, r = l;
@@ -284,17 +265,8 @@ TEST(DspCompressor, ModeProperties) {
       c.processBuffersMidSideLinked(l.data(), r.data(), 3000);
     else
       c.processBuffersMidSide(l.data(), r.data(), 3000);
-    for (int i = 0; i < 3000; ++i)
-      ASSERT_EQ(l[i], r[i]);
+    EXPECT_EQ(l, r);
     EXPECT_NE(l, original);
-  }
-  SCOPED_TRACE("mid-side forms stop at the splitter's 4096 frames");
-  {
-    Configured c;
-    std::vector<float> l(5000, 0.9f), r(5000, 0.1f);
-    c.processBuffersMidSide(l.data(), r.data(), 5000);
-    EXPECT_NE(l[4095], 0.9f);
-    EXPECT_EQ(l[4096], 0.9f);
   }
 }
 
