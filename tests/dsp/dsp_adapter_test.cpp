@@ -13,6 +13,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
 #include "StdoutCapture.h"
+#include "dsp_reference.h"
 
 namespace {
 
@@ -54,21 +55,6 @@ AUAudioUnitStatus render(Adapter& a, Host& h, AUAudioFrameCount frames, const AU
   AudioUnitRenderActionFlags flags = 7;
   AudioTimeStamp ts;
   return a.render(&flags, &ts, frames, 0, h.out.list(), events, withPull ? &h.pull : nullptr);
-}
-
-// Parameter events (address, value), `spacing` frames apart, linked in order.
-std::vector<AURenderEvent> parameterEvents(std::initializer_list<std::pair<AUParameterAddress, AUValue>> sets,
-                                           int spacing) {
-  std::vector<AURenderEvent> events(sets.size());
-  int i = 0;
-  for (const auto& [address, value] : sets) {
-    events[i].parameter = {nullptr, AUEventSampleTime{spacing * i}, AURenderEventParameter, {}, 0, address,
-                           value};
-    if (i > 0)
-      events[i - 1].head.next = &events[i];
-    ++i;
-  }
-  return events;
 }
 
 void quietly(Adapter& a, std::int32_t address, float value) {
@@ -199,7 +185,7 @@ TEST(DspAdapter, RenderPathsAllocateNothing) {
   Adapter a;
   a.allocateRenderResources();
   Host h(4096);
-  const std::vector<AURenderEvent> events = parameterEvents({{0, 0.3f}, {1, 0.3f}, {2, 0.3f}}, 100);
+  const dsp_reference::Events events{{0, 0, 0.3f}, {100, 1, 0.3f}, {200, 2, 0.3f}};
   AUInternalRenderBlock block = a.internalRenderBlock();
   auto midiBlock = std::make_shared<const AUMIDIOutputEventBlock>(
       [](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
@@ -214,8 +200,8 @@ TEST(DspAdapter, RenderPathsAllocateNothing) {
       AllocationCounter counter;
       a.handOverAUMIDIOutputEventBlock(midiBlock);
       for (AUAudioFrameCount frames : {64u, 512u, 4096u}) {
-        EXPECT_EQ(render(a, h, frames, &events[0]), noErr);
-        EXPECT_EQ(block(nullptr, &ts, frames, 0, h.out.list(), &events[0], &h.pull), noErr);
+        EXPECT_EQ(render(a, h, frames, events.head()), noErr);
+        EXPECT_EQ(block(nullptr, &ts, frames, 0, h.out.list(), events.head(), &h.pull), noErr);
       }
       const std::size_t allocations = counter.count();
       MainLoop::runUntilIdle();
@@ -229,9 +215,9 @@ TEST(DspAdapter, ParameterLinesOfRenderEventsPrintOnTheMainLoop) {
   Adapter a;
   a.allocateRenderResources();
   Host h(512);
-  const std::vector<AURenderEvent> events = parameterEvents({{3, 0.5f}, {14, -2.25f}}, 10);
+  const dsp_reference::Events events{{0, 3, 0.5f}, {10, 14, -2.25f}};
   stdout_capture::beginCapture();
-  EXPECT_EQ(render(a, h, 512, &events[0]), noErr);
+  EXPECT_EQ(render(a, h, 512, events.head()), noErr);
   std::fflush(stdout);
   EXPECT_EQ(stdout_capture::endCapture(), "") << "the render thread writes nothing";
   testing::internal::CaptureStdout();

@@ -16,6 +16,7 @@
 namespace {
 
 using Kernel = KOV_Compressor_Extension_DSPKernel;
+using dsp_reference::Events;
 
 // Records what the render loop asks of a kernel.
 struct RecordingKernel : DSPKernel {
@@ -28,43 +29,6 @@ struct RecordingKernel : DSPKernel {
   }
   void handleMIDIEvent(const AUMIDIEvent& e) override {
     calls.push_back("midi " + std::to_string(e.data[0]));
-  }
-};
-
-// One render event: a parameter (address, value) or a MIDI message (status in `address`).
-struct Event {
-  AUEventSampleTime time;
-  AUParameterAddress address;
-  AUValue value = 0.0f;
-  AURenderEventType type = AURenderEventParameter;
-};
-
-// The events as a linked list, in the order given (linked when asked for, so copies work too).
-struct Events {
-  mutable std::vector<AURenderEvent> list;
-  Events(std::initializer_list<Event> events = {}) {
-    for (const Event& x : events)
-      add(x);
-  }
-  void add(const Event& x) {
-    AURenderEvent e{};
-    if (x.type == AURenderEventParameter || x.type == AURenderEventParameterRamp) {
-      e.parameter.eventSampleTime = x.time;
-      e.parameter.eventType = x.type;
-      e.parameter.parameterAddress = x.address;
-      e.parameter.value = x.value;
-    } else {
-      e.MIDI.eventSampleTime = x.time;
-      e.MIDI.eventType = x.type;
-      e.MIDI.length = 3;
-      e.MIDI.data[0] = static_cast<UInt8>(x.address);
-    }
-    list.push_back(e);
-  }
-  const AURenderEvent* head() const {
-    for (std::size_t i = 0; i + 1 < list.size(); ++i)
-      list[i].head.next = &list[i + 1];
-    return list.empty() ? nullptr : &list[0];
   }
 };
 
@@ -165,11 +129,6 @@ TEST(DspRenderLoop, EventSplitting) {
        8,
        {{INT64_MAX, 1, 1}, {INT64_MIN, 2, 2}},
        {"process 8 at 0", "param 1=1", "param 2=2"}},
-      {"hostile time stamps: -1e300",
-       -1e300,
-       4,
-       {{INT64_MIN, 1, 1}, {3, 2, 2}},
-       {"param 1=1", "process 4 at 0", "param 2=2"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
