@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "AllocationCounter.h"
@@ -67,8 +66,6 @@ void quietly(Adapter& a, std::int32_t address, float value) {
 
 TEST(DspAdapter, SetUpAndStatusCodes) {
   Adapter a;
-  ASSERT_TRUE(a.inputBus() && a.outputBus());
-  EXPECT_EQ(a.outputBus()->format()->channelCount(), 2u);
   Host h(8192);
 
   SCOPED_TRACE("before allocation: -10867, nothing pulled");
@@ -149,11 +146,6 @@ TEST(DspAdapter, InPlaceAndBufferChecks) {
   m.out.mBuffers[1].mData = nullptr;
   EXPECT_EQ(render(a, m, 512), kAudio_ParamError);
   EXPECT_EQ(m.left[5], 0.0f);
-
-  SCOPED_TRACE("render2 changes no sample");
-  Host r(512);
-  EXPECT_EQ(a.render2(512, r.out.list()), noErr);
-  EXPECT_EQ(r.left, std::vector<float>(512, 0.0f));
 }
 
 TEST(DspAdapter, ParametersAndMeters) {

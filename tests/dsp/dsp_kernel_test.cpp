@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -149,7 +147,6 @@ TEST(DspKernel, ParameterStorageAndPrint) {
             "unit received parameter : address:11, value:1.000000\n"
             "unit received parameter : address:14, value:-2.250000\n");
   EXPECT_EQ(k.getParameter(3), 0.5f);
-  EXPECT_EQ(k.getParameter(11), 1.0f);
   EXPECT_EQ(k.getParameter(15), 0.0f);
 
   SCOPED_TRACE("audition goes to A and B");
@@ -301,7 +298,6 @@ TEST(DspKernel, MidiFilter) {
   s.wire(k);
   k.processWithEvents(&ts, 16, e.head(), &out);
   EXPECT_TRUE(forwarded.empty());  // MIDI forwarding is off
-  EXPECT_EQ(k.midiOut, &out);
   k.midiThru = true;
   k.processWithEvents(&ts, 16, e.head(), &out);
   EXPECT_EQ(forwarded, (std::vector<int>{0xFE, 0x90}));

@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <sys/resource.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
