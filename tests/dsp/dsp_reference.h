@@ -1,11 +1,13 @@
-// Test signals, and straightforward per-sample versions of the stereo compressor operations: the
-// reference the buffer forms must match bit for bit.
+// Test signals, render events, and straightforward per-sample versions of the stereo compressor
+// operations: the reference the buffer forms must match bit for bit.
 #pragma once
 
 #include <cmath>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
+#include "AudioToolbox/CoreAudioTypes.h"
 #include "Compressor2.h"
 
 namespace dsp_reference {
@@ -21,6 +23,43 @@ inline std::vector<float> music(int n, unsigned seed) {
   }
   return v;
 }
+
+// One render event: a parameter (address, value) or a MIDI message (status in `address`).
+struct Event {
+  AUEventSampleTime time;
+  AUParameterAddress address;
+  AUValue value = 0.0f;
+  AURenderEventType type = AURenderEventParameter;
+};
+
+// The events as a linked list, in the order given (linked when asked for, so copies work too).
+struct Events {
+  mutable std::vector<AURenderEvent> list;
+  Events(std::initializer_list<Event> events = {}) {
+    for (const Event& x : events)
+      add(x);
+  }
+  void add(const Event& x) {
+    AURenderEvent e{};
+    if (x.type == AURenderEventParameter || x.type == AURenderEventParameterRamp) {
+      e.parameter.eventSampleTime = x.time;
+      e.parameter.eventType = x.type;
+      e.parameter.parameterAddress = x.address;
+      e.parameter.value = x.value;
+    } else {
+      e.MIDI.eventSampleTime = x.time;
+      e.MIDI.eventType = x.type;
+      e.MIDI.length = 3;
+      e.MIDI.data[0] = static_cast<UInt8>(x.address);
+    }
+    list.push_back(e);
+  }
+  const AURenderEvent* head() const {
+    for (std::size_t i = 0; i + 1 < list.size(); ++i)
+      list[i].head.next = &list[i + 1];
+    return list.empty() ? nullptr : &list[0];
+  }
+};
 
 // mode 0 dual, 1 linked, 2 mid-side, 3 mid-side linked; keyed: side-chain forms with keys a, b.
 inline void compress(Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b,

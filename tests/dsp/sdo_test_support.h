@@ -3,12 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <functional>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,9 +12,8 @@
 
 namespace sdotest {
 
-// Most of CString's text operands are `char*`, and some operators behave differently for
-// `char*` and `const char*` (operator= returns 0 for the one, the new length for the other):
-// W passes a literal as the `char*` overload.
+// Some CString operators behave differently for `char*` and `const char*` (operator= returns 0
+// for the one, the new length for the other): W passes a literal as the `char*` overload.
 inline char* W(const char* text) {
   return const_cast<char*>(text);
 }
@@ -63,13 +57,6 @@ inline void CheckEdits(const std::vector<Edit>& edits) {
   }
 }
 
-inline std::vector<std::string> Items(SDO::CStringList& list) {
-  std::vector<std::string> out;
-  for (int i = 0; i < list.Count(); ++i)
-    out.emplace_back(list.Item(i));
-  return out;
-}
-
 // What `f` prints on stdout.
 template <typename F>
 std::string Printed(F&& f) {
@@ -77,36 +64,5 @@ std::string Printed(F&& f) {
   f();
   return stdout_capture::endCapture();
 }
-
-inline std::string ReadFile(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-inline void WriteFile(const std::filesystem::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
-
-// A fresh folder per test, removed afterwards.
-class TempDirTest : public testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sdo_test_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
-  std::string Path(const std::string& name) const { return (dir / name).string(); }
-  long Entries() const {
-    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
-  }
-
-  std::filesystem::path dir;
-};
 
 }  // namespace sdotest
