@@ -100,6 +100,27 @@ TEST_F(SdoFile, RoundTripAndFailures) {
   EXPECT_EQ(Entries(), 2) << "nothing is left beside the files";
 }
 
+// Saving through a link writes the file it names (relative to the link's folder, also one not yet
+// there) and keeps the link and the file's mode; a loop of links cannot be opened.
+TEST_F(SdoFile, SavingThroughLinks) {
+  CString s("new");
+  const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  WriteFile(Path("target.txt"), "old");
+  fs::permissions(Path("target.txt"), mode);
+  fs::create_directory(dir / "sub");
+  fs::create_symlink("../target.txt", dir / "sub" / "inner");
+  fs::create_symlink("sub/inner", dir / "outer");
+  fs::create_symlink("later.txt", dir / "dangling");
+  fs::create_symlink("loop", dir / "loop");
+  EXPECT_EQ(Save(s, Path("outer")), "");
+  EXPECT_EQ(Save(s, Path("dangling")), "");
+  EXPECT_EQ(Save(s, Path("loop")), CannotOpen(Path("loop"), "saving"));
+  EXPECT_TRUE(fs::is_symlink(dir / "outer") && fs::is_symlink(dir / "sub" / "inner"));
+  EXPECT_EQ(ReadFile(Path("target.txt")), "new");
+  EXPECT_EQ(fs::status(Path("target.txt")).permissions() & fs::perms::all, mode);
+  EXPECT_EQ(ReadFile(Path("later.txt")), "new");
+}
+
 // Child of a death test: a 4 KiB file-size limit makes a 64 KiB save fail part-way. Exits 0
 // when the write failure was reported.
 [[noreturn]] void SaveUnderSizeLimit(const std::string& path) {
