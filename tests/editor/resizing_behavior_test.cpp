@@ -50,12 +50,4 @@ TEST(ResizingBehavior, TiesAndNotANumberKeepTheHorizontalScale) {
   EXPECT_TRUE(std::isnan(canvas.viewScale.width) && std::isnan(canvas.viewScale.height));
 }
 
-TEST(ResizingBehavior, RawValuesRoundTrip) {
-  for (int raw = 0; raw <= 3; ++raw)
-    EXPECT_EQ(ResizingBehavior::fromRawValue(raw)->rawValue(), raw);
-  EXPECT_EQ(ResizingBehavior::fromRawValue(2), ResizingBehavior(ResizingBehavior::stretch));
-  EXPECT_FALSE(ResizingBehavior::fromRawValue(-1).has_value());
-  EXPECT_FALSE(ResizingBehavior0::fromRawValue(4).has_value());
-}
-
 }  // namespace
