@@ -1,6 +1,6 @@
-// The web view without a web engine (headless backend): loads are recorded, not made; decisions
-// fed by the test reach the delegates and are answered exactly once, with `cancel` for a handler
-// dropped unanswered and `allow` without a delegate; new-window requests reach the UI delegate.
+// The web view without a web engine (headless backend): decisions fed by the test reach the
+// delegates and are answered exactly once, with `cancel` for a handler dropped unanswered and
+// `allow` without a delegate.
 
 #include <gtest/gtest.h>
 
@@ -14,19 +14,16 @@ using namespace container_test;
 namespace {
 
 // A navigation delegate whose behaviour each test picks.
-class Deciding : public WKNavigationDelegate, public WKUIDelegate {
+class Deciding : public WKNavigationDelegate {
  public:
   enum class Mode { answer, drop, keep, answerTwice };
   Mode mode = Mode::answer;
   WKNavigationActionPolicy actionPolicy = WKNavigationActionPolicy::allow;
   WKNavigationResponsePolicy responsePolicy = WKNavigationResponsePolicy::allow;
   std::optional<WKDecisionHandler<WKNavigationActionPolicy>> keptAction;
-  std::shared_ptr<WKWebView> newView;
-  int calls = 0;
 
   void webView(WKWebView&, const WKNavigationAction&,
                WKDecisionHandler<WKNavigationActionPolicy> handler) override {
-    ++calls;
     switch (mode) {
       case Mode::answer:
         handler(actionPolicy);
@@ -44,14 +41,8 @@ class Deciding : public WKNavigationDelegate, public WKUIDelegate {
   }
   void webView(WKWebView&, const WKNavigationResponse&,
                WKDecisionHandler<WKNavigationResponsePolicy> handler) override {
-    ++calls;
     if (mode == Mode::answer)
       handler(responsePolicy);
-  }
-  std::shared_ptr<WKWebView> webView(WKWebView&, const WKWebViewConfiguration&, const WKNavigationAction&,
-                                     const WKWindowFeatures&) override {
-    ++calls;
-    return newView;
   }
 };
 
@@ -61,46 +52,12 @@ class WKWebViewHeadlessTest : public HeadlessTest {
     HeadlessTest::SetUp();
     view = WKWebView::make(CGRect(0, 0, 320, 240));
     view->setNavigationDelegate(delegate);
-    view->setUIDelegate(delegate);
   }
   std::shared_ptr<WKWebView> view;
   std::shared_ptr<Deciding> delegate = std::make_shared<Deciding>();
 };
 
 }  // namespace
-
-TEST_F(WKWebViewHeadlessTest, LoadsAreRecordedAndNothingIsLoaded) {
-  EXPECT_FALSE(view->hasWebEngine());
-  EXPECT_EQ(view->engineView(), nullptr);
-  const URL page = *URL::string("https://help.example.org/DYNAMICS/");
-  view->load(URLRequest(page, URLRequestCachePolicy::reloadIgnoringLocalCacheData, 12.5));
-  view->loadHTMLString("<p>hi</p>", URL::fileURLWithPath("/tmp/help.html"));
-  ASSERT_EQ(view->requestedLoads().size(), 2u);
-  {
-    SCOPED_TRACE("a request, with its cache policy and time-out; an HTML text with its base URL");
-    const WKLoadRequest& first = view->requestedLoads()[0];
-    ASSERT_TRUE(first.request);
-    EXPECT_EQ(first.request->url, page);
-    EXPECT_EQ(first.request->cachePolicy, URLRequestCachePolicy::reloadIgnoringLocalCacheData);
-    EXPECT_EQ(first.request->timeoutInterval, 12.5);
-    const WKLoadRequest& second = view->requestedLoads()[1];
-    EXPECT_FALSE(second.request);
-    EXPECT_EQ(second.htmlString, "<p>hi</p>");
-    EXPECT_EQ(second.baseURL, URL::fileURLWithPath("/tmp/help.html"));
-  }
-  EXPECT_FALSE(view->url() || view->isLoading() || view->title());
-  {
-    SCOPED_TRACE("a script finds no engine to run in");
-    int calls = 0;
-    view->evaluateJavaScript("1 + 1",
-                             [&](std::optional<std::string> result, std::optional<std::string> error) {
-                               ++calls;
-                               EXPECT_FALSE(result);
-                               EXPECT_EQ(error, "no web engine");
-                             });
-    EXPECT_EQ(calls, 1);
-  }
-}
 
 TEST_F(WKWebViewHeadlessTest, EachDecisionIsAnsweredExactlyOnce) {
   {
@@ -154,7 +111,6 @@ TEST_F(WKWebViewHeadlessTest, WithoutDelegatesEverythingIsAllowedAndNoWindowOpen
   bare->decidePolicy(responseFor("https://a.example/file.zip"), responses.recorder());
   EXPECT_EQ(actions.given, std::vector{WKNavigationActionPolicy::allow});
   EXPECT_EQ(responses.given, std::vector{WKNavigationResponsePolicy::allow});
-  EXPECT_EQ(bare->createWebView({}, actionFor("https://a.example/new"), {}), nullptr);
   {
     SCOPED_TRACE("a delegate that went away counts as none");
     auto gone = std::make_shared<Deciding>();
@@ -165,18 +121,4 @@ TEST_F(WKWebViewHeadlessTest, WithoutDelegatesEverythingIsAllowedAndNoWindowOpen
     bare->decidePolicy(actionFor("https://a.example/"), later.recorder());
     EXPECT_EQ(later.given, std::vector{WKNavigationActionPolicy::allow});
   }
-}
-
-TEST_F(WKWebViewHeadlessTest, NewWindowRequestsReachTheUIDelegateAndAGivenViewIsKept) {
-  EXPECT_EQ(view->createWebView({}, actionFor("https://a.example/new"), {}), nullptr);
-  EXPECT_EQ(delegate->calls, 1);
-  auto opened = WKWebView::make();
-  std::weak_ptr<WKWebView> watch = opened;
-  delegate->newView = opened;
-  EXPECT_EQ(view->createWebView({}, actionFor("https://a.example/new"), {}), opened);
-  opened.reset();
-  delegate->newView.reset();
-  EXPECT_FALSE(watch.expired());  // kept alive by the opening view
-  view.reset();
-  EXPECT_TRUE(watch.expired());
 }

