@@ -103,14 +103,8 @@ TEST_F(MainScreenTest, StartUpEmbedsTheEditorAndPlayRunsTheLoopThroughTheEffect)
     EXPECT_FALSE(screen->stopButton->isHidden());
   }
   {
-    SCOPED_TRACE("the first pass played out through the effect: 'looped: 1.'");
-    stdout_capture::beginCapture();
-    float peak = 0;
-    for (int second = 0; second < 14 && player()->loopCount() < 1; ++second)
-      peak = std::max(peak, render(48000));
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(containerLines(stdout_capture::endCapture()),
-              (std::vector<std::string>{"AUEnginePlayer: Current audio file '" + path + "' looped: 1."}));
+    SCOPED_TRACE("a second through the effect: sound within full scale (a whole pass: the player's test)");
+    const float peak = render(48000);
     EXPECT_GT(peak, 0.01f);
     EXPECT_LE(peak, 1.0f);
   }

@@ -118,24 +118,6 @@ TEST(EngineOffline, ChannelsAndRatesAreConvertedToTheOutput) {
   }
 }
 
-// The player's output at 48 kHz (its connection's format) and a 44.1 kHz file scheduled on it:
-// converted when scheduled, a click lands where its time says and the length is the file's.
-TEST(EngineOffline, AFileAtAnotherRateThanThePlayersIsConvertedWhenScheduled) {
-  TemporaryFolder folder;
-  std::vector<float> x(44100, 0.0f);
-  x[11025] = 0.9f;  // at 0.25 s
-  OfflineEngine rig;
-  std::atomic<int> completions{0};
-  rig.play(wavFile(folder.file("44k.wav"), {x, x}, 44100), rig.format, [&] { ++completions; });
-  const Channels out = rig.render(48000 - 600);
-  EXPECT_EQ(completions.load(), 0);
-  rig.render(600);
-  EXPECT_TRUE(waitFor([&] { return completions == 1; }));
-  const auto click = std::max_element(out[0].begin(), out[0].end(),
-                                      [](float a, float b) { return std::fabs(a) < std::fabs(b); });
-  EXPECT_NEAR(double(click - out[0].begin()), 12000.0, 1.0);
-}
-
 TEST(EngineOffline, CompletionsComeInOrderOnceAndStopFlushesPauseKeeps) {
   TemporaryFolder folder;
   const Channels signal = rampSignal(1000);
