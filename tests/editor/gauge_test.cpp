@@ -75,12 +75,4 @@ TEST(Gauge, MarksTurnByTwoVMinusOneTimes90Degrees) {
   }
 }
 
-TEST(Gauge, HiddenGaugeDrawsNothing) {
-  auto gauge = KOVDynamicsDisplayView::make({0, 0, 512, 340});
-  gauge->setHidden(true);
-  CGBitmapContext image(512, 340);
-  editor_test::renderView(image, *gauge);
-  EXPECT_TRUE(editor_test::isTransparent(image.pixelAt(along(kPivot, 0, 60))));
-}
-
 }  // namespace

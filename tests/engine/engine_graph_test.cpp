@@ -165,8 +165,6 @@ TEST(EngineOffline, CompletionsComeInOrderOnceAndStopFlushesPauseKeeps) {
     rig.player->play();
     EXPECT_EQ(slice(rig.render(1000), 0, 1000), signal);
     ASSERT_TRUE(waitFor([&] { return log.count() == 7; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(log.count(), 7u);
   }
 }
 
