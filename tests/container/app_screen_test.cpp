@@ -69,8 +69,9 @@ TEST_F(MainScreenTest, SeguesPrepareTheHelpScreenAndHelpOpensTheWebSiteToo) {
     const auto help = std::dynamic_pointer_cast<HelpViewController>(screen->presentedViewController());
     ASSERT_NE(help, nullptr);
     ASSERT_FALSE(help->webView()->requestedLoads().empty());
-    EXPECT_EQ(help->webView()->requestedLoads().back().request->url.absoluteString(),
-              "https://kov-compressor.example/DYNAMICS/");
+    const WKLoadRequest& load = help->webView()->requestedLoads().back();
+    EXPECT_EQ(load.request->url.absoluteString(), "https://kov-compressor.example/DYNAMICS/");
+    EXPECT_EQ(load.request->timeoutInterval, 60.0);
     help->onButtonExit(std::any());
     MainLoop::runUntilIdle();
     EXPECT_EQ(screen->presentedViewController(), nullptr);
@@ -84,6 +85,8 @@ TEST_F(MainScreenTest, SeguesPrepareTheHelpScreenAndHelpOpensTheWebSiteToo) {
     EXPECT_EQ(opened.size(), 1u);
     const auto info = std::dynamic_pointer_cast<HelpViewController>(screen->presentedViewController());
     ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->webView()->requestedLoads().back().request->url.absoluteString(),
+              "https://kov-compressor.example/");
     info->onButtonExit(std::any());
     MainLoop::runUntilIdle();
   }

@@ -1,6 +1,7 @@
-// The help screen's navigation policy, fed through its web view as the engine would: every
-// request with a URL is allowed, responses only for pages, PDF and HTML documents (the extension
-// compared upper-cased), new windows never open; decisions without a URL are cancelled.
+// The help screen: each appearance loads the prepared page from the help host; its navigation
+// policy, fed through its web view as the engine would: every request with a URL is allowed,
+// responses only for pages, PDF and HTML documents (the extension compared upper-cased), new
+// windows never open; decisions without a URL are cancelled.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,23 @@ class HelpPolicyTest : public HeadlessTest {
   }
   std::shared_ptr<HelpViewController> help;
   std::shared_ptr<WKWebView> web;
+};
+
+std::vector<std::string> loadedAddresses(WKWebView& web) {
+  std::vector<std::string> addresses;
+  for (const WKLoadRequest& load : web.requestedLoads()) {
+    addresses.push_back(load.request ? load.request->url.absoluteString() : "html");
+  }
+  return addresses;
+}
+
+class HelpScreenTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    resources.writeInfo("help.test.example:8443");
+  }
+  ResourceFolder resources;
 };
 
 }  // namespace
@@ -76,4 +94,23 @@ TEST_F(HelpPolicyTest, DecisionsWithoutAUrlAreCancelledAndNewWindowsNeverOpen) {
             "createWebViewWith:\nhttps://help.example.org/popup.html\ncreateWebViewWith:\n");
   EXPECT_EQ(actions.given, std::vector{WKNavigationActionPolicy::cancel});
   EXPECT_EQ(responses.given, std::vector{WKNavigationResponsePolicy::cancel});
+}
+
+TEST_F(HelpScreenTest, EveryAppearanceLoadsThePageAgainAndOtherNamesLoadNothing) {
+  auto help = std::make_shared<HelpViewController>(std::nullopt, nullptr);
+  help->loadViewIfNeeded();
+  const auto appearAndGo = [&] {
+    help->beginAppearanceTransition(true, false);
+    help->endAppearanceTransition();
+    help->beginAppearanceTransition(false, false);
+    help->endAppearanceTransition();
+  };
+  auto web = help->webView();
+  appearAndGo();  // no preparation: the help page
+  help->prepareInfo("ShowInfo");
+  appearAndGo();
+  help->prepareInfo("showinfo");  // compared exactly
+  appearAndGo();
+  EXPECT_EQ(loadedAddresses(*web), (std::vector<std::string>{"https://help.test.example:8443/DYNAMICS/",
+                                                             "https://help.test.example:8443/"}));
 }

@@ -27,15 +27,12 @@ namespace engine_test {
 
 using Channels = std::vector<std::vector<float>>;
 
-// A folder of its own in memory (/dev/shm) or else under the system's temporary folder, removed
-// with the object.
+// A folder of its own under the system's temporary folder, removed with the object.
 class TemporaryFolder {
  public:
   TemporaryFolder() {
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    path_ = base / ("kov-engine-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+    path_ = std::filesystem::temp_directory_path() /
+            ("kov-engine-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
     std::filesystem::create_directories(path_);
   }
   ~TemporaryFolder() { std::filesystem::remove_all(path_); }
