@@ -62,36 +62,24 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
   return condition();
 }
 
-// A picture of the application's window, and counts of pixels in a rectangle.
-class Shot {
- public:
-  Shot(const std::string& window, const fs::path& file) {
-    shell("import -window " + window + " '" + file.string() + "' 2>/dev/null");
-    pixbuf_ = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
-  }
-  ~Shot() {
-    if (pixbuf_)
-      g_object_unref(pixbuf_);
-  }
-  int count(int x0, int y0, int w, int h, const std::function<bool(int r, int g, int b)>& test) const {
-    if (!pixbuf_)
-      return -1;
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf_);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf_);
-    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf_);
-    int n = 0;
-    for (int y = y0; y < std::min(y0 + h, gdk_pixbuf_get_height(pixbuf_)); ++y)
-      for (int x = x0; x < std::min(x0 + w, gdk_pixbuf_get_width(pixbuf_)); ++x) {
-        const guchar* p = pixels + y * stride + x * channels;
-        if (test(p[0], p[1], p[2]))
-          ++n;
-      }
-    return n;
-  }
-
- private:
-  GdkPixbuf* pixbuf_ = nullptr;
-};
+// Photographs the application's window into `file`; the pixels in a rectangle that pass `test`
+// (-1 without a picture).
+int countPixels(const std::string& window, const fs::path& file, int x0, int y0, int w, int h,
+                const std::function<bool(int r, int g, int b)>& test) {
+  shell("import -window " + window + " '" + file.string() + "' 2>/dev/null");
+  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
+  if (!pixbuf)
+    return -1;
+  const int channels = gdk_pixbuf_get_n_channels(pixbuf), stride = gdk_pixbuf_get_rowstride(pixbuf);
+  const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+  int n = 0;
+  for (int y = y0; y < std::min(y0 + h, gdk_pixbuf_get_height(pixbuf)); ++y)
+    for (int x = x0; x < std::min(x0 + w, gdk_pixbuf_get_width(pixbuf)); ++x)
+      n += test(pixels[y * stride + x * channels], pixels[y * stride + x * channels + 1],
+                pixels[y * stride + x * channels + 2]);
+  g_object_unref(pixbuf);
+  return n;
+}
 
 bool light(int r, int g, int b) {
   return r > 150 && g > 150 && b > 150;
@@ -183,9 +171,9 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   };
 
   // The start-up lines: the headless start-up test.
-  EXPECT_LT(Shot(window, dir / "start.png").count(40, 120, 940, 600, light), 50);
+  EXPECT_LT(countPixels(window, dir / "start.png", 40, 120, 940, 600, light), 50);
   press(168, 28);  // Unit: the editor shows in the container
-  EXPECT_GT(Shot(window, dir / "editor.png").count(40, 120, 940, 600, light), 3000);
+  EXPECT_GT(countPixels(window, dir / "editor.png", 40, 120, 940, 600, light), 3000);
   {
     SCOPED_TRACE("a drag up on the make-up gain knob turns the gain to its top, +30 dB");
     shell("xdotool mousemove --window " + window + " 164 475 mousedown 1");
@@ -199,8 +187,8 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   press(60, 28);  // Play
   ASSERT_TRUE(eventually([&] { return logHas("AUEnginePlayer: Audio engine starting."); }, 10s));
   std::this_thread::sleep_for(3s);
-  EXPECT_GT(Shot(window, dir / "playing.png").count(12, 9, 96, 38, red), 20);  // the stop button
-  press(60, 28);                                                               // Stop
+  EXPECT_GT(countPixels(window, dir / "playing.png", 12, 9, 96, 38, red), 20);  // the stop button
+  press(60, 28);                                                                // Stop
   ASSERT_TRUE(eventually([&] { return logHas("AUEnginePlayer: Audio engine stopping."); }, 10s));
   std::this_thread::sleep_for(1s);
   {
