@@ -1,4 +1,4 @@
-// The panel's inbound half: values from the audio unit, contrast, focus, the drawing pass.
+// The panel's inbound half: values from the audio unit and contrast.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -82,27 +82,6 @@ TEST(PanelDisplay, ContrastTurnsIntoOpaqueGreysStoredAsComputedAndDrawnClamped) 
     EXPECT_EQ(p, (CGPixel{p.red, p.red, p.red, 255}));
     EXPECT_NEAR(p.red, shade, 1);
   }
-}
-
-TEST(PanelDisplay, HiddenPanelDrawsNothingAndKeepsItsLastScale) {
-  auto panel = KOVCompressorView::make({0, 0, 1024, 680});
-  CGBitmapContext large(1024, 680);
-  editor_test::renderView(large, *panel);
-  EXPECT_EQ(panel->baseClass().viewScale, (CGSize{2, 2}));
-
-  panel->setHidden(true);
-  panel->setFrame({0, 0, 256, 170});
-  CGBitmapContext small(256, 170);
-  editor_test::renderView(small, *panel);
-  EXPECT_EQ(panel->baseClass().viewScale, (CGSize{2, 2}));
-  for (int y = 0; y < 170; y += 5) {
-    for (int x = 0; x < 256; x += 5)
-      ASSERT_TRUE(editor_test::isTransparent(small.pixel(x, y))) << x << ", " << y;
-  }
-
-  panel->setHidden(false);
-  editor_test::renderView(small, *panel);
-  EXPECT_EQ(panel->baseClass().viewScale, (CGSize{0.5, 0.5}));
 }
 
 }  // namespace

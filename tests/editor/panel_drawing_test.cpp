@@ -65,10 +65,6 @@ TEST(PanelDrawing, ValuesBeyondAnyRangeDrawWithoutTrapping) {
   EXPECT_EQ(base.hotspotMeterPath.bounds(), (CGRect{166, 151, 180, 90}));
   // The outline in the clamped main colour.
   EXPECT_EQ(image.pixelAt({16.5, 170.5}), (CGPixel{255, 0, 128, 255}));
-  KOVCompressorViewBase withoutContext;
-  withoutContext.drawMain({0, 0, 1024, 680});
-  EXPECT_EQ(withoutContext.viewScale, (CGSize{0, 0}));
-  EXPECT_TRUE(withoutContext.hotspotAttackPath.isEmpty());
 }
 
 TEST(KnobSymbol, PointerTurnsByTwoVMinusOneTimes145Degrees) {

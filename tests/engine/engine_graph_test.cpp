@@ -227,18 +227,3 @@ TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
               AVAudioEngineManualRenderingStatus::cannotDoInCurrentContext);
   }
 }
-
-TEST(EngineOffline, ManualRenderingRefusals) {
-  OfflineEngine rig(48000.0, 2, 256);
-  rig.engine->start();
-  OSStatus status = noErr;
-  auto big = AVAudioPCMBuffer::make(rig.format, 1024);
-  EXPECT_EQ(rig.engine->renderOffline(512, *big, &status), AVAudioEngineManualRenderingStatus::error);
-  EXPECT_EQ(status, kAudioUnitErr_TooManyFramesToProcess);
-  auto mono = AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 1), 256);
-  EXPECT_EQ(rig.engine->renderOffline(256, *mono, &status), AVAudioEngineManualRenderingStatus::error);
-  EXPECT_EQ(status, kAudioUnitErr_FormatNotSupported);
-  EXPECT_THROW(
-      rig.engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline, rig.format, 256),
-      NSError);
-}
