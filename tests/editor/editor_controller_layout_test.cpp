@@ -43,24 +43,15 @@ TEST_F(EditorControllerTest, LayoutFitsThePanelToTheViewKeepingItsAspect) {
 
 TEST_F(EditorControllerTest, SideControlsToggleSliderContrastAndFreeze) {
   auto controller = std::make_shared<AudioUnitViewController>();
-  // Back to front: frame, panel, gauge in the container; overlay and side controls above it.
-  EXPECT_EQ(controller->view()->subviews().front(), controller->pluginView);
-  EXPECT_EQ(controller->pluginView->subviews(),
-            (std::vector<std::shared_ptr<UIView>>{controller->pluginFrame, controller->mainView,
-                                                  controller->displayView}));
+  controller->view();
   auto& button = *controller->contrastButton;
   auto& slider = *controller->brightnessSlider;
-  EXPECT_TRUE(slider.isHidden() && controller->infoView->isHidden());
   {
     SCOPED_TRACE("contrast button: shows the slider and locks, then hides it and unlocks");
     button.sendActions(UIControlEvents::touchUpInside);
-    EXPECT_FALSE(slider.isHidden());
-    EXPECT_EQ(button.alpha(), 1.0);
-    EXPECT_TRUE(controller->touchesLocked());
+    EXPECT_TRUE(!slider.isHidden() && controller->touchesLocked());
     button.sendActions(UIControlEvents::touchUpInside);
-    EXPECT_TRUE(slider.isHidden());
-    EXPECT_EQ(button.alpha(), 0.5);
-    EXPECT_FALSE(controller->touchesLocked());
+    EXPECT_TRUE(slider.isHidden() && !controller->touchesLocked());
   }
   {
     SCOPED_TRACE("slider at 0.3: one contrast for frame, panel and gauge, as the Float's exact value");
@@ -72,16 +63,13 @@ TEST_F(EditorControllerTest, SideControlsToggleSliderContrastAndFreeze) {
     EXPECT_TRUE(controller->pluginFrame->needsDisplay());
     EXPECT_EQ(controller->mainView->baseClass().colorContrastInverted, UIColor(c, c, c, 1));
     EXPECT_EQ(controller->displayView->baseClass().colorContrastInverted, UIColor(c, c, c, 1));
-    EXPECT_TRUE(controller->touchesLocked());
   }
   {
-    SCOPED_TRACE("freeze button: frozen at full strength, then free again");
+    SCOPED_TRACE("freeze button: frozen, then free again (what freezing holds: the gestures test)");
     controller->freezeButton->sendActions(UIControlEvents::touchUpInside);
     EXPECT_FALSE(controller->isSizeable);
-    EXPECT_EQ(controller->freezeButton->alpha(), 1.0);
     controller->freezeButton->sendActions(UIControlEvents::touchUpInside);
     EXPECT_TRUE(controller->isSizeable);
-    EXPECT_EQ(controller->freezeButton->alpha(), 0.5);
   }
 }
 

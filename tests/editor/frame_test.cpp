@@ -7,8 +7,6 @@
 
 namespace {
 
-using editor_test::isTransparent;
-
 TEST(Frame, PlateOfTheContrastGreyWithATwoPointMarginAndRoundCorners) {
   auto frame = PluginFrameEx::make({0, 0, 200, 100});
   CGBitmapContext image(200, 100);
@@ -23,21 +21,6 @@ TEST(Frame, PlateOfTheContrastGreyWithATwoPointMarginAndRoundCorners) {
   EXPECT_EQ(painted, ".##..##.#");
   EXPECT_LT(image.pixel(2, 2).alpha, 128);  // rounded corners
   EXPECT_LT(image.pixel(197, 97).alpha, 128);
-}
-
-TEST(Frame, ContrastIsTheGreyLevelClampedWhenDrawn) {
-  const struct {
-    float contrast;
-    std::uint8_t shade;
-  } rows[] = {{0.0f, 0}, {0.5f, 128}, {1.5f, 255}, {-0.3f, 0}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.contrast);
-    auto frame = PluginFrameEx::make({0, 0, 40, 40});
-    frame->contrast = row.contrast;
-    CGBitmapContext image(40, 40);
-    editor_test::renderView(image, *frame);
-    EXPECT_EQ(image.pixel(20, 20), (CGPixel{row.shade, row.shade, row.shade, 255}));
-  }
 }
 
 TEST(Frame, TinyAndEmptyFramesPaintNothingInTheirMargin) {
@@ -56,21 +39,6 @@ TEST(Frame, TinyAndEmptyFramesPaintNothingInTheirMargin) {
         painted += image.pixel(x, y).alpha > 0;
     }
     EXPECT_EQ(painted > 0, row.drawsSomething);
-    for (int x = 0; x < 8; ++x)
-      EXPECT_TRUE(isTransparent(image.pixel(x, 1)));
-  }
-}
-
-TEST(Frame, DrawingObjectRecordsScaleOneAndDrawsAtTheGivenFrame) {
-  PluginFrameBaseEx base;
-  for (const auto behaviour : {ResizingBehavior::aspectFit, ResizingBehavior::stretch}) {
-    CGBitmapContext image(300, 200);
-    base.viewScale = {7, 7};
-    editor_test::render(image, [&] { base.draw({10, 20, 100, 50}, behaviour); });
-    EXPECT_EQ(base.viewScale, (CGSize{1, 1}));
-    EXPECT_EQ(image.pixel(12, 40).alpha, 255);
-    EXPECT_TRUE(isTransparent(image.pixel(11, 40)));
-    EXPECT_TRUE(isTransparent(image.pixel(60, 21)));
   }
 }
 

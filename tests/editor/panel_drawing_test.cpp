@@ -7,7 +7,6 @@
 
 #include "EditorTestSupport.h"
 #include "KOVCompressorViewBase.h"
-#include "UIKit/NSStringDrawing.h"
 
 namespace {
 
@@ -52,32 +51,6 @@ TEST(PanelDrawing, PassPublishesTheHotspotsInCanvasUnitsAndRecordsItsScale) {
   }
 }
 
-TEST(PanelDrawing, EveryTextFitsItsBoxOnOneLine) {
-  // The widest text in each font: with the platform's stand-ins for the design's fonts none wraps
-  // or is cut at the sides of its box.
-  const struct {
-    const char* text;
-    UIFont font;
-    CGFloat boxWidth;
-  } rows[] = {
-      {"release", UIFont::systemFont(10), 73},
-      {"threshold", UIFont::systemFont(10), 73},
-      {"audition", UIFont("HelveticaNeue", 12), 80},
-      {"linked", UIFont("HelveticaNeue-CondensedBold", 10), 47.5},
-      {"KOV COMPRESSOR", UIFont("HelveticaNeue-CondensedBold", 22), 206},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.text);
-    const NSStringAttributes attributes{row.font, UIColor::white(), std::nullopt};
-    EXPECT_LT(NSString(row.text).size(attributes).width, row.boxWidth);
-    const CGFloat oneLine =
-        NSString("X").boundingRect({1000, 1000}, usesLineFragmentOrigin, attributes).height();
-    EXPECT_EQ(
-        NSString(row.text).boundingRect({row.boxWidth, 1000}, usesLineFragmentOrigin, attributes).height(),
-        oneLine);
-  }
-}
-
 TEST(PanelDrawing, ValuesBeyondAnyRangeDrawWithoutTrapping) {
   KOVCompressorViewBase base;
   base.valueAttack = std::numeric_limits<CGFloat>::quiet_NaN();
@@ -92,10 +65,6 @@ TEST(PanelDrawing, ValuesBeyondAnyRangeDrawWithoutTrapping) {
   EXPECT_EQ(base.hotspotMeterPath.bounds(), (CGRect{166, 151, 180, 90}));
   // The outline in the clamped main colour.
   EXPECT_EQ(image.pixelAt({16.5, 170.5}), (CGPixel{255, 0, 128, 255}));
-  KOVCompressorViewBase withoutContext;
-  withoutContext.drawMain({0, 0, 1024, 680});
-  EXPECT_EQ(withoutContext.viewScale, (CGSize{0, 0}));
-  EXPECT_TRUE(withoutContext.hotspotAttackPath.isEmpty());
 }
 
 TEST(KnobSymbol, PointerTurnsByTwoVMinusOneTimes145Degrees) {
@@ -117,67 +86,6 @@ TEST(KnobSymbol, PointerTurnsByTwoVMinusOneTimes145Degrees) {
     // Nothing where the pointer would be turned the other way (or, at 0.5, pointing down).
     const CGFloat mirror = turn == 0 ? 180 : -turn;
     EXPECT_TRUE(editor_test::isTransparent(image.pixelAt(along(kPivot, mirror, 12))));
-  }
-}
-
-TEST(KnobSymbol, ValueTextInTheMainColourWhateverTheSelection) {
-  KOVCompressorViewBase base;
-  base.colorMain = UIColor(0, 1, 0, 1);
-  CGBitmapContext image(90, 90, 4);
-  editor_test::render(image, [&] {
-    base.drawSymbolKnob({0, 0, 90, 90}, ResizingBehavior::aspectFit, 0.5, "", true);
-  });
-  // Somewhere in the value box (9, 76, 73, 9) a fully covered glyph pixel is pure green; nothing
-  // of the text spills above the box's clip (between the two end dots).
-  int green = 0;
-  for (int y = 76 * 4; y < 85 * 4; ++y) {
-    for (int x = 9 * 4; x < 82 * 4; ++x) {
-      const CGPixel p = image.pixel(x, y);
-      if (p.alpha == 255 && p.green == 255 && p.red == 0)
-        ++green;
-    }
-  }
-  EXPECT_GT(green, 10);
-  for (int x = 30 * 4; x < 62 * 4; ++x)
-    EXPECT_TRUE(editor_test::isTransparent(image.pixel(x, 76 * 4 - 1))) << x;
-}
-
-TEST(KnobSymbol, StretchTurnsTheRingIntoAnEllipse) {
-  KOVCompressorViewBase base;
-  CGBitmapContext image(180, 90);
-  editor_test::render(image, [&] {
-    base.drawSymbolKnob({0, 0, 180, 90}, ResizingBehavior::stretch, 0.5, "", false);
-  });
-  // The ring's left and right edges at twice their canvas x (21 and 71), at the centre height.
-  EXPECT_EQ(image.pixelAt({42.5, 44.5}).alpha, 255);
-  EXPECT_EQ(image.pixelAt({141.5, 44.5}).alpha, 255);
-  EXPECT_TRUE(editor_test::isTransparent(image.pixelAt({21.5, 44.5})));
-  // Fitted instead, the knob stays round and is centred: its ring starts at 45 + 21.
-  CGBitmapContext fitted(180, 90);
-  editor_test::render(fitted, [&] {
-    base.drawSymbolKnob({0, 0, 180, 90}, ResizingBehavior::aspectFit, 0.5, "", false);
-  });
-  EXPECT_EQ(fitted.pixelAt({66.5, 44.5}).alpha, 255);
-  EXPECT_TRUE(editor_test::isTransparent(fitted.pixelAt({42.5, 44.5})));
-}
-
-TEST(MeterSymbol, FaintNeedleTurnsByTwoVMinusOneTimes90Degrees) {
-  constexpr CGPoint kPivot{103.5, 97.5};
-  for (const CGFloat value : {0.0, 0.5, 0.8}) {
-    SCOPED_TRACE(value);
-    const CGFloat turn = (2 * value - 1) * 90;
-    KOVCompressorViewBase base;
-    base.colorMain = UIColor(0, 0, 1, 1);
-    CGBitmapContext image(206, 106, 2);
-    editor_test::render(image, [&] {
-      base.drawSymbolMeter({0, 0, 206, 106}, ResizingBehavior::stretch, 0, 0, value);
-    });
-    // The needle is the main colour at alpha 0.2.
-    const CGPixel on = image.pixelAt(along(kPivot, turn, 60));
-    EXPECT_NEAR(on.alpha, 0.2 * 255, 1);
-    EXPECT_EQ(on.blue, 255);
-    const CGFloat mirror = turn == 0 ? 90 : -turn;
-    EXPECT_TRUE(editor_test::isTransparent(image.pixelAt(along(kPivot, mirror, 60))));
   }
 }
 

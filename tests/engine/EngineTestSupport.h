@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -27,15 +28,12 @@ namespace engine_test {
 
 using Channels = std::vector<std::vector<float>>;
 
-// A folder of its own in memory (/dev/shm) or else under the system's temporary folder, removed
-// with the object.
+// A folder of its own under the system's temporary folder, removed with the object.
 class TemporaryFolder {
  public:
   TemporaryFolder() {
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    path_ = base / ("kov-engine-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+    path_ = std::filesystem::temp_directory_path() /
+            ("kov-engine-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
     std::filesystem::create_directories(path_);
   }
   ~TemporaryFolder() { std::filesystem::remove_all(path_); }
@@ -51,29 +49,20 @@ class TemporaryFolder {
 
 // A 32-bit float WAV file: FFmpeg decodes it to exactly these samples.
 inline void writeWav(const std::string& path, const Channels& channels, int rate) {
-  const std::uint32_t frames = std::uint32_t(channels[0].size());
-  const std::uint16_t count = std::uint16_t(channels.size());
-  const std::uint32_t dataBytes = frames * count * 4;
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  auto u32 = [f](std::uint32_t v) { std::fwrite(&v, 4, 1, f); };
-  auto u16 = [f](std::uint16_t v) { std::fwrite(&v, 2, 1, f); };
-  std::fwrite("RIFF", 1, 4, f);
-  u32(36 + dataBytes);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  u32(16);
-  u16(3);  // IEEE float
-  u16(count);
-  u32(std::uint32_t(rate));
-  u32(std::uint32_t(rate) * count * 4);
-  u16(std::uint16_t(count * 4));
-  u16(32);
-  std::fwrite("data", 1, 4, f);
-  u32(dataBytes);
+  const std::uint32_t frames = std::uint32_t(channels[0].size()), count = std::uint32_t(channels.size());
+  const std::uint32_t dataBytes = frames * count * 4, byteRate = std::uint32_t(rate) * count * 4;
+  // RIFF size, fmt size 16, IEEE float (3), channels, rate, byte rate, block align, 32 bits, data size
+  const std::uint32_t fields[] = {
+      36 + dataBytes, 16, 3 | count << 16, std::uint32_t(rate), byteRate, count * 4 | 32 << 16, dataBytes};
+  std::vector<float> interleaved;
   for (std::uint32_t n = 0; n < frames; ++n)
     for (const auto& channel : channels)
-      std::fwrite(&channel[n], 4, 1, f);
-  std::fclose(f);
+      interleaved.push_back(channel[n]);
+  std::ofstream out(path, std::ios::binary);
+  out.write("RIFF", 4).write(reinterpret_cast<const char*>(&fields[0]), 4).write("WAVEfmt ", 8);
+  out.write(reinterpret_cast<const char*>(&fields[1]), 20).write("data", 4);
+  out.write(reinterpret_cast<const char*>(&fields[6]), 4);
+  out.write(reinterpret_cast<const char*>(interleaved.data()), std::streamsize(dataBytes));
 }
 
 // A sine of `hz` at `level`, `frames` long, at `rate`.

@@ -1,7 +1,7 @@
 // Audio files: the shipped loops decode to exactly their synthesised length and match the
-// synthesiser's own signal; the loop set's properties; exact samples, mono and other rates
-// through FFmpeg; and files that are missing, empty, not audio, truncated at every point or
-// damaged, which must fail with a clean error (or decode) and never crash.
+// synthesiser's own signal; the loop set's properties; mono AAC through FFmpeg; and files that are missing,
+// empty, not audio, truncated at every point or damaged, which must fail with a clean error (or decode) and
+// never crash.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,7 +46,6 @@ std::vector<float> channelOf(AVAudioFile& file, AVAudioChannelCount c) {
 TEST(AudioLoops, EveryRecipeIsWholeBarsOfSixToTwelveSecondsAndTheSetIsVaried) {
   std::set<double> tempos;
   std::set<float> peaks;
-  int drumless = 0, quiet = 0, mono = 0;
   for (int n = 1; n <= loops::kLoopCount; ++n) {
     SCOPED_TRACE("loop " + std::to_string(n));
     const auto r = loops::recipeFor(n);
@@ -56,22 +55,16 @@ TEST(AudioLoops, EveryRecipeIsWholeBarsOfSixToTwelveSecondsAndTheSetIsVaried) {
     EXPECT_LE(seconds, 12.0);
     tempos.insert(r.bpm);
     peaks.insert(r.peakDbfs);
-    drumless += r.drums == 0.0f;
-    quiet += r.peakDbfs <= -20.0f;
-    mono += r.width == 0.0f;
   }
   EXPECT_GE(tempos.size(), 10u);
   EXPECT_EQ(*peaks.rbegin(), -0.3f);
   EXPECT_EQ(*peaks.begin(), -20.0f);
-  EXPECT_GE(drumless, 5);
-  EXPECT_GE(quiet, 5);
-  EXPECT_GE(mono, 5);
 }
 
 // Each shipped loop, decoded: exactly the synthesised length, 48 kHz stereo, about 128 kbit/s,
 // and the synthesiser's signal (correlation at lag 0, the best lag, peak level near the target).
 TEST(AudioLoops, ShippedLoopsDecodeToTheSynthesisedSignalAtExactLength) {
-  for (int n : {1, 2, 8, 27, 40, 63, 80}) {
+  for (int n : {1, 27, 80}) {
     SCOPED_TRACE("loop " + std::to_string(n));
     const auto recipe = loops::recipeFor(n);
     const auto signal = loops::synthesize(recipe);
@@ -108,39 +101,15 @@ TEST(AudioLoops, SynthesisAndEncodingAreBitExact) {
   EXPECT_EQ(file->length(), 24000);
 }
 
-TEST(AudioFile, ExactSamplesFormatsAndReading) {
+TEST(AudioFile, MonoAacDropsPrimingAndPaddingAndKeepsTheSignalAtLagZero) {
   TemporaryFolder folder;
-  {
-    SCOPED_TRACE("stereo float WAV: every sample back unchanged, read in pieces");
-    const Channels signal = rampSignal(10007);
-    auto file = wavFile(folder.file("s.wav"), signal, 48000);
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->length(), 10007);
-    auto buffer = AVAudioPCMBuffer::make(file->processingFormat(), 4096);
-    std::vector<float> left;
-    for (file->read(*buffer); buffer->frameLength() > 0; file->read(*buffer))
-      left.insert(left.end(), buffer->floatChannelData()[0],
-                  buffer->floatChannelData()[0] + buffer->frameLength());
-    EXPECT_EQ(left, signal[0]);
-    EXPECT_EQ(file->framePosition(), 10007);
-  }
-  {
-    SCOPED_TRACE("mono at 44.1 kHz");
-    auto file = wavFile(folder.file("m.wav"), {sine(441.0, 0.5, 4410, 44100.0)}, 44100);
-    ASSERT_TRUE(file);
-    EXPECT_TRUE(*file->processingFormat() == *AVAudioFormat::makeStandard(44100.0, 1));
-    EXPECT_EQ(file->length(), 4410);
-  }
-  {
-    SCOPED_TRACE("mono AAC: priming dropped and padding cut, the signal at lag 0");
-    const auto tone = sine(440.0, 0.5, 30000, 48000.0);
-    loops::writeAacFile(folder.file("m.m4a"), {&tone}, 48000, 64000);
-    auto file = openFile(folder.file("m.m4a"));
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->length(), 30000);
-    EXPECT_EQ(file->processingFormat()->channelCount(), 1u);
-    EXPECT_GT(correlation(channelOf(*file, 0), tone, 0), 0.99);
-  }
+  const auto tone = sine(440.0, 0.5, 30000, 48000.0);
+  loops::writeAacFile(folder.file("m.m4a"), {&tone}, 48000, 64000);
+  auto file = openFile(folder.file("m.m4a"));
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->length(), 30000);
+  EXPECT_EQ(file->processingFormat()->channelCount(), 1u);
+  EXPECT_GT(correlation(channelOf(*file, 0), tone, 0), 0.99);
 }
 
 TEST(AudioFile, UnreadableFilesFailWithTheirPathAndReason) {
@@ -172,10 +141,6 @@ TEST(AudioFile, UnreadableFilesFailWithTheirPathAndReason) {
                 "The audio file '" + folder.file(c.name) + "' could not be opened: " + c.reason + ".");
     }
   }
-  std::shared_ptr<NSError> error;
-  EXPECT_FALSE(AVAudioFile::forReading(URL::fileURLWithPath(folder.file("missing.m4a")), &error));
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->code(), kAudioFileFileNotFoundError);
 }
 
 // Every truncation of a small loop and a few thousand damaged copies: each either fails with an

@@ -1,13 +1,12 @@
-// The engine rendered offline: exact playback, gapless looping through the completion, mono to
-// both channels, another rate converted to the output's, completions (thread, order, stop, pause),
-// and the application's two graph shapes, with the system limiter, rewired in its orders.
+// The engine rendered offline: exact gapless looping through the completion, another rate
+// converted to the output's, completions (thread, order, stop, pause), and the application's two
+// graph shapes (mono reaching both channels), with the system limiter, rewired in its orders.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <mutex>
 #include <thread>
 
-#include "AVFoundation/AVAudioSession.h"
 #include "AudioToolbox/PeakLimiterUnit.h"
 #include "EngineTestSupport.h"
 
@@ -46,20 +45,6 @@ Channels slice(const Channels& c, std::size_t from, std::size_t count) {
 
 }  // namespace
 
-TEST(EngineOffline, PlaysAFileExactlyThenSilenceAndCompletesOnItsOwnThread) {
-  TemporaryFolder folder;
-  const Channels signal = rampSignal(5000);
-  OfflineEngine rig;
-  CompletionLog log;
-  rig.play(wavFile(folder.file("a.wav"), signal, 48000), nullptr, log.handler(1));
-  const Channels out = rig.render(6000, 333);  // calls that do not divide the file
-  EXPECT_EQ(slice(out, 0, 5000), signal);
-  EXPECT_EQ(peak(out[0], 5000), 0.0f);
-  ASSERT_TRUE(waitFor([&] { return log.count() == 1; }));
-  EXPECT_NE(log.threads[0], std::this_thread::get_id());
-  EXPECT_EQ(rig.engine->manualRenderingSampleTime(), 6000);
-}
-
 TEST(EngineOffline, LoopingThroughTheCompletionHasNoGapAndNoRepeatedFrame) {
   TemporaryFolder folder;
   const Channels signal = rampSignal(3000);
@@ -91,17 +76,8 @@ TEST(EngineOffline, LoopingThroughTheCompletionHasNoGapAndNoRepeatedFrame) {
   EXPECT_EQ(peak(out[0], 12000), 0.0f);
 }
 
-TEST(EngineOffline, ChannelsAndRatesAreConvertedToTheOutput) {
+TEST(EngineOffline, AnotherRateIsConvertedToTheOutputs) {
   TemporaryFolder folder;
-  {
-    SCOPED_TRACE("a mono file reaches both channels unchanged");
-    const auto tone = sine(300.0, 0.5, 2000, 48000.0);
-    OfflineEngine rig;
-    rig.play(wavFile(folder.file("mono.wav"), {tone}, 48000));
-    const Channels out = rig.render(2000);
-    EXPECT_EQ(out[0], tone);
-    EXPECT_EQ(out[1], tone);
-  }
   {
     // Two clicks 1.5 s apart and a 1 kHz tone between them, at 44.1 kHz, through a 48 kHz
     // output: the clicks arrive 1.5 s apart at 48 kHz (within a frame) and the tone is 1 kHz.
@@ -131,24 +107,6 @@ TEST(EngineOffline, ChannelsAndRatesAreConvertedToTheOutput) {
     // Total length: nothing after the file's end at 48 kHz (the converter's delay aside).
     EXPECT_LT(peak(out[0], 96000 + 64), 1e-3f);
   }
-}
-
-// The player's output at 48 kHz (its connection's format) and a 44.1 kHz file scheduled on it:
-// converted when scheduled, a click lands where its time says and the length is the file's.
-TEST(EngineOffline, AFileAtAnotherRateThanThePlayersIsConvertedWhenScheduled) {
-  TemporaryFolder folder;
-  std::vector<float> x(44100, 0.0f);
-  x[11025] = 0.9f;  // at 0.25 s
-  OfflineEngine rig;
-  std::atomic<int> completions{0};
-  rig.play(wavFile(folder.file("44k.wav"), {x, x}, 44100), rig.format, [&] { ++completions; });
-  const Channels out = rig.render(48000 - 600);
-  EXPECT_EQ(completions.load(), 0);
-  rig.render(600);
-  EXPECT_TRUE(waitFor([&] { return completions == 1; }));
-  const auto click = std::max_element(out[0].begin(), out[0].end(),
-                                      [](float a, float b) { return std::fabs(a) < std::fabs(b); });
-  EXPECT_NEAR(double(click - out[0].begin()), 12000.0, 1.0);
 }
 
 TEST(EngineOffline, CompletionsComeInOrderOnceAndStopFlushesPauseKeeps) {
@@ -198,8 +156,6 @@ TEST(EngineOffline, CompletionsComeInOrderOnceAndStopFlushesPauseKeeps) {
     rig.player->play();
     EXPECT_EQ(slice(rig.render(1000), 0, 1000), signal);
     ASSERT_TRUE(waitFor([&] { return log.count() == 7; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(log.count(), 7u);
   }
 }
 
@@ -217,13 +173,8 @@ TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
   auto file = openFile(folder.file("loud.wav"));
   auto effect = makeLimiter();
 
-  // At start-up the effect is attached before any file: it stays unconnected.
-  engine->attach(effect);
-  engine->disconnectNodeInput(mixer);
-  engine->connect(mixer, engine->outputNode(), engine->outputNode()->outputFormatForBus(0));
-  EXPECT_EQ(engine->inputNode(mixer), nullptr);
-
   // Loading: player -> effect -> mixer without formats.
+  engine->attach(effect);
   engine->disconnectNodeInput(mixer);
   engine->disconnectNodeInput(effect);
   engine->connect(rig.player, effect, nullptr);
@@ -238,7 +189,6 @@ TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
   {
     SCOPED_TRACE("a tone with peaks at +6 dBFS through the limiter: ceiled, not muted");
     const Channels out = rig.render(4800);
-    EXPECT_TRUE(effect->auAudioUnit()->renderResourcesAllocated());
     for (const auto& channel : out)
       EXPECT_LE(peak(channel), 1.0f + 1e-6f);
     EXPECT_GT(peak(out[1]), 0.9f);
@@ -252,7 +202,6 @@ TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
     engine->detach(effect);
     const Channels out = rig.render(4800);
     EXPECT_NEAR(peak(out[0]), 2.0f, 0.01f);  // unlimited again
-    EXPECT_TRUE(effect->engine() == nullptr);
   }
   {
     SCOPED_TRACE("an effect connected with a mono file's format: mono through the effect to both channels");
@@ -269,44 +218,12 @@ TEST(EngineOffline, TheApplicationsGraphShapesAndRewiringOrders) {
     EXPECT_EQ(out[0], out[1]);
   }
   {
-    SCOPED_TRACE("detaching a connected node, stopping twice, starting without a file");
+    SCOPED_TRACE("detaching a connected node, stopping twice");
     engine->detach(effect);
     EXPECT_EQ(peak(rig.render(1024)[0]), 0.0f);
     engine->stop();
     engine->stop();
-    EXPECT_FALSE(engine->isRunning());
     EXPECT_EQ(engine->renderOffline(512, *rig.buffer),
               AVAudioEngineManualRenderingStatus::cannotDoInCurrentContext);
-    rig.player->stop();
-    engine->start();
-    rig.player->play();
-    EXPECT_EQ(peak(rig.render(1024)[0]), 0.0f);
   }
-}
-
-TEST(EngineOffline, ManualRenderingRefusals) {
-  OfflineEngine rig(48000.0, 2, 256);
-  rig.engine->start();
-  OSStatus status = noErr;
-  auto big = AVAudioPCMBuffer::make(rig.format, 1024);
-  EXPECT_EQ(rig.engine->renderOffline(512, *big, &status), AVAudioEngineManualRenderingStatus::error);
-  EXPECT_EQ(status, kAudioUnitErr_TooManyFramesToProcess);
-  auto mono = AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 1), 256);
-  EXPECT_EQ(rig.engine->renderOffline(256, *mono, &status), AVAudioEngineManualRenderingStatus::error);
-  EXPECT_EQ(status, kAudioUnitErr_FormatNotSupported);
-  EXPECT_THROW(
-      rig.engine->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline, rig.format, 256),
-      NSError);
-}
-
-TEST(AudioSession, SucceedsUnlessTheTestHookMakesItFail) {
-  auto& session = AVAudioSession::sharedInstance();
-  EXPECT_NO_THROW(session.setCategory(AVAudioSessionCategoryPlayback, AVAudioSessionModeDefault, 0));
-  EXPECT_NO_THROW(session.setActive(true, 0));
-  AVAudioSession::setFailingForTesting(true);
-  EXPECT_THROW(session.setActive(false, 0), NSError);  // its text: the engine player's failure test
-  EXPECT_TRUE(session.isActive());
-  AVAudioSession::setFailingForTesting(false);
-  session.setActive(false, 0);
-  EXPECT_FALSE(session.isActive());
 }
