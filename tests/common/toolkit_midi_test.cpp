@@ -1,10 +1,9 @@
-// MIDI byte constants and the memory layout of MyMetaEvent.
+// The memory layout of MyMetaEvent.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <tuple>
 #include <vector>
 
 #include "MIDI.h"
@@ -44,23 +43,4 @@ TEST(MIDI, MetaEventBlockLayout) {
               (Bytes{0x7F, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   }
   test_MyMetaEvent();  // builds and releases its event; sanitizers watch the memory
-}
-
-TEST(MIDI, ConstantsThatShareOrSplitValues) {
-  EXPECT_EQ(STATUS_META, 0xFD);  // shared with STATUS_RESERVED4, checked below
-  for (UInt8 marker : {META_EXTENDEDNOTE, META_AUPARAMETER, META_AUPRESET, META_UNKNOWN})
-    EXPECT_EQ(marker, 0xFF);
-  EXPECT_EQ(std::tuple(CONTROLLER_SOUNDS_OFF, CONTROLLER_NOTES_OFF), std::tuple(120, 123));
-  // Channel status bytes step by 0x10 from note-off to pitch bend.
-  const UInt8 channel[] = {STATUS_NOTEOFF, STATUS_NOTEON,    STATUS_PPRESSURE, STATUS_CONTROLLER,
-                           STATUS_PROGRAM, STATUS_CPRESSURE, STATUS_PITCHBEND};
-  for (int i = 0; i < 7; ++i)
-    EXPECT_EQ(channel[i], 0x80 + 0x10 * i);
-  // System status bytes are consecutive from F0 to FF.
-  const UInt8 system[] = {STATUS_SYSEX,       STATUS_TIMECODE,  STATUS_SONGPOSITION,  STATUS_SONGSELECT,
-                          STATUS_RESERVED1,   STATUS_RESERVED2, STATUS_TUNEREQUEST,   STATUS_EOX,
-                          STATUS_TIMINGCLOCK, STATUS_RESERVED3, STATUS_START,         STATUS_CONTINUE,
-                          STATUS_STOP,        STATUS_RESERVED4, STATUS_ACTIVESENSING, STATUS_RESET};
-  for (int i = 0; i < 16; ++i)
-    EXPECT_EQ(system[i], 0xF0 + i);
 }

@@ -23,22 +23,10 @@ class PersistentAppDataStore : public ::testing::Test {
 
 }  // namespace
 
-TEST(PersistentAppData, StorageKindsFromRawValues) {
-  const std::optional<Storage> kinds[] = {std::nullopt, Storage::defaults, Storage::shared, Storage::combined,
-                                          std::nullopt};
-  for (int raw = -1; raw <= 3; ++raw)
-    EXPECT_EQ(PersistentAppData::storage(raw), kinds[raw + 1]) << raw;
-  EXPECT_EQ(sharedContainer, "group.com.quillfeld.audio");
-}
-
 TEST_F(PersistentAppDataStore, StoresAcrossObjectsAndAReload) {
-  EXPECT_EQ(&store, &PersistentAppData::sharedInstance());
-
   for (Storage s : {Storage::defaults, Storage::shared, Storage::combined}) {
     SCOPED_TRACE(PersistentAppData::rawValue(s));
     EXPECT_EQ(store.getString("never", s), std::nullopt);
-    EXPECT_EQ(store.getFloat("never", s), 0.0f);
-    EXPECT_EQ(store.getUrl("never", s), std::nullopt);
   }
   {
     SCOPED_TRACE("the suite's value is found through the combined and the standard store");
@@ -59,10 +47,6 @@ TEST_F(PersistentAppDataStore, StoresAcrossObjectsAndAReload) {
     other.setBool("flag", true);
     EXPECT_EQ(store.getFloat("gain", Storage::shared), -3.25f);
     EXPECT_TRUE(store.getBool("flag"));
-    store.setURL("where", URL::fileURLWithPath("/tmp/x"));
-    EXPECT_EQ(other.getUrl("where")->path(), "/tmp/x");
-    other.setURL("where", std::nullopt);
-    EXPECT_EQ(store.getObject("where"), std::nullopt);
     store.setObject("list", PropertyList(PropertyList::Array{1, "a"}), Storage::shared);
     EXPECT_EQ(other.getObject("list", Storage::shared), PropertyList(PropertyList::Array{1, "a"}));
   }
@@ -86,10 +70,8 @@ TEST_F(PersistentAppDataStore, RectanglesAsDictionaries) {
   };
   {
     SCOPED_TRACE("missing entries keep their starting values; keys match exactly");
-    storeDictionary("onlyLeft", {{"left", 5.0f}});
-    storeDictionary("capital", {{"Left", 5.0f}});
-    EXPECT_EQ(PersistentAppData::dictionaryToFrame("onlyLeft"), CGRect(5, 0, 100, 100));
-    EXPECT_EQ(PersistentAppData::dictionaryToFrame("capital"), CGRect(0, 0, 100, 100));
+    storeDictionary("capital", {{"Left", 5.0f}, {"top", 7.0f}});
+    EXPECT_EQ(PersistentAppData::dictionaryToFrame("capital"), CGRect(0, 7, 100, 100));
   }
   {
     SCOPED_TRACE("no dictionary of numbers: absent");
@@ -97,7 +79,6 @@ TEST_F(PersistentAppDataStore, RectanglesAsDictionaries) {
     storeDictionary("mixed", {{"left", 1.0f}, {"name", "x"}});
     EXPECT_EQ(PersistentAppData::dictionaryToFrame("text"), std::nullopt);
     EXPECT_EQ(PersistentAppData::dictionaryToFrame("mixed"), std::nullopt);
-    EXPECT_EQ(PersistentAppData::dictionaryToFrame("missing"), std::nullopt);
   }
   {
     SCOPED_TRACE("a round trip keeps 32-bit precision only");
@@ -108,7 +89,6 @@ TEST_F(PersistentAppDataStore, RectanglesAsDictionaries) {
     storeDictionary("frame", d);
     const auto back = PersistentAppData::dictionaryToFrame("frame");
     EXPECT_EQ(back, CGRect(double(0.1f), double(float(1.0 / 3.0)), 640.5, double(1e10f)));
-    EXPECT_NE(back->origin.x, 0.1);
   }
 }
 
@@ -137,13 +117,9 @@ TEST(PersistentAppData, DescriptionsOfValues) {
   };
   const Case cases[] = {
       {"text as is", "plain text", "plain text"},
-      {"integer", -5, "-5"},
-      {"real", 0.5, "0.5"},
       {"integral real", 100.0, "100"},
-      {"bool", true, "1"},
       {"data", PropertyList::Data{1, 2, 0xAB}, "{length = 3, bytes = 0x0102ab}"},
       {"date", PropertyList::Date{0}, "2001-01-01 00:00:00 +0000"},
-      {"empty array", PropertyList::Array{}, "(\n)"},
       {"dictionary", PropertyList::Dictionary{{"width", 4.0f}, {"left", 6.0f}},
        "{\n    left = 6;\n    width = 4;\n}"},
       {"quoted texts", PropertyList::Array{"a b", "ok.name", "", "Grüße"},
