@@ -165,31 +165,12 @@ TEST(AudioUnitObject, DumpParametersLogsTheTreeIndented) {
     EXPECT_EQ(lines[i + 1], " " + std::string(kKOVParameterTable[i].name));
 }
 
-TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
+TEST(ParameterTree, TextsAndKernelLink) {
   auto adapter = KOV_Compressor_ExtensionDSPKernelAdapter::make();
   auto parameters = unittest::quietly([&] { return KOV_Compressor_Extension_Parameters(adapter); });
   const auto& tree = parameters.parameterTree;
-  ASSERT_EQ(tree->children().size(), 1u);
-  const auto group = std::dynamic_pointer_cast<AUParameterGroup>(tree->children()[0]);
-  ASSERT_NE(group, nullptr);
-  EXPECT_EQ(group->identifier(), "kGlobalParameters");
-  ASSERT_EQ(group->children().size(), 12u);
-  for (std::size_t i = 0; i < 12; ++i) {
-    const auto parameter = std::dynamic_pointer_cast<AUParameter>(group->children()[i]);
-    ASSERT_NE(parameter, nullptr);
-    SCOPED_TRACE(parameter->identifier());
-    const KOVParameterInfo& row = kKOVParameterTable[i];
-    const auto unit = i == 6                          ? kAudioUnitParameterUnit_Indexed
-                      : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
-                                                      : kAudioUnitParameterUnit_Generic;
-    EXPECT_EQ(std::tuple(parameter->address(), parameter->identifier(), parameter->displayName()),
-              std::tuple(i, std::string(row.identifier), std::string(row.name)));
-    EXPECT_EQ(std::tuple(parameter->minValue(), parameter->maxValue(), parameter->unit(), parameter->flags()),
-              std::tuple(0.0f, i == 6 ? 3.0f : 1.0f, unit, 0xC0000000u));
-    EXPECT_FALSE(parameter->unitName() || parameter->valueStrings());
-    EXPECT_EQ(parameter->value(), adapter->getParameterEx(std::int32_t(i)));  // numbers pinned at creation
-  }
-
+  // The shape, ranges and flags of the tree are the golden dump's; the texts and the kernel link
+  // are the tree's own.
   {
     SCOPED_TRACE("display texts; no value: the parameter's current one");
     const auto text = [&](AUParameterAddress address, std::optional<AUValue> value) {
