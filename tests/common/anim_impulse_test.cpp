@@ -57,6 +57,16 @@ TEST(Impulse, DecayOfAUnitPush) {
   EXPECT_EQ(std::pair(i._amount, i._value), std::pair(0.0f, 0.0f)) << "every end resets the value";
 }
 
+TEST(Impulse, ABoundEqualToTheValueCountsAsReached) {
+  ImpulseProbe j(0, 1.0f);
+  j.setMinMax(true, -5.0f, 0.75f);
+  int collisions = 0;
+  j.onCollision = [&collisions](Impulse&) { ++collisions; };
+  j.animate();
+  EXPECT_EQ(collisions, 1);
+  EXPECT_EQ(std::pair(j._value, j._amount), std::pair(0.0f, -0.75f)) << "stepped back and reversed";
+}
+
 TEST(Impulse, NonFiniteIncrementsEnd) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();

@@ -157,15 +157,16 @@ TEST(LoggingThreads, EachThreadsLinesKeepTheirOrder) {
 TEST(LineQueue, SlotsByLengthAndTheLongestLine) {
   LineQueue<4> queue;
   const std::size_t P = kLineQueueSlotPayload;
+  EXPECT_TRUE(queue.push(""));
   EXPECT_TRUE(queue.push(std::string(P, 'a')));
-  EXPECT_EQ(queue.claimedSlots(), 1u);
+  EXPECT_EQ(queue.claimedSlots(), 2u) << "one slot each";
   EXPECT_TRUE(queue.push(std::string(P + 1, 'b')));
-  EXPECT_EQ(queue.claimedSlots(), 3u);
+  EXPECT_EQ(queue.claimedSlots(), 4u);
   std::string line;
   while (queue.pop(line)) {
   }
   EXPECT_TRUE(queue.push(std::string(4 * P, 'c'))) << "the longest line fills the whole ring";
-  EXPECT_TRUE(queue.pop(line));
+  EXPECT_TRUE(queue.pop(line) && line == std::string(4 * P, 'c'));
   EXPECT_FALSE(queue.push(std::string(4 * P + 1, 'd')));
   EXPECT_EQ(queue.droppedLines(), 1u);
 }
