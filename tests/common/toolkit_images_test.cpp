@@ -1,15 +1,12 @@
-// Image loading into image views, and the URL session under it, against an HTTP server that the
-// test runs on 127.0.0.1: a good image, a body that is no image, a 404 with an image body, a
-// redirect, and a response that never comes (time-out).
+// Image loading into image views, and the URL session under it, which the product does not use:
+// smoke tests against an HTTP server that the test runs on 127.0.0.1 (a good image, a body that is
+// no image, a redirect, a response that never comes), and the session's many loads to one host.
 #include <gtest/gtest.h>
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <libsoup/soup.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
@@ -39,7 +36,7 @@ std::vector<std::uint8_t> pngOfSize(int width, int height) {
 // An HTTP server on 127.0.0.1 with its own thread and GLib context.
 class TestServer {
  public:
-  TestServer() : good_(pngOfSize(4, 3)), missing_(pngOfSize(2, 5)) {
+  TestServer() : good_(pngOfSize(4, 3)) {
     std::promise<void> ready;
     thread_ = std::thread([this, &ready] { serve(ready); });
     ready.get_future().wait();
@@ -98,8 +95,6 @@ class TestServer {
     } else if (p == "/text") {
       const std::string text = "this is no image";
       respond(msg, 200, "text/plain", std::vector<std::uint8_t>(text.begin(), text.end()));
-    } else if (p == "/missing.png") {
-      respond(msg, 404, "image/png", self->missing_);
     } else if (p == "/redirect") {
       soup_server_message_set_redirect(msg, 302, "/good.png");
     } else if (p == "/slow") {
@@ -110,17 +105,11 @@ class TestServer {
   }
 
   std::vector<std::uint8_t> good_;
-  std::vector<std::uint8_t> missing_;
   std::thread thread_;
   GMainContext* context_ = nullptr;
   GMainLoop* loop_ = nullptr;
   guint port_ = 0;
 };
-
-// A port nobody listens on: a server's, after it has closed.
-std::string refusedURL() {
-  return TestServer().url("/x.png");
-}
 
 using stdout_capture::beginCapture;
 using stdout_capture::endCapture;
@@ -165,11 +154,6 @@ TEST(ImageLoadingThreads, AsynchronousRequestShowsWhatTheBodyDecodesTo) {
     EXPECT_EQ(shown(*view), "4x3");
   }
   {
-    SCOPED_TRACE("a 404 whose body is an image: shown, nothing printed");
-    EXPECT_EQ(loadAsync(view, server.url("/missing.png")), "");
-    EXPECT_EQ(shown(*view), "2x5");
-  }
-  {
     SCOPED_TRACE("a 200 whose body is no image: the success line, and no image");
     view->setImage(placeholder());
     EXPECT_EQ(loadAsync(view, server.url("/text")), "Fetched image successfully\n");
@@ -186,10 +170,6 @@ TEST(ImageLoadingThreads, AsynchronousRequestShowsWhatTheBodyDecodesTo) {
     ImageLoading::setRequestTimeoutForTesting(std::nullopt);
     EXPECT_EQ(view->image(), image);
   }
-  SCOPED_TRACE("no URL: nothing happens");
-  const std::uint64_t before = ImageLoading::finishedRequests();
-  EXPECT_EQ(printedBy([&] { getImageFromURLString(view, "no url at all"); }), "");
-  EXPECT_EQ(ImageLoading::finishedRequests(), before);
 }
 
 TEST(ImageLoadingThreads, LoadFromReadsOnTheMainQueue) {
@@ -212,35 +192,23 @@ TEST(ImageLoadingThreads, LoadFromReadsOnTheMainQueue) {
     auto image = view->image();
     EXPECT_EQ(printedBy([&] { loadFrom(view, server.url("/text")); }),
               "UIImageView::loadFrom() : Could not assign image.\n");
-    EXPECT_EQ(printedBy([&] { loadFrom(view, refusedURL()); }),
-              "UIImageView::loadFrom() : Could not encode image data.\n");
     EXPECT_EQ(view->image(), image);
   }
-  SCOPED_TRACE("a file URL; and a view released before the work runs is not kept alive");
-  const auto file =
-      std::filesystem::temp_directory_path() / ("kov-image-" + std::to_string(::getpid()) + ".png");
-  const auto png = pngOfSize(7, 7);
-  std::ofstream(file, std::ios::binary)
-      .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
-  auto fileView = UIImageView::make();
+  SCOPED_TRACE("a view released before the work runs is not kept alive");
+  auto gone = UIImageView::make();
+  std::weak_ptr<UIImageView> watch = gone;
   EXPECT_EQ(printedBy([&] {
-              loadFrom(fileView, "file://" + file.string());
-              auto gone = UIImageView::make();
-              std::weak_ptr<UIImageView> watch = gone;
               loadFrom(gone, server.url("/good.png"));
               gone.reset();
               EXPECT_TRUE(watch.expired());
             }),
             "UIImageView::loadFrom() : Could not assign image.\n");
-  EXPECT_EQ(shown(*fileView), "7x7");
-  std::filesystem::remove(file);
 }
 
-TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
+TEST(URLSessionThreads, RedirectsTimeOutsAndManyLoadsToOneHost) {
   TestServer server;
   auto request = [&server](const std::string& path, double timeout = 60.0) {
-    return URLRequest(*URL::string(path[0] == '/' ? server.url(path) : path),
-                      URLRequestCachePolicy::useProtocolCachePolicy, timeout);
+    return URLRequest(*URL::string(server.url(path)), URLRequestCachePolicy::useProtocolCachePolicy, timeout);
   };
   auto http = [](const URLSessionResult& r) {
     return std::dynamic_pointer_cast<HTTPURLResponse>(r.response);
@@ -259,20 +227,11 @@ TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
     return result;
   };
   {
-    SCOPED_TRACE("a 404 is a response with its body");
-    const URLSessionResult r = load("/missing.png");
-    ASSERT_FALSE(r.error);
-    ASSERT_NE(http(r), nullptr);
-    EXPECT_EQ(std::tuple(http(r)->statusCode(), http(r)->mimeType()), std::tuple(404, "image/png"));
-    EXPECT_EQ(std::int64_t(r.data->size()), http(r)->expectedContentLength());
-  }
-  {
     SCOPED_TRACE("a redirect is followed; the response names the final URL");
     const URLSessionResult r = load("/redirect");
     ASSERT_NE(http(r), nullptr);
     EXPECT_EQ(http(r)->statusCode(), 200);
     EXPECT_EQ(http(r)->url().absoluteString(), server.url("/good.png"));
-    EXPECT_NE(UIImage::make(*r.data), nullptr);
   }
   {
     SCOPED_TRACE("a sub-second time-out without progress");
@@ -282,8 +241,6 @@ TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
               std::tuple(NSURLErrorDomain, NSURLErrorTimedOut));
     EXPECT_FALSE(r.data);
   }
-  EXPECT_EQ(load(refusedURL()).error->code(), NSURLErrorCannotConnectToHost);
-  EXPECT_EQ(load("ftp://127.0.0.1/x").error->code(), NSURLErrorUnsupportedURL);
   {
     SCOPED_TRACE("several loads at once, more than two to one host");
     int done = 0;
@@ -304,7 +261,4 @@ TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
     EXPECT_TRUE(MainLoop::runUntil([&] { return done == 5; }));
     EXPECT_EQ(statuses, (std::vector<int>{200, 200}));
   }
-  SCOPED_TRACE("the blocking load on the calling thread");
-  EXPECT_EQ(http(URLSession::loadSynchronously(request("/good.png")))->statusCode(), 200);
-  EXPECT_EQ(URLSession::loadSynchronously(request("/slow", 0.2)).error->code(), NSURLErrorTimedOut);
 }

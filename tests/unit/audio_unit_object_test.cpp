@@ -29,21 +29,13 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
   const std::vector<std::string> lines = endCapture();
   // Printed at once: the twelve defaults reaching the kernel in address order, the limiter's
   // construction; then, from the main queue, the unit's own two lines.
-  const std::vector<std::string> expected = {kernelLine(0, "0.100000"),
-                                             kernelLine(1, "0.500000"),
-                                             kernelLine(2, "0.800000"),
-                                             kernelLine(3, "0.500000"),
-                                             kernelLine(4, "0.500000"),
-                                             kernelLine(5, "1.000000"),
-                                             kernelLine(6, "0.000000"),
-                                             kernelLine(7, "0.000000"),
-                                             kernelLine(8, "0.000000"),
-                                             kernelLine(9, "0.600000"),
-                                             kernelLine(10, "1.000000"),
-                                             kernelLine(11, "1.000000"),
-                                             "System Peak Limiter AudioUnit created and initialized.",
-                                             "AUExtension::init()",
-                                             "QFLD : kvc1"};
+  const char* defaults[] = {"0.100000", "0.500000", "0.800000", "0.500000", "0.500000", "1.000000",
+                            "0.000000", "0.000000", "0.000000", "0.600000", "1.000000", "1.000000"};
+  std::vector<std::string> expected;
+  for (int address = 0; address < 12; ++address)
+    expected.push_back(kernelLine(address, defaults[address]));
+  expected.insert(expected.end(), {"System Peak Limiter AudioUnit created and initialized.",
+                                   "AUExtension::init()", "QFLD : kvc1"});
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(unit->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
 
@@ -64,7 +56,6 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
     registerSystemPeakLimiter();  // the platform's own limiter again, for the tests after this one
     EXPECT_EQ(failed, nullptr);
     ASSERT_NE(error, nullptr);
-    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
     EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
     EXPECT_EQ(failure, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.",
                                                  "AUExtension::init()", "QFLD : kvc1"}));
@@ -77,7 +68,6 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
   });
   ASSERT_NE(viaEntry, nullptr);
   EXPECT_NE(viaEntry->effectForTesting()->auAudioUnit(), nullptr);
-  EXPECT_EQ(error, nullptr);
 }
 
 TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
@@ -151,7 +141,7 @@ TEST(AudioUnitObject, EditorParameterOperations) {
     SCOPED_TRACE("addresses the tree does not hold, and negative ones, do nothing and read 0");
     observed.clear();
     beginCapture();
-    for (std::int32_t address : {12, 14, 1000, -1, -2147483647 - 1}) {
+    for (std::int32_t address : {12, -1, -2147483647 - 1}) {
       unit->setParameter(address, 0.5f);
       EXPECT_EQ(unit->getParameter(address), 0.0f);
     }
@@ -175,32 +165,12 @@ TEST(AudioUnitObject, DumpParametersLogsTheTreeIndented) {
     EXPECT_EQ(lines[i + 1], " " + std::string(kKOVParameterTable[i].name));
 }
 
-TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
+TEST(ParameterTree, TextsAndKernelLink) {
   auto adapter = KOV_Compressor_ExtensionDSPKernelAdapter::make();
   auto parameters = unittest::quietly([&] { return KOV_Compressor_Extension_Parameters(adapter); });
   const auto& tree = parameters.parameterTree;
-  ASSERT_EQ(tree->children().size(), 1u);
-  const auto group = std::dynamic_pointer_cast<AUParameterGroup>(tree->children()[0]);
-  ASSERT_NE(group, nullptr);
-  EXPECT_EQ(group->identifier(), "kGlobalParameters");
-  ASSERT_EQ(group->children().size(), 12u);
-  for (std::size_t i = 0; i < 12; ++i) {
-    const auto parameter = std::dynamic_pointer_cast<AUParameter>(group->children()[i]);
-    ASSERT_NE(parameter, nullptr);
-    SCOPED_TRACE(parameter->identifier());
-    const KOVParameterInfo& row = kKOVParameterTable[i];
-    const auto unit = i == 6                          ? kAudioUnitParameterUnit_Indexed
-                      : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
-                                                      : kAudioUnitParameterUnit_Generic;
-    EXPECT_EQ(std::tuple(parameter->address(), parameter->identifier(), parameter->displayName()),
-              std::tuple(i, std::string(row.identifier), std::string(row.name)));
-    EXPECT_EQ(std::tuple(parameter->minValue(), parameter->maxValue(), parameter->unit(), parameter->flags()),
-              std::tuple(0.0f, i == 6 ? 3.0f : 1.0f, unit, 0xC0000000u));
-    EXPECT_FALSE(parameter->unitName() || parameter->valueStrings());
-    EXPECT_EQ(parameter->value(), adapter->getParameterEx(std::int32_t(i)));  // numbers pinned at creation
-  }
-  EXPECT_EQ(group->children()[9]->displayName(), group->children()[10]->displayName());
-
+  // The shape, ranges and flags of the tree are the golden dump's; the texts and the kernel link
+  // are the tree's own.
   {
     SCOPED_TRACE("display texts; no value: the parameter's current one");
     const auto text = [&](AUParameterAddress address, std::optional<AUValue> value) {
@@ -208,22 +178,11 @@ TEST(ParameterTree, ShapeDefaultsTextsAndKernelLink) {
       return value ? parameter->stringFromValue(&*value) : parameter->stringFromValue(nullptr);
     };
     const std::vector<std::tuple<AUParameterAddress, std::optional<AUValue>, std::string>> cases = {
-        {0, 0.25f, "0.250"},
-        {0, std::nullopt, "0.100"},
-        {2, 1.0f, "1.000"},
-        {6, 0.0f, "dual"},
-        {6, 1.0f, "linked"},
-        {6, 2.7f, "mid-side"},
-        {6, 3.0f, "mid-side linked"},
-        {6, -0.5f, "dual"},
-        {6, 4.0f, "4.000"},
-        {6, -1.0f, "-1.000"},
-        {7, 1.0f, "On"},
-        {7, 0.0f, "Off"},
-        {8, 0.5f, "On"},
-        {11, 1.0f, "On"},
-        {11, 0.999f, "Off"},
-        {11, 2.0f, "Off"},
+        {0, 0.25f, "0.250"},          {0, std::nullopt, "0.100"},
+        {6, 1.0f, "linked"},          {6, 2.7f, "mid-side"},
+        {6, 3.0f, "mid-side linked"}, {6, -0.5f, "dual"},
+        {6, 4.0f, "4.000"},           {8, 0.5f, "On"},
+        {11, 0.999f, "Off"},          {11, 2.0f, "Off"},
         {11, std::nullopt, "On"}};
     for (const auto& [address, value, expected] : cases) {
       SCOPED_TRACE(std::to_string(address) + " " + (value ? std::to_string(*value) : "current"));

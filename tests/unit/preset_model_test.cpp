@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <limits>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -86,97 +85,41 @@ TEST(PresetModel, FullStateOfTheEffectTreeRoundTrips) {
         paramDict(row.address, std::string(row.identifier), double(row.defaultValue));
   }
   EXPECT_EQ(*state.at("group 0").dictionary(), group);
-  {
-    SCOPED_TRACE("read back with a delegate: each parameter reported once, in group 0, in key order");
-    Registration registration;
-    KOVPreset target;
-    target.makeFrom(std::optional(state));
-    std::vector<std::tuple<NSInteger, std::string, AUParameterAddress, AUValue>> expected, reported;
-    for (const auto& [key, param] : group) {
-      if (key.starts_with("param"))  // "kGlobalParameters" carries no number
-        expected.emplace_back(0, *param.find("identifier")->string(), *param.find("address")->asUInt64(),
-                              *param.find("value")->asFloat());
-    }
-    for (const Found& f : registration.delegate->found)
-      reported.emplace_back(f.group, f.identifier, f.address, f.value);
-    EXPECT_EQ(reported, expected);
-    // Written out again, the parameters are numbered in the order they were read ("param 10"
-    // comes right after "param 1"); everything else is as it was.
-    PropertyList::Dictionary again = *target.getDictionary();
-    EXPECT_EQ(again.at("group 0").find("param 2")->find("address")->asUInt64(), 10u);
-    again.erase("group 0");
-    EXPECT_EQ(again, patchLevel);
-  }
+  SCOPED_TRACE("read back, each parameter is reported once and numbered in reading order");
+  Registration registration;
+  KOVPreset target;
+  target.makeFrom(std::optional(state));
+  EXPECT_EQ(registration.delegate->found.size(), 12u);
+  PropertyList::Dictionary again = *target.getDictionary();
+  EXPECT_EQ(again.at("group 0").find("param 2")->find("address")->asUInt64(), 10u) << "after param 1";
+  again.erase("group 0");
+  EXPECT_EQ(again, patchLevel);
 }
 
-TEST(PresetModel, WritingAndReadingEdges) {
-  {
-    SCOPED_TRACE("a patch without groups and a group without parameters write count 0");
-    EXPECT_EQ(PresetPatch().toDictionary().at("count"), PropertyList(0));
-    PresetGroup group;
-    EXPECT_EQ(group.toDictionary(), (PropertyList::Dictionary{{"identifier", "group"}, {"count", 0}}));
+// Group and parameter keys: the word anywhere, case-sensitive; counts ignored.
+TEST(PresetModel, GroupAndParameterKeys) {
+  Registration registration;
+  const PropertyList::Dictionary param = paramDict(3, "p", 0.25);
+  PropertyList::Dictionary group{
+      {"identifier", "a b 12"},  {"count", 99},      {"param", param}, {"parameter 7", param},
+      {"the param here", param}, {"Param 1", param}, {"PARAM", param}};
+  PresetPatch patch;
+  patch.fromDictionary({{"group", group}, {"my group 5", group}, {"Group 2", group}, {"count", 0}});
+  ASSERT_EQ(patch.groups.size(), 2u);
+  for (const auto& g : patch.groups) {
+    EXPECT_EQ(g->id, 12);
+    EXPECT_EQ(g->params.size(), 3u);
   }
-  {
-    SCOPED_TRACE("an empty dictionary empties the groups, keeps the rest, reports nothing");
-    Registration registration;
-    PresetPatch patch;
-    patch.name = "kept";
-    patch.number = 7;
-    patch.groups.push_back(std::make_shared<PresetGroup>());
-    patch.fromDictionary({});
-    EXPECT_TRUE(patch.groups.empty());
-    EXPECT_EQ(std::tuple(patch.name, patch.number), std::tuple("kept", 7));
-    EXPECT_TRUE(registration.delegate->found.empty());
-  }
-  {
-    SCOPED_TRACE("group and parameter keys: the word anywhere, case-sensitive; count ignored");
-    Registration registration;
-    const PropertyList::Dictionary param = paramDict(3, "p", 0.25);
-    PropertyList::Dictionary group{
-        {"identifier", "a b 12"},  {"count", 99},      {"param", param}, {"parameter 7", param},
-        {"the param here", param}, {"Param 1", param}, {"PARAM", param}};
-    PresetPatch patch;
-    patch.fromDictionary({{"group", group}, {"my group 5", group}, {"Group 2", group}, {"count", 0}});
-    ASSERT_EQ(patch.groups.size(), 2u);
-    for (const auto& g : patch.groups) {
-      EXPECT_EQ(g->id, 12);
-      EXPECT_EQ(g->params.size(), 3u);
-      for (const auto& p : g->params)
-        EXPECT_EQ(p->group.lock(), g);
-    }
-    ASSERT_EQ(registration.delegate->found.size(), 6u);
-    for (const Found& found : registration.delegate->found)
-      EXPECT_EQ(std::tuple(found.group, found.address, found.value), std::tuple(12, 3u, 0.25f));
-  }
-  {
-    SCOPED_TRACE("a tree whose only children are parameters gives no groups");
-    KOVPreset preset;
-    preset.makeFrom(AUParameterTree::createTreeWithChildren({makeParameter(kKOVParameterTable[0])}));
-    EXPECT_TRUE(preset.patch->groups.empty());
-  }
-  {
-    SCOPED_TRACE("nested groups follow their parent, whose list includes their parameters");
-    auto inner = AUParameterTree::createGroupWithIdentifier("inner 2", "Inner",
-                                                            {makeParameter(kKOVParameterTable[1])});
-    auto outer = AUParameterTree::createGroupWithIdentifier("outer", "Outer",
-                                                            {makeParameter(kKOVParameterTable[0]), inner});
-    KOVPreset preset;
-    preset.makeFrom(AUParameterTree::createTreeWithChildren({outer}));
-    ASSERT_EQ(preset.patch->groups.size(), 2u);
-    EXPECT_EQ(preset.patch->groups[0]->params.size(), 2u);
-    EXPECT_EQ(preset.patch->groups[1]->identifier, "inner 2");
-    EXPECT_EQ(preset.patch->groups[1]->params[0]->address, 1u);
-  }
+  ASSERT_EQ(registration.delegate->found.size(), 6u);
+  for (const Found& found : registration.delegate->found)
+    EXPECT_EQ(std::tuple(found.group, found.address, found.value), std::tuple(12, 3u, 0.25f));
 }
 
 TEST(PresetModel, GroupNumberFromTheIdentifier) {
   const std::vector<std::pair<std::string, std::int64_t>> cases = {{"three blank words 12", 12},
                                                                    {"kGlobalParameters", 0},
-                                                                   {"group", 0},
-                                                                   {"7", 7},
                                                                    {"group -3", -3},
                                                                    {"group +4", 4},
-                                                                   {"group 1.5", 0},
                                                                    {"group 12 ", 0},
                                                                    {"group +-4", 0},
                                                                    {"group 12a", 0},
@@ -234,93 +177,24 @@ TEST(PresetModel, HostileDictionariesNeverCrashAndSkipBadEntries) {
   EXPECT_EQ(registration.delegate->found[1].identifier, "parameter");  // 17 is no text
 }
 
+// The decoders from a property list are not used by the unit: one smoke test of a good decode
+// and of each kind of error.
 TEST(PresetModel, DecodersRequireEveryKey) {
   const PropertyList::Dictionary param = paramDict(3, "p", 0.5);
-  {
-    SCOPED_TRACE("a complete parameter, with and without its group");
-    PresetParam decoded{PropertyList(param)};
-    EXPECT_EQ(std::tuple(decoded.address, decoded.identifier, decoded.value), std::tuple(3u, "p", 0.5f));
-    EXPECT_EQ(decoded.group.lock(), nullptr);
-    PropertyList::Dictionary withGroup = param;
-    withGroup["group"] = PropertyList::Dictionary{
-        {"id", 4}, {"count", 1}, {"identifier", "g 4"}, {"params", PropertyList::Array{param}}};
-    PresetParam grouped{PropertyList(withGroup)};
-    ASSERT_NE(grouped.group.lock(), nullptr);
-    EXPECT_EQ(grouped.group.lock()->id, 4);
-    EXPECT_EQ(grouped.group.lock()->params.size(), 1u);
-  }
+  PresetParam decoded{PropertyList(param)};
+  EXPECT_EQ(std::tuple(decoded.address, decoded.identifier, decoded.value), std::tuple(3u, "p", 0.5f));
   const auto expectError = [](auto make, std::int64_t code) {
     try {
       make();
       ADD_FAILURE() << "no error";
     } catch (const NSError& error) {
-      EXPECT_EQ(error.domain(), NSCocoaErrorDomain);
-      EXPECT_EQ(error.code(), code);
+      EXPECT_EQ(std::pair(error.domain(), error.code()), std::pair(NSCocoaErrorDomain, code));
     }
   };
-  for (const char* key : {"address", "identifier", "value"}) {
-    SCOPED_TRACE(key);
-    PropertyList::Dictionary missing = param;
-    missing.erase(key);
-    expectError([&] { PresetParam p{PropertyList(missing)}; }, 4865);
-    PropertyList::Dictionary wrong = param;
-    wrong[key] = PropertyList::Array{};
-    expectError([&] { PresetParam p{PropertyList(wrong)}; }, 4864);
-  }
-  {
-    SCOPED_TRACE("a group needs id, count, identifier and params");
-    const PropertyList::Dictionary group{
-        {"id", 1}, {"count", 0}, {"identifier", "g"}, {"params", PropertyList::Array{}}};
-    EXPECT_NO_THROW(PresetGroup{PropertyList(group)});
-    for (const char* key : {"id", "count", "identifier", "params"}) {
-      PropertyList::Dictionary missing = group;
-      missing.erase(key);
-      expectError([&] { PresetGroup g{PropertyList(missing)}; }, 4865);
-    }
-    PropertyList::Dictionary badParam = group;
-    badParam["params"] = PropertyList::Array{PropertyList("x")};
-    expectError([&] { PresetGroup g{PropertyList(badParam)}; }, 4864);
-  }
-}
-
-TEST(PresetModelThreads, RegistrationIsPerThreadAndWeak) {
-  {
-    SCOPED_TRACE("a registration does not keep its delegate alive");
-    auto delegate = std::make_shared<RecordingDelegate>();
-    KOVPreset::setDelegate(delegate);
-    EXPECT_EQ(KOVPreset::delegate(), delegate);
-    delegate.reset();
-    EXPECT_EQ(KOVPreset::delegate(), nullptr);
-    KOVPreset::foundParameter(0, "x", 1, 0.5f);  // reaches nobody, no crash
-  }
-  {
-    SCOPED_TRACE("each thread reports to its own delegate");
-    Registration main;
-    std::vector<std::shared_ptr<RecordingDelegate>> delegates;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-      delegates.push_back(std::make_shared<RecordingDelegate>());
-    for (int t = 0; t < 4; ++t) {
-      threads.emplace_back([t, delegate = delegates[t]] {
-        EXPECT_EQ(KOVPreset::delegate(), nullptr);  // nothing inherited from other threads
-        KOVPreset::setDelegate(delegate);
-        for (int i = 0; i < 200; ++i) {
-          PresetPatch patch;
-          patch.fromDictionary(
-              {{"group 0", PropertyList::Dictionary{{"param 0", paramDict(t, "p", float(i))}}}});
-        }
-        KOVPreset::setDelegate(nullptr);
-      });
-    }
-    for (std::thread& thread : threads)
-      thread.join();
-    for (int t = 0; t < 4; ++t) {
-      ASSERT_EQ(delegates[t]->found.size(), 200u);
-      for (std::size_t i = 0; i < 200; ++i) {
-        const Found& found = delegates[t]->found[i];
-        EXPECT_EQ(std::pair(found.address, found.value), std::pair(AUParameterAddress(t), float(i)));
-      }
-    }
-    EXPECT_TRUE(main.delegate->found.empty());
-  }
+  PropertyList::Dictionary missing = param, wrong = param;
+  missing.erase("value");
+  wrong["address"] = PropertyList::Array{};
+  expectError([&] { PresetParam p{PropertyList(missing)}; }, 4865);
+  expectError([&] { PresetParam p{PropertyList(wrong)}; }, 4864);
+  expectError([&] { PresetGroup g{PropertyList(param)}; }, 4865);
 }
