@@ -208,13 +208,7 @@ void ViewController::documentPicker(UIDocumentPickerViewController& /*controller
 
 void ViewController::documentPicker(UIDocumentPickerViewController& /*controller*/,
                                     const std::vector<URL>& didPickDocumentsAt) {
-  std::string list = "[";
-  for (std::size_t i = 0; i < didPickDocumentsAt.size(); ++i) {
-    if (i > 0)
-      list += ", ";
-    list += didPickDocumentsAt[i].description();
-  }
-  print("documentPicker: " + list + "]");
+  print("documentPicker: " + describe(didPickDocumentsAt));
   // An empty pick has no first URL: nothing more to report.
   if (!didPickDocumentsAt.empty())
     print("documentPicker (didPickDocumentsAt): " + didPickDocumentsAt.front().path());

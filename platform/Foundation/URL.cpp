@@ -251,3 +251,13 @@ URL URL::appendingPathComponent(std::string_view component, bool isDirectory) co
 URL URL::appendingPathExtension(std::string_view pathExtension) const {
   return withPath(path() + "." + std::string(pathExtension), hasDirectoryPath());
 }
+
+std::string describe(const std::vector<URL>& urls) {
+  std::string list = "[";
+  for (std::size_t i = 0; i < urls.size(); ++i) {
+    if (i > 0)
+      list += ", ";
+    list += urls[i].description();
+  }
+  return list + "]";
+}

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 class URL {
@@ -59,3 +60,6 @@ class URL {
   bool isFile_ = false;
   std::string filePath_;  // file URLs: the absolute, decoded path with "/" for folders
 };
+
+// A list of URLs as printing it shows: [a, b] with each URL's text. [any]
+std::string describe(const std::vector<URL>& urls);

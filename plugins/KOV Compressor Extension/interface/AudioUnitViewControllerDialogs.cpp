@@ -122,13 +122,7 @@ void AudioUnitViewController::documentPicker(UIDocumentPickerViewController& con
 
 void AudioUnitViewController::documentPicker(UIDocumentPickerViewController& /*controller*/,
                                              const std::vector<URL>& didPickDocumentsAt) {
-  std::string list = "[";
-  for (std::size_t i = 0; i < didPickDocumentsAt.size(); ++i) {
-    if (i > 0)
-      list += ", ";
-    list += didPickDocumentsAt[i].description();
-  }
-  print("documentPicker: " + list + "]");
+  print("documentPicker: " + describe(didPickDocumentsAt));
   (void)reasonForImport;  // no import action follows for any reason yet
 }
 
