@@ -251,6 +251,9 @@ TEST(AudioUnitBase, ErrorEntryPoints) {
   EXPECT_EQ(AudioComponentInstanceNew(AudioComponentFindNext(nullptr, &throwing), &instance), -1234);
   EXPECT_EQ(instance, nullptr);
   EXPECT_EQ(AudioComponentInstanceNew(nullptr, &instance), kAudio_ParamError);
+  error.reset();
+  EXPECT_EQ(AudioComponentInstantiate(nullptr, 0, &error), nullptr);
+  EXPECT_EQ(codeOf(error), kAudio_ParamError);
 }
 
 TEST(AudioUnitBase, RenderBlockForwardsWithoutAllocationBookkeeping) {
