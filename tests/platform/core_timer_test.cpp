@@ -97,6 +97,15 @@ TEST(Timer, InvalidateStopsTheTimerAndReleasesTheBlock) {
   EXPECT_TRUE(aliveDuringCall);
   EXPECT_TRUE(watch.expired()) << "the block was not released after invalidate";
   EXPECT_TRUE(weakTimer.expired()) << "the run loop still holds the timer";
+
+  SCOPED_TRACE("invalidate from outside, after firings, releases the block at once");
+  auto held = std::make_shared<int>(1);
+  std::weak_ptr<int> heldWatch = held;
+  auto timer = Timer::scheduledTimer(0.5, true, [held](Timer&) {});
+  held.reset();
+  TestClock::advance(1.0);
+  timer->invalidate();
+  EXPECT_TRUE(heldWatch.expired());
 }
 
 TEST(Timer, DegenerateIntervalsAreSafe) {
