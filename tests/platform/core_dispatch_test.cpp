@@ -150,23 +150,6 @@ TEST(DispatchThreads, GlobalQueueRunsWorkOnOtherThreadsAndSyncOnTheCaller) {
   EXPECT_EQ(ranOn, caller);
 }
 
-TEST(Dispatch, MainQueueAsyncAfterFollowsTheTestClock) {
-  MainLoop::runUntilIdle();  // what earlier tests left
-  TestClock::enable();
-  std::vector<std::string> log;
-  DispatchQueue::main().asyncAfter(0.5, [&] { log.push_back("late"); });
-  DispatchQueue::main().asyncAfter(0.25, [&] { log.push_back("early"); });
-  DispatchQueue::main().asyncAfter(0, [&] { log.push_back("now"); });
-  DispatchQueue::main().async([&] { log.push_back("async"); });
-  MainLoop::runUntilIdle();
-  EXPECT_EQ(log, (std::vector<std::string>{"now", "async"}));
-  TestClock::advance(0.25);
-  EXPECT_EQ(log, (std::vector<std::string>{"now", "async", "early"}));
-  TestClock::advance(10);
-  EXPECT_EQ(log, (std::vector<std::string>{"now", "async", "early", "late"}));
-  TestClock::disable();
-}
-
 TEST(Dispatch, MainQueueKeepsEveryItemInOrderWhileNothingDrainsIt) {
   MainLoop::runUntilIdle();       // what earlier tests left
   constexpr int kItems = 70'000;  // beyond any bound a queue might impose

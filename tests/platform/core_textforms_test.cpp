@@ -115,6 +115,5 @@ TEST(TextForms, ScalarsListsAndOptionals) {
   EXPECT_EQ(describe(std::vector<float>{0.1f, 1.0f}), "[0.1, 1.0]");
 
   EXPECT_EQ(describeOptional(std::optional<double>(48000.0)), "Optional(48000.0)");
-  EXPECT_EQ(describeOptional(std::optional<bool>()), "nil");
   EXPECT_EQ(describeOptional(std::optional<std::string>("it's")), "Optional(\"it\\'s\")");
 }

@@ -136,22 +136,3 @@ TEST(Timer, RealClockTimerFiresOnTheRunningLoop) {
   EXPECT_TRUE(MainLoop::runUntil([&] { return !timer->isValid(); }, std::chrono::seconds(10)));
   EXPECT_EQ(calls, 3);
 }
-
-TEST(Timer, ATimerLeftByAnEarlierTestClockNeverFires) {
-  int stale = 0;
-  std::shared_ptr<Timer> leftOver;
-  {
-    TestClockScope first;
-    leftOver = Timer::scheduledTimer(0.1, true, [&](Timer&) { ++stale; });
-    TestClock::advance(0.1);
-    EXPECT_EQ(stale, 1);
-  }
-  TestClockScope second;
-  int fresh = 0;
-  auto timer = Timer::scheduledTimer(0.1, true, [&](Timer&) { ++fresh; });
-  TestClock::advance(1.0);
-  EXPECT_EQ(fresh, 10);
-  EXPECT_EQ(stale, 1);
-  timer->invalidate();
-  leftOver->invalidate();
-}
