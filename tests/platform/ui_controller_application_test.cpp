@@ -1,5 +1,4 @@
-// The application: UIApplicationMain's launch and loop, the delegate class registry, life-cycle
-// transitions, opening URLs, memory warnings; and the audio-unit editor base.
+// UIApplicationMain's launch and loop, the delegate class registry, life-cycle changes, opening URLs.
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// The drawing context over Cairo, checked by probing pixels of bitmap images: transforms, clips,
-// line settings, dash, colours, and the refusal of degenerate geometry.
+// The Cairo drawing context, probed by pixels: transforms, clips, colours, degenerate geometry.
 #include <cairo.h>
 #include <gtest/gtest.h>
 

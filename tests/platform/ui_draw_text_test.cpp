@@ -1,5 +1,5 @@
 // Fonts resolved through the platform's font rules, and string measuring and drawing: wrapping,
-// centring, clipping of lines that do not fit, and the same layout at every scale.
+// centring, clipping of lines that do not fit.
 #include <gtest/gtest.h>
 
 #include <cmath>
