@@ -1,10 +1,7 @@
-// The application: UIApplicationMain's launch and loop, the delegate class registry, life-cycle
-// transitions, opening URLs, memory warnings; and the audio-unit editor base.
+// UIApplicationMain's launch and loop, the delegate class registry, life-cycle changes, opening URLs.
 
 #include <gtest/gtest.h>
 
-#include "AudioToolbox/AUAudioUnit.h"
-#include "CoreAudioKit/AUViewController.h"
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIApplicationMain.h"
@@ -44,9 +41,6 @@ class JournalAppDelegate : public UIApplicationDelegate {
     appJournal().push_back("willEnterForeground");
   }
   void applicationWillTerminate(UIApplication&) override { appJournal().push_back("willTerminate"); }
-  void applicationDidReceiveMemoryWarning(UIApplication&) override {
-    appJournal().push_back("memoryWarning");
-  }
   std::shared_ptr<UIWindow> window() const override { return window_; }
   void setWindow(std::shared_ptr<UIWindow> window) override { window_ = std::move(window); }
 
@@ -183,44 +177,4 @@ TEST_F(UIApplicationTest, OpenHandsTheURLToTheDesktopAndReportsLater) {
     EXPECT_TRUE(answered);
     EXPECT_EQ(result, false);
   }
-}
-
-TEST_F(UIApplicationTest, MemoryWarningsReachTheDelegateAndEveryController) {
-  Journal& journal = appJournal();
-  UIApplication application;
-  auto delegate = std::make_shared<JournalAppDelegate>();
-  application.setDelegate(delegate);
-  auto window = UIWindow::make(CGRect(0, 0, 200, 100));
-  delegate->setWindow(window);
-  auto root = makeController("Root", journal);
-  auto child = makeController("Child", journal);
-  auto shown = makeController("Shown", journal);
-  window->setRootViewController(root);
-  window->makeKeyAndVisible();  // the key window is the delegate's: each controller hears once
-  root->addChild(child);
-  root->present(shown, false);
-  MainLoop::runUntilIdle();
-  take(journal);
-  application.didReceiveMemoryWarning();
-  EXPECT_EQ(take(journal), (Lines{"memoryWarning", "Root.didReceiveMemoryWarning",
-                                  "Child.didReceiveMemoryWarning", "Shown.didReceiveMemoryWarning"}));
-  root->dismiss(false);
-  MainLoop::runUntilIdle();
-}
-
-TEST(AUViewControllerTest, IsAControllerAndTheUnitFactory) {
-  // How the factory hands errors out: EffectBundles.FactoryEntryHandsErrorsOut.
-  struct EditorController : AUViewController {
-    std::shared_ptr<AUAudioUnit> createAudioUnit(const AudioComponentDescription& with) override {
-      return std::make_shared<AUAudioUnit>(with);
-    }
-  };
-  auto editor = std::make_shared<EditorController>();
-  const AudioComponentDescription description{FourCC("aufx"), FourCC("kovc"), FourCC("kov "), 0, 0};
-  std::shared_ptr<NSError> error;
-  auto unit = editor->createAudioUnitWithComponentDescription(description, &error);
-  ASSERT_TRUE(unit);
-  EXPECT_EQ(unit->componentDescription().componentSubType, description.componentSubType);
-  EXPECT_FALSE(editor->isViewLoaded());
-  EXPECT_EQ(editor->view()->viewOwner(), static_cast<UIViewOwner*>(editor.get()));
 }

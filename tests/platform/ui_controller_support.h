@@ -42,7 +42,6 @@ class JournalController : public UIViewController {
   void viewDidAppear(bool animated) override { note("viewDidAppear" + flag(animated)); }
   void viewWillDisappear(bool animated) override { note("viewWillDisappear" + flag(animated)); }
   void viewDidDisappear(bool animated) override { note("viewDidDisappear" + flag(animated)); }
-  void didReceiveMemoryWarning() override { note("didReceiveMemoryWarning"); }
   void willMove(UIViewController* toParent) override { note("willMove(" + nameOf(toParent) + ")"); }
   void didMove(UIViewController* toParent) override { note("didMove(" + nameOf(toParent) + ")"); }
   void prepare(UIStoryboardSegue& segue, const std::any& sender) override {

@@ -177,19 +177,6 @@ TEST_F(UIViewControllerTest, PresentAndDismissInOrderWithCompletions) {
   }
 }
 
-TEST_F(UIViewControllerTest, PresentingFromAControllerOffScreen) {
-  auto a = makeController("A", journal);
-  auto b = makeController("B", journal);
-  a->present(b, true);
-  MainLoop::runUntilIdle();
-  b->dismiss(true);
-  MainLoop::runUntilIdle();
-  // The presenting controller was never on screen: it neither disappears nor comes back.
-  EXPECT_EQ(take(journal),
-            (Lines{"B.loadView", "B.viewDidLoad", "B.viewWillAppear(animated)", "B.viewDidAppear(animated)",
-                   "B.viewWillDisappear(animated)", "B.viewDidDisappear(animated)"}));
-}
-
 TEST_F(UIViewControllerTest, SegueIsPreparedBeforeItsDestinationIsPresented) {
   UIStoryboard board("Board");
   board.setInitialViewController(
@@ -220,18 +207,5 @@ TEST_F(UIViewControllerTest, SegueIsPreparedBeforeItsDestinationIsPresented) {
     EXPECT_EQ(log, "UIViewController: no segue with the identifier \"ShowNothing\"\n");
     EXPECT_TRUE(journal.empty());
     EXPECT_FALSE(a->presentedViewController());
-  }
-  {
-    SCOPED_TRACE("a controller made in code uses the main storyboard");
-    UIStoryboard::main().addSegue(
-        "ShowInfo", [&](const NSCoder& c) { return std::make_shared<JournalController>("I", journal, c); });
-    auto code = makeController("K", journal);
-    code->performSegue("ShowInfo", std::string("button"));
-    UIStoryboard::main().removeAll();
-    EXPECT_EQ(take(journal), (Lines{"I.init(coder:)", "K.prepare(ShowInfo, I, button)", "I.loadView",
-                                    "I.viewDidLoad", "I.viewWillAppear(animated)"}));
-    EXPECT_EQ(code->presentedViewController()->storyboard(), &UIStoryboard::main());
-    code->dismiss(false);
-    MainLoop::runUntilIdle();
   }
 }

@@ -67,26 +67,6 @@ TEST_F(UIDialogTest, AlertIsShownAfterItsCompletionAndAnsweredByThePresenter) {
   }
 }
 
-TEST_F(UIDialogTest, AHandlerCanPresentTheNextAlertFromTheSameController) {
-  UIScopedTestDialogPresenter presenter;
-  auto first = fileNameAlert(journal, "A");
-  auto second = fileNameAlert(journal, "B");
-  auto retry = std::make_shared<UIAlertAction>("Retry", UIAlertActionStyle::default_,
-                                               [&](UIAlertAction&) { host->present(second, true); });
-  first->addAction(retry);
-  host->present(first, true);
-  MainLoop::runUntilIdle();
-  ASSERT_TRUE(first->press(retry));
-  EXPECT_EQ(host->presentedViewController(), second);
-  MainLoop::runUntilIdle();
-  ASSERT_EQ(presenter->alerts.size(), 2u);
-  EXPECT_EQ(presenter->alerts[1], second);
-  EXPECT_TRUE(second->press(std::size_t(1)));
-  EXPECT_EQ(take(journal), (Lines{"Cancel"}));
-  EXPECT_EQ(presenter->events, (Lines{"show alert File name", "close alert File name", "show alert File name",
-                                      "close alert File name"}));
-}
-
 TEST_F(UIDialogTest, WithoutAPresenterAlertsAndPickersAreCancelledWithALine) {
   {
     SCOPED_TRACE("answered with its cancel action");
@@ -159,24 +139,4 @@ TEST_F(UIDialogTest, DocumentPickerAnswersReachTheDelegate) {
     MainLoop::runUntilIdle();
     EXPECT_EQ(take(journal), (Lines{"A.picked /tmp/a.wav", "A.cancelled"}));
   }
-}
-
-TEST_F(UIDialogTest, TheSingleURLFormGetsPicksWhenThePluralOneIsNotOverridden) {
-  struct SingleDelegate : UIDocumentPickerDelegate {
-    std::vector<std::string> seen;
-    void documentPicker(UIDocumentPickerViewController&, const URL& url) override {
-      seen.push_back(url.path());
-    }
-  };
-  UIScopedTestDialogPresenter presenter;
-  auto delegate = std::make_shared<SingleDelegate>();
-  auto picker = std::make_shared<UIDocumentPickerViewController>(std::vector<std::string>{"public.data"},
-                                                                 UIDocumentPickerMode::open);
-  picker->setDelegate(delegate);
-  presenter->answerPicker = [](UIDocumentPickerViewController& p) {
-    p.pick({URL::fileURLWithPath("/x/y", false)});
-  };
-  host->present(picker, false);
-  MainLoop::runUntilIdle();
-  EXPECT_EQ(delegate->seen, (Lines{"/x/y"}));
 }

@@ -137,6 +137,16 @@ TEST(UIDrawPath, StrokeUsesItsOwnSettingsAndTheContextsDash) {
     EXPECT_EQ(image.pixel(3, 16).alpha, 0);
   }
   {
+    SCOPED_TRACE("a round cap passes the end point by half the width");
+    UIBezierPath stub;
+    stub.move({12, 10});
+    stub.addLine({18, 10});
+    stub.lineWidth = 4;
+    stub.lineCapStyle = CGLineCap::round;
+    stub.stroke();
+    EXPECT_GT(image.pixel(19, 10).alpha, 0);
+  }
+  {
     SCOPED_TRACE("a closed shape of lines and a curve, filled non-zero");
     UIBezierPath tri;
     tri.move({30, 10});

@@ -2,7 +2,6 @@
 // coordinates, the responder chain, one touch per view unless multiple touches are on; and the
 // controls' events: target-action, touch-up inside and outside, cancel, the slider's value.
 #include "UIKit/UIButton.h"
-#include "UIKit/UILabel.h"
 #include "UIKit/UISlider.h"
 #include "ui_view_support.h"
 
@@ -151,38 +150,6 @@ TEST_F(UIInput, SliderFollowsTheFingerAndReportsEachChange) {
     auto image = UITestSupport::render(*slider);
     EXPECT_EQ(image->pixel(62, 15), kWhite) << "thumb centre at 12 + 50";
     EXPECT_GT(image->pixel(40, 15).blue, 200) << "tinted track left of the thumb";
-  }
-}
-
-TEST_F(UIInput, ButtonsAndLabelsDrawLegibly) {
-  auto label = UILabel::make(CGRect(0, 0, 100, 30));
-  label->setText("Compressor");
-  label->setTextAlignment(NSTextAlignment::center);
-  auto image = UITestSupport::render(*label);
-  int inked = 0, left = 100, right = 0;
-  for (int y = 0; y < 30; ++y) {
-    for (int x = 0; x < 100; ++x) {
-      if (image->pixel(x, y).alpha > 128) {
-        ++inked;
-        left = std::min(left, x);
-        right = std::max(right, x);
-      }
-    }
-  }
-  EXPECT_GT(inked, 50) << "the text is drawn";
-  EXPECT_NEAR((left + right) / 2.0, 50, 3) << "and centred";
-  {
-    SCOPED_TRACE("a button with a drawn symbol shows the symbol, not the title");
-    auto button = UIButton::make(UIButtonType::custom, CGRect(0, 0, 20, 20));
-    button->setTitle("x");
-    button->setSymbol([](CGContext& cg, const CGRect& r, const UIColor& ink) {
-      cg.setFillColor(ink.cgColor());
-      cg.fill(r);
-    });
-    button->setTitleColor(UIColor::red());
-    auto picture = UITestSupport::render(*button);
-    EXPECT_EQ(picture->pixel(10, 10), kRed);
-    EXPECT_EQ(picture->pixel(2, 2).alpha, 0) << "inset by 4";
   }
 }
 

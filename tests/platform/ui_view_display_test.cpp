@@ -87,24 +87,6 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
   }
 }
 
-TEST_F(UIViewDisplay, WindowScaleDrawsBackingsAtDevicePixels) {
-  auto view = ProbeView::make("v", CGRect(10, 10, 10, 10));
-  view->setBackgroundColor(UIColor::red());
-  window->addSubview(view);
-  window->setScreenScale(2);
-  const auto& p = picture();
-  EXPECT_EQ(p.pixelWidth(), 200);
-  EXPECT_EQ(p.pixel(20, 20), kRed);
-  EXPECT_EQ(p.pixel(39, 39), kRed);
-  EXPECT_EQ(p.pixel(40, 40), kWhite);
-  {
-    SCOPED_TRACE("a picture of one view, at its own origin");
-    auto image = UITestSupport::render(*view, 3);
-    EXPECT_EQ(image->pixelWidth(), 30);
-    EXPECT_EQ(image->pixel(29, 29), kRed);
-  }
-}
-
 // Writes down each layout pass of the view it owns.
 class LayoutOwner : public UIViewOwner {
  public:

@@ -46,18 +46,6 @@ TEST_F(UIWindowTest, RootControllerViewFillsTheWindowAndFollowsIt) {
   controller->view()->setViewOwner(nullptr);
 }
 
-TEST_F(UIWindowTest, BackendIsChosenOnceWindowsExist) {
-  EXPECT_EQ(UIWindow::backendKind(), UIWindowBackendKind::headless);
-  EXPECT_TRUE(UIWindow::useBackend(UIWindowBackendKind::headless));
-  EXPECT_FALSE(UIWindow::useBackend(UIWindowBackendKind::windowed)) << "a headless window is open";
-  window->makeKeyAndVisible();
-  EXPECT_EQ(UIWindow::keyWindow(), window);
-  auto second = UIWindow::make(CGRect(0, 0, 10, 10));
-  second->makeKeyAndVisible();
-  EXPECT_FALSE(window->isKeyWindow());
-  EXPECT_EQ(UIWindow::keyWindow(), second);
-}
-
 TEST_F(UIWindowTest, NestedAlphasMultiplyAndHugeViewsStillDraw) {
   auto outer = UIView::make(CGRect(0, 0, 50, 50));
   auto inner = UIView::make(CGRect(0, 0, 50, 50));
