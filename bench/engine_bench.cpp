@@ -20,6 +20,7 @@
 #include "AudioToolbox/PeakLimiterUnit.h"
 #include "LoopRecipe.h"
 #include "LoopSynth.h"
+#include "limiter_alone.h"
 
 namespace {
 
@@ -77,34 +78,9 @@ std::shared_ptr<AVAudioUnitEffect> makeLimiter() {
 void BM_LimiterAlone(benchmark::State& state) {
   AVAudioFile file(URL::fileURLWithPath(loopFile()));
   const auto& samples = *file.samples();
-  auto limiter = makeLimiter();
-  auto unit = limiter->auAudioUnit();
-  auto format = AVAudioFormat::makeStandard(48000.0, 2);
-  (*unit->inputBusses())[0]->setFormat(format);
-  (*unit->outputBusses())[0]->setFormat(format);
-  unit->setMaximumFramesToRender(kBlock);
-  unit->allocateRenderResources();
-  AURenderBlock block = unit->renderBlock();
-  std::int64_t at = 0;
-  AURenderPullInputBlock pull = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
-                                    AUAudioFrameCount frames, NSInteger,
-                                    AudioBufferList* in) -> AUAudioUnitStatus {
-    if (at + frames > samples.frames)
-      at = 0;
-    for (UInt32 c = 0; c < 2; ++c)
-      std::memcpy(in->mBuffers[c].mData, samples.channel(c) + at, frames * sizeof(float));
-    at += frames;
-    return noErr;
-  };
-  std::vector<float> left(kBlock), right(kBlock);
-  StackAudioBufferList<2> out;
-  out.mNumberBuffers = 2;
+  LimiterAlone<kBlock> limiter(samples);
   for (auto _ : state) {
-    out.mBuffers[0] = AudioBuffer{1, kBlock * 4, left.data()};
-    out.mBuffers[1] = AudioBuffer{1, kBlock * 4, right.data()};
-    AudioUnitRenderActionFlags flags = 0;
-    AudioTimeStamp time{};
-    block(&flags, &time, kBlock, 0, out.list(), &pull);
+    limiter.render();
     benchmark::ClobberMemory();
   }
   realTime(state, kBlock);

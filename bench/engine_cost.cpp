@@ -21,49 +21,15 @@
 #include "AudioToolbox/PeakLimiterUnit.h"
 #include "LoopRecipe.h"
 #include "LoopSynth.h"
+#include "limiter_alone.h"
 
 namespace {
 
 constexpr AVAudioFrameCount kBlock = 512;
 constexpr int kBlocks = 60 * 48000 / kBlock;
 
-struct LimiterAlone {
-  const PCMSamples& samples;
-  std::shared_ptr<AVAudioUnitEffect> node =
-      std::make_shared<AVAudioUnitEffect>(PeakLimiterUnit::kComponentDescription);
-  AURenderBlock block;
-  AURenderPullInputBlock pull;
-  std::int64_t at = 0;
-  std::vector<float> left = std::vector<float>(kBlock), right = std::vector<float>(kBlock);
-  StackAudioBufferList<2> out;
-
-  explicit LimiterAlone(const PCMSamples& s) : samples(s) {
-    auto unit = node->auAudioUnit();
-    auto format = AVAudioFormat::makeStandard(48000.0, 2);
-    (*unit->inputBusses())[0]->setFormat(format);
-    (*unit->outputBusses())[0]->setFormat(format);
-    unit->setMaximumFramesToRender(kBlock);
-    unit->allocateRenderResources();
-    block = unit->renderBlock();
-    pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames, NSInteger,
-                  AudioBufferList* in) -> AUAudioUnitStatus {
-      if (at + frames > samples.frames)
-        at = 0;
-      for (UInt32 c = 0; c < 2; ++c)
-        std::memcpy(in->mBuffers[c].mData, samples.channel(c) + at, frames * sizeof(float));
-      at += frames;
-      return noErr;
-    };
-    out.mNumberBuffers = 2;
-  }
-};
-
-__attribute__((noinline)) void renderLimiterBlock(LimiterAlone& l) {
-  l.out.mBuffers[0] = AudioBuffer{1, kBlock * 4, l.left.data()};
-  l.out.mBuffers[1] = AudioBuffer{1, kBlock * 4, l.right.data()};
-  AudioUnitRenderActionFlags flags = 0;
-  AudioTimeStamp time{};
-  l.block(&flags, &time, kBlock, 0, l.out.list(), &l.pull);
+__attribute__((noinline)) void renderLimiterBlock(LimiterAlone<kBlock>& l) {
+  l.render();
 }
 
 __attribute__((noinline)) void renderGraphBlock(AVAudioEngine& engine, AVAudioPCMBuffer& buffer) {
@@ -95,7 +61,7 @@ int main() {
   engine->start();
   player->play();
   auto buffer = AVAudioPCMBuffer::make(format, kBlock);
-  LimiterAlone alone(*file->samples());
+  LimiterAlone<kBlock> alone(*file->samples());
 
   double sum = 0.0;
   for (int b = 0; b < kBlocks; ++b) {

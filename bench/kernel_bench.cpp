@@ -8,36 +8,9 @@
 #include <memory>
 
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
-#include "kernel_signal.h"
+#include "render_bench.h"
 
 namespace {
-
-const KernelTestSignal& signal() {
-  static const KernelTestSignal s;
-  return s;
-}
-
-// Copies consecutive stretches of the looped test signal into the given buffers.
-struct Source {
-  int position = 0;
-  void fill(float* left, float* right, AUAudioFrameCount frames) {
-    const KernelTestSignal& s = signal();
-    for (AUAudioFrameCount done = 0; done < frames;) {
-      const AUAudioFrameCount n =
-          std::min<AUAudioFrameCount>(frames - done, KernelTestSignal::kLoopFrames - position);
-      std::memcpy(left + done, s.left.data() + position, n * sizeof(float));
-      std::memcpy(right + done, s.right.data() + position, n * sizeof(float));
-      done += n;
-      position = (position + static_cast<int>(n)) % KernelTestSignal::kLoopFrames;
-    }
-  }
-};
-
-void report(benchmark::State& state, AUAudioFrameCount frames) {
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * frames);
-  state.counters["xRealTime"] = benchmark::Counter(static_cast<double>(frames) / 48000.0,
-                                                   benchmark::Counter::kIsIterationInvariantRate);
-}
 
 void setQuietly(KOV_Compressor_ExtensionDSPKernelAdapter& a, std::int32_t address, float value) {
   std::FILE* saved = stdout;
@@ -45,21 +18,6 @@ void setQuietly(KOV_Compressor_ExtensionDSPKernelAdapter& a, std::int32_t addres
   a.setParameterEx(address, value);
   std::fclose(stdout);
   stdout = saved;
-}
-
-void BM_PlainCopy(benchmark::State& state) {
-  const auto frames = static_cast<AUAudioFrameCount>(state.range(0));
-  std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
-  Source source;
-  for (auto _ : state) {
-    source.fill(inL.data(), inR.data(), frames);
-    std::memcpy(outL.data(), inL.data(), frames * sizeof(float));
-    std::memcpy(outR.data(), inR.data(), frames * sizeof(float));
-    benchmark::DoNotOptimize(outL.data());
-    benchmark::DoNotOptimize(outR.data());
-    benchmark::ClobberMemory();
-  }
-  report(state, frames);
 }
 
 void BM_Render(benchmark::State& state) {
@@ -77,7 +35,7 @@ void BM_Render(benchmark::State& state) {
 
   std::vector<float> outL(frames), outR(frames);
   StackAudioBufferList<2> out;
-  Source source;
+  SignalSource source;
   AURenderPullInputBlock pull = [&source](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
                                           AUAudioFrameCount n, NSInteger, AudioBufferList* input) {
     source.fill(static_cast<float*>(input->mBuffers[0].mData), static_cast<float*>(input->mBuffers[1].mData),
@@ -94,7 +52,7 @@ void BM_Render(benchmark::State& state) {
     benchmark::ClobberMemory();
     ts.mSampleTime += frames;
   }
-  report(state, frames);
+  reportFrames(state, frames);
 }
 
 void renderArguments(benchmark::internal::Benchmark* b) {

@@ -13,11 +13,9 @@
 #include <memory>
 #include <vector>
 
-#include "AVFoundation/AVAudioFormat.h"
-#include "Dispatch/DispatchQueue.h"
 #include "KOVCompressorParameters.h"
-#include "KOV_Compressor_Extension_AudioUnit.h"
 #include "kernel_signal.h"
+#include "quiet_unit.h"
 
 // Out of line and outside any namespace, so that callgrind's toggle pattern finds it by name.
 [[gnu::noinline]] AUAudioUnitStatus renderUnitBuffer(const AUInternalRenderBlock& block,
@@ -34,22 +32,9 @@ int main() {
   static_assert(KernelTestSignal::kLoopFrames % kFrames == 0);
   const KernelTestSignal signal;
 
-  // Making and allocating the unit prints (the kernel's parameter lines, the unit's log on the
-  // main queue): all of it goes to /dev/null.
-  std::FILE* saved = stdout;
-  stdout = std::fopen("/dev/null", "w");
-  const AudioComponentDescription description{FourCC("aumf"), FourCC("kvc1"), FourCC("QFLD"), 2, 0};
-  auto unit = std::make_shared<KOV_Compressor_Extension_AudioUnit>(description, 0);
-  const auto format = AVAudioFormat::makeStandard(48000.0, 2);
-  (*unit->inputBusses())[0]->setFormat(format);
-  (*unit->outputBusses())[0]->setFormat(format);
-  std::shared_ptr<NSError> error;
-  const bool allocated = unit->allocateRenderResourcesAndReturnError(&error);
-  const AUInternalRenderBlock block = unit->internalRenderBlock();
-  MainLoop::runUntilIdle();
-  std::fclose(stdout);
-  stdout = saved;
-  if (!allocated || !block) {
+  const std::shared_ptr<KOV_Compressor_Extension_AudioUnit> unit = makeQuietUnit();
+  const AUInternalRenderBlock block = unit ? unit->internalRenderBlock() : nullptr;
+  if (!block) {
     std::fprintf(stderr, "unit_cost: the unit could not be allocated\n");
     return 1;
   }

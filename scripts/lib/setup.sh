@@ -1,4 +1,5 @@
-# Shared by scripts/test and scripts/run: package installation and CMake configuration.
+# Shared by scripts/test and scripts/run: package installation, CMake configuration and the
+# virtual display.
 
 KOV_PACKAGES=(
   g++ cmake ninja-build pkg-config
@@ -28,4 +29,8 @@ kov_install_packages() {
 kov_configure() { # build-dir [cmake args...]
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+}
+
+kov_xvfb() { # command [args...]: runs it on a virtual display of its own
+  xvfb-run -a -s '-screen 0 1280x1024x24' "$@"
 }

@@ -119,22 +119,29 @@ struct Running {
     }
   }
 };
+
+// A follower's level and hold counter on registers (a negative count taken as 0), and back.
+Running running(const Follower& f, std::int32_t reload) {
+  return {f.currentPeak.load(relaxed), f.decayTime > 0 ? f.decayTime : 0, reload, f.increase, f.decrease};
+}
+
+void keep(const Running& s, Follower& f) {
+  f.decayTime = s.hold;
+  f.currentPeak.store(s.peak, relaxed);
+}
 }  // namespace
 
 void Follower::processBuffer(const float* buffer, std::int64_t count) {
-  Running s{currentPeak.load(relaxed), decayTime > 0 ? decayTime : 0, holdSamples(), increase, decrease};
+  Running s = running(*this, holdSamples());
   for (std::int64_t i = 0; i < count; ++i)
     s.step(buffer[i]);
-  decayTime = s.hold;
-  currentPeak.store(s.peak, relaxed);
+  keep(s, *this);
 }
 
 void Follower::processStereo(Follower& left, Follower& right, const float* l, const float* r,
                              std::int64_t count) {
-  Running a{left.currentPeak.load(relaxed), left.decayTime > 0 ? left.decayTime : 0, left.holdSamples(),
-            left.increase, left.decrease};
-  Running b{right.currentPeak.load(relaxed), right.decayTime > 0 ? right.decayTime : 0, right.holdSamples(),
-            right.increase, right.decrease};
+  Running a = running(left, left.holdSamples());
+  Running b = running(right, right.holdSamples());
   std::int64_t i = 0;
 #if defined(__SSE2__)
   // Most of the time both meters fall: no hold left, every magnitude below the peak. Four such
@@ -183,10 +190,8 @@ void Follower::processStereo(Follower& left, Follower& right, const float* l, co
     a.step(l[i]);
     b.step(r[i]);
   }
-  left.decayTime = a.hold;
-  left.currentPeak.store(a.peak, relaxed);
-  right.decayTime = b.hold;
-  right.currentPeak.store(b.peak, relaxed);
+  keep(a, left);
+  keep(b, right);
 }
 
 float Follower::getPeakLimited() const {
