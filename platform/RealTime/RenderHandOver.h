@@ -41,8 +41,6 @@ class RenderHandOver {
       retired_.push_back({old, epoch_.load(std::memory_order_seq_cst)});
     collect();
   }
-  // [control] The current object (for reading what the render thread uses; do not modify).
-  const T* current() const { return current_.load(std::memory_order_acquire); }
 
   // [control] Frees the retired objects no render call can still be using.
   void collect() {
