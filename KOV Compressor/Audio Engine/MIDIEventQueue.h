@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "RealTime/RenderHandOver.h"
+#include "RealTime/SpscRing.h"
 
 struct MIDIOutputEvent {
   std::int64_t sampleTime = 0;

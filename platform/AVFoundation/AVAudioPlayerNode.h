@@ -29,7 +29,6 @@
 
 #include "AVFoundation/AVAudioFile.h"
 #include "AVFoundation/AVAudioNode.h"
-#include "RealTime/RenderHandOver.h"
 
 using AVAudioNodeCompletionHandler = std::function<void()>;
 

@@ -9,6 +9,7 @@
 
 #include "AVFoundation/AVAudioPlayerNode.h"
 #include "AVFoundation/AudioFileDecoder.h"
+#include "RealTime/SpscRing.h"
 
 // One scheduled file. Made and freed by control threads; the render thread reads `samples` and
 // the constants while it holds the segment and marks it with the atomics.

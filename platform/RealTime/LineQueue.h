@@ -125,9 +125,6 @@ class LineQueue {
   std::uint64_t consumedSlots() const noexcept { return dequeuePos_; }
   // Lines refused for want of room since construction. [any]
   std::uint64_t droppedLines() const noexcept { return dropped_.load(std::memory_order_relaxed); }
-  static constexpr std::size_t slotCount() noexcept { return SlotCount; }
-  // The longest text that can ever be queued.
-  static constexpr std::size_t maximumLength() noexcept { return SlotCount * kSlotPayload; }
 
  private:
   struct alignas(64) Slot {

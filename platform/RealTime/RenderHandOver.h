@@ -1,9 +1,4 @@
-// Real-time hand-over primitives of the audio engine (beside the others in this folder).
-//
-// SpscRing: a fixed ring of trivially copyable items from one producer thread to one consumer
-// thread; push and pop never block, allocate or lock (a full ring refuses the push).
-//
-// RenderHandOver: the render thread's current object (the engine's compiled graph), replaced by
+// The render thread's current object (the engine's compiled graph), replaced by
 // control threads while it renders. The render thread enters, uses the object it loaded and
 // leaves; a control thread publishes a new object and retires the old one, which it frees only
 // once no render call can still be using it (a grace period), never on the render thread.
@@ -12,47 +7,13 @@
 // even at retirement or has since moved past e. One render thread at a time.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <thread>
-#include <type_traits>
-#include <utility>
 #include <vector>
-
-template <typename T, std::size_t Capacity>
-class SpscRing {
-  static_assert(std::is_trivially_copyable_v<T>);
-  static_assert((Capacity & (Capacity - 1)) == 0, "a power of two");
-
- public:
-  // [producer] False when full.
-  bool push(const T& item) {
-    const std::size_t tail = tail_.load(std::memory_order_relaxed);
-    if (tail - head_.load(std::memory_order_acquire) == Capacity)
-      return false;
-    items_[tail & (Capacity - 1)] = item;
-    tail_.store(tail + 1, std::memory_order_release);
-    return true;
-  }
-  // [consumer] False when empty.
-  bool pop(T& item) {
-    const std::size_t head = head_.load(std::memory_order_relaxed);
-    if (head == tail_.load(std::memory_order_acquire))
-      return false;
-    item = items_[head & (Capacity - 1)];
-    head_.store(head + 1, std::memory_order_release);
-    return true;
-  }
-
- private:
-  std::array<T, Capacity> items_{};
-  alignas(64) std::atomic<std::size_t> head_{0};
-  alignas(64) std::atomic<std::size_t> tail_{0};
-};
 
 template <typename T>
 class RenderHandOver {
@@ -80,8 +41,6 @@ class RenderHandOver {
       retired_.push_back({old, epoch_.load(std::memory_order_seq_cst)});
     collect();
   }
-  // [control] The current object (for reading what the render thread uses; do not modify).
-  const T* current() const { return current_.load(std::memory_order_acquire); }
 
   // [control] Frees the retired objects no render call can still be using.
   void collect() {

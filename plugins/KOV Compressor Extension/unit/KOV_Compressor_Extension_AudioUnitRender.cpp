@@ -1,6 +1,4 @@
 // Render resources, bypass, frame limit, and the render block with its final limiter stage.
-#include <cstdio>
-
 #include "AudioToolbox/RenderPull.h"
 #include "Foundation/NSError.h"
 #include "Foundation/TextForms.h"
@@ -8,6 +6,7 @@
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "Logging.h"
+#include "RealTime/RenderLines.h"
 #include "RealTime/RenderScope.h"
 
 namespace {
@@ -31,15 +30,6 @@ double rateOf(const std::shared_ptr<AUAudioUnitBusArray>& busses) {
 // True when the list has buffers and every one of them has samples to work on.
 bool hasData(const AudioBufferList* list) {
   return list && list->mNumberBuffers > 0 && RenderPull::holdsFrames(*list, list->mNumberBuffers, 0);
-}
-
-// Queues "<prefix><status>" without allocating: the render thread may call it.
-void logStatus(const char* prefix, OSStatus status) {
-  char line[96];
-  const int length = std::snprintf(line, sizeof line, "%s%d", prefix, int(status));
-  if (length > 0)
-    safeprint(
-        std::string_view(line, std::size_t(length) < sizeof line ? std::size_t(length) : sizeof line - 1));
 }
 
 }  // namespace
@@ -185,7 +175,7 @@ AUInternalRenderBlock KOV_Compressor_Extension_AudioUnit::internalRenderBlock() 
     AUAudioUnitStatus status = adapter->render(actionFlags, timestamp, frameCount, outputBusNumber,
                                                outputData, realtimeEventListHead, pullInputBlock);
     if (status != noErr)
-      logStatus("AUExtension::ERROR: We have a problem with the kernel! ", status);
+      RenderLines::pushFormatted("AUExtension::ERROR: We have a problem with the kernel! %d", int(status));
 
     if (adapter->getParameterEx(std::int32_t(kKOVFinalLimiterAddress)) == 1.0f) {
       // After a failed kernel stage an in-place request may still have no samples to limit.
@@ -193,7 +183,8 @@ AUInternalRenderBlock KOV_Compressor_Extension_AudioUnit::internalRenderBlock() 
         const AUAudioUnitStatus limiterStatus =
             limiterBlock(actionFlags, timestamp, frameCount, 0, outputData, nullptr, pullInput.get());
         if (limiterStatus != noErr) {
-          logStatus("AUExtension::ERROR: We have a problem with the wrapped unit! ", limiterStatus);
+          RenderLines::pushFormatted("AUExtension::ERROR: We have a problem with the wrapped unit! %d",
+                                     int(limiterStatus));
         }
       }
       status = noErr;
