@@ -10,6 +10,7 @@
 #include "Foundation/FileManager.h"
 #include "Foundation/Print.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
+#include "ParameterTreeDump.h"
 
 AudioUnitViewController::AudioUnitViewController() = default;
 
@@ -95,6 +96,11 @@ std::optional<URL> AudioUnitViewController::documentsFolder() {
   if (dataHomes.empty())
     return std::nullopt;
   return dataHomes.front().appendingPathComponent("KOV Compressor Extension/Documents/");
+}
+
+void AudioUnitViewController::extractParameters(const std::string& name,
+                                                const std::shared_ptr<AUParameterGroup>& tree, int level) {
+  ParameterTreeDump::extractParameters(name, tree, level);
 }
 
 void AudioUnitViewController::connectParameters() {

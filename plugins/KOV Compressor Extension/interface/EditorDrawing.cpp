@@ -10,6 +10,14 @@ void mapCanvas(CGContext& context, const CGRect& placed, CGSize design) {
   context.scaleBy(placed.width() / design.width, placed.height() / design.height);
 }
 
+void strokeLine(UIBezierPath& path, const UIColor& color, CGFloat width, CGLineJoin join) {
+  color.setStroke();
+  path.lineWidth = width;
+  path.lineCapStyle = CGLineCap::round;
+  path.lineJoinStyle = join;
+  path.stroke();
+}
+
 void drawCentredText(const std::string& text, const CGRect& box, const UIFont& font, const UIColor& color) {
   CGContext* context = UIGraphicsGetCurrentContext();
   if (context == nullptr)

@@ -49,11 +49,7 @@ void KOVCompressorViewBase::drawMain(CGRect frame, ResizingBehavior0 resizing) {
   mapCanvas(*context, resizing.apply(kCanvas, frame, *this), kCanvas.size);
 
   UIBezierPath outline = UIBezierPath::roundedRect({16.5, 19.5, 480, 300}, 10);
-  colorMain.setStroke();
-  outline.lineWidth = 3;
-  outline.lineCapStyle = CGLineCap::round;
-  outline.lineJoinStyle = CGLineJoin::round;
-  outline.stroke();
+  strokeLine(outline, colorMain, 3);
 
   // Each active flag is read right before its element is drawn.
   const ResizingBehavior stretch = ResizingBehavior::stretch;

@@ -22,11 +22,7 @@ void drawMark(CGContext& context, CGFloat value, CGPoint pivot, CGPoint from, CG
   UIBezierPath mark;
   mark.move(from);
   mark.addLine(to);
-  color.setStroke();
-  mark.lineWidth = lineWidth;
-  mark.lineCapStyle = CGLineCap::round;
-  mark.lineJoinStyle = CGLineJoin::round;
-  mark.stroke();
+  strokeLine(mark, color, lineWidth);
   context.restoreGState();
 }
 

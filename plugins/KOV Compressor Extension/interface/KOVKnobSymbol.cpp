@@ -37,11 +37,7 @@ void KOVCompressorViewBase::drawSymbolKnob(CGRect frame, ResizingBehavior resizi
   UIBezierPath pointer;
   pointer.move({0, -18});
   pointer.addLine({0, 0});
-  knobColor.setStroke();
-  pointer.lineWidth = 4;
-  pointer.lineCapStyle = CGLineCap::round;
-  pointer.lineJoinStyle = CGLineJoin::round;
-  pointer.stroke();
+  strokeLine(pointer, knobColor, 4);
   context->restoreGState();
 
   // The ends of the pointer's travel.

@@ -32,13 +32,9 @@ void KOVCompressorViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resiz
   dome.addCurve({103.75, 3}, {82.32, 4.95}, {92.82, 3});
   dome.addCurve({198.5, 103}, {156.08, 3}, {198.5, 47.77});
   dome.close();
-  colorMain.setStroke();
-  dome.lineWidth = 2;
-  dome.lineCapStyle = CGLineCap::round;
-  dome.lineJoinStyle = CGLineJoin::round;
   context->saveGState();
   context->setLineDash(0, {2, 3});
-  dome.stroke();
+  strokeLine(dome, colorMain, 2);
   context->restoreGState();
 
   colorMain.setFill();
@@ -47,11 +43,7 @@ void KOVCompressorViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resiz
   UIBezierPath base;
   base.move({3, 103});
   base.addLine({203, 103});
-  colorMain.setStroke();
-  base.lineWidth = 3;
-  base.lineCapStyle = CGLineCap::round;
-  base.lineJoinStyle = CGLineJoin::bevel;
-  base.stroke();
+  strokeLine(base, colorMain, 3, CGLineJoin::bevel);
 
   // Needle, 88 long, pivoting half a unit right of and below the dot's centre.
   context->saveGState();
@@ -60,11 +52,7 @@ void KOVCompressorViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resiz
   UIBezierPath needle;
   needle.move({0, -88});
   needle.addLine({0, 0});
-  colorMain.withAlphaComponent(0.2).setStroke();
-  needle.lineWidth = 4;
-  needle.lineCapStyle = CGLineCap::round;
-  needle.lineJoinStyle = CGLineJoin::round;
-  needle.stroke();
+  strokeLine(needle, colorMain.withAlphaComponent(0.2), 4);
   context->restoreGState();
 
   context->restoreGState();
@@ -78,11 +66,7 @@ void KOVCompressorViewBase::drawSymbolHistory(CGRect frame, ResizingBehavior res
   mapCanvas(*context, resizing.apply({{0, 0}, kHistoryCanvas}, frame), kHistoryCanvas);
 
   UIBezierPath outline = UIBezierPath::roundedRect({3.5, 3.5, 384, 128}, 3);
-  colorMain.setStroke();
-  outline.lineWidth = 3;
-  outline.lineCapStyle = CGLineCap::round;
-  outline.lineJoinStyle = CGLineJoin::round;
-  outline.stroke();
+  strokeLine(outline, colorMain, 3);
 
   context->restoreGState();
 }
@@ -99,11 +83,7 @@ void KOVCompressorViewBase::drawSymbolButton(CGRect frame, ResizingBehavior resi
 
   constexpr CGRect kBody{3, 3, 80, 32};
   UIBezierPath outline = UIBezierPath::roundedRect(kBody, 3);
-  buttonColor.setStroke();
-  outline.lineWidth = 2;
-  outline.lineCapStyle = CGLineCap::round;
-  outline.lineJoinStyle = CGLineJoin::bevel;
-  outline.stroke();
+  strokeLine(outline, buttonColor, 2, CGLineJoin::bevel);
 
   drawCentredText(labelButton, kBody, UIFont("HelveticaNeue", 12), buttonColor);
 
@@ -122,11 +102,7 @@ void KOVCompressorViewBase::drawSymbolButton2(CGRect frame, ResizingBehavior res
   UIBezierPath body = UIBezierPath::roundedRect(kBody, 3);
   colorSelected1.withAlphaComponent(0.3).setFill();
   body.fill();
-  colorMain.setStroke();
-  body.lineWidth = 1;
-  body.lineCapStyle = CGLineCap::round;
-  body.lineJoinStyle = CGLineJoin::round;
-  body.stroke();
+  strokeLine(body, colorMain, 1);
 
   drawCentredText(labelButton, kBody, UIFont("HelveticaNeue-CondensedBold", 10), colorMain);
 
