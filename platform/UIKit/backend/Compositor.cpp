@@ -19,16 +19,6 @@ namespace {
 // of small scales can underflow on the way, so anything this close to singular is not drawn.
 constexpr double minimumDeterminant = 1e-12;
 
-CGRect unite(const CGRect& a, const CGRect& b) {
-  if (a.isEmpty())
-    return b.standardized();
-  if (b.isEmpty())
-    return a.standardized();
-  const CGFloat x0 = std::min(a.minX(), b.minX()), y0 = std::min(a.minY(), b.minY());
-  const CGFloat x1 = std::max(a.maxX(), b.maxX()), y1 = std::max(a.maxY(), b.maxY());
-  return CGRect(x0, y0, x1 - x0, y1 - y0);
-}
-
 CGFloat backingScaleFor(const CGRect& bounds, CGFloat scale) {
   const CGFloat edge = std::max(bounds.size.width, bounds.size.height);
   return edge * scale > maximumBackingPixels ? maximumBackingPixels / edge : scale;
@@ -91,7 +81,7 @@ void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, 
     return;  // the marks wait until the view shows again
   if (isStale(view, scale) && redraw(view, scale)) {
     ++drawn;
-    damage = unite(damage, view.bounds().applying(toWindow));
+    damage = damage.united(view.bounds().applying(toWindow));
   }
   for (const auto& sub : view.subviews()) {
     if (auto t = sub->transformToSuperview())
