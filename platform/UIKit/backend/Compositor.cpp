@@ -24,26 +24,17 @@ CGFloat backingScaleFor(const CGRect& bounds, CGFloat scale) {
   return edge * scale > maximumBackingPixels ? maximumBackingPixels / edge : scale;
 }
 
-bool hasArea(const CGRect& bounds) {
-  return bounds.size.width > 0 && bounds.size.height > 0 && std::isfinite(bounds.size.width) &&
-         std::isfinite(bounds.size.height);
-}
-
 bool isStale(const UIView& view, CGFloat scale) {
   const UIView::Backing* backing = view.backing();
   return view.needsDisplay() || !backing || !backing->hasContent || backing->size != view.bounds().size ||
          backing->scale != backingScaleFor(view.bounds(), scale);
 }
 
-// Redraws the view's own content into its backing; false when it has nothing to show.
+// Redraws the view's own content into its backing; false when no surface could be made. Only
+// drawable views come here, so the bounds are finite and have an area.
 bool redraw(UIView& view, CGFloat scale) {
   const CGRect bounds = view.bounds();
   view.clearNeedsDisplay();  // before draw(_:), which may mark the view again for the next pass
-  if (!hasArea(bounds)) {
-    if (view.backing())
-      view.backing()->release();
-    return false;
-  }
   const CGFloat s = backingScaleFor(bounds, scale);
   const int width = std::max(1, int(std::ceil(bounds.size.width * s - 1e-9)));
   const int height = std::max(1, int(std::ceil(bounds.size.height * s - 1e-9)));
