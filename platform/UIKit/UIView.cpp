@@ -360,7 +360,7 @@ bool UIView::pointInside(CGPoint point, const UIEvent*) const {
 }
 
 std::shared_ptr<UIView> UIView::hitTest(CGPoint point, const UIEvent* event) {
-  if (hidden_ || alpha_ < 0.01 || !userInteraction_ || !hasUsableGeometry())
+  if (!userInteraction_ || !isDrawable())
     return nullptr;
   if (!pointInside(point, event))
     return nullptr;
