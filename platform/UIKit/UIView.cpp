@@ -173,12 +173,9 @@ void UIView::setBackgroundColor(std::optional<UIColor> color) {
   setNeedsDisplay();
 }
 
-bool UIView::hasUsableGeometry() const {
-  return bounds_.size.width > 0 && bounds_.size.height > 0 && transformToSuperview().has_value();
-}
-
 bool UIView::isDrawable() const {
-  return !hidden_ && alpha_ >= 0.01 && hasUsableGeometry();
+  return !hidden_ && alpha_ >= 0.01 && bounds_.size.width > 0 && bounds_.size.height > 0 &&
+         transformToSuperview().has_value();
 }
 
 // ---- tree
