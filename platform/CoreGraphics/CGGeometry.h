@@ -80,6 +80,16 @@ struct CGRect {
     const CGFloat x1 = std::min(maxX(), other.maxX()), y1 = std::min(maxY(), other.maxY());
     return CGRect(x0, y0, x1 - x0, y1 - y0);
   }
+  // The smallest standardised rectangle holding both; an empty one adds nothing.
+  constexpr CGRect united(const CGRect& other) const {
+    if (isEmpty())
+      return other.standardized();
+    if (other.isEmpty())
+      return standardized();
+    const CGFloat x0 = std::min(minX(), other.minX()), y0 = std::min(minY(), other.minY());
+    const CGFloat x1 = std::max(maxX(), other.maxX()), y1 = std::max(maxY(), other.maxY());
+    return CGRect(x0, y0, x1 - x0, y1 - y0);
+  }
   // The standardised rectangle moved in by dx on the left and right, dy on top and bottom.
   constexpr CGRect insetBy(CGFloat dx, CGFloat dy) const {
     const CGRect r = standardized();

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr UIColor systemBlue(0.0, 0.478, 1.0, 1.0);
 constexpr CGFloat faceRadius = 6;
 constexpr CGFloat symbolInset = 4;
 
@@ -15,7 +14,7 @@ constexpr CGFloat symbolInset = 4;
 
 UIButton::UIButton(UIButtonType type, CGRect frame)
     : UIControl(frame),
-      titleColor_(systemBlue),
+      titleColor_(UIColor::systemBlue()),
       font_(UIFont::systemFont(15)),
       drawsFace_(type == UIButtonType::system) {
   setOpaque(false);

@@ -24,6 +24,8 @@ class UIColor {
   static constexpr UIColor lightGray() { return UIColor(2.0 / 3.0, 2.0 / 3.0, 2.0 / 3.0, 1); }
   static constexpr UIColor darkGray() { return UIColor(1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0, 1); }
   static constexpr UIColor clear() { return UIColor(0, 0, 0, 0); }
+  // The default tint of buttons and sliders.
+  static constexpr UIColor systemBlue() { return UIColor(0.0, 0.478, 1.0, 1.0); }
 
   // getRed(_:green:blue:alpha:): the components, always available here.
   bool getRed(CGFloat* red, CGFloat* green, CGFloat* blue, CGFloat* alpha) const;

@@ -92,7 +92,6 @@ void UISlider::trackTo(CGPoint point) {
 
 bool UISlider::beginTracking(const UITouch& touch, const UIEvent*) {
   changedWhileTracking_ = false;
-  valueAtDown_ = value_;
   trackTo(touch.location(this));
   return true;
 }

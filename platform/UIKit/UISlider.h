@@ -46,8 +46,7 @@ class UISlider : public UIControl {
   float value_ = 0.5f;
   float minimum_ = 0;
   float maximum_ = 1;
-  float valueAtDown_ = 0;
   bool continuous_ = true;
   bool changedWhileTracking_ = false;
-  UIColor tint_{0.0, 0.478, 1.0, 1.0};
+  UIColor tint_ = UIColor::systemBlue();
 };

@@ -173,12 +173,9 @@ void UIView::setBackgroundColor(std::optional<UIColor> color) {
   setNeedsDisplay();
 }
 
-bool UIView::hasUsableGeometry() const {
-  return bounds_.size.width > 0 && bounds_.size.height > 0 && transformToSuperview().has_value();
-}
-
 bool UIView::isDrawable() const {
-  return !hidden_ && alpha_ >= 0.01 && hasUsableGeometry();
+  return !hidden_ && alpha_ >= 0.01 && bounds_.size.width > 0 && bounds_.size.height > 0 &&
+         transformToSuperview().has_value();
 }
 
 // ---- tree
@@ -360,7 +357,7 @@ bool UIView::pointInside(CGPoint point, const UIEvent*) const {
 }
 
 std::shared_ptr<UIView> UIView::hitTest(CGPoint point, const UIEvent* event) {
-  if (hidden_ || alpha_ < 0.01 || !userInteraction_ || !hasUsableGeometry())
+  if (!userInteraction_ || !isDrawable())
     return nullptr;
   if (!pointInside(point, event))
     return nullptr;

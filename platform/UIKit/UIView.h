@@ -274,7 +274,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // Whether the view shows anything: not hidden, alpha at least 0.01 and usable geometry (a
   // positive, finite size, a finite place and an invertible transform).
   bool isDrawable() const;
-  bool hasUsableGeometry() const;
   // The transform from this view's coordinates into its superview's, or nothing when the
   // geometry is degenerate (non-finite, or a transform that cannot be inverted).
   std::optional<CGAffineTransform> transformToSuperview() const;

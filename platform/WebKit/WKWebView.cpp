@@ -7,12 +7,6 @@
 #include "UIKit/backend/WindowBackend.h"
 #include "WebKit/WebEngine.h"
 
-namespace {
-
-constexpr CGFloat invisibleAlpha = 0.01;  // below this a view shows nothing
-
-}  // namespace
-
 std::shared_ptr<WKWebView> WKWebView::make(CGRect frame, const WKWebViewConfiguration& configuration) {
   return std::shared_ptr<WKWebView>(new WKWebView(frame, configuration));
 }
@@ -131,7 +125,7 @@ void WKWebView::leaveWindow() {
 
 std::optional<CGRect> WKWebView::placementInWindow() const {
   for (const UIView* v = this; v; v = v->superview().get()) {
-    if (v->isHidden() || v->alpha() < invisibleAlpha || !v->hasUsableGeometry())
+    if (!v->isDrawable())
       return std::nullopt;
   }
   if (!window())

@@ -19,24 +19,9 @@ namespace {
 // of small scales can underflow on the way, so anything this close to singular is not drawn.
 constexpr double minimumDeterminant = 1e-12;
 
-CGRect unite(const CGRect& a, const CGRect& b) {
-  if (a.isEmpty())
-    return b.standardized();
-  if (b.isEmpty())
-    return a.standardized();
-  const CGFloat x0 = std::min(a.minX(), b.minX()), y0 = std::min(a.minY(), b.minY());
-  const CGFloat x1 = std::max(a.maxX(), b.maxX()), y1 = std::max(a.maxY(), b.maxY());
-  return CGRect(x0, y0, x1 - x0, y1 - y0);
-}
-
 CGFloat backingScaleFor(const CGRect& bounds, CGFloat scale) {
   const CGFloat edge = std::max(bounds.size.width, bounds.size.height);
   return edge * scale > maximumBackingPixels ? maximumBackingPixels / edge : scale;
-}
-
-bool hasArea(const CGRect& bounds) {
-  return bounds.size.width > 0 && bounds.size.height > 0 && std::isfinite(bounds.size.width) &&
-         std::isfinite(bounds.size.height);
 }
 
 bool isStale(const UIView& view, CGFloat scale) {
@@ -45,15 +30,11 @@ bool isStale(const UIView& view, CGFloat scale) {
          backing->scale != backingScaleFor(view.bounds(), scale);
 }
 
-// Redraws the view's own content into its backing; false when it has nothing to show.
+// Redraws the view's own content into its backing; false when no surface could be made. Only
+// drawable views come here, so the bounds are finite and have an area.
 bool redraw(UIView& view, CGFloat scale) {
   const CGRect bounds = view.bounds();
   view.clearNeedsDisplay();  // before draw(_:), which may mark the view again for the next pass
-  if (!hasArea(bounds)) {
-    if (view.backing())
-      view.backing()->release();
-    return false;
-  }
   const CGFloat s = backingScaleFor(bounds, scale);
   const int width = std::max(1, int(std::ceil(bounds.size.width * s - 1e-9)));
   const int height = std::max(1, int(std::ceil(bounds.size.height * s - 1e-9)));
@@ -91,7 +72,7 @@ void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, 
     return;  // the marks wait until the view shows again
   if (isStale(view, scale) && redraw(view, scale)) {
     ++drawn;
-    damage = unite(damage, view.bounds().applying(toWindow));
+    damage = damage.united(view.bounds().applying(toWindow));
   }
   for (const auto& sub : view.subviews()) {
     if (auto t = sub->transformToSuperview())

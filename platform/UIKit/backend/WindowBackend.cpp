@@ -26,13 +26,7 @@ void WindowBackend::invalidate(const CGRect& rect) {
   const CGRect r = rect.standardized();
   if (r.isEmpty())
     return;
-  if (invalid_.isEmpty()) {
-    invalid_ = r;
-  } else {
-    const CGFloat x0 = std::min(invalid_.minX(), r.minX()), y0 = std::min(invalid_.minY(), r.minY());
-    const CGFloat x1 = std::max(invalid_.maxX(), r.maxX()), y1 = std::max(invalid_.maxY(), r.maxY());
-    invalid_ = CGRect(x0, y0, x1 - x0, y1 - y0);
-  }
+  invalid_ = invalid_.united(r);
   requestDisplay();
 }
 
