@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -16,6 +17,16 @@ namespace SDO {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Console text is written through at once, so a redirected stdout holds it the moment it is
+// printed (and after a crash), not when later output pushes it out of the stdio buffer.
+__attribute__((format(printf, 1, 2))) void printNow(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
+}
 
 // A new file in the folder of `target`, open for writing ("wb"), under a short name that no
 // other file has; its mode is what fopen would give a new file (0666 less the umask). `name`
@@ -47,7 +58,7 @@ std::FILE* CreateBeside(const fs::path& target, std::string& name) {
 int CString::operator>>(int n) {
   if (length != 0)
     for (int i = 0; i < n; ++i)
-      std::printf("%s", c_str());
+      printNow("%s", c_str());
   return 0;
 }
 
@@ -65,7 +76,7 @@ int CString::operator<<(char* text) {
   const bool loadable = ec || !fs::exists(st) || fs::is_regular_file(st);
   std::FILE* f = loadable ? std::fopen(path.c_str(), "rb") : nullptr;
   if (!f) {
-    std::printf("\nERROR: File '%s' could not be opened for loading.", path.c_str());
+    printNow("\nERROR: File '%s' could not be opened for loading.", path.c_str());
     return 0;
   }
   if (std::fseek(f, 0, SEEK_END) == 0) {
@@ -75,7 +86,7 @@ int CString::operator<<(char* text) {
       Install(buffer, static_cast<int>(size));
       // A short read keeps the full length; the unread bytes stay zero.
       if (std::fread(buffer, 1, static_cast<size_t>(size), f) != static_cast<size_t>(size))
-        std::printf("\nERROR: While reading file.");
+        printNow("\nERROR: While reading file.");
     }
   }
   std::fclose(f);
@@ -91,11 +102,11 @@ int CString::operator>>(char* path) {
   if (!path)
     return 0;
   if (length == 0) {
-    std::printf("\nError: String object is empty.");
+    printNow("\nError: String object is empty.");
     return 0;
   }
   auto cannotOpen = [path] {
-    std::printf("\nERROR: File '%s' could not be opened for saving.", path);
+    printNow("\nERROR: File '%s' could not be opened for saving.", path);
     return 0;
   };
 
@@ -138,7 +149,7 @@ int CString::operator>>(char* path) {
   ok = std::fflush(f) == 0 && ok;
   ok = std::fclose(f) == 0 && ok;
   if (!ok) {
-    std::printf("\nERROR: While writing file.");
+    printNow("\nERROR: While writing file.");
     if (aside)
       std::remove(written.c_str());
     return 0;

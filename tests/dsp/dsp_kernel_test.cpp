@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildStdout.h"
 #include "DSPKernel.h"
 #include "KOV_Compressor_Extension_DSPKernel.h"
 #include "dsp_reference.h"
@@ -162,6 +163,13 @@ TEST(DspKernel, ParameterStorageAndPrint) {
   EXPECT_EQ(k.splitB.fCutoff2.load(), 1.0f);
   EXPECT_EQ(k.getParameter(9), 0.5f);
   EXPECT_EQ(k.compressor.c[0].fAttack.load(), 0.3f);
+}
+
+// A redirected stdout (a pipe, a log file) holds the parameter line as soon as it is printed,
+// not when later output pushes it out of the stdio buffer.
+TEST(DspKernel, ParameterLineReachesAPipeAtOnce) {
+  EXPECT_EQ(child_stdout::printedBeforeExit([] { Kernel().setParameter(2, 0.25f); }),
+            "unit received parameter : address:2, value:0.250000\n");
 }
 
 TEST(DspKernel, PathSelection) {

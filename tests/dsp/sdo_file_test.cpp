@@ -1,5 +1,6 @@
 // CString: loading and saving whole files, with the exact messages; a failed save leaves the old
 // file.
+#include "ChildStdout.h"
 #include "SDOString.h"
 #include "sdo_test_support.h"
 
@@ -98,6 +99,14 @@ TEST_F(SdoFile, RoundTripAndFailures) {
   EXPECT_EQ(Save(s, Path("no/such/folder.txt")), CannotOpen(Path("no/such/folder.txt"), "saving"));
   EXPECT_EQ(Save(s, "/dev/full"), "\nERROR: While writing file.");  // refuses every write
   EXPECT_EQ(Entries(), 2) << "nothing is left beside the files";
+
+  SCOPED_TRACE("the messages reach a redirected stdout at once, not at the next output");
+  EXPECT_EQ(child_stdout::printedBeforeExit([&] {
+              CString t;
+              t << W(missing.c_str());
+            }),
+            CannotOpen(missing, "loading"));
+  EXPECT_EQ(child_stdout::printedBeforeExit([&] { s >> W("/dev/full"); }), "\nERROR: While writing file.");
 }
 
 // Saving through a link writes the file it names (relative to the link's folder, also one not yet

@@ -13,14 +13,17 @@ namespace {
 constexpr auto relaxed = std::memory_order_relaxed;
 
 // On a render thread the line takes the render-line queue (no stdio lock there); elsewhere it is
-// written at once, as before.
+// written through at once, so a redirected stdout (a file, a pipe) holds it the moment it is
+// printed, not only when later lines push it out of the stdio buffer.
 void logParameter(AUParameterAddress address, AUValue value) {
   const auto number = static_cast<unsigned long long>(address);
-  if (RenderScope::isRenderThread())
+  if (RenderScope::isRenderThread()) {
     RenderLines::pushFormatted("unit received parameter : address:%llu, value:%f", number,
                                static_cast<double>(value));
-  else
-    std::printf("unit received parameter : address:%llu, value:%f\n", number, static_cast<double>(value));
+    return;
+  }
+  std::printf("unit received parameter : address:%llu, value:%f\n", number, static_cast<double>(value));
+  std::fflush(stdout);
 }
 }  // namespace
 
