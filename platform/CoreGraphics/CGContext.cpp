@@ -340,7 +340,16 @@ void CGContext::strokePath() {
   log("strokePath");
   if (isDrawable() && !pathBroken_) {
     applyStrokeColor();
+    // Cairo 1.16's fast rasteriser (CAIRO_ANTIALIAS_FAST) writes past the end of one of its own
+    // heap buffers for some dashed strokes, so a dashed stroke is rasterised with the default
+    // antialiasing and the caller's setting is put back afterwards. Solid strokes keep it.
+    const cairo_antialias_t antialias = cairo_get_antialias(cairo_);
+    const bool avoidFast = antialias == CAIRO_ANTIALIAS_FAST && cairo_get_dash_count(cairo_) > 0;
+    if (avoidFast)
+      cairo_set_antialias(cairo_, CAIRO_ANTIALIAS_DEFAULT);
     cairo_stroke(cairo_);
+    if (avoidFast)
+      cairo_set_antialias(cairo_, antialias);
   }
   endPath();
 }
