@@ -1,7 +1,12 @@
 #include "AVFoundation/AVAudioPlayerNode.h"
 
+#include <semaphore.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <vector>
 
 #include "AVFoundation/AVAudioPlayerNodeRenderer.h"
@@ -72,32 +77,54 @@ void AVAudioPlayerNode::Renderer::render(std::uint32_t frames, float* const* out
     std::memset(out[c] + done, 0, (frames - done) * sizeof(float));
 }
 
+// The completion side of a node. The node and its completion thread each hold it; whichever
+// lets go last frees it (the thread when a handler ended the node, else the node after joining).
+// The segments live here too: the thread reads and frees them after a handler may have ended the
+// node.
+struct AVAudioPlayerNode::Completions {
+  Completions() { sem_init(&wake, 0, 0); }
+  ~Completions() { sem_destroy(&wake); }
+  Completions(const Completions&) = delete;
+  Completions& operator=(const Completions&) = delete;
+
+  // Runs the handlers of the claimed, unfired segments, in schedule order. Claims come in that
+  // order (the render thread finishes files in order and a stop claims everything after), so
+  // these are the next ones to report. Frees the segments that are fired and released.
+  void runClaimed();
+
+  sem_t wake;  // posted by the render thread (claims), stop, a full schedule and the destructor
+  std::atomic<bool> quit{false};
+  std::mutex mutex;                               // control threads only
+  std::deque<std::unique_ptr<Segment>> segments;  // in schedule order, until completed and released
+};
+
 AVAudioPlayerNode::AVAudioPlayerNode()
     : render_(std::make_shared<Renderer>()),
+      completions_(std::make_shared<Completions>()),
       outputFormat_(AVAudioFormat::makeStandard(kDefaultSampleRate, 2)) {
-  sem_init(&wake_, 0, 0);
-  render_->wake = &wake_;
-  completer_ = std::thread([this] { completionLoop(); });
+  render_->wake = &completions_->wake;
+  completer_ = std::thread([completions = completions_] { completionLoop(completions); });
 }
 
 AVAudioPlayerNode::~AVAudioPlayerNode() {
-  quit_.store(true);
-  sem_post(&wake_);
-  // A handler that drops the last reference to its node ends the node on the completion thread.
+  completions_->quit.store(true);
+  sem_post(&completions_->wake);
+  // A handler that drops the last reference to its node ends the node on the completion thread:
+  // the thread goes on with its own reference to the completion side and stops after the
+  // handlers already due.
   if (completer_.get_id() == std::this_thread::get_id())
     completer_.detach();
   else
     completer_.join();
   // The engine has let the renderer go (its graphs are retired), or keeps it only while it is
-  // detached and not rendering: the segments go with the node.
+  // detached and not rendering: the segments go with the completion side.
   render_->current = nullptr;
-  sem_destroy(&wake_);
 }
 
 std::shared_ptr<AVAudioFormat> AVAudioPlayerNode::outputFormatForBus(NSUInteger bus) const {
   if (bus != 0)
     return nullptr;
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(completions_->mutex);
   return outputFormat_;
 }
 
@@ -108,7 +135,7 @@ bool AVAudioPlayerNode::takeOutputFormat(NSUInteger bus, const std::shared_ptr<A
       *why = "a player's output must be one standard (float, non-interleaved) bus";
     return false;
   }
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(completions_->mutex);
   outputFormat_ = format;
   return true;
 }
@@ -120,7 +147,7 @@ void AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>& file,
     return;
   auto segment = std::make_unique<Segment>();
   segment->completion = std::move(completionHandler);
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock(completions_->mutex);
   const double rate = outputFormat_->sampleRate();
   segment->samples = file->samples();
   if (segment->samples->sampleRate != rate) {
@@ -133,12 +160,12 @@ void AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>& file,
   }
   segment->generation = render_->generation.load(std::memory_order_relaxed);
   Segment* raw = segment.get();
-  segments_.push_back(std::move(segment));
+  completions_->segments.push_back(std::move(segment));
   if (!render_->inbox.push(raw)) {
     std::fprintf(stderr, "AVAudioPlayerNode: the schedule is full; the file is not played.\n");
     raw->claimed.store(true);
     raw->released.store(true);
-    sem_post(&wake_);
+    sem_post(&completions_->wake);
   }
 }
 
@@ -155,43 +182,43 @@ void AVAudioPlayerNode::pause() {
 }
 
 void AVAudioPlayerNode::stop() {
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock(completions_->mutex);
   render_->playing.store(false, std::memory_order_release);
   // Segments scheduled before this point belong to the old generation: the render thread drops
   // them, and their completions are due now unless the render thread already claimed them.
   render_->generation.fetch_add(1, std::memory_order_acq_rel);
   bool any = false;
-  for (auto& segment : segments_)
+  for (auto& segment : completions_->segments)
     if (!segment->claimed.exchange(true, std::memory_order_acq_rel))
       any = true;
   lock.unlock();
   if (any)
-    sem_post(&wake_);
+    sem_post(&completions_->wake);
 }
 
-void AVAudioPlayerNode::completionLoop() {
+// [completion thread] Touches only the completion side, never the node: a handler may end the
+// node, and the loop then sees `quit` set by its destructor.
+void AVAudioPlayerNode::completionLoop(const std::shared_ptr<Completions>& completions) {
   for (;;) {
-    while (sem_wait(&wake_) != 0) {
+    while (sem_wait(&completions->wake) != 0) {
     }
-    runClaimedCompletions();
-    if (quit_.load())
+    completions->runClaimed();
+    if (completions->quit.load())
       return;
   }
 }
 
-// Claims come in schedule order (the render thread finishes files in order and a stop claims
-// everything after), so the claimed, unfired segments are the next ones to report.
-void AVAudioPlayerNode::runClaimedCompletions() {
+void AVAudioPlayerNode::Completions::runClaimed() {
   std::vector<AVAudioNodeCompletionHandler> due;
   {
-    std::lock_guard lock(mutex_);
-    for (auto& segment : segments_) {
+    std::lock_guard lock(mutex);
+    for (auto& segment : segments) {
       if (segment->fired || !segment->claimed.load(std::memory_order_acquire))
         continue;
       segment->fired = true;
       due.push_back(std::move(segment->completion));
     }
-    std::erase_if(segments_, [](const std::unique_ptr<Segment>& s) {
+    std::erase_if(segments, [](const std::unique_ptr<Segment>& s) {
       return s->fired && s->released.load(std::memory_order_acquire);
     });
   }

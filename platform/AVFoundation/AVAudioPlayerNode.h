@@ -8,7 +8,8 @@
 // on the render thread, never on the main thread): when the render thread has pulled the file's
 // last frame or will pull it in its next call (so that a file scheduled from the completion
 // follows without a gap), or when `stop` flushed the file. Handlers run in the order the files were
-// scheduled; a handler may schedule again.
+// scheduled; a handler may schedule again. A handler may also hold the node's last reference:
+// the node then ends on its completion thread, which runs the handlers already due and stops.
 //
 // A scheduled file plays at the node's output rate: a file at another rate is converted when it
 // is scheduled. Its channels are mapped to the output's (mono to every channel).
@@ -18,14 +19,9 @@
 // lock-free ring and atomics only.
 #pragma once
 
-#include <atomic>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
-
-#include <semaphore.h>
 
 #include "AVFoundation/AVAudioFile.h"
 #include "AVFoundation/AVAudioNode.h"
@@ -67,16 +63,15 @@ class AVAudioPlayerNode : public AVAudioNode {
 
  private:
   struct Segment;
-  void completionLoop();
-  void runClaimedCompletions();
+  // What the completion thread reads, shared by the node and that thread: the thread keeps it
+  // while it runs, so a handler that ends the node leaves the thread everything it still needs.
+  struct Completions;
+  static void completionLoop(const std::shared_ptr<Completions>& completions);
 
   std::shared_ptr<Renderer> render_;
-  mutable std::mutex mutex_;  // control threads only
-  std::shared_ptr<AVAudioFormat> outputFormat_;
-  std::deque<std::unique_ptr<Segment>> segments_;  // in schedule order, until completed and released
+  std::shared_ptr<Completions> completions_;
+  std::shared_ptr<AVAudioFormat> outputFormat_;  // under completions_->mutex
   // The last conversion of a file to the output rate, reused while the same file loops.
-  std::shared_ptr<const PCMSamples> convertedFrom_, converted_;
-  sem_t wake_;
-  std::atomic<bool> quit_{false};
+  std::shared_ptr<const PCMSamples> convertedFrom_, converted_;  // under completions_->mutex
   std::thread completer_;
 };

@@ -6,10 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "AllocationCounter.h"
+#include "AudioToolbox/AUParameters.h"
 #include "Dispatch/DispatchQueue.h"
+#include "KOVCompressorParameters.h"
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
 #include "StdoutCapture.h"
 #include "dsp_reference.h"
@@ -218,4 +221,140 @@ TEST(DspAdapter, ParameterLinesOfRenderEventsPrintOnTheMainLoop) {
             "unit received parameter : address:3, value:0.500000\n"
             "unit received parameter : address:14, value:-2.250000\n");
   EXPECT_EQ(a.getParameterEx(14), -2.25f);
+}
+
+namespace {
+
+// Settings no host should send: the largest floats, infinities, huge and large values, NaN.
+const float kHostileValues[] = {3.4e38f, -3.4e38f, INFINITY, -INFINITY,    1e30f,
+                                -1e30f,  1e6f,     -1e6f,    std::nanf("")};
+
+// Uniform white noise in [-amplitude, amplitude] on both channels (independent), from a fixed
+// seed, handed to the adapter by its pull block.
+struct NoiseHost {
+  std::vector<float> left, right;
+  StackAudioBufferList<2> out;
+  AURenderPullInputBlock pull;
+  std::uint32_t seed = 12345;
+  float amplitude;
+
+  NoiseHost(AUAudioFrameCount capacity, float amplitude)
+      : left(capacity, 0.0f), right(capacity, 0.0f), amplitude(amplitude) {
+    out.mBuffers[0] = {1, static_cast<UInt32>(capacity * 4), left.data()};
+    out.mBuffers[1] = {1, static_cast<UInt32>(capacity * 4), right.data()};
+    pull = [this](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames, NSInteger,
+                  AudioBufferList* input) {
+      for (UInt32 b = 0; b < input->mNumberBuffers; ++b) {
+        float* data = static_cast<float*>(input->mBuffers[b].mData);
+        for (AUAudioFrameCount i = 0; i < frames; ++i) {
+          seed = seed * 1664525u + 1013904223u;
+          data[i] = this->amplitude * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
+        }
+      }
+      return noErr;
+    };
+  }
+  // The index of the first sample that is not finite in the first `frames` frames, or -1.
+  int firstNonFinite(AUAudioFrameCount frames) const {
+    for (AUAudioFrameCount i = 0; i < frames; ++i)
+      if (!std::isfinite(left[i]) || !std::isfinite(right[i]))
+        return static_cast<int>(i);
+    return -1;
+  }
+};
+
+enum class Route { renderEvent, setParameterEx, parameterObject };
+
+}  // namespace
+
+// Whatever value a setting takes (finite, infinite, NaN) and however it arrives, white noise at
+// +20 and +40 dBFS comes out finite: in every mode, plain and side-chained, for each setting on
+// its own and for the make-up gain and mix (the two factors that multiply) hostile together,
+// with audition off and on (by render events).
+TEST(DspAdapter, HostileSettingsKeepLoudInputFinite) {
+  constexpr AUAudioFrameCount kFrames = 512;
+  constexpr AUEventSampleTime kEventAt = 100;
+  auto parameterObject = [](AUParameterAddress address) {
+    return AUParameterTree::createParameterWithIdentifier("p", "p", address, 0.0f, 1.0f,
+                                                          kAudioUnitParameterUnit_Generic, std::nullopt, 0,
+                                                          std::nullopt, std::nullopt);
+  };
+  // One render of `a` with its detectors cleared, set back to the defaults, the mode and path, then
+  // `settings` by `route` (render events at kEventAt, or set before the call); returns the first
+  // bad sample or -1.
+  auto run = [&](Adapter& a, float amplitude, float mode, float hp, Route route,
+                 const std::vector<std::pair<AUParameterAddress, float>>& settings) {
+    a.reset();
+    for (const KOVParameterInfo& row : kKOVParameterTable)
+      a.setParameterEx(static_cast<std::int32_t>(row.address), row.defaultValue);
+    a.setParameterEx(11, 0.0f);  // no final limiter behind the kernel (the adapter has none)
+    a.setParameterEx(6, mode);
+    a.setParameterEx(9, hp);
+    a.setParameterEx(10, 1.0f);
+    NoiseHost h(kFrames, amplitude);
+    dsp_reference::Events events;
+    for (const auto& [address, value] : settings) {
+      switch (route) {
+        case Route::renderEvent:
+          events.add({kEventAt, address, value});
+          break;
+        case Route::setParameterEx:
+          a.setParameterEx(static_cast<std::int32_t>(address), value);
+          break;
+        case Route::parameterObject:
+          a.setParameter(parameterObject(address).get(), value);
+          break;
+      }
+    }
+    AudioTimeStamp ts;
+    ts.mSampleTime = 0.0;
+    AudioUnitRenderActionFlags flags = 0;
+    EXPECT_EQ(a.render(&flags, &ts, kFrames, 0, h.out.list(), events.head(), &h.pull), noErr);
+    MainLoop::runUntilIdle();  // the render events' parameter lines
+    return h.firstNonFinite(kFrames);
+  };
+  stdout_capture::beginCapture();
+  int renders = 0;
+  std::string failures;  // the first output that was not finite (reported after the capture)
+  for (float amplitude : {10.0f, 100.0f}) {
+    for (float mode : {0.0f, 1.0f, 2.0f, 3.0f}) {
+      for (float hp : {0.0f, 0.6f}) {
+        for (Route route : {Route::renderEvent, Route::setParameterEx, Route::parameterObject}) {
+          Adapter a;
+          a.allocateRenderResources();
+          auto where = [&] {
+            return "peak " + std::to_string(amplitude) + ", mode " + std::to_string(mode) + ", " +
+                   (hp != 0.0f ? "side-chain" : "plain") + ", route " +
+                   std::to_string(static_cast<int>(route));
+          };
+          for (AUParameterAddress address = 0; address < KOV_Compressor_Extension_DSPKernel::kParameterCount;
+               ++address) {
+            for (float v : kHostileValues) {
+              ++renders;
+              if (const int at = run(a, amplitude, mode, hp, route, {{address, v}});
+                  at >= 0 && failures.empty())
+                failures = where() + ": address " + std::to_string(address) + " value " + std::to_string(v) +
+                           ", sample " + std::to_string(at);
+            }
+          }
+          if (route != Route::renderEvent)
+            continue;  // the pairs by render events only: every route ends in the same setter
+          for (float gain : kHostileValues) {
+            for (float mix : kHostileValues) {
+              for (float audition : {0.0f, 1.0f}) {
+                ++renders;
+                if (const int at = run(a, amplitude, mode, hp, route, {{8, audition}, {4, gain}, {5, mix}});
+                    at >= 0 && failures.empty())
+                  failures = where() + ": gain " + std::to_string(gain) + " mix " + std::to_string(mix) +
+                             " audition " + std::to_string(audition) + ", sample " + std::to_string(at);
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+  stdout_capture::endCapture();
+  EXPECT_EQ(failures, "");
+  EXPECT_EQ(renders, 2 * 4 * 2 * (3 * 15 * 9 + 9 * 9 * 2));
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "Compressor1.h"
@@ -103,7 +104,8 @@ TEST(DspCompressor, DerivedValues) {
       {"threshold 100 stops at 10^38", [&] { c.setThreshold(100.0f); }, c._Threshold, 1e38f, 1e32f},
       {"threshold -inf acts as 0", [&] { c.setThreshold(-INFINITY); }, c._Threshold, 0.001f, 1e-7f},
       {"gain 0", [&] { c.setGain(0.0f); }, c._MakeUp, 0.0316f, 1e-4f},
-      {"gain 1e9 stops at 10^38", [&] { c.setGain(1e9f); }, c._MakeUp, 1e38f, 1e32f},
+      {"gain 2 is +90 dB", [&] { c.setGain(2.0f); }, c._MakeUp, 31622.78f, 0.1f},
+      {"gain 1e9 stops at 10^6 (+120 dB)", [&] { c.setGain(1e9f); }, c._MakeUp, 1e6f, 1.0f},
       {"gain 1", [&] { c.setGain(1.0f); }, c._MakeUp, 31.62f, 1e-2f},
       {"NaN gain keeps the value", [&] { c.setGain(std::nanf("")); }, c._MakeUp, 31.62f, 1e-2f},
   };
@@ -114,6 +116,31 @@ TEST(DspCompressor, DerivedValues) {
   }
   EXPECT_TRUE(std::isnan(c.fMakeUp.load()));  // the setting keeps what was given
   EXPECT_EQ(c.fRatio.load(), -INFINITY);
+
+  SCOPED_TRACE("mix: as given within +-10^6, NaN as 0, infinities as the ends of 0..1");
+  for (const auto& [given, taken] : std::vector<std::pair<float, float>>{{2.0f, 2.0f},
+                                                                         {-1.0f, -1.0f},
+                                                                         {-3.4e38f, -1e6f},
+                                                                         {1e30f, 1e6f},
+                                                                         {-INFINITY, 0.0f},
+                                                                         {INFINITY, 1.0f},
+                                                                         {std::nanf(""), 0.0f}}) {
+    c.fMix.store(given);
+    EXPECT_EQ(c.snapshot().mix, taken) << given;
+    EXPECT_EQ(c.snapshot().dryShare, 1.0 - static_cast<double>(taken)) << given;
+  }
+
+  SCOPED_TRACE("time coefficients stay within 0..1 even at a rate no kernel lets through");
+  Compressor1 odd;
+  odd.setSamplerate(-1e-3f);
+  odd.setAttack(1.0f);  // 10^(1 / (50 - 0.0005)) - 1: just as at rate 0
+  EXPECT_NEAR(odd._Attack.load(), 0.0471f, 1e-4f);
+  odd.setSamplerate(-100.0f);
+  odd.setAttack(1.0f);  // 10^(1 / 0) - 1 would be infinite
+  EXPECT_EQ(odd._Attack.load(), 1.0f);
+  odd.setSamplerate(-1000.0f);
+  odd.setRelease(1.0f);  // 10^(1 / -450) - 1 < 0
+  EXPECT_EQ(odd._Release.load(), 0.0f);
 
   SCOPED_TRACE("setSamplerate waits for the next update");
   Compressor1 d;

@@ -188,3 +188,45 @@ TEST(EngineDeviceThreads, NullOutputFallbackRealTimeCompletionsAndNoOutputAtAll)
   }
   // No output at all: start() throws (its text: the engine player's failure test).
 }
+
+// A completion handler that holds its node's last reference ends the node on the node's own
+// completion thread (the main thread detached the node and let it go meanwhile). The handlers
+// already due still run, in order, and the thread stops without touching the ended node (an
+// address sanitizer build reports any read of it: the handler's weak reference is the last one
+// to the node's memory, and it goes when the handlers are done).
+TEST(PlayerNodeThreads, AHandlerThatEndsItsNodeLeavesTheCompletionThreadSound) {
+  TemporaryFolder folder;
+  auto file = wavFile(folder.file("short.wav"), {sine(440.0, 0.5, 480, 48000.0)}, 48000);
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    auto engine = std::make_shared<AVAudioEngine>();
+    // Made both ways: with the count in the node's own block, and apart from it.
+    auto player = round % 2 == 0 ? std::make_shared<AVAudioPlayerNode>()
+                                 : std::shared_ptr<AVAudioPlayerNode>(new AVAudioPlayerNode());
+    engine->attach(player);
+    std::atomic<bool> holding{false}, letGo{false}, heldTheLast{false};
+    std::atomic<int> order{0}, firstAt{-1}, secondAt{-1};
+    player->scheduleFile(file, nullptr, [&, weak = std::weak_ptr<AVAudioPlayerNode>(player)] {
+      auto strong = weak.lock();
+      holding = true;
+      while (!letGo)
+        std::this_thread::yield();
+      heldTheLast = strong.use_count() == 1;
+      firstAt = order++;
+      // `strong` ends here: the node's destructor runs on this thread.
+    });
+    player->scheduleFile(file, nullptr, [&] { secondAt = order++; });
+    player->stop();  // both completions are due at once, on the completion thread
+    ASSERT_TRUE(waitFor([&] { return holding.load(); }));
+    engine->detach(player);
+    player.reset();
+    engine.reset();
+    letGo = true;
+    ASSERT_TRUE(waitFor([&] { return secondAt.load() >= 0; }));
+    EXPECT_TRUE(heldTheLast);
+    EXPECT_EQ(firstAt, 0);
+    EXPECT_EQ(secondAt, 1);
+    // The thread reads its state once more after the last handler, then stops.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}

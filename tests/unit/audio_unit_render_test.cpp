@@ -426,3 +426,64 @@ TEST(AudioUnitRender, RenderBlockAllocatesAndLocksNothing) {
     EXPECT_EQ(locks, 0u);
   }
 }
+
+// Hostile settings through every way into the unit (render events, the unit's own setter, the
+// parameter tree, a state), each on its own, the final limiter off: white noise at +20 and
+// +40 dBFS still comes out finite, in every mode, plain and side-chained.
+TEST(AudioUnitRender, HostileSettingsKeepLoudInputFinite) {
+  const float hostile[] = {3.4e38f, -3.4e38f, INFINITY, -INFINITY, 1e30f, -1e30f, 1e6f, -1e6f, std::nanf("")};
+  enum Route { kRenderEvent, kUnitSetter, kTree, kState };
+  constexpr AUAudioFrameCount kFrames = 512;
+  auto stateWith = [](AUParameterAddress address, float value) {
+    const PropertyList::Dictionary parameter{
+        {"address", int(address)}, {"identifier", "x"}, {"value", double(value)}};
+    const PropertyList::Dictionary group{
+        {"identifier", "kGlobalParameters"}, {"count", 1}, {"param 0", parameter}};
+    return PropertyList::Dictionary{{"version", 1}, {"count", 1}, {"group 0", group}};
+  };
+  int renders = 0;
+  for (float amplitude : {10.0f, 100.0f}) {
+    const Stereo input = unittest::noise(kFrames, amplitude);
+    for (float mode : {0.0f, 1.0f, 2.0f, 3.0f}) {
+      for (float hp : {0.0f, 0.6f}) {
+        const unittest::Settings start = {{11, 0.0f}, {6, mode}, {9, hp}, {10, 1.0f}};
+        for (Route route : {kRenderEvent, kUnitSetter, kTree, kState}) {
+          SCOPED_TRACE(testing::Message() << "peak " << amplitude << ", mode " << mode << ", "
+                                          << (hp != 0.0f ? "side-chain" : "plain") << ", route " << route);
+          beginCapture();
+          Host host(48000.0);
+          for (std::int32_t address = 0; address < 12; ++address) {
+            for (float v : hostile) {
+              // Back to the defaults, then the mode, path and the limiter off; detectors cleared.
+              for (const KOVParameterInfo& row : kKOVParameterTable)
+                host.unit->setParameter(std::int32_t(row.address), row.defaultValue);
+              host.set(start);
+              host.unit->reset();
+              unittest::EventList events;
+              if (route == kRenderEvent)
+                events.add(100, AUParameterAddress(address), v);
+              else if (route == kUnitSetter)
+                host.unit->setParameter(address, v);
+              else if (route == kTree)
+                host.unit->parameterTree()->parameterWithAddress(AUParameterAddress(address))->setValue(v);
+              else
+                host.unit->setFullState(stateWith(AUParameterAddress(address), v));
+              Stereo output(kFrames);
+              host.renderAt(input, output, 0, kFrames, events.head());
+              ++renders;
+              bool finite = true;
+              for (std::size_t i = 0; i < kFrames; ++i)
+                finite = finite && std::isfinite(output.left[i]) && std::isfinite(output.right[i]);
+              if (!finite) {
+                endCapture();
+                FAIL() << "address " << address << " value " << v;
+              }
+            }
+          }
+          endCapture();
+        }
+      }
+    }
+  }
+  EXPECT_EQ(renders, 2 * 4 * 2 * 4 * 12 * 9);
+}

@@ -23,14 +23,27 @@ inline constexpr int kChunk = 256;
 inline constexpr int kPairScratch = 2 * kChunk + 4;
 
 // Settings outside 0..1 follow the same formulas as inside. Limits apply only where a formula
-// would stop giving a finite, sound value:
+// would stop giving a finite, sound value, and they bound every setting's effect on the output:
 // - an infinite setting acts as the nearest end of 0..1 (NaN is the caller's business);
-// - gain factors (threshold, make-up, mix) stay within 10^38 in magnitude, below float's 3.4e38,
-//   so that a full-scale sample times the largest gain the law can give (sqrt(kRatioMax), about
-//   2.15) stays finite;
-// - the ratio factor stays within 0 .. kRatioMax, where its logarithm stays finite.
+// - the ratio factor stays within 0 .. 4.60 (ratioFor), where its logarithm is finite;
+// - the attack and release coefficients stay within 0..1, so the detector level is a running
+//   mix of past inputs: 0 <= level <= the largest detector input so far;
+// - the threshold is at least 0 and at most 10^38; it does not bound anything itself, because
+//   for any level >= 0 and threshold >= 0 the gain law gives (ratio (l - thr) + thr) / l between
+//   the ratio factor and 1, so 0 <= gain <= sqrt(4.60) < 2.15, and |1 - gain| < 2.15 too
+//   (audition);
+// - make-up gain at most 10^kMaxMakeUpExponent = 10^6 (+120 dB; the formula's value for settings
+//   up to 2.5) and mix within +-kMaxMix = 10^6.
+// One sample then is at most |dry| (2.15 10^6 10^6 + |1 - mix|) < 2.2e12 |dry|, every
+// partial product below that too; the mid-side modes add two such samples (mid and side, each
+// at most the input's peak), < 4.4e12 |input|. Input up to +40 dBFS (100) gives at most about
+// 4.4e14, and finite output holds for input up to about 7e25, far below float's 3.4e38. The
+// linked detectors read the other channel's output, which only moves a level (finite), not the
+// bound. Settings within -1..2 give derived values well inside these limits (make-up at most
+// 10^4.5, mix at most 2 in magnitude), so their output is exactly the formulas'.
 inline constexpr float kMaxExponent = 38.0f;
-inline constexpr float kMaxFactor = 1e38f;
+inline constexpr float kMaxMakeUpExponent = 6.0f;
+inline constexpr float kMaxMix = 1e6f;
 
 inline float finiteSetting(float v) {
   if (std::isfinite(v))
@@ -62,27 +75,29 @@ inline float ratioFor(float r) {
 // product, the sum and the quotient in double, the quotient rounded to single before the power.
 // At 48 kHz: a 0 -> 0.0471, 0.02 -> 0.0394, 1 -> 0.0000957, 2 -> 0.0000240. Negative settings
 // act as their magnitude; from about 40 up the coefficient rounds to 0 (a detector that holds).
+// At any rate above 0 the value lies within 0 .. 0.0471; within 0..1 whatever the rate (NaN: 0).
 inline float timeCoefficientFor(float a, float sr) {
   const float c = finiteSetting(a);
   const float squared = c * c;
   const float halfRate = 0.5f * sr;
   const double quotient = 1.0 / (50.0 + static_cast<double>(halfRate) * static_cast<double>(squared));
-  return std::pow(10.0f, static_cast<float>(quotient)) - 1.0f;
+  const float coefficient = std::pow(10.0f, static_cast<float>(quotient)) - 1.0f;
+  return coefficient > 0.0f ? std::min(coefficient, 1.0f) : 0.0f;
 }
 
 // 10^(1.5 (2 g - 1)): g 0 -> -30 dB, 0.5 -> 0 dB, 1 -> +30 dB, 1.2 -> +42 dB; 2g - 1 single,
-// times 1.5 double; at most 10^38.
+// times 1.5 double; at most 10^6 (+120 dB, reached at g 2.5).
 inline float makeUpFor(float g) {
   const float e = 2.0f * finiteSetting(g) - 1.0f;
-  return std::pow(10.0f, std::min(static_cast<float>(1.5 * static_cast<double>(e)), kMaxExponent));
+  return std::pow(10.0f, std::min(static_cast<float>(1.5 * static_cast<double>(e)), kMaxMakeUpExponent));
 }
 
-// Wet share: any finite value (above 1 or below 0 the dry signal is subtracted or added), within
-// +-10^38; NaN counts as 0 (dry).
+// Wet share: a finite value as it is (above 1 or below 0 the dry signal is subtracted or added),
+// within +-10^6; NaN counts as 0 (dry).
 inline float mixFor(float m) {
   if (m != m)
     return 0.0f;
-  return std::clamp(finiteSetting(m), -kMaxFactor, kMaxFactor);
+  return std::clamp(finiteSetting(m), -kMaxMix, kMaxMix);
 }
 
 // Gain law: 1 up to the threshold, above it sqrt((ratio (level - thr) + thr) / level).
