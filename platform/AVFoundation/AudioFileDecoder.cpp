@@ -1,6 +1,8 @@
 #include "AVFoundation/AudioFileDecoder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +14,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
@@ -113,6 +116,12 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     return fail(failure, kAudioFileInvalidFileError, "it is a folder");
   if (info.st_size == 0)
     return fail(failure, kAudioFileInvalidFileError, "the file is empty");
+  // A file that may not be read fails here with the reason, not later as "not audio".
+  const int probe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (probe < 0)
+    return fail(failure, kAudioFileFileNotFoundError,
+                std::string("it cannot be read (") + std::strerror(errno) + ")");
+  ::close(probe);
 
   Input in;
   if (!in.packet || !in.frame)
@@ -146,8 +155,11 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
                 "the decoder cannot be opened (" + ffmpegText(result) + ")");
 
   // The stream's duration in frames: the length the file declares (-1 when it declares none).
+  // A duration FFmpeg estimated (from the bit rate, or from the time stamps of the first and last
+  // packets) is no declaration: such a file is read to its end.
   std::int64_t declared = -1;
-  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 &&
+      in.format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM)
     declared = av_rescale_q(stream->duration, stream->time_base, AVRational{1, parameters->sample_rate});
   if (declared > kMaxSamples / channels)
     return fail(failure, kAudioFileInvalidFileError, "it is too long to load");
@@ -179,6 +191,9 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     }
   };
 
+  // Frames the container marks to be dropped (priming at the start, padding at the end; the
+  // decoder drops them): a declared duration may count them, as an MP3 gapless header's does.
+  std::int64_t skipped = 0;
   while (!collector.full()) {
     result = av_read_frame(in.format, in.packet);
     if (result == AVERROR_EOF)
@@ -186,8 +201,13 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     if (result < 0)
       return fail(failure, kAudioFileInvalidFileError,
                   "it is truncated or damaged (" + ffmpegText(result) + ")");
-    if (in.packet->stream_index == index)
+    if (in.packet->stream_index == index) {
+      std::size_t size = 0;
+      if (const std::uint8_t* skip = av_packet_get_side_data(in.packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+          skip && size >= 8)
+        skipped += std::int64_t(AV_RL32(skip)) + std::int64_t(AV_RL32(skip + 4));
       result = avcodec_send_packet(in.codec, in.packet);
+    }
     av_packet_unref(in.packet);
     if (result < 0 || (result = receiveAll()) < 0)
       return fail(failure, kAudioFileInvalidFileError,
@@ -205,7 +225,7 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
   std::int64_t length = collector.frames();
   if (declared >= 0) {
     const std::int64_t frameSize = in.codec->frame_size > 0 ? in.codec->frame_size : 2048;
-    if (length + frameSize < declared)
+    if (length + skipped + frameSize < declared)
       return fail(failure, kAudioFileInvalidFileError, "it is truncated: it ends before its declared length");
     if (length > declared)
       length = declared;  // the encoder's end padding

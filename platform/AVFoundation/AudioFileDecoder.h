@@ -1,10 +1,14 @@
 // Decoding a whole audio file into memory with FFmpeg (libavformat, libavcodec, libswresample):
 // the samples as 32-bit float, one run per channel, at the file's own rate and channel count.
 //
-// The length is exact: the decoder drops the encoder's priming (the container's skip-samples
-// data), and the total is cut to the stream's duration, which for AAC in MP4 comes from the
-// edit list and excludes the encoder's end padding. A file that ends before that duration by
-// more than one codec frame counts as truncated.
+// The length is exact where the file states it: the decoder drops what the container marks to be
+// skipped (skip-samples data: the encoder's priming from an MP4 edit list, or an MP3 gapless
+// header's delay and padding), and the total is cut to the stream's declared duration, which for
+// AAC in MP4 comes from the edit list and excludes the encoder's end padding. A file that ends
+// before its declared duration (counting what was skipped) by more than one codec frame counts
+// as truncated. A duration the container only estimates (from the bit rate, as for ADTS AAC or
+// MP3 without a header) is no declared one: such a file is read to its end and has the length
+// that decodes.
 //
 // FFmpeg's own console messages are silenced once for the process.
 // Threads: [any] (no render thread: it allocates and reads the disk).
