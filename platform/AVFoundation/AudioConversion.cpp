@@ -85,7 +85,7 @@ std::shared_ptr<const PCMSamples> resample(const PCMSamples& samples, double rat
     return nullptr;
   out->frames = wanted;
   out->data.assign(std::size_t(samples.channelCount) * std::size_t(wanted), 0.0f);
-  for (std::uint32_t c = 0; c < samples.channelCount; ++c)
+  for (std::uint32_t c = 0; c < samples.channelCount && wanted > 0; ++c)  // no buffer to copy into otherwise
     std::memcpy(out->data.data() + std::size_t(c) * std::size_t(wanted), runs[c].data(),
                 std::size_t(std::min(made, wanted)) * sizeof(float));
   return out;

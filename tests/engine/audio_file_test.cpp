@@ -2,7 +2,7 @@
 // synthesiser's own signal; the loop set's properties; mono AAC through FFmpeg; MP3 with its gapless
 // header and ADTS AAC without a declared length; and files that are missing, empty, not audio,
 // unreadable, truncated at every point or damaged, which must fail with a clean error (or decode)
-// and never crash.
+// and never crash. Resampling an empty run of samples.
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -18,6 +18,8 @@
 #include <random>
 #include <set>
 
+#include "AVFoundation/AudioConversion.h"
+#include "AVFoundation/AudioFileDecoder.h"
 #include "AacFileWriter.h"
 #include "EngineTestSupport.h"
 #include "LoopRecipe.h"
@@ -304,6 +306,18 @@ TEST(AudioFile, Mp3AndAdtsFilesHaveTheLengthThatDecodes) {
   }
   if (!mp3)
     GTEST_SKIP() << "this FFmpeg has no MP3 encoder (libmp3lame): the MP3 cases did not run";
+}
+
+// Resampling a run of no frames gives no frames (and hands no null pointer to a copy).
+TEST(AudioFile, ResamplingNoFramesGivesNoFrames) {
+  PCMSamples empty;
+  empty.sampleRate = 44100.0;
+  empty.channelCount = 2;
+  auto resampled = audio_conversion::resample(empty, 48000.0);
+  ASSERT_TRUE(resampled);
+  EXPECT_EQ(resampled->frames, 0);
+  EXPECT_EQ(resampled->sampleRate, 48000.0);
+  EXPECT_EQ(resampled->channelCount, 2u);
 }
 
 // Every truncation of a small loop and a few thousand damaged copies: each either fails with an
