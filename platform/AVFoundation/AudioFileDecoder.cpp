@@ -49,10 +49,17 @@ struct Input {
   }
 };
 
-// Appends converted frames to the per-channel runs, stopping at `limit` frames in total.
+// Appends converted frames to per-channel chunks, stopping at `limit` frames in total.
+//
+// A chunk holds 32 MiB of address space per channel, one block per channel, allocated unset:
+// the allocator maps blocks that large directly from the system, so their pages take memory only
+// once written, and releasing one returns them at once (smaller blocks may stay in the
+// allocator's heap after release). A converted frame never straddles two chunks; the unused end
+// of a chunk is never touched. Finishing copies channel by channel and releases each block once
+// copied, so at most one block more than the result is held.
 class Collector {
  public:
-  Collector(int channels, std::int64_t limit) : runs_(std::size_t(channels)), limit_(limit) {}
+  Collector(int channels, std::int64_t limit) : channels_(std::size_t(channels)), limit_(limit) {}
 
   bool add(SwrContext* resampler, const AVFrame* frame) {
     const int room = swr_get_out_samples(resampler, frame ? frame->nb_samples : 0);
@@ -60,39 +67,61 @@ class Collector {
       return false;
     if (room == 0)
       return true;
-    std::vector<std::uint8_t*> planes(runs_.size());
-    const std::size_t at = runs_[0].size();
-    for (std::size_t c = 0; c < runs_.size(); ++c) {
-      runs_[c].resize(at + std::size_t(room));
-      planes[c] = reinterpret_cast<std::uint8_t*>(runs_[c].data() + at);
+    if (chunks_.empty() || chunks_.back().used + std::size_t(room) > kChunkFrames) {
+      if (std::size_t(room) > kChunkFrames)
+        return false;
+      chunks_.emplace_back();
+      for (std::size_t c = 0; c < channels_; ++c)
+        chunks_.back().planes.push_back(std::make_unique_for_overwrite<float[]>(kChunkFrames));
     }
+    Chunk& chunk = chunks_.back();
+    std::vector<std::uint8_t*> planes(channels_);
+    for (std::size_t c = 0; c < channels_; ++c)
+      planes[c] = reinterpret_cast<std::uint8_t*>(chunk.planes[c].get() + chunk.used);
     const int made = swr_convert(resampler, planes.data(), room,
                                  frame ? const_cast<const std::uint8_t**>(frame->extended_data) : nullptr,
                                  frame ? frame->nb_samples : 0);
     if (made < 0)
       return false;
-    for (auto& run : runs_)
-      run.resize(at + std::size_t(made));
+    chunk.used += std::size_t(made);
+    frames_ += made;
     return true;
   }
-  std::int64_t frames() const { return std::int64_t(runs_[0].size()); }
+  std::int64_t frames() const { return frames_; }
   bool full() const { return limit_ >= 0 && frames() >= limit_; }
 
+  // The first `length` frames collected, in a buffer of their own; the chunks are released.
   std::shared_ptr<PCMSamples> finish(double rate, std::int64_t length) {
     auto samples = std::make_shared<PCMSamples>();
     samples->sampleRate = rate;
-    samples->channelCount = std::uint32_t(runs_.size());
+    samples->channelCount = std::uint32_t(channels_);
     samples->frames = length;
-    samples->data.resize(runs_.size() * std::size_t(length));
-    for (std::size_t c = 0; c < runs_.size(); ++c)
-      std::memcpy(samples->data.data() + c * std::size_t(length), runs_[c].data(),
-                  std::size_t(length) * sizeof(float));
+    samples->allocate();
+    for (std::size_t c = 0; c < channels_; ++c) {
+      float* out = samples->data.get() + c * std::size_t(length);
+      std::size_t at = 0;
+      for (Chunk& chunk : chunks_) {
+        const std::size_t count = std::min(chunk.used, std::size_t(length) - at);
+        if (count > 0)
+          std::memcpy(out + at, chunk.planes[c].get(), count * sizeof(float));
+        at += count;
+        chunk.planes[c].reset();
+      }
+    }
+    chunks_.clear();
     return samples;
   }
 
  private:
-  std::vector<std::vector<float>> runs_;
+  static constexpr std::size_t kChunkFrames = std::size_t(1) << 23;  // per channel: 32 MiB of floats
+  struct Chunk {
+    std::vector<std::unique_ptr<float[]>> planes;  // one per channel, kChunkFrames each
+    std::size_t used = 0;                          // frames written, the same in every plane
+  };
+  std::size_t channels_;
   std::int64_t limit_;
+  std::vector<Chunk> chunks_;
+  std::int64_t frames_ = 0;
 };
 
 std::shared_ptr<const PCMSamples> fail(Failure* failure, std::int64_t code, std::string reason) {

@@ -10,6 +10,10 @@
 // MP3 without a header) is no declared one: such a file is read to its end and has the length
 // that decodes.
 //
+// Memory: the samples are decoded into large chunks and then copied once into a buffer of the
+// exact size, each chunk released as soon as it is copied, so reading holds about the decoded
+// size (not a growing buffer's doubling and copies).
+//
 // FFmpeg's own console messages are silenced once for the process.
 // Threads: [any] (no render thread: it allocates and reads the disk).
 #pragma once
@@ -17,7 +21,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 // Decoded samples of a file. Immutable once made; the render thread reads them through a shared
 // pointer that a control thread keeps alive.
@@ -25,9 +28,16 @@ struct PCMSamples {
   double sampleRate = 0.0;
   std::uint32_t channelCount = 0;
   std::int64_t frames = 0;
-  std::vector<float> data;  // channel after channel, `frames` samples each
+  // Channel after channel, `frames` samples each; null when there are no samples. Allocated
+  // without clearing, so that only the pages written take memory.
+  std::unique_ptr<float[]> data;
 
-  const float* channel(std::uint32_t c) const { return data.data() + std::size_t(c) * std::size_t(frames); }
+  const float* channel(std::uint32_t c) const { return data.get() + std::size_t(c) * std::size_t(frames); }
+  // Allocates `data` for channelCount x frames samples (unset).
+  void allocate() {
+    const std::size_t count = std::size_t(channelCount) * std::size_t(frames);
+    data = count ? std::make_unique_for_overwrite<float[]>(count) : nullptr;
+  }
 };
 
 namespace audio_file_decoder {
