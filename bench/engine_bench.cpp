@@ -61,9 +61,9 @@ BENCHMARK(BM_DecodeLoop)->Unit(benchmark::kMillisecond);
 void BM_CopyDecodedLoop(benchmark::State& state) {
   AVAudioFile file(URL::fileURLWithPath(loopFile()));
   const auto& samples = *file.samples();
-  std::vector<float> copy(samples.data.size());
+  std::vector<float> copy(std::size_t(samples.channelCount) * std::size_t(samples.frames));
   for (auto _ : state) {
-    std::memcpy(copy.data(), samples.data.data(), copy.size() * sizeof(float));
+    std::memcpy(copy.data(), samples.data.get(), copy.size() * sizeof(float));
     benchmark::ClobberMemory();
   }
   realTime(state, double(samples.frames));

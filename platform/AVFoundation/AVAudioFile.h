@@ -32,8 +32,9 @@ class AVAudioFile {
  public:
   // init(forReading:) throws: NSError (NSOSStatusErrorDomain, one of the codes above) whose
   // description names the file and the reason, e.g. "The audio file '/x/1.m4a' could not be
-  // opened: the file does not exist.", for a missing, empty, truncated or damaged file, one that
-  // is not audio, and one without an audio stream.
+  // opened: the file does not exist.", for a missing, empty, unreadable ("it cannot be read
+  // (Permission denied)"), truncated or damaged file, one that is not audio, and one without an
+  // audio stream.
   explicit AVAudioFile(const URL& fileURL);
   // initForReading:error: — null with the error in *outError (when given).
   static std::shared_ptr<AVAudioFile> forReading(const URL& fileURL, std::shared_ptr<NSError>* outError);

@@ -84,10 +84,13 @@ std::shared_ptr<const PCMSamples> resample(const PCMSamples& samples, double rat
   if (made < 0)
     return nullptr;
   out->frames = wanted;
-  out->data.assign(std::size_t(samples.channelCount) * std::size_t(wanted), 0.0f);
-  for (std::uint32_t c = 0; c < samples.channelCount; ++c)
-    std::memcpy(out->data.data() + std::size_t(c) * std::size_t(wanted), runs[c].data(),
-                std::size_t(std::min(made, wanted)) * sizeof(float));
+  out->allocate();  // null for no frames: nothing is copied then
+  const std::size_t kept = std::size_t(std::min(made, wanted));
+  for (std::uint32_t c = 0; c < samples.channelCount && wanted > 0; ++c) {
+    float* channel = out->data.get() + std::size_t(c) * std::size_t(wanted);
+    std::memcpy(channel, runs[c].data(), kept * sizeof(float));
+    std::fill(channel + kept, channel + wanted, 0.0f);  // a converter that gave fewer frames
+  }
   return out;
 }
 

@@ -1,6 +1,8 @@
 #include "AVFoundation/AudioFileDecoder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +14,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
@@ -46,10 +49,17 @@ struct Input {
   }
 };
 
-// Appends converted frames to the per-channel runs, stopping at `limit` frames in total.
+// Appends converted frames to per-channel chunks, stopping at `limit` frames in total.
+//
+// A chunk holds 32 MiB of address space per channel, one block per channel, allocated unset:
+// the allocator maps blocks that large directly from the system, so their pages take memory only
+// once written, and releasing one returns them at once (smaller blocks may stay in the
+// allocator's heap after release). A converted frame never straddles two chunks; the unused end
+// of a chunk is never touched. Finishing copies channel by channel and releases each block once
+// copied, so at most one block more than the result is held.
 class Collector {
  public:
-  Collector(int channels, std::int64_t limit) : runs_(std::size_t(channels)), limit_(limit) {}
+  Collector(int channels, std::int64_t limit) : channels_(std::size_t(channels)), limit_(limit) {}
 
   bool add(SwrContext* resampler, const AVFrame* frame) {
     const int room = swr_get_out_samples(resampler, frame ? frame->nb_samples : 0);
@@ -57,39 +67,61 @@ class Collector {
       return false;
     if (room == 0)
       return true;
-    std::vector<std::uint8_t*> planes(runs_.size());
-    const std::size_t at = runs_[0].size();
-    for (std::size_t c = 0; c < runs_.size(); ++c) {
-      runs_[c].resize(at + std::size_t(room));
-      planes[c] = reinterpret_cast<std::uint8_t*>(runs_[c].data() + at);
+    if (chunks_.empty() || chunks_.back().used + std::size_t(room) > kChunkFrames) {
+      if (std::size_t(room) > kChunkFrames)
+        return false;
+      chunks_.emplace_back();
+      for (std::size_t c = 0; c < channels_; ++c)
+        chunks_.back().planes.push_back(std::make_unique_for_overwrite<float[]>(kChunkFrames));
     }
+    Chunk& chunk = chunks_.back();
+    std::vector<std::uint8_t*> planes(channels_);
+    for (std::size_t c = 0; c < channels_; ++c)
+      planes[c] = reinterpret_cast<std::uint8_t*>(chunk.planes[c].get() + chunk.used);
     const int made = swr_convert(resampler, planes.data(), room,
                                  frame ? const_cast<const std::uint8_t**>(frame->extended_data) : nullptr,
                                  frame ? frame->nb_samples : 0);
     if (made < 0)
       return false;
-    for (auto& run : runs_)
-      run.resize(at + std::size_t(made));
+    chunk.used += std::size_t(made);
+    frames_ += made;
     return true;
   }
-  std::int64_t frames() const { return std::int64_t(runs_[0].size()); }
+  std::int64_t frames() const { return frames_; }
   bool full() const { return limit_ >= 0 && frames() >= limit_; }
 
+  // The first `length` frames collected, in a buffer of their own; the chunks are released.
   std::shared_ptr<PCMSamples> finish(double rate, std::int64_t length) {
     auto samples = std::make_shared<PCMSamples>();
     samples->sampleRate = rate;
-    samples->channelCount = std::uint32_t(runs_.size());
+    samples->channelCount = std::uint32_t(channels_);
     samples->frames = length;
-    samples->data.resize(runs_.size() * std::size_t(length));
-    for (std::size_t c = 0; c < runs_.size(); ++c)
-      std::memcpy(samples->data.data() + c * std::size_t(length), runs_[c].data(),
-                  std::size_t(length) * sizeof(float));
+    samples->allocate();
+    for (std::size_t c = 0; c < channels_; ++c) {
+      float* out = samples->data.get() + c * std::size_t(length);
+      std::size_t at = 0;
+      for (Chunk& chunk : chunks_) {
+        const std::size_t count = std::min(chunk.used, std::size_t(length) - at);
+        if (count > 0)
+          std::memcpy(out + at, chunk.planes[c].get(), count * sizeof(float));
+        at += count;
+        chunk.planes[c].reset();
+      }
+    }
+    chunks_.clear();
     return samples;
   }
 
  private:
-  std::vector<std::vector<float>> runs_;
+  static constexpr std::size_t kChunkFrames = std::size_t(1) << 23;  // per channel: 32 MiB of floats
+  struct Chunk {
+    std::vector<std::unique_ptr<float[]>> planes;  // one per channel, kChunkFrames each
+    std::size_t used = 0;                          // frames written, the same in every plane
+  };
+  std::size_t channels_;
   std::int64_t limit_;
+  std::vector<Chunk> chunks_;
+  std::int64_t frames_ = 0;
 };
 
 std::shared_ptr<const PCMSamples> fail(Failure* failure, std::int64_t code, std::string reason) {
@@ -113,6 +145,12 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     return fail(failure, kAudioFileInvalidFileError, "it is a folder");
   if (info.st_size == 0)
     return fail(failure, kAudioFileInvalidFileError, "the file is empty");
+  // A file that may not be read fails here with the reason, not later as "not audio".
+  const int probe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (probe < 0)
+    return fail(failure, kAudioFileFileNotFoundError,
+                std::string("it cannot be read (") + std::strerror(errno) + ")");
+  ::close(probe);
 
   Input in;
   if (!in.packet || !in.frame)
@@ -146,8 +184,11 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
                 "the decoder cannot be opened (" + ffmpegText(result) + ")");
 
   // The stream's duration in frames: the length the file declares (-1 when it declares none).
+  // A duration FFmpeg estimated (from the bit rate, or from the time stamps of the first and last
+  // packets) is no declaration: such a file is read to its end.
   std::int64_t declared = -1;
-  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 &&
+      in.format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM)
     declared = av_rescale_q(stream->duration, stream->time_base, AVRational{1, parameters->sample_rate});
   if (declared > kMaxSamples / channels)
     return fail(failure, kAudioFileInvalidFileError, "it is too long to load");
@@ -179,6 +220,9 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     }
   };
 
+  // Frames the container marks to be dropped (priming at the start, padding at the end; the
+  // decoder drops them): a declared duration may count them, as an MP3 gapless header's does.
+  std::int64_t skipped = 0;
   while (!collector.full()) {
     result = av_read_frame(in.format, in.packet);
     if (result == AVERROR_EOF)
@@ -186,8 +230,13 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
     if (result < 0)
       return fail(failure, kAudioFileInvalidFileError,
                   "it is truncated or damaged (" + ffmpegText(result) + ")");
-    if (in.packet->stream_index == index)
+    if (in.packet->stream_index == index) {
+      std::size_t size = 0;
+      if (const std::uint8_t* skip = av_packet_get_side_data(in.packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+          skip && size >= 8)
+        skipped += std::int64_t(AV_RL32(skip)) + std::int64_t(AV_RL32(skip + 4));
       result = avcodec_send_packet(in.codec, in.packet);
+    }
     av_packet_unref(in.packet);
     if (result < 0 || (result = receiveAll()) < 0)
       return fail(failure, kAudioFileInvalidFileError,
@@ -205,7 +254,7 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
   std::int64_t length = collector.frames();
   if (declared >= 0) {
     const std::int64_t frameSize = in.codec->frame_size > 0 ? in.codec->frame_size : 2048;
-    if (length + frameSize < declared)
+    if (length + skipped + frameSize < declared)
       return fail(failure, kAudioFileInvalidFileError, "it is truncated: it ends before its declared length");
     if (length > declared)
       length = declared;  // the encoder's end padding

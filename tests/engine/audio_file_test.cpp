@@ -1,21 +1,36 @@
 // Audio files: the shipped loops decode to exactly their synthesised length and match the
-// synthesiser's own signal; the loop set's properties; mono AAC through FFmpeg; and files that are missing,
-// empty, not audio, truncated at every point or damaged, which must fail with a clean error (or decode) and
-// never crash.
+// synthesiser's own signal; the loop set's properties; mono AAC through FFmpeg; MP3 with its gapless
+// header and ADTS AAC without a declared length; and files that are missing, empty, not audio,
+// unreadable, truncated at every point or damaged, which must fail with a clean error (or decode)
+// and never crash. Reading a long file within about its decoded size; resampling an empty run of
+// samples.
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <set>
 
+#include "AVFoundation/AudioConversion.h"
+#include "AVFoundation/AudioFileDecoder.h"
 #include "AacFileWriter.h"
 #include "EngineTestSupport.h"
 #include "LoopRecipe.h"
 #include "LoopSynth.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+}
 
 using namespace engine_test;
 
@@ -39,6 +54,78 @@ std::vector<float> channelOf(AVAudioFile& file, AVAudioChannelCount c) {
   file.setFramePosition(0);
   file.read(*buffer);
   return {buffer->floatChannelData()[c], buffer->floatChannelData()[c] + buffer->frameLength()};
+}
+
+// Encodes `channels` with FFmpeg's encoder `encoderName` into the container `muxerName` at
+// `path` (as the ffmpeg tool would: the encoder's packets, side data included, go to the muxer
+// unchanged). Returns false when this FFmpeg has no such encoder.
+bool writeEncodedFile(const std::string& path, const char* muxerName, const char* encoderName,
+                      const Channels& channels, int rate, int bitRate) {
+  const AVCodec* encoder = avcodec_find_encoder_by_name(encoderName);
+  if (!encoder)
+    return false;
+  AVFormatContext* format = nullptr;
+  EXPECT_GE(avformat_alloc_output_context2(&format, nullptr, muxerName, path.c_str()), 0);
+  AVStream* stream = avformat_new_stream(format, nullptr);
+  AVCodecContext* codec = avcodec_alloc_context3(encoder);
+  codec->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  codec->sample_rate = rate;
+  av_channel_layout_default(&codec->ch_layout, int(channels.size()));
+  codec->bit_rate = bitRate;
+  codec->time_base = AVRational{1, rate};
+  EXPECT_EQ(avcodec_open2(codec, encoder, nullptr), 0);
+  EXPECT_GE(avcodec_parameters_from_context(stream->codecpar, codec), 0);
+  stream->time_base = codec->time_base;
+  EXPECT_GE(avio_open(&format->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+  EXPECT_GE(avformat_write_header(format, nullptr), 0);
+  AVFrame* frame = av_frame_alloc();
+  AVPacket* packet = av_packet_alloc();
+  auto drain = [&] {
+    while (avcodec_receive_packet(codec, packet) == 0) {
+      av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+      packet->stream_index = stream->index;
+      EXPECT_GE(av_interleaved_write_frame(format, packet), 0);
+    }
+  };
+  const std::size_t frames = channels[0].size(), step = std::size_t(codec->frame_size);
+  for (std::size_t at = 0; at < frames; at += step) {
+    const std::size_t count = std::min(step, frames - at);
+    av_frame_unref(frame);
+    frame->nb_samples = int(count);
+    frame->format = codec->sample_fmt;
+    frame->sample_rate = rate;
+    av_channel_layout_copy(&frame->ch_layout, &codec->ch_layout);
+    EXPECT_EQ(av_frame_get_buffer(frame, 0), 0);
+    for (std::size_t c = 0; c < channels.size(); ++c)
+      std::memcpy(frame->data[c], channels[c].data() + at, count * sizeof(float));
+    frame->pts = std::int64_t(at);
+    EXPECT_EQ(avcodec_send_frame(codec, frame), 0);
+    drain();
+  }
+  avcodec_send_frame(codec, nullptr);
+  drain();
+  EXPECT_EQ(av_write_trailer(format), 0);
+  av_packet_free(&packet);
+  av_frame_free(&frame);
+  avcodec_free_context(&codec);
+  avio_closep(&format->pb);
+  avformat_free_context(format);
+  return true;
+}
+
+// Runs `body` on a thread of its own without the capabilities that let root read any file, so
+// that file permissions apply to it as to any user (capabilities belong to a thread; the test's
+// other threads keep theirs).
+void withoutReadOverride(const std::function<void()>& body) {
+  std::thread([&] {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+      data[cap / 32].effective &= ~(1u << (cap % 32));
+    ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
+    body();
+  }).join();
 }
 
 }  // namespace
@@ -141,6 +228,131 @@ TEST(AudioFile, UnreadableFilesFailWithTheirPathAndReason) {
                 "The audio file '" + folder.file(c.name) + "' could not be opened: " + c.reason + ".");
     }
   }
+}
+
+// A file whose permissions forbid reading says so, whether the file itself or its folder is
+// closed (the folder: the file cannot even be looked at).
+TEST(AudioFile, AFileThatMayNotBeReadSaysPermissionDenied) {
+  TemporaryFolder folder;
+  std::filesystem::create_directory(folder.file("closed"));
+  const std::string open = folder.file("locked.wav"), inClosed = folder.file("closed/a.wav");
+  writeWav(open, {sine(440.0, 0.5, 4800, 48000.0)}, 48000);
+  writeWav(inClosed, {sine(440.0, 0.5, 4800, 48000.0)}, 48000);
+  ASSERT_EQ(::chmod(open.c_str(), 0), 0);
+  ASSERT_EQ(::chmod(folder.file("closed").c_str(), 0), 0);
+  withoutReadOverride([&] {
+    for (const std::string& path : {open, inClosed}) {
+      SCOPED_TRACE(path);
+      try {
+        AVAudioFile file(URL::fileURLWithPath(path));
+        ADD_FAILURE() << "opened";
+      } catch (const NSError& error) {
+        EXPECT_EQ(error.code(), kAudioFileFileNotFoundError);
+        EXPECT_EQ(
+            error.localizedDescription(),
+            "The audio file '" + path + "' could not be opened: it cannot be read (Permission denied).");
+      }
+    }
+  });
+  ::chmod(folder.file("closed").c_str(), 0700);
+  ::chmod(open.c_str(), 0600);
+  EXPECT_EQ(openFile(open)->length(), 4800);  // the same file, readable again
+}
+
+// MP3 from LAME: the file's gapless header names the encoder's delay and padding, and the reader
+// drops both, so the length is exactly the frames encoded (as FFmpeg's own tool decodes it). ADTS
+// AAC declares no length (FFmpeg only estimates one from the bit rate, here too long or too short
+// by up to a few thousand frames): the reader keeps every frame that decodes, which is whole
+// 1024-frame packets: the encoder's 1024 frames of priming plus the signal, rounded up.
+TEST(AudioFile, Mp3AndAdtsFilesHaveTheLengthThatDecodes) {
+  TemporaryFolder folder;
+  struct Case {
+    int rate;
+    std::size_t channels, frames;
+    int bitRate;
+  };
+  auto trace = [](const Case& c) {
+    return std::to_string(c.rate) + " Hz, " + std::to_string(c.channels) + " channels, " +
+           std::to_string(c.frames) + " frames, " + std::to_string(c.bitRate) + " bit/s";
+  };
+  bool mp3 = true;
+  for (const Case& c :
+       {Case{44100, 2, 100000, 128000}, Case{48000, 1, 30000, 128000}, Case{32000, 2, 12345, 128000},
+        Case{22050, 1, 7777, 64000}, Case{48000, 2, 48000, 192000}}) {
+    SCOPED_TRACE("MP3, " + trace(c));
+    const auto tone = sine(440.0, 0.5, c.frames, c.rate);
+    const std::string path = folder.file("a.mp3");
+    if (!writeEncodedFile(path, "mp3", "libmp3lame", Channels(c.channels, tone), c.rate, c.bitRate)) {
+      mp3 = false;
+      break;
+    }
+    if (auto file = openFile(path)) {
+      EXPECT_EQ(file->length(), AVAudioFramePosition(c.frames));
+      EXPECT_EQ(file->processingFormat()->channelCount(), c.channels);
+      EXPECT_EQ(file->processingFormat()->sampleRate(), double(c.rate));
+      EXPECT_GT(correlation(channelOf(*file, 0), tone, 0), 0.99);  // no delay left at the start
+    }
+  }
+  for (const Case& c : {Case{48000, 1, 100000, 128000}, Case{22050, 2, 100000, 128000},
+                        Case{22050, 1, 30000, 64000}, Case{48000, 2, 9000, 32000}}) {
+    SCOPED_TRACE("ADTS, " + trace(c));
+    const std::string path = folder.file("a.aac");
+    ASSERT_TRUE(writeEncodedFile(
+        path, "adts", "aac", Channels(c.channels, sine(440.0, 0.5, c.frames, c.rate)), c.rate, c.bitRate));
+    if (auto file = openFile(path)) {
+      const std::size_t packets = (1024 + c.frames + 1023) / 1024;
+      EXPECT_EQ(file->length(), AVAudioFramePosition(packets * 1024));
+      EXPECT_EQ(file->processingFormat()->channelCount(), c.channels);
+    }
+  }
+  if (!mp3)
+    GTEST_SKIP() << "this FFmpeg has no MP3 encoder (libmp3lame): the MP3 cases did not run";
+}
+
+// Resampling a run of no frames gives no frames (and hands no null pointer to a copy).
+TEST(AudioFile, ResamplingNoFramesGivesNoFrames) {
+  PCMSamples empty;
+  empty.sampleRate = 44100.0;
+  empty.channelCount = 2;
+  auto resampled = audio_conversion::resample(empty, 48000.0);
+  ASSERT_TRUE(resampled);
+  EXPECT_EQ(resampled->frames, 0);
+  EXPECT_EQ(resampled->sampleRate, 48000.0);
+  EXPECT_EQ(resampled->channelCount, 2u);
+}
+
+// Reading a long file holds about its decoded size, not a growing buffer's doubling and the copy
+// made at the end: the process's peak resident memory (reset before reading) grows by at most
+// 1.3 times the decoded samples. (Not under the address sanitizer: it keeps freed memory.)
+TEST(AudioFile, ReadingALongFileHoldsAboutItsDecodedSize) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers' allocators keep freed memory";
+#else
+  auto kilobytes = [](const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind(field, 0) == 0)
+        return std::stol(line.substr(std::strlen(field)));
+    return -1L;
+  };
+  TemporaryFolder folder;
+  const std::size_t frames = 30 * 48000, channels = 8;
+  {
+    Channels signal(channels, sine(440.0, 0.5, frames, 48000.0));
+    writeWav(folder.file("long.wav"), signal, 48000);
+  }
+  std::ofstream("/proc/self/clear_refs") << "5";  // resets the peak (VmHWM) to the current size
+  const long before = kilobytes("VmRSS:"), peakBefore = kilobytes("VmHWM:");
+  if (before < 0 || peakBefore < 0 || peakBefore > before + 1024)
+    GTEST_SKIP() << "this kernel does not report or reset the peak resident size";
+  audio_file_decoder::Failure failure{};
+  auto samples = audio_file_decoder::decode(folder.file("long.wav"), &failure);
+  ASSERT_TRUE(samples) << failure.reason;
+  EXPECT_EQ(samples->frames, std::int64_t(frames));
+  const double decoded = double(frames * channels * sizeof(float)) / 1024.0;
+  EXPECT_LT(double(kilobytes("VmHWM:") - before), 1.3 * decoded);
+  EXPECT_GT(double(kilobytes("VmRSS:") - before), 0.9 * decoded);  // the samples themselves
+#endif
 }
 
 // Every truncation of a small loop and a few thousand damaged copies: each either fails with an
