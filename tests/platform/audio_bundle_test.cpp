@@ -315,3 +315,69 @@ TEST(EffectBundles, FactoryEntryHandsErrorsOut) {
   EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
   EXPECT_EQ(error->localizedDescription(), "out of luck");
 }
+
+TEST(EffectBundles, OneKeyRegisteredInProcessAndByABundle) {
+  MainLoop::adoptCurrentThread();
+  AudioComponentAddPlugInFolder(kPlugIns);
+  constexpr AudioComponentDescription kFirstInProcess{FourCC("aumf"), FourCC("tbp1"), FourCC("Tst4"), 0, 0};
+  constexpr AudioComponentDescription kFirstInBundle{FourCC("aumf"), FourCC("tbp2"), FourCC("Tst4"), 0, 0};
+  auto plainUnit = [](const AudioComponentDescription& desc, AudioComponentInstantiationOptions) {
+    return std::make_shared<AUAudioUnit>(desc);
+  };
+  AudioComponentRegister(kFirstInProcess, "Tst4: In Process", 1, plainUnit);
+
+  const fs::path folder = fs::temp_directory_path() / ("kov-same-key-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  for (const std::string subtype : {"tbp1", "tbp2"}) {
+    const fs::path bundle = folder / (subtype + ".aubundle");
+    fs::create_directories(bundle);
+    write(bundle / "Info.plist", registration("kov_test_effect.so", subtype));
+    fs::copy_file(kTestBundle + "/kov_test_effect.so", bundle / "kov_test_effect.so");
+  }
+  const std::string taken = "AudioComponent: skipped plug-in " + folder.string() +
+                            "/tbp1.aubundle: 'aumf' 'tbp1' 'Tst4' is registered already";
+  {
+    SCOPED_TRACE("registered in process first: the bundle is skipped, the registration stays");
+    testing::internal::CaptureStderr();
+    AudioComponentAddPlugInFolder(folder.string());
+    EXPECT_EQ(stdout_capture::splitLines(testing::internal::GetCapturedStderr()),
+              std::vector<std::string>{taken});
+    const auto found =
+        AVAudioUnitComponentManager::sharedAudioUnitComponentManager().componentsMatchingDescription(
+            kFirstInProcess);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]->name(), "Tst4: In Process");
+    const auto unit = AUAudioUnit::instantiate(kFirstInProcess, 0, nullptr);
+    ASSERT_NE(unit, nullptr);
+    EXPECT_EQ(requestPrincipal(*unit), nullptr);
+  }
+  {
+    SCOPED_TRACE("the same folder searched again under another spelling: one line per taken key");
+    testing::internal::CaptureStderr();
+    AudioComponentAddPlugInFolder(folder.string() + "/.");
+    const auto lines = stdout_capture::splitLines(testing::internal::GetCapturedStderr());
+    ASSERT_EQ(lines.size(), 2u) << testing::PrintToString(lines);
+    EXPECT_NE(lines[0].find("tbp1.aubundle: 'aumf' 'tbp1' 'Tst4' is registered already"), std::string::npos);
+    EXPECT_NE(lines[1].find("tbp2.aubundle: 'aumf' 'tbp2' 'Tst4' is registered already"), std::string::npos);
+    EXPECT_EQ(countOf(kFirstInProcess), 1u);
+    EXPECT_EQ(countOf(kFirstInBundle), 1u);
+  }
+  {
+    SCOPED_TRACE("registered in process after the bundle: the registration replaces it, units made stay");
+    auto fromBundle = AUAudioUnit::instantiate(kFirstInBundle, 0, nullptr);
+    ASSERT_NE(fromBundle, nullptr);
+    std::weak_ptr<AUAudioUnitFactory> principal = requestPrincipal(*fromBundle);
+    EXPECT_FALSE(principal.expired());
+    AudioComponentRegister(kFirstInBundle, "Tst4: Replacement", 1, plainUnit);
+    EXPECT_EQ(countOf(kFirstInBundle), 1u);
+    const auto replacement = AUAudioUnit::instantiate(kFirstInBundle, 0, nullptr);
+    ASSERT_NE(replacement, nullptr);
+    EXPECT_EQ(requestPrincipal(*replacement), nullptr);
+    EXPECT_EQ(requestPrincipal(*fromBundle), principal.lock());
+    EXPECT_EQ(fromBundle->audioUnitShortName().value_or("").rfind(describeAddress(principal.lock().get()), 0),
+              0u);
+    fromBundle.reset();
+    EXPECT_TRUE(principal.expired());
+  }
+  fs::remove_all(folder);
+}
