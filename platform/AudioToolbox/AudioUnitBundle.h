@@ -34,10 +34,14 @@ class AudioUnitBundle {
   static constexpr std::string_view folderExtension = ".aubundle";
 
   // The bundle folders directly inside `folder` (entries with the bundle extension that are
-  // folders), in file-name order; none for a missing or unreadable folder.
+  // folders or links to folders, and links with that extension whose target cannot be reached),
+  // in file-name order; none for a missing or unreadable folder.
   static std::vector<std::string> bundlePathsIn(const std::string& folder);
-  // The bundle at `bundlePath`; null, with one line on stderr, when its registration cannot be
-  // read or lists no valid component, or its module is missing, will not load or lacks the entry.
+  // The bundle at `bundlePath`; null, with one line on stderr, when it is a link that leads
+  // nowhere or loops, its registration cannot be read or lists no valid component, or its module
+  // is missing, will not load or lacks the entry. The module file is measured before the loader
+  // maps it: one that is no 64-bit shared object of this machine, or whose headers or segments
+  // reach past its end (a truncated copy), is refused and never mapped.
   static std::shared_ptr<AudioUnitBundle> load(const std::string& bundlePath);
 
   const std::string& bundlePath() const { return bundlePath_; }

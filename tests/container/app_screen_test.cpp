@@ -90,6 +90,14 @@ TEST_F(MainScreenTest, StartUpEmbedsTheEditorAndPlayRunsTheLoopThroughTheEffect)
     EXPECT_TRUE(screen->stopButton->isHidden());
   }
   {
+    SCOPED_TRACE("the effect's factory presets, from the resource folder of its bundle in the application");
+    std::vector<std::string> names;
+    for (const Preset& preset : screen->audioUnitManagerForTesting()->presets())
+      names.push_back(preset.name());
+    EXPECT_EQ(names, (std::vector<std::string>{"Brickwall", "Drum Punch", "Gentle Glue", "Mid-Side Wide",
+                                               "Parallel Crush", "Vocal Leveler"}));
+  }
+  {
     SCOPED_TRACE("the unit button flips the container");
     screen->buttonUnit->sendActions(UIControlEvents::touchUpInside);
     EXPECT_FALSE(screen->pluginView->isHidden());
@@ -216,6 +224,11 @@ TEST_F(MainScreenTest, SeguesPrepareTheHelpScreenAndHelpOpensTheWebSiteToo) {
 
 TEST_F(MainScreenTest, LayoutHelpersWithoutAnEditorPrintTheirLines) {
   launch(false);
+  // The registry keeps the folders earlier tests of this process added, so the search may have
+  // found the effect: without its manager the screen has no editor controller either way.
+  player()->stop();
+  MainLoop::runUntilIdle();
+  screen->releaseManagerForTesting();
   {
     SCOPED_TRACE("no editor controller to lay out");
     stdout_capture::beginCapture();

@@ -111,7 +111,11 @@ TEST(AUExtensionManager, ComponentPropertiesText) {
   }
   {
     SCOPED_TRACE("the warning without a unit");
+    // The effect refuses, so the manager ends without a unit whatever ran before in this process.
+    registerEffect();
+    gRefuse = true;
     auto manager = StartUp().manager;
+    gRefuse = false;
     stdout_capture::beginCapture();
     manager->connectParametersToControls();
     EXPECT_EQ(stdout_capture::endCapture(), "WARNING: Audio unit is nil (yet?).\n");

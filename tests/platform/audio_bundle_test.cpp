@@ -1,11 +1,15 @@
 // Effect bundles: found in the plug-in folders, broken ones skipped, units made through the
 // module's principal class and delivered on the main queue, and the principal class handed back
 // by requestViewController. The bundles are built beside this test and loaded, never linked.
+#include <elf.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 
 #include "AVFoundation/AVAudioNode.h"
@@ -43,6 +47,19 @@ void write(const fs::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;
 }
 
+std::string readAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The working test module with `value` written over its bytes at `offset`.
+template <class Value>
+std::string patchedModule(std::size_t offset, Value value) {
+  std::string bytes = readAll(kTestBundle + "/kov_test_effect.so");
+  std::memcpy(bytes.data() + offset, &value, sizeof value);
+  return bytes;
+}
+
 // A plug-in folder of broken bundles in the temporary folder, removed at the end.
 struct BrokenPlugIns {
   fs::path folder = fs::temp_directory_path() / ("kov-plugins-" + std::to_string(::getpid()));
@@ -71,6 +88,29 @@ struct BrokenPlugIns {
     // Neither is a bundle: passed over without a word.
     write(folder / "J File.aubundle", "");
     fs::create_directories(folder / "K Folder.plugin");
+    // Module files the loader must never map: their segments would reach past the end of the
+    // file (touching those pages kills the process), or they are no shared object of this machine.
+    const std::string module = readAll(kTestBundle + "/kov_test_effect.so");
+    auto moduleBundle = [&](const std::string& name, const std::string& subtype, const std::string& bytes) {
+      const fs::path path = bundle(name);
+      write(path / "Info.plist", registration("kov_test_effect.so", subtype));
+      write(path / "kov_test_effect.so", bytes);
+    };
+    moduleBundle("L Truncated.aubundle", "tbk8", module.substr(0, 4096));
+    fs::create_directory_symlink(folder / "nowhere", folder / "M Dangling.aubundle");
+    fs::create_directory_symlink(folder / "N Loop.aubundle", folder / "N Loop.aubundle");
+    moduleBundle("O Executable.aubundle", "tbk9",
+                 patchedModule(offsetof(Elf64_Ehdr, e_type), Elf64_Half(ET_EXEC)));
+    moduleBundle("P 32 Bit.aubundle", "tbka", patchedModule(EI_CLASS, char(ELFCLASS32)));
+    moduleBundle("Q Other Machine.aubundle", "tbkb",
+                 patchedModule(offsetof(Elf64_Ehdr, e_machine), Elf64_Half(EM_S390)));
+    // The first segment's size so large that its end overflows 64 bits.
+    Elf64_Ehdr header;
+    std::memcpy(&header, module.data(), sizeof header);
+    moduleBundle("R Huge Segment.aubundle", "tbkc",
+                 patchedModule(header.e_phoff + offsetof(Elf64_Phdr, p_filesz), ~Elf64_Xword(0) - 15));
+    // After all of them, a working bundle is still found.
+    moduleBundle("S Good.aubundle", "tbkd", module);
   }
   ~BrokenPlugIns() { fs::remove_all(folder); }
 };
@@ -155,7 +195,7 @@ TEST(EffectBundles, BrokenBundlesAreSkippedWithOneLineEach) {
   const std::string prefix = "AudioComponent: skipped plug-in " + broken.folder.string() + "/";
   const std::vector<std::string> expected{
       prefix + "A Missing.aubundle: the module missing.so is missing",
-      prefix + "B Garbage.aubundle: the module will not load (",
+      prefix + "B Garbage.aubundle: the module will not load (it is no ELF file)",
       prefix + "C No Entry.aubundle: the module has no entry kov_principal_class_create",
       prefix + "D Bad Plist.aubundle: Info.plist is no property list",
       prefix + "E No Plist.aubundle: no Info.plist",
@@ -164,17 +204,33 @@ TEST(EffectBundles, BrokenBundlesAreSkippedWithOneLineEach) {
       prefix + "G Escape.aubundle: the module name \"../kov_test_effect.so\" is no plain file name",
       prefix + "H Twin.aubundle: 'aumf' 'tbn1' 'Tst4' is registered already",
       prefix + "I Huge.aubundle: Info.plist is too large",
+      prefix + "L Truncated.aubundle: the module will not load (it is truncated at 4096 bytes: segment ",
+      prefix + "M Dangling.aubundle: the link leads nowhere",
+      prefix + "N Loop.aubundle: the link loops back on itself",
+      prefix + "O Executable.aubundle: the module will not load (it is no shared object (ELF type 2))",
+      prefix + "P 32 Bit.aubundle: the module will not load (it is no 64-bit ELF file)",
+      prefix +
+          "Q Other Machine.aubundle: the module will not load (it is built for another machine (ELF "
+          "machine 22))",
+      prefix + "R Huge Segment.aubundle: the module will not load (it is truncated at " +
+          std::to_string(fs::file_size(kTestBundle + "/kov_test_effect.so")) +
+          " bytes: segment 0 ends at byte ",
   };
+  // Lines whose end names the module's own layout: only their beginning is fixed.
+  const std::set<std::size_t> openEnded{9, 15};
   ASSERT_EQ(lines.size(), expected.size()) << testing::PrintToString(lines);
   for (std::size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(expected[i]);
-    // The loader's own reason follows the opening parenthesis of the garbage module's line.
     EXPECT_EQ(lines[i].substr(0, expected[i].size()), expected[i]);
-    if (i != 1) {
+    if (!openEnded.count(i)) {
       EXPECT_EQ(lines[i].size(), expected[i].size());
     }
   }
-  for (OSType subtype : {FourCC("tbk1"), FourCC("tbk2"), FourCC("tbk3"), FourCC("tbk6"), FourCC("tbk7")}) {
+  EXPECT_EQ(lines[9].back(), ')');
+  EXPECT_EQ(lines[15].back(), ')');
+  EXPECT_EQ(countOf({0, FourCC("tbkd"), FourCC("Tst4"), 0, 0}), 1u);
+  for (OSType subtype : {FourCC("tbk1"), FourCC("tbk2"), FourCC("tbk3"), FourCC("tbk6"), FourCC("tbk7"),
+                         FourCC("tbk8"), FourCC("tbk9"), FourCC("tbka"), FourCC("tbkb"), FourCC("tbkc")}) {
     SCOPED_TRACE(subtype);
     EXPECT_EQ(countOf({0, subtype, FourCC("Tst4"), 0, 0}), 0u);
   }
@@ -258,4 +314,70 @@ TEST(EffectBundles, FactoryEntryHandsErrorsOut) {
   ASSERT_NE(error, nullptr);
   EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
   EXPECT_EQ(error->localizedDescription(), "out of luck");
+}
+
+TEST(EffectBundles, OneKeyRegisteredInProcessAndByABundle) {
+  MainLoop::adoptCurrentThread();
+  AudioComponentAddPlugInFolder(kPlugIns);
+  constexpr AudioComponentDescription kFirstInProcess{FourCC("aumf"), FourCC("tbp1"), FourCC("Tst4"), 0, 0};
+  constexpr AudioComponentDescription kFirstInBundle{FourCC("aumf"), FourCC("tbp2"), FourCC("Tst4"), 0, 0};
+  auto plainUnit = [](const AudioComponentDescription& desc, AudioComponentInstantiationOptions) {
+    return std::make_shared<AUAudioUnit>(desc);
+  };
+  AudioComponentRegister(kFirstInProcess, "Tst4: In Process", 1, plainUnit);
+
+  const fs::path folder = fs::temp_directory_path() / ("kov-same-key-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  for (const std::string subtype : {"tbp1", "tbp2"}) {
+    const fs::path bundle = folder / (subtype + ".aubundle");
+    fs::create_directories(bundle);
+    write(bundle / "Info.plist", registration("kov_test_effect.so", subtype));
+    fs::copy_file(kTestBundle + "/kov_test_effect.so", bundle / "kov_test_effect.so");
+  }
+  const std::string taken = "AudioComponent: skipped plug-in " + folder.string() +
+                            "/tbp1.aubundle: 'aumf' 'tbp1' 'Tst4' is registered already";
+  {
+    SCOPED_TRACE("registered in process first: the bundle is skipped, the registration stays");
+    testing::internal::CaptureStderr();
+    AudioComponentAddPlugInFolder(folder.string());
+    EXPECT_EQ(stdout_capture::splitLines(testing::internal::GetCapturedStderr()),
+              std::vector<std::string>{taken});
+    const auto found =
+        AVAudioUnitComponentManager::sharedAudioUnitComponentManager().componentsMatchingDescription(
+            kFirstInProcess);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]->name(), "Tst4: In Process");
+    const auto unit = AUAudioUnit::instantiate(kFirstInProcess, 0, nullptr);
+    ASSERT_NE(unit, nullptr);
+    EXPECT_EQ(requestPrincipal(*unit), nullptr);
+  }
+  {
+    SCOPED_TRACE("the same folder searched again under another spelling: one line per taken key");
+    testing::internal::CaptureStderr();
+    AudioComponentAddPlugInFolder(folder.string() + "/.");
+    const auto lines = stdout_capture::splitLines(testing::internal::GetCapturedStderr());
+    ASSERT_EQ(lines.size(), 2u) << testing::PrintToString(lines);
+    EXPECT_NE(lines[0].find("tbp1.aubundle: 'aumf' 'tbp1' 'Tst4' is registered already"), std::string::npos);
+    EXPECT_NE(lines[1].find("tbp2.aubundle: 'aumf' 'tbp2' 'Tst4' is registered already"), std::string::npos);
+    EXPECT_EQ(countOf(kFirstInProcess), 1u);
+    EXPECT_EQ(countOf(kFirstInBundle), 1u);
+  }
+  {
+    SCOPED_TRACE("registered in process after the bundle: the registration replaces it, units made stay");
+    auto fromBundle = AUAudioUnit::instantiate(kFirstInBundle, 0, nullptr);
+    ASSERT_NE(fromBundle, nullptr);
+    std::weak_ptr<AUAudioUnitFactory> principal = requestPrincipal(*fromBundle);
+    EXPECT_FALSE(principal.expired());
+    AudioComponentRegister(kFirstInBundle, "Tst4: Replacement", 1, plainUnit);
+    EXPECT_EQ(countOf(kFirstInBundle), 1u);
+    const auto replacement = AUAudioUnit::instantiate(kFirstInBundle, 0, nullptr);
+    ASSERT_NE(replacement, nullptr);
+    EXPECT_EQ(requestPrincipal(*replacement), nullptr);
+    EXPECT_EQ(requestPrincipal(*fromBundle), principal.lock());
+    EXPECT_EQ(fromBundle->audioUnitShortName().value_or("").rfind(describeAddress(principal.lock().get()), 0),
+              0u);
+    fromBundle.reset();
+    EXPECT_TRUE(principal.expired());
+  }
+  fs::remove_all(folder);
 }

@@ -83,6 +83,16 @@ class ResourceFolder {
   fs::path presets_;
 };
 
+// The effect's own resource folder, as its bundle holds it, made the program's main bundle's
+// while the object lives (the unit is linked into this program, so its bundle is the program's).
+class EffectResources {
+ public:
+  EffectResources() { Bundle::setMainResourcePath(std::string(KOV_EFFECT_RESOURCES_DIR)); }
+  ~EffectResources() { Bundle::setMainResourcePath(std::nullopt); }
+  EffectResources(const EffectResources&) = delete;
+  EffectResources& operator=(const EffectResources&) = delete;
+};
+
 std::vector<std::string> namesOf(
     const std::optional<std::vector<std::shared_ptr<AUAudioUnitPreset>>>& presets) {
   std::vector<std::string> names;
@@ -169,6 +179,7 @@ TEST(AudioUnitState, HostileStatesStayWithinTheRanges) {
 }
 
 TEST(AudioUnitState, FactoryPresetsOfTheEffect) {
+  EffectResources resources;
   auto unit = quietUnit();
   {
     SCOPED_TRACE("choosing before the list was read: the number is invalid");
@@ -286,6 +297,21 @@ TEST(AudioUnitState, MissingResourceFolder) {
   EXPECT_EQ(error->code(), -66742);
 }
 
+TEST(AudioUnitState, WithoutAResourceFolderThereAreNoFactoryPresets) {
+  // The program's bundle has no resource folder: the unit knows no other place to look, however
+  // it was built.
+  Bundle::setMainResourcePath(std::string());
+  auto unit = quietUnit();
+  EXPECT_FALSE(unit->factoryPresetsFolder().has_value());
+  beginCapture();
+  const auto presets = unit->factoryPresets();
+  const std::vector<std::string> lines = endCapture();
+  Bundle::setMainResourcePath(std::nullopt);
+  EXPECT_TRUE(presets.has_value() && presets->empty());
+  EXPECT_EQ(lines,
+            std::vector<std::string>{"Creating factory presets failed: The effect has no resource folder."});
+}
+
 // Saving is not used by the unit: one smoke test of a save and load, and the printed failures.
 TEST(PresetFiles, SaveLoadAndTheirFailures) {
   ResourceFolder folder;
@@ -354,6 +380,7 @@ TEST(AudioUnitStateThreads, ConcurrentRestoresReachOnlyTheirOwnUnit) {
 }
 
 TEST(AudioUnitStateThreads, StateAndPresetsFromTwoThreadsWhileRendering) {
+  EffectResources resources;
   unittest::Host host(48000.0);
   KOV_Compressor_Extension_AudioUnit& unit = *host.unit;
   // Two whole states (every parameter set) and the factory presets: whatever the order of the

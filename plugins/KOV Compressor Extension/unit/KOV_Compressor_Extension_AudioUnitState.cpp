@@ -40,11 +40,8 @@ std::string missingFileLine(const std::string& name) {
 }  // namespace
 
 std::optional<URL> KOV_Compressor_Extension_AudioUnit::factoryPresetsFolder() const {
-  std::optional<URL> resources = Bundle::main().resourceURL();
-#ifdef KOV_EFFECT_RESOURCES
-  if (!resources)
-    resources = URL::fileURLWithPath(KOV_EFFECT_RESOURCES, true);
-#endif
+  // The resource folder of the bundle this code was loaded from, wherever it is installed.
+  const std::optional<URL> resources = Bundle::main().resourceURL();
   if (!resources)
     return std::nullopt;
   return resources->appendingPathComponent(kFactoryPresetsPath);
