@@ -47,7 +47,7 @@ class AUEnginePlayer : public std::enable_shared_from_this<AUEnginePlayer> {
   void finalize();
   // connect(nil) with a completion that prints that the disconnection was performed.
   void disconnect();
-  // Opens the file and rewires the graph for it (Algorithm: load).
+  // Opens the file and rewires the graph for it.
   void load(const std::optional<URL>& url);
   void start();
   void stop();

@@ -49,7 +49,7 @@ class AnimationSequencer : public std::enable_shared_from_this<AnimationSequence
   // Invalidates the timer; index and clock back to 0. Items, end frame and pause flag stay.
   virtual void stop();
   virtual void pause();
-  // Named for the original `continue`, a keyword here.
+  // Resumes after pause(); `continue` is a keyword, hence the underscore.
   virtual void continue_();
   // Rewinds every placed item (Animator::rewind); the clock is not changed.
   virtual void rewind();

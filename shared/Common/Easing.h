@@ -25,7 +25,7 @@ KOV_EASING_CURVES(KOV_EASING_DECLARE)
 // The curve of an easing kind; EASING_easeLast gives easeNone. [any]
 Curve curve(EnumEasing type);
 
-// Single-precision constants of the curves, as stored by the original equations.
+// Single-precision constants of the curves: the equations are evaluated in float throughout.
 inline constexpr float kPi = 3.14159265358979323846f;
 inline constexpr float kElasticPeriod = 0.3f;
 // 0.3f * 1.5f: one unit in the last place above the float nearest to 0.45.

@@ -133,7 +133,7 @@ TEST(UIDrawContext, WrappingLeavesTheCallersCairoStateAsItWas) {
   cairo_translate(cr, 3, 4);
   {
     CGContext cg(cr);
-    EXPECT_EQ(cairo_get_line_width(cr), 1) << "the original platform's default width";
+    EXPECT_EQ(cairo_get_line_width(cr), 1) << "a new context strokes 1 point wide";
     EXPECT_EQ(cairo_get_miter_limit(cr), 10);
     EXPECT_EQ(cg.ctm(), CGAffineTransform::makeTranslation(3, 4));
     cg.saveGState();

@@ -60,7 +60,8 @@ const Hotspot* hotspotNamed(std::string_view name) {
 }
 
 // The drag rule: half the upward plus half the rightward distance, in hundredths of the range,
-// computed in 32-bit float as the original does; then both the step and the value are clamped.
+// computed in 32-bit float (the rounding is part of the result); then both the step and the value
+// are clamped.
 CGFloat draggedValue(CGFloat savedValue, CGFloat dx, CGFloat dy) {
   float d = static_cast<float>(dy - dx) / 2 / 100;
   if (std::isnan(d))

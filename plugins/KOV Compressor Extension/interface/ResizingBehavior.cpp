@@ -6,7 +6,8 @@ namespace resizing {
 
 namespace {
 
-// Rectangle equality as the original platform's CGRectEqualToRect: of the standardized forms.
+// Two rectangles are equal when their standardized forms are (a negative size counts as the
+// rectangle it spans).
 bool sameRect(const CGRect& a, const CGRect& b) {
   return a.standardized() == b.standardized();
 }

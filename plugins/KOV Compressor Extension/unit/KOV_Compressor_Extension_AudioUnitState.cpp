@@ -55,8 +55,8 @@ std::optional<URL> KOV_Compressor_Extension_AudioUnit::presetFileURL(const std::
   const URL exact = folder->appendingPathComponent(name + ".plist");
   if (files.fileExists(exact.path()))
     return exact;
-  // Listed files may spell the extension in capitals ("X.PLIST"); this file system, unlike the
-  // original platform's, tells the two apart.
+  // Listed files may spell the extension in capitals ("X.PLIST"), and the file system tells the
+  // two spellings apart: the listing finds them.
   try {
     for (const URL& entry : files.contentsOfDirectory(*folder)) {
       if (isPresetFileName(entry) && entry.deletingPathExtension().lastPathComponent() == name) {

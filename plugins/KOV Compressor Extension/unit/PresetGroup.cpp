@@ -36,7 +36,7 @@ void PresetGroup::fromDictionary(const PropertyList::Dictionary& dict) {
 
 void PresetGroup::findGroupNumber() {
   // The last piece after the last blank (empty when the identifier ends in a blank), read as
-  // Swift's Int(String) reads it: an optional sign and at least one digit, nothing else.
+  // a whole decimal number: an optional sign and at least one digit, nothing else.
   const std::size_t blank = identifier.rfind(' ');
   std::string_view piece(identifier);
   if (blank != std::string::npos)

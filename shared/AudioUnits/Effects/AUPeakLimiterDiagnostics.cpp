@@ -1,5 +1,5 @@
 // The limiter's diagnostics printers: node, unit and bus properties, one line each, through the
-// wrapper's safeprint. Values are written as the original runtime interpolates them: flags as
+// wrapper's safeprint. Values are written in Foundation's text forms (TextForms.h): flags as
 // true/false, optional texts as the text or "none", optional objects, lists and blocks as "nil"
 // or "Optional(...)", numbers in their shortest form ("0.0", "48000.0").
 #include <string>
