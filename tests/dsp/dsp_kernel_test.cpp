@@ -303,6 +303,34 @@ TEST(DspKernel, MidiFilter) {
   EXPECT_EQ(forwarded, (std::vector<int>{0xFE, 0x90}));
 }
 
+namespace {
+
+// One stretch of the kernel composed filter by filter and sample by sample from the same classes:
+// the band split (side chain only), the compression keyed by the band (or its mid and side) or
+// by the signal, then the meters.
+void referenceStretch(Kernel& ref, int mode, bool sidechain, float* L, float* R, int n) {
+  if (!sidechain) {
+    dsp_reference::compress(ref.compressor, mode, false, L, R, nullptr, nullptr, n);
+  } else {
+    ref.splitB.splitReference(L, R, n);
+    const float* keyA = ref.splitB.getBPLeft();
+    const float* keyB = ref.splitB.getBPRight();
+    if (mode >= 2) {
+      ref.splitS.split(keyA, keyB, n);
+      keyA = ref.splitS.getMid();
+      keyB = ref.splitS.getSide();
+    }
+    if (mode >= 0 && mode <= 3)
+      dsp_reference::compress(ref.compressor, mode, true, L, R, keyA, keyB, n);
+  }
+  for (int i = 0; i < n; ++i) {
+    ref.follower[0].processSample(L + i);
+    ref.follower[1].processSample(R + i);
+  }
+}
+
+}  // namespace
+
 // The whole stretch (copy, band split, compression, meters) against the filter-by-filter,
 // sample-by-sample composition of the same classes.
 TEST(DspKernel, StretchMatchesPerSampleComposition) {
@@ -320,25 +348,7 @@ TEST(DspKernel, StretchMatchesPerSampleComposition) {
       int done = 0;
       for (int n : {5, 512, 4096, 1387}) {
         fast.process(n, done);
-        float* L = l.data() + done;
-        float* R = r.data() + done;
-        if (hp == 0.0f) {
-          dsp_reference::compress(ref.compressor, mode, false, L, R, nullptr, nullptr, n);
-        } else {
-          ref.splitB.splitReference(L, R, n);
-          const float* keyA = ref.splitB.getBPLeft();
-          const float* keyB = ref.splitB.getBPRight();
-          if (mode >= 2) {
-            ref.splitS.split(keyA, keyB, n);
-            keyA = ref.splitS.getMid();
-            keyB = ref.splitS.getSide();
-          }
-          dsp_reference::compress(ref.compressor, mode, true, L, R, keyA, keyB, n);
-        }
-        for (int i = 0; i < n; ++i) {
-          ref.follower[0].processSample(L + i);
-          ref.follower[1].processSample(R + i);
-        }
+        referenceStretch(ref, mode, hp != 0.0f, l.data() + done, r.data() + done, n);
         done += n;
       }
       ASSERT_EQ(0, std::memcmp(rig.s.outL.data(), l.data(), l.size() * sizeof(float)));
@@ -410,4 +420,54 @@ TEST(DspKernel, SettingsOutsideTheRangeFollowTheFormulas) {
     ASSERT_EQ(rig.s.outR[i], right.process(rig.s.inR[i])) << "sample " << i;
   }
   EXPECT_GT(std::fabs(rig.s.outL[1000]), 4.0f * std::fabs(rig.s.inL[1000]));  // the +42 dB is there
+}
+
+// The side chain in two steps (the whole band first, then the keyed compression) where the
+// one-pass form does not apply: a detector coefficient that rounds to 0 (a time setting so long
+// that 10^q - 1 is 0 in single precision), attack and release each in turn, and a mode value
+// that selects no mode (the band is still split, nothing is compressed). Bit for bit the
+// per-sample composition, as the one-pass form is in StretchMatchesPerSampleComposition.
+TEST(DspKernel, TwoStepSideChainMatchesPerSampleComposition) {
+  struct Case {
+    const char* what;
+    AUParameterAddress address;
+    float value;
+    std::vector<int> modes;
+  };
+  const Case cases[] = {
+      {"attack coefficient 0", 0, 1.0e6f, {0, 1, 2, 3}},
+      {"release coefficient 0", 1, 1.0e6f, {0, 1, 2, 3}},
+      {"no mode", 1, 0.2f, {-1}},
+  };
+  for (const Case& c : cases) {
+    for (int mode : c.modes) {
+      SCOPED_TRACE(testing::Message() << c.what << ", mode " << mode);
+      const float modeValue = mode < 0 ? 5.0f : static_cast<float>(mode);
+      Rig rig(6000, modeValue, 0.6f);
+      Kernel& fast = rig.k;
+      Kernel ref;
+      strong(ref, modeValue);
+      quietly(ref, 9, 0.6f);
+      for (Kernel* k : {&fast, &ref})
+        quietly(*k, c.address, c.value);
+      ASSERT_EQ(fast.compressor.c[0].snapshot().attack == 0.0f, c.address == 0 && mode >= 0);
+      ASSERT_EQ(fast.compressor.c[1].snapshot().release == 0.0f, c.address == 1 && mode >= 0);
+      std::vector<float> l = rig.s.inL, r = rig.s.inR;
+      int done = 0;
+      for (int n : {5, 512, 4096, 1387}) {
+        fast.process(n, done);
+        referenceStretch(ref, mode, true, l.data() + done, r.data() + done, n);
+        done += n;
+      }
+      ASSERT_EQ(0, std::memcmp(rig.s.outL.data(), l.data(), l.size() * sizeof(float)));
+      ASSERT_EQ(0, std::memcmp(rig.s.outR.data(), r.data(), r.size() * sizeof(float)));
+      EXPECT_EQ(fast.splitB.bufferBP[0][100], ref.splitB.bufferBP[0][100]) << "the band was split";
+      EXPECT_NE(fast.splitB.bufferBP[0][100], 0.0f);
+      if (mode < 0) {
+        EXPECT_EQ(rig.s.outL, rig.s.inL) << "nothing compressed";
+      } else {
+        EXPECT_NE(rig.s.outL, rig.s.inL);
+      }
+    }
+  }
 }
