@@ -346,6 +346,12 @@ TEST(PresetModel, DecodersRequireEveryKeyOfEachKind) {
       missing.erase(key);
       expectError([&] { PresetGroup g{PropertyList(missing)}; }, 4865);
     }
+    for (const char* key : {"id", "count", "identifier", "params"}) {
+      SCOPED_TRACE(testing::Message() << "wrong type: " << key);
+      PropertyList::Dictionary wrong = group;
+      wrong[key] = std::string(key) == "identifier" ? PropertyList(5) : PropertyList("x");
+      expectError([&] { PresetGroup g{PropertyList(wrong)}; }, 4864);
+    }
     PropertyList::Dictionary badParam = group;
     badParam["params"] = PropertyList::Array{PropertyList("x")};
     expectError([&] { PresetGroup g{PropertyList(badParam)}; }, 4864);
