@@ -479,3 +479,33 @@ TEST(DspCompressor, ModeProperties) {
     EXPECT_EQ(l[4096], 0.9f);
   }
 }
+
+// One buffer for both channels (plain dual and linked, side-chain dual): B hears what A wrote, as
+// in A's whole pass followed by B's; counts of 0 and below change nothing in any mode.
+TEST(DspCompressor, OneBufferForBothChannelsAndEmptyCalls) {
+  const std::vector<float> signal = music(1500, 31), key = music(1500, 32);
+  for (int op = 0; op < 3; ++op) {
+    const bool keyed = op == 2;
+    const int mode = op == 1 ? 1 : 0;
+    SCOPED_TRACE(keyed ? "side-chain dual" : kModeNames[mode]);
+    Configured fast, reference;
+    std::vector<float> f = signal, r = signal;
+    fastOp(fast, mode, keyed, f.data(), f.data(), key.data(), key.data(), 1500);
+    dsp_reference::compress(reference, mode, keyed, r.data(), r.data(), key.data(), key.data(), 1500);
+    expectSame(fast, reference, f, r, f, r);
+    EXPECT_NE(f, signal);
+  }
+  for (int mode = 0; mode < 4; ++mode) {
+    for (bool keyed : {false, true}) {
+      SCOPED_TRACE(testing::Message() << (keyed ? "side-chain " : "") << kModeNames[mode]);
+      Configured c;
+      std::vector<float> l = signal, r = key;
+      for (int count : {0, -5})
+        fastOp(c, mode, keyed, l.data(), r.data(), key.data(), signal.data(), count);
+      EXPECT_EQ(l, signal);
+      EXPECT_EQ(r, key);
+      EXPECT_EQ(c.c[0].level, 0.0f);
+      EXPECT_EQ(c.c[1].level, 0.0f);
+    }
+  }
+}
