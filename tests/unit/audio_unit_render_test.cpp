@@ -445,3 +445,24 @@ TEST(AudioUnitRender, RenderBlockAllocatesAndLocksNothing) {
     EXPECT_EQ(locks, 0u);
   }
 }
+
+// The editor's meters read the unit: each of the four values is the kernel's own, left and right
+// apart (a loud left, a silent right, strong compression).
+TEST(AudioUnitRender, MeterValuesAreTheKernelsPerChannel) {
+  Host host = unittest::quietly([] { return Host(48000.0); });
+  host.set({{2, 0.3f}, {3, 1.0f}, {0, 0.01f}});
+  Stereo input = unittest::noise(4096, 0.9f);
+  input.right.assign(input.size(), 0.0f);
+  Stereo output(input.size());
+  EXPECT_EQ(unittest::quietly([&] { return host.renderAt(input, output, 0, 4096); }), noErr);
+  const auto& adapter = *host.unit->kernelAdapterForTesting();
+  KOV_Compressor_Extension_AudioUnit& unit = *host.unit;
+  EXPECT_EQ(unit.getDynamicsValue1(), adapter.getDynamicsValue1());
+  EXPECT_EQ(unit.getDynamicsValue2(), adapter.getDynamicsValue2());
+  EXPECT_EQ(unit.getPeakValue1(), adapter.getPeakValue1());
+  EXPECT_EQ(unit.getPeakValue2(), adapter.getPeakValue2());
+  EXPECT_GT(unit.getPeakValue1(), 0.0f);
+  EXPECT_EQ(unit.getPeakValue2(), 0.0f);
+  EXPECT_LT(unit.getDynamicsValue1(), 1.0f);
+  EXPECT_EQ(unit.getDynamicsValue2(), 1.0f) << "the silent side is not compressed";
+}
