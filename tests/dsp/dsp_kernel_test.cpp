@@ -311,6 +311,34 @@ TEST(DspKernel, MidiFilter) {
   EXPECT_EQ(forwarded, (std::vector<int>{0xFE, 0x90}));
 }
 
+namespace {
+
+// One stretch of the kernel composed filter by filter and sample by sample from the same classes:
+// the band split (side chain only), the compression keyed by the band (or its mid and side) or
+// by the signal, then the meters.
+void referenceStretch(Kernel& ref, int mode, bool sidechain, float* L, float* R, int n) {
+  if (!sidechain) {
+    dsp_reference::compress(ref.compressor, mode, false, L, R, nullptr, nullptr, n);
+  } else {
+    ref.splitB.splitReference(L, R, n);
+    const float* keyA = ref.splitB.getBPLeft();
+    const float* keyB = ref.splitB.getBPRight();
+    if (mode >= 2) {
+      ref.splitS.split(keyA, keyB, n);
+      keyA = ref.splitS.getMid();
+      keyB = ref.splitS.getSide();
+    }
+    if (mode >= 0 && mode <= 3)
+      dsp_reference::compress(ref.compressor, mode, true, L, R, keyA, keyB, n);
+  }
+  for (int i = 0; i < n; ++i) {
+    ref.follower[0].processSample(L + i);
+    ref.follower[1].processSample(R + i);
+  }
+}
+
+}  // namespace
+
 // The whole stretch (copy, band split, compression, meters) against the filter-by-filter,
 // sample-by-sample composition of the same classes.
 TEST(DspKernel, StretchMatchesPerSampleComposition) {
@@ -328,25 +356,7 @@ TEST(DspKernel, StretchMatchesPerSampleComposition) {
       int done = 0;
       for (int n : {5, 512, 4096, 1387}) {
         fast.process(n, done);
-        float* L = l.data() + done;
-        float* R = r.data() + done;
-        if (hp == 0.0f) {
-          dsp_reference::compress(ref.compressor, mode, false, L, R, nullptr, nullptr, n);
-        } else {
-          ref.splitB.splitReference(L, R, n);
-          const float* keyA = ref.splitB.getBPLeft();
-          const float* keyB = ref.splitB.getBPRight();
-          if (mode >= 2) {
-            ref.splitS.split(keyA, keyB, n);
-            keyA = ref.splitS.getMid();
-            keyB = ref.splitS.getSide();
-          }
-          dsp_reference::compress(ref.compressor, mode, true, L, R, keyA, keyB, n);
-        }
-        for (int i = 0; i < n; ++i) {
-          ref.follower[0].processSample(L + i);
-          ref.follower[1].processSample(R + i);
-        }
+        referenceStretch(ref, mode, hp != 0.0f, l.data() + done, r.data() + done, n);
         done += n;
       }
       ASSERT_EQ(0, std::memcmp(rig.s.outL.data(), l.data(), l.size() * sizeof(float)));
@@ -418,4 +428,226 @@ TEST(DspKernel, SettingsOutsideTheRangeFollowTheFormulas) {
     ASSERT_EQ(rig.s.outR[i], right.process(rig.s.inR[i])) << "sample " << i;
   }
   EXPECT_GT(std::fabs(rig.s.outL[1000]), 4.0f * std::fabs(rig.s.inL[1000]));  // the +42 dB is there
+}
+
+// The side chain in two steps (the whole band first, then the keyed compression) where the
+// one-pass form does not apply: a detector coefficient that rounds to 0 (a time setting so long
+// that 10^q - 1 is 0 in single precision), attack and release each in turn, and a mode value
+// that selects no mode (the band is still split, nothing is compressed). Bit for bit the
+// per-sample composition, as the one-pass form is in StretchMatchesPerSampleComposition.
+TEST(DspKernel, TwoStepSideChainMatchesPerSampleComposition) {
+  struct Case {
+    const char* what;
+    AUParameterAddress address;
+    float value;
+    std::vector<int> modes;
+  };
+  const Case cases[] = {
+      {"attack coefficient 0", 0, 1.0e6f, {0, 1, 2, 3}},
+      {"release coefficient 0", 1, 1.0e6f, {0, 1, 2, 3}},
+      {"no mode", 1, 0.2f, {-1}},
+  };
+  for (const Case& c : cases) {
+    for (int mode : c.modes) {
+      SCOPED_TRACE(testing::Message() << c.what << ", mode " << mode);
+      const float modeValue = mode < 0 ? 5.0f : static_cast<float>(mode);
+      Rig rig(6000, modeValue, 0.6f);
+      Kernel& fast = rig.k;
+      Kernel ref;
+      strong(ref, modeValue);
+      quietly(ref, 9, 0.6f);
+      for (Kernel* k : {&fast, &ref})
+        quietly(*k, c.address, c.value);
+      ASSERT_EQ(fast.compressor.c[0].snapshot().attack == 0.0f, c.address == 0 && mode >= 0);
+      ASSERT_EQ(fast.compressor.c[1].snapshot().release == 0.0f, c.address == 1 && mode >= 0);
+      std::vector<float> l = rig.s.inL, r = rig.s.inR;
+      int done = 0;
+      for (int n : {5, 512, 4096, 1387}) {
+        fast.process(n, done);
+        referenceStretch(ref, mode, true, l.data() + done, r.data() + done, n);
+        done += n;
+      }
+      ASSERT_EQ(0, std::memcmp(rig.s.outL.data(), l.data(), l.size() * sizeof(float)));
+      ASSERT_EQ(0, std::memcmp(rig.s.outR.data(), r.data(), r.size() * sizeof(float)));
+      EXPECT_EQ(fast.splitB.bufferBP[0][100], ref.splitB.bufferBP[0][100]) << "the band was split";
+      EXPECT_NE(fast.splitB.bufferBP[0][100], 0.0f);
+      if (mode < 0) {
+        EXPECT_EQ(rig.s.outL, rig.s.inL) << "nothing compressed";
+      } else {
+        EXPECT_NE(rig.s.outL, rig.s.inL);
+      }
+    }
+  }
+}
+
+TEST(DspRenderLoop, EventSplittingInDetail) {
+  using V = std::vector<std::string>;
+  const AURenderEventType ramp = AURenderEventParameterRamp, midi = AURenderEventMIDI;
+  struct Case {
+    const char* what;
+    double sampleTime;
+    AUAudioFrameCount frames;
+    Events events;
+    V calls;
+  };
+  const Case cases[] = {
+      {"no events: one call with all frames", 1000, 512, {}, {"process 512 at 0"}},
+      {"frame count 0: nothing at all", 1000, 0, {{1000, 1, 1}}, {}},
+      {"an event before the buffer applies first, without an empty stretch",
+       1000,
+       64,
+       {{900, 1, 5}},
+       {"param 1=5", "process 64 at 0"}},
+      {"two events at one time in the middle: two stretches, both applied between",
+       1000,
+       512,
+       {{1100, 1, 2}, {1100, 2, 3}},
+       {"process 100 at 0", "param 1=2", "param 2=3", "process 412 at 100"}},
+      {"ramp is an immediate change; MIDI and SysEx reach the handler; event lists are ignored",
+       1000,
+       40,
+       {{1010, 4, 7, ramp},
+        {1020, 0x90, 0, midi},
+        {1020, 0xF0, 0, AURenderEventMIDISysEx},
+        {1030, 0x80, 0, AURenderEventMIDIEventList}},
+       {"process 10 at 0", "param 4=7", "process 10 at 10", "midi 144", "midi 240", "process 10 at 20",
+        "process 10 at 30"}},
+      {"events at and after the end apply after the last frame",
+       1000,
+       64,
+       {{1010, 1, 1}, {1064, 2, 2}, {5000, 3, 3}},
+       {"process 10 at 0", "param 1=1", "process 54 at 10", "param 2=2", "param 3=3"}},
+      {"hostile time stamps: NaN",
+       std::nan(""),
+       8,
+       {{INT64_MAX, 1, 1}, {INT64_MIN, 2, 2}},
+       {"process 8 at 0", "param 1=1", "param 2=2"}},
+      {"hostile time stamps: -1e300",
+       -1e300,
+       4,
+       {{INT64_MIN, 1, 1}, {3, 2, 2}},
+       {"param 1=1", "process 4 at 0", "param 2=2"}},
+      {"hostile time stamps: 1e300", 1e300, 4, {}, {"process 4 at 0"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(render(c.sampleTime, c.frames, c.events), c.calls);
+  }
+}
+
+TEST(DspKernel, ParameterStorageAndPrintInDetail) {
+  Kernel k;
+  testing::internal::CaptureStdout();
+  k.setParameter(3, 0.5f);
+  k.setParameter(11, 1.0f);
+  k.setParameter(14, -2.25f);
+  k.setParameter(15, 9.0f);
+  k.setParameter(~0ull, 9.0f);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "unit received parameter : address:3, value:0.500000\n"
+            "unit received parameter : address:11, value:1.000000\n"
+            "unit received parameter : address:14, value:-2.250000\n");
+  EXPECT_EQ(k.getParameter(3), 0.5f);
+  EXPECT_EQ(k.getParameter(11), 1.0f);
+  EXPECT_EQ(k.getParameter(15), 0.0f);
+
+  SCOPED_TRACE("routing to A and B and to the band splitter");
+  const struct {
+    AUParameterAddress address;
+    std::atomic<float> Compressor1::*setting;
+    float value;
+  } routes[] = {{0, &Compressor1::fAttack, 0.3f},    {1, &Compressor1::fRelease, 0.4f},
+                {2, &Compressor1::fThreshold, 0.2f}, {3, &Compressor1::fRatio, 0.5f},
+                {4, &Compressor1::fMakeUp, 0.7f},    {5, &Compressor1::fMix, 0.25f},
+                {8, &Compressor1::fInvert, 1.0f}};
+  for (const auto& r : routes)
+    quietly(k, r.address, r.value);
+  quietly(k, 9, 0.5f);
+  quietly(k, 10, 0.8f);
+  for (const auto& r : routes) {
+    SCOPED_TRACE(r.address);
+    for (const Compressor1& c : k.compressor.c)
+      EXPECT_EQ((c.*r.setting).load(), r.value);
+  }
+  EXPECT_EQ(k.splitB.fCutoff1.load(), 0.5f);
+  EXPECT_EQ(k.splitB.fCutoff2.load(), 0.8f);
+
+  SCOPED_TRACE("reset: band edges 0 and 1, stored values kept");
+  k.reset();
+  EXPECT_EQ(k.splitB.fCutoff1.load(), 0.0f);
+  EXPECT_EQ(k.splitB.fCutoff2.load(), 1.0f);
+  EXPECT_EQ(k.getParameter(9), 0.5f);
+  EXPECT_EQ(k.compressor.c[0].fAttack.load(), 0.3f);
+}
+
+TEST(DspKernel, PathSelectionInDetail) {
+  struct Case {
+    float hp, lp;
+    bool sidechain;
+  };
+  for (const Case& c : {Case{0.6f, 1.0f, true}, Case{0.0f, 1.0f, false}, Case{0.000001f, 1.0f, true},
+                        Case{0.0f, 0.99f, true}}) {
+    SCOPED_TRACE(testing::Message() << c.hp << " " << c.lp);
+    Kernel k;
+    quietly(k, 9, c.hp);
+    quietly(k, 10, c.lp);
+    Stereo s(256);
+    s.wire(k);
+    k.process(256, 0);
+    EXPECT_EQ(k.splitB.bufferBP[0][10] != 0.0f, c.sidechain);
+  }
+  SCOPED_TRACE("after reset with 9 stored at 0.6 the band is 0..1 until 9 or 10 is set");
+  Kernel k;
+  quietly(k, 9, 0.6f);
+  quietly(k, 10, 1.0f);
+  k.reset();
+  EXPECT_EQ(k.splitB.lpf[0].cf.load(), 0.0012f);
+  EXPECT_EQ(k.splitB.hpf[0].cf.load(), 1.0f);
+  quietly(k, 9, 0.6f);
+  EXPECT_NEAR(k.splitB.lpf[0].cf.load(), 0.0375f, 1e-4);
+}
+
+TEST(DspKernel, ModesAndMetersInDetail) {
+  auto run = [](float mode) {
+    Rig r(2048, mode);
+    r.k.process(2048, 0);
+    return r.s.outL;
+  };
+  SCOPED_TRACE("mode 2.7 acts as 2, -0.5 as 0");
+  EXPECT_EQ(run(2.7f), run(2.0f));
+  EXPECT_EQ(run(-0.5f), run(0.0f));
+  EXPECT_NE(run(0.0f), run(1.0f));
+  EXPECT_NE(run(2.0f), run(3.0f));
+
+  for (float mode : {4.0f, -1.0f, std::nanf(""), 1e9f, -1e9f, INFINITY}) {
+    SCOPED_TRACE(mode);
+    Rig r(2048, mode);
+    r.k.process(2048, 0);
+    EXPECT_TRUE(r.s.outputIsInput());
+    EXPECT_EQ(r.k.getDynamicsValue1(), 1.0f);
+    EXPECT_GT(r.k.getPeakValue1(), 0.0f);
+  }
+}
+
+TEST(DspKernel, MidiFilterInDetail) {
+  Kernel k;
+  std::vector<int> forwarded;
+  AUMIDIOutputEventBlock out = [&](AUEventSampleTime, UInt8 cable, NSInteger length, const UInt8* bytes) {
+    EXPECT_EQ(cable, 0);
+    EXPECT_EQ(length, 3);
+    forwarded.push_back(bytes[0]);
+    return noErr;
+  };
+  Events e;
+  for (UInt8 status : {0xF8, 0xFA, 0xFB, 0xFC, 0xFF, 0xFE, 0x90})
+    e.add({0, status, 0, AURenderEventMIDI});
+  AudioTimeStamp ts;
+  Stereo s(16);
+  s.wire(k);
+  k.processWithEvents(&ts, 16, e.head(), &out);
+  EXPECT_TRUE(forwarded.empty());  // MIDI forwarding is off
+  EXPECT_EQ(k.midiOut, &out);
+  k.midiThru = true;
+  k.processWithEvents(&ts, 16, e.head(), &out);
+  EXPECT_EQ(forwarded, (std::vector<int>{0xFE, 0x90}));
 }

@@ -41,8 +41,14 @@ TEST(DspMidiHandOver, SetAcquireCollect) {
   h.collect();
   EXPECT_TRUE(watch.expired());
 
+  {
+    SCOPED_TRACE("setting the current block again changes nothing");
+    EXPECT_TRUE(h.set(two));
+    EXPECT_EQ(h.current(), two);
+  }
   SCOPED_TRACE("null clears; an empty block is none");
   EXPECT_TRUE(h.set(nullptr));
+  EXPECT_EQ(h.acquire(), nullptr);
   EXPECT_EQ(h.current(), nullptr);
   EXPECT_TRUE(h.set(std::make_shared<const AUMIDIOutputEventBlock>()));
   EXPECT_EQ(h.acquire(), nullptr);

@@ -36,6 +36,8 @@ TEST(SdoStartup, EachIncludingUnitBuildsTwoStrings) {
   const int n = SDO::CString::count;
   EXPECT_EQ(n, 6);
   EXPECT_EQ(SDO::CData::count, n);
+  EXPECT_EQ(SDO::invalid.ClassCount(), n);
+  EXPECT_EQ(SDO::CString::tempstr.ClassCount(), n);
   SDO::CData plain;
   EXPECT_EQ(plain.ClassCount(), n + 1);
   EXPECT_EQ(SDO::CString::count, n);  // a plain CData is not a CString
@@ -43,8 +45,12 @@ TEST(SdoStartup, EachIncludingUnitBuildsTwoStrings) {
 
 TEST(SdoStartup, StaticObjectsAndTables) {
   EXPECT_STREQ(SDO::invalid.c_str(), "null");
+  EXPECT_EQ(SDO::invalid.Length(), 4);
   EXPECT_STREQ(SDO::empty.c_str(), " ");
+  EXPECT_EQ(SDO::empty.Length(), 1);
+  EXPECT_STREQ(SDO::empty.ClassName(), "CString");
   EXPECT_EQ(SDO::CStringList::temp, nullptr);
+  EXPECT_EQ(SDO::CStringList::classcount, 0);
   EXPECT_EQ(std::strlen(SDO::hextable), 512u);
   for (int v = 0; v < 256; ++v) {
     char expected[3];
@@ -52,13 +58,28 @@ TEST(SdoStartup, StaticObjectsAndTables) {
     ASSERT_EQ(std::string(SDO::hextable + 2 * v, 2), expected) << "byte " << v;
   }
   const SDO::CPrinTable& t = SDO::PrinTable;
-  EXPECT_STREQ(t.names[27], "<ESC>");
+  struct Name {
+    int code;
+    const char* name;
+  };
+  const Name names[] = {
+      {0, "<NUL>"}, {7, "<BEL>"}, {8, "<BS>"},  {9, "\t"},      {10, "\n"},    {11, "<VT>"},
+      {12, "<FF>"}, {13, "\r"},   {14, "<SO>"}, {21, "<NAK>"},  {27, "<ESC>"}, {31, "<US>"},
+      {32, " "},    {65, "A"},    {126, "~"},   {127, "<DEL>"},
+  };
+  for (const Name& c : names) {
+    SCOPED_TRACE(c.code);
+    EXPECT_STREQ(t.names[c.code], c.name);
+  }
   for (int c = 0; c < 128; ++c) {
     SCOPED_TRACE(c);
     EXPECT_EQ(t.refs[c], t.names[c]);
     const bool ownChar = (c >= 32 && c <= 126) || c == 9 || c == 10 || c == 13;
     EXPECT_EQ(std::string(t.names[c]) == std::string(1, static_cast<char>(c)), ownChar);
     EXPECT_EQ(t.names[c][0] == '<', !ownChar || c == '<');
+    if (!ownChar) {
+      EXPECT_EQ(t.names[c][std::strlen(t.names[c]) - 1], '>');
+    }
   }
 }
 

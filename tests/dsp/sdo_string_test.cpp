@@ -238,9 +238,12 @@ TEST(SdoString, LargeInputsNeedNoRecursion) {
   CString big;
   big = s * pairs;
   CStringList list;
+  ASSERT_EQ(big.Length(), 2 * pairs);
   EXPECT_EQ(big.Split(W(","), &list, 0, 0), pairs);
+  EXPECT_STREQ(list.Item(pairs - 1), "a");
   EXPECT_TRUE(big.Replace(W(","), W("--"), 0, true));
   EXPECT_EQ(big.Length(), 3 * pairs);
+  EXPECT_EQ(Bytes(big).substr(0, 7), "a--a--a");
   big -= W("a--");
   EXPECT_EQ(Bytes(big), "a--") << "the last removal would empty it";
 }

@@ -57,6 +57,14 @@ inline void CheckEdits(const std::vector<Edit>& edits) {
   }
 }
 
+// The items of a list, in order.
+inline std::vector<std::string> Items(SDO::CStringList& list) {
+  std::vector<std::string> out;
+  for (int i = 0; i < list.Count(); ++i)
+    out.emplace_back(list.Item(i));
+  return out;
+}
+
 // What `f` prints on stdout.
 template <typename F>
 std::string Printed(F&& f) {

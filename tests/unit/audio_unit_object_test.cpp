@@ -56,6 +56,7 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
     registerSystemPeakLimiter();  // the platform's own limiter again, for the tests after this one
     EXPECT_EQ(failed, nullptr);
     ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
     EXPECT_EQ(error->code(), kAudioUnitErr_FailedInitialization);
     EXPECT_EQ(failure, (std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized.",
                                                  "AUExtension::init()", "QFLD : kvc1"}));
@@ -110,9 +111,11 @@ TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   beginCapture();
   EXPECT_EQ(unit->inputBusses(), limiter->inputBusses());
   EXPECT_EQ(unit->outputBusses(), limiter->outputBusses());
+  EXPECT_EQ(unit->inputBusses(), unit->inputBusses());
   EXPECT_EQ(unit->getSamplerate(), (*limiter->outputBusses())[0]->format()->sampleRate());
   EXPECT_EQ(endCapture(),
             (std::vector<std::string>{"AUExtension::inputBusses: 1", "AUExtension::outputBusses: 1",
+                                      "AUExtension::inputBusses: 1", "AUExtension::inputBusses: 1",
                                       "AUExtension::outputBusses: 1"}));
 }
 
@@ -141,7 +144,7 @@ TEST(AudioUnitObject, EditorParameterOperations) {
     SCOPED_TRACE("addresses the tree does not hold, and negative ones, do nothing and read 0");
     observed.clear();
     beginCapture();
-    for (std::int32_t address : {12, -1, -2147483647 - 1}) {
+    for (std::int32_t address : {12, 14, 1000, -1, -2147483647 - 1}) {
       unit->setParameter(address, 0.5f);
       EXPECT_EQ(unit->getParameter(address), 0.0f);
     }
@@ -178,12 +181,23 @@ TEST(ParameterTree, TextsAndKernelLink) {
       return value ? parameter->stringFromValue(&*value) : parameter->stringFromValue(nullptr);
     };
     const std::vector<std::tuple<AUParameterAddress, std::optional<AUValue>, std::string>> cases = {
-        {0, 0.25f, "0.250"},          {0, std::nullopt, "0.100"},
-        {6, 1.0f, "linked"},          {6, 2.7f, "mid-side"},
-        {6, 3.0f, "mid-side linked"}, {6, -0.5f, "dual"},
-        {6, 4.0f, "4.000"},           {8, 0.5f, "On"},
-        {11, 0.999f, "Off"},          {11, 2.0f, "Off"},
-        {11, std::nullopt, "On"}};
+        {0, 0.25f, "0.250"},
+        {0, std::nullopt, "0.100"},
+        {6, 1.0f, "linked"},
+        {6, 2.7f, "mid-side"},
+        {6, 3.0f, "mid-side linked"},
+        {6, -0.5f, "dual"},
+        {6, 4.0f, "4.000"},
+        {8, 0.5f, "On"},
+        {11, 0.999f, "Off"},
+        {11, 2.0f, "Off"},
+        {11, std::nullopt, "On"},
+        {2, 1.0f, "1.000"},
+        {6, 0.0f, "dual"},
+        {6, -1.0f, "-1.000"},
+        {7, 1.0f, "On"},
+        {7, 0.0f, "Off"},
+        {11, 1.0f, "On"}};
     for (const auto& [address, value, expected] : cases) {
       SCOPED_TRACE(std::to_string(address) + " " + (value ? std::to_string(*value) : "current"));
       EXPECT_EQ(text(address, value), expected);
@@ -197,4 +211,37 @@ TEST(ParameterTree, TextsAndKernelLink) {
   });
   EXPECT_EQ(adapter->getParameterEx(2), 0.3f);
   EXPECT_EQ(tree->parameterWithAddress(5)->value(), 0.7f);
+}
+
+// The group and its twelve parameters: names, ranges, units, flags, no value strings, and the
+// kernel's numbers at creation.
+TEST(ParameterTree, ShapeAndDefaults) {
+  auto adapter = KOV_Compressor_ExtensionDSPKernelAdapter::make();
+  auto parameters = unittest::quietly([&] { return KOV_Compressor_Extension_Parameters(adapter); });
+  const auto& tree = parameters.parameterTree;
+  ASSERT_EQ(tree->children().size(), 1u);
+  const auto group = std::dynamic_pointer_cast<AUParameterGroup>(tree->children()[0]);
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->identifier(), "kGlobalParameters");
+  EXPECT_EQ(group->displayName(), "KOV Compressor Global");
+  ASSERT_EQ(group->children().size(), 12u);
+  for (std::size_t i = 0; i < 12; ++i) {
+    const auto parameter = std::dynamic_pointer_cast<AUParameter>(group->children()[i]);
+    ASSERT_NE(parameter, nullptr);
+    SCOPED_TRACE(parameter->identifier());
+    const KOVParameterInfo& row = kKOVParameterTable[i];
+    EXPECT_EQ(parameter->address(), i);
+    EXPECT_EQ(parameter->identifier(), row.identifier);
+    EXPECT_EQ(parameter->displayName(), row.name);
+    EXPECT_EQ(parameter->minValue(), 0.0f);
+    EXPECT_EQ(parameter->maxValue(), i == 6 ? 3.0f : 1.0f);
+    EXPECT_EQ(parameter->unit(), i == 6                          ? kAudioUnitParameterUnit_Indexed
+                                 : (i == 7 || i == 8 || i == 11) ? kAudioUnitParameterUnit_Boolean
+                                                                 : kAudioUnitParameterUnit_Generic);
+    EXPECT_EQ(parameter->flags(), 0xC0000000u);
+    EXPECT_EQ(parameter->unitName(), std::nullopt);
+    EXPECT_EQ(parameter->valueStrings(), std::nullopt);
+    EXPECT_EQ(parameter->value(), adapter->getParameterEx(std::int32_t(i)));  // numbers pinned at creation
+  }
+  EXPECT_EQ(group->children()[9]->displayName(), group->children()[10]->displayName());
 }

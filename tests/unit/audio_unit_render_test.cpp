@@ -184,7 +184,12 @@ TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   EXPECT_TRUE(unit->allocateRenderResourcesAndReturnError(&error));
   EXPECT_EQ(unittest::withoutKernelLines(endCapture()), allocationLines(priorInput, "44100.0", "44100.0"));
 
+  EXPECT_TRUE((*limiter->inputBusses())[0]->isEnabled());
+  EXPECT_TRUE((*limiter->outputBusses())[0]->isEnabled());
+  EXPECT_TRUE((*limiter->outputBusses())[0]->shouldAllocateBuffer());
+  EXPECT_TRUE(sameFormat((*limiter->inputBusses())[0]->format(), (*limiter->outputBusses())[0]->format()));
   EXPECT_TRUE(limiter->renderResourcesAllocated());
+  EXPECT_EQ(unit->kernelAdapterForTesting()->getSamplerate(), 44100.0f);
   EXPECT_EQ(std::tuple(unit->effectForTesting()->attackTime(), unit->effectForTesting()->decayTime(),
                        unit->effectForTesting()->preGain()),
             std::tuple(0.03, 0.06, -0.01));
@@ -226,6 +231,9 @@ TEST(AudioUnitRender, LimiterAllocationFailures) {
     EXPECT_EQ(unittest::withoutKernelLines(endCapture()),
               allocationLines(rate, rate, rate, "The format has more channels than the bus can carry.."));
     EXPECT_EQ(error, nullptr);
+    EXPECT_EQ(std::tuple(unit->effectForTesting()->attackTime(), unit->effectForTesting()->decayTime(),
+                         unit->effectForTesting()->preGain()),
+              std::tuple(0.03, 0.06, -0.01));
   }
   SCOPED_TRACE("a failing limiter allocation fails the unit's and leaves the limiter's parameters alone");
   auto unit = unittest::quietUnit();
@@ -235,7 +243,10 @@ TEST(AudioUnitRender, LimiterAllocationFailures) {
   EXPECT_FALSE(unit->allocateRenderResourcesAndReturnError(&error));
   endCapture();
   ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
   EXPECT_EQ(unit->effectForTesting()->attackTime(), 0.012);
+  EXPECT_EQ(unit->effectForTesting()->decayTime(), 0.024);
+  EXPECT_EQ(unit->effectForTesting()->preGain(), 0.0);
 }
 
 TEST(AudioUnitRender, FrameLimitAndBypassReachBothStages) {
@@ -246,7 +257,11 @@ TEST(AudioUnitRender, FrameLimitAndBypassReachBothStages) {
   unit->setShouldBypassEffect(true);
   EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::maximumFramesToRender (set): 512",
                                                     "AUExtension::shouldBypassEffect (did set)"}));
+  EXPECT_EQ(unit->maximumFramesToRender(), 512u);
+  EXPECT_EQ(unit->kernelAdapterForTesting()->maximumFramesToRender(), 512u);
   EXPECT_EQ(limiter->maximumFramesToRender(), 512u);
+  EXPECT_TRUE(unit->shouldBypassEffect());
+  EXPECT_TRUE(unit->kernelAdapterForTesting()->shouldBypassEffect());
   EXPECT_TRUE(limiter->shouldBypassEffect());
 
   for (const float limiterOn : {0.0f, 1.0f}) {
@@ -275,22 +290,24 @@ TEST(AudioUnitRender, FrameLimitAndBypassReachBothStages) {
 
 TEST(AudioUnitRender, KernelThenFinalLimiterAtEveryRate) {
   for (double rate : {44100.0, 48000.0, 96000.0}) {
-    SCOPED_TRACE(rate);
-    {
-      SCOPED_TRACE("limiter off: sample for sample the kernel alone");
-      const Stereo input = unittest::noise(30000, 0.7f);
-      const auto [output, kernelAlone] = renderHostAndKernel(
-          rate, {{11, 0.0f}, {2, 0.6f}, {3, 0.8f}, {4, 0.6f}, {9, 0.55f}, {10, 0.9f}, {5, 0.8f}}, input);
-      EXPECT_EQ(output.left, kernelAlone.left);
-      EXPECT_EQ(output.right, kernelAlone.right);
-      EXPECT_NE(output.left, input.left);  // the compressor did something
+    for (const bool music : {false, true}) {
+      SCOPED_TRACE(std::to_string(rate) + (music ? " music" : " noise"));
+      {
+        SCOPED_TRACE("limiter off: sample for sample the kernel alone");
+        const Stereo input = music ? unittest::musicLike(30000, rate, 0.9f) : unittest::noise(30000, 0.7f);
+        const auto [output, kernelAlone] = renderHostAndKernel(
+            rate, {{11, 0.0f}, {2, 0.6f}, {3, 0.8f}, {4, 0.6f}, {9, 0.55f}, {10, 0.9f}, {5, 0.8f}}, input);
+        EXPECT_EQ(output.left, kernelAlone.left);
+        EXPECT_EQ(output.right, kernelAlone.right);
+        EXPECT_NE(output.left, input.left);  // the compressor did something
+      }
+      SCOPED_TRACE("limiter on, +12 dB make-up: the peak stays at full scale");
+      const Stereo input = music ? unittest::musicLike(40000, rate, 2.5f) : unittest::noise(40000, 1.8f);
+      const auto [output, kernelAlone] = renderHostAndKernel(rate, {{4, 0.7f}, {2, 0.9f}}, input);
+      EXPECT_GT(unittest::peakOf(kernelAlone), 1.5f);
+      EXPECT_LE(unittest::peakOf(output), 1.0f);
+      EXPECT_GT(unittest::peakOf(output), 0.5f);
     }
-    SCOPED_TRACE("limiter on, +12 dB make-up: the peak stays at full scale");
-    const Stereo input = unittest::noise(40000, 1.8f);
-    const auto [output, kernelAlone] = renderHostAndKernel(rate, {{4, 0.7f}, {2, 0.9f}}, input);
-    EXPECT_GT(unittest::peakOf(kernelAlone), 1.5f);
-    EXPECT_LE(unittest::peakOf(output), 1.0f);
-    EXPECT_GT(unittest::peakOf(output), 0.5f);
   }
 }
 
@@ -344,7 +361,9 @@ TEST(AudioUnitRender, FailuresAndTheirStatuses) {
                 return host.renderBlock(nullptr, &timestamp, 256, 0, inPlace.list(), nullptr, &host.pull);
               }),
               noErr);
+    EXPECT_NE(inPlace.mBuffers[0].mData, nullptr);
     EXPECT_NE(inPlace.mBuffers[1].mData, nullptr);
+    EXPECT_EQ(host.unit->currentOutputDataForTesting(), inPlace.list());
   }
 }
 
@@ -486,4 +505,25 @@ TEST(AudioUnitRender, HostileSettingsKeepLoudInputFinite) {
     }
   }
   EXPECT_EQ(renders, 2 * 4 * 2 * 4 * 12 * 9);
+}
+
+// The editor's meters read the unit: each of the four values is the kernel's own, left and right
+// apart (a loud left, a silent right, strong compression).
+TEST(AudioUnitRender, MeterValuesAreTheKernelsPerChannel) {
+  Host host = unittest::quietly([] { return Host(48000.0); });
+  host.set({{2, 0.3f}, {3, 1.0f}, {0, 0.01f}});
+  Stereo input = unittest::noise(4096, 0.9f);
+  input.right.assign(input.size(), 0.0f);
+  Stereo output(input.size());
+  EXPECT_EQ(unittest::quietly([&] { return host.renderAt(input, output, 0, 4096); }), noErr);
+  const auto& adapter = *host.unit->kernelAdapterForTesting();
+  KOV_Compressor_Extension_AudioUnit& unit = *host.unit;
+  EXPECT_EQ(unit.getDynamicsValue1(), adapter.getDynamicsValue1());
+  EXPECT_EQ(unit.getDynamicsValue2(), adapter.getDynamicsValue2());
+  EXPECT_EQ(unit.getPeakValue1(), adapter.getPeakValue1());
+  EXPECT_EQ(unit.getPeakValue2(), adapter.getPeakValue2());
+  EXPECT_GT(unit.getPeakValue1(), 0.0f);
+  EXPECT_EQ(unit.getPeakValue2(), 0.0f);
+  EXPECT_LT(unit.getDynamicsValue1(), 1.0f);
+  EXPECT_EQ(unit.getDynamicsValue2(), 1.0f) << "the silent side is not compressed";
 }

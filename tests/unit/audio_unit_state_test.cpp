@@ -1,11 +1,13 @@
 // Full state and presets of the unit: state round trips, hostile states and values reaching the
 // preset call-back, the factory presets (order, numbering, choice, capitals in extensions, unsafe
-// names, missing files and folders), presetStateFor, preset files, and restores on several threads.
+// names, missing files and folders, where the unit printer reports them), presetStateFor, preset
+// files read by an independent reader, and restores on several threads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -120,12 +122,15 @@ std::map<AUParameterAddress, std::pair<std::string, float>> parametersOf(const P
 TEST(AudioUnitState, FullStateRoundTrip) {
   auto unit = quietUnit();
   const PropertyList::Dictionary saved = *unit->fullState();
+  EXPECT_EQ(*unit->fullState(), saved);
+  EXPECT_EQ(saved.at("group 0").dictionary()->at("count"), PropertyList(12));
 
   quietly([&] {
     unit->setParameter(0, 0.9f);
     unit->setParameter(6, 3.0f);
     unit->parameterTree()->parameterWithAddress(11)->setValue(0.0f);
   });
+  EXPECT_NE(valuesOf(*unit), defaults());
   EXPECT_NE(*unit->fullState(), saved);
 
   quietly([&] { unit->setFullState(saved); });
@@ -193,6 +198,7 @@ TEST(AudioUnitState, FactoryPresetsOfTheEffect) {
   const std::vector<std::string> names = {"Brickwall",     "Drum Punch",     "Gentle Glue",
                                           "Mid-Side Wide", "Parallel Crush", "Vocal Leveler"};
   EXPECT_EQ(namesOf(presets), names);
+  EXPECT_EQ(namesOf(unit->factoryPresets()), names);
 
   for (const auto& preset : *presets) {
     SCOPED_TRACE(preset->name());
@@ -211,6 +217,21 @@ TEST(AudioUnitState, FactoryPresetsOfTheEffect) {
       EXPECT_EQ(unit->getParameter(std::int32_t(row.address)), value);
     }
   }
+  {
+    SCOPED_TRACE("an absent preset is no preset");
+    unit->setCurrentPreset(nullptr);
+    EXPECT_EQ(unit->currentPreset(), nullptr);
+  }
+  SCOPED_TRACE("a state read back is numbered in reading order");
+  const PropertyList::Dictionary state =
+      quietly([&] { return unit->presetStateFor(AUAudioUnitPreset(0, "Gentle Glue")); });
+  // The file's "param 10" is visited right after "param 1" (keys in text order), so it is the
+  // third parameter read.
+  const PropertyList::Dictionary& group = *state.at("group 0").dictionary();
+  EXPECT_EQ(group.at("count"), PropertyList(12));
+  EXPECT_EQ(group.at("param 2").find("address")->asUInt64(), 10u);
+  EXPECT_EQ(group.at("param 11").find("address")->asUInt64(), 9u);
+  EXPECT_EQ(state.at("name"), PropertyList("Gentle Glue"));
 }
 
 TEST(AudioUnitState, PresetsInAFolderOfOurOwn) {
@@ -240,7 +261,10 @@ TEST(AudioUnitState, PresetsInAFolderOfOurOwn) {
     EXPECT_EQ(unit->currentPreset(), beta);
     EXPECT_EQ(unit->getParameter(0), 0.2f);
     choose(3, "Alpha");
+    EXPECT_EQ(unit->getParameter(0), 0.9f);
     EXPECT_EQ(unit->getParameter(1), 0.11f);
+    choose(0, "Gamma");
+    EXPECT_EQ(unit->getParameter(0), 0.3f);
   }
   {
     SCOPED_TRACE("a corrupt file: reported, parameters unchanged, the preset still current");
@@ -261,6 +285,15 @@ TEST(AudioUnitState, PresetsInAFolderOfOurOwn) {
                                               ".plist' does not exist."});
     EXPECT_EQ(unit->currentPreset(), current);
     EXPECT_EQ(valuesOf(*unit), before);
+    try {
+      beginCapture();
+      unit->presetStateFor(*preset);
+      ADD_FAILURE() << "no error";
+    } catch (const NSError& error) {
+      EXPECT_EQ(error.domain(), NSOSStatusErrorDomain);
+      EXPECT_EQ(error.code(), -66742);
+    }
+    EXPECT_EQ(endCapture().size(), 1u);
   }
   {
     SCOPED_TRACE("user presets restore the factory file of their name");
@@ -273,15 +306,34 @@ TEST(AudioUnitState, PresetsInAFolderOfOurOwn) {
                                         "AUExtension::ERROR: Unable to restore set for preset Nope"}));
     EXPECT_EQ(unit->currentPreset(), user);
   }
-  SCOPED_TRACE("presetStateFor reads the file as it is");
-  const auto state = quietly([&] { return unit->presetStateFor(AUAudioUnitPreset(-7, "Alpha")); });
-  EXPECT_EQ(state.at("group 0").dictionary()->at("param 1").find("address")->asUInt64(), 1u);
+  SCOPED_TRACE("presetStateFor reads the file as it is, changing no parameter");
+  quietly([&] { unit->setParameter(0, 0.5f); });
+  const std::vector<float> now = valuesOf(*unit);
+  std::shared_ptr<NSError> error;
+  const auto state =
+      quietly([&] { return unit->presetStateForError(AUAudioUnitPreset(-7, "Alpha"), &error); });
+  ASSERT_TRUE(state.has_value());
+  EXPECT_EQ(error, nullptr);
+  EXPECT_EQ(valuesOf(*unit), now);
+  EXPECT_EQ(state->at("group 0").dictionary()->at("param 1").find("address")->asUInt64(), 1u);
 }
 
 TEST(AudioUnitState, MissingResourceFolder) {
   ResourceFolder folder;
   fs::remove_all(folder.root());
   auto unit = quietUnit();
+  {
+    SCOPED_TRACE("the limiter's unit printer reads the list at its own line: the failure comes between");
+    beginCapture();
+    unit->effectForTesting()->unitDiagnostics(unit);
+    const std::vector<std::string> lines = endCapture();
+    const auto current = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.rfind(" -- unit current preset: ", 0) == 0;
+    });
+    ASSERT_GE(std::distance(current, lines.end()), 3);
+    EXPECT_EQ(current[1].rfind("Creating factory presets failed: ", 0), 0u) << current[1];
+    EXPECT_EQ(current[2], " -- unit .factory presets: Optional([])");
+  }
   beginCapture();
   const auto presets = unit->factoryPresets();
   unit->setCurrentPreset(std::make_shared<AUAudioUnitPreset>(0, "Brickwall"));
@@ -343,7 +395,54 @@ TEST(PresetFiles, SaveLoadAndTheirFailures) {
   EXPECT_EQ(lines[0].rfind("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (", 0), 0u);
   EXPECT_EQ(lines[1], "AUPresetFile::ERROR: The path " + missingFolder + " does not exist.");
   EXPECT_EQ(lines[2].rfind("AUPresetFile::ERROR: The file ", 0), 0u);
+  EXPECT_EQ(lines[0].back(), ')');
+  EXPECT_FALSE(fs::exists(folder.root() / "no such folder"));
   EXPECT_EQ(target.patch->name, "unchanged");
+}
+
+// A saved file is an XML property list that an independent reader accepts; it loads with every
+// field of the patch, and a binary property list loads too.
+TEST(PresetFiles, SavedFilesAreXmlPropertyListsAndBinaryOnesLoad) {
+  ResourceFolder folder;
+  auto unit = quietUnit();
+  KOVPreset preset;
+  preset.makeFrom(std::shared_ptr<AUParameterGroup>(unit->parameterTree()));
+  preset.patch->name = "Saved <&> Ünïcode";
+  const fs::path path = folder.root() / "saved.plist";
+  const URL url = URL::fileURLWithPath(path.string());
+  beginCapture();
+  preset.save(url);
+  EXPECT_TRUE(endCapture().empty());
+  {
+    std::ifstream file(path);
+    std::string head(38, '\0');
+    file.read(head.data(), 38);
+    EXPECT_EQ(head, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  }
+  if (std::system("python3 -c 'import plistlib' >/dev/null 2>&1") == 0) {
+    SCOPED_TRACE("an independent reader accepts the file");
+    const std::string command =
+        "python3 -c \"import plistlib,sys; d=plistlib.load(open(sys.argv[1],'rb')); g=d['group 0']; "
+        "assert d['name']=='Saved <&> Ünïcode' and d['type']==1635085670 and d['count']==1 and "
+        "g['count']==12; "
+        "assert [g['param %d' % i]['address'] for i in range(12)] == list(range(12)); "
+        "assert abs(g['param 0']['value'] - 0.1) < 1e-7\" '" +
+        path.string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+  }
+  KOVPreset::setDelegate(nullptr);
+  KOVPreset loaded;
+  quietly([&] { loaded.load(url); });
+  EXPECT_EQ(loaded.patch->type, FourCC("aumf"));
+  EXPECT_EQ(loaded.patch->manufacturer, FourCC("QFLD"));
+  EXPECT_EQ(loaded.patch->subtype, FourCC("kvc1"));
+  EXPECT_EQ(loaded.patch->version, 1);
+
+  writeFile(folder.root() / "binary.plist", *preset.getDictionary(), PropertyListFormat::binary);
+  KOVPreset binary;
+  quietly([&] { binary.load(URL::fileURLWithPath((folder.root() / "binary.plist").string())); });
+  EXPECT_EQ(binary.patch->name, "Saved <&> Ünïcode");
+  EXPECT_EQ(parametersOf(*binary.patch), parametersOf(*preset.patch));
 }
 
 TEST(AudioUnitStateThreads, ConcurrentRestoresReachOnlyTheirOwnUnit) {

@@ -101,6 +101,16 @@ TEST(ParameterTreeDump, FlagRowsAndUnitNames) {
   } cases[] = {
       {0, ""},
       {0x50000, " - flag_DisplaySquareRoot\n - flag_DisplayCubeRoot\n - flag_DisplayExponential\n"},
+      {0xC0000000, " - flag_IsReadable\n - flag_IsWritable\n"},
+      {0x470000,
+       " - flag_DisplayMask\n - flag_DisplaySquareRoot\n - flag_DisplaySquared\n - flag_DisplayCubed\n"
+       " - flag_DisplayCubeRoot\n - flag_DisplayExponential\n - flag_DisplayLogarithmic\n"},
+      {0x0F802010,
+       " - flag_CFNameRelease\n - flag_OmitFromPresets\n - flag_IsHighResolution\n - flag_NonRealTime\n"
+       " - flag_CanRamp\n - flag_ExpertMode\n - flag_HasCFNameString\n"},
+      {0x3030C000,
+       " - flag_PlotHistory\n - flag_MeterReadOnly\n - flag_HasClump\n - flag_ValuesHaveStrings\n"
+       " - flag_IsGlobalMeta\n - flag_IsElementMeta\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.flags);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -118,6 +119,9 @@ TEST(PresetModel, GroupAndParameterKeys) {
 TEST(PresetModel, GroupNumberFromTheIdentifier) {
   const std::vector<std::pair<std::string, std::int64_t>> cases = {{"three blank words 12", 12},
                                                                    {"kGlobalParameters", 0},
+                                                                   {"group", 0},
+                                                                   {"7", 7},
+                                                                   {"group 1.5", 0},
                                                                    {"group -3", -3},
                                                                    {"group +4", 4},
                                                                    {"group 12 ", 0},
@@ -197,4 +201,201 @@ TEST(PresetModel, DecodersRequireEveryKey) {
   expectError([&] { PresetParam p{PropertyList(missing)}; }, 4865);
   expectError([&] { PresetParam p{PropertyList(wrong)}; }, 4864);
   expectError([&] { PresetGroup g{PropertyList(param)}; }, 4865);
+}
+
+// Read back with a delegate: twelve reports, each once, with the table's values, in group 0
+// ("kGlobalParameters" carries no number).
+TEST(PresetModel, ReadBackReportsEachParameterOnce) {
+  KOVPreset source;
+  source.makeFrom(makeEffectTree());
+  const PropertyList::Dictionary state = *source.getDictionary();
+  for (const KOVParameterInfo& row : kKOVParameterTable) {
+    SCOPED_TRACE(row.identifier);
+    const PropertyList::Dictionary& param =
+        *state.at("group 0").find("param " + std::to_string(row.address))->dictionary();
+    EXPECT_TRUE(param.at("value").isReal());
+  }
+  Registration registration;
+  KOVPreset target;
+  target.makeFrom(std::optional(state));
+  std::vector<int> seen(12, 0);
+  for (const Found& found : registration.delegate->found) {
+    ASSERT_LT(found.address, 12u);
+    const KOVParameterInfo& row = kKOVParameterTable[found.address];
+    ++seen[found.address];
+    EXPECT_EQ(found.identifier, row.identifier);
+    EXPECT_EQ(found.value, row.defaultValue);
+    EXPECT_EQ(found.group, 0);  // "kGlobalParameters" carries no number
+  }
+  EXPECT_EQ(seen, std::vector<int>(12, 1));
+  // Written out again, the parameters are numbered in the order they were read ("param 10"
+  // comes right after "param 1"); everything else is as it was.
+}
+
+TEST(PresetModel, WritingAndReadingEdges) {
+  {
+    SCOPED_TRACE("a patch without groups and a group without parameters write count 0");
+    PresetPatch patch;
+    EXPECT_EQ(patch.toDictionary().at("count"), PropertyList(0));
+    EXPECT_EQ(patch.toDictionary().size(), 7u);
+    PresetGroup group;
+    EXPECT_EQ(group.toDictionary(), (PropertyList::Dictionary{{"identifier", "group"}, {"count", 0}}));
+  }
+  {
+    SCOPED_TRACE("an empty dictionary empties the groups, keeps the rest, reports nothing");
+    Registration registration;
+    PresetPatch patch;
+    patch.name = "kept";
+    patch.number = 7;
+    patch.groups.push_back(std::make_shared<PresetGroup>());
+    patch.fromDictionary({});
+    EXPECT_TRUE(patch.groups.empty());
+    EXPECT_EQ(patch.name, "kept");
+    EXPECT_EQ(patch.number, 7);
+    EXPECT_TRUE(registration.delegate->found.empty());
+  }
+  {
+    SCOPED_TRACE("group and parameter keys: the word anywhere, case-sensitive; count ignored");
+    Registration registration;
+    const PropertyList::Dictionary param = paramDict(3, "p", 0.25);
+    PropertyList::Dictionary group{
+        {"identifier", "a b 12"},  {"count", 99},      {"param", param}, {"parameter 7", param},
+        {"the param here", param}, {"Param 1", param}, {"PARAM", param}};
+    PresetPatch patch;
+    patch.fromDictionary({{"group", group}, {"my group 5", group}, {"Group 2", group}, {"count", 0}});
+    ASSERT_EQ(patch.groups.size(), 2u);
+    for (const auto& g : patch.groups) {
+      EXPECT_EQ(g->id, 12);
+      EXPECT_EQ(g->params.size(), 3u);
+      for (const auto& p : g->params)
+        EXPECT_EQ(p->group.lock(), g);
+    }
+    ASSERT_EQ(registration.delegate->found.size(), 6u);
+    for (const Found& found : registration.delegate->found) {
+      EXPECT_EQ(found.group, 12);
+      EXPECT_EQ(found.address, 3u);
+      EXPECT_EQ(found.value, 0.25f);
+    }
+  }
+  {
+    SCOPED_TRACE("a tree whose only children are parameters gives no groups");
+    KOVPreset preset;
+    preset.makeFrom(AUParameterTree::createTreeWithChildren({makeParameter(kKOVParameterTable[0])}));
+    EXPECT_TRUE(preset.patch->groups.empty());
+  }
+  {
+    SCOPED_TRACE("nested groups follow their parent, whose list includes their parameters");
+    auto inner = AUParameterTree::createGroupWithIdentifier("inner 2", "Inner",
+                                                            {makeParameter(kKOVParameterTable[1])});
+    auto outer = AUParameterTree::createGroupWithIdentifier("outer", "Outer",
+                                                            {makeParameter(kKOVParameterTable[0]), inner});
+    KOVPreset preset;
+    preset.makeFrom(AUParameterTree::createTreeWithChildren({outer}));
+    ASSERT_EQ(preset.patch->groups.size(), 2u);
+    EXPECT_EQ(preset.patch->groups[0]->identifier, "outer");
+    EXPECT_EQ(preset.patch->groups[0]->params.size(), 2u);
+    EXPECT_EQ(preset.patch->groups[1]->identifier, "inner 2");
+    EXPECT_EQ(preset.patch->groups[1]->params.size(), 1u);
+    EXPECT_EQ(preset.patch->groups[1]->params[0]->address, 1u);
+  }
+}
+
+TEST(PresetModel, DecodersRequireEveryKeyOfEachKind) {
+  const PropertyList::Dictionary param = paramDict(3, "p", 0.5);
+  {
+    SCOPED_TRACE("a complete parameter, with and without its group");
+    PresetParam decoded{PropertyList(param)};
+    EXPECT_EQ(decoded.address, 3u);
+    EXPECT_EQ(decoded.identifier, "p");
+    EXPECT_EQ(decoded.value, 0.5f);
+    EXPECT_EQ(decoded.group.lock(), nullptr);
+    PropertyList::Dictionary withGroup = param;
+    withGroup["group"] = PropertyList::Dictionary{
+        {"id", 4}, {"count", 1}, {"identifier", "g 4"}, {"params", PropertyList::Array{param}}};
+    PresetParam grouped{PropertyList(withGroup)};
+    ASSERT_NE(grouped.group.lock(), nullptr);
+    EXPECT_EQ(grouped.group.lock()->id, 4);
+    EXPECT_EQ(grouped.group.lock()->count, 1);
+    EXPECT_EQ(grouped.group.lock()->params.size(), 1u);
+  }
+  const auto expectError = [](auto make, std::int64_t code) {
+    try {
+      make();
+      ADD_FAILURE() << "no error";
+    } catch (const NSError& error) {
+      EXPECT_EQ(error.domain(), NSCocoaErrorDomain);
+      EXPECT_EQ(error.code(), code);
+    }
+  };
+  for (const char* key : {"address", "identifier", "value"}) {
+    SCOPED_TRACE(key);
+    PropertyList::Dictionary missing = param;
+    missing.erase(key);
+    expectError([&] { PresetParam p{PropertyList(missing)}; }, 4865);
+    PropertyList::Dictionary wrong = param;
+    wrong[key] = PropertyList::Array{};
+    expectError([&] { PresetParam p{PropertyList(wrong)}; }, 4864);
+  }
+  {
+    SCOPED_TRACE("a group needs id, count, identifier and params");
+    const PropertyList::Dictionary group{
+        {"id", 1}, {"count", 0}, {"identifier", "g"}, {"params", PropertyList::Array{}}};
+    EXPECT_NO_THROW(PresetGroup{PropertyList(group)});
+    for (const char* key : {"id", "count", "identifier", "params"}) {
+      PropertyList::Dictionary missing = group;
+      missing.erase(key);
+      expectError([&] { PresetGroup g{PropertyList(missing)}; }, 4865);
+    }
+    for (const char* key : {"id", "count", "identifier", "params"}) {
+      SCOPED_TRACE(testing::Message() << "wrong type: " << key);
+      PropertyList::Dictionary wrong = group;
+      wrong[key] = std::string(key) == "identifier" ? PropertyList(5) : PropertyList("x");
+      expectError([&] { PresetGroup g{PropertyList(wrong)}; }, 4864);
+    }
+    PropertyList::Dictionary badParam = group;
+    badParam["params"] = PropertyList::Array{PropertyList("x")};
+    expectError([&] { PresetGroup g{PropertyList(badParam)}; }, 4864);
+  }
+}
+
+TEST(PresetModelThreads, RegistrationIsPerThreadAndWeak) {
+  {
+    SCOPED_TRACE("a registration does not keep its delegate alive");
+    auto delegate = std::make_shared<RecordingDelegate>();
+    KOVPreset::setDelegate(delegate);
+    EXPECT_EQ(KOVPreset::delegate(), delegate);
+    delegate.reset();
+    EXPECT_EQ(KOVPreset::delegate(), nullptr);
+    KOVPreset::foundParameter(0, "x", 1, 0.5f);  // reaches nobody, no crash
+  }
+  {
+    SCOPED_TRACE("each thread reports to its own delegate");
+    Registration main;
+    std::vector<std::shared_ptr<RecordingDelegate>> delegates;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+      delegates.push_back(std::make_shared<RecordingDelegate>());
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([t, delegate = delegates[t]] {
+        EXPECT_EQ(KOVPreset::delegate(), nullptr);  // nothing inherited from other threads
+        KOVPreset::setDelegate(delegate);
+        for (int i = 0; i < 200; ++i) {
+          PresetPatch patch;
+          patch.fromDictionary(
+              {{"group 0", PropertyList::Dictionary{{"param 0", paramDict(t, "p", float(i))}}}});
+        }
+        KOVPreset::setDelegate(nullptr);
+      });
+    }
+    for (std::thread& thread : threads)
+      thread.join();
+    for (int t = 0; t < 4; ++t) {
+      ASSERT_EQ(delegates[t]->found.size(), 200u);
+      for (std::size_t i = 0; i < 200; ++i) {
+        EXPECT_EQ(delegates[t]->found[i].address, AUParameterAddress(t));
+        EXPECT_EQ(delegates[t]->found[i].value, float(i));
+      }
+    }
+    EXPECT_TRUE(main.delegate->found.empty());
+  }
 }

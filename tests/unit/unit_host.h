@@ -82,6 +82,25 @@ inline Stereo noise(std::size_t frames, float amplitude, std::uint32_t seed = 1)
   return s;
 }
 
+// Something like music: three tones under a slow swell, and a decaying noise burst (a drum) on
+// every beat of 120 bpm; peaks near `amplitude`.
+inline Stereo musicLike(std::size_t frames, double rate, float amplitude) {
+  Stereo s(frames);
+  const Stereo hits = noise(frames, 1.0f, 7);
+  const double beat = rate / 2.0;
+  for (std::size_t i = 0; i < frames; ++i) {
+    const double t = double(i) / rate;
+    const double swell = 0.6 + 0.4 * std::sin(2.0 * M_PI * 0.5 * t);
+    const double tones = 0.3 * std::sin(2.0 * M_PI * 110.0 * t) + 0.2 * std::sin(2.0 * M_PI * 277.0 * t) +
+                         0.1 * std::sin(2.0 * M_PI * 1320.0 * t);
+    const double sinceBeat = std::fmod(double(i), beat) / rate;
+    const double drum = std::exp(-sinceBeat * 30.0);
+    s.left[i] = float(amplitude * (swell * tones + 0.4 * drum * hits.left[i]));
+    s.right[i] = float(amplitude * (swell * tones * 0.8 + 0.4 * drum * hits.right[i]));
+  }
+  return s;
+}
+
 inline float peakOf(const Stereo& s, std::size_t from = 0) {
   float peak = 0.0f;
   for (std::size_t i = from; i < s.size(); ++i)
