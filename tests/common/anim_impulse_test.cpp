@@ -134,6 +134,13 @@ TEST(Impulse, BouncesOffTheBounds) {
   EXPECT_EQ(collisions, 1);
   EXPECT_EQ(j._value, 0.0f);
   EXPECT_EQ(j._amount, -0.75f);
+  ImpulseProbe k(0, -1.0f);
+  k.setMinMax(true, -0.75f, 5.0f);
+  k.onCollision = [&collisions](Impulse&) { ++collisions; };
+  k.animate();
+  EXPECT_EQ(collisions, 2) << "the lower bound as well";
+  EXPECT_EQ(k._value, 0.0f);
+  EXPECT_EQ(k._amount, 0.75f);
 }
 
 TEST(Impulse, NonFiniteIncrementsEnd) {
