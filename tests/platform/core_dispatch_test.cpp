@@ -186,6 +186,23 @@ TEST(DispatchThreads, DelayedWorkRunsOnItsQueue) {
   EXPECT_TRUE(MainLoop::runUntil([&] { return ranOnSerial.load() != 0 && ranOnGlobal.load() != 0; }));
   EXPECT_EQ(ranOnSerial.load(), 1);
   EXPECT_EQ(ranOnGlobal.load(), 1);
+
+  SCOPED_TRACE("delayed work runs in the order of its deadlines, not of its submissions");
+  std::mutex mutex;
+  std::string order;  // guarded by mutex
+  auto append = [&](char c) {
+    std::lock_guard lock(mutex);
+    order += c;
+  };
+  serial.asyncAfter(0.3, [&] { append('c'); });
+  serial.asyncAfter(0.15, [&] { append('b'); });
+  serial.asyncAfter(0, [&] { append('a'); });
+  EXPECT_TRUE(MainLoop::runUntil([&] {
+    std::lock_guard lock(mutex);
+    return order.size() == 3;
+  }));
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(order, "abc");
 }
 
 TEST(Dispatch, MainQueueAsyncAfterFollowsTheTestClock) {
