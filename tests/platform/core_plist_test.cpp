@@ -321,6 +321,38 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
     EXPECT_EQ(parseCode(doublingChain(10)), 0);
   }
   {
+    SCOPED_TRACE("counts of 15 and more follow the marker as an integer object");
+    PropertyList::Dictionary many;
+    PropertyList::Array list;
+    for (int i = 0; i < 300; ++i) {
+      many.emplace("k" + std::to_string(i), i);
+      list.push_back(PropertyList(i));
+    }
+    const PropertyList value(
+        PropertyList::Dictionary{{"many", PropertyList(many)}, {"list", PropertyList(list)}});
+    EXPECT_EQ(PropertyListSerialization::propertyList(
+                  PropertyListSerialization::data(value, PropertyListFormat::binary)),
+              value);
+    // An array of 15 whose count is no integer object, an array of 2^20 references in a
+    // file of a few bytes, and a count of 2^64 - 1 dictionary entries.
+    const auto arrayWithCount = [](std::vector<std::uint8_t> count) {
+      return binaryPlist(1, 0, [count](std::size_t, Bytes& out) {
+        out.push_back(0xAF);
+        out.insert(out.end(), count.begin(), count.end());
+      });
+    };
+    EXPECT_EQ(parseCode(arrayWithCount({0x20, 0x01})), 3840);
+    EXPECT_EQ(parseCode(arrayWithCount({0x12, 0x00, 0x10, 0x00, 0x00})), 3840);
+    EXPECT_EQ(parseCode(arrayWithCount({0x14, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0})), 3840);
+    EXPECT_EQ(parseCode(binaryPlist(1, 0,
+                                    [](std::size_t, Bytes& out) {
+                                      out.push_back(0xDF);
+                                      out.push_back(0x13);
+                                      appendBigEndian(out, ~0ull, 8);
+                                    })),
+              3840);
+  }
+  {
     SCOPED_TRACE("binary dictionary keys with a NUL character or no text");
     EXPECT_EQ(PropertyListSerialization::propertyList(binaryWithKeyObject({0x52, 'a', 'b'})),
               PropertyList(PropertyList::Dictionary{{"ab", 1}}));
