@@ -107,6 +107,33 @@ double tolerance(double units, Range r) {
 
 }  // namespace
 
+TEST(EasingKinds, RawValuesAndConversion) {
+  SCOPED_TRACE("42 cases, 0 to 41, in family order");
+  using E = EnumEasing;
+  const std::pair<E, std::int64_t> pinned[] = {
+      {E::EASING_easeNone, 0},    {E::EASING_easeInQuad, 1},       {E::EASING_easeOutInQuint, 16},
+      {E::EASING_easeInExpo, 21}, {E::EASING_easeOutExpo, 22},     {E::EASING_easeOutInCirc, 28},
+      {E::EASING_easeInBack, 33}, {E::EASING_easeOutInBounce, 40}, {E::EASING_easeLast, 41}};
+  for (auto [kind, raw] : pinned) {
+    EXPECT_EQ(rawValue(kind), raw);
+    EXPECT_EQ(EnumEasingFromRawValue(raw), kind);
+  }
+  for (std::int64_t raw : {std::int64_t{42}, std::int64_t{100}, std::int64_t{-1}, kMin}) {
+    EXPECT_FALSE(EnumEasingFromRawValue(raw).has_value()) << raw;
+  }
+  // The other kinds reach their curves through curveAt() in the closed-form test below.
+  EXPECT_EQ(Easing::curve(E::EASING_easeLast), &Easing::easeNone);
+  EXPECT_EQ(Easing::curve(E::EASING_easeNone), &Easing::easeNone);
+}
+
+TEST(Easing, StoredConstantsAreTheSinglePrecisionProducts) {
+  EXPECT_EQ(Easing::kElasticInOutPeriod, 0.3f * 1.5f);
+  EXPECT_EQ(Easing::kElasticInOutPeriod, std::nextafter(0.45f, 1.0f));
+  EXPECT_EQ(Easing::kBackInOutOvershoot, 1.70158f * 1.525f);
+  EXPECT_EQ(Easing::kBackInOutOvershootPlusOne, Easing::kBackInOutOvershoot + 1.0f);
+  EXPECT_EQ(Easing::kPi, static_cast<float>(kPiD));
+}
+
 TEST(Easing, CurvesMatchClosedForms) {
   const std::int64_t frameCounts[] = {1, 2, 5, 7, 10, 64, 320};
   for (Range r : kRanges) {
@@ -136,20 +163,53 @@ TEST(Easing, CurvesMatchClosedForms) {
   }
 }
 
+// The closed forms above meet the ends within their tolerance; these ends are exact.
+TEST(Easing, ExactEndCases) {
+  for (Range r : kRanges) {
+    for (std::int64_t d : {1, 2, 7, 10, 320}) {
+      SCOPED_TRACE("d=" + std::to_string(d) + " b=" + std::to_string(r.b));
+      const float end = r.b + r.c;
+      EXPECT_EQ(Easing::easeInExpo(0, r.b, r.c, d), r.b);
+      EXPECT_EQ(Easing::easeOutExpo(d, r.b, r.c, d), end);
+      for (Easing::Curve exact : {&Easing::easeInOutExpo, &Easing::easeInElastic, &Easing::easeOutElastic,
+                                  &Easing::easeInOutElastic}) {
+        EXPECT_EQ(exact(0, r.b, r.c, d), r.b);
+        EXPECT_EQ(exact(d, r.b, r.c, d), end);
+      }
+    }
+  }
+  SCOPED_TRACE("Bounce: the last parabola reaches exactly 1 at x = 1");
+  EXPECT_EQ(Easing::easeOutBounce(10, 0.0f, 1.0f, 10), 1.0f);
+  EXPECT_EQ(Easing::easeOutBounce(7, 2.0f, 3.0f, 7), 5.0f);
+  EXPECT_EQ(Easing::easeInBounce(0, 2.0f, 3.0f, 7), 2.0f);
+}
+
 TEST(Easing, FrameCountZeroAndExtremeFrames) {
-  EXPECT_FALSE(EnumEasingFromRawValue(kEasingCurveCount + 1).has_value());
-  EXPECT_TRUE(std::isinf(Easing::easeInQuad(1, 0.0f, 1.0f, 0)));
-  EXPECT_EQ(Easing::easeOutExpo(0, 2.0f, 3.0f, 0), 5.0f) << "an end case applies before the division";
+  {
+    SCOPED_TRACE("d = 0: non-finite, except where an end case applies first");
+    EXPECT_TRUE(std::isinf(Easing::easeInQuad(1, 0.0f, 1.0f, 0)));
+    EXPECT_TRUE(std::isnan(Easing::easeNone(0, 0.0f, 1.0f, 0)));
+    EXPECT_FALSE(std::isfinite(Easing::easeOutCubic(1, 0.0f, 1.0f, 0)));
+    EXPECT_EQ(Easing::easeInExpo(0, 2.0f, 3.0f, 0), 2.0f);
+    EXPECT_EQ(Easing::easeOutExpo(0, 2.0f, 3.0f, 0), 5.0f);
+    EXPECT_EQ(Easing::easeInElastic(0, 2.0f, 3.0f, 0), 2.0f);
+  }
+  SCOPED_TRACE("frame arithmetic saturates instead of overflowing");
   for (std::int64_t raw = 0; raw < kEasingCurveCount; ++raw) {
     SCOPED_TRACE(raw);
-    // Frame arithmetic saturates instead of overflowing; d = 2^63 - 1 converts to 2^63.
+    // Large frames at a valid position (t = d) stay finite; d = 2^63 - 1 converts to 2^63.
     EXPECT_TRUE(std::isfinite(curveAt(raw)(kMax, 0.0f, 1.0f, kMax)));
     EXPECT_TRUE(std::isfinite(curveAt(raw)(kMax / 2, 0.0f, 1.0f, kMax)));
     // Nonsense frames must not trap (checked by the sanitizer build); the value is unspecified.
     (void)curveAt(raw)(kMin, 0.0f, 1.0f, kMax);
     (void)curveAt(raw)(kMax, 0.0f, 1.0f, kMin);
+    (void)curveAt(raw)(kMin, 0.0f, 1.0f, -1);
   }
-  // Float(d) - Float(t) = 2^64 lies beyond the 64-bit range: the mirrored frame saturates at the
-  // largest frame (Out's end, 1), so In gives its start b; a wrapped conversion would give x = -1.
+  EXPECT_FLOAT_EQ(Easing::easeInBounce(0, 0.0f, 1.0f, kMax), 0.0f);
+  EXPECT_FLOAT_EQ(Easing::easeOutInQuad(kMax, 0.0f, 1.0f, kMax), 1.0f);
+  // Float(d) − Float(t) = 2^64 lies beyond the 64-bit range: the mirrored frame saturates at the
+  // largest frame, which is the Out curve's end (1), so In gives its start b. A conversion that
+  // wrapped to the smallest frame would evaluate the first parabola at x = −1 instead.
+  EXPECT_EQ(Easing::easeInBounce(kMin, 0.0f, 1.0f, kMax), 0.0f);
   EXPECT_EQ(Easing::easeInBounce(kMin, 2.0f, 3.0f, kMax), 2.0f);
 }

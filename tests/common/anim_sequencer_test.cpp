@@ -1,7 +1,7 @@
-// AnimationSequencer, which the product does not use: a smoke test of a run, and the faults it
-// once had (a search past its list, frames past the 64-bit limit).
+// AnimationSequencer driven frame by frame by hand and by its timer on the test clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <string>
@@ -19,11 +19,26 @@ constexpr float kTick = 0.005f;
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 
 struct SequencerProbe : AnimationSequencer {
+  using AnimationSequencer::_animators;
+  using AnimationSequencer::_suspended;
   // Placed and started items, clock, search index, end frame, timer.
   std::string state() {
     return "placed " + std::to_string(getCount()) + " running " + std::to_string(getCurrentCount()) +
            " frame " + std::to_string(getCurrentFrame()) + " index " + std::to_string(getCurrentIndex()) +
            " end " + std::to_string(_maxFrames) + (_timer ? " timer" : " no timer");
+  }
+  // The start frame is the sequencer's own record in the animator.
+  struct StartFrame : Animator {
+    static std::int64_t of(const Animator& a) {
+      constexpr std::int64_t Animator::*field = &StartFrame::_startFrame;  // names the base's field
+      return a.*field;
+    }
+  };
+  Frames startFrames() const {
+    Frames frames;
+    for (const auto& item : _animators)
+      frames.push_back(StartFrame::of(*item));
+    return frames;
   }
 };
 
@@ -60,6 +75,66 @@ Frames frames(std::int64_t from, std::int64_t to) {
 }
 
 }  // namespace
+
+TEST(AnimationSequencer, PlacementsStaySortedAndStable) {
+  SequencerProbe s;
+  Items items;
+  std::uint32_t seed = 12345;
+  for (int n = 0; n < 60; ++n) {
+    seed = seed * 1664525u + 1013904223u;  // a fixed pseudo-random order of start frames 0..15
+    items.push_back(item(3));
+    s.add(items.back(), static_cast<std::int64_t>((seed >> 16) % 16));
+    const Frames placed = s.startFrames();
+    ASSERT_EQ(placed.size(), items.size());
+    ASSERT_TRUE(std::is_sorted(placed.begin(), placed.end())) << "after placement " << n;
+  }
+  SCOPED_TRACE("every item placed once, and items of equal start frame in the order they were placed");
+  for (std::int64_t start = 0; start < 16; ++start) {
+    Items placed, kept;
+    for (const auto& i : items)
+      if (SequencerProbe::StartFrame::of(*i) == start)
+        placed.push_back(i);
+    for (const auto& i : s._animators)
+      if (SequencerProbe::StartFrame::of(*i) == start)
+        kept.push_back(i);
+    EXPECT_EQ(kept, placed) << "start frame " << start;
+  }
+}
+
+TEST(AnimationSequencer, EndFrameAndRefusedItems) {
+  SequencerProbe s;
+  EXPECT_EQ(s.state(), "placed 0 running 0 frame 0 index 0 end 0 no timer");
+  auto late = item(4), early = item(10);
+  s.add(late, 3);
+  s.add(early, 1);
+  EXPECT_EQ(s.state(), "placed 2 running 0 frame 0 index 0 end 11 no timer");
+  {
+    SCOPED_TRACE("an item placed again moves its other entry too");
+    SequencerProbe t;
+    auto a = std::make_shared<Animator>(), b = std::make_shared<Animator>(), c = std::make_shared<Animator>();
+    t.add(a, 5);
+    t.add(b, 2);
+    t.add(c, 7);
+    t.add(c, 0);  // both entries of c now start at 0
+    EXPECT_EQ(t._animators, (Items{c, c, b, a}));
+    EXPECT_EQ(t.state(), "placed 4 running 0 frame 0 index 0 end 6 no timer")
+        << "unset items count with frames -1: the largest end was 7 - 1";
+  }
+  {
+    SCOPED_TRACE("the end frame never falls on removal; removeAll() sets it to 0");
+    s.remove(early);
+    s.remove(std::make_shared<Animator>());  // not placed: nothing
+    s.remove(nullptr);
+    EXPECT_EQ(s.state(), "placed 1 running 0 frame 0 index 0 end 11 no timer");
+    s.removeAll();
+    EXPECT_EQ(s.state(), "placed 0 running 0 frame 0 index 0 end 0 no timer");
+  }
+  SCOPED_TRACE("an absent item is refused with a message");
+  stdout_capture::beginCapture();
+  s.add(nullptr, 5);
+  EXPECT_EQ(stdout_capture::endCapture(), "FEHLER: Das Animator Objekt ist ungültig.\n");
+  EXPECT_EQ(s.getCount(), 0);
+}
 
 TEST(AnimationSequencer, SearchStaysInsideTheList) {
   {
@@ -108,7 +183,9 @@ TEST_F(AnimClock, SequencerTwoOverlappingItems) {
   int sequencerSteps = 0;
   s->onAnimation = [&](AnimationSequencer&, const std::shared_ptr<Animator>&) { ++sequencerSteps; };
   s->start();
-  tick(kTick, 13);
+  tick(kTick, 12);
+  EXPECT_EQ(finishedAt, -1);
+  tick(kTick);
   EXPECT_EQ(a.steps, frames(1, 10));
   EXPECT_EQ(a.endedAt, 11);
   EXPECT_EQ(b.steps, frames(8, 12));
@@ -117,6 +194,103 @@ TEST_F(AnimClock, SequencerTwoOverlappingItems) {
   EXPECT_EQ(log.events, (Events{"A done", "B done", "sequence finished"}));
   EXPECT_EQ(sequencerSteps, 11 + 6);
   EXPECT_EQ(s->state(), "placed 2 running 0 frame 0 index 0 end 13 no timer");
+  tick(kTick, 3);
+  EXPECT_EQ(log.events.size(), 3u);
+}
+
+TEST_F(AnimClock, SequencerSingleItemEndsBeforeItsEndingTick) {
+  auto s = std::make_shared<AnimationSequencer>();
+  Tracked a(*s, 10);
+  s->add(a.animator, 0);
+  int finished = 0;
+  s->onFinished = [&](AnimationSequencer&) { ++finished; };
+  std::weak_ptr<AnimationSequencer> watch = s;
+  s->start();
+  tick(kTick, 10);
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(a.steps, frames(1, 10));
+  EXPECT_EQ(a.endedAt, -1) << "the item's own end has not come";
+  EXPECT_EQ(s->getCurrentCount(), 1);
+  s.reset();
+  MainLoop::runUntilIdle();
+  EXPECT_TRUE(watch.expired());
+}
+
+TEST_F(AnimClock, SequencerSeek) {
+  {
+    SCOPED_TRACE("seek(to: 5) with items of 5 frames at 0, 5 and 9");
+    auto s = std::make_shared<SequencerProbe>();
+    Tracked a(*s, 5), b(*s, 5), c(*s, 5);
+    s->add(a.animator, 0);
+    s->add(b.animator, 5);
+    s->add(c.animator, 9);
+    s->seek(5);
+    EXPECT_TRUE(a.animator->isFinished());
+    EXPECT_FALSE(b.animator->isFinished());
+    EXPECT_FALSE(c.animator->isFinished());
+    EXPECT_EQ(s->state(), "placed 3 running 0 frame 5 index 1 end 14 no timer");
+    s->start();
+    tick(kTick);
+    EXPECT_TRUE(a.steps.empty());
+    EXPECT_EQ(b.steps, Frames{6});
+    EXPECT_TRUE(c.steps.empty());
+    tick(kTick, 8);  // frame 14: the end
+    EXPECT_EQ(b.endedAt, 11);
+    EXPECT_EQ(c.steps, frames(9, 13));
+    EXPECT_EQ(s->state(), "placed 3 running 0 frame 0 index 0 end 14 no timer");
+  }
+  SCOPED_TRACE("seek beyond the end frame stops the sequencer");
+  auto s = std::make_shared<SequencerProbe>();
+  Tracked a(*s, 5);
+  s->add(a.animator, 0);
+  s->start();
+  tick(kTick, 2);
+  EXPECT_EQ(s->state(), "placed 1 running 1 frame 2 index 0 end 5 timer");
+  s->seek(6);
+  EXPECT_EQ(s->state(), "placed 1 running 1 frame 0 index 0 end 5 no timer");
+  EXPECT_FALSE(a.animator->isFinished()) << "the items are not touched";
+}
+
+TEST_F(AnimClock, SequencerPauseSkipsFrames) {
+  auto s = std::make_shared<SequencerProbe>();
+  Tracked a(*s, 20), b(*s, 5);
+  s->add(a.animator, 0);
+  s->add(b.animator, 12);  // end frame 20
+  int finished = 0;
+  s->onFinished = [&](AnimationSequencer&) { ++finished; };
+  s->start();
+  tick(kTick, 10);
+  s->pause();
+  tick(kTick, 20);
+  EXPECT_EQ(s->getCurrentFrame(), 30) << "the clock runs on while paused";
+  EXPECT_EQ(a.steps.size(), 10u);
+  EXPECT_TRUE(b.steps.empty());
+  s->continue_();
+  tick(kTick);
+  EXPECT_EQ(a.steps.size(), 11u);
+  EXPECT_EQ(b.steps, Frames{31});
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(s->state(), "placed 2 running 2 frame 0 index 0 end 20 no timer");
+}
+
+TEST_F(AnimClock, SequencerPausedBeforeStartAndRewind) {
+  auto s = std::make_shared<SequencerProbe>();
+  Tracked a(*s, 3);
+  s->add(a.animator, 0);
+  s->pause();
+  s->stop();
+  EXPECT_TRUE(s->_suspended) << "stop() keeps the pause flag";
+  s->start();
+  tick(kTick, 2);
+  EXPECT_TRUE(a.steps.empty());
+  s->continue_();
+  tick(kTick, 2);  // frames 3 and 4: 3 >= end frame 3 ends it after one step
+  EXPECT_EQ(a.steps, Frames{3});
+  EXPECT_EQ(s->state(), "placed 1 running 1 frame 0 index 0 end 3 no timer");
+  EXPECT_FLOAT_EQ(a.animator->getValue(), 1.0f / 3);
+  s->rewind();
+  EXPECT_EQ(a.animator->getValue(), 0.0f);
+  EXPECT_FALSE(a.animator->isFinished());
 }
 
 TEST_F(AnimClock, SequencerRemovalsWhileRunning) {

@@ -1,5 +1,4 @@
-// AnimatorStack and AnimatorChain, which the product does not use: a smoke test of each, and the
-// faults they once had (a list changed during a tick, an index past the list).
+// AnimatorStack and AnimatorChain, tick by tick.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,12 +8,20 @@
 #include "Animator.h"
 #include "AnimatorChain.h"
 #include "AnimatorStack.h"
+#include "StdoutCapture.h"
 #include "anim_test_support.h"
 
 namespace {
 
 struct ChainProbe : AnimatorChain {
   using AnimatorChain::_currentIndex;
+  std::string state() {
+    return "count " + std::to_string(getCount()) + " index " + std::to_string(_currentIndex) + " direction " +
+           std::to_string(_direction) + (_timer ? " timer" : " no timer");
+  }
+};
+struct StackProbe : AnimatorStack {
+  std::string state() { return "count " + std::to_string(getCount()) + (_timer ? " timer" : " no timer"); }
 };
 
 // A chain whose getCount() reports more items than its list holds.
@@ -25,8 +32,10 @@ struct MiscountingChain : ChainProbe {
 }  // namespace
 
 TEST(AnimatorStack, TwoItemsOfTwoAndFourFrames) {
-  auto stack = std::make_shared<AnimatorStack>();
-  stack->add(nullptr);  // ignored
+  auto stack = std::make_shared<StackProbe>();
+  EXPECT_EQ(stack->state(), "count 0 no timer");
+  stack->add(nullptr);
+  EXPECT_EQ(stack->getCount(), 0) << "an absent item is ignored";
   EventLog log;
   auto a = item(2, &log, "a");
   auto b = item(4, &log, "b");
@@ -53,6 +62,62 @@ TEST(AnimatorStack, TwoItemsOfTwoAndFourFrames) {
   EXPECT_EQ(visitsB, 5);
 }
 
+TEST(AnimatorStack, FinishedDuplicateAndLateItems) {
+  {
+    SCOPED_TRACE("an item finished when added is never stepped and goes when the stack stops");
+    AnimatorStack s;
+    auto idle = std::make_shared<Animator>();
+    auto running = item(1);
+    s.add(idle);
+    s.add(running);
+    int removed = 0, visits = 0;
+    s.onRemovedItem = [&](AnimatorStack&, const std::shared_ptr<Animator>&) { ++removed; };
+    s.onAnimation = [&](AnimatorStack&, const std::shared_ptr<Animator>& i) {
+      visits += i == idle ? 100 : 1;
+    };
+    s.animate();
+    s.animate();
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(visits, 2);
+    EXPECT_EQ(s.getItems(), Items{idle});
+    s.animate();
+    EXPECT_EQ(s.getCount(), 0);
+  }
+  {
+    SCOPED_TRACE("the same animator twice is stepped twice per tick; its first entry goes when it ends");
+    AnimatorStack s;
+    auto twice = item(4);
+    s.add(twice);
+    s.add(twice);
+    std::vector<std::int64_t> counts;
+    s.onRemovedItem = [&](AnimatorStack& st, const std::shared_ptr<Animator>&) {
+      counts.push_back(st.getCount());
+    };
+    s.animate();
+    EXPECT_EQ(twice->getValue(), 0.5f);
+    s.animate();
+    s.animate();  // reaches its destination on the first visit, then skipped on the second
+    EXPECT_TRUE(twice->isFinished());
+    EXPECT_EQ(counts, std::vector<std::int64_t>{1});
+    EXPECT_EQ(s.getCount(), 1);
+  }
+  SCOPED_TRACE("an item added during a tick steps from the next tick");
+  AnimatorStack s;
+  auto first = item(2), late = item(2);
+  s.add(first);
+  s.onAnimation = [&](AnimatorStack& stack, const std::shared_ptr<Animator>&) {
+    if (stack.getCount() == 1)
+      stack.add(late);
+  };
+  s.animate();
+  EXPECT_EQ(s.getCount(), 2);
+  EXPECT_EQ(first->getValue(), 0.5f);
+  EXPECT_EQ(late->getValue(), 0.0f) << "not stepped in the tick that added it";
+  s.animate();
+  EXPECT_EQ(first->getValue(), 1.0f);
+  EXPECT_EQ(late->getValue(), 0.5f);
+}
+
 TEST(AnimatorStack, CallbackEmptiesStackDuringTick) {
   AnimatorStack s;
   auto a = item(1), b = item(1);
@@ -69,6 +134,56 @@ TEST(AnimatorStack, CallbackEmptiesStackDuringTick) {
   EXPECT_TRUE(b->isFinished());
   EXPECT_EQ(removed, 1) << "b, no longer in the list, is not reported";
   EXPECT_EQ(s.getCount(), 0);
+}
+
+TEST_F(AnimClock, AnimatorStackOnItsTimer) {
+  {
+    SCOPED_TRACE("an empty stack ends on its first tick");
+    auto s = std::make_shared<StackProbe>();
+    int finished = 0;
+    s->onFinished = [&](AnimatorStack&) { ++finished; };
+    s->start();
+    tick(0.005f);
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(s->state(), "count 0 no timer");
+    tick(0.005f, 2);
+    EXPECT_EQ(finished, 1);
+  }
+  SCOPED_TRACE("stop() in the middle: the timer stops, the list empties, the items keep their state");
+  auto s = std::make_shared<StackProbe>();
+  std::weak_ptr<AnimatorStack> watch = s;
+  auto a = item(4);
+  s->add(a);
+  s->start();
+  s->start();  // a second start() replaces the timer
+  tick(0.005f, 2);
+  EXPECT_EQ(a->getValue(), 0.5f);
+  s->stop();
+  EXPECT_EQ(s->state(), "count 0 no timer");
+  tick(0.005f, 2);
+  EXPECT_EQ(a->getValue(), 0.5f);
+  EXPECT_FALSE(a->isFinished());
+  s.reset();
+  MainLoop::runUntilIdle();
+  EXPECT_TRUE(watch.expired());
+}
+
+TEST(AnimatorChain, NewChainAndCurrentItem) {
+  ChainProbe c;
+  EXPECT_EQ(c.state(), "count 0 index 0 direction 1 no timer");
+  EXPECT_EQ(c.getCurrentItem(), nullptr);
+  auto a = item(0), b = item(0), d = item(0);
+  for (const auto& i : {a, std::shared_ptr<Animator>(), b, d})
+    c.add(i);
+  EXPECT_EQ(c.getCount(), 3);
+  for (const auto& expected : {a, b, d}) {
+    EXPECT_EQ(c.getCurrentItem(), expected) << c.getCurrentIndex();
+    c.animate();  // a zero-frame item ends in one tick and the index moves on
+  }
+  EXPECT_EQ(c.getCurrentIndex(), 0) << "ran off the end and stopped";
+  c.remove(std::make_shared<Animator>());  // not in the chain: nothing
+  c.remove(nullptr);
+  EXPECT_EQ(c.getCount(), 3);
 }
 
 TEST(AnimatorChain, ForwardsOneAndTwoFrames) {
@@ -89,6 +204,58 @@ TEST(AnimatorChain, ForwardsOneAndTwoFrames) {
   EXPECT_EQ(log.events, (Events{"a at 0", "a at 0", "a done", "b at 1", "b at 1", "b at 1", "b done",
                                 "chain finished at 2"}));
   EXPECT_EQ(c.getCurrentIndex(), 0);
+}
+
+TEST(AnimatorChain, Backwards) {
+  {
+    SCOPED_TRACE("set backwards at rest: item 0 alone, one tick, then the end");
+    AnimatorChain c;
+    auto a = item(3), b = item(1);
+    c.add(a);
+    c.add(b);
+    c.setBackwards(true);
+    EventLog log;
+    c.onFinished = [&](AnimatorChain& ch) {
+      log.add("finished at", static_cast<double>(ch.getCurrentIndex()));
+    };
+    c.animate();
+    EXPECT_EQ(log.events, Events{"finished at 0"}) << "index 0 counts as the end going backwards";
+    EXPECT_FLOAT_EQ(a->getValue(), 1.0f / 3);
+    EXPECT_EQ(b->getValue(), 0.0f);
+    EXPECT_EQ(c.getCurrentIndex(), 0);
+  }
+  {
+    SCOPED_TRACE("a finished item 0 going backwards: the index becomes -1");
+    AnimatorChain c;
+    c.add(item(0));
+    c.setBackwards(true);
+    std::int64_t finalIndex = 99;
+    c.onFinished = [&](AnimatorChain& ch) { finalIndex = ch.getCurrentIndex(); };
+    c.animate();
+    EXPECT_EQ(finalIndex, -1);
+    EXPECT_EQ(c.getCurrentIndex(), 0);
+  }
+  SCOPED_TRACE("turned backwards at index 2: down to 0 without visiting item 0");
+  AnimatorChain c;
+  auto a = item(1), b = item(1), d = item(1);
+  for (const auto& i : {a, b, d})
+    c.add(i);
+  for (int t = 0; t < 4; ++t)
+    c.animate();
+  EXPECT_EQ(c.getCurrentIndex(), 2);
+  c.setBackwards(true);
+  int finished = 0;
+  Items visited;
+  c.onAnimation = [&](AnimatorChain&, const std::shared_ptr<Animator>& i) { visited.push_back(i); };
+  c.onFinished = [&](AnimatorChain&) { ++finished; };
+  c.animate();
+  c.animate();
+  EXPECT_EQ(c.getCurrentIndex(), 1);
+  EXPECT_TRUE(d->isFinished());
+  c.animate();  // b, finished already, costs one tick; the index reaches 0: the end
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(c.getCurrentIndex(), 0);
+  EXPECT_EQ(visited, (Items{d, d, b}));
 }
 
 TEST(AnimatorChain, IndexStaysInsideTheList) {
@@ -119,7 +286,52 @@ TEST(AnimatorChain, IndexStaysInsideTheList) {
     for (int t = 0; t < 4; ++t)
       c.animate();  // two items of one frame: two ticks each
     EXPECT_EQ(log.events, Events{"finished at 2"}) << "the run ends when the index leaves the list itself";
+    EXPECT_TRUE(b->isFinished());
     c._currentIndex = 2;
     EXPECT_EQ(c.getCurrentItem(), nullptr);
+    c._currentIndex = 1;
+    EXPECT_EQ(c.getCurrentItem(), b);
   }
+  SCOPED_TRACE("an empty chain prints its warning on every tick");
+  AnimatorChain c;
+  stdout_capture::beginCapture();
+  c.animate();
+  c.animate();
+  EXPECT_EQ(stdout_capture::endCapture(), kNoItems + kNoItems);
+}
+
+TEST_F(AnimClock, AnimatorChainOnItsTimer) {
+  {
+    SCOPED_TRACE("async: one item started per tick, the items run on after the chain");
+    auto c = std::make_shared<AnimatorChain>();
+    c->async = true;
+    c->interval = 0.009f;
+    EventLog log;
+    auto a = item(2, &log, "a");
+    auto b = item(2, &log, "b");
+    c->add(a);
+    c->add(b);
+    c->onFinished = [&](AnimatorChain&) { log.add("chain finished"); };
+    c->start();
+    tick(0.009f);
+    EXPECT_TRUE(log.events.empty());
+    tick(0.009f);  // a takes its first step on its own timer, then the chain starts b and ends
+    EXPECT_EQ(log.events, Events{"chain finished"});
+    EXPECT_EQ(a->getValue(), 0.5f);
+    EXPECT_EQ(b->getValue(), 0.0f);
+    tick(0.009f, 3);
+    EXPECT_EQ(log.events, (Events{"chain finished", "a done", "b done"}));
+  }
+  SCOPED_TRACE("removeAll() on a running chain stops it");
+  auto c = std::make_shared<ChainProbe>();
+  auto a = item(10);
+  c->add(a);
+  c->start();
+  tick(0.005f, 3);
+  EXPECT_EQ(c->state(), "count 1 index 0 direction 1 timer");
+  EXPECT_EQ(a->getValue(), 0.3f);
+  c->removeAll();
+  EXPECT_EQ(c->state(), "count 0 index 0 direction 1 no timer");
+  tick(0.005f, 2);
+  EXPECT_EQ(a->getValue(), 0.3f);
 }

@@ -1,12 +1,15 @@
-// Image loading into image views, and the URL session under it, which the product does not use:
-// smoke tests against an HTTP server that the test runs on 127.0.0.1 (a good image, a body that is
-// no image, a redirect, a response that never comes), and the session's many loads to one host.
+// Image loading into image views, and the URL session under it, against an HTTP server that the
+// test runs on 127.0.0.1: a good image, a body that is no image, a 404 with an image body, a
+// redirect, and a response that never comes (time-out).
 #include <gtest/gtest.h>
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <libsoup/soup.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
@@ -36,7 +39,7 @@ std::vector<std::uint8_t> pngOfSize(int width, int height) {
 // An HTTP server on 127.0.0.1 with its own thread and GLib context.
 class TestServer {
  public:
-  TestServer() : good_(pngOfSize(4, 3)) {
+  TestServer() : good_(pngOfSize(4, 3)), missing_(pngOfSize(2, 5)) {
     std::promise<void> ready;
     thread_ = std::thread([this, &ready] { serve(ready); });
     ready.get_future().wait();
@@ -95,6 +98,8 @@ class TestServer {
     } else if (p == "/text") {
       const std::string text = "this is no image";
       respond(msg, 200, "text/plain", std::vector<std::uint8_t>(text.begin(), text.end()));
+    } else if (p == "/missing.png") {
+      respond(msg, 404, "image/png", self->missing_);
     } else if (p == "/redirect") {
       soup_server_message_set_redirect(msg, 302, "/good.png");
     } else if (p == "/slow") {
@@ -105,16 +110,22 @@ class TestServer {
   }
 
   std::vector<std::uint8_t> good_;
+  std::vector<std::uint8_t> missing_;
   std::thread thread_;
   GMainContext* context_ = nullptr;
   GMainLoop* loop_ = nullptr;
   guint port_ = 0;
 };
 
+// A port nobody listens on: a server's, after it has closed.
+std::string refusedURL() {
+  return TestServer().url("/x.png");
+}
+
 using stdout_capture::beginCapture;
 using stdout_capture::endCapture;
 
-// What `body` prints, the lines it queued for the main loop included.
+// Prints what is queued, runs the body, then the main loop until idle; returns what was printed.
 std::string printedBy(const std::function<void()>& body) {
   beginCapture();
   body();
@@ -122,7 +133,8 @@ std::string printedBy(const std::function<void()>& body) {
   return endCapture();
 }
 
-// What getImageFromURLString prints by the time its request has finished.
+// Starts getImageFromURLString, runs the main loop until that request has finished and returns
+// what was printed.
 std::string loadAsync(const std::shared_ptr<UIImageView>& view, const std::string& url) {
   beginCapture();
   const std::uint64_t before = ImageLoading::finishedRequests();
@@ -154,6 +166,11 @@ TEST(ImageLoadingThreads, AsynchronousRequestShowsWhatTheBodyDecodesTo) {
     EXPECT_EQ(shown(*view), "4x3");
   }
   {
+    SCOPED_TRACE("a 404 whose body is an image: shown, nothing printed");
+    EXPECT_EQ(loadAsync(view, server.url("/missing.png")), "");
+    EXPECT_EQ(shown(*view), "2x5");
+  }
+  {
     SCOPED_TRACE("a 200 whose body is no image: the success line, and no image");
     view->setImage(placeholder());
     EXPECT_EQ(loadAsync(view, server.url("/text")), "Fetched image successfully\n");
@@ -170,6 +187,10 @@ TEST(ImageLoadingThreads, AsynchronousRequestShowsWhatTheBodyDecodesTo) {
     ImageLoading::setRequestTimeoutForTesting(std::nullopt);
     EXPECT_EQ(view->image(), image);
   }
+  SCOPED_TRACE("no URL: nothing happens");
+  const std::uint64_t before = ImageLoading::finishedRequests();
+  EXPECT_EQ(printedBy([&] { getImageFromURLString(view, "no url at all"); }), "");
+  EXPECT_EQ(ImageLoading::finishedRequests(), before);
 }
 
 TEST(ImageLoadingThreads, LoadFromReadsOnTheMainQueue) {
@@ -192,23 +213,35 @@ TEST(ImageLoadingThreads, LoadFromReadsOnTheMainQueue) {
     auto image = view->image();
     EXPECT_EQ(printedBy([&] { loadFrom(view, server.url("/text")); }),
               "UIImageView::loadFrom() : Could not assign image.\n");
+    EXPECT_EQ(printedBy([&] { loadFrom(view, refusedURL()); }),
+              "UIImageView::loadFrom() : Could not encode image data.\n");
     EXPECT_EQ(view->image(), image);
   }
-  SCOPED_TRACE("a view released before the work runs is not kept alive");
-  auto gone = UIImageView::make();
-  std::weak_ptr<UIImageView> watch = gone;
+  SCOPED_TRACE("a file URL; and a view released before the work runs is not kept alive");
+  const auto file =
+      std::filesystem::temp_directory_path() / ("kov-image-" + std::to_string(::getpid()) + ".png");
+  const auto png = pngOfSize(7, 7);
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+  auto fileView = UIImageView::make();
   EXPECT_EQ(printedBy([&] {
+              loadFrom(fileView, "file://" + file.string());
+              auto gone = UIImageView::make();
+              std::weak_ptr<UIImageView> watch = gone;
               loadFrom(gone, server.url("/good.png"));
               gone.reset();
               EXPECT_TRUE(watch.expired());
             }),
             "UIImageView::loadFrom() : Could not assign image.\n");
+  EXPECT_EQ(shown(*fileView), "7x7");
+  std::filesystem::remove(file);
 }
 
-TEST(URLSessionThreads, RedirectsTimeOutsAndManyLoadsToOneHost) {
+TEST(URLSessionThreads, StatusesRedirectsTimeOutsAndErrors) {
   TestServer server;
   auto request = [&server](const std::string& path, double timeout = 60.0) {
-    return URLRequest(*URL::string(server.url(path)), URLRequestCachePolicy::useProtocolCachePolicy, timeout);
+    return URLRequest(*URL::string(path[0] == '/' ? server.url(path) : path),
+                      URLRequestCachePolicy::useProtocolCachePolicy, timeout);
   };
   auto http = [](const URLSessionResult& r) {
     return std::dynamic_pointer_cast<HTTPURLResponse>(r.response);
@@ -227,19 +260,34 @@ TEST(URLSessionThreads, RedirectsTimeOutsAndManyLoadsToOneHost) {
     return result;
   };
   {
+    SCOPED_TRACE("a 404 is a response with its body");
+    const URLSessionResult r = load("/missing.png");
+    ASSERT_FALSE(r.error);
+    ASSERT_NE(http(r), nullptr);
+    EXPECT_EQ(http(r)->statusCode(), 404);
+    EXPECT_EQ(http(r)->mimeType(), "image/png");
+    EXPECT_EQ(std::int64_t(r.data->size()), http(r)->expectedContentLength());
+  }
+  {
     SCOPED_TRACE("a redirect is followed; the response names the final URL");
     const URLSessionResult r = load("/redirect");
     ASSERT_NE(http(r), nullptr);
     EXPECT_EQ(http(r)->statusCode(), 200);
     EXPECT_EQ(http(r)->url().absoluteString(), server.url("/good.png"));
+    EXPECT_NE(UIImage::make(*r.data), nullptr);
   }
   {
     SCOPED_TRACE("a sub-second time-out without progress");
     const URLSessionResult r = load("/slow", 0.2);
     ASSERT_TRUE(r.error);
-    EXPECT_EQ(std::tuple(r.error->domain(), r.error->code()),
-              std::tuple(NSURLErrorDomain, NSURLErrorTimedOut));
+    EXPECT_EQ(r.error->domain(), NSURLErrorDomain);
+    EXPECT_EQ(r.error->code(), NSURLErrorTimedOut);
     EXPECT_FALSE(r.data);
+  }
+  {
+    SCOPED_TRACE("connection refused, unsupported scheme");
+    EXPECT_EQ(load(refusedURL()).error->code(), NSURLErrorCannotConnectToHost);
+    EXPECT_EQ(load("ftp://127.0.0.1/x").error->code(), NSURLErrorUnsupportedURL);
   }
   {
     SCOPED_TRACE("several loads at once, more than two to one host");
@@ -261,4 +309,9 @@ TEST(URLSessionThreads, RedirectsTimeOutsAndManyLoadsToOneHost) {
     EXPECT_TRUE(MainLoop::runUntil([&] { return done == 5; }));
     EXPECT_EQ(statuses, (std::vector<int>{200, 200}));
   }
+  SCOPED_TRACE("the blocking load on the calling thread");
+  const URLSessionResult r = URLSession::loadSynchronously(request("/good.png"));
+  ASSERT_TRUE(r.data);
+  EXPECT_EQ(http(r)->statusCode(), 200);
+  EXPECT_EQ(URLSession::loadSynchronously(request("/slow", 0.2)).error->code(), NSURLErrorTimedOut);
 }

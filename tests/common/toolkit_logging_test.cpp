@@ -33,19 +33,26 @@ using stdout_capture::splitLines;
 }  // namespace
 
 TEST(Logging, LinesAreMainQueueWorkAndKeepItsOrder) {
+  const std::string longText = [] {
+    std::string s;
+    for (int i = 0; s.size() < 1000; ++i)
+      s += "segment " + std::to_string(i) + " ";
+    return s;
+  }();
   beginCapture();
   safeprint("A");
   DispatchQueue::main().async([] { print("B"); });
   debugprint("C");
   DispatchQueue::main().async([] { print("D"); });
   safeprint("first\nsecond");
+  debugprint(longText);
   safeprint("Grüße, ünïcödé ");
   debugprint("");
   std::fflush(stdout);
   EXPECT_EQ(endCapture(), "") << "nothing is printed on the calling thread";
   testing::internal::CaptureStdout();
   MainLoop::runUntilIdle();
-  EXPECT_EQ(endCapture(), "A\nB\nC\nD\nfirst\nsecond\nGrüße, ünïcödé \n\n");
+  EXPECT_EQ(endCapture(), "A\nB\nC\nD\nfirst\nsecond\n" + longText + "\nGrüße, ünïcödé \n\n");
 }
 
 TEST(Logging, RenderThreadLinesAllocateNothingAndReportDrops) {
@@ -153,22 +160,57 @@ TEST(LoggingThreads, EachThreadsLinesKeepTheirOrder) {
   }
 }
 
-// Wrapping, content and order are the threaded test's; drop counts the render-line test's.
-TEST(LineQueue, SlotsByLengthAndTheLongestLine) {
+TEST(LineQueue, ClaimsSlotsByLengthDropsWhenFullAndWrapsAround) {
   LineQueue<4> queue;
   const std::size_t P = kLineQueueSlotPayload;
-  EXPECT_TRUE(queue.push(""));
-  EXPECT_TRUE(queue.push(std::string(P, 'a')));
-  EXPECT_EQ(queue.claimedSlots(), 2u) << "one slot each";
-  EXPECT_TRUE(queue.push(std::string(P + 1, 'b')));
-  EXPECT_EQ(queue.claimedSlots(), 4u);
-  std::string line;
-  while (queue.pop(line)) {
+  auto popped = [&queue] {
+    std::string line;
+    return queue.pop(line) ? line : "(nothing)";
+  };
+  {
+    SCOPED_TRACE("slot use by length: empty and one payload take one slot, one byte more two");
+    EXPECT_TRUE(queue.push(""));
+    EXPECT_EQ(queue.claimedSlots(), 1u);
+    EXPECT_TRUE(queue.push(std::string(P, 'a')));
+    EXPECT_EQ(queue.claimedSlots(), 2u);
+    EXPECT_TRUE(queue.push(std::string(P + 1, 'b')));
+    EXPECT_EQ(queue.claimedSlots(), 4u);
   }
-  EXPECT_TRUE(queue.push(std::string(4 * P, 'c'))) << "the longest line fills the whole ring";
-  EXPECT_TRUE(queue.pop(line) && line == std::string(4 * P, 'c'));
-  EXPECT_FALSE(queue.push(std::string(4 * P + 1, 'd')));
-  EXPECT_EQ(queue.droppedLines(), 1u);
+  {
+    SCOPED_TRACE("a full queue drops and counts, and keeps what it holds");
+    EXPECT_FALSE(queue.push("no room"));
+    EXPECT_EQ(queue.droppedLines(), 1u);
+    EXPECT_EQ(popped(), "");
+    EXPECT_EQ(popped(), std::string(P, 'a'));
+  }
+  {
+    SCOPED_TRACE("a line that runs past the end of the ring continues at its start");
+    EXPECT_FALSE(queue.push(std::string(2 * P + 1, 'c')));  // needs three slots, two are free
+    EXPECT_TRUE(queue.push(std::string(P + 5, 'd')));       // slots 4 and 5 = indices 0 and 1
+    EXPECT_EQ(popped(), std::string(P + 1, 'b'));
+    EXPECT_EQ(popped(), std::string(P + 5, 'd'));
+    EXPECT_EQ(popped(), "(nothing)");
+    EXPECT_FALSE(queue.hasPending());
+  }
+  {
+    SCOPED_TRACE("the longest line fills the whole ring; a longer one never fits");
+    const std::string longest(4 * P, 'e');
+    EXPECT_TRUE(queue.push(longest));
+    EXPECT_EQ(popped(), longest);
+    EXPECT_FALSE(queue.push(longest + "e"));
+    EXPECT_EQ(queue.droppedLines(), 3u);
+  }
+  SCOPED_TRACE("the next line that gets in carries the count of lines dropped before it");
+  EXPECT_FALSE(queue.push(std::string(5 * P, 'f')));
+  EXPECT_TRUE(queue.push("g"));
+  std::string line;
+  std::uint64_t droppedBefore = 0;
+  ASSERT_TRUE(queue.pop(line, droppedBefore));
+  EXPECT_EQ(line, "g");
+  EXPECT_EQ(droppedBefore, 2u) << "the longest-plus-one line and this one";
+  EXPECT_EQ(queue.takeUnreportedDrops(), 0u);
+  EXPECT_FALSE(queue.push(std::string(5 * P, 'h')));
+  EXPECT_EQ(queue.takeUnreportedDrops(), 1u) << "a drop no line carries yet";
 }
 
 TEST(LineQueueThreads, ConcurrentProducersAndAConsumerLoseNothing) {
@@ -224,6 +266,8 @@ TEST(FourCharCode, BytesMostSignificantFirstAsMacRomanText) {
   };
   const Case cases[] = {
       {0x61756D66, "aumf"},
+      {FourCC("QFLD"), "QFLD"},
+      {FourCC("kvc1"), "kvc1"},
       {0x80A5DB41, "Ä•€A"},
       {0xF0C6CA20, "\uF8FF\u2206\u00A0 "},  // Apple logo, increment, no-break space
       {0x00000000, std::string(4, '\0')},

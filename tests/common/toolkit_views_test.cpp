@@ -1,4 +1,4 @@
-// View pinning, capitals, path globals and folder creation.
+// View pinning, unique names, colour components, capitals, path globals and folder creation.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -19,7 +20,6 @@
 
 namespace {
 
-// What `body` prints, the lines it queued for the main loop included.
 std::string runMainLoopAndCapture(const std::function<void()>& body) {
   stdout_capture::beginCapture();
   body();
@@ -47,19 +47,56 @@ TEST(ViewExtensions, PinToSuperviewEdgesFollowsTheSuperview) {
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
     const auto& c = container->constraints()[i];
-    EXPECT_EQ(std::tuple(c->firstItem(), c->secondItem(), c->firstAttribute(), c->secondAttribute()),
-              std::tuple(editor, container, order[i], order[i]));
-    EXPECT_EQ(std::pair(c->constant(), c->multiplier()), std::pair(0.0, 1.0));
+    EXPECT_EQ(c->firstItem(), editor);
+    EXPECT_EQ(c->secondItem(), container);
+    EXPECT_EQ(c->firstAttribute(), order[i]);
+    EXPECT_EQ(c->secondAttribute(), order[i]);
+    EXPECT_EQ(c->constant(), 0);
+    EXPECT_EQ(c->multiplier(), 1);
   }
-  container->setFrame(CGRect(5, 5, 200, 100));
-  EXPECT_EQ(editor->frame(), CGRect(0, 0, 200, 100));
+  for (const CGRect& frame : {CGRect(0, 0, 1024, 768), CGRect(5, 5, 200, 100), CGRect(0, 0, 512, 340)}) {
+    container->setFrame(frame);
+    EXPECT_EQ(editor->frame(), CGRect(0, 0, frame.size.width, frame.size.height));
+  }
+  container->setSemanticContentAttribute(UISemanticContentAttribute::forceRightToLeft);
+  EXPECT_EQ(editor->frame(), CGRect(0, 0, 512, 340));
+}
+
+TEST(ViewExtensions, UniqueNamesAndColourComponents) {
+  {
+    SCOPED_TRACE("prefix, hyphen, unique text");
+    const std::string named = uniqueName("preset");
+    EXPECT_EQ(named.rfind("preset-", 0), 0u);
+    EXPECT_GT(named.size(), std::string("preset-").size());
+    EXPECT_EQ(uniqueName("").front(), '-');
+    const std::string bare = uniqueName(std::nullopt);
+    EXPECT_FALSE(bare.empty());
+    EXPECT_NE(bare.front(), '-');
+    std::set<std::string> seen;
+    for (int i = 0; i < 1000; ++i)
+      seen.insert(uniqueName("x"));
+    EXPECT_EQ(seen.size(), 1000u);
+  }
+  SCOPED_TRACE("colour components");
+  const auto components = [](const UIColor& c) {
+    return std::tuple(redValue(c), greenValue(c), blueValue(c), alphaValue(c));
+  };
+  EXPECT_EQ(components(UIColor::red()), std::tuple(1.0, 0.0, 0.0, 1.0));
+  EXPECT_EQ(components(UIColor(0.2, 0.4, 0.6, 0.8)), std::tuple(0.2, 0.4, 0.6, 0.8));
 }
 
 TEST(Capitals, FixedListOf197Names) {
   const auto& names = capitals();
   ASSERT_EQ(names.size(), 197u);
-  EXPECT_EQ(std::tuple(names.front(), names[29], names[44], names.back()),
-            std::tuple("Kabul", "Yaoundé", "Copenagen", "Harare"));
+  EXPECT_EQ(names.front(), "Kabul");
+  EXPECT_EQ(names[44], "Copenagen");
+  EXPECT_EQ(names[29], "Yaoundé");
+  EXPECT_EQ(names.back(), "Harare");
+  EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 197u);
+  const auto accented = std::count_if(names.begin(), names.end(), [](const std::string& name) {
+    return std::any_of(name.begin(), name.end(), [](unsigned char c) { return c >= 0x80; });
+  });
+  EXPECT_EQ(accented, 7);
 }
 
 TEST(Paths, GetPathsSetsAndLogsBothFolders) {
@@ -70,6 +107,9 @@ TEST(Paths, GetPathsSetsAndLogsBothFolders) {
   EXPECT_EQ(out,
             "AudioUnitViewController::getPaths() : Audio Unit's documents path is: /tmp/kov docs\n"
             "AudioUnitViewController::getPaths() : Audio Unit's resources path is: /tmp/kov resources\n");
+  ASSERT_TRUE(documentsURL);
+  EXPECT_EQ(documentsURL->path(), "/tmp/kov docs");
+  ASSERT_TRUE(resourcesURL);
   EXPECT_EQ(resourcesURL->path(), "/tmp/kov resources");
 
   FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::vector<std::string>{});
@@ -78,7 +118,10 @@ TEST(Paths, GetPathsSetsAndLogsBothFolders) {
   EXPECT_EQ(out,
             "AudioUnitViewController::getPaths() : ERROR: Audio Unit's documents path is nil.\n"
             "AudioUnitViewController::getPaths() : ERROR: Audio Unit's resources path is nil.\n");
-  EXPECT_FALSE(documentsURL || resourcesURL || sharedURLAudio || sharedURLMIDI);
+  EXPECT_FALSE(documentsURL);
+  EXPECT_FALSE(resourcesURL);
+  EXPECT_FALSE(sharedURLAudio);
+  EXPECT_FALSE(sharedURLMIDI);
 
   FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::nullopt);
   Bundle::setMainResourcePath(std::nullopt);
@@ -88,6 +131,13 @@ TEST(Paths, EnsureDirectoryExists) {
   const auto root = std::filesystem::temp_directory_path() / ("kov-ensure-" + std::to_string(::getpid()));
   std::filesystem::remove_all(root);
   std::filesystem::create_directories(root);
+  {
+    SCOPED_TRACE("a plain file counts as existing and stays a file");
+    const auto file = root / "plain";
+    std::ofstream{file};
+    EXPECT_TRUE(ensureDirectoryExists(URL::fileURLWithPath(file.string())));
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+  }
   {
     SCOPED_TRACE("missing parents are created, silently");
     const auto nested = root / "a" / "b" / "c";
@@ -100,7 +150,6 @@ TEST(Paths, EnsureDirectoryExists) {
   }
   {
     SCOPED_TRACE("a folder below a file cannot be made: false and one line");
-    std::ofstream{root / "plain"};
     const URL blocked = URL::fileURLWithPath((root / "plain" / "sub").string());
     std::string expected;
     try {

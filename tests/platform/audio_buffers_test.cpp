@@ -12,8 +12,21 @@
 TEST(AudioFormat, StandardFormatDescribesFloatNonInterleavedAudio) {
   auto format = AVAudioFormat::makeStandard(48000.0, 2);
   ASSERT_TRUE(format);
-  EXPECT_TRUE(format->isStandard() && !format->isInterleaved());
+  EXPECT_EQ(format->sampleRate(), 48000.0);
+  EXPECT_EQ(format->channelCount(), 2u);
+  EXPECT_EQ(format->commonFormat(), AVAudioCommonFormat::pcmFormatFloat32);
+  EXPECT_FALSE(format->isInterleaved());
+  EXPECT_TRUE(format->isStandard());
   EXPECT_EQ(format->channelLayout(), nullptr);
+  EXPECT_EQ(describe(format->commonFormat()), "AVAudioCommonFormat(rawValue: 1)");
+
+  const auto& asbd = format->streamDescription();
+  EXPECT_EQ(asbd.mFormatID, kAudioFormatLinearPCM);
+  EXPECT_EQ(asbd.mBitsPerChannel, 32u);
+  EXPECT_EQ(asbd.mBytesPerFrame, 4u);  // one channel per buffer
+  EXPECT_NE(asbd.mFormatFlags & kAudioFormatFlagIsNonInterleaved, 0u);
+  EXPECT_NE(asbd.mFormatFlags & kAudioFormatFlagIsFloat, 0u);
+
   EXPECT_EQ(format->settings(),
             (PropertyList::Dictionary{{AVFormatIDKey, PropertyList(1819304813u)},  // 'lpcm'
                                       {AVSampleRateKey, PropertyList(48000.0)},
@@ -30,35 +43,54 @@ TEST(AudioFormat, EqualityAndRefusedFormats) {
   auto a = AVAudioFormat::makeStandard(44100.0, 2);
   auto b = AVAudioFormat::makeStandard(44100.0, 2);
   ASSERT_TRUE(a && b);
+  EXPECT_NE(a.get(), b.get());
   EXPECT_TRUE(*a == *b);
-  for (const auto& other : {AVAudioFormat::makeStandard(48000.0, 2), AVAudioFormat::makeStandard(44100.0, 1),
-                            AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat32, 44100.0, 2, true),
-                            AVAudioFormat::make(AVAudioCommonFormat::pcmFormatInt16, 44100.0, 2, false)}) {
-    EXPECT_FALSE(*a == *other) << other->description();
+  {
+    SCOPED_TRACE("differences that make formats unequal");
+    EXPECT_FALSE(*a == *AVAudioFormat::makeStandard(48000.0, 2));
+    EXPECT_FALSE(*a == *AVAudioFormat::makeStandard(44100.0, 1));
+    EXPECT_FALSE(*a == *AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat32, 44100.0, 2, true));
+    EXPECT_FALSE(*a == *AVAudioFormat::make(AVAudioCommonFormat::pcmFormatInt16, 44100.0, 2, false));
   }
   EXPECT_TRUE(sameFormat(nullptr, nullptr));
   EXPECT_FALSE(sameFormat(a, nullptr));
-  for (const auto& refused :
-       {AVAudioFormat::makeStandard(48000.0, 0), AVAudioFormat::makeStandard(48000.0, 3),
-        AVAudioFormat::makeStandard(-1.0, 2), AVAudioFormat::makeStandard(NAN, 2),
-        AVAudioFormat::make(AVAudioCommonFormat::otherFormat, 48000.0, 2, false)}) {
-    EXPECT_EQ(refused, nullptr);
+  {
+    SCOPED_TRACE("formats that cannot be made");
+    EXPECT_EQ(AVAudioFormat::makeStandard(48000.0, 0), nullptr);
+    EXPECT_EQ(AVAudioFormat::makeStandard(48000.0, 3), nullptr);
+    EXPECT_EQ(AVAudioFormat::makeStandard(-1.0, 2), nullptr);
+    EXPECT_EQ(AVAudioFormat::makeStandard(NAN, 2), nullptr);
+    EXPECT_EQ(AVAudioFormat::make(AVAudioCommonFormat::otherFormat, 48000.0, 2, false), nullptr);
   }
-  auto back = AVAudioFormat::make(a->streamDescription());  // round trip
-  ASSERT_TRUE(back);
-  EXPECT_TRUE(*back == *a);
+  {
+    SCOPED_TRACE("a layout allows more channels");
+    auto layout = std::make_shared<AVAudioChannelLayout>(kAudioChannelLayoutTag_DiscreteInOrder | 4);
+    auto quad = AVAudioFormat::makeStandard(48000.0, layout);
+    ASSERT_TRUE(quad);
+    EXPECT_EQ(quad->channelCount(), 4u);
+    EXPECT_EQ(quad->channelLayout(), layout);
+  }
+  {
+    SCOPED_TRACE("round trip through a stream description");
+    auto back = AVAudioFormat::make(a->streamDescription());
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(*back == *a);
+  }
 }
 
 TEST(AudioPCMBuffer, TwoDistinctListsOverTheSameSamples) {
   auto format = AVAudioFormat::makeStandard(48000.0, 2);
   auto buffer = AVAudioPCMBuffer::make(format, 512);
   ASSERT_TRUE(buffer);
-  EXPECT_EQ(std::tuple(buffer->frameCapacity(), buffer->frameLength(), buffer->stride()),
-            std::tuple(512u, 0u, 1u));
+  EXPECT_EQ(buffer->frameCapacity(), 512u);
+  EXPECT_EQ(buffer->frameLength(), 0u);
+  EXPECT_EQ(buffer->format(), format);
+  EXPECT_EQ(buffer->stride(), 1u);
 
   const AudioBufferList* original = buffer->audioBufferList();
   AudioBufferList* mutableList = buffer->mutableAudioBufferList();
-  ASSERT_TRUE(original && mutableList);
+  ASSERT_NE(original, nullptr);
+  ASSERT_NE(mutableList, nullptr);
   EXPECT_NE(static_cast<const void*>(original), static_cast<const void*>(mutableList));
   ASSERT_EQ(original->mNumberBuffers, 2u);
   ASSERT_EQ(mutableList->mNumberBuffers, 2u);
@@ -68,14 +100,20 @@ TEST(AudioPCMBuffer, TwoDistinctListsOverTheSameSamples) {
     EXPECT_EQ(original->mBuffers[c].mData, mutableList->mBuffers[c].mData);
     EXPECT_EQ(original->mBuffers[c].mData, buffer->floatChannelData()[c]);
   }
+  // The channels do not overlap: each holds frameCapacity samples.
   auto* left = static_cast<float*>(original->mBuffers[0].mData);
   auto* right = static_cast<float*>(original->mBuffers[1].mData);
-  for (UInt32 i = 0; i < 512; ++i)
-    ASSERT_EQ(left[i] + right[i], 0.0f);  // zeroed
+  EXPECT_GE(std::abs(right - left), 512);
+  for (UInt32 i = 0; i < 512; ++i) {
+    EXPECT_EQ(left[i], 0.0f);
+    EXPECT_EQ(right[i], 0.0f);
+  }
 
-  static_cast<float*>(mutableList->mBuffers[1].mData)[7] = 0.25f;
-  EXPECT_EQ(static_cast<const float*>(original->mBuffers[1].mData)[7], 0.25f)
-      << "written through the other list";
+  {
+    SCOPED_TRACE("samples written through one list are seen through the other");
+    static_cast<float*>(mutableList->mBuffers[1].mData)[7] = 0.25f;
+    EXPECT_EQ(static_cast<const float*>(original->mBuffers[1].mData)[7], 0.25f);
+  }
   {
     SCOPED_TRACE("redirecting the mutable list leaves the read-only list alone");
     float elsewhere[512] = {};
@@ -87,6 +125,7 @@ TEST(AudioPCMBuffer, TwoDistinctListsOverTheSameSamples) {
   {
     SCOPED_TRACE("frame length sets the byte sizes of both lists");
     buffer->setFrameLength(100);
+    EXPECT_EQ(buffer->frameLength(), 100u);
     EXPECT_EQ(original->mBuffers[1].mDataByteSize, 400u);
     EXPECT_EQ(mutableList->mBuffers[1].mDataByteSize, 400u);
     buffer->setFrameLength(10000);
@@ -100,6 +139,7 @@ TEST(AudioPCMBuffer, InterleavedAndRefusedBuffersAndCapacities) {
       AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat32, 44100.0, 2, true), 64);
   ASSERT_TRUE(interleaved);
   EXPECT_EQ(interleaved->audioBufferList()->mNumberBuffers, 1u);
+  EXPECT_EQ(interleaved->audioBufferList()->mBuffers[0].mNumberChannels, 2u);
   EXPECT_EQ(interleaved->stride(), 2u);
   interleaved->setFrameLength(64);
   EXPECT_EQ(interleaved->audioBufferList()->mBuffers[0].mDataByteSize, 64u * 2 * 4);
@@ -113,12 +153,16 @@ TEST(AudioPCMBuffer, InterleavedAndRefusedBuffersAndCapacities) {
   EXPECT_EQ(AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 1), 0x40000000u), nullptr);
   EXPECT_EQ(AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 2), 0xFFFFFFFFu), nullptr);
   EXPECT_EQ(AVAudioPCMBuffer::make(interleaved->format(), 0x20000000u), nullptr);
+  auto empty = AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 1), 0);
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->frameCapacity(), 0u);
 }
 
 TEST(AudioUnitBus, RefusesFormatsItCannotRender) {
   std::shared_ptr<NSError> error;
   auto bus = AUAudioUnitBus::make(AVAudioFormat::makeStandard(48000.0, 2), &error);
   ASSERT_TRUE(bus);
+  EXPECT_EQ(error, nullptr);
   EXPECT_EQ(bus->maximumChannelCount(), 2u);
   auto accepted = bus->format();
 
@@ -143,15 +187,17 @@ TEST(AudioUnitBus, RefusesFormatsItCannotRender) {
     error.reset();
     EXPECT_FALSE(bus->setFormat(c.format, &error));
     ASSERT_TRUE(error);
-    EXPECT_EQ(std::pair(error->domain(), error->code()),
-              std::pair(std::string(NSOSStatusErrorDomain), std::int64_t(kAudioUnitErr_FormatNotSupported)));
+    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+    EXPECT_EQ(error->code(), kAudioUnitErr_FormatNotSupported);
+    EXPECT_FALSE(error->localizedDescription().empty());
+    EXPECT_EQ(bus->format(), accepted);
     EXPECT_THROW(bus->setFormat(c.format), NSError);
     EXPECT_EQ(bus->format(), accepted);
     EXPECT_EQ(AUAudioUnitBus::make(c.format, nullptr), nullptr);
   }
   {
     SCOPED_TRACE("the range ends and a single channel are accepted");
-    for (double rate : {8000.0, 192000.0}) {
+    for (double rate : {8000.0, 44100.0, 96000.0, 192000.0}) {
       auto format = AVAudioFormat::makeStandard(rate, 1);
       EXPECT_TRUE(bus->setFormat(format, nullptr)) << rate;
       EXPECT_EQ(bus->format(), format);
@@ -167,7 +213,10 @@ TEST(AudioUnitBus, RefusesFormatsItCannotRender) {
     EXPECT_NO_THROW(bus->setFormat(quad));
     EXPECT_EQ(bus->format()->channelCount(), 4u);
   }
-  EXPECT_THROW(AUAudioUnitBus(AVAudioFormat::makeStandard(4000.0, 2)), NSError);
+  {
+    SCOPED_TRACE("the throwing initialiser");
+    EXPECT_THROW(AUAudioUnitBus(AVAudioFormat::makeStandard(4000.0, 2)), NSError);
+  }
 }
 
 TEST(AudioUnitBus, ArraysNumberAndTypeTheirBuses) {
@@ -176,11 +225,21 @@ TEST(AudioUnitBus, ArraysNumberAndTypeTheirBuses) {
   auto b = AUAudioUnitBus::make(format);
   AUAudioUnitBusArray inputs(AUAudioUnitBusType::input, {a, b});
   EXPECT_EQ(inputs.count(), 2u);
+  EXPECT_EQ(inputs.busType(), AUAudioUnitBusType::input);
+  EXPECT_EQ(inputs[0], a);
   EXPECT_EQ(inputs.objectAtIndexedSubscript(1), b);
   EXPECT_EQ(inputs[2], nullptr);
-  EXPECT_EQ(std::tuple(a->index(), b->index(), b->busType()), std::tuple(0u, 1u, AUAudioUnitBusType::input));
+  EXPECT_EQ(a->index(), 0u);
+  EXPECT_EQ(b->index(), 1u);
+  EXPECT_EQ(b->busType(), AUAudioUnitBusType::input);
+  EXPECT_EQ(describe(AUAudioUnitBusType::input), "AUAudioUnitBusType(rawValue: 1)");
+  EXPECT_EQ(describe(AUAudioUnitBusType::output), "AUAudioUnitBusType(rawValue: 2)");
 
   inputs.replaceBusses({b});
   EXPECT_EQ(inputs.count(), 1u);
   EXPECT_EQ(b->index(), 0u);
+  AUAudioUnitBusArray empty(AUAudioUnitBusType::output);
+  EXPECT_EQ(empty.count(), 0u);
+  EXPECT_EQ(empty.begin(), empty.end());
+  EXPECT_NE(empty.description().find("output"), std::string::npos);
 }

@@ -103,8 +103,8 @@ TEST(PeakLimiterDSP, LookAheadIsAPowerOfTwoNearOnePointFiveMilliseconds) {
   const struct {
     double rate;
     std::uint32_t frames;
-  } cases[] = {{8000.0, 16},    {22050.0, 32}, {44100.0, 64}, {96000.0, 128},
-               {192000.0, 256}, {1000.0, 16},  {1e6, 256}};
+  } cases[] = {{8000.0, 16},   {22050.0, 32},   {44100.0, 64},   {48000.0, 64}, {88200.0, 128},
+               {96000.0, 128}, {176400.0, 256}, {192000.0, 256}, {1000.0, 16},  {1e6, 256}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rate);
     PeakLimiterDSP limiter;
@@ -118,12 +118,15 @@ TEST(PeakLimiterDSP, LookAheadIsAPowerOfTwoNearOnePointFiveMilliseconds) {
 
 TEST(PeakLimiterDSP, ParametersKeepTheirRanges) {
   PeakLimiterDSP limiter;
+  EXPECT_FLOAT_EQ(limiter.attackTime(), 0.012f);
+  EXPECT_FLOAT_EQ(limiter.decayTime(), 0.024f);
+  EXPECT_FLOAT_EQ(limiter.preGain(), 0.0f);
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const struct {
     float value, attack, decay, preGain;
-  } cases[] = {{0.02f, 0.02f, 0.02f, 0.02f},
-               {-50.0f, 0.001f, 0.001f, -40.0f},
-               {50.0f, 0.03f, 0.06f, 40.0f},
+  } cases[] = {{0.0f, 0.001f, 0.001f, 0.0f}, {0.1f, 0.03f, 0.06f, 0.1f},
+               {0.02f, 0.02f, 0.02f, 0.02f}, {-50.0f, 0.001f, 0.001f, -40.0f},
+               {50.0f, 0.03f, 0.06f, 40.0f}, {0.001f, 0.001f, 0.001f, 0.001f},
                {nan, 0.012f, 0.024f, 0.0f}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
@@ -198,6 +201,17 @@ TEST(PeakLimiterDSP, BelowFullScaleTheOutputIsTheInputDelayed) {
       ASSERT_EQ(out.right[i], in.right[i - delay]) << i;
     }
   }
+  SCOPED_TRACE("pre-gain: +6 dB and -40 dB scale exactly as 10^(dB/20)");
+  for (float preGain : {6.0f, -40.0f}) {
+    auto limiter = makeLimiter(48000.0, 0.012f, 0.024f, preGain);
+    Stereo in(200);
+    for (std::size_t i = 0; i < in.size(); ++i)
+      in.left[i] = in.right[i] = 0.25f * float(i % 7) / 7.0f;
+    const Stereo out = run(*limiter, in);
+    const float factor = std::pow(10.0f, preGain / 20.0f);
+    for (std::size_t i = 64; i < in.size(); ++i)
+      ASSERT_FLOAT_EQ(out.left[i], in.left[i - 64] * factor) << i;
+  }
 }
 
 TEST(PeakLimiterDSP, GainRampsDownOverTheLookAheadAndMeetsThePeak) {
@@ -247,6 +261,8 @@ TEST(PeakLimiterDSP, DecayTimeSetsTheRecoveryAfterABurst) {
         mean += 0.75 * std::pow(dec, double(j)) / double(w);
       EXPECT_NEAR(start, mean, 1e-3 * mean);
       EXPECT_NEAR(reductionAt(out, first + span, 0.5f) / start, std::pow(0.01, span / (decay * rate)), 2e-3);
+      EXPECT_NEAR(reductionAt(out, first + span / 2, 0.5f) / start,
+                  std::pow(0.01, (span / 2) / (decay * rate)), 2e-3);
       // Recovered within the decay time after the burst has left the output (and the
       // look-ahead): at most 1 % of the reduction is left.
       EXPECT_LE(reductionAt(out, burst + w + w + span, 0.5f), 0.0101 * 0.75);
@@ -282,12 +298,23 @@ TEST(PeakLimiterDSP, AttackTimeSetsHowMuchReductionIsHeldAfterABurst) {
       mean += built * std::pow(dec, double(j));
     mean /= double(w);
     EXPECT_NEAR(reductionAt(out, burst + 2 * w - 1, 0.5f), mean, 1e-3 * mean);
+
+    SCOPED_TRACE("a 5 ms burst");
+    auto same = makeLimiter(rate, attack, decay);
+    const std::size_t shortBurst = 240;
+    const Stereo shortOut = run(*same, burstThenProbe(shortBurst, 4000, 16));
+    const double shortBuilt = v * (1.0 - std::pow(0.01, (shortBurst + w) / (attack * rate)));
+    const std::size_t later = shortBurst + 2 * w - 1 + 960;  // 20 ms into the decay
+    double expected = 0.0;
+    for (std::size_t j = 1; j <= w; ++j)
+      expected += shortBuilt * std::pow(dec, double(960 + j));
+    expected /= double(w);
+    EXPECT_NEAR(reductionAt(shortOut, later, 0.5f), expected, 1e-3 * expected);
   }
 }
 
 TEST(PeakLimiterDSP, UnusableSamplesAreSilenced) {
   const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-  auto limiter = makeLimiter(48000.0);
   Stereo in = constant(2000, 0.5f, -0.5f);
   const std::size_t bad[] = {100, 101, 300, 700, 1200};
   in.left[100] = nan;
@@ -295,24 +322,29 @@ TEST(PeakLimiterDSP, UnusableSamplesAreSilenced) {
   in.left[300] = -inf;
   in.right[700] = 3e38f;
   in.left[1200] = -nan;
-  const Stereo out = run(*limiter, in, 37);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << i;
-    ASSERT_LE(std::fabs(out.left[i]), 1.0f) << i;
-  }
-  // The bad samples come out as silence; their neighbours pass untouched (no reduction).
-  for (std::size_t i : bad) {
-    SCOPED_TRACE(i);
-    const bool left = i == 100 || i == 300 || i == 1200;
-    EXPECT_EQ(left ? out.left[i + 64] : out.right[i + 64], 0.0f);
-    EXPECT_EQ(left ? out.right[i + 64] : out.left[i + 64], left ? -0.5f : 0.5f);
-    EXPECT_EQ(out.left[i + 65], 0.5f);
+  // Blocks of 37 frames go mostly four frames at a time; blocks of 3 frame by frame.
+  for (std::size_t block : {std::size_t(37), std::size_t(3)}) {
+    SCOPED_TRACE(testing::Message() << "blocks of " << block);
+    auto limiter = makeLimiter(48000.0);
+    const Stereo out = run(*limiter, in, block);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << i;
+      ASSERT_LE(std::fabs(out.left[i]), 1.0f) << i;
+    }
+    // The bad samples come out as silence; their neighbours pass untouched (no reduction).
+    for (std::size_t i : bad) {
+      SCOPED_TRACE(i);
+      const bool left = i == 100 || i == 300 || i == 1200;
+      EXPECT_EQ(left ? out.left[i + 64] : out.right[i + 64], 0.0f);
+      EXPECT_EQ(left ? out.right[i + 64] : out.left[i + 64], left ? -0.5f : 0.5f);
+      EXPECT_EQ(out.left[i + 65], 0.5f);
+    }
   }
 }
 
 TEST(PeakLimiterDSP, ResultsDoNotDependOnBufferSplittingOrInPlaceRendering) {
   // Frames are processed four at a time in long buffers and one by one in short ones; both
-  // must give the same bits, as must rendering in place.
+  // must give the same bits, as must rendering in place and the mono form.
   for (double rate : kRates) {
     SCOPED_TRACE(rate);
     Stereo in = noise(std::size_t(rate / 2), 1.5f, 5);
@@ -340,5 +372,29 @@ TEST(PeakLimiterDSP, ResultsDoNotDependOnBufferSplittingOrInPlaceRendering) {
     }
     ASSERT_EQ(buffer.left, expected.left);
     ASSERT_EQ(buffer.right, expected.right);
+
+    SCOPED_TRACE("mono: one buffer for both channels");
+    auto stereo = makeLimiter(rate), mono = makeLimiter(rate);
+    Stereo twin = in;
+    twin.right = twin.left;
+    const Stereo twinOut = run(*stereo, twin);
+    std::vector<float> channel = in.left;
+    for (std::size_t at = 0; at < channel.size(); at += 256) {
+      const auto frames = std::uint32_t(std::min<std::size_t>(256, channel.size() - at));
+      mono->process(&channel[at], &channel[at], &channel[at], &channel[at], frames);
+    }
+    ASSERT_EQ(channel, twinOut.left);
   }
+}
+
+TEST(PeakLimiterDSP, ResetStartsFromSilence) {
+  auto limiter = makeLimiter(48000.0);
+  const Stereo loud = square(1000, 5.0f, 10);
+  run(*limiter, loud);
+  limiter->reset();
+  const Stereo out = run(*limiter, constant(300, 0.25f, 0.25f));
+  for (std::size_t i = 0; i < 64; ++i)
+    ASSERT_EQ(out.left[i], 0.0f) << i;
+  for (std::size_t i = 64; i < out.size(); ++i)
+    ASSERT_EQ(out.left[i], 0.25f) << i;
 }

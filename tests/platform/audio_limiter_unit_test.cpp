@@ -105,7 +105,12 @@ AURenderEvent parameterEvent(AUParameterAddress address, AUValue value) {
 
 TEST(FourCharacterCodes, FirstCharacterIsTheMostSignificantByte) {
   EXPECT_EQ(FourCC("aumf"), 0x61756D66u);
+  EXPECT_EQ(FourCC("aumf"), 1635085670u);
+  EXPECT_EQ(FourCC("QFLD"), 0x51464C44u);
+  EXPECT_EQ(FourCC("kvc1"), 0x6B766331u);
+  EXPECT_EQ(kAudioUnitType_Effect, 0x61756678u);
   EXPECT_EQ(kAudioUnitSubType_PeakLimiter, 0x6C6D7472u);
+  EXPECT_EQ(kAudioUnitManufacturer_Apple, 0x6170706Cu);
   EXPECT_EQ(FourCC("\xFF\x01\x02\x80"), 0xFF010280u) << "bytes above 0x7F are not sign-extended";
 }
 
@@ -121,15 +126,17 @@ TEST(PeakLimiterUnit, IsTheRegisteredSystemEffect) {
   EXPECT_NE(dynamic_cast<PeakLimiterUnit*>(unit.get()), nullptr);
   EXPECT_EQ(unit->component(), component);
   EXPECT_EQ(unit->audioUnitName(), std::optional<std::string>("AUPeakLimiter"));
-  EXPECT_EQ((*unit->outputBusses())[0]->format()->channelCount(), 2u);
+  EXPECT_EQ(unit->manufacturerName(), std::optional<std::string>("Apple"));
+  EXPECT_EQ(unit->inputBusses()->count(), 1u);
+  EXPECT_EQ(unit->outputBusses()->count(), 1u);
+  EXPECT_EQ(unit->inputBusses(), unit->inputBusses()) << "the same array on every read";
+  const auto format = (*unit->outputBusses())[0]->format();
+  EXPECT_EQ(format->channelCount(), 2u);
+  EXPECT_EQ(format->sampleRate(), 44100.0);
   EXPECT_TRUE(unit->canProcessInPlace());
   EXPECT_EQ(unit->channelCapabilities(), (std::vector<NSInteger>{1, 1, 2, 2}));
   EXPECT_DOUBLE_EQ(unit->latency(), 64.0 / 44100.0);
   EXPECT_DOUBLE_EQ(unit->tailTime(), unit->latency());
-  for (double rate : {8000.0, 96000.0}) {
-    prepare(*unit, rate);
-    EXPECT_DOUBLE_EQ(unit->latency(), (rate < 10000 ? 16 : 128) / rate) << "follows the buses' rate";
-  }
 
   SCOPED_TRACE("as an effect node outside an engine, as the wrapper makes it");
   AVAudioUnitEffect effect(kLimiter);
@@ -163,12 +170,61 @@ TEST(PeakLimiterUnit, ParametersThroughTheTreeAndTheHandle) {
 
   AVAudioUnitEffect effect(kLimiter);
   AudioUnit handle = effect.audioUnit();
-  AudioUnitParameterValue value = -1;
-  EXPECT_EQ(AudioUnitSetParameter(handle, 2, kAudioUnitScope_Global, 0, -50.0f, 0), noErr);
-  EXPECT_EQ(AudioUnitGetParameter(handle, 2, kAudioUnitScope_Global, 0, &value), noErr);
-  EXPECT_FLOAT_EQ(value, -40.0f) << "clamped to the range";
+  const struct {
+    AudioUnitParameterID id;
+    AudioUnitParameterValue set, read;
+  } writes[] = {{0, 0.1f, 0.03f},  {1, 0.1f, 0.06f},    {2, -0.01f, -0.01f}, {0, 0.0f, 0.001f},
+                {2, 50.0f, 40.0f}, {2, -50.0f, -40.0f}, {1, 0.06f, 0.06f},   {0, 0.02f, 0.02f}};
+  for (const auto& w : writes) {
+    SCOPED_TRACE(std::to_string(w.id) + " = " + std::to_string(w.set));
+    EXPECT_EQ(AudioUnitSetParameter(handle, w.id, kAudioUnitScope_Global, 0, w.set, 0), noErr);
+    AudioUnitParameterValue value = -1;
+    EXPECT_EQ(AudioUnitGetParameter(handle, w.id, kAudioUnitScope_Global, 0, &value), noErr);
+    EXPECT_FLOAT_EQ(value, w.read);
+  }
   EXPECT_EQ(AudioUnitSetParameter(handle, 3, kAudioUnitScope_Global, 0, 1.0f, 0),
             kAudioUnitErr_InvalidParameter);
+}
+
+TEST(PeakLimiterUnit, LatencyFollowsTheRateOfTheBuses) {
+  for (double rate : {8000.0, 44100.0, 48000.0, 96000.0, 192000.0}) {
+    SCOPED_TRACE(rate);
+    auto unit = makeLimiterUnit();
+    prepare(*unit, rate);
+    EXPECT_TRUE(unit->renderResourcesAllocated());
+    const double frames = rate < 10000 ? 16 : rate < 50000 ? 64 : rate < 100000 ? 128 : 256;
+    EXPECT_DOUBLE_EQ(unit->latency(), frames / rate);
+  }
+}
+
+TEST(PeakLimiterUnit, RendersPulledInputIntoTheOutputAndLimits) {
+  for (double rate : {44100.0, 48000.0, 96000.0}) {
+    SCOPED_TRACE(rate);
+    auto unit = makeLimiterUnit();
+    prepare(*unit, rate);
+    const std::size_t w = std::size_t(std::lround(unit->latency() * rate));
+    Host host(512 * 20);
+    for (std::size_t i = 0; i < host.sourceLeft.size(); ++i) {
+      host.sourceLeft[i] = 0.5f * std::sin(0.01f * float(i));
+      host.sourceRight[i] = i >= 5120 ? 3.0f * std::sin(0.013f * float(i)) : 0.25f;  // loud from frame 5120
+    }
+    auto block = unit->internalRenderBlock();
+    std::vector<float> left, right;
+    for (int call = 0; call < 20; ++call) {
+      ASSERT_EQ(host.render(block, 512), noErr);
+      left.insert(left.end(), host.left.begin(), host.left.begin() + 512);
+      right.insert(right.end(), host.right.begin(), host.right.begin() + 512);
+    }
+    for (std::size_t i = w; i < 5120; ++i) {
+      ASSERT_EQ(left[i], host.sourceLeft[i - w]) << i;
+      ASSERT_EQ(right[i], host.sourceRight[i - w]) << i;
+    }
+    float peak = 0.0f;
+    for (std::size_t i = 0; i < left.size(); ++i)
+      peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+    EXPECT_LE(peak, 1.0f);
+    EXPECT_GT(peak, 0.99f);
+  }
 }
 
 TEST(PeakLimiterUnit, RendersInPlaceAndIntoItsOwnBuffers) {
@@ -269,7 +325,7 @@ TEST(PeakLimiterUnit, RefusesWhatItCannotAllocateOrRender) {
   EXPECT_EQ(host.render(block, 64), kAudioUnitErr_Uninitialized);
 }
 
-TEST(PeakLimiterUnit, LimitsOrBypassesAndRenderingAllocatesNothing) {
+TEST(PeakLimiterUnit, BypassPassesTheInputThroughAndRenderingAllocatesNothing) {
   auto unit = makeLimiterUnit();
   prepare(*unit, 48000.0);
   Host host(512 * 12);
@@ -280,14 +336,8 @@ TEST(PeakLimiterUnit, LimitsOrBypassesAndRenderingAllocatesNothing) {
   auto block = unit->internalRenderBlock();
   const AURenderEvent event = parameterEvent(PeakLimiterUnit::kDecayTime, 0.05f);
   AllocationCounter counter;
-  float peak = 0.0f;
-  for (int call = 0; call < 10; ++call) {
+  for (int call = 0; call < 10; ++call)
     ASSERT_EQ(host.render(block, 512, call == 3 ? &event : nullptr), noErr);
-    for (std::size_t i = 0; i < 512; ++i)
-      peak = std::max({peak, std::fabs(host.left[i]), std::fabs(host.right[i])});
-  }
-  EXPECT_LE(peak, 1.0f);
-  EXPECT_GT(peak, 0.99f);
   unit->setShouldBypassEffect(true);
   EXPECT_TRUE(unit->shouldBypassEffect());
   ASSERT_EQ(host.render(block, 512), noErr);
@@ -325,7 +375,7 @@ TEST(PeakLimiterUnit, ResetClearsTheDelayLineAtTheNextRenderCall) {
   auto unit = makeLimiterUnit();
   prepare(*unit, 48000.0, 2, 256);
   auto block = unit->internalRenderBlock();
-  Host host(256 * 3, 0.5f, -0.5f);
+  Host host(256 * 3, 0.5f);
   std::fill(host.sourceLeft.begin() + 256, host.sourceLeft.end(), 0.25f);
   ASSERT_EQ(host.render(block, 256), noErr);
   EXPECT_EQ(host.left[0], 0.0f);
@@ -334,8 +384,7 @@ TEST(PeakLimiterUnit, ResetClearsTheDelayLineAtTheNextRenderCall) {
   unit->reset();  // twice before rendering: one clearing
   ASSERT_EQ(host.render(block, 256), noErr);
   for (std::size_t i = 0; i < 64; ++i)
-    ASSERT_EQ(std::fabs(host.left[i]) + std::fabs(host.right[i]), 0.0f)
-        << "the delay line was cleared, frame " << i;
+    ASSERT_EQ(host.left[i], 0.0f) << "the delay line was cleared, frame " << i;
   EXPECT_EQ(host.left[64], 0.25f);
   ASSERT_EQ(host.render(block, 256), noErr);
   EXPECT_EQ(host.left[0], 0.25f) << "no further clearing";

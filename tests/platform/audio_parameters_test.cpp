@@ -54,9 +54,14 @@ std::string textOf(const std::shared_ptr<AUParameter>& parameter, AUValue value)
 TEST(AudioParameterTree, StructureAndLookup) {
   NestedTree t;
   {
-    SCOPED_TRACE("children keep their order; allParameters goes depth first; a tree is a group");
+    SCOPED_TRACE("children keep their order; groups are found by type test");
     ASSERT_EQ(t.tree->children().size(), 3u);
     EXPECT_EQ(t.tree->children()[1], t.outer);
+    EXPECT_NE(std::dynamic_pointer_cast<AUParameterGroup>(t.tree->children()[1]), nullptr);
+    EXPECT_EQ(std::dynamic_pointer_cast<AUParameterGroup>(t.tree->children()[0]), nullptr);
+  }
+  {
+    SCOPED_TRACE("allParameters lists nested groups' parameters depth first; a tree is a group");
     EXPECT_EQ(addressesOf(*t.tree), (std::vector<AUParameterAddress>{0, 10, 20, 30, 40, 50}));
     EXPECT_EQ(addressesOf(*t.outer), (std::vector<AUParameterAddress>{10, 20, 30, 40}));
   }
@@ -70,7 +75,10 @@ TEST(AudioParameterTree, StructureAndLookup) {
   }
   {
     SCOPED_TRACE("names and key paths");
+    EXPECT_EQ(t.p[3]->displayName(), "p3 name");
     EXPECT_EQ(t.p[3]->keyPath(), "outer.inner.p3");
+    EXPECT_EQ(t.p[0]->keyPath(), "p0");
+    EXPECT_EQ(t.p[3]->parentNode(), t.inner);
   }
   {
     SCOPED_TRACE("a node belongs to one group");
@@ -78,6 +86,11 @@ TEST(AudioParameterTree, StructureAndLookup) {
     EXPECT_TRUE(again->children().empty());
     EXPECT_EQ(t.p[0]->parentNode(), t.tree);
   }
+  SCOPED_TRACE("an empty tree");
+  AUParameterTree empty;
+  EXPECT_TRUE(empty.children().empty());
+  EXPECT_TRUE(empty.allParameters().empty());
+  EXPECT_EQ(empty.parameterWithAddress(0), nullptr);
 }
 
 TEST(AudioParameterTree, ObserverOrderAndOriginator) {
@@ -96,36 +109,39 @@ TEST(AudioParameterTree, ObserverOrderAndOriginator) {
     return calls;
   };
   using Calls = std::vector<std::string>;
-  EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), Calls{})
-      << "a value set before any callback exists reaches nobody";
-  EXPECT_EQ(t.p[2]->value(), 0.5f);
+  {
+    SCOPED_TRACE("a value set before any callback exists reaches nobody");
+    EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), Calls{});
+    EXPECT_EQ(t.p[2]->value(), 0.5f);
+  }
   t.tree->setImplementorValueObserver([&calls](AUParameter* parameter, AUValue value) {
     calls.push_back("implementor:" + std::to_string(parameter->address()) + "=" +
                     std::to_string(int(value * 100)));
   });
   auto treeFirst = t.tree->tokenByAddingParameterObserver(record("tree1"));
   auto groupToken = t.outer->tokenByAddingParameterObserver(record("outer"));
-  t.tree->tokenByAddingParameterObserver(record("tree2"));
-  t.p[2]->tokenByAddingParameterObserver(record("own"));
+  auto treeSecond = t.tree->tokenByAddingParameterObserver(record("tree2"));
+  auto own = t.p[2]->tokenByAddingParameterObserver(record("own"));
+  ASSERT_NE(treeFirst, nullptr);
+  EXPECT_NE(treeFirst, treeSecond);
 
-  {
-    SCOPED_TRACE("implementor first, then the parameter's, then each enclosing group's, in adding order");
-    EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f),
-              (Calls{"implementor:20=25", "own:20=25", "outer:20=25", "tree1:20=25", "tree2:20=25"}));
-    EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f).size(), 5u) << "every set notifies, also an unchanged value";
-    EXPECT_EQ(callsOfSetting(*t.p[2], 0.75f, treeFirst),
-              (Calls{"implementor:20=75", "own:20=75", "outer:20=75", "tree2:20=75"}))
-        << "the originator's observer is skipped, the implementor is not";
-    EXPECT_EQ(callsOfSetting(*t.p[5], 1.0f), (Calls{"implementor:50=100", "tree1:50=100", "tree2:50=100"}))
-        << "a parameter outside a group's subtree does not reach that group's observers";
-  }
+  SCOPED_TRACE("implementor first, then the parameter's, then each enclosing group's, in adding order");
+  EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f),
+            (Calls{"implementor:20=25", "own:20=25", "outer:20=25", "tree1:20=25", "tree2:20=25"}));
+  EXPECT_EQ(callsOfSetting(*t.p[2], 0.25f).size(), 5u) << "every set notifies, also an unchanged value";
+  EXPECT_EQ(callsOfSetting(*t.p[2], 0.75f, treeFirst),
+            (Calls{"implementor:20=75", "own:20=75", "outer:20=75", "tree2:20=75"}))
+      << "the originator's observer is skipped, the implementor is not";
+  EXPECT_EQ(callsOfSetting(*t.p[5], 1.0f), (Calls{"implementor:50=100", "tree1:50=100", "tree2:50=100"}))
+      << "a parameter outside a group's subtree does not reach that group's observers";
 
-  {
-    SCOPED_TRACE("removed observers stay silent; unknown tokens are ignored");
-    t.tree->removeParameterObserver(treeFirst);
-    t.outer->removeParameterObserver(groupToken);
-    EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), (Calls{"implementor:20=50", "own:20=50", "tree2:20=50"}));
-  }
+  SCOPED_TRACE("removed observers stay silent; unknown tokens are ignored");
+  t.tree->removeParameterObserver(treeFirst);
+  t.outer->removeParameterObserver(groupToken);
+  t.tree->removeParameterObserver(own);  // not the tree's: ignored
+  int unknown = 0;
+  t.tree->removeParameterObserver(&unknown);
+  EXPECT_EQ(callsOfSetting(*t.p[2], 0.5f), (Calls{"implementor:20=50", "own:20=50", "tree2:20=50"}));
 
   SCOPED_TRACE("the nearest implementor observer wins");
   int innerCalls = 0;
@@ -147,11 +163,13 @@ TEST(AudioParameterTree, ValueProviderAndTexts) {
     EXPECT_EQ(t.p[1]->value(), 0.2f);
     kernel[1] = 0.9f;
     EXPECT_EQ(t.p[1]->value(), 0.9f);
+    EXPECT_EQ(t.p[3]->value(), 0.4f);
     t.tree->setImplementorValueProvider({});
     EXPECT_EQ(t.p[1]->value(), 0.5f);  // the stored value again
   }
   {
     SCOPED_TRACE("default texts: shortest form of the float, value strings for indexed parameters");
+    EXPECT_EQ(textOf(t.p[0], 0.1f), "0.1");
     EXPECT_EQ(textOf(t.p[0], 1.0f), "1.0");
     t.p[0]->setValue(0.25f);
     EXPECT_EQ(t.p[0]->stringFromValue(nullptr), "0.25");
@@ -175,8 +193,19 @@ TEST(AudioParameterTree, ValueProviderAndTexts) {
     t.p[2]->setValue(0.3f);
     EXPECT_EQ(t.p[2]->stringFromValue(nullptr), "30 %");
     EXPECT_EQ(gotPointer, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(static_cast<bool>(t.tree->implementorStringFromValueCallback()));
+    EXPECT_FALSE(static_cast<bool>(t.p[2]->implementorStringFromValueCallback()));
+    t.tree->setImplementorValueFromStringCallback(
+        [](AUParameter*, const std::string& s) { return AUValue(s.size()); });
+    EXPECT_EQ(t.p[2]->valueFromString("abc"), 3.0f);
     t.tree->setImplementorStringFromValueCallback({});
   }
+  SCOPED_TRACE("descriptions are single lines");
+  for (const std::string& text : {t.tree->description(), t.outer->description(), t.p[2]->description()}) {
+    EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+    EXPECT_FALSE(text.empty());
+  }
+  EXPECT_NE(t.p[2]->description().find("'p2'"), std::string::npos);
 }
 
 // Sets and reads on several threads while observers come and go on another.

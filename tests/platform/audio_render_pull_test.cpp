@@ -1,5 +1,5 @@
 // The shared pull and in-place step: the in-place rule, the data and size check, the pull's
-// buffer sharing (the pull itself is tested through the system limiter).
+// status, buffer sharing; and the system limiter's refusal of a half in-place output.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -55,10 +55,28 @@ TEST(RenderPull, InPlaceRuleAndChecks) {
   }
 }
 
-TEST(RenderPull, SharesBuffers) {
+TEST(RenderPull, PullsIntoStorageAndSharesBuffers) {
   float storage[2 * 16] = {};
   StackAudioBufferList<2> input;
   RenderPull::pointAtStorage(*input.list(), storage, 2, 16, 40);
+  EXPECT_EQ(input.mBuffers[1].mData, storage + 16);
+  EXPECT_EQ(input.mBuffers[1].mDataByteSize, 40u);
+  AudioUnitRenderActionFlags flags = 0;
+  EXPECT_EQ(RenderPull::pull(nullptr, &flags, nullptr, 10, 0, input.list()), kAudioUnitErr_NoConnection);
+  const AURenderPullInputBlock empty;
+  EXPECT_EQ(RenderPull::pull(&empty, &flags, nullptr, 10, 0, input.list()), kAudioUnitErr_NoConnection);
+  NSInteger busSeen = -1;
+  const AURenderPullInputBlock block = [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                           AUAudioFrameCount frames, NSInteger bus,
+                                           AudioBufferList* list) -> AUAudioUnitStatus {
+    busSeen = bus;
+    static_cast<float*>(list->mBuffers[0].mData)[frames - 1] = 1.5f;
+    return -7;
+  };
+  EXPECT_EQ(RenderPull::pull(&block, &flags, nullptr, 10, 3, input.list()), -7);
+  EXPECT_EQ(busSeen, 3);
+  EXPECT_EQ(storage[9], 1.5f);
+
   StackAudioBufferList<3> to = listOf(3, nullptr, nullptr, c, 0);
   RenderPull::shareBuffers(*to.list(), *input.list());
   EXPECT_EQ(to.mBuffers[1].mData, storage + 16);

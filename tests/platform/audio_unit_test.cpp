@@ -47,11 +47,13 @@ class DoublerUnit : public AUAudioUnit {
 
   AUInternalRenderBlock internalRenderBlock() override {
     return [](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timestamp, AUAudioFrameCount frames,
-              NSInteger, AudioBufferList* output, const AURenderEvent* events,
+              NSInteger bus, AudioBufferList* output, const AURenderEvent* events,
               const AURenderPullInputBlock* pull) -> AUAudioUnitStatus {
       if (events)
         return -1;
       if (!pull || !*pull)
+        return kAudioUnitErr_NoConnection;
+      if (bus != 0)
         return kAudioUnitErr_NoConnection;
       if (AUAudioUnitStatus status = (*pull)(flags, timestamp, frames, 0, output))
         return status;
@@ -126,15 +128,19 @@ TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
     EXPECT_EQ(find({0, 0, kTestManufacturer, 0x00, 0x10}), std::vector<AudioComponent>{second});
     EXPECT_EQ(find({0, 0, kTestManufacturer, 0xFF, 0x00}).size(), 2u);  // no mask: flags ignored
     EXPECT_TRUE(find({0, 0, kTestManufacturer, 0x01, 0x01}).empty());
+    EXPECT_TRUE(AudioComponentDescriptionMatches({0, 0, 0, 0, 0}, fx));
   }
   {
     SCOPED_TRACE("component attributes");
     AudioComponentDescription got{};
     std::string name;
+    UInt32 version = 0;
     EXPECT_EQ(AudioComponentGetDescription(first, &got), noErr);
     EXPECT_EQ(describe(got), describe(fx));
     EXPECT_EQ(AudioComponentCopyName(first, &name), noErr);
     EXPECT_EQ(name, "Test: Doubler");
+    EXPECT_EQ(AudioComponentGetVersion(first, &version), noErr);
+    EXPECT_EQ(version, 0x00010203u);
     EXPECT_EQ(AudioComponentGetDescription(nullptr, &got), kAudio_ParamError);
     EXPECT_EQ(AudioComponentCopyName(first, nullptr), kAudio_ParamError);
   }
@@ -155,7 +161,14 @@ TEST(AudioComponentRegistry, MatchingRulesAndRegistration) {
     EXPECT_EQ(components[0]->manufacturerName(), "Test");
     EXPECT_EQ(components[0]->unitName(), "Doubler 2");
     EXPECT_EQ(components[0]->versionString(), "1.2.4");
+    EXPECT_EQ(components[0]->typeName(), "Effect");
+    EXPECT_FALSE(components[0]->hasMIDIInput());
     EXPECT_TRUE(components[1]->hasMIDIInput());
+    auto music = manager.componentsPassingTest([](const AVAudioUnitComponent& c) {
+      return c.audioComponentDescription().componentSubType == FourCC("dbl2");
+    });
+    ASSERT_EQ(music.size(), 1u);
+    EXPECT_EQ(music[0]->audioComponent(), second);
   }
   EXPECT_EQ(describe(AudioComponentDescription{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0}),
             "AudioComponentDescription(componentType: 1635083896, componentSubType: 1819112562, "
@@ -174,6 +187,8 @@ TEST(AudioComponentRegistry, SystemEffectsAreFoundAndMadeLikeOthers) {
   auto unit = AudioComponentInstantiate(component, 0, nullptr);
   ASSERT_TRUE(unit);
   EXPECT_EQ(unit->component(), component);
+  EXPECT_EQ(unit->audioUnitName(), std::optional<std::string>("System Doubler"));
+  EXPECT_EQ(unit->inputBusses()->count(), 1u);
 
   SCOPED_TRACE("the platform's peak limiter is registered before anything else");
   const AudioComponentDescription limiter{FourCC("aufx"), FourCC("lmtr"), FourCC("appl"), 0, 0};
@@ -188,9 +203,17 @@ TEST(AudioUnitBase, IdentityFromTheRegistryAndDefaults) {
   ASSERT_TRUE(unit);
   EXPECT_NE(unit->component(), nullptr);
   EXPECT_EQ(unit->componentName(), std::optional<std::string>("Test: Base"));
+  EXPECT_EQ(unit->audioUnitName(), std::optional<std::string>("Base"));
+  EXPECT_EQ(unit->manufacturerName(), std::optional<std::string>("Test"));
   EXPECT_EQ(unit->componentVersion(), 7u);
-  EXPECT_NE(unit->description().find("\"Test: Base\""), std::string::npos) << unit->description();
+  EXPECT_EQ(unit->componentDescription().componentSubType, FourCC("bas1"));
+  const std::string text = unit->description();
+  EXPECT_NE(text.find("'aufx' 'bas1' 'Tst2'"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"Test: Base\""), std::string::npos) << text;
   EXPECT_EQ(unit->maximumFramesToRender(), 4096u);
+  EXPECT_EQ(unit->inputBusses(), unit->inputBusses()) << "the same array on every read";
+  EXPECT_EQ(unit->supportedViewConfigurations({{400, 300, false}, {800, 600, true}}).count(), 2);
+  EXPECT_EQ(unit->supportedViewConfigurations({}).description(), "0 indexes");
 
   SCOPED_TRACE("a unit nobody registered has no identity");
   AUAudioUnit unregistered(describeTest("aufx", "none"));
@@ -208,6 +231,9 @@ TEST(AudioUnitBase, ErrorEntryPoints) {
         nullptr);
     ASSERT_EQ(codeOf(error), -1234);
     EXPECT_EQ(error->localizedDescription(), "cannot be made");
+    EXPECT_EQ(
+        AUAudioUnit::initWithComponentDescription<FailingUnit>(describeTest("aufx", "fai1", 1), 0, nullptr),
+        nullptr);
   }
   error.reset();
   auto failing =
@@ -219,14 +245,28 @@ TEST(AudioUnitBase, ErrorEntryPoints) {
     EXPECT_FALSE(failing->allocateRenderResourcesAndReturnError(&error));
     EXPECT_EQ(codeOf(error), kAudioUnitErr_FormatNotSupported);
     EXPECT_FALSE(failing->renderResourcesAllocated());
+    EXPECT_FALSE(failing->allocateRenderResourcesAndReturnError(nullptr));
   }
   AUAudioUnit base(describeTest("aufx", "bas2"));
   {
     SCOPED_TRACE("the base allocation succeeds and can be undone; it refuses 0 frames");
+    error.reset();
     EXPECT_TRUE(base.allocateRenderResourcesAndReturnError(&error));
+    EXPECT_EQ(error, nullptr);
+    EXPECT_TRUE(base.renderResourcesAllocated());
+    base.deallocateRenderResources();
+    EXPECT_FALSE(base.renderResourcesAllocated());
     base.setMaximumFramesToRender(0);
     EXPECT_FALSE(base.allocateRenderResourcesAndReturnError(&error));
     EXPECT_EQ(codeOf(error), kAudioUnitErr_InvalidPropertyValue);
+  }
+  {
+    SCOPED_TRACE("preset state: none and the error from the base");
+    error.reset();
+    EXPECT_FALSE(base.presetStateForError(AUAudioUnitPreset(0, "x"), &error).has_value());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+    EXPECT_THROW(base.presetStateFor(AUAudioUnitPreset(0, "x")), NSError);
   }
   SCOPED_TRACE("instantiation failures");
   error.reset();
@@ -240,6 +280,9 @@ TEST(AudioUnitBase, ErrorEntryPoints) {
   });
   AudioComponentRegister(empty, "Test: Nothing", 1,
                          [](auto&, auto) { return std::shared_ptr<AUAudioUnit>(); });
+  error.reset();
+  EXPECT_EQ(AUAudioUnit::instantiate(throwing, 0, &error), nullptr);
+  EXPECT_EQ(codeOf(error), -1234);
   int calls = 0;
   AUAudioUnit::instantiate(empty, 0, [&](std::shared_ptr<AUAudioUnit> unit, std::shared_ptr<NSError> e) {
     ++calls;
@@ -286,6 +329,7 @@ TEST(AudioUnitBase, RenderBlockForwardsWithoutAllocationBookkeeping) {
   {
     SCOPED_TRACE("statuses of the unit's block come back unchanged");
     EXPECT_EQ(render(&flags, &stamp, 4, 0, out.list(), nullptr), kAudioUnitErr_NoConnection);
+    EXPECT_EQ(render(&flags, &stamp, 4, 1, out.list(), &pull), kAudioUnitErr_NoConnection);
   }
   {
     SCOPED_TRACE("a unit without a render block reports itself uninitialised");
@@ -320,9 +364,11 @@ TEST(AudioUnitParameterCalls, SetAndGetThroughTheHandle) {
   auto effect = std::make_shared<AVAudioUnitEffect>(desc);
   auto unit = effect->auAudioUnit();
   ASSERT_TRUE(unit);
+  EXPECT_EQ(effect->auAudioUnit(), unit);  // the same object on every read
   AudioUnit handle = effect->audioUnit();
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(AudioUnitGetAUAudioUnit(handle), unit);
+  EXPECT_EQ(AudioComponentInstanceGetComponent(handle), unit->component());
 
   std::vector<AUValue> implementor;
   unit->parameterTree()->setImplementorValueObserver(
@@ -341,6 +387,8 @@ TEST(AudioUnitParameterCalls, SetAndGetThroughTheHandle) {
     AudioUnitParameterValue value = -1;
     EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Input, 0, 0.1f, 0),
               kAudioUnitErr_InvalidScope);
+    EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Output, 0, 0.1f, 0),
+              kAudioUnitErr_InvalidScope);
     EXPECT_EQ(AudioUnitSetParameter(handle, 1, kAudioUnitScope_Global, 1, 0.1f, 0),
               kAudioUnitErr_InvalidElement);
     EXPECT_EQ(AudioUnitSetParameter(handle, 7, kAudioUnitScope_Global, 0, 0.1f, 0),
@@ -348,6 +396,7 @@ TEST(AudioUnitParameterCalls, SetAndGetThroughTheHandle) {
     EXPECT_EQ(AudioUnitSetParameter(nullptr, 1, kAudioUnitScope_Global, 0, 0.1f, 0), kAudio_ParamError);
     EXPECT_EQ(AudioUnitGetParameter(handle, 7, kAudioUnitScope_Global, 0, &value),
               kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(AudioUnitGetParameter(handle, 0, kAudioUnitScope_Input, 0, &value), kAudioUnitErr_InvalidScope);
     EXPECT_EQ(AudioUnitGetParameter(handle, 0, kAudioUnitScope_Global, 0, nullptr), kAudio_ParamError);
     EXPECT_EQ(value, -1.0f);
     EXPECT_EQ(unit->parameterTree()->parameterWithAddress(1)->value(), 0.75f);
@@ -370,8 +419,15 @@ TEST(AudioEngineNodes, EffectNodeInAnEngine) {
   AudioComponentRegister(desc, "Test: Node", 0x00030000, factory<DoublerUnit>());
   auto effect = std::make_shared<AVAudioUnitEffect>(desc);
   ASSERT_TRUE(effect->auAudioUnit());
+  EXPECT_EQ(effect->name(), std::optional<std::string>("Node"));
+  EXPECT_EQ(effect->manufacturerName(), std::optional<std::string>("Test"));
+  EXPECT_EQ(effect->version(), 0x00030000u);
+  EXPECT_EQ(effect->numberOfInputs(), 1u);
+  EXPECT_EQ(effect->numberOfOutputs(), 1u);
   EXPECT_TRUE(sameFormat(effect->inputFormatForBus(0), AVAudioFormat::makeStandard(48000.0, 2)));
   EXPECT_EQ(effect->outputFormatForBus(1), nullptr);
+  effect->auAudioUnit()->outputBusses()->objectAtIndexedSubscript(0)->setName("Main");
+  EXPECT_EQ(effect->nameForOutputBus(0), std::optional<std::string>("Main"));
   effect->setBypass(true);
   EXPECT_TRUE(effect->auAudioUnit()->shouldBypassEffect());
 
@@ -381,6 +437,7 @@ TEST(AudioEngineNodes, EffectNodeInAnEngine) {
   engine->attachNode(effect);
   EXPECT_EQ(engine->attachedNodes().size(), 1u);
   EXPECT_EQ(effect->engine(), engine);
+  EXPECT_FALSE(engine->isRunning());
   auto other = std::make_shared<AVAudioEngine>();
   other->attachNode(effect);
   EXPECT_TRUE(engine->attachedNodes().empty());
@@ -393,5 +450,18 @@ TEST(AudioEngineNodes, EffectNodeInAnEngine) {
     AVAudioUnitEffect missing({FourCC("aufx"), FourCC("none"), FourCC("Nobd"), 0, 0});
     EXPECT_EQ(missing.auAudioUnit(), nullptr);
     EXPECT_EQ(missing.audioUnit(), nullptr);
+    EXPECT_EQ(missing.numberOfInputs(), 0u);
+    EXPECT_FALSE(missing.bypass());
+  }
+  {
+    SCOPED_TRACE("times");
+    auto time = AVAudioTime::makeWithHostTime(0);
+    EXPECT_TRUE(time->isHostTimeValid());
+    EXPECT_FALSE(time->isSampleTimeValid());
+    EXPECT_NE(time->description().find("hostTime = 0; sampleTime = invalid"), std::string::npos)
+        << time->description();
+    auto sample = AVAudioTime::makeWithSampleTime(480, 48000.0);
+    EXPECT_EQ(sample->sampleTime(), 480);
+    EXPECT_FALSE(sample->isHostTimeValid());
   }
 }

@@ -61,19 +61,28 @@ std::vector<std::string> asideFiles(const std::string& folder) {
 TEST(URL, FileURLsAndPathOperations) {
   const URL file = URL::fileURLWithPath("/tmp/KOV Compressor Folder/Gentle Glue.PLIST");
   EXPECT_TRUE(file.isFileURL());
+  EXPECT_EQ(file.scheme(), "file");
   EXPECT_EQ(file.absoluteString(), "file:///tmp/KOV%20Compressor%20Folder/Gentle%20Glue.PLIST");
+  EXPECT_EQ(file.description(), file.absoluteString());
   EXPECT_EQ(file.path(), "/tmp/KOV Compressor Folder/Gentle Glue.PLIST");
+  EXPECT_EQ(file.lastPathComponent(), "Gentle Glue.PLIST");
   EXPECT_EQ(file.pathExtension(), "PLIST");
   EXPECT_EQ(file.deletingPathExtension().lastPathComponent(), "Gentle Glue");
+  EXPECT_EQ(file.deletingLastPathComponent().path(), "/tmp/KOV Compressor Folder");
+  EXPECT_FALSE(file.hasDirectoryPath());
 
   const URL folder = URL::fileURLWithPath("/opt/effect/Resources", true);
   EXPECT_EQ(folder.absoluteString(), "file:///opt/effect/Resources/");
-  const URL preset = folder.appendingPathComponent("KOV Compressor Folder/Library/Factory Presets/")
-                         .appendingPathComponent("Drum Punch", false)
-                         .appendingPathExtension("plist");
+  EXPECT_EQ(folder.path(), "/opt/effect/Resources");
+  EXPECT_TRUE(folder.hasDirectoryPath());
+  const URL presets = folder.appendingPathComponent("KOV Compressor Folder/Library/Factory Presets/");
+  EXPECT_TRUE(presets.hasDirectoryPath());
+  EXPECT_EQ(presets.path(), "/opt/effect/Resources/KOV Compressor Folder/Library/Factory Presets");
+  const URL preset = presets.appendingPathComponent("Drum Punch", false).appendingPathExtension("plist");
   EXPECT_EQ(
       preset.absoluteString(),
       "file:///opt/effect/Resources/KOV%20Compressor%20Folder/Library/Factory%20Presets/Drum%20Punch.plist");
+  EXPECT_EQ(preset.pathExtension(), "plist");
 
   struct Case {
     const char* path;
@@ -96,8 +105,8 @@ TEST(URL, FileURLsAndPathOperations) {
 }
 
 TEST(URL, TextValidityAndOtherSchemes) {
-  for (const char* valid : {"https://www.example.com/DYNAMICS/", "abc", "/a/b?c=d#e", "http://[::1]:8080/x",
-                            "https://h.com/%C3%BC"}) {
+  for (const char* valid : {"https://www.example.com/DYNAMICS/", "abc", "/a/b?c=d#e", "mailto:a@b.c",
+                            "http://[::1]:8080/x", "file:///tmp/a%20b", "https://h.com/%C3%BC"}) {
     SCOPED_TRACE(valid);
     EXPECT_TRUE(URL::string(valid).has_value());
   }
@@ -109,7 +118,17 @@ TEST(URL, TextValidityAndOtherSchemes) {
     SCOPED_TRACE(invalid);
     EXPECT_FALSE(URL::string(invalid).has_value());
   }
+  const URL file = *URL::string("file:///tmp/a%20b/c.plist");
+  EXPECT_TRUE(file.isFileURL());
+  EXPECT_EQ(file.path(), "/tmp/a b/c.plist");
+
   const URL web = *URL::string("https://h.com/a/b.png?x=1");
+  EXPECT_FALSE(web.isFileURL());
+  EXPECT_EQ(web.scheme(), "https");
+  EXPECT_EQ(web.host(), "h.com");
+  EXPECT_EQ(web.path(), "/a/b.png");
+  EXPECT_EQ(web.pathExtension(), "png");
+  EXPECT_EQ(web.lastPathComponent(), "b.png");
   EXPECT_EQ(web.appendingPathComponent("c d").absoluteString(), "https://h.com/a/b.png/c%20d?x=1");
   EXPECT_EQ(web.deletingPathExtension().absoluteString(), "https://h.com/a/b?x=1");
 }
@@ -122,36 +141,67 @@ TEST(FileManager, ExistenceListingsAndFolders) {
   fm.createDirectory(tmp / "sub", false);
 
   bool isDirectory = true;
-  EXPECT_TRUE(fm.fileExists(tmp / "c.txt", &isDirectory) && !isDirectory);
+  EXPECT_TRUE(fm.fileExists(tmp / "c.txt", &isDirectory));
+  EXPECT_FALSE(isDirectory);
+  EXPECT_TRUE(fm.fileExists(tmp / "sub", &isDirectory));
+  EXPECT_TRUE(isDirectory);
   EXPECT_FALSE(fm.fileExists(tmp / "missing"));
+  EXPECT_FALSE(fm.fileExists(""));
 
-  {
-    SCOPED_TRACE("listings are sorted by name whatever the creation order");
-    EXPECT_EQ(fm.contentsOfDirectory(tmp.path),
-              (std::vector<std::string>{"A.PLIST", "a.plist", "b.plist", "c.txt", "sub"}));
-    EXPECT_TRUE(fm.contentsOfDirectory(URL::fileURLWithPath(tmp.path, true)).back().hasDirectoryPath());
+  SCOPED_TRACE("listings are sorted by name whatever the creation order");
+  EXPECT_EQ(fm.contentsOfDirectory(tmp.path),
+            (std::vector<std::string>{"A.PLIST", "a.plist", "b.plist", "c.txt", "sub"}));
+  const auto urls = fm.contentsOfDirectory(URL::fileURLWithPath(tmp.path, true));
+  ASSERT_EQ(urls.size(), 5u);
+  EXPECT_EQ(urls[0].path(), tmp / "A.PLIST");
+  EXPECT_TRUE(urls[4].hasDirectoryPath());
 
-    const NSError missing = errorOf([&] { fm.contentsOfDirectory(tmp / "Factory Presets"); });
-    EXPECT_EQ(missing.domain(), NSCocoaErrorDomain);
-    EXPECT_EQ(missing.code(), 260);
-    EXPECT_EQ(missing.localizedDescription(), "The folder \u201CFactory Presets\u201D doesn\u2019t exist.");
-    EXPECT_EQ(errorOf([&] { fm.contentsOfDirectory(tmp / "c.txt"); }).code(), 256);
-  }
+  const NSError missing = errorOf([&] { fm.contentsOfDirectory(tmp / "Factory Presets"); });
+  EXPECT_EQ(missing.domain(), NSCocoaErrorDomain);
+  EXPECT_EQ(missing.code(), 260);
+  EXPECT_EQ(missing.localizedDescription(), "The folder \u201CFactory Presets\u201D doesn\u2019t exist.");
+  EXPECT_EQ(errorOf([&] { fm.contentsOfDirectory(tmp / "c.txt"); }).code(), 256);
 
-  {
-    SCOPED_TRACE("creating folders");
-    const URL nested = URL::fileURLWithPath(tmp / "x/y/z", true);
-    fm.createDirectory(nested, true);
-    EXPECT_TRUE(fm.fileExists(nested.path(), &isDirectory) && isDirectory);
-    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "p/q", false); }).code(), 4);
-    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "sub", false); }).code(), 516);
-    EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt/d", true); }).code(), 516);
-  }
+  SCOPED_TRACE("creating folders");
+  const URL nested = URL::fileURLWithPath(tmp / "x/y/z", true);
+  fm.createDirectory(nested, true);
+  EXPECT_TRUE(fm.fileExists(nested.path(), &isDirectory) && isDirectory);
+  fm.createDirectory(nested, true);  // exists already: fine
+  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "p/q", false); }).code(), 4);
+  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "sub", false); }).code(), 516);
+  const NSError inTheWay = errorOf([&] { fm.createDirectory(tmp / "c.txt", true); });
+  EXPECT_EQ(inTheWay.code(), 516);
+  EXPECT_EQ(errorOf([&] { fm.createDirectory(tmp / "c.txt/d", true); }).code(), 516);
 
   SCOPED_TRACE("removing");
   fm.removeItem(URL::fileURLWithPath(tmp / "x"));
   EXPECT_FALSE(fm.fileExists(tmp / "x"));
   EXPECT_EQ(errorOf([&] { fm.removeItem(tmp / "x"); }).code(), 4);
+}
+
+TEST(FileManager, UserFolders) {
+  FileManager& fm = FileManager::defaultManager();
+  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory,
+                                        std::vector<std::string>{"/data/docs"});
+  auto urls = fm.urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask);
+  ASSERT_EQ(urls.size(), 1u);
+  EXPECT_EQ(urls[0].absoluteString(), "file:///data/docs/");
+  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::vector<std::string>{});
+  EXPECT_TRUE(fm.urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask).empty());
+  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::nullopt);
+
+  // Without an XDG documents folder, the documents folder is $HOME/Documents.
+  if (const char* xdg = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+      !xdg || std::string(xdg) == g_get_home_dir()) {
+    const std::string oldHome = g_getenv("HOME") ? g_getenv("HOME") : "";
+    g_setenv("HOME", "/home/tester", TRUE);
+    urls = fm.urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask);
+    g_setenv("HOME", oldHome.c_str(), TRUE);
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_EQ(urls[0].path(), "/home/tester/Documents");
+    EXPECT_TRUE(urls[0].hasDirectoryPath());
+  }
+  EXPECT_TRUE(fm.temporaryDirectory().hasDirectoryPath());
 }
 
 TEST(Data, ReadingAndWritingFiles) {
@@ -167,12 +217,16 @@ TEST(Data, ReadingAndWritingFiles) {
     writeData(Data{1, 2}, url, options);
     EXPECT_EQ(dataWithContentsOf(url), (Data{1, 2}));
   }
+  writeData({}, URL::fileURLWithPath(tmp / "empty"), DataWritingOptions::atomic);
+  EXPECT_TRUE(dataWithContentsOf(URL::fileURLWithPath(tmp / "empty")).empty());
 
   const NSError missing = errorOf([&] { dataWithContentsOf(URL::fileURLWithPath(tmp / "nope.plist")); });
   EXPECT_EQ(missing.code(), 260);
   EXPECT_EQ(missing.localizedDescription(),
             "The file \u201Cnope.plist\u201D couldn\u2019t be opened because there is no such file.");
+  EXPECT_EQ(errorOf([&] { dataWithContentsOf(URL::fileURLWithPath(tmp.path)); }).code(), 256);
   EXPECT_EQ(errorOf([&] { dataWithContentsOf(*URL::string("https://example.com/a")); }).code(), 262);
+  EXPECT_EQ(errorOf([&] { writeData({1}, *URL::string("https://example.com/a")); }).code(), 518);
   EXPECT_EQ(errorOf([&] {
               writeData({1}, URL::fileURLWithPath(tmp / "blob.bin"), DataWritingOptions::withoutOverwriting);
             }).code(),
@@ -245,14 +299,27 @@ TEST(Bundle, MainResourceFolderAndItsOverride) {
   char* exe = g_file_read_link("/proc/self/exe", nullptr);
   char* exeFolder = g_path_get_dirname(exe);
   EXPECT_EQ(Bundle::main().bundlePath(), exeFolder);
+  const auto own = Bundle::forBinaryContaining(reinterpret_cast<const void*>(&errorOf<void (*)()>));
+  ASSERT_TRUE(own.has_value());
+  EXPECT_EQ(own->bundlePath(), exeFolder);
   g_free(exeFolder);
   g_free(exe);
 
   Bundle::setMainResourcePath(tmp.path);
+  ASSERT_TRUE(Bundle::main().resourceURL().has_value());
+  EXPECT_EQ(Bundle::main().resourceURL()->path(), tmp.path);
+  EXPECT_TRUE(Bundle::main().resourceURL()->hasDirectoryPath());
   ASSERT_TRUE(Bundle::main().url("help", "html").has_value());
-  EXPECT_EQ(Bundle::main().url("help", "html")->path(), tmp / "help.html");
+  EXPECT_EQ(Bundle::main().url("help", "html")->lastPathComponent(), "help.html");
+  EXPECT_FALSE(Bundle::main().url("1", "m4a").has_value());
   Bundle::setMainResourcePath("");
   EXPECT_FALSE(Bundle::main().resourceURL().has_value());
   EXPECT_FALSE(Bundle::main().url("help", "html").has_value());
   Bundle::setMainResourcePath(std::nullopt);
+
+  FileManager::defaultManager().createDirectory(tmp / "Plug.bundle/Resources", true);
+  const Bundle plugin(tmp / "Plug.bundle");
+  ASSERT_TRUE(plugin.resourcePath().has_value());
+  EXPECT_EQ(*plugin.resourcePath(), tmp / "Plug.bundle/Resources");
+  EXPECT_FALSE(Bundle(tmp.path).resourcePath().has_value());
 }

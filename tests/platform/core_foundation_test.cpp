@@ -18,12 +18,14 @@ TEST(Print, WholeLinesInOrderWithPrintf) {
   stdout_capture::beginCapture();
   print("AUExtension::init()");
   std::printf("unit received parameter : address:%llu, value:%f\n", 3ull, 0.5);
+  print("");
   printRaw("raw ");
   printRaw("text\n");
   print("QFLD : kvc1");
   EXPECT_EQ(stdout_capture::endCapture(),
             "AUExtension::init()\n"
             "unit received parameter : address:3, value:0.500000\n"
+            "\n"
             "raw text\n"
             "QFLD : kvc1\n");
 }
@@ -63,14 +65,22 @@ TEST(PrintThreads, LinesOfManyThreadsNeverInterleave) {
 
 TEST(NSError, DescriptionsAsThePlatformPrintsThem) {
   const NSError status(NSOSStatusErrorDomain, -66742);
+  EXPECT_EQ(status.domain(), "NSOSStatusErrorDomain");
+  EXPECT_EQ(status.code(), -66742);
   EXPECT_EQ(status.description(), "Error Domain=NSOSStatusErrorDomain Code=-66742 \"(null)\"");
+  EXPECT_EQ(status.debugDescription(), status.description());
   EXPECT_EQ(std::string(status.what()), status.description());
   // Without a description: a generic text naming the domain; printed as (null).
   EXPECT_EQ(status.localizedDescription(),
             "The operation couldn\u2019t be completed. (OSStatus error -66742.)");
+  EXPECT_EQ(NSError(NSCocoaErrorDomain, 3840).localizedDescription(),
+            "The operation couldn\u2019t be completed. (Cocoa error 3840.)");
   EXPECT_EQ(NSError("com.example.test", 7).localizedDescription(),
             "The operation couldn\u2019t be completed. (com.example.test error 7.)");
+  EXPECT_EQ(NSError(NSCocoaErrorDomain, 3840).description(),
+            "Error Domain=NSCocoaErrorDomain Code=3840 \"(null)\"");
   const NSError described(NSCocoaErrorDomain, 4, "The folder \u201Cx\u201D doesn\u2019t exist.");
+  EXPECT_EQ(described.localizedDescription(), "The folder \u201Cx\u201D doesn\u2019t exist.");
   EXPECT_EQ(described.description(),
             "Error Domain=NSCocoaErrorDomain Code=4 \"The folder \u201Cx\u201D doesn\u2019t exist.\" "
             "UserInfo={NSLocalizedDescription=The folder \u201Cx\u201D doesn\u2019t exist.}");
@@ -79,6 +89,7 @@ TEST(NSError, DescriptionsAsThePlatformPrintsThem) {
 TEST(ProcessInfo, UniqueStringsAndProcessFacts) {
   ProcessInfo& info = ProcessInfo::processInfo();
   EXPECT_EQ(info.processIdentifier(), getpid());
+  EXPECT_EQ(info.processName(), "platform_tests");
   std::set<std::string> seen;
   for (int i = 0; i < 1000; ++i) {
     const std::string s = info.globallyUniqueString();
@@ -91,6 +102,12 @@ TEST(ProcessInfo, UniqueStringsAndProcessFacts) {
 }
 
 TEST(MacOSRoman, EveryByteDecodes) {
+  const std::uint8_t code[] = {0x61, 0x75, 0x6D, 0x66};  // 'aumf', most significant byte first
+  EXPECT_EQ(decodeMacOSRoman(code, 4), "aumf");
+  const std::uint8_t high[] = {0x80, 0xA5, 0xDB, 0xF0, 0xFF, 0x00};
+  EXPECT_EQ(decodeMacOSRoman(high, sizeof high),
+            std::string("\xC3\x84\xE2\x80\xA2\xE2\x82\xAC\xEF\xA3\xBF\xCB\x87", 13) + '\0');
+
   // An independent table: glibc's MACINTOSH converter agrees on every byte but two: the Apple
   // logo (another private-use code point there) and 0xC6, INCREMENT U+2206 in the platform's
   // table, GREEK CAPITAL DELTA U+0394 in glibc's.

@@ -31,6 +31,7 @@ PropertyList richList() {
   return PropertyList(PropertyList::Dictionary{
       {"name", "Gentle Glue <&> \"Grüße\""},
       {"number", PropertyList(-5)},
+      {"min", PropertyList(std::numeric_limits<long long>::min())},
       {"max", PropertyList(std::numeric_limits<long long>::max())},
       {"big", PropertyList(std::numeric_limits<unsigned long long>::max())},
       {"twoPow63", PropertyList(9223372036854775808ull)},
@@ -38,10 +39,12 @@ PropertyList richList() {
                                                  PropertyList(INFINITY), PropertyList(-INFINITY),
                                                  PropertyList(1.0 / 3.0), PropertyList(0.0)})},
       {"flag", true},
+      {"off", false},
       {"blob", PropertyList(PropertyList::Data{0, 1, 255})},
       {"when", PropertyList(PropertyList::Date{86400.0})},
       {"group", PropertyList(group)},
       {"emptyDict", PropertyList(PropertyList::Dictionary{})},
+      {"emptyArray", PropertyList(PropertyList::Array{})},
   });
 }
 
@@ -98,19 +101,35 @@ Bytes binaryWithKeyObject(const std::uint8_t (&key)[3]) {
 }  // namespace
 
 TEST(PropertyList, NumberCoercions) {
-  // Reals truncate towards zero when the integer holds them; out of range or NaN is no value.
-  const PropertyList negative(-2.9), huge(1e20), big(~0ull), text("1");
+  const PropertyList real(2.9), negative(-2.9), huge(1e20), tenth(0.1), integer(-3), big(~0ull), yes(true),
+      text("1");
+  EXPECT_EQ(real.asInt64(), 2);
   EXPECT_EQ(negative.asInt64(), -2);
   EXPECT_EQ(negative.asUInt64(), std::nullopt);
   EXPECT_EQ(PropertyList(-0.5).asUInt64(), 0u);
   EXPECT_EQ(huge.asInt64(), std::nullopt);
+  EXPECT_EQ(huge.asUInt64(), std::nullopt);
   EXPECT_EQ(PropertyList(1e19).asUInt64(), 10000000000000000000ull);
   EXPECT_EQ(PropertyList(NAN).asInt64(), std::nullopt);
+  EXPECT_EQ(tenth.asFloat(), 0.1f);
   EXPECT_EQ(PropertyList(1e300).asFloat(), std::nullopt);
+  EXPECT_EQ(integer.asDouble(), -3.0);
+  EXPECT_EQ(integer.asUInt64(), std::nullopt);
+  EXPECT_EQ(integer.asBool(), true);
   EXPECT_EQ(big.asInt64(), std::nullopt);
+  EXPECT_EQ(big.asUInt64(), ~0ull);
   EXPECT_EQ(big.asDouble(), 18446744073709551616.0);
+  EXPECT_EQ(yes.asInt64(), 1);
+  EXPECT_EQ(yes.asFloat(), 1.0f);
   EXPECT_EQ(text.asDouble(), std::nullopt);
   EXPECT_EQ(text.asBool(), std::nullopt);
+  EXPECT_EQ(PropertyList(0.0).asBool(), false);
+
+  const PropertyList dict(PropertyList::Dictionary{{"a", 1}});
+  ASSERT_NE(dict.find("a"), nullptr);
+  EXPECT_EQ(dict.find("a")->asInt64(), 1);
+  EXPECT_EQ(dict.find("b"), nullptr);
+  EXPECT_EQ(text.find("a"), nullptr);
   EXPECT_NE(PropertyList(1), PropertyList(1.0)) << "an integer and a real are different values";
 }
 
@@ -218,8 +237,17 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
   const Bytes xml = PropertyListSerialization::data(richList(), PropertyListFormat::xml);
   const Bytes bin = PropertyListSerialization::data(richList(), PropertyListFormat::binary);
   {
-    SCOPED_TRACE("a binary file cut short loses its trailer; random byte changes");
+    SCOPED_TRACE("every truncation of a valid file");
+    for (const Bytes* whole : {&xml, &bin})
+      for (std::size_t n = 0; n < whole->size(); ++n) {
+        const std::int64_t code = parseCode(Bytes(whole->begin(), whole->begin() + n));
+        ASSERT_TRUE(code == 0 || code == 3840) << n;
+      }
+    // A binary file cut short loses its trailer: never readable.
     EXPECT_EQ(parseCode(Bytes(bin.begin(), bin.end() - 1)), 3840);
+  }
+  {
+    SCOPED_TRACE("random byte changes");
     std::mt19937 random(7);
     for (const Bytes* whole : {&xml, &bin})
       for (int round = 0; round < 3000; ++round) {
@@ -240,6 +268,18 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
       deep += "</array>";
     deep += "</plist>";
     EXPECT_EQ(parseCode(bytesOf(deep)), 3840);
+    std::string unclosed = "<plist>";
+    for (int i = 0; i < 200000; ++i)
+      unclosed += "<dict><key>k</key>";
+    EXPECT_EQ(parseCode(bytesOf(unclosed)), 3840);
+    std::string fine = "<plist>";
+    for (int i = 0; i < 100; ++i)
+      fine += "<array>";
+    for (int i = 0; i < 100; ++i)
+      fine += "</array>";
+    fine += "</plist>";
+    EXPECT_EQ(parseCode(bytesOf(fine)), 0);
+
     // Binary: object i is an array holding object i + 1; the last is an empty array.
     constexpr std::size_t kDepth = 200000;
     const Bytes chain = binaryPlist(kDepth, 0, [&](std::size_t i, Bytes& out) {
@@ -281,7 +321,41 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
     EXPECT_EQ(parseCode(doublingChain(10)), 0);
   }
   {
+    SCOPED_TRACE("counts of 15 and more follow the marker as an integer object");
+    PropertyList::Dictionary many;
+    PropertyList::Array list;
+    for (int i = 0; i < 300; ++i) {
+      many.emplace("k" + std::to_string(i), i);
+      list.push_back(PropertyList(i));
+    }
+    const PropertyList value(
+        PropertyList::Dictionary{{"many", PropertyList(many)}, {"list", PropertyList(list)}});
+    EXPECT_EQ(PropertyListSerialization::propertyList(
+                  PropertyListSerialization::data(value, PropertyListFormat::binary)),
+              value);
+    // An array of 15 whose count is no integer object, an array of 2^20 references in a
+    // file of a few bytes, and a count of 2^64 - 1 dictionary entries.
+    const auto arrayWithCount = [](std::vector<std::uint8_t> count) {
+      return binaryPlist(1, 0, [count](std::size_t, Bytes& out) {
+        out.push_back(0xAF);
+        out.insert(out.end(), count.begin(), count.end());
+      });
+    };
+    EXPECT_EQ(parseCode(arrayWithCount({0x20, 0x01})), 3840);
+    EXPECT_EQ(parseCode(arrayWithCount({0x12, 0x00, 0x10, 0x00, 0x00})), 3840);
+    EXPECT_EQ(parseCode(arrayWithCount({0x14, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0})), 3840);
+    EXPECT_EQ(parseCode(binaryPlist(1, 0,
+                                    [](std::size_t, Bytes& out) {
+                                      out.push_back(0xDF);
+                                      out.push_back(0x13);
+                                      appendBigEndian(out, ~0ull, 8);
+                                    })),
+              3840);
+  }
+  {
     SCOPED_TRACE("binary dictionary keys with a NUL character or no text");
+    EXPECT_EQ(PropertyListSerialization::propertyList(binaryWithKeyObject({0x52, 'a', 'b'})),
+              PropertyList(PropertyList::Dictionary{{"ab", 1}}));
     EXPECT_EQ(PropertyListSerialization::propertyList(binaryWithKeyObject({0x61, 0x00, 'A'})),
               PropertyList(PropertyList::Dictionary{{"A", 1}}))
         << "a UTF-16 key without NUL is a key";
@@ -314,5 +388,6 @@ TEST(PropertyListSerialization, UnwritableValuesGiveAnError) {
                       PropertyListFormat::binary),
             3851);
   EXPECT_EQ(writeCode(PropertyList(PropertyList::Date{1e12}), PropertyListFormat::xml), 3851);
+  EXPECT_EQ(writeCode(PropertyList(1), PropertyListFormat::openStep), 3851);
   EXPECT_EQ(writeCode(PropertyList(1), PropertyListFormat::binary), 0);
 }

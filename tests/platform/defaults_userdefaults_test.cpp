@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "Foundation/Data.h"
@@ -28,41 +27,68 @@ TEST(UserDefaults, TypedReadsWithDefaultsAndConversions) {
   auto d = UserDefaults::make("defaults.typed");
   ASSERT_NE(d, nullptr);
 
-  EXPECT_EQ(std::tuple(d->stringForKey("none"), d->doubleForKey("none"), d->boolForKey("none")),
-            std::tuple(std::nullopt, 0.0, false));
+  {
+    SCOPED_TRACE("a key without value");
+    EXPECT_EQ(d->stringForKey("none"), std::nullopt);
+    EXPECT_EQ(d->integerForKey("none"), 0);
+    EXPECT_EQ(d->floatForKey("none"), 0.0f);
+    EXPECT_EQ(d->doubleForKey("none"), 0.0);
+    EXPECT_FALSE(d->boolForKey("none"));
+    EXPECT_EQ(d->URLForKey("none"), std::nullopt);
+    EXPECT_EQ(d->objectForKey("none"), std::nullopt);
+  }
   {
     SCOPED_TRACE("each kind reads back as written");
     d->set("text", "s");
     d->set(std::int64_t(-9000000000), "i");
     d->set(0.1f, "f");
+    d->set(true, "b");
     d->set(std::optional<URL>(URL::fileURLWithPath("/tmp/a b.txt")), "u");
+    d->set(std::optional<URL>(*URL::string("https://example.org/x?y=1")), "w");
     EXPECT_EQ(d->stringForKey("s"), "text");
     EXPECT_EQ(d->integerForKey("i"), -9000000000);
     EXPECT_EQ(d->floatForKey("f"), 0.1f);
+    EXPECT_TRUE(d->boolForKey("b"));
     ASSERT_TRUE(d->URLForKey("u"));
+    EXPECT_TRUE(d->URLForKey("u")->isFileURL());
+    EXPECT_EQ(d->URLForKey("u")->path(), "/tmp/a b.txt");
     EXPECT_EQ(d->URLForKey("u")->absoluteString(), "file:///tmp/a%20b.txt");
+    EXPECT_EQ(d->URLForKey("w")->absoluteString(), "https://example.org/x?y=1");
   }
   {
     SCOPED_TRACE("values of another kind convert");
-    d->set(" -7.5e1xyz", "t");
-    d->set("YES", "y");
-    d->set(-3.9, "r");
+    d->set("12abc", "t1");
+    d->set(" -7.5e1xyz", "t2");
+    d->set("YES", "t3");
+    d->set("no", "t4");
+    d->set(3.9, "r");
+    d->set(-3.9, "nr");
     d->set(42, "n");
-    EXPECT_EQ(d->doubleForKey("t"), -75.0);
-    EXPECT_TRUE(d->boolForKey("y"));
-    EXPECT_EQ(d->integerForKey("r"), -3);  // towards 0
+    EXPECT_EQ(d->integerForKey("t1"), 12);
+    EXPECT_EQ(d->doubleForKey("t2"), -75.0);
+    EXPECT_TRUE(d->boolForKey("t3"));
+    EXPECT_FALSE(d->boolForKey("t4"));
+    EXPECT_EQ(d->integerForKey("r"), 3);
+    EXPECT_EQ(d->integerForKey("nr"), -3);
     EXPECT_EQ(d->stringForKey("n"), "42");
+    EXPECT_EQ(d->stringForKey("r"), "3.9");
+    EXPECT_EQ(d->stringForKey("b"), "1");
+    EXPECT_EQ(d->floatForKey("n"), 42.0f);
+    EXPECT_TRUE(d->boolForKey("n"));
     EXPECT_EQ(d->integerForKey("s"), 0);              // "text" holds no number
     EXPECT_EQ(d->URLForKey("s"), std::nullopt);       // nor a URL
     EXPECT_EQ(d->stringForKey("u"), "/tmp/a b.txt");  // a file URL is stored as its path
     d->set(PropertyList(PropertyList::Array{1, 2}), "a");
     EXPECT_EQ(d->stringForKey("a"), std::nullopt);
+    EXPECT_EQ(d->integerForKey("a"), 0);
+    EXPECT_EQ(d->dictionaryForKey("a"), std::nullopt);
   }
   {
     SCOPED_TRACE("an absent value removes the key");
     d->set(std::optional<PropertyList>(), "s");
     d->set(std::optional<URL>(), "u");
-    EXPECT_FALSE(d->objectForKey("s") || d->objectForKey("u"));
+    EXPECT_EQ(d->objectForKey("s"), std::nullopt);
+    EXPECT_EQ(d->objectForKey("u"), std::nullopt);
   }
 }
 
@@ -74,6 +100,8 @@ TEST(UserDefaults, DomainsSearchListsAndNames) {
       SCOPED_TRACE(name);
       EXPECT_EQ(UserDefaults::make(name), nullptr);
     }
+    EXPECT_EQ(UserDefaults::make(UserDefaults::standardDomainName()), nullptr);
+    EXPECT_NE(UserDefaults::make("group.com.example.suite"), nullptr);
   }
   {
     SCOPED_TRACE("two objects of one suite share its values");
@@ -82,6 +110,8 @@ TEST(UserDefaults, DomainsSearchListsAndNames) {
     ASSERT_NE(first, second);
     first->set(5, "k");
     EXPECT_EQ(second->integerForKey("k"), 5);
+    second->removeObjectForKey("k");
+    EXPECT_EQ(first->objectForKey("k"), std::nullopt);
   }
   {
     SCOPED_TRACE("search list: the own domain first, then the suites; writes stay in the own domain");
@@ -92,12 +122,18 @@ TEST(UserDefaults, DomainsSearchListsAndNames) {
     app->set("app", "both");
     EXPECT_EQ(app->stringForKey("suiteKey"), std::nullopt);
     app->addSuite("group.search.test");
+    app->addSuite("group.search.test");  // once only
     EXPECT_EQ(app->stringForKey("both"), "app");
     EXPECT_EQ(app->stringForKey("suiteKey"), "suite only");
     app->set("written through the app", "suiteKey");
     EXPECT_EQ(suite->stringForKey("suiteKey"), "suite only");
     app->removeObjectForKey("both");
     EXPECT_EQ(app->stringForKey("both"), "suite");
+    const PropertyList::Dictionary all = app->dictionaryRepresentation();
+    EXPECT_EQ(all.size(), 2u);
+    EXPECT_EQ(*all.at("suiteKey").string(), "written through the app");
+    app->removeSuite("group.search.test");
+    EXPECT_EQ(app->stringForKey("both"), std::nullopt);
   }
 }
 
@@ -137,17 +173,26 @@ TEST(UserDefaults, ValuesOutlastAReloadAndFollowTheFile) {
     d->set("after", "written");
   }
   {
+    SCOPED_TRACE("the file is a property list of the domain");
+    const PropertyList root = readPlist(folder.file("group.persist.test"));
+    ASSERT_TRUE(root.isDictionary());
+    EXPECT_EQ(*root.find("text")->string(), "kept");
+    EXPECT_EQ(*root.find("nested"), nested);
+  }
+  {
     SCOPED_TRACE("a reload reads the file, as a new process would");
     UserDefaults::setStorageFolderForTesting(folder.path());
     auto d = UserDefaults::make("group.persist.test");
-    EXPECT_EQ(std::tuple(d->stringForKey("text"), d->stringForKey("nul"), d->stringForKey("written")),
-              std::tuple("kept", "old", "after"));
+    EXPECT_EQ(d->stringForKey("text"), "kept");
     EXPECT_EQ(d->integerForKey("number"), 7);
     EXPECT_EQ(d->objectForKey("nested"), nested);
+    EXPECT_EQ(d->stringForKey("nul"), "old");
+    EXPECT_EQ(d->stringForKey("written"), "after");
   }
   {
     SCOPED_TRACE("a change of the file by another writer is seen at the next read");
     auto d = UserDefaults::make("group.persist.test");
+    EXPECT_EQ(d->integerForKey("number"), 7);
     const PropertyList replaced(PropertyList::Dictionary{{"number", 8}});
     writeData(PropertyListSerialization::data(replaced, PropertyListFormat::binary),
               URL::fileURLWithPath(folder.file("group.persist.test")), DataWritingOptions::atomic);
@@ -174,8 +219,11 @@ TEST(UserDefaults, UnwritableStorageKeepsValuesInMemory) {
   d->set("in memory", "k");
   EXPECT_EQ(d->stringForKey("k"), "in memory");
   EXPECT_FALSE(std::filesystem::exists(folder.path() + "/plain-file/sub"));
-  UserDefaults::makeVolatile()->set(3, "k");
-  EXPECT_EQ(UserDefaults::makeVolatile()->objectForKey("k"), std::nullopt);  // each its own store
+
+  auto v = UserDefaults::makeVolatile();
+  v->set(3, "k");
+  EXPECT_EQ(v->integerForKey("k"), 3);
+  EXPECT_EQ(UserDefaults::makeVolatile()->objectForKey("k"), std::nullopt);  // its own store
 }
 
 TEST(UserDefaultsThreads, ConcurrentWritersThroughSeveralObjects) {

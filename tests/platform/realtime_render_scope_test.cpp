@@ -73,4 +73,7 @@ TEST(HandOver, HandsOverAnyObjectAndReleasesReplacedOnesOnCollect) {
   EXPECT_EQ(*handOver.acquire(), 0);
   handOver.collect();
   EXPECT_TRUE(watchOne.expired());
+  ASSERT_TRUE(handOver.set(nullptr));
+  EXPECT_EQ(handOver.acquire(), nullptr);
+  EXPECT_EQ(handOver.current(), nullptr);
 }
