@@ -7,6 +7,7 @@
 
 #include "EditorControllerTestSupport.h"
 #include "KOVParameterAddresses.h"
+#include "UIKit/UITestSupport.h"
 
 namespace {
 
@@ -109,6 +110,22 @@ TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWor
                                    "WARNING: The Audio unit is not initialized."}));
     EXPECT_TRUE(gauge->calls.empty());
   }
+}
+
+TEST_F(EditorControllerTest, GaugeRedrawsOnlyWhenAMeterMoves) {
+  const auto unit = quietUnit();
+  auto controller = std::make_shared<AudioUnitViewController>();
+  controller->setAudioUnit(unit);
+  auto window = UIWindow::make({0, 0, 1024, 680});
+  window->setRootViewController(controller);
+  window->makeKeyAndVisible();
+  MainLoop::runUntilIdle();
+  TestClock::advance(0.04);
+  UITestSupport::display(*window);
+  const auto draws = controller->displayView->drawCount();
+  TestClock::advance(0.04 * 10);  // a still signal: the same four values every tick
+  UITestSupport::display(*window);
+  EXPECT_EQ(controller->displayView->drawCount(), draws);
 }
 
 }  // namespace

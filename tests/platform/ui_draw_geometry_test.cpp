@@ -94,6 +94,8 @@ TEST(UIDrawGeometry, DegenerateTransformsAreRecognisedAndLeftAlone) {
       {"NaN scale", CGAffineTransform::identity().scaledBy(nan, 1)},
       {"infinite translation", CGAffineTransform::makeTranslation(inf, 0)},
       {"determinant underflows", CGAffineTransform::makeScale(1e-200, 1e-200)},
+      // 1e-320 is a denormal: not 0, but its reciprocal overflows.
+      {"determinant denormal", CGAffineTransform::makeScale(1e-160, 1e-160)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
