@@ -1,6 +1,6 @@
-// The editor controller's binding to the unit: the console sequences when the view is loaded
-// before the binding block runs, when it loads later, and without a unit; the parameter observer
-// in both directions; one observer per controller; teardown; a factory called on another thread.
+// The editor controller's factory and its binding to the unit: the console sequences when the
+// view is loaded before the binding block runs, when it loads later, and without a unit; the
+// parameter observer in both directions; one observer per controller; teardown.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -21,6 +21,24 @@ Lines concat(Lines a, const Lines& b) {
 const std::string kDidSet = "AU Diagnostics: AUAudioUnit::didSet()";
 const std::string kNotLoaded = "AU Diagnostics: WARNING: Plugin view is not loaded.";
 
+TEST_F(EditorControllerTest, FactoryMakesTheEffectUnitAndKeepsIt) {
+  const auto factory = makePrincipalClass();
+  auto* controller = dynamic_cast<AudioUnitViewController*>(factory.get());
+  ASSERT_NE(controller, nullptr);
+  beginCapture();
+  std::shared_ptr<NSError> error;
+  const auto unit = factory->createAudioUnitWithComponentDescription(kEffectDescription, &error);
+  const Lines lines = endCapture();
+  ASSERT_NE(unit, nullptr);
+  EXPECT_EQ(error, nullptr);
+  EXPECT_EQ(unit, std::static_pointer_cast<AUAudioUnit>(controller->audioUnit()));
+  EXPECT_EQ(unit->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
+  EXPECT_EQ(unit->componentDescription().componentSubType, kEffectDescription.componentSubType);
+  // The unit's own lines go through the main queue, so they follow the direct didSet line.
+  EXPECT_EQ(lines, (Lines{"System Peak Limiter AudioUnit created and initialized.", kDidSet, "QFLD : kvc1",
+                          kNotLoaded}));
+}
+
 TEST_F(EditorControllerTest, BindingPrintsItsLinesOnceWhicheverComesLast) {
   const auto unit = quietUnit();
   {
@@ -31,6 +49,8 @@ TEST_F(EditorControllerTest, BindingPrintsItsLinesOnceWhicheverComesLast) {
     controller->view();
     EXPECT_EQ(endCapture(), concat({kDidSet}, bindingLines(*unit)));
     EXPECT_EQ(controller->parameters.size(), 12u);
+    EXPECT_EQ(controller->parameterTree, unit->parameterTree());
+    EXPECT_NE(controller->parameterObserverToken, nullptr);
   }
   {
     SCOPED_TRACE("block first, view later: the warning, then bound when the view loads");
@@ -40,6 +60,18 @@ TEST_F(EditorControllerTest, BindingPrintsItsLinesOnceWhicheverComesLast) {
     MainLoop::runUntilIdle();
     controller->view();
     EXPECT_EQ(endCapture(), concat({kDidSet, kNotLoaded}, bindingLines(*unit)));
+    EXPECT_EQ(controller->mainView->viewController().get(), controller.get());
+    EXPECT_EQ(controller->parameters.size(), 12u);
+  }
+  {
+    SCOPED_TRACE("two assignments before the view loads: two warnings, one binding");
+    auto controller = std::make_shared<AudioUnitViewController>();
+    beginCapture();
+    controller->setAudioUnit(unit);
+    controller->setAudioUnit(unit);
+    MainLoop::runUntilIdle();
+    controller->view();
+    EXPECT_EQ(endCapture(), concat({kDidSet, kDidSet, kNotLoaded, kNotLoaded}, bindingLines(*unit)));
   }
   {
     SCOPED_TRACE("no unit: the load warns, every meter tick warns, a panel edit goes nowhere");
@@ -84,6 +116,14 @@ TEST_F(EditorControllerTest, ObserverCarriesEveryTreeChangeToThePanelOnce) {
     EXPECT_EQ(controller->mainView->baseClass().valueAttack, 0.25);
   }
   {
+    SCOPED_TRACE("a change made on another thread reaches the panel on the main thread");
+    beginCapture();
+    std::thread host([&] { attack->setValue(0.5f); });
+    host.join();
+    EXPECT_NE(controller->mainView->baseClass().valueAttack, 0.5);
+    EXPECT_EQ(endCapture(), (Lines{"editor received parameter : address: 0, value: 0.5"}));
+  }
+  {
     SCOPED_TRACE("a second binding replaces the observer: still one line per change");
     controller->setAudioUnit(unit);
     MainLoop::runUntilIdle();
@@ -126,6 +166,7 @@ TEST_F(EditorControllerTest, FactoryOnAnotherThreadBindsOnTheMainQueue) {
   EXPECT_TRUE(controller->parameters.empty());  // nothing bound off the main thread
   MainLoop::runUntilIdle();
   EXPECT_EQ(controller->parameters.size(), 12u);
+  EXPECT_NE(controller->parameterObserverToken, nullptr);
 }
 
 }  // namespace

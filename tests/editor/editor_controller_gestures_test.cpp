@@ -10,11 +10,18 @@ namespace {
 using namespace editor_controller_test;
 using UITestSupport::TouchInjector;
 
+// The transform helpers, which nothing else in the editor calls.
+class ExposedController : public AudioUnitViewController {
+ public:
+  using AudioUnitViewController::doScalingTransform;
+  using AudioUnitViewController::doTranslationTransform;
+};
+
 class EditorGestureTest : public EditorControllerTest {
  protected:
   void SetUp() override {
     EditorControllerTest::SetUp();
-    controller = std::make_shared<AudioUnitViewController>();
+    controller = std::make_shared<ExposedController>();
     window = UIWindow::make({0, 0, 1000, 500});
     window->setRootViewController(controller);
     window->makeKeyAndVisible();
@@ -39,7 +46,7 @@ class EditorGestureTest : public EditorControllerTest {
   // The fitted frame in a 1000 x 500 view.
   static constexpr CGRect kFitted{500 - 250 / (340.0 / 512.0), 0, 500 / (340.0 / 512.0), 500};
 
-  std::shared_ptr<AudioUnitViewController> controller;
+  std::shared_ptr<ExposedController> controller;
   std::shared_ptr<UIWindow> window;
   std::unique_ptr<TouchInjector> fingers;
 };
@@ -51,10 +58,14 @@ TEST_F(EditorGestureTest, PanMovesThePanelFromWhereItStartedUnlessLocked) {
     fingers->down(0, kMargin);
     fingers->move(0, {kMargin.x + 15, kMargin.y - 10});
     EXPECT_TRUE(controller->lockAutoLayout);
+    EXPECT_EQ(controller->controlFrame, (CGRect{100, 50, 512, 340}));
     fingers->move(0, {kMargin.x + 30, kMargin.y - 20});
+    EXPECT_EQ(panelFrame(), (CGRect{130, 30, 512, 340}));
     fingers->up(0, {kMargin.x + 30, kMargin.y - 20});
     EXPECT_EQ(panelFrame(), (CGRect{130, 30, 512, 340}));
-    EXPECT_EQ(controller->controlFrame, panelFrame());
+    EXPECT_FALSE(controller->lockAutoLayout);
+    EXPECT_FALSE(controller->touchesLocked());
+    EXPECT_EQ(controller->controlFrame, (CGRect{130, 30, 512, 340}));
     layOut();
     EXPECT_EQ(panelFrame(), kFitted);
   }
@@ -74,6 +85,7 @@ TEST_F(EditorGestureTest, PanMovesThePanelFromWhereItStartedUnlessLocked) {
     EXPECT_EQ(panelFrame(), dragged);
     fingers->pinchBegan({500, 250});
     fingers->pinchEnded();
+    EXPECT_FALSE(controller->lockAutoLayout);
     EXPECT_FALSE(controller->touchesLocked());
     layOut();
     EXPECT_EQ(panelFrame(), kFitted);
@@ -84,16 +96,17 @@ TEST_F(EditorGestureTest, PinchZoomsAboutTheCentreWithinItsWidthLimits) {
   controller->pluginView->setFrame({0, 0, 512, 340});
   fingers->pinchBegan({256, 170});
   EXPECT_TRUE(controller->lockAutoLayout);
-  const struct {
+  struct Step {
     CGFloat scale;
     CGRect expected;
-  } steps[] = {
+  };
+  const Step steps[] = {
       {0.25, {192, 127.5, 128, 85}},     // 128 is allowed
       {0.2, {192, 127.5, 128, 85}},      // 102.4 wide: ignored, not clamped
       {4, {-768, -510, 2048, 1360}},     // 2048 is allowed
       {4.01, {-768, -510, 2048, 1360}},  // 2053.12: ignored
   };
-  for (const auto& step : steps) {
+  for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "scale " << step.scale);
     fingers->pinchChanged(step.scale);
     EXPECT_EQ(panelFrame(), step.expected);
@@ -141,19 +154,44 @@ TEST_F(EditorGestureTest, LongPressHidesAndShowsTheSideControls) {
   auto& slider = *controller->brightnessSlider;
   contrast.sendActions(UIControlEvents::touchUpInside);  // slider shown, locked
   ASSERT_FALSE(slider.isHidden());
-  fingers->down(0, kMargin);  // the first press hides buttons and slider
-  TestClock::advance(0.5);
-  EXPECT_TRUE(contrast.isHidden() && freeze.isHidden() && slider.isHidden());
-  fingers->up(0, kMargin);
-  EXPECT_FALSE(controller->touchesLocked());
-  TestClock::advance(1);
-  fingers->down(0, kMargin);  // the second shows both buttons, locked while held; not the slider
-  TestClock::advance(0.5);
-  EXPECT_FALSE(contrast.isHidden() || freeze.isHidden());
-  EXPECT_TRUE(controller->touchesLocked());
-  fingers->up(0, kMargin);
-  EXPECT_FALSE(controller->touchesLocked());
-  EXPECT_TRUE(slider.isHidden());
+  {
+    SCOPED_TRACE("first press hides buttons and slider; its end sets the hidden button's alpha to 1");
+    fingers->down(0, kMargin);
+    TestClock::advance(0.5);
+    EXPECT_TRUE(contrast.isHidden());
+    EXPECT_TRUE(freeze.isHidden());
+    EXPECT_TRUE(slider.isHidden());
+    EXPECT_FALSE(controller->touchesLocked());
+    fingers->up(0, kMargin);
+    EXPECT_EQ(contrast.alpha(), 1.0);
+    EXPECT_FALSE(controller->touchesLocked());
+  }
+  {
+    SCOPED_TRACE("second press shows both buttons, locked while held; the slider stays hidden");
+    TestClock::advance(1);
+    fingers->down(0, kMargin);
+    TestClock::advance(0.5);
+    EXPECT_FALSE(contrast.isHidden());
+    EXPECT_FALSE(freeze.isHidden());
+    EXPECT_TRUE(controller->touchesLocked());
+    fingers->up(0, kMargin);
+    EXPECT_FALSE(controller->touchesLocked());
+    EXPECT_TRUE(slider.isHidden());
+  }
+}
+
+TEST_F(EditorGestureTest, TransformHelpersMoveAndZoomAView) {
+  auto view = UIView::make({0, 0, 10, 10});
+  const CGRect origin{0, 0, 512, 340};
+  view->clearNeedsDisplay();
+  controller->doScalingTransform(*view, origin, 0.25);  // 128 wide: below this helper's 256
+  EXPECT_EQ(view->frame(), (CGRect{0, 0, 10, 10}));
+  EXPECT_FALSE(view->needsDisplay());
+  controller->doScalingTransform(*view, origin, 0.5);
+  EXPECT_EQ(view->frame(), (CGRect{128, 85, 256, 170}));
+  EXPECT_TRUE(view->needsDisplay());
+  controller->doTranslationTransform(*view, origin, {30, -20});
+  EXPECT_EQ(view->frame(), (CGRect{30, -20, 512, 340}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "EditorControllerTestSupport.h"
 #include "KOVParameterAddresses.h"
+#include "UIKit/UITestSupport.h"
 
 namespace {
 
@@ -45,10 +46,14 @@ TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWor
     SCOPED_TRACE("one tick per 0.04 s: dynamics pair, then peak pair, as the unit reads them");
     TestClock::advance(0.04 * 3);
     ASSERT_EQ(gauge->calls.size(), 6u);
-    EXPECT_EQ(gauge->calls[4].kind, 'C');
-    EXPECT_EQ(gauge->calls[4].b, unit->getDynamicsValue2());
-    EXPECT_EQ(gauge->calls[5].kind, 'O');
-    EXPECT_EQ(gauge->calls[5].a, unit->getPeakValue1());
+    for (std::size_t i = 0; i < 6; i += 2) {
+      EXPECT_EQ(gauge->calls[i].kind, 'C');
+      EXPECT_EQ(gauge->calls[i].a, unit->getDynamicsValue1());
+      EXPECT_EQ(gauge->calls[i].b, unit->getDynamicsValue2());
+      EXPECT_EQ(gauge->calls[i + 1].kind, 'O');
+      EXPECT_EQ(gauge->calls[i + 1].a, unit->getPeakValue1());
+      EXPECT_EQ(gauge->calls[i + 1].b, unit->getPeakValue2());
+    }
   }
 
   const CGRect fitted = controller->pluginView->frame();
@@ -60,10 +65,14 @@ TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWor
   const Gate gates[] = {
       {"host bypass", [&] { unit->setShouldBypassEffect(true); }, [&] { unit->setShouldBypassEffect(false); },
        false},
+      {"panel bypass on", [&] { unit->setParameter(kov_address::bypass, 1.0f); },
+       [&] { unit->setParameter(kov_address::bypass, 0.0f); }, false},
       {"panel bypass half on (only exactly 0 passes)", [&] { unit->setParameter(kov_address::bypass, 0.5f); },
        [&] { unit->setParameter(kov_address::bypass, 0.0f); }, false},
       {"container hidden", [&] { controller->pluginView->setHidden(true); },
        [&] { controller->pluginView->setHidden(false); }, false},
+      {"panel hidden", [&] { controller->mainView->setHidden(true); },
+       [&] { controller->mainView->setHidden(false); }, false},
       {"container moved wholly outside the view",
        [&] {
          controller->pluginView->setFrame({1024, 0, 512, 340});
@@ -90,6 +99,33 @@ TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWor
     TestClock::advance(0.04);
     EXPECT_EQ(gauge->calls.size(), 2u);
   }
+  {
+    SCOPED_TRACE("no unit: a warning on every tick and nothing fed");
+    controller->setAudioUnit(nullptr);
+    MainLoop::runUntilIdle();
+    gauge->calls.clear();
+    stdout_capture::beginCapture();
+    TestClock::advance(0.04 * 2);
+    EXPECT_EQ(endCapture(), (Lines{"WARNING: The Audio unit is not initialized.",
+                                   "WARNING: The Audio unit is not initialized."}));
+    EXPECT_TRUE(gauge->calls.empty());
+  }
+}
+
+TEST_F(EditorControllerTest, GaugeRedrawsOnlyWhenAMeterMoves) {
+  const auto unit = quietUnit();
+  auto controller = std::make_shared<AudioUnitViewController>();
+  controller->setAudioUnit(unit);
+  auto window = UIWindow::make({0, 0, 1024, 680});
+  window->setRootViewController(controller);
+  window->makeKeyAndVisible();
+  MainLoop::runUntilIdle();
+  TestClock::advance(0.04);
+  UITestSupport::display(*window);
+  const auto draws = controller->displayView->drawCount();
+  TestClock::advance(0.04 * 10);  // a still signal: the same four values every tick
+  UITestSupport::display(*window);
+  EXPECT_EQ(controller->displayView->drawCount(), draws);
 }
 
 }  // namespace

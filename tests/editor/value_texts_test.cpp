@@ -1,7 +1,6 @@
-// The knob's value text and the mode button's labels. Each table is checked as one line of its
-// results, in the order of its inputs.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "KOVValueTexts.h"
@@ -10,28 +9,67 @@ namespace {
 
 TEST(KnobValueText, WholePercentRoundedHalfAwayFromZero) {
   const CGFloat inf = std::numeric_limits<CGFloat>::infinity();
-  std::string texts;
-  // Beyond what a 64-bit integer holds: the nearest end of its range; NaN shows 0.
-  for (const CGFloat value : {0.5, 0.005, 0.994, 0.995, 1.2, -0.004, -0.005, 1e300, -inf,
-                              std::numeric_limits<CGFloat>::quiet_NaN(), 9e16, 9.3e16})
-    texts += knobValueText(value) + " ";
-  EXPECT_EQ(texts,
-            "50 1 99 100 120 0 -1 9223372036854775807 -9223372036854775808 0 9000000000000000000 "
-            "9223372036854775807 ");
+  const struct {
+    CGFloat value;
+    const char* text;
+  } rows[] = {
+      {0, "0"},
+      {0.5, "50"},
+      {0.005, "1"},
+      {0.994, "99"},
+      {0.995, "100"},
+      {1, "100"},
+      {1.2, "120"},
+      {-0.004, "0"},
+      {-0.005, "-1"},
+      {-1.5, "-150"},
+      // Beyond what a 64-bit integer holds: the nearest end of its range; NaN shows 0.
+      {1e300, "9223372036854775807"},
+      {inf, "9223372036854775807"},
+      {-inf, "-9223372036854775808"},
+      {std::numeric_limits<CGFloat>::quiet_NaN(), "0"},
+      {9e16, "9000000000000000000"},
+      {-9e16, "-9000000000000000000"},
+      {9.3e16, "9223372036854775807"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.value);
+    EXPECT_EQ(knobValueText(row.value), row.text);
+  }
 }
 
-TEST(ModeLabel, WholePartNamesTheLabelAndTheButtonCyclesThroughThem) {
-  std::string labels;  // "-": no label, the panel keeps its own
-  for (const float value : {0.0f, 1.0f, 2.0f, 1.9f, -0.99f, 2.99f, 3.0f, -1.0f, 1e30f, -1e30f,
-                            std::numeric_limits<float>::quiet_NaN()})
-    labels += std::string(modeLabel(value).value_or("-")) + " ";
-  EXPECT_EQ(labels, "dual linked m/s linked dual m/s - - - - - ");
-  std::string cycle;
-  for (const char* label : {"dual", "linked", "m/s", "mid-side"})
-    cycle += std::string(nextModeLabel(label).value_or("-")) + " ";
-  EXPECT_EQ(cycle, "linked m/s dual - ");
-  for (const char* label : {"dual", "linked", "m/s"})
-    EXPECT_EQ(modeLabel(*modeValue(label)), label) << label;
+TEST(ModeLabel, WholePartNamesTheLabel) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const struct {
+    float value;
+    const char* label;  // null: no label, the panel keeps its own
+  } rows[] = {
+      {0, "dual"},      {1, "linked"},    {2, "m/s"},
+      {1.9f, "linked"}, {-0.5f, "dual"},  {-0.99f, "dual"},
+      {2.99f, "m/s"},   {3, nullptr},     {-1, nullptr},
+      {4, nullptr},     {1e30f, nullptr}, {-1e30f, nullptr},
+      {inf, nullptr},   {-inf, nullptr},  {std::numeric_limits<float>::quiet_NaN(), nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.value);
+    const auto label = modeLabel(row.value);
+    if (row.label == nullptr) {
+      EXPECT_FALSE(label.has_value());
+    } else {
+      EXPECT_EQ(label, row.label);
+    }
+  }
+}
+
+TEST(ModeLabel, ButtonCyclesThroughTheThreeLabels) {
+  EXPECT_EQ(nextModeLabel("dual"), "linked");
+  EXPECT_EQ(nextModeLabel("linked"), "m/s");
+  EXPECT_EQ(nextModeLabel("m/s"), "dual");
+  EXPECT_FALSE(nextModeLabel("mid-side").has_value());
+  for (const char* label : {"dual", "linked", "m/s"}) {
+    SCOPED_TRACE(label);
+    EXPECT_EQ(modeLabel(*modeValue(label)), label);
+  }
 }
 
 }  // namespace

@@ -1,15 +1,16 @@
-// A real window on an X display (xvfb-run -a; skipped without one or without xdotool and
-// imagemagick): xdotool clicks, drags, double-clicks and turns the wheel with Ctrl held; a
-// screenshot shows what the view tree drew.
+// A real window on an X display (run under `xvfb-run -a`; skipped without a display or without
+// xdotool and imagemagick): xdotool clicks a button, drags a marker with a pan recogniser,
+// double-clicks for a double tap and turns the wheel with Ctrl held for a pinch; screenshots of the
+// window show what the view tree drew.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
@@ -22,6 +23,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+struct Rgb {
+  int red, green, blue;
+};
 
 // Runs a shell command on a helper thread while the main loop keeps serving the window; returns
 // its standard output.
@@ -62,18 +67,23 @@ class Screenshot {
       g_object_unref(pixbuf_);
   }
   bool ok() const { return pixbuf_ != nullptr; }
-  // The colour at (x, y) within 8 of each component of `want`.
-  void expectColour(int x, int y, std::vector<int> want, const char* what) const {
-    ASSERT_TRUE(x < gdk_pixbuf_get_width(pixbuf_) && y < gdk_pixbuf_get_height(pixbuf_)) << what;
+  Rgb at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= gdk_pixbuf_get_width(pixbuf_) || y >= gdk_pixbuf_get_height(pixbuf_))
+      return {-1, -1, -1};
     const guchar* p = gdk_pixbuf_get_pixels(pixbuf_) + y * gdk_pixbuf_get_rowstride(pixbuf_) +
                       x * gdk_pixbuf_get_n_channels(pixbuf_);
-    for (int c = 0; c < 3; ++c)
-      EXPECT_NEAR(p[c], want[std::size_t(c)], 8) << what;
+    return Rgb{p[0], p[1], p[2]};
   }
 
  private:
   GdkPixbuf* pixbuf_ = nullptr;
 };
+
+void expectColour(const Rgb& got, const Rgb& want, const char* what) {
+  EXPECT_NEAR(got.red, want.red, 8) << what;
+  EXPECT_NEAR(got.green, want.green, 8) << what;
+  EXPECT_NEAR(got.blue, want.blue, 8) << what;
+}
 
 TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   if (!std::getenv("DISPLAY") || !UIWindow::useBackend(UIWindowBackendKind::windowed))
@@ -115,7 +125,10 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   });
   auto doubleTap = UITapGestureRecognizer::make();
   doubleTap->setNumberOfTapsRequired(2);
-  doubleTap->addTarget([&](UIGestureRecognizer&) { ++doubleTaps; });
+  doubleTap->addTarget([&](UIGestureRecognizer&) {
+    ++doubleTaps;
+    marker->setFrame(CGRect(20, 20, 40, 40));
+  });
   std::vector<CGFloat> scales;
   auto pinch = UIPinchGestureRecognizer::make();
   pinch->addTarget([&](UIGestureRecognizer& g) {
@@ -148,15 +161,20 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
     settle(*window);
     const Screenshot shot(id, ::testing::TempDir() + "kov_ui_gui_drag.png");
     ASSERT_TRUE(shot.ok());
-    shot.expectColour(160, 150, {255, 0, 0}, "the marker where it was dragged");
-    shot.expectColour(60, 100, {0, 204, 0}, "the pad, green since the click");
-    shot.expectColour(10, 230, {255, 255, 255}, "the window's background");
+    expectColour(shot.at(160, 150), {255, 0, 0}, "the marker where it was dragged");
+    expectColour(shot.at(60, 100), {0, 204, 0}, "the pad, green since the click");
+    expectColour(shot.at(10, 230), {255, 255, 255}, "the window's background");
   }
   {
-    SCOPED_TRACE("a double click is a double tap");
+    SCOPED_TRACE("a double click is a double tap: the marker goes back");
     run("xdotool " + at + "250 200 click --repeat 2 --delay 80 1");
     MainLoop::runUntil([&] { return doubleTaps == 1; }, 5s);
     EXPECT_EQ(doubleTaps, 1);
+    settle(*window);
+    const Screenshot shot(id, ::testing::TempDir() + "kov_ui_gui_double.png");
+    ASSERT_TRUE(shot.ok());
+    expectColour(shot.at(60, 100), {255, 0, 0}, "the marker back at its place");
+    expectColour(shot.at(160, 150), {0, 204, 0}, "the pad where the marker was");
   }
   {
     SCOPED_TRACE("Ctrl+wheel is a pinch: two steps up zoom by 1.1 each, ended after a pause");

@@ -1,7 +1,10 @@
-// UIApplicationMain's launch and loop, the delegate class registry, life-cycle changes, opening URLs.
+// The application: UIApplicationMain's launch and loop, the delegate class registry, life-cycle
+// transitions, opening URLs, memory warnings; and the audio-unit editor base.
 
 #include <gtest/gtest.h>
 
+#include "AudioToolbox/AUAudioUnit.h"
+#include "CoreAudioKit/AUViewController.h"
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIApplicationMain.h"
@@ -41,6 +44,9 @@ class JournalAppDelegate : public UIApplicationDelegate {
     appJournal().push_back("willEnterForeground");
   }
   void applicationWillTerminate(UIApplication&) override { appJournal().push_back("willTerminate"); }
+  void applicationDidReceiveMemoryWarning(UIApplication&) override {
+    appJournal().push_back("memoryWarning");
+  }
   std::shared_ptr<UIWindow> window() const override { return window_; }
   void setWindow(std::shared_ptr<UIWindow> window) override { window_ = std::move(window); }
 
@@ -176,5 +182,70 @@ TEST_F(UIApplicationTest, OpenHandsTheURLToTheDesktopAndReportsLater) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(answered);
     EXPECT_EQ(result, false);
+  }
+}
+
+TEST_F(UIApplicationTest, MemoryWarningsReachTheDelegateAndEveryController) {
+  Journal& journal = appJournal();
+  UIApplication application;
+  auto delegate = std::make_shared<JournalAppDelegate>();
+  application.setDelegate(delegate);
+  auto window = UIWindow::make(CGRect(0, 0, 200, 100));
+  delegate->setWindow(window);
+  auto root = makeController("Root", journal);
+  auto child = makeController("Child", journal);
+  auto shown = makeController("Shown", journal);
+  window->setRootViewController(root);
+  window->makeKeyAndVisible();  // the key window is the delegate's: each controller hears once
+  root->addChild(child);
+  root->present(shown, false);
+  MainLoop::runUntilIdle();
+  take(journal);
+  application.didReceiveMemoryWarning();
+  EXPECT_EQ(take(journal), (Lines{"memoryWarning", "Root.didReceiveMemoryWarning",
+                                  "Child.didReceiveMemoryWarning", "Shown.didReceiveMemoryWarning"}));
+  root->dismiss(false);
+  MainLoop::runUntilIdle();
+}
+
+namespace {
+
+class EditorController : public AUViewController {
+ public:
+  bool fail = false;
+  std::shared_ptr<AUAudioUnit> createAudioUnit(const AudioComponentDescription& with) override {
+    if (fail)
+      throw NSError(NSOSStatusErrorDomain, -10875);
+    return std::make_shared<AUAudioUnit>(with);
+  }
+};
+
+}  // namespace
+
+TEST(AUViewControllerTest, IsAControllerAndTheUnitFactory) {
+  auto editor = std::make_shared<EditorController>();
+  const AudioComponentDescription description{0x61756678, 0x6b6f7663, 0x6b6f7620, 0,
+                                              0};  // 'aufx' 'kovc' 'kov '
+  {
+    SCOPED_TRACE("the factory");
+    std::shared_ptr<NSError> error;
+    auto unit = editor->createAudioUnitWithComponentDescription(description, &error);
+    ASSERT_TRUE(unit);
+    EXPECT_EQ(unit->componentDescription().componentSubType, description.componentSubType);
+    EXPECT_FALSE(error);
+  }
+  {
+    SCOPED_TRACE("a thrown error comes back through the out-parameter");
+    editor->fail = true;
+    std::shared_ptr<NSError> error;
+    EXPECT_FALSE(editor->createAudioUnitWithComponentDescription(description, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), -10875);
+    EXPECT_FALSE(editor->createAudioUnitWithComponentDescription(description, nullptr));
+  }
+  {
+    SCOPED_TRACE("the controller");
+    EXPECT_FALSE(editor->isViewLoaded());
+    EXPECT_EQ(editor->view()->viewOwner(), static_cast<UIViewOwner*>(editor.get()));
   }
 }

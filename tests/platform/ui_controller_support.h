@@ -38,10 +38,15 @@ class JournalController : public UIViewController {
     note("viewDidLoad");
     view();  // reading the view while it loads must not load it again
   }
+  void viewDidLayoutSubviews() override {
+    if (journalLayout)
+      note("viewDidLayoutSubviews");
+  }
   void viewWillAppear(bool animated) override { note("viewWillAppear" + flag(animated)); }
   void viewDidAppear(bool animated) override { note("viewDidAppear" + flag(animated)); }
   void viewWillDisappear(bool animated) override { note("viewWillDisappear" + flag(animated)); }
   void viewDidDisappear(bool animated) override { note("viewDidDisappear" + flag(animated)); }
+  void didReceiveMemoryWarning() override { note("didReceiveMemoryWarning"); }
   void willMove(UIViewController* toParent) override { note("willMove(" + nameOf(toParent) + ")"); }
   void didMove(UIViewController* toParent) override { note("didMove(" + nameOf(toParent) + ")"); }
   void prepare(UIStoryboardSegue& segue, const std::any& sender) override {
@@ -51,6 +56,9 @@ class JournalController : public UIViewController {
     EXPECT_EQ(segue.source().get(), this);
     EXPECT_FALSE(segue.destination()->presentingViewController()) << "prepared after it was presented";
   }
+
+  // Layout passes are written only when asked for: most tests follow other calls.
+  bool journalLayout = false;
 
   const std::string& name() const { return name_; }
   void note(const std::string& call) { journal_.push_back(name_ + "." + call); }

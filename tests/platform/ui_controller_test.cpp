@@ -38,12 +38,22 @@ class UIViewControllerTest : public testing::Test {
 
 TEST_F(UIViewControllerTest, ViewLoadsOnceOnItsFirstRead) {
   auto a = makeController("A", journal);
-  EXPECT_FALSE(a->isViewLoaded() || a->viewIfLoaded());
-  EXPECT_TRUE(journal.empty());
-  const auto view = a->view();
-  EXPECT_EQ(a->view(), view);
-  EXPECT_EQ(take(journal), (Lines{"A.loadView", "A.viewDidLoad"}));
-  EXPECT_EQ(view->next(), a.get());
+  {
+    SCOPED_TRACE("isViewLoaded never loads");
+    EXPECT_FALSE(a->isViewLoaded());
+    EXPECT_FALSE(a->viewIfLoaded());
+    EXPECT_TRUE(journal.empty());
+  }
+  {
+    SCOPED_TRACE("the first read loads, later reads do not");
+    const auto view = a->view();
+    ASSERT_TRUE(view);
+    EXPECT_EQ(a->view(), view);
+    EXPECT_TRUE(a->isViewLoaded());
+    EXPECT_EQ(take(journal), (Lines{"A.loadView", "A.viewDidLoad"}));
+    EXPECT_EQ(view->viewOwner(), a.get());
+    EXPECT_EQ(view->next(), a.get());
+  }
   {
     SCOPED_TRACE("a view set before the first read is not loaded again");
     auto b = makeController("B", journal);
@@ -54,9 +64,45 @@ TEST_F(UIViewControllerTest, ViewLoadsOnceOnItsFirstRead) {
   }
   {
     SCOPED_TRACE("a view that outlives its controller forgets it");
+    auto kept = a->view();
     a.reset();
-    EXPECT_EQ(view->viewOwner(), nullptr);
-    view->setFrame(CGRect(0, 0, 50, 50));  // must not reach the destroyed controller
+    EXPECT_EQ(kept->viewOwner(), nullptr);
+    kept->setFrame(CGRect(0, 0, 50, 50));  // must not reach the destroyed controller
+    EXPECT_TRUE(journal.empty());
+  }
+  {
+    SCOPED_TRACE("the initialiser forms");
+    const UIViewController byName(std::string("Main"), nullptr);
+    EXPECT_EQ(byName.nibName(), "Main");
+    UIStoryboard board("Board");
+    const UIViewController decoded{NSCoder(&board)};
+    EXPECT_EQ(decoded.storyboard(), &board);
+    EXPECT_EQ(UIViewController().storyboard(), nullptr);
+  }
+}
+
+TEST_F(UIViewControllerTest, LayoutPassesOfTheViewReachTheController) {
+  auto a = makeController("A", journal);
+  a->journalLayout = true;
+  const auto& view = a->view();
+  view->setFrame(CGRect(0, 0, 200, 100));
+  view->layoutIfNeeded();
+  take(journal);
+  {
+    SCOPED_TRACE("a bounds change");
+    view->setFrame(CGRect(0, 0, 300, 100));
+    EXPECT_EQ(take(journal), (Lines{"A.viewDidLayoutSubviews"}));
+  }
+  {
+    SCOPED_TRACE("a requested layout");
+    view->setNeedsLayout();
+    view->layoutIfNeeded();
+    EXPECT_EQ(take(journal), (Lines{"A.viewDidLayoutSubviews"}));
+  }
+  {
+    SCOPED_TRACE("a move without a size change lays nothing out");
+    view->setFrame(CGRect(40, 0, 300, 100));
+    view->layoutIfNeeded();
     EXPECT_TRUE(journal.empty());
   }
 }
@@ -72,6 +118,7 @@ TEST_F(UIViewControllerTest, ChildContainmentCallsInOrder) {
     child->didMove(parent.get());
     EXPECT_EQ(take(journal), (Lines{"C.willMove(P)", "P.loadView", "P.viewDidLoad", "C.loadView",
                                     "C.viewDidLoad", "C.didMove(P)"}));
+    EXPECT_EQ(parent->children(), (std::vector<std::shared_ptr<UIViewController>>{child}));
     EXPECT_EQ(child->parent(), parent);
   }
   {
@@ -121,7 +168,9 @@ TEST_F(UIViewControllerTest, PresentAndDismissInOrderWithCompletions) {
     a->present(b, true, [&] { journal.push_back("presented"); });
     EXPECT_EQ(take(journal), (Lines{"B.loadView", "B.viewDidLoad", "A.viewWillDisappear(animated)",
                                     "B.viewWillAppear(animated)"}));
+    EXPECT_EQ(a->presentedViewController(), b);
     EXPECT_EQ(b->presentingViewController(), a);
+    EXPECT_EQ(b->view()->superview(), window);
     EXPECT_EQ(b->view()->frame(), window->bounds());
     MainLoop::runUntilIdle();
     EXPECT_EQ(take(journal),
@@ -141,6 +190,7 @@ TEST_F(UIViewControllerTest, PresentAndDismissInOrderWithCompletions) {
     b->dismiss(true, [&] { journal.push_back("dismissed"); });
     EXPECT_EQ(take(journal), (Lines{"B.viewWillDisappear(animated)", "A.viewWillAppear(animated)"}));
     EXPECT_EQ(a->presentedViewController(), nullptr);
+    EXPECT_EQ(b->presentingViewController(), nullptr);
     EXPECT_EQ(b->view()->superview(), nullptr);
     MainLoop::runUntilIdle();
     EXPECT_EQ(take(journal),
@@ -177,6 +227,19 @@ TEST_F(UIViewControllerTest, PresentAndDismissInOrderWithCompletions) {
   }
 }
 
+TEST_F(UIViewControllerTest, PresentingFromAControllerOffScreen) {
+  auto a = makeController("A", journal);
+  auto b = makeController("B", journal);
+  a->present(b, true);
+  MainLoop::runUntilIdle();
+  b->dismiss(true);
+  MainLoop::runUntilIdle();
+  // The presenting controller was never on screen: it neither disappears nor comes back.
+  EXPECT_EQ(take(journal),
+            (Lines{"B.loadView", "B.viewDidLoad", "B.viewWillAppear(animated)", "B.viewDidAppear(animated)",
+                   "B.viewWillDisappear(animated)", "B.viewDidDisappear(animated)"}));
+}
+
 TEST_F(UIViewControllerTest, SegueIsPreparedBeforeItsDestinationIsPresented) {
   UIStoryboard board("Board");
   board.setInitialViewController(
@@ -197,7 +260,8 @@ TEST_F(UIViewControllerTest, SegueIsPreparedBeforeItsDestinationIsPresented) {
     auto help = a->presentedViewController();
     ASSERT_TRUE(help);
     EXPECT_EQ(help->storyboard(), &board);
-    help->dismiss(false);
+    MainLoop::runUntilIdle();
+    help->dismiss(true);
     MainLoop::runUntilIdle();
     take(journal);
   }
@@ -207,5 +271,18 @@ TEST_F(UIViewControllerTest, SegueIsPreparedBeforeItsDestinationIsPresented) {
     EXPECT_EQ(log, "UIViewController: no segue with the identifier \"ShowNothing\"\n");
     EXPECT_TRUE(journal.empty());
     EXPECT_FALSE(a->presentedViewController());
+  }
+  {
+    SCOPED_TRACE("a controller made in code uses the main storyboard");
+    UIStoryboard::main().addSegue(
+        "ShowInfo", [&](const NSCoder& c) { return std::make_shared<JournalController>("I", journal, c); });
+    auto code = makeController("K", journal);
+    code->performSegue("ShowInfo", std::string("button"));
+    UIStoryboard::main().removeAll();
+    EXPECT_EQ(take(journal), (Lines{"I.init(coder:)", "K.prepare(ShowInfo, I, button)", "I.loadView",
+                                    "I.viewDidLoad", "I.viewWillAppear(animated)"}));
+    EXPECT_EQ(code->presentedViewController()->storyboard(), &UIStoryboard::main());
+    code->dismiss(false);
+    MainLoop::runUntilIdle();
   }
 }

@@ -6,9 +6,11 @@
 #include <gtk/gtk.h>
 
 #include "Dispatch/DispatchQueue.h"
+#include "UIKit/UIAlertController.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIApplicationMain.h"
 #include "UIKit/UIDialogPresenterGtk.h"
+#include "UIKit/UIDocumentPickerViewController.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIWindow.h"
 #include "ui_controller_support.h"
@@ -50,6 +52,15 @@ std::string buttonLabel(GtkDialog* dialog, int response) {
   return button ? gtk_button_get_label(GTK_BUTTON(button)) : "";
 }
 
+class Picking : public JournalController, public UIDocumentPickerDelegate {
+ public:
+  using JournalController::JournalController;
+  void documentPicker(UIDocumentPickerViewController&, const std::vector<URL>& urls) override {
+    note("picked " + std::to_string(urls.size()));
+  }
+  void documentPickerWasCancelled(UIDocumentPickerViewController&) override { note("cancelled"); }
+};
+
 class UIDialogGtkTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -58,20 +69,35 @@ class UIDialogGtkTest : public testing::Test {
     if (!gtk_init_check(nullptr, nullptr))
       GTEST_SKIP() << "no display";
     UIDialogPresenter::install(std::make_shared<UIDialogPresenterGtk>());
-    host = std::make_shared<PickingController>("A", journal);
+    host = std::make_shared<Picking>("A", journal);
   }
   void TearDown() override {
     UIDialogPresenter::install(nullptr);
     MainLoop::runUntilIdle();
   }
   Journal journal;
-  std::shared_ptr<PickingController> host;
+  std::shared_ptr<Picking> host;
 };
 
 }  // namespace
 
 TEST_F(UIDialogGtkTest, AlertButtonsAndEntriesAreTheAlertsOwn) {
-  const auto makeAlert = [&] { return fileNameAlert(journal, "Preset 1"); };
+  auto makeAlert = [&] {
+    auto alert = std::make_shared<UIAlertController>(
+        "File name", "Please enter the file name for the current file: ", UIAlertControllerStyle::alert);
+    std::weak_ptr<UIAlertController> weak = alert;
+    alert->addAction(
+        std::make_shared<UIAlertAction>("OK", UIAlertActionStyle::default_, [&, weak](UIAlertAction&) {
+          journal.push_back("OK with " + weak.lock()->textFields().at(0)->text());
+        }));
+    alert->addAction(std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel,
+                                                     [&](UIAlertAction&) { journal.push_back("Cancel"); }));
+    alert->addTextField([](UITextField& field) {
+      field.setPlaceholder("file name");
+      field.setText("Preset 1");
+    });
+    return alert;
+  };
   {
     SCOPED_TRACE("a button press with the typed text");
     host->present(makeAlert(), true);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "Dispatch/DispatchQueue.h"
+#include "UIKit/UIAlertController.h"
+#include "UIKit/UIDocumentPickerViewController.h"
 #include "UIKit/UITestDialogPresenter.h"
 #include "UIKit/UIWindow.h"
 #include "ui_controller_support.h"
@@ -28,7 +30,14 @@ class UIDialogTest : public testing::Test {
 TEST_F(UIDialogTest, AlertIsShownAfterItsCompletionAndAnsweredByThePresenter) {
   UIScopedTestDialogPresenter presenter;
   auto alert = fileNameAlert(journal, "Preset 1");
-  EXPECT_EQ(alert->cancelAction(), alert->actions().at(1));
+  {
+    SCOPED_TRACE("actions and fields as added");
+    ASSERT_EQ(alert->actions().size(), 2u);
+    EXPECT_EQ(alert->actions()[0]->title(), "OK");
+    EXPECT_EQ(alert->actions()[1]->style(), UIAlertActionStyle::cancel);
+    EXPECT_EQ(alert->cancelAction(), alert->actions()[1]);
+    EXPECT_EQ(alert->textFields().at(0)->placeholder(), "file name");
+  }
   {
     SCOPED_TRACE("the completion runs when it has appeared, before anyone answers");
     host->present(alert, true, [&] { journal.push_back("completion"); });
@@ -36,7 +45,8 @@ TEST_F(UIDialogTest, AlertIsShownAfterItsCompletionAndAnsweredByThePresenter) {
     EXPECT_FALSE(alert->isAwaitingAnswer());
     MainLoop::runUntilIdle();
     EXPECT_EQ(take(journal), (Lines{"completion"}));
-    EXPECT_EQ(presenter->alerts, (std::vector<std::shared_ptr<UIAlertController>>{alert}));
+    ASSERT_EQ(presenter->alerts.size(), 1u);
+    EXPECT_EQ(presenter->alerts[0], alert);
     EXPECT_TRUE(alert->isAwaitingAnswer());
     EXPECT_EQ(host->presentedViewController(), alert);
   }
@@ -54,20 +64,44 @@ TEST_F(UIDialogTest, AlertIsShownAfterItsCompletionAndAnsweredByThePresenter) {
     EXPECT_FALSE(alert->press(std::size_t(7)));
     EXPECT_TRUE(journal.empty());
   }
-  {
-    SCOPED_TRACE("dismissed from code: closed without an answer");
-    auto second = fileNameAlert(journal, "A");
-    host->present(second, false);
-    MainLoop::runUntilIdle();
-    host->dismiss(false);
-    EXPECT_FALSE(second->isAwaitingAnswer());
-    EXPECT_FALSE(second->press("OK"));
-    EXPECT_TRUE(journal.empty());
-    EXPECT_EQ(presenter->events.back(), "close alert File name");
-  }
+  MainLoop::runUntilIdle();
+  // The presenting controller was never covered by the alert.
+  EXPECT_TRUE(journal.empty());
 }
 
-TEST_F(UIDialogTest, WithoutAPresenterAlertsAndPickersAreCancelledWithALine) {
+TEST_F(UIDialogTest, AHandlerCanPresentTheNextAlertFromTheSameController) {
+  UIScopedTestDialogPresenter presenter;
+  auto first = fileNameAlert(journal, "A");
+  auto second = fileNameAlert(journal, "B");
+  auto retry = std::make_shared<UIAlertAction>("Retry", UIAlertActionStyle::default_,
+                                               [&](UIAlertAction&) { host->present(second, true); });
+  first->addAction(retry);
+  host->present(first, true);
+  MainLoop::runUntilIdle();
+  ASSERT_TRUE(first->press(retry));
+  EXPECT_EQ(host->presentedViewController(), second);
+  MainLoop::runUntilIdle();
+  ASSERT_EQ(presenter->alerts.size(), 2u);
+  EXPECT_EQ(presenter->alerts[1], second);
+  EXPECT_TRUE(second->press(std::size_t(1)));
+  EXPECT_EQ(take(journal), (Lines{"Cancel"}));
+  EXPECT_EQ(presenter->events, (Lines{"show alert File name", "close alert File name", "show alert File name",
+                                      "close alert File name"}));
+}
+
+TEST_F(UIDialogTest, DismissingFromCodeClosesAnAlertWithoutAnswer) {
+  UIScopedTestDialogPresenter presenter;
+  auto alert = fileNameAlert(journal, "A");
+  host->present(alert, false);
+  MainLoop::runUntilIdle();
+  host->dismiss(false);
+  EXPECT_FALSE(alert->isAwaitingAnswer());
+  EXPECT_FALSE(alert->press("OK"));
+  EXPECT_TRUE(journal.empty());
+  EXPECT_EQ(presenter->events.back(), "close alert File name");
+}
+
+TEST_F(UIDialogTest, WithoutAPresenterAnAlertIsCancelledWithALine) {
   {
     SCOPED_TRACE("answered with its cancel action");
     auto alert = fileNameAlert(journal, "A");
@@ -92,20 +126,6 @@ TEST_F(UIDialogTest, WithoutAPresenterAlertsAndPickersAreCancelledWithALine) {
     EXPECT_TRUE(journal.empty());
     EXPECT_FALSE(host->presentedViewController());
   }
-  {
-    SCOPED_TRACE("a picker: cancelled");
-    auto picker = std::make_shared<UIDocumentPickerViewController>(std::vector<std::string>{"public.folder"},
-                                                                   UIDocumentPickerMode::open);
-    EXPECT_TRUE(picker->picksFolders());
-    picker->setDelegate(host);
-    host->present(picker, true, [&] { journal.push_back("completion"); });
-    testing::internal::CaptureStderr();
-    MainLoop::runUntilIdle();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "UIDocumentPickerViewController: no dialog presenter; the picker was cancelled\n");
-    EXPECT_EQ(take(journal), (Lines{"completion", "A.cancelled"}));
-    EXPECT_FALSE(host->presentedViewController());
-  }
 }
 
 TEST_F(UIDialogTest, DocumentPickerAnswersReachTheDelegate) {
@@ -115,7 +135,13 @@ TEST_F(UIDialogTest, DocumentPickerAnswersReachTheDelegate) {
   picker->setDelegate(host);
   const std::vector<URL> two{URL::fileURLWithPath("/tmp/a.wav", false),
                              URL::fileURLWithPath("/tmp/b.wav", false)};
-  EXPECT_FALSE(picker->picksFolders());
+  {
+    SCOPED_TRACE("the picker's settings");
+    EXPECT_FALSE(picker->picksFolders());
+    EXPECT_FALSE(picker->allowsMultipleSelection());
+    EXPECT_EQ(picker->documentPickerMode(), UIDocumentPickerMode::import);
+    EXPECT_EQ(picker->delegate(), host);
+  }
   {
     SCOPED_TRACE("multiple selection: every URL in one call, after the picker closed");
     picker->setAllowsMultipleSelection(true);
@@ -139,4 +165,42 @@ TEST_F(UIDialogTest, DocumentPickerAnswersReachTheDelegate) {
     MainLoop::runUntilIdle();
     EXPECT_EQ(take(journal), (Lines{"A.picked /tmp/a.wav", "A.cancelled"}));
   }
+  {
+    SCOPED_TRACE("folders");
+    const UIDocumentPickerViewController folders({"public.folder"}, UIDocumentPickerMode::open);
+    EXPECT_TRUE(folders.picksFolders());
+  }
+}
+
+TEST_F(UIDialogTest, TheSingleURLFormGetsPicksWhenThePluralOneIsNotOverridden) {
+  struct SingleDelegate : UIDocumentPickerDelegate {
+    std::vector<std::string> seen;
+    void documentPicker(UIDocumentPickerViewController&, const URL& url) override {
+      seen.push_back(url.path());
+    }
+  };
+  UIScopedTestDialogPresenter presenter;
+  auto delegate = std::make_shared<SingleDelegate>();
+  auto picker = std::make_shared<UIDocumentPickerViewController>(std::vector<std::string>{"public.data"},
+                                                                 UIDocumentPickerMode::open);
+  picker->setDelegate(delegate);
+  presenter->answerPicker = [](UIDocumentPickerViewController& p) {
+    p.pick({URL::fileURLWithPath("/x/y", false)});
+  };
+  host->present(picker, false);
+  MainLoop::runUntilIdle();
+  EXPECT_EQ(delegate->seen, (Lines{"/x/y"}));
+}
+
+TEST_F(UIDialogTest, WithoutAPresenterAPickerIsCancelledWithALine) {
+  auto picker = std::make_shared<UIDocumentPickerViewController>(std::vector<std::string>{"public.folder"},
+                                                                 UIDocumentPickerMode::open);
+  picker->setDelegate(host);
+  host->present(picker, true, [&] { journal.push_back("completion"); });
+  testing::internal::CaptureStderr();
+  MainLoop::runUntilIdle();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "UIDocumentPickerViewController: no dialog presenter; the picker was cancelled\n");
+  EXPECT_EQ(take(journal), (Lines{"completion", "A.cancelled"}));
+  EXPECT_FALSE(host->presentedViewController());
 }

@@ -27,6 +27,7 @@ TEST(UIDrawGeometry, RectanglesContainHalfOpenAndIntersectOnlyWithArea) {
     EXPECT_TRUE(r.contains({39.999, 59.999}));
     EXPECT_FALSE(r.contains({40, 30}));
     EXPECT_FALSE(r.contains({20, 60}));
+    EXPECT_FALSE(CGRect(5, 5, 0, 10).contains({5, 6}));
   }
   {
     SCOPED_TRACE("a negative size is read through the standardised rectangle");
@@ -39,6 +40,7 @@ TEST(UIDrawGeometry, RectanglesContainHalfOpenAndIntersectOnlyWithArea) {
   {
     SCOPED_TRACE("edge contact is no intersection; overlap is");
     EXPECT_FALSE(CGRectIntersectsRect(r, CGRect(40, 20, 5, 5)));
+    EXPECT_FALSE(r.intersects(CGRect(10, 60, 5, 5)));
     EXPECT_TRUE(r.intersects(CGRect(39.5, 59.5, 5, 5)));
     expectRect(r.intersection(CGRect(30, 50, 100, 100)), 30, 50, 10, 10);
     EXPECT_EQ(r.intersection(CGRect(40, 20, 5, 5)), CGRect());
@@ -64,6 +66,9 @@ TEST(UIDrawGeometry, TransformsComposeInTheOriginalOrder) {
   }
   {
     SCOPED_TRACE("a positive rotation turns x towards y: clockwise on a y-down screen");
+    const CGPoint p = CGPoint{1, 0}.applying(CGAffineTransform::makeRotation(std::numbers::pi / 2));
+    EXPECT_NEAR(p.x, 0, kTol);
+    EXPECT_NEAR(p.y, 1, kTol);
     const CGRect box = CGRect(0, 0, 2, 1).applying(CGAffineTransform::makeRotation(std::numbers::pi / 2));
     expectRect(box, -1, 0, 1, 2);
   }
@@ -73,18 +78,29 @@ TEST(UIDrawGeometry, TransformsComposeInTheOriginalOrder) {
     const CGPoint q = CGPoint{12.5, -3}.applying(t).applying(t.inverted());
     EXPECT_NEAR(q.x, 12.5, 1e-9);
     EXPECT_NEAR(q.y, -3, 1e-9);
+    EXPECT_TRUE(t.concatenating(t.inverted()).isInvertible());
   }
 }
 
 TEST(UIDrawGeometry, DegenerateTransformsAreRecognisedAndLeftAlone) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  for (const auto& [name, t] :
-       {std::pair{"scale 0 in one axis", CGAffineTransform::identity().scaledBy(1, 0)},
-        {"NaN scale", CGAffineTransform::identity().scaledBy(nan, 1)},
-        {"infinite translation", CGAffineTransform::makeTranslation(inf, 0)},
-        {"determinant underflows", CGAffineTransform::makeScale(1e-200, 1e-200)}})
-    EXPECT_FALSE(t.isInvertible()) << name;
+  struct Case {
+    const char* name;
+    CGAffineTransform t;
+  } cases[] = {
+      {"scale 0", CGAffineTransform::identity().scaledBy(0, 0)},
+      {"scale 0 in one axis", CGAffineTransform::identity().scaledBy(1, 0)},
+      {"NaN scale", CGAffineTransform::identity().scaledBy(nan, 1)},
+      {"infinite translation", CGAffineTransform::makeTranslation(inf, 0)},
+      {"determinant underflows", CGAffineTransform::makeScale(1e-200, 1e-200)},
+      // 1e-320 is a denormal: not 0, but its reciprocal overflows.
+      {"determinant denormal", CGAffineTransform::makeScale(1e-160, 1e-160)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(c.t.isInvertible());
+  }
   const CGAffineTransform flat = CGAffineTransform::makeScale(2, 0);
   EXPECT_EQ(flat.inverted(), flat) << "a singular transform is returned unchanged";
   EXPECT_TRUE(CGAffineTransform::makeScale(1e-5, 1e-5).isInvertible());

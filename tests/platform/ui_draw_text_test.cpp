@@ -1,5 +1,5 @@
 // Fonts resolved through the platform's font rules, and string measuring and drawing: wrapping,
-// centring, clipping of lines that do not fit.
+// centring, clipping of lines that do not fit, and the same layout at every scale.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +7,7 @@
 
 #include "CoreGraphics/CGBitmapContext.h"
 #include "UIKit/NSStringDrawing.h"
+#include "UIKit/TextLayoutCache.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIGraphics.h"
 
@@ -131,6 +132,34 @@ TEST(UIDrawText, MeasuredBlocksGrowByWholeLinesAndStayWithinTheWidth) {
   }
 }
 
+TEST(UIDrawText, CachedLayoutsAnswerOnlyTheirOwnKey) {
+  TextLayoutCache& cache = TextLayoutCache::shared();
+  cache.clear();
+  NSParagraphStyle centred;
+  centred.alignment = NSTextAlignment::center;
+  const NSStringAttributes small{UIFont::systemFont(10), std::nullopt, centred};
+  const NSStringAttributes large{UIFont::systemFont(20), std::nullopt, centred};
+  const NSString text("release time");
+  const CGRect fresh = text.boundingRect({40, INFINITY}, usesLineFragmentOrigin, small);
+  EXPECT_EQ(text.boundingRect({40, INFINITY}, usesLineFragmentOrigin, small), fresh);
+  EXPECT_EQ(cache.size(), 1u);
+  {
+    SCOPED_TRACE("another width, size or font is another layout");
+    EXPECT_NE(text.boundingRect({400, INFINITY}, usesLineFragmentOrigin, small), fresh);
+    EXPECT_NE(text.boundingRect({40, INFINITY}, usesLineFragmentOrigin, large), fresh);
+    const NSStringAttributes narrow{UIFont("HelveticaNeue-CondensedBold", 10), std::nullopt, centred};
+    EXPECT_LT(text.boundingRect({400, INFINITY}, usesLineFragmentOrigin, narrow).width(),
+              text.boundingRect({400, INFINITY}, usesLineFragmentOrigin, small).width());
+  }
+  {
+    SCOPED_TRACE("the cache is bounded, and an evicted layout is made again the same");
+    for (int i = 0; i < int(TextLayoutCache::capacity) + 10; ++i)
+      NSString(std::to_string(i)).boundingRect({40, INFINITY}, usesLineFragmentOrigin, small);
+    EXPECT_EQ(cache.size(), TextLayoutCache::capacity);
+    EXPECT_EQ(text.boundingRect({40, INFINITY}, usesLineFragmentOrigin, small), fresh);
+  }
+}
+
 TEST(UIDrawText, CentredBoxesPlaceTheirInkInTheMiddle) {
   struct Case {
     const char* text;
@@ -169,6 +198,49 @@ TEST(UIDrawText, CentredBoxesPlaceTheirInkInTheMiddle) {
     const CGRect one = inkBounds(wide), two = inkBounds(shortLine);
     EXPECT_GT(two.height(), one.height() * 1.8);
     EXPECT_NEAR(two.minX(), one.minX(), 0.75) << "the widest line sets the block's left edge";
+  }
+}
+
+TEST(UIDrawText, LayoutIsTheSameAtEveryScale) {
+  const CGRect box(3, 3, 80, 32);
+  const UIFont font("HelveticaNeue", 12);
+  const std::string label = "audition monitor";
+  CGRect reference;
+  {
+    CGBitmapContext image(100, 50, 1);
+    UIGraphicsContextScope scope(&image.context());
+    drawCentred(image.context(), label, box, font);
+    reference = inkBounds(image);
+  }
+  {
+    SCOPED_TRACE("image scale 2 and a context scaled by 2 agree with scale 1 (in points)");
+    for (bool contextScale : {false, true}) {
+      CGBitmapContext image(contextScale ? 200 : 100, contextScale ? 100 : 50, contextScale ? 1 : 2);
+      UIGraphicsContextScope scope(&image.context());
+      if (contextScale)
+        image.context().scaleBy(2, 2);
+      drawCentred(image.context(), label, box, font);
+      CGRect ink = inkBounds(image);
+      if (contextScale)
+        ink = ink.applying(CGAffineTransform::makeScale(0.5, 0.5));
+      EXPECT_NEAR(ink.minX(), reference.minX(), 1.0);
+      EXPECT_NEAR(ink.maxX(), reference.maxX(), 1.0);
+      EXPECT_NEAR(ink.minY(), reference.minY(), 1.0);
+      EXPECT_NEAR(ink.maxY(), reference.maxY(), 1.0);
+    }
+  }
+  {
+    SCOPED_TRACE("non-uniform stretch (80/86 x 32/38) maps the unstretched ink");
+    const CGFloat sx = 80.0 / 86.0, sy = 32.0 / 38.0;
+    CGBitmapContext image(100, 50, 4);
+    UIGraphicsContextScope scope(&image.context());
+    image.context().scaleBy(sx, sy);
+    drawCentred(image.context(), label, box, font);
+    const CGRect ink = inkBounds(image);
+    const CGRect expected = reference.applying(CGAffineTransform::makeScale(sx, sy));
+    EXPECT_NEAR(ink.midX(), expected.midX(), 0.75);
+    EXPECT_NEAR(ink.width(), expected.width(), 1.5);
+    EXPECT_NEAR(ink.height(), expected.height(), 1.5);
   }
 }
 

@@ -21,15 +21,6 @@ std::shared_ptr<R> watched(States& states) {
   return r;
 }
 
-// One finger held at `from` for `seconds`, then moved to `to` and lifted there.
-void pressFor(UITestSupport::TouchInjector& fingers, CGPoint from, double seconds, CGPoint to) {
-  fingers.down(0, from);
-  TestClock::advance(seconds);
-  if (to != from)
-    fingers.move(0, to);
-  fingers.up(0, to);
-}
-
 class Simultaneous : public UIGestureRecognizerDelegate {
  public:
   bool gestureRecognizerShouldRecognizeSimultaneously(UIGestureRecognizer&, UIGestureRecognizer&) override {
@@ -54,6 +45,7 @@ class UIRecognizer : public HeadlessWindowTest {
 TEST_F(UIRecognizer, PanBeginsPastTheThresholdAndMeasuresFromTouchDown) {
   auto pan = watched<UIPanGestureRecognizer>(states);
   container->addGestureRecognizer(pan);
+  EXPECT_EQ(pan->view(), container);
   UITestSupport::TouchInjector fingers(*window);
   fingers.down(0, CGPoint{30, 30});
   fingers.move(0, CGPoint{36, 36});  // 8.5 points: not yet
@@ -92,7 +84,7 @@ TEST_F(UIRecognizer, PanBeginsPastTheThresholdAndMeasuresFromTouchDown) {
     SCOPED_TRACE("by default the view's touches are cancelled when the pan begins");
     take(journal);
     fingers.drag(CGPoint{30, 30}, CGPoint{70, 30}, 2);
-    EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "panel.cancelled(30,10)"}));
+    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.cancelled(30,10)"}));
   }
 }
 
@@ -102,24 +94,32 @@ TEST_F(UIRecognizer, TheTouchedViewKeepsItsTouchesWhileAnAncestorsPanRuns) {
   auto pan = watched<UIPanGestureRecognizer>(states);
   pan->setCancelsTouchesInView(false);
   container->addGestureRecognizer(pan);
+  std::vector<std::string> order;
   pan->addTarget([&](UIGestureRecognizer& g) { journal.push_back("pan." + std::to_string(int(g.state()))); });
   UITestSupport::TouchInjector fingers(*window);
   fingers.drag(CGPoint{30, 30}, CGPoint{70, 30}, 2);
-  EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "pan.1", "panel.moved(30,10)", "pan.2",
-                                  "panel.moved(50,10)", "pan.3", "panel.ended(50,10)"}));
+  EXPECT_EQ(take(journal),
+            (std::vector<std::string>{"panel.began(10,10)", "pan.1", "panel.moved(30,10)", "pan.2",
+                                      "panel.moved(50,10)", "pan.3", "panel.ended(50,10)"}));
   {
     SCOPED_TRACE("a long press on the panel and the pan above: the first to begin wins unless simultaneous");
     States press;
     auto hold = watched<UILongPressGestureRecognizer>(press);
     panel->addGestureRecognizer(hold);
     states.clear();
-    pressFor(fingers, CGPoint{30, 30}, 0.5, CGPoint{70, 30});
+    fingers.down(0, CGPoint{30, 30});
+    TestClock::advance(0.5);
+    fingers.move(0, CGPoint{70, 30});
+    fingers.up(0, CGPoint{70, 30});
     EXPECT_EQ(press, (States{1, 2, 3}));
     EXPECT_TRUE(states.empty());
     Simultaneous both;
     pan->setDelegate(&both);
     press.clear();
-    pressFor(fingers, CGPoint{30, 30}, 0.5, CGPoint{70, 30});
+    fingers.down(0, CGPoint{30, 30});
+    TestClock::advance(0.5);
+    fingers.move(0, CGPoint{70, 30});
+    fingers.up(0, CGPoint{70, 30});
     EXPECT_EQ(press, (States{1, 2, 3}));
     EXPECT_EQ(states, (States{1, 3}));
     pan->setDelegate(nullptr);
@@ -261,7 +261,9 @@ TEST_F(UIRecognizer, SingleTapWaitsForTheDoubleTapToFail) {
   {
     SCOPED_TRACE("a finger held too long or moved is no tap");
     single.clear();
-    pressFor(fingers, CGPoint{30, 30}, 1, CGPoint{30, 30});
+    fingers.down(0, CGPoint{30, 30});
+    TestClock::advance(1);
+    fingers.up(0, CGPoint{30, 30});
     fingers.drag(CGPoint{30, 30}, CGPoint{50, 30}, 1);
     TestClock::advance(1);
     EXPECT_TRUE(single.empty());
@@ -284,7 +286,9 @@ TEST_F(UIRecognizer, LongPressBeginsAfterItsDurationOnTheMainLoopTimers) {
   {
     SCOPED_TRACE("lifted early, or moved beyond the allowance first: failed, no action");
     states.clear();
-    pressFor(fingers, CGPoint{30, 30}, 0.3, CGPoint{30, 30});
+    fingers.down(0, CGPoint{30, 30});
+    TestClock::advance(0.3);
+    fingers.up(0, CGPoint{30, 30});
     fingers.down(0, CGPoint{30, 30});
     fingers.move(0, CGPoint{30, 41});
     TestClock::advance(1);
@@ -294,7 +298,9 @@ TEST_F(UIRecognizer, LongPressBeginsAfterItsDurationOnTheMainLoopTimers) {
   {
     SCOPED_TRACE("a disabled recogniser sees nothing; disabling a running one cancels it");
     press->setEnabled(false);
-    pressFor(fingers, CGPoint{30, 30}, 1, CGPoint{30, 30});
+    fingers.down(0, CGPoint{30, 30});
+    TestClock::advance(1);
+    fingers.up(0, CGPoint{30, 30});
     EXPECT_TRUE(states.empty());
     press->setEnabled(true);
     fingers.down(0, CGPoint{30, 30});

@@ -2,6 +2,7 @@
 // coordinates, the responder chain, one touch per view unless multiple touches are on; and the
 // controls' events: target-action, touch-up inside and outside, cancel, the slider's value.
 #include "UIKit/UIButton.h"
+#include "UIKit/UILabel.h"
 #include "UIKit/UISlider.h"
 #include "ui_view_support.h"
 
@@ -16,13 +17,13 @@ TEST_F(UIInput, TouchesGoToTheHitViewInItsOwnCoordinates) {
   window->addSubview(panel);
   UITestSupport::TouchInjector fingers(*window);
   fingers.drag(CGPoint{30, 30}, CGPoint{90, 90}, 2);
-  EXPECT_EQ(take(journal),
-            (Lines{"panel.began(10,10)", "panel.moved(40,40)", "panel.moved(70,70)", "panel.ended(70,70)"}));
+  EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.moved(40,40)",
+                                                     "panel.moved(70,70)", "panel.ended(70,70)"}));
   {
     SCOPED_TRACE("scaled by 2 about its centre: window (30, 30) is the panel's (15, 15)");
     panel->setTransform(CGAffineTransform::identity().scaledBy(2, 2));
     fingers.tap(CGPoint{30, 30});
-    EXPECT_EQ(take(journal), (Lines{"panel.began(15,15)", "panel.ended(15,15)"}));
+    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(15,15)", "panel.ended(15,15)"}));
   }
   {
     SCOPED_TRACE("unhandled touches rise to the superview");
@@ -30,7 +31,7 @@ TEST_F(UIInput, TouchesGoToTheHitViewInItsOwnCoordinates) {
     auto plain = UIView::make(CGRect(0, 0, 10, 10));
     panel->addSubview(plain);
     fingers.tap(CGPoint{25, 25});
-    EXPECT_EQ(take(journal), (Lines{"panel.began(5,5)", "panel.ended(5,5)"}));
+    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(5,5)", "panel.ended(5,5)"}));
   }
   {
     SCOPED_TRACE("one touch at a time unless multiple touches are on");
@@ -38,21 +39,21 @@ TEST_F(UIInput, TouchesGoToTheHitViewInItsOwnCoordinates) {
     fingers.down(2, CGPoint{50, 50});
     fingers.up(2, CGPoint{50, 50});
     fingers.up(1, CGPoint{30, 30});
-    EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "panel.ended(10,10)"}));
+    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.ended(10,10)"}));
     panel->setMultipleTouchEnabled(true);
     fingers.down(1, CGPoint{30, 30});
     fingers.down(2, CGPoint{50, 50});
     fingers.cancel(2);
     fingers.up(1, CGPoint{30, 30});
-    EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "panel.began(30,30)", "panel.cancelled(30,30)",
-                                    "panel.ended(10,10)"}));
+    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.began(30,30)",
+                                                       "panel.cancelled(30,30)", "panel.ended(10,10)"}));
   }
   {
     SCOPED_TRACE("a view taken out while touched gets its touch cancelled");
     fingers.down(1, CGPoint{30, 30});
     panel->removeFromSuperview();
     fingers.up(1, CGPoint{30, 30});
-    EXPECT_EQ(take(journal), (Lines{"panel.began(10,10)", "panel.cancelled(10,10)"}));
+    EXPECT_EQ(take(journal), (std::vector<std::string>{"panel.began(10,10)", "panel.cancelled(10,10)"}));
   }
 }
 
@@ -66,9 +67,12 @@ TEST_F(UIInput, ControlEventsAndTargetActionInOrder) {
   control->sendActions(UIControlEvents::touchDown);
   control->sendActions(UIControlEvents::valueChanged);
   control->sendActions(UIControlEvents::touchUpInside);  // no target: nothing
-  EXPECT_EQ(calls, (Lines{"first touchDown", "second touchDown", "changed or cancelled"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"first touchDown", "second touchDown", "changed or cancelled"}));
   EXPECT_EQ(control->sentCount(UIControlEvents::touchDown), 1u);
   EXPECT_EQ(control->sentCount(UIControlEvents::touchUpInside), 1u);
+  EXPECT_EQ(std::uint64_t(UIControlEvents::touchUpOutside), 128u);
+  EXPECT_EQ(std::uint64_t(UIControlEvents::touchCancel), 256u);
+  EXPECT_EQ(std::uint64_t(UIControlEvents::valueChanged), 4096u);
 
   // A member function as the action, with the sender's own type.
   struct Controller {
@@ -84,7 +88,7 @@ TEST_F(UIInput, ControlEventsAndTargetActionInOrder) {
   {
     SCOPED_TRACE("a press and a lift on it: touch down, then touch up inside");
     fingers.tap(CGPoint{20, 20});
-    EXPECT_EQ(controller->pressed, (Lines{"Play"}));
+    EXPECT_EQ(controller->pressed, (std::vector<std::string>{"Play"}));
     EXPECT_EQ(button->sentCount(UIControlEvents::touchDown), 1u);
     EXPECT_FALSE(button->isHighlighted());
   }
@@ -150,6 +154,38 @@ TEST_F(UIInput, SliderFollowsTheFingerAndReportsEachChange) {
     auto image = UITestSupport::render(*slider);
     EXPECT_EQ(image->pixel(62, 15), kWhite) << "thumb centre at 12 + 50";
     EXPECT_GT(image->pixel(40, 15).blue, 200) << "tinted track left of the thumb";
+  }
+}
+
+TEST_F(UIInput, ButtonsAndLabelsDrawLegibly) {
+  auto label = UILabel::make(CGRect(0, 0, 100, 30));
+  label->setText("Compressor");
+  label->setTextAlignment(NSTextAlignment::center);
+  auto image = UITestSupport::render(*label);
+  int inked = 0, left = 100, right = 0;
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      if (image->pixel(x, y).alpha > 128) {
+        ++inked;
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    }
+  }
+  EXPECT_GT(inked, 50) << "the text is drawn";
+  EXPECT_NEAR((left + right) / 2.0, 50, 3) << "and centred";
+  {
+    SCOPED_TRACE("a button with a drawn symbol shows the symbol, not the title");
+    auto button = UIButton::make(UIButtonType::custom, CGRect(0, 0, 20, 20));
+    button->setTitle("x");
+    button->setSymbol([](CGContext& cg, const CGRect& r, const UIColor& ink) {
+      cg.setFillColor(ink.cgColor());
+      cg.fill(r);
+    });
+    button->setTitleColor(UIColor::red());
+    auto picture = UITestSupport::render(*button);
+    EXPECT_EQ(picture->pixel(10, 10), kRed);
+    EXPECT_EQ(picture->pixel(2, 2).alpha, 0) << "inset by 4";
   }
 }
 

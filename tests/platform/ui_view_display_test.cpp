@@ -43,12 +43,12 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
   panel->addSubview(meter);
   window->addSubview(panel);
   UITestSupport::display(*window);
-  for (int frame = 1; frame <= 3; ++frame) {
+  for (int frame = 1; frame <= 25; ++frame) {
     meter->setBackgroundColor(frame % 2 ? UIColor::red() : UIColor::green());  // marks the meter
     UITestSupport::display(*window);
   }
   EXPECT_EQ(panel->drawCount(), 1u);
-  EXPECT_EQ(meter->drawCount(), 4u);
+  EXPECT_EQ(meter->drawCount(), 26u);
   EXPECT_EQ(window->lastDamage(), CGRect(60, 50, 20, 10)) << "only the meter's rectangle is composited";
   EXPECT_EQ(window->surface().pixel(70, 55), kRed);
   EXPECT_EQ(window->surface().pixel(30, 30), kBlue);
@@ -56,7 +56,7 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     SCOPED_TRACE("moving a view composites again without redrawing");
     meter->setFrame(CGRect(10, 10, 20, 10));
     const auto& p = picture();
-    EXPECT_EQ(meter->drawCount(), 4u);
+    EXPECT_EQ(meter->drawCount(), 26u);
     EXPECT_EQ(p.pixel(15, 15), kRed);
     EXPECT_EQ(p.pixel(70, 55), kBlue);
   }
@@ -64,7 +64,7 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     SCOPED_TRACE("a new size is drawn anew at that size, never stretched");
     meter->setFrame(CGRect(10, 10, 40, 10));
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 5u);
+    EXPECT_EQ(meter->drawCount(), 27u);
     EXPECT_EQ(meter->lastRect, CGRect(0, 0, 40, 10));
     EXPECT_EQ(panel->drawCount(), 1u);
   }
@@ -73,10 +73,10 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     meter->setHidden(true);
     meter->setNeedsDisplay();
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 5u);
+    EXPECT_EQ(meter->drawCount(), 27u);
     meter->setHidden(false);
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 6u);
+    EXPECT_EQ(meter->drawCount(), 28u);
   }
   {
     SCOPED_TRACE("a view added to the window is drawn in the next pass");
@@ -84,6 +84,24 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     window->addSubview(late);
     UITestSupport::display(*window);
     EXPECT_EQ(late->drawCount(), 1u);
+  }
+}
+
+TEST_F(UIViewDisplay, WindowScaleDrawsBackingsAtDevicePixels) {
+  auto view = ProbeView::make("v", CGRect(10, 10, 10, 10));
+  view->setBackgroundColor(UIColor::red());
+  window->addSubview(view);
+  window->setScreenScale(2);
+  const auto& p = picture();
+  EXPECT_EQ(p.pixelWidth(), 200);
+  EXPECT_EQ(p.pixel(20, 20), kRed);
+  EXPECT_EQ(p.pixel(39, 39), kRed);
+  EXPECT_EQ(p.pixel(40, 40), kWhite);
+  {
+    SCOPED_TRACE("a picture of one view, at its own origin");
+    auto image = UITestSupport::render(*view, 3);
+    EXPECT_EQ(image->pixelWidth(), 30);
+    EXPECT_EQ(image->pixel(29, 29), kRed);
   }
 }
 

@@ -1,5 +1,6 @@
-// Windows: the root controller's view pinned to the window and laid out with it, the window's
-// picture following its size, the backend choice, and views too large for a full-resolution backing.
+// Windows: the root controller's view pinned to the window and laid out with it, the responder
+// chain through the owning controller, the window's picture following its size and scale, the
+// backend choice, and views too large for a full-resolution backing.
 #include "UIKit/UIViewController.h"
 #include "ui_view_support.h"
 
@@ -19,6 +20,7 @@ TEST_F(UIWindowTest, RootControllerViewFillsTheWindowAndFollowsIt) {
   auto controller = std::make_shared<LayoutCounter>();
   window->setRootViewController(controller);
   ASSERT_TRUE(controller->isViewLoaded());
+  EXPECT_EQ(window->rootViewController(), controller);
   EXPECT_EQ(controller->view()->superview(), window);
   EXPECT_EQ(controller->view()->frame(), CGRect(0, 0, 100, 100));
   controller->sizes.clear();
@@ -33,6 +35,13 @@ TEST_F(UIWindowTest, RootControllerViewFillsTheWindowAndFollowsIt) {
     EXPECT_EQ(p.pixel(299, 199), kWhite);
   }
   {
+    SCOPED_TRACE("touches that no view handles rise through the controller to the window");
+    auto probe = ProbeView::make("probe", CGRect(0, 0, 10, 10));
+    EXPECT_EQ(controller->view()->next(), controller.get());
+    controller->view()->addSubview(probe);
+    EXPECT_EQ(probe->next(), controller->view().get());
+  }
+  {
     SCOPED_TRACE("another root controller replaces the view; none leaves the window empty");
     auto other = std::make_shared<UIViewController>();
     const auto firstView = controller->view();
@@ -44,6 +53,19 @@ TEST_F(UIWindowTest, RootControllerViewFillsTheWindowAndFollowsIt) {
     EXPECT_EQ(window->rootViewController(), nullptr);
   }
   controller->view()->setViewOwner(nullptr);
+}
+
+TEST_F(UIWindowTest, BackendIsChosenOnceWindowsExist) {
+  EXPECT_EQ(UIWindow::backendKind(), UIWindowBackendKind::headless);
+  EXPECT_TRUE(UIWindow::useBackend(UIWindowBackendKind::headless));
+  EXPECT_FALSE(UIWindow::useBackend(UIWindowBackendKind::windowed)) << "a headless window is open";
+  window->makeKeyAndVisible();
+  EXPECT_EQ(UIWindow::keyWindow(), window);
+  EXPECT_EQ(window->window(), window);
+  auto second = UIWindow::make(CGRect(0, 0, 10, 10));
+  second->makeKeyAndVisible();
+  EXPECT_FALSE(window->isKeyWindow());
+  EXPECT_EQ(UIWindow::keyWindow(), second);
 }
 
 TEST_F(UIWindowTest, NestedAlphasMultiplyAndHugeViewsStillDraw) {
