@@ -118,3 +118,20 @@ TEST(AUExtensionManager, ComponentPropertiesText) {
     EXPECT_EQ(stdout_capture::endCapture(), "WARNING: Audio unit is nil (yet?).\n");
   }
 }
+
+TEST(AUExtensionManager, PlaybackAndCleanupGoToTheGivenPlayer) {
+  StartUp run;
+  {
+    SCOPED_TRACE("togglePlayback answers the player's state after its toggle");
+    EXPECT_TRUE(run.manager->togglePlayback());
+    EXPECT_TRUE(run.player->playing);
+    EXPECT_FALSE(run.manager->togglePlayback());
+    EXPECT_FALSE(run.player->playing);
+  }
+  {
+    SCOPED_TRACE("cleanup finalizes the player once per call");
+    EXPECT_EQ(run.player->finalizeCalls, 0);
+    run.manager->cleanup();
+    EXPECT_EQ(run.player->finalizeCalls, 1);
+  }
+}
