@@ -22,6 +22,7 @@
 #include <optional>
 #include <random>
 
+#include "AUEnginePlayerCalls.h"
 #include "AUEnginePlayerDelegate.h"
 #include "AVFoundation/AVAudioEngine.h"
 #include "AVFoundation/AVAudioFile.h"
@@ -31,12 +32,12 @@
 #include "Foundation/URL.h"
 #include "MIDIEventQueue.h"
 
-class AUEnginePlayer : public std::enable_shared_from_this<AUEnginePlayer> {
+class AUEnginePlayer : public AUEnginePlayerCalls, public std::enable_shared_from_this<AUEnginePlayer> {
  public:
   // The player's constructor attaches the player node; nothing is connected and the session is
   // not touched. Make it with std::make_shared (its completions hold it weakly).
   AUEnginePlayer();
-  ~AUEnginePlayer();
+  ~AUEnginePlayer() override;
   AUEnginePlayer(const AUEnginePlayer&) = delete;
   AUEnginePlayer& operator=(const AUEnginePlayer&) = delete;
 
@@ -44,7 +45,7 @@ class AUEnginePlayer : public std::enable_shared_from_this<AUEnginePlayer> {
   void setDelegate(std::shared_ptr<AUEnginePlayerDelegate> delegate) { delegate_ = std::move(delegate); }
 
   // stop(), then disconnect().
-  void finalize();
+  void finalize() override;
   // connect(nil) with a completion that prints that the disconnection was performed.
   void disconnect();
   // Opens the file and rewires the graph for it.
@@ -52,10 +53,10 @@ class AUEnginePlayer : public std::enable_shared_from_this<AUEnginePlayer> {
   void start();
   void stop();
   // start() when stopped, stop() when playing; the state afterwards.
-  bool toggle();
+  bool toggle() override;
   // Removes the effect in place (if any) and attaches and wires the new one (null: none).
   void connect(
-      std::shared_ptr<AVAudioUnit> avAudioUnit, std::function<void()> completion = [] {});
+      std::shared_ptr<AVAudioUnit> avAudioUnit, std::function<void()> completion = [] {}) override;
 
   bool isPlaying() const { return isPlaying_.load(); }
   std::int64_t loopCount() const { return loopCount_; }  // [main]

@@ -9,14 +9,17 @@
 #include "FourCharCode.h"
 
 std::shared_ptr<AUExtensionManager> AUExtensionManager::make(
-    std::shared_ptr<AUExtensionManagerDelegate> delegate, DispatchQueue& searchQueue) {
-  auto manager = std::make_shared<AUExtensionManager>(Passkey{}, std::move(delegate));
+    std::shared_ptr<AUExtensionManagerDelegate> delegate, std::shared_ptr<AUEnginePlayerCalls> enginePlayer,
+    DispatchQueue& searchQueue) {
+  auto manager =
+      std::make_shared<AUExtensionManager>(Passkey{}, std::move(delegate), std::move(enginePlayer));
   manager->loadForRelease(searchQueue);
   return manager;
 }
 
-AUExtensionManager::AUExtensionManager(Passkey, std::shared_ptr<AUExtensionManagerDelegate> delegate)
-    : auEngine(makeEnginePlayer()), delegate(std::move(delegate)) {}
+AUExtensionManager::AUExtensionManager(Passkey, std::shared_ptr<AUExtensionManagerDelegate> delegate,
+                                       std::shared_ptr<AUEnginePlayerCalls> enginePlayer)
+    : auEngine(std::move(enginePlayer)), delegate(std::move(delegate)) {}
 
 void AUExtensionManager::loadForRelease(DispatchQueue& searchQueue) {
   print("NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!");
@@ -82,7 +85,7 @@ void AUExtensionManager::selectAudioUnitWithComponentDescription(
         // The unit whose presets the manager shows, known before the player is wired.
         self->audioUnit = avAudioUnit->auAudioUnit();
         self->audioUnit->setContextName("running in distribution host");
-        connectEnginePlayer(*self->auEngine, avAudioUnit, [self, avAudioUnit, completion] {
+        self->auEngine->connect(avAudioUnit, [self, avAudioUnit, completion] {
           print("AUExtensionManager: Performed audio unit connection.");
           if (self->delegate)
             self->delegate->onFoundComponent(avAudioUnit);
@@ -104,11 +107,11 @@ void AUExtensionManager::connectParametersToControls() {
 }
 
 bool AUExtensionManager::togglePlayback() {
-  return toggleEnginePlayer(*auEngine);
+  return auEngine->toggle();
 }
 
 void AUExtensionManager::cleanup() {
-  finalizeEnginePlayer(*auEngine);
+  auEngine->finalize();
 }
 
 std::vector<Preset> AUExtensionManager::presets() const {

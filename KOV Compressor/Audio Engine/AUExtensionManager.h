@@ -20,19 +20,20 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Preset.h"
 
-class AUEnginePlayer;
+class AUEnginePlayerCalls;
 class AUViewController;
 
 class AUExtensionManager : public std::enable_shared_from_this<AUExtensionManager> {
  public:
-  // init(delegate:): builds the manager with a new engine player, stores the delegate (strongly)
-  // and starts the search before returning. The search runs on `searchQueue`, the global queue
-  // unless a test hands in a queue of its own. [main]
+  // init(delegate:): builds the manager around the engine player it is given (not null), stores
+  // the delegate (strongly) and starts the search before returning. The search runs on
+  // `searchQueue`, the global queue unless a test hands in a queue of its own. [main]
   static std::shared_ptr<AUExtensionManager> make(std::shared_ptr<AUExtensionManagerDelegate> delegate,
+                                                  std::shared_ptr<AUEnginePlayerCalls> enginePlayer,
                                                   DispatchQueue& searchQueue = DispatchQueue::global());
 
-  // The engine player, owned for the manager's life.
-  const std::shared_ptr<AUEnginePlayer> auEngine;
+  // The engine player, owned (shared) for the manager's life.
+  const std::shared_ptr<AUEnginePlayerCalls> auEngine;
   // The effect's editor controller, set by the main screen when it embeds it.
   std::shared_ptr<AUViewController> viewController;
 
@@ -63,7 +64,8 @@ class AUExtensionManager : public std::enable_shared_from_this<AUExtensionManage
   };
 
  public:
-  AUExtensionManager(Passkey, std::shared_ptr<AUExtensionManagerDelegate> delegate);
+  AUExtensionManager(Passkey, std::shared_ptr<AUExtensionManagerDelegate> delegate,
+                     std::shared_ptr<AUEnginePlayerCalls> enginePlayer);
 
  private:
   using Completion = std::function<void()>;

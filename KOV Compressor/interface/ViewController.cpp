@@ -32,8 +32,11 @@ void ViewController::viewDidLoad() {
   print("Info: Main view controller loaded.");
   playButton->setHidden(false);
   stopButton->setHidden(true);
-  audioUnitManager = AUExtensionManager::make(self());
-  audioUnitManager->auEngine->setDelegate(self());
+  // The screen puts the manager and the engine player together: the manager drives the player,
+  // the player reports to the screen.
+  const auto enginePlayer = std::make_shared<AUEnginePlayer>();
+  audioUnitManager = AUExtensionManager::make(self(), enginePlayer);
+  enginePlayer->setDelegate(self());
   pluginView->setHidden(true);
   getDirectories();
 }

@@ -114,7 +114,7 @@ class MainScreenTest : public testing::Test {
   }
   void TearDown() override {
     if (screen && screen->audioUnitManagerForTesting()) {
-      screen->audioUnitManagerForTesting()->auEngine->stop();
+      player()->stop();
       MainLoop::runUntilIdle();
       screen->releaseManagerForTesting();
     }
@@ -149,7 +149,10 @@ class MainScreenTest : public testing::Test {
     return stdout_capture::endCapture();
   }
 
-  AUEnginePlayer* player() { return screen->audioUnitManagerForTesting()->auEngine.get(); }
+  // The screen hands the manager the application's real player.
+  AUEnginePlayer* player() {
+    return dynamic_cast<AUEnginePlayer*>(screen->audioUnitManagerForTesting()->auEngine.get());
+  }
 
   // Renders `frames` frames offline (running the main queue in between); the output's peak.
   float render(int frames) {

@@ -37,6 +37,7 @@ struct RecordingDelegate : AUExtensionManagerDelegate {
 // Runs the manager's whole start-up: the search on `queue`, then the main queue's part.
 struct StartUp {
   std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+  std::shared_ptr<FakeEnginePlayer> player = std::make_shared<FakeEnginePlayer>();
   std::shared_ptr<AUExtensionManager> manager;
   std::vector<std::string> lines;
 
@@ -44,7 +45,7 @@ struct StartUp {
     MainLoop::adoptCurrentThread();
     DispatchQueue queue("test.search");
     stdout_capture::beginCapture();
-    manager = AUExtensionManager::make(delegate, queue);
+    manager = AUExtensionManager::make(delegate, player, queue);
     queue.sync([] {});  // the search has run
     MainLoop::runUntilIdle();
     lines = stdout_capture::splitLines(stdout_capture::endCapture());
@@ -90,7 +91,7 @@ TEST(AUExtensionManager, InstantiationFailurePrintsTheDescription) {
                        "componentManufacturer: 1363561540, componentFlags: 2, componentFlagsMask: 0)",
                        "Error: Could not instantiate audio unit."}));
   EXPECT_TRUE(run.delegate->calls.empty());
-  EXPECT_TRUE(run.manager->auEngine->connected.empty());
+  EXPECT_TRUE(run.player->connected.empty());
 }
 
 TEST(AUExtensionManager, ComponentPropertiesText) {
@@ -119,5 +120,22 @@ TEST(AUExtensionManager, ComponentPropertiesText) {
     stdout_capture::beginCapture();
     manager->connectParametersToControls();
     EXPECT_EQ(stdout_capture::endCapture(), "WARNING: Audio unit is nil (yet?).\n");
+  }
+}
+
+TEST(AUExtensionManager, PlaybackAndCleanupGoToTheGivenPlayer) {
+  StartUp run;
+  {
+    SCOPED_TRACE("togglePlayback answers the player's state after its toggle");
+    EXPECT_TRUE(run.manager->togglePlayback());
+    EXPECT_TRUE(run.player->playing);
+    EXPECT_FALSE(run.manager->togglePlayback());
+    EXPECT_FALSE(run.player->playing);
+  }
+  {
+    SCOPED_TRACE("cleanup finalizes the player once per call");
+    EXPECT_EQ(run.player->finalizeCalls, 0);
+    run.manager->cleanup();
+    EXPECT_EQ(run.player->finalizeCalls, 1);
   }
 }

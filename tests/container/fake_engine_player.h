@@ -6,10 +6,15 @@
 #include <memory>
 #include <vector>
 
+#include "AUEnginePlayerCalls.h"
 #include "AVFoundation/AVAudioNode.h"
 
-class AUEnginePlayer {
+class FakeEnginePlayer : public AUEnginePlayerCalls {
  public:
+  void connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::function<void()> completion) override;
+  bool toggle() override;
+  void finalize() override;
+
   std::vector<std::shared_ptr<AVAudioUnit>> connected;
   int finalizeCalls = 0;
   bool playing = false;

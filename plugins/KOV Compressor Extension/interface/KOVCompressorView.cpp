@@ -6,7 +6,7 @@
 
 #include "Foundation/Print.h"
 #include "Foundation/TextForms.h"
-#include "KOVParameterAddresses.h"
+#include "KOVPanelControls.h"
 #include "KOVValueTexts.h"
 
 std::shared_ptr<KOVCompressorView> KOVCompressorView::make(CGRect frame) {
@@ -31,37 +31,23 @@ void KOVCompressorView::setBaseClass(std::shared_ptr<KOVCompressorViewBase> base
 
 void KOVCompressorView::setParameter(int address, float value) {
   KOVCompressorViewBase& base = *baseClass_;
-  switch (address) {
-    case kov_address::attack:
-      base.valueAttack = value;
-      break;
-    case kov_address::release:
-      base.valueRelease = value;
-      break;
-    case kov_address::threshold:
-      base.valueThreshold = value;
-      break;
-    case kov_address::ratio:
-      base.valueRatio = value;
-      break;
-    case kov_address::gain:
-      base.valueGain = value;
-      break;
-    case kov_address::mix:
-      base.valueMix = value;
-      break;
-    case kov_address::mode:
-      if (const auto label = modeLabel(value))
-        base.valueMode = std::string(*label);
-      break;
-    case kov_address::bypass:
-      base.isBypassSelected = (value == 1.0f);
-      break;
-    case kov_address::audition:
-      base.isAuditioSelected = (value == 1.0f);
-      break;
-    default:  // the filters, the final limiter and unknown addresses are not shown
-      break;
+  // Values are taken as they come: nothing is clamped, and a switch is on only for exactly 1.0.
+  if (const KOVPanelControl* control = kov_panel::showing(address)) {
+    switch (control->kind) {
+      case kov_panel::Kind::knob:
+        base.*control->value = value;
+        break;
+      case kov_panel::Kind::mode:
+        if (const auto label = modeLabel(value))
+          base.*control->label = std::string(*label);
+        break;
+      case kov_panel::Kind::button:
+        base.*control->selected = (value == 1.0f);
+        break;
+      case kov_panel::Kind::meter:
+      case kov_panel::Kind::caption:
+        break;
+    }
   }
   print("editor received parameter : address: " + std::to_string(address) + ", value: " + describe(value));
   setNeedsDisplay();

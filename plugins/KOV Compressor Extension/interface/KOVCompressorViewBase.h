@@ -1,7 +1,8 @@
 // The drawing object behind the compressor panel: every value, flag, colour and hit rectangle the
 // panel shows, and the painting of the panel on its 512 x 340 design canvas (outline, six knobs,
 // mode button, meter symbol, bypass and audition buttons, title), scaled into the view. Each
-// drawing pass also publishes the eleven touch hotspots in canvas units.
+// drawing pass also publishes the eleven touch hotspots in canvas units. Where each control is
+// drawn and touched, and which of the fields below are its, is the table in KOVPanelControls.h.
 //
 // The panel view (KOVCompressorView) writes the properties and calls drawMain from its drawing
 // pass. Nothing is cached between draws: colours and values are read on every call. The drawers

@@ -1,63 +1,18 @@
 // The compressor panel's touch handling: hotspot search, touch-down actions, knob drags,
 // touch-up and cancel.
-#include <array>
 #include <cmath>
-#include <string_view>
+#include <string>
 
 #include "Foundation/Print.h"
 #include "Foundation/TextForms.h"
 #include "KOVCompressorView.h"
+#include "KOVPanelControls.h"
 #include "KOVParameterAddresses.h"
 #include "KOVValueTexts.h"
 
 namespace {
 
-using Base = KOVCompressorViewBase;
-
-enum class Kind { knob, button, mode, passive };
-
-// One hotspot: its name, hit rectangle, kind, the fields it edits and its parameter address.
-struct Hotspot {
-  std::string_view name;
-  UIBezierPath Base::*path;
-  Kind kind;
-  bool Base::*active;    // null for the passive ones
-  CGFloat Base::*value;  // knobs
-  bool Base::*selected;  // buttons
-  int address;           // -1 for the passive ones
-};
-
-// In the order a touch-down point is tested: where rectangles share an edge (mode with release
-// at x 227 and with threshold at x 284) the earlier one wins.
-constexpr std::array<Hotspot, 11> kHotspots = {{
-    {"attack", &Base::hotspotAttackPath, Kind::knob, &Base::isAttackActive, &Base::valueAttack, nullptr,
-     kov_address::attack},
-    {"release", &Base::hotspotReleasePath, Kind::knob, &Base::isReleaseActive, &Base::valueRelease, nullptr,
-     kov_address::release},
-    {"threshold", &Base::hotspotThresholdPath, Kind::knob, &Base::isThresholdActive, &Base::valueThreshold,
-     nullptr, kov_address::threshold},
-    {"ratio", &Base::hotspotRatioPath, Kind::knob, &Base::isRatioActive, &Base::valueRatio, nullptr,
-     kov_address::ratio},
-    {"gain", &Base::hotspotGainPath, Kind::knob, &Base::isGainActive, &Base::valueGain, nullptr,
-     kov_address::gain},
-    {"mix", &Base::hotspotMixPath, Kind::knob, &Base::isMixActive, &Base::valueMix, nullptr,
-     kov_address::mix},
-    {"bypass", &Base::hotspotBypassPath, Kind::button, &Base::isBypassActive, nullptr,
-     &Base::isBypassSelected, kov_address::bypass},
-    {"audition", &Base::hotspotAuditionPath, Kind::button, &Base::isAuditionActive, nullptr,
-     &Base::isAuditioSelected, kov_address::audition},
-    {"caption", &Base::hotspotCaptionPath, Kind::passive, nullptr, nullptr, nullptr, -1},
-    {"meter", &Base::hotspotMeterPath, Kind::passive, nullptr, nullptr, nullptr, -1},
-    {"mode", &Base::hotspotModePath, Kind::mode, &Base::isModeActive, nullptr, nullptr, kov_address::mode},
-}};
-
-const Hotspot* hotspotNamed(std::string_view name) {
-  for (const Hotspot& hotspot : kHotspots) {
-    if (hotspot.name == name)
-      return &hotspot;
-  }
-  return nullptr;
-}
+using kov_panel::Kind;
 
 // The drag rule: half the upward plus half the rightward distance, in hundredths of the range,
 // computed in 32-bit float (the rounding is part of the result); then both the step and the value
@@ -91,9 +46,9 @@ CGPoint KOVCompressorView::canvasPoint(const UITouch& touch) const {
 
 void KOVCompressorView::setHotspotMode(CGPoint location) {
   hotspotMode_.clear();
-  for (const Hotspot& hotspot : kHotspots) {
-    if (hitTest(location, baseClass_.get()->*hotspot.path)) {
-      hotspotMode_ = hotspot.name;
+  for (const KOVPanelControl& control : kov_panel::controls) {
+    if (hitTest(location, baseClass_.get()->*control.path)) {
+      hotspotMode_ = control.name;
       break;
     }
   }
@@ -101,9 +56,9 @@ void KOVCompressorView::setHotspotMode(CGPoint location) {
 }
 
 void KOVCompressorView::setActiveFlag(bool active) {
-  const Hotspot* hotspot = hotspotNamed(hotspotMode_);
-  if (hotspot != nullptr && hotspot->active != nullptr)
-    baseClass_.get()->*hotspot->active = active;
+  const KOVPanelControl* control = kov_panel::named(hotspotMode_);
+  if (control != nullptr && control->active != nullptr)
+    baseClass_.get()->*control->active = active;
 }
 
 void KOVCompressorView::touchesBegan(const UITouchSet& touches, const UIEvent* /*event*/) {
@@ -115,34 +70,37 @@ void KOVCompressorView::touchesBegan(const UITouchSet& touches, const UIEvent* /
 
   startLocation_ = canvasPoint(*touch);
   setHotspotMode(startLocation_);
-  const Hotspot* hotspot = hotspotNamed(hotspotMode_);
-  if (hotspot == nullptr) {
+  const KOVPanelControl* control = kov_panel::named(hotspotMode_);
+  if (control == nullptr) {
     controller->setTouchesLocked(false);
     return;
   }
   controller->setTouchesLocked(true);
 
   KOVCompressorViewBase& base = *baseClass_;
-  switch (hotspot->kind) {
+  switch (control->kind) {
     case Kind::knob:
-      savedValue_ = base.*hotspot->value;
-      base.*hotspot->active = true;
+      savedValue_ = base.*control->value;
+      base.*control->active = true;
       break;
     case Kind::button: {
-      base.*hotspot->active = true;
-      bool& selected = base.*hotspot->selected;
+      base.*control->active = true;
+      bool& selected = base.*control->selected;
       selected = !selected;
-      delegate->onKOVCompressorViewParameter(hotspot->address, selected ? 1.0f : 0.0f);
+      delegate->onKOVCompressorViewParameter(control->address, selected ? 1.0f : 0.0f);
       break;
     }
-    case Kind::mode:
-      base.isModeActive = true;
-      if (const auto next = nextModeLabel(base.valueMode)) {
-        base.valueMode = std::string(*next);
-        delegate->onKOVCompressorViewParameter(hotspot->address, *modeValue(*next));
+    case Kind::mode: {
+      base.*control->active = true;
+      std::string& label = base.*control->label;
+      if (const auto next = nextModeLabel(label)) {
+        label = std::string(*next);
+        delegate->onKOVCompressorViewParameter(control->address, *modeValue(*next));
       }
       break;
-    case Kind::passive:
+    }
+    case Kind::meter:
+    case Kind::caption:
       break;
   }
   setNeedsDisplay();
@@ -163,13 +121,13 @@ void KOVCompressorView::touchesMoved(const UITouchSet& touches, const UIEvent* /
   const CGFloat dx = (q.x - startLocation_.x) / scale.width * scaler_;
   const CGFloat dy = (q.y - startLocation_.y) / scale.height * scaler_;
 
-  const Hotspot* hotspot = hotspotNamed(hotspotMode_);
-  if (hotspot != nullptr && hotspot->kind == Kind::knob) {
+  const KOVPanelControl* control = kov_panel::named(hotspotMode_);
+  if (control != nullptr && control->kind == Kind::knob) {
     const CGFloat v = draggedValue(savedValue_, dx, dy);
-    baseClass_.get()->*hotspot->value = v;
-    if (hotspot->address == kov_address::threshold)
+    baseClass_.get()->*control->value = v;
+    if (control->address == kov_address::threshold)
       print(describe(v));
-    delegate->onKOVCompressorViewParameter(hotspot->address, static_cast<float>(v));
+    delegate->onKOVCompressorViewParameter(control->address, static_cast<float>(v));
   }
   setNeedsDisplay();
   sendActions(UIControlEvents::valueChanged);
