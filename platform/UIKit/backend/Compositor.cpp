@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "CoreGraphics/CGAffineTransform.h"
 #include "CoreGraphics/CGContext.h"
@@ -27,30 +29,88 @@ CGFloat backingScaleFor(const CGRect& bounds, CGFloat scale) {
 bool isStale(const UIView& view, CGFloat scale) {
   const UIView::Backing* backing = view.backing();
   return view.needsDisplay() || !backing || !backing->hasContent || backing->size != view.bounds().size ||
-         backing->scale != backingScaleFor(view.bounds(), scale);
+         backing->scale != backingScaleFor(view.bounds(), scale) || (!backing->surface && !backing->blank);
 }
 
-// Redraws the view's own content into its backing; false when no surface could be made. Only
-// drawable views come here, so the bounds are finite and have an area.
-bool redraw(UIView& view, CGFloat scale) {
+// Whether every pixel of the surface is fully transparent. Drawn content usually shows within
+// the first rows, so a surface with content costs little to look at.
+bool isTransparent(cairo_surface_t* surface) {
+  cairo_surface_flush(surface);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  const int width = cairo_image_surface_get_width(surface);
+  const int height = cairo_image_surface_get_height(surface);
+  if (!data)
+    return false;
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
+    std::uint32_t any = 0;
+    for (int x = 0; x < width; ++x)
+      any |= row[x];
+    if (any != 0)
+      return false;
+  }
+  return true;
+}
+
+// The part of the backing (in its pixels) that a part mark replaces, or nothing when the whole
+// backing must be drawn: no usable backing yet, a changed size or scale, or a whole-view mark.
+std::optional<CGRect> partToRedraw(const UIView& view, CGFloat s, int width, int height) {
+  const std::optional<CGRect>& part = view.needsDisplayPart();
+  const UIView::Backing* backing = view.backing();
+  if (!part || !backing || !backing->hasContent || backing->blank || !backing->surface ||
+      backing->size != view.bounds().size || backing->scale != s || backing->pixelWidth != width ||
+      backing->pixelHeight != height)
+    return std::nullopt;
   const CGRect bounds = view.bounds();
-  view.clearNeedsDisplay();  // before draw(_:), which may mark the view again for the next pass
+  const double x0 = std::clamp(std::floor((part->minX() - bounds.origin.x) * s), 0.0, double(width));
+  const double y0 = std::clamp(std::floor((part->minY() - bounds.origin.y) * s), 0.0, double(height));
+  const double x1 = std::clamp(std::ceil((part->maxX() - bounds.origin.x) * s), 0.0, double(width));
+  const double y1 = std::clamp(std::ceil((part->maxY() - bounds.origin.y) * s), 0.0, double(height));
+  return CGRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+// Redraws the view's own content into its backing, the marked part only when just a part is
+// marked (the drawing is clipped to it, in whole pixels, so the pixels it yields are those of a
+// whole redraw). Returns the redrawn rectangle in the view's coordinates, or nothing when no
+// surface could be made. Only drawable views come here, so the bounds are finite and have an
+// area.
+std::optional<CGRect> redraw(UIView& view, CGFloat scale) {
+  const CGRect bounds = view.bounds();
   const CGFloat s = backingScaleFor(bounds, scale);
   const int width = std::max(1, int(std::ceil(bounds.size.width * s - 1e-9)));
   const int height = std::max(1, int(std::ceil(bounds.size.height * s - 1e-9)));
+  const std::optional<CGRect> part = partToRedraw(view, s, width, height);
+  view.clearNeedsDisplay();  // before draw(_:), which may mark the view again for the next pass
+  if (part && part->isEmpty())
+    return CGRect();
   UIView::Backing& backing = view.ensureBacking();
   if (!backing.fit(width, height, s))
-    return false;
+    return std::nullopt;
   backing.hasContent = false;
+  backing.blank = false;
 
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(backing.surface), cairo_destroy);
+  CGRect redrawn = bounds;
+  if (part) {
+    // In the surface's pixels (its device scale undone), so the clip is exactly whole pixels.
+    cairo_save(cr.get());
+    cairo_identity_matrix(cr.get());
+    cairo_scale(cr.get(), 1 / s, 1 / s);
+    cairo_rectangle(cr.get(), part->origin.x, part->origin.y, part->size.width, part->size.height);
+    cairo_restore(cr.get());
+    cairo_clip(cr.get());
+    redrawn = CGRect(bounds.origin.x + part->origin.x / s, bounds.origin.y + part->origin.y / s,
+                     part->size.width / s, part->size.height / s);
+  }
   cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
   cairo_paint(cr.get());
   cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
   cairo_translate(cr.get(), -bounds.origin.x, -bounds.origin.y);
   cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_FAST);
   CGContext context(cr.get());
-  if (const auto& background = view.backgroundColor()) {
+  const auto& background = view.backgroundColor();
+  if (background) {
     context.setFillColor(background->cgColor());
     context.fill(bounds);
   }
@@ -59,10 +119,19 @@ bool redraw(UIView& view, CGFloat scale) {
     view.draw(bounds);
   }
   view.countDraw();
+  cr.reset();
   cairo_surface_flush(backing.surface);
   backing.size = bounds.size;
   backing.hasContent = true;
-  return true;
+  // A view that drew nothing (a container, say) keeps no surface and costs no compositing.
+  if (!part && isTransparent(backing.surface)) {
+    backing.release();
+    backing.size = bounds.size;
+    backing.scale = s;
+    backing.hasContent = true;
+    backing.blank = true;
+  }
+  return redrawn;
 }
 
 // Redraws the marked (or stale) views that are shown, collecting their window rectangles.
@@ -70,9 +139,12 @@ void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, 
                 std::size_t& drawn) {
   if (!view.isDrawable())
     return;  // the marks wait until the view shows again
-  if (isStale(view, scale) && redraw(view, scale)) {
-    ++drawn;
-    damage = damage.united(view.bounds().applying(toWindow));
+  if (isStale(view, scale)) {
+    if (const std::optional<CGRect> redrawn = redraw(view, scale)) {
+      ++drawn;
+      if (!redrawn->isEmpty())
+        damage = damage.united(redrawn->applying(toWindow));
+    }
   }
   for (const auto& sub : view.subviews()) {
     if (auto t = sub->transformToSuperview())
@@ -112,7 +184,7 @@ void snapToPixels(cairo_t* cr) {
 // Paints the view's backing at its bounds, unless the clip leaves none of it to paint.
 void paintBacking(const UIView& view, cairo_t* cr, double alpha) {
   const UIView::Backing* backing = view.backing();
-  if (!backing || !backing->hasContent)
+  if (!backing || !backing->hasContent || backing->blank || !backing->surface)
     return;
   const CGRect bounds = view.bounds();
   double x0, y0, x1, y1;

@@ -12,6 +12,7 @@ void UIView::Backing::release() {
   surface = nullptr;
   pixelWidth = pixelHeight = 0;
   hasContent = false;
+  blank = false;
 }
 
 bool UIView::Backing::fit(int width, int height, CGFloat pixelScale) {

@@ -25,4 +25,6 @@ struct UIView::Backing {
   CGFloat scale = 1;
   CGSize size;  // the bounds' size it was drawn for, in points
   bool hasContent = false;
+  // The content is fully transparent: the surface is released and nothing is composited.
+  bool blank = false;
 };

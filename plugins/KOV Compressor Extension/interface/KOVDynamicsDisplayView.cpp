@@ -36,7 +36,7 @@ void KOVDynamicsDisplayView::setCompressionValues(float value1, float value2) {
   if (base.value1 != CGFloat(value1) || base.value2 != CGFloat(value2)) {
     base.value1 = value1;
     base.value2 = value2;
-    setNeedsDisplay();
+    setNeedsDisplay(marksRect());
   }
 }
 
@@ -45,14 +45,19 @@ void KOVDynamicsDisplayView::setOutputValues(float value3, float value4) {
   if (base.value3 != CGFloat(value3) || base.value4 != CGFloat(value4)) {
     base.value3 = value3;
     base.value4 = value4;
-    setNeedsDisplay();
+    setNeedsDisplay(marksRect());
   }
 }
 
 void KOVDynamicsDisplayView::resetDisplay() {
   baseClass_->value1 = 1.0;
   baseClass_->value2 = 1.0;
-  setNeedsDisplay();
+  setNeedsDisplay(marksRect());
+}
+
+CGRect KOVDynamicsDisplayView::marksRect() const {
+  return KOVDynamicsDisplayViewBase::marksRect(bounds(),
+                                               KOVDynamicsDisplayViewBase::ResizingBehavior0::aspectFit);
 }
 
 void KOVDynamicsDisplayView::draw(const CGRect& /*rect*/) {

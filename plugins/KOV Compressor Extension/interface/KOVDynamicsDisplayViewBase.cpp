@@ -48,6 +48,15 @@ void KOVDynamicsDisplayViewBase::drawMain(CGRect frame, ResizingBehavior0 resizi
   context->restoreGState();
 }
 
+CGRect KOVDynamicsDisplayViewBase::marksRect(CGRect frame, ResizingBehavior0 resizing) {
+  const CGRect placed = ResizingBehavior(resizing.value()).apply(kCanvas, frame);
+  const CGFloat sx = placed.width() / kCanvas.size.width, sy = placed.height() / kCanvas.size.height;
+  const CGRect symbol(kMeterAnchor.x + kMeterSymbol.origin.x, kMeterAnchor.y + kMeterSymbol.origin.y,
+                      kMeterSymbol.size.width, kMeterSymbol.size.height);
+  return CGRect(placed.minX() + symbol.minX() * sx - 1, placed.minY() + symbol.minY() * sy - 1,
+                symbol.width() * sx + 2, symbol.height() * sy + 2);
+}
+
 void KOVDynamicsDisplayViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resizing, CGFloat valueMeter1,
                                                  CGFloat valueMeter2, CGFloat valueMeter3,
                                                  CGFloat valueMeter4, CGFloat /*valueKnob*/) {

@@ -43,6 +43,9 @@ class KOVDynamicsDisplayViewBase {
   CGSize viewScale{0, 0};
 
   virtual void drawMain(CGRect frame = kCanvas, ResizingBehavior0 resizing = ResizingBehavior0::aspectFit);
+  // The rectangle drawMain(frame, resizing) confines the marks to (they are clipped to it), grown
+  // by one unit on each side; nothing outside it changes with the values.
+  static CGRect marksRect(CGRect frame, ResizingBehavior0 resizing = ResizingBehavior0::aspectFit);
   // The four marks on the 206 x 106 meter canvas, each turned (2v - 1) · 90° about its pivot.
   virtual void drawSymbolMeter(CGRect frame = {0, 0, 206, 106},
                                ResizingBehavior resizing = ResizingBehavior::aspectFit,
