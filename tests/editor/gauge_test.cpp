@@ -2,11 +2,17 @@
 // image of the 512 x 340 canvas.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "EditorTestSupport.h"
 #include "KOVDynamicsDisplayView.h"
+#include "Dispatch/DispatchQueue.h"
+#include "UIKit/UITestSupport.h"
+#include "UIKit/UIWindow.h"
 
 namespace {
 
@@ -73,6 +79,74 @@ TEST(Gauge, MarksTurnByTwoVMinusOneTimes90Degrees) {
     EXPECT_GT(d2.blue, d2.red);
     EXPECT_TRUE(editor_test::isTransparent(image.pixelAt(along(kPivot, 180, 20))));
   }
+}
+
+TEST(Gauge, AValueChangeMarksOnlyWhereTheMarksCanShow) {
+  // The meter symbol (153, 136, 206, 106) of the 512 x 340 canvas, aspect-fitted, one unit more
+  // on each side.
+  {
+    SCOPED_TRACE("twice the canvas");
+    auto gauge = KOVDynamicsDisplayView::make({0, 0, 1024, 680});
+    EXPECT_EQ(gauge->marksRect(), CGRect(305, 271, 414, 214));
+  }
+  {
+    SCOPED_TRACE("a wider view centres the canvas");
+    auto gauge = KOVDynamicsDisplayView::make({0, 0, 712, 340});
+    EXPECT_EQ(gauge->marksRect(), CGRect(100 + 152, 135, 208, 108));
+  }
+  auto gauge = KOVDynamicsDisplayView::make({0, 0, 1024, 680});
+  const auto part = [&](auto call) {
+    gauge->clearNeedsDisplay();
+    call();
+    return gauge->needsDisplayPart();
+  };
+  EXPECT_EQ(part([&] { gauge->setCompressionValues(0.3f, 0.4f); }), gauge->marksRect());
+  EXPECT_EQ(part([&] { gauge->setOutputValues(0.3f, 0.4f); }), gauge->marksRect());
+  EXPECT_EQ(part([&] { gauge->resetDisplay(); }), gauge->marksRect());
+  gauge->clearNeedsDisplay();
+  gauge->setContrast(0.3);
+  EXPECT_TRUE(gauge->needsDisplay());
+  EXPECT_FALSE(gauge->needsDisplayPart().has_value()) << "a new contrast redraws the whole gauge";
+}
+
+// The window's picture as bytes.
+std::vector<unsigned char> bytesOf(const UIWindow& window) {
+  cairo_surface_t* s = window.surface().surface();
+  cairo_surface_flush(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  return {data, data + std::size_t(cairo_image_surface_get_stride(s)) * cairo_image_surface_get_height(s)};
+}
+
+TEST(Gauge, PartRedrawsShowWhatAWholeRedrawShows) {
+  ASSERT_TRUE(UIWindow::useBackend(UIWindowBackendKind::headless));
+  const CGRect frame(13, 7, 1000, 660);  // not a whole multiple of the canvas: fractional edges
+  auto window = UIWindow::make({0, 0, 1024, 680});
+  auto gauge = KOVDynamicsDisplayView::make(frame);
+  window->addSubview(gauge);
+  UITestSupport::display(*window);
+  const struct {
+    float needle1, needle2, dot1, dot2;
+  } steps[] = {{0.0f, 1.0f, 0.5f, 0.25f},
+               {1.0f, 0.75f, 0.0f, 0.6f},
+               {0.8f, 0.1f, 0.3f, 0.9f},
+               {0.5f, 0.5f, 1.0f, 0.0f}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.needle1);
+    gauge->setCompressionValues(step.needle1, step.needle2);
+    gauge->setOutputValues(step.dot1, step.dot2);
+    ASSERT_TRUE(gauge->needsDisplayPart().has_value());
+    UITestSupport::display(*window);
+
+    auto fresh = UIWindow::make({0, 0, 1024, 680});
+    auto whole = KOVDynamicsDisplayView::make(frame);
+    whole->setCompressionValues(step.needle1, step.needle2);
+    whole->setOutputValues(step.dot1, step.dot2);
+    fresh->addSubview(whole);
+    UITestSupport::display(*fresh);
+    EXPECT_TRUE(bytesOf(*window) == bytesOf(*fresh));
+  }
+  window.reset();
+  MainLoop::runUntilIdle();
 }
 
 }  // namespace
