@@ -1,9 +1,11 @@
 // Damage in display passes: a view marked for a part redraws (clipped) and composites only that
 // part, marks gather as a union, the window's picture outside the damage is never touched, no
-// pass runs while nothing is marked, and views that draw nothing keep no surface.
+// pass runs while nothing is marked, views that draw nothing keep no surface, and what lies under
+// an opaque view is not composited (the picture is the same as if it were).
 #include <cairo.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "UIKit/UIBezierPath.h"
@@ -213,6 +215,57 @@ TEST_F(UIViewDamage, ViewsThatDrawNothingKeepNoSurface) {
     UITestSupport::display(*window);
     EXPECT_TRUE(container->backing()->blank);
     EXPECT_EQ(p.pixel(50, 50), kWhite);
+  }
+}
+
+TEST_F(UIViewDamage, WhatAnOpaqueViewCoversShowsAsIfCompositedWhole) {
+  auto below = SolidView::make(CGRect(0, 0, 100, 100), UIColor::blue());
+  auto cover = SolidView::make(CGRect(0, 0, 100, 100), UIColor::red());
+  auto glass = SolidView::make(CGRect(40, 40, 20, 20), UIColor(0, 1, 0, 0.5));
+  window->addSubview(below);
+  window->addSubview(cover);
+  window->addSubview(glass);
+  const CGBitmapContext& p = picture();
+  const auto near = [](CGPixel a, CGPixel b) {
+    return std::abs(a.red - b.red) <= 1 && std::abs(a.green - b.green) <= 1 &&
+           std::abs(a.blue - b.blue) <= 1 && a.alpha == b.alpha;
+  };
+  EXPECT_EQ(p.pixel(10, 10), kRed);
+  EXPECT_TRUE(near(p.pixel(50, 50), CGPixel{128, 128, 0, 255})) << p.pixel(50, 50);
+  {
+    SCOPED_TRACE("a part of the cover drawn clear again shows what is under it");
+    cover->colour = UIColor(0, 0, 0, 0);
+    cover->setNeedsDisplay(CGRect(10, 10, 20, 20));
+    UITestSupport::display(*window);
+    EXPECT_EQ(p.pixel(15, 15), kBlue);
+    EXPECT_EQ(p.pixel(35, 35), kRed);
+  }
+  {
+    SCOPED_TRACE("a cover with alpha below 1 lets through what is under it");
+    cover->colour = UIColor::red();
+    cover->setNeedsDisplay();
+    cover->setAlpha(0.5);
+    UITestSupport::display(*window);
+    EXPECT_TRUE(near(p.pixel(10, 10), CGPixel{128, 0, 127, 255})) << p.pixel(10, 10);
+    cover->setAlpha(1);
+  }
+  {
+    SCOPED_TRACE("a translucent colour is no cover");
+    cover->colour = UIColor(1, 0, 0, 0.5);
+    cover->setNeedsDisplay();
+    UITestSupport::display(*window);
+    EXPECT_TRUE(near(p.pixel(10, 10), CGPixel{128, 0, 127, 255})) << p.pixel(10, 10);
+  }
+  {
+    SCOPED_TRACE("a cover turned and moved half a point covers only part of the damage");
+    cover->colour = UIColor::red();
+    cover->setNeedsDisplay();
+    cover->setFrame(CGRect(20, 20, 60, 60));
+    cover->setTransform(CGAffineTransform::makeRotation(0.3));
+    UITestSupport::display(*window);
+    EXPECT_EQ(p.pixel(2, 2), kBlue);
+    EXPECT_EQ(p.pixel(50, 30), kRed);
+    EXPECT_TRUE(near(p.pixel(50, 50), CGPixel{128, 128, 0, 255})) << p.pixel(50, 50);
   }
 }
 

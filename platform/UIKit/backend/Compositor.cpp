@@ -89,6 +89,7 @@ std::optional<CGRect> redraw(UIView& view, CGFloat scale) {
     return std::nullopt;
   backing.hasContent = false;
   backing.blank = false;
+  backing.forgetOpacity(part);
 
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(backing.surface), cairo_destroy);
   CGRect redrawn = bounds;
@@ -181,8 +182,87 @@ void snapToPixels(cairo_t* cr) {
   cairo_set_matrix(cr, &m);
 }
 
+// Whether the backing's pixels in [x0, x1) x [y0, y1) are all fully opaque, judged by tiles of
+// `opaqueTile` pixels that are looked at once after each redraw of them (any tile the region
+// touches must be opaque as a whole).
+bool isOpaqueOver(UIView::Backing& backing, int x0, int y0, int x1, int y1) {
+  using Backing = UIView::Backing;
+  const int tilesX = (backing.pixelWidth + Backing::opaqueTile - 1) / Backing::opaqueTile;
+  const int tilesY = (backing.pixelHeight + Backing::opaqueTile - 1) / Backing::opaqueTile;
+  if (backing.tiles.size() != std::size_t(tilesX) * std::size_t(tilesY))
+    backing.tiles.assign(std::size_t(tilesX) * std::size_t(tilesY), Backing::Tile::unknown);
+  const unsigned char* data = cairo_image_surface_get_data(backing.surface);
+  const int stride = cairo_image_surface_get_stride(backing.surface);
+  if (!data)
+    return false;
+  for (int ty = y0 / Backing::opaqueTile; ty <= (y1 - 1) / Backing::opaqueTile; ++ty) {
+    for (int tx = x0 / Backing::opaqueTile; tx <= (x1 - 1) / Backing::opaqueTile; ++tx) {
+      Backing::Tile& tile = backing.tiles[std::size_t(ty) * std::size_t(tilesX) + std::size_t(tx)];
+      if (tile == Backing::Tile::unknown) {
+        std::uint32_t all = 0xffffffffu;
+        const int px1 = std::min(backing.pixelWidth, (tx + 1) * Backing::opaqueTile);
+        const int py1 = std::min(backing.pixelHeight, (ty + 1) * Backing::opaqueTile);
+        for (int y = ty * Backing::opaqueTile; y < py1 && all == 0xffffffffu; ++y) {
+          const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
+          for (int x = tx * Backing::opaqueTile; x < px1; ++x)
+            all &= row[x] | 0x00ffffffu;  // the alpha byte of premultiplied ARGB32
+        }
+        tile = all == 0xffffffffu ? Backing::Tile::opaque : Backing::Tile::translucent;
+      }
+      if (tile != Backing::Tile::opaque)
+        return false;
+    }
+  }
+  return true;
+}
+
+// One composite of the tree, or a dry run of it that only follows the geometry. The dry run
+// finds the last backing, in painting order, that covers the whole damage with opaque pixels
+// copied one to one onto device pixels: everything painted before it cannot show, so the real
+// run skips it (and the clear), and copies that backing with SOURCE, which for opaque pixels
+// gives exactly what OVER gives.
+struct CompositePlan {
+  bool dryRun = false;
+  int damage[4] = {0, 0, 0, 0};  // device pixels: x0, y0, x1, y1
+  int next = 0;                  // the index of the next backing painted
+  int groups = 0;                // alpha groups open
+  int skewed = 0;                // transforms with rotation or shear in force
+  int cover = -1;                // the index of the covering backing, if any
+};
+
+// Whether the backing, painted now, covers the whole damage with opaque pixels one to one.
+bool coversDamage(const UIView& view, cairo_t* cr, const CompositePlan& plan) {
+  UIView::Backing& backing = *view.backing();
+  if (plan.groups > 0 || plan.skewed > 0)
+    return false;
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  if (m.xy != 0 || m.yx != 0 || m.xx != backing.scale || m.yy != backing.scale)
+    return false;
+  const CGRect bounds = view.bounds();
+  const double ox = m.x0 + bounds.origin.x * m.xx, oy = m.y0 + bounds.origin.y * m.yy;
+  if (ox != std::floor(ox) || oy != std::floor(oy) || std::fabs(ox) > 1e9 || std::fabs(oy) > 1e9)
+    return false;
+  // The clip in force must leave the whole damage to paint.
+  double cx0, cy0, cx1, cy1;
+  cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+  cairo_user_to_device(cr, &cx0, &cy0);
+  cairo_user_to_device(cr, &cx1, &cy1);
+  if (cx0 > plan.damage[0] || cy0 > plan.damage[1] || cx1 < plan.damage[2] || cy1 < plan.damage[3])
+    return false;
+  const int x0 = plan.damage[0] - int(ox), y0 = plan.damage[1] - int(oy);
+  const int x1 = plan.damage[2] - int(ox), y1 = plan.damage[3] - int(oy);
+  if (x0 < 0 || y0 < 0 || x1 > backing.pixelWidth || y1 > backing.pixelHeight)
+    return false;
+  // The backing may be larger than the bounds (whole pixels); the fill is cut to the bounds.
+  if (x1 > std::floor(bounds.size.width * backing.scale + 1e-9) ||
+      y1 > std::floor(bounds.size.height * backing.scale + 1e-9))
+    return false;
+  return isOpaqueOver(backing, x0, y0, x1, y1);
+}
+
 // Paints the view's backing at its bounds, unless the clip leaves none of it to paint.
-void paintBacking(const UIView& view, cairo_t* cr, double alpha) {
+void paintBacking(const UIView& view, cairo_t* cr, double alpha, CompositePlan& plan) {
   const UIView::Backing* backing = view.backing();
   if (!backing || !backing->hasContent || backing->blank || !backing->surface)
     return;
@@ -191,8 +271,18 @@ void paintBacking(const UIView& view, cairo_t* cr, double alpha) {
   cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
   if (!CGRect(x0, y0, x1 - x0, y1 - y0).intersects(bounds))
     return;
+  const int index = plan.next++;
+  if (plan.dryRun) {
+    if (alpha >= 1 && coversDamage(view, cr, plan))
+      plan.cover = index;
+    return;
+  }
+  if (index < plan.cover)
+    return;  // hidden under the covering backing
 
   cairo_save(cr);
+  if (index == plan.cover)
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_set_source_surface(cr, backing->surface, bounds.origin.x, bounds.origin.y);
   cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
   if (alpha < 1) {
@@ -209,7 +299,7 @@ bool hasShownSubviews(const UIView& view) {
                      [](const auto& v) { return v->isDrawable(); });
 }
 
-void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
+void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own, CompositePlan& plan) {
   if (!view.isDrawable())
     return;
   cairo_save(cr);
@@ -218,13 +308,19 @@ void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
     return;
   }
   snapToPixels(cr);
+  const bool skewed = own.b != 0 || own.c != 0;
+  plan.skewed += skewed;
   const double alpha = view.alpha();
   if (alpha < 1 && !hasShownSubviews(view)) {
-    paintBacking(view, cr, alpha);  // a lone view needs no group
+    paintBacking(view, cr, alpha, plan);  // a lone view needs no group
   } else {
-    if (alpha < 1)
-      cairo_push_group(cr);
-    paintBacking(view, cr, 1);
+    const bool group = alpha < 1;
+    if (group) {
+      ++plan.groups;
+      if (!plan.dryRun)
+        cairo_push_group(cr);
+    }
+    paintBacking(view, cr, 1, plan);
     if (view.clipsToBounds()) {
       const CGRect b = view.bounds();
       cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
@@ -232,13 +328,17 @@ void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
     }
     for (const auto& sub : view.subviews()) {
       if (auto t = sub->transformToSuperview())
-        composite(*sub, cr, *t);
+        composite(*sub, cr, *t, plan);
     }
-    if (alpha < 1) {
-      cairo_pop_group_to_source(cr);
-      cairo_paint_with_alpha(cr, alpha);
+    if (group) {
+      --plan.groups;
+      if (!plan.dryRun) {
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, alpha);
+      }
     }
   }
+  plan.skewed -= skewed;
   cairo_restore(cr);
 }
 
@@ -269,10 +369,21 @@ PassResult displayPass(UIWindow& window, cairo_surface_t* target, CGFloat scale,
   cairo_scale(cr.get(), scale, scale);  // the target is in pixels; the tree in points
   cairo_rectangle(cr.get(), x0, y0, x1 - x0, y1 - y0);
   cairo_clip(cr.get());
-  cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
-  cairo_paint(cr.get());
-  cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
-  composite(window, cr.get(), rootTransform(window));
+  CompositePlan plan;
+  plan.dryRun = true;
+  plan.damage[0] = int(std::lround(x0 * scale));
+  plan.damage[1] = int(std::lround(y0 * scale));
+  plan.damage[2] = int(std::lround(x1 * scale));
+  plan.damage[3] = int(std::lround(y1 * scale));
+  composite(window, cr.get(), rootTransform(window), plan);
+  plan.dryRun = false;
+  plan.next = 0;
+  if (plan.cover < 0) {
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr.get());
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
+  }
+  composite(window, cr.get(), rootTransform(window), plan);
   cairo_surface_flush(target);
   return result;
 }
@@ -285,7 +396,8 @@ void renderSubtree(UIView& view, cairo_t* cr, CGFloat scale) {
     if (auto w = view.window())
       w->invalidateAll();  // the window's own picture is behind now
   }
-  composite(view, cr, rootTransform(view));
+  CompositePlan plan;
+  composite(view, cr, rootTransform(view), plan);
 }
 
 }  // namespace ui_backend
