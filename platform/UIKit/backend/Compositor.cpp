@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "CoreGraphics/CGAffineTransform.h"
 #include "CoreGraphics/CGContext.h"
@@ -199,15 +201,28 @@ bool isOpaqueOver(UIView::Backing& backing, int x0, int y0, int x1, int y1) {
     for (int tx = x0 / Backing::opaqueTile; tx <= (x1 - 1) / Backing::opaqueTile; ++tx) {
       Backing::Tile& tile = backing.tiles[std::size_t(ty) * std::size_t(tilesX) + std::size_t(tx)];
       if (tile == Backing::Tile::unknown) {
+        // The AND of all pixels keeps an alpha byte of 0xff only if every pixel has one.
         std::uint32_t all = 0xffffffffu;
-        const int px1 = std::min(backing.pixelWidth, (tx + 1) * Backing::opaqueTile);
+        const int px0 = tx * Backing::opaqueTile,
+                  px1 = std::min(backing.pixelWidth, px0 + Backing::opaqueTile);
         const int py1 = std::min(backing.pixelHeight, (ty + 1) * Backing::opaqueTile);
-        for (int y = ty * Backing::opaqueTile; y < py1 && all == 0xffffffffu; ++y) {
+        for (int y = ty * Backing::opaqueTile; y < py1 && (all >> 24) == 0xffu; ++y) {
           const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
-          for (int x = tx * Backing::opaqueTile; x < px1; ++x)
-            all &= row[x] | 0x00ffffffu;  // the alpha byte of premultiplied ARGB32
+          int x = px0;
+          // Four pixels a step in two 64-bit words (the rows of Cairo's images are 4-byte aligned).
+          std::uint64_t a = ~std::uint64_t(0), b = ~std::uint64_t(0);
+          for (; x + 4 <= px1; x += 4) {
+            std::uint64_t w[2];
+            std::memcpy(w, row + x, sizeof w);
+            a &= w[0];
+            b &= w[1];
+          }
+          a &= b;
+          all &= std::uint32_t(a) & std::uint32_t(a >> 32);
+          for (; x < px1; ++x)
+            all &= row[x];
         }
-        tile = all == 0xffffffffu ? Backing::Tile::opaque : Backing::Tile::translucent;
+        tile = (all >> 24) == 0xffu ? Backing::Tile::opaque : Backing::Tile::translucent;
       }
       if (tile != Backing::Tile::opaque)
         return false;
@@ -221,7 +236,15 @@ bool isOpaqueOver(UIView::Backing& backing, int x0, int y0, int x1, int y1) {
 // copied one to one onto device pixels: everything painted before it cannot show, so the real
 // run skips it (and the clear), and copies that backing with SOURCE, which for opaque pixels
 // gives exactly what OVER gives.
+// A backing that covers the damage if its pixels there are opaque.
+struct Candidate {
+  UIView::Backing* backing;
+  int index;
+  int x0, y0, x1, y1;  // the damage in the backing's pixels
+};
+
 struct CompositePlan {
+  std::vector<Candidate> candidates;  // in painting order
   bool dryRun = false;
   int damage[4] = {0, 0, 0, 0};  // device pixels: x0, y0, x1, y1
   int next = 0;                  // the index of the next backing painted
@@ -230,35 +253,36 @@ struct CompositePlan {
   int cover = -1;                // the index of the covering backing, if any
 };
 
-// Whether the backing, painted now, covers the whole damage with opaque pixels one to one.
-bool coversDamage(const UIView& view, cairo_t* cr, const CompositePlan& plan) {
+// Where the damage falls in the backing's pixels when the backing, painted now, is copied one to
+// one onto device pixels and the clip in force leaves the whole damage to it; nothing otherwise.
+std::optional<Candidate> coverCandidate(const UIView& view, cairo_t* cr, const CompositePlan& plan) {
   UIView::Backing& backing = *view.backing();
   if (plan.groups > 0 || plan.skewed > 0)
-    return false;
+    return std::nullopt;
   cairo_matrix_t m;
   cairo_get_matrix(cr, &m);
   if (m.xy != 0 || m.yx != 0 || m.xx != backing.scale || m.yy != backing.scale)
-    return false;
+    return std::nullopt;
   const CGRect bounds = view.bounds();
   const double ox = m.x0 + bounds.origin.x * m.xx, oy = m.y0 + bounds.origin.y * m.yy;
   if (ox != std::floor(ox) || oy != std::floor(oy) || std::fabs(ox) > 1e9 || std::fabs(oy) > 1e9)
-    return false;
+    return std::nullopt;
   // The clip in force must leave the whole damage to paint.
   double cx0, cy0, cx1, cy1;
   cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
   cairo_user_to_device(cr, &cx0, &cy0);
   cairo_user_to_device(cr, &cx1, &cy1);
   if (cx0 > plan.damage[0] || cy0 > plan.damage[1] || cx1 < plan.damage[2] || cy1 < plan.damage[3])
-    return false;
+    return std::nullopt;
   const int x0 = plan.damage[0] - int(ox), y0 = plan.damage[1] - int(oy);
   const int x1 = plan.damage[2] - int(ox), y1 = plan.damage[3] - int(oy);
   if (x0 < 0 || y0 < 0 || x1 > backing.pixelWidth || y1 > backing.pixelHeight)
-    return false;
+    return std::nullopt;
   // The backing may be larger than the bounds (whole pixels); the fill is cut to the bounds.
   if (x1 > std::floor(bounds.size.width * backing.scale + 1e-9) ||
       y1 > std::floor(bounds.size.height * backing.scale + 1e-9))
-    return false;
-  return isOpaqueOver(backing, x0, y0, x1, y1);
+    return std::nullopt;
+  return Candidate{&backing, plan.next, x0, y0, x1, y1};
 }
 
 // Paints the view's backing at its bounds, unless the clip leaves none of it to paint.
@@ -271,12 +295,15 @@ void paintBacking(const UIView& view, cairo_t* cr, double alpha, CompositePlan& 
   cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
   if (!CGRect(x0, y0, x1 - x0, y1 - y0).intersects(bounds))
     return;
-  const int index = plan.next++;
   if (plan.dryRun) {
-    if (alpha >= 1 && coversDamage(view, cr, plan))
-      plan.cover = index;
+    if (alpha >= 1) {
+      if (std::optional<Candidate> candidate = coverCandidate(view, cr, plan))
+        plan.candidates.push_back(*candidate);
+    }
+    ++plan.next;
     return;
   }
+  const int index = plan.next++;
   if (index < plan.cover)
     return;  // hidden under the covering backing
 
@@ -376,6 +403,13 @@ PassResult displayPass(UIWindow& window, cairo_surface_t* target, CGFloat scale,
   plan.damage[2] = int(std::lround(x1 * scale));
   plan.damage[3] = int(std::lround(y1 * scale));
   composite(window, cr.get(), rootTransform(window), plan);
+  // From the top down: the first opaque candidate hides all below it, whose pixels need no look.
+  for (auto c = plan.candidates.rbegin(); c != plan.candidates.rend(); ++c) {
+    if (isOpaqueOver(*c->backing, c->x0, c->y0, c->x1, c->y1)) {
+      plan.cover = c->index;
+      break;
+    }
+  }
   plan.dryRun = false;
   plan.next = 0;
   if (plan.cover < 0) {
