@@ -95,13 +95,42 @@ TEST(Gauge, AValueChangeMarksOnlyWhereTheMarksCanShow) {
     EXPECT_EQ(gauge->marksRect(), CGRect(100 + 152, 135, 208, 108));
   }
   auto gauge = KOVDynamicsDisplayView::make({0, 0, 1024, 680});
+  using Base = KOVDynamicsDisplayViewBase;
+  const auto mark = [&](int m, CGFloat v) { return Base::markRect(gauge->bounds(), m, v); };
   const auto part = [&](auto call) {
     gauge->clearNeedsDisplay();
     call();
     return gauge->needsDisplayPart();
   };
-  EXPECT_EQ(part([&] { gauge->setCompressionValues(0.3f, 0.4f); }), gauge->marksRect());
-  EXPECT_EQ(part([&] { gauge->setOutputValues(0.3f, 0.4f); }), gauge->marksRect());
+  const auto within = [](const CGRect& inner, const CGRect& outer) { return inner.united(outer) == outer; };
+  {
+    SCOPED_TRACE("the needles from 1 to 0.3 and 0.4: where they were and where they go");
+    const auto p = part([&] { gauge->setCompressionValues(0.3f, 0.4f); });
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(*p, mark(1, 1).united(mark(1, 0.3f)).united(mark(2, 1)).united(mark(2, 0.4f)));
+    EXPECT_TRUE(within(*p, gauge->marksRect()));
+    EXPECT_LT(p->size.width * p->size.height,
+              0.5 * gauge->marksRect().size.width * gauge->marksRect().size.height);
+  }
+  {
+    SCOPED_TRACE("a needle pointing up covers its line, round caps and a unit around them");
+    // The needle from (256.5, 233.5) up 80 units, line width 4: grown by 2 (the caps) and 1 on
+    // every side, x 253.5...259.5, y 150.5...236.5, doubled.
+    EXPECT_EQ(mark(1, 0.5), CGRect(2 * 253.5, 2 * 150.5, 2 * 6, 2 * 86));
+  }
+  {
+    SCOPED_TRACE("only the dot that moved");
+    gauge->setOutputValues(0.2f, 0.7f);
+    const auto p = part([&] { gauge->setOutputValues(0.2f, 0.75f); });
+    EXPECT_EQ(p, mark(4, 0.7f).united(mark(4, 0.75f)));
+  }
+  {
+    SCOPED_TRACE("NaN counts as moved and marks the whole gauge");
+    gauge->clearNeedsDisplay();
+    gauge->setOutputValues(std::numeric_limits<float>::quiet_NaN(), 0.75f);
+    EXPECT_TRUE(gauge->needsDisplay());
+    EXPECT_FALSE(gauge->needsDisplayPart().has_value());
+  }
   EXPECT_EQ(part([&] { gauge->resetDisplay(); }), gauge->marksRect());
   gauge->clearNeedsDisplay();
   gauge->setContrast(0.3);

@@ -1,7 +1,7 @@
 // The dynamics gauge: a transparent control over the compressor panel that shows the live
 // meters as four marks, fed 25 times a second by the editor's meter timer. It has no
 // touch handling of its own. Setters that feed it redraw only when a value changed, so a still
-// meter costs no drawing, and a change redraws only the part where the marks can show. [main]
+// meter costs no drawing, and a change redraws only where the moved marks were and go. [main]
 #pragma once
 
 #include <memory>
@@ -41,5 +41,6 @@ class KOVDynamicsDisplayView : public UIControl {
   explicit KOVDynamicsDisplayView(CGRect frame);
 
  private:
+  void markMoved(int mark, CGFloat from, CGFloat to);
   std::shared_ptr<KOVDynamicsDisplayViewBase> baseClass_ = std::make_shared<KOVDynamicsDisplayViewBase>();
 };
