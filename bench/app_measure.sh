@@ -4,8 +4,10 @@
 #   - time from the start of the process to its window first drawn (the bar's colour seen on
 #     screen; polled with ImageMagick, so the figure is good to a few tens of milliseconds),
 #     beside the time to the window being mapped;
-#   - CPU share of one core while the loop plays with the editor shown, from /proc/<pid>/stat
-#     over 20 s (the application's process; its threads included);
+#   - CPU share of one core, from /proc/<pid>/stat (the application's process; its threads
+#     included): while the loop plays with the editor hidden (10 s), while it plays with the
+#     editor shown (20 s), and stopped with the editor shown (10 s); the editor's own cost is the
+#     difference of the first two;
 #   - resident memory (VmRSS) before and after the help page opens: the application's process,
 #     and with its child processes (WebKit's web and network processes) added.
 # Usage: bench/app_measure.sh [build folder]   (default build/release; build the target
@@ -41,18 +43,26 @@ xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
   echo "start to window mapped:      $((mapped - start)) ms"
   echo "start to first drawn window: $((drawn - start)) ms"
 
-  sleep 2  # the effect found and embedded
-  xdotool mousemove --window "$win" 168 28 click 1   # Unit: the editor shown
-  sleep 0.3
-  xdotool mousemove --window "$win" 60 28 click 1    # Play
-  sleep 2
   hz=$(getconf CLK_TCK)
-  t0=$(cpu_ticks $pid); w0=$(now_ms)
-  sleep 20
-  t1=$(cpu_ticks $pid); w1=$(now_ms)
-  awk -v t=$((t1 - t0)) -v hz=$hz -v ms=$((w1 - w0)) \
-    "BEGIN { printf \"CPU while playing, editor shown: %.1f %% of one core (over %.1f s)\n\", 100 * t / hz / (ms / 1000), ms / 1000 }"
+  cpu_share() { # seconds label: the CPU share over the next `seconds`
+    local t0 t1 w0 w1
+    t0=$(cpu_ticks $pid); w0=$(now_ms)
+    sleep "$1"
+    t1=$(cpu_ticks $pid); w1=$(now_ms)
+    awk -v t=$((t1 - t0)) -v hz=$hz -v ms=$((w1 - w0)) -v label="$2" \
+      "BEGIN { printf \"CPU %s %.1f %% of one core (over %.1f s)\n\", label, 100 * t / hz / (ms / 1000), ms / 1000 }"
+  }
+
+  sleep 2  # the effect found and embedded
+  xdotool mousemove --window "$win" 60 28 click 1    # Play, the editor hidden
+  sleep 2
+  cpu_share 10 "while playing, editor hidden:"
+  xdotool mousemove --window "$win" 168 28 click 1   # Unit: the editor shown
+  sleep 2
+  cpu_share 20 "while playing, editor shown: "
   xdotool mousemove --window "$win" 60 28 click 1    # Stop
+  sleep 2
+  cpu_share 10 "stopped, editor shown:       "
   sleep 1
 
   echo "resident before the help page: $(( $(rss_kb $pid) / 1024 )) MB (with child processes $(( $(rss_tree_kb $pid) / 1024 )) MB)"

@@ -264,8 +264,10 @@ void UIView::setWindowRecursive(const std::weak_ptr<UIWindow>& window) {
   const bool changed = window.lock() != window_.lock();
   window_ = window;
   if (changed) {
-    if (window.lock())
+    if (window.lock()) {
       needsDisplay_ = true;  // a fresh window has no picture of it yet
+      displayPart_.reset();
+    }
     didMoveToWindow();
   }
   for (const auto& v : subviews_)
@@ -280,12 +282,26 @@ void UIView::setWindowRecursive(const std::weak_ptr<UIWindow>& window) {
 
 void UIView::setNeedsDisplay() {
   needsDisplay_ = true;
+  displayPart_.reset();
   if (auto w = window())
     w->scheduleDisplay();
 }
 
-void UIView::setNeedsDisplay(const CGRect&) {
-  setNeedsDisplay();
+void UIView::setNeedsDisplay(const CGRect& rect) {
+  const CGRect r = rect.standardized();
+  if (!finite(r)) {
+    setNeedsDisplay();
+    return;
+  }
+  const CGRect part = r.intersection(bounds_);
+  if (part.isEmpty())
+    return;
+  if (needsDisplay_ && !displayPart_)
+    return;  // the whole view is marked already
+  displayPart_ = displayPart_ ? displayPart_->united(part) : part;
+  needsDisplay_ = true;
+  if (auto w = window())
+    w->scheduleDisplay();
 }
 
 void UIView::draw(const CGRect&) {}

@@ -9,9 +9,11 @@
 // display pass per display refresh, in which each marked view's `draw(_:)` runs once, always for
 // its whole bounds, with a current graphics context (UIGraphicsGetCurrentContext()). Every view
 // keeps what it drew in a backing surface of its own, so a view that was not marked is only
-// composited again, never redrawn. A change of the bounds' size marks the view (content is
-// redrawn, never stretched). Alpha applies to the whole subtree as one group; `clipsToBounds`
-// clips the subviews. A hidden view draws nothing, nor do its subviews.
+// composited again, never redrawn. A view marked for a part of its bounds only
+// (`setNeedsDisplay(_ rect:)`) still draws its whole bounds, but clipped to that part, rounded
+// out to whole pixels: only that part of its backing is replaced and composited again. A change of the
+// bounds' size marks the view (content is redrawn, never stretched). Alpha applies to the whole subtree as
+// one group; `clipsToBounds` clips the subviews. A hidden view draws nothing, nor do its subviews.
 //
 // Degenerate geometry (a zero, negative or non-finite size, a non-finite origin, a transform that
 // cannot be inverted, e.g. a scale of 0) never reaches Cairo: such a view draws nothing and takes
@@ -205,9 +207,13 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
 
   // Marks the whole view for redrawing in the window's next display pass. [main]
   void setNeedsDisplay();
-  // The same: a view always redraws its whole bounds.
+  // Marks the part `rect` (own coordinates, cut to the bounds) for redrawing; marks gather as
+  // their union, and a whole-view mark covers them. An empty part marks nothing; a non-finite one
+  // marks the whole view. [main]
   void setNeedsDisplay(const CGRect& rect);
   bool needsDisplay() const { return needsDisplay_; }
+  // The marked part when only a part is marked; nothing when the whole view is (or none).
+  const std::optional<CGRect>& needsDisplayPart() const { return displayPart_; }
   // Draws the view's content in its own coordinates; `rect` is always the whole bounds. A
   // graphics context is current (UIGraphicsGetCurrentContext()); the background colour is already
   // filled. The default draws nothing. [main]
@@ -280,7 +286,10 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   struct Backing;
   Backing* backing() const { return backing_.get(); }
   Backing& ensureBacking();
-  void clearNeedsDisplay() { needsDisplay_ = false; }
+  void clearNeedsDisplay() {
+    needsDisplay_ = false;
+    displayPart_.reset();
+  }
   void countDraw() { ++drawCount_; }
 
  protected:
@@ -305,6 +314,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
   std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
   std::optional<UIColor> backgroundColor_;
+  std::optional<CGRect> displayPart_;  // set while only this part is marked
   std::unique_ptr<Backing> backing_;
   UIViewOwner* owner_ = nullptr;
   std::string identifier_;

@@ -9,6 +9,9 @@
 //   request's timeoutInterval; a load still waiting then is stopped.
 // - Scripts run through webkit_web_view_evaluate_javascript; their completion is dropped when the
 //   engine goes first.
+// - The views are document viewers: the shared context keeps the smallest caches (set before the
+//   first view starts its web process). When the last view goes, its web process is ended at once
+//   rather than kept for a later view.
 #include <webkit2/webkit2.h>
 
 #include <cmath>
@@ -98,6 +101,13 @@ void answer(WebKitPolicyDecision* decision, Policy policy) {
 class GtkWebEngine final : public WebEngine {
  public:
   GtkWebEngine(WKWebView& owner, const WKWebViewConfiguration& configuration) : owner_(owner) {
+    static const bool cacheModelSet = [] {
+      webkit_web_context_set_cache_model(webkit_web_context_get_default(),
+                                         WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+      return true;
+    }();
+    (void)cacheModelSet;
+    ++liveEngines_;
     auto* related = static_cast<WebKitWebView*>(configuration.relatedEngineView);
     GtkWidget* view = related ? webkit_web_view_new_with_related_view(related) : webkit_web_view_new();
     view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(view));
@@ -115,6 +125,9 @@ class GtkWebEngine final : public WebEngine {
     disarmTimeout();
     g_signal_handlers_disconnect_by_data(view_, this);
     webkit_web_view_stop_loading(view_);
+    // Related views share a web process, so it is ended only with the last view.
+    if (--liveEngines_ == 0)
+      webkit_web_view_terminate_web_process(view_);
     gtk_widget_destroy(GTK_WIDGET(view_));
     g_object_unref(view_);
   }
@@ -268,6 +281,7 @@ class GtkWebEngine final : public WebEngine {
     return G_SOURCE_REMOVE;
   }
 
+  static inline int liveEngines_ = 0;  // engines alive, all on the main thread
   WKWebView& owner_;
   WebKitWebView* view_ = nullptr;
   guint timeout_ = 0;

@@ -128,4 +128,51 @@ TEST_F(EditorControllerTest, GaugeRedrawsOnlyWhenAMeterMoves) {
   EXPECT_EQ(controller->displayView->drawCount(), draws);
 }
 
+TEST_F(EditorControllerTest, MeterTicksThatChangeNothingMakeNoDisplayPass) {
+  const auto unit = quietUnit();
+  auto controller = std::make_shared<AudioUnitViewController>();
+  controller->setAudioUnit(unit);
+  auto window = UIWindow::make({0, 0, 1024, 680});
+  window->setRootViewController(controller);
+  window->makeKeyAndVisible();
+  TestClock::advance(0.04);  // the first tick hands the gauge the unit's values
+  MainLoop::runUntilIdle();
+  const auto passes = window->displayPassCount();
+  {
+    SCOPED_TRACE("equal values");
+    TestClock::advance(0.04 * 5);
+    MainLoop::runUntilIdle();
+    EXPECT_EQ(window->displayPassCount(), passes);
+  }
+  const auto gauge = controller->displayView;
+  KOVDynamicsDisplayViewBase& base = gauge->baseClass();
+  {
+    SCOPED_TRACE("gated: bypassed by the panel, the gauge is not fed");
+    unit->setParameter(kov_address::bypass, 1.0f);
+    MainLoop::runUntilIdle();  // the panel shows the switch
+    const auto gated = window->displayPassCount();
+    base.value1 = 0.123;  // differs from the unit's, but no tick passes it on
+    TestClock::advance(0.04 * 5);
+    MainLoop::runUntilIdle();
+    EXPECT_EQ(window->displayPassCount(), gated);
+    EXPECT_FALSE(gauge->needsDisplay());
+  }
+  {
+    SCOPED_TRACE("a changed value: one pass, composited over the marks' part only");
+    unit->setParameter(kov_address::bypass, 0.0f);
+    MainLoop::runUntilIdle();  // the panel shows the switch
+    const auto before = window->displayPassCount();
+    TestClock::advance(0.04);
+    MainLoop::runUntilIdle();
+    EXPECT_EQ(window->displayPassCount(), before + 1);
+    const CGRect marks = gauge->convert(gauge->marksRect(), window.get());
+    const CGRect damage = window->lastDamage();
+    EXPECT_FALSE(damage.isEmpty());
+    EXPECT_EQ(damage.united(marks.insetBy(-1, -1)), marks.insetBy(-1, -1)) << "within the marks' part";
+    EXPECT_LT(damage.size.width * damage.size.height, 0.2 * 1024 * 680);
+  }
+  window.reset();
+  MainLoop::runUntilIdle();
+}
+
 }  // namespace

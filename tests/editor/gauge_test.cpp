@@ -2,11 +2,17 @@
 // image of the 512 x 340 canvas.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "EditorTestSupport.h"
 #include "KOVDynamicsDisplayView.h"
+#include "Dispatch/DispatchQueue.h"
+#include "UIKit/UITestSupport.h"
+#include "UIKit/UIWindow.h"
 
 namespace {
 
@@ -121,6 +127,103 @@ TEST(Gauge, HiddenGaugeDrawsNothing) {
   editor_test::renderView(image, *gauge);
   EXPECT_TRUE(editor_test::isTransparent(image.pixelAt(along(kPivot, 90, 60))));
   EXPECT_EQ(gauge->baseClass().viewScale, (CGSize{0, 0}));
+}
+
+TEST(Gauge, AValueChangeMarksOnlyWhereTheMarksCanShow) {
+  // The meter symbol (153, 136, 206, 106) of the 512 x 340 canvas, aspect-fitted, one unit more
+  // on each side.
+  {
+    SCOPED_TRACE("twice the canvas");
+    auto gauge = KOVDynamicsDisplayView::make({0, 0, 1024, 680});
+    EXPECT_EQ(gauge->marksRect(), CGRect(305, 271, 414, 214));
+  }
+  {
+    SCOPED_TRACE("a wider view centres the canvas");
+    auto gauge = KOVDynamicsDisplayView::make({0, 0, 712, 340});
+    EXPECT_EQ(gauge->marksRect(), CGRect(100 + 152, 135, 208, 108));
+  }
+  auto gauge = KOVDynamicsDisplayView::make({0, 0, 1024, 680});
+  using Base = KOVDynamicsDisplayViewBase;
+  const auto mark = [&](int m, CGFloat v) { return Base::markRect(gauge->bounds(), m, v); };
+  const auto part = [&](auto call) {
+    gauge->clearNeedsDisplay();
+    call();
+    return gauge->needsDisplayPart();
+  };
+  const auto within = [](const CGRect& inner, const CGRect& outer) { return inner.united(outer) == outer; };
+  {
+    SCOPED_TRACE("the needles from 1 to 0.3 and 0.4: where they were and where they go");
+    const auto p = part([&] { gauge->setCompressionValues(0.3f, 0.4f); });
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(*p, mark(1, 1).united(mark(1, 0.3f)).united(mark(2, 1)).united(mark(2, 0.4f)));
+    EXPECT_TRUE(within(*p, gauge->marksRect()));
+    EXPECT_LT(p->size.width * p->size.height,
+              0.5 * gauge->marksRect().size.width * gauge->marksRect().size.height);
+  }
+  {
+    SCOPED_TRACE("a needle pointing up covers its line, round caps and a unit around them");
+    // The needle from (256.5, 233.5) up 80 units, line width 4: grown by 2 (the caps) and 1 on
+    // every side, x 253.5...259.5, y 150.5...236.5, doubled.
+    EXPECT_EQ(mark(1, 0.5), CGRect(2 * 253.5, 2 * 150.5, 2 * 6, 2 * 86));
+  }
+  {
+    SCOPED_TRACE("only the dot that moved");
+    gauge->setOutputValues(0.2f, 0.7f);
+    const auto p = part([&] { gauge->setOutputValues(0.2f, 0.75f); });
+    EXPECT_EQ(p, mark(4, 0.7f).united(mark(4, 0.75f)));
+  }
+  {
+    SCOPED_TRACE("NaN counts as moved and marks the whole gauge");
+    gauge->clearNeedsDisplay();
+    gauge->setOutputValues(std::numeric_limits<float>::quiet_NaN(), 0.75f);
+    EXPECT_TRUE(gauge->needsDisplay());
+    EXPECT_FALSE(gauge->needsDisplayPart().has_value());
+  }
+  EXPECT_EQ(part([&] { gauge->resetDisplay(); }), gauge->marksRect());
+  gauge->clearNeedsDisplay();
+  gauge->setContrast(0.3);
+  EXPECT_TRUE(gauge->needsDisplay());
+  EXPECT_FALSE(gauge->needsDisplayPart().has_value()) << "a new contrast redraws the whole gauge";
+}
+
+// The window's picture as bytes.
+std::vector<unsigned char> bytesOf(const UIWindow& window) {
+  cairo_surface_t* s = window.surface().surface();
+  cairo_surface_flush(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  return {data, data + std::size_t(cairo_image_surface_get_stride(s)) * cairo_image_surface_get_height(s)};
+}
+
+TEST(Gauge, PartRedrawsShowWhatAWholeRedrawShows) {
+  ASSERT_TRUE(UIWindow::useBackend(UIWindowBackendKind::headless));
+  const CGRect frame(13, 7, 1000, 660);  // not a whole multiple of the canvas: fractional edges
+  auto window = UIWindow::make({0, 0, 1024, 680});
+  auto gauge = KOVDynamicsDisplayView::make(frame);
+  window->addSubview(gauge);
+  UITestSupport::display(*window);
+  const struct {
+    float needle1, needle2, dot1, dot2;
+  } steps[] = {{0.0f, 1.0f, 0.5f, 0.25f},
+               {1.0f, 0.75f, 0.0f, 0.6f},
+               {0.8f, 0.1f, 0.3f, 0.9f},
+               {0.5f, 0.5f, 1.0f, 0.0f}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.needle1);
+    gauge->setCompressionValues(step.needle1, step.needle2);
+    gauge->setOutputValues(step.dot1, step.dot2);
+    ASSERT_TRUE(gauge->needsDisplayPart().has_value());
+    UITestSupport::display(*window);
+
+    auto fresh = UIWindow::make({0, 0, 1024, 680});
+    auto whole = KOVDynamicsDisplayView::make(frame);
+    whole->setCompressionValues(step.needle1, step.needle2);
+    whole->setOutputValues(step.dot1, step.dot2);
+    fresh->addSubview(whole);
+    UITestSupport::display(*fresh);
+    EXPECT_TRUE(bytesOf(*window) == bytesOf(*fresh));
+  }
+  window.reset();
+  MainLoop::runUntilIdle();
 }
 
 }  // namespace

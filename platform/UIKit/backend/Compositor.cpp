@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "CoreGraphics/CGAffineTransform.h"
 #include "CoreGraphics/CGContext.h"
@@ -27,30 +31,89 @@ CGFloat backingScaleFor(const CGRect& bounds, CGFloat scale) {
 bool isStale(const UIView& view, CGFloat scale) {
   const UIView::Backing* backing = view.backing();
   return view.needsDisplay() || !backing || !backing->hasContent || backing->size != view.bounds().size ||
-         backing->scale != backingScaleFor(view.bounds(), scale);
+         backing->scale != backingScaleFor(view.bounds(), scale) || (!backing->surface && !backing->blank);
 }
 
-// Redraws the view's own content into its backing; false when no surface could be made. Only
-// drawable views come here, so the bounds are finite and have an area.
-bool redraw(UIView& view, CGFloat scale) {
+// Whether every pixel of the surface is fully transparent. Drawn content usually shows within
+// the first rows, so a surface with content costs little to look at.
+bool isTransparent(cairo_surface_t* surface) {
+  cairo_surface_flush(surface);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  const int width = cairo_image_surface_get_width(surface);
+  const int height = cairo_image_surface_get_height(surface);
+  if (!data)
+    return false;
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
+    std::uint32_t any = 0;
+    for (int x = 0; x < width; ++x)
+      any |= row[x];
+    if (any != 0)
+      return false;
+  }
+  return true;
+}
+
+// The part of the backing (in its pixels) that a part mark replaces, or nothing when the whole
+// backing must be drawn: no usable backing yet, a changed size or scale, or a whole-view mark.
+std::optional<CGRect> partToRedraw(const UIView& view, CGFloat s, int width, int height) {
+  const std::optional<CGRect>& part = view.needsDisplayPart();
+  const UIView::Backing* backing = view.backing();
+  if (!part || !backing || !backing->hasContent || backing->blank || !backing->surface ||
+      backing->size != view.bounds().size || backing->scale != s || backing->pixelWidth != width ||
+      backing->pixelHeight != height)
+    return std::nullopt;
   const CGRect bounds = view.bounds();
-  view.clearNeedsDisplay();  // before draw(_:), which may mark the view again for the next pass
+  const double x0 = std::clamp(std::floor((part->minX() - bounds.origin.x) * s), 0.0, double(width));
+  const double y0 = std::clamp(std::floor((part->minY() - bounds.origin.y) * s), 0.0, double(height));
+  const double x1 = std::clamp(std::ceil((part->maxX() - bounds.origin.x) * s), 0.0, double(width));
+  const double y1 = std::clamp(std::ceil((part->maxY() - bounds.origin.y) * s), 0.0, double(height));
+  return CGRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+// Redraws the view's own content into its backing, the marked part only when just a part is
+// marked (the drawing is clipped to it, in whole pixels, so the pixels it yields are those of a
+// whole redraw). Returns the redrawn rectangle in the view's coordinates, or nothing when no
+// surface could be made. Only drawable views come here, so the bounds are finite and have an
+// area.
+std::optional<CGRect> redraw(UIView& view, CGFloat scale) {
+  const CGRect bounds = view.bounds();
   const CGFloat s = backingScaleFor(bounds, scale);
   const int width = std::max(1, int(std::ceil(bounds.size.width * s - 1e-9)));
   const int height = std::max(1, int(std::ceil(bounds.size.height * s - 1e-9)));
+  const std::optional<CGRect> part = partToRedraw(view, s, width, height);
+  view.clearNeedsDisplay();  // before draw(_:), which may mark the view again for the next pass
+  if (part && part->isEmpty())
+    return CGRect();
   UIView::Backing& backing = view.ensureBacking();
   if (!backing.fit(width, height, s))
-    return false;
+    return std::nullopt;
   backing.hasContent = false;
+  backing.blank = false;
+  backing.forgetOpacity(part);
 
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(backing.surface), cairo_destroy);
+  CGRect redrawn = bounds;
+  if (part) {
+    // In the surface's pixels (its device scale undone), so the clip is exactly whole pixels.
+    cairo_save(cr.get());
+    cairo_identity_matrix(cr.get());
+    cairo_scale(cr.get(), 1 / s, 1 / s);
+    cairo_rectangle(cr.get(), part->origin.x, part->origin.y, part->size.width, part->size.height);
+    cairo_restore(cr.get());
+    cairo_clip(cr.get());
+    redrawn = CGRect(bounds.origin.x + part->origin.x / s, bounds.origin.y + part->origin.y / s,
+                     part->size.width / s, part->size.height / s);
+  }
   cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
   cairo_paint(cr.get());
   cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
   cairo_translate(cr.get(), -bounds.origin.x, -bounds.origin.y);
   cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_FAST);
   CGContext context(cr.get());
-  if (const auto& background = view.backgroundColor()) {
+  const auto& background = view.backgroundColor();
+  if (background) {
     context.setFillColor(background->cgColor());
     context.fill(bounds);
   }
@@ -59,10 +122,19 @@ bool redraw(UIView& view, CGFloat scale) {
     view.draw(bounds);
   }
   view.countDraw();
+  cr.reset();
   cairo_surface_flush(backing.surface);
   backing.size = bounds.size;
   backing.hasContent = true;
-  return true;
+  // A view that drew nothing (a container, say) keeps no surface and costs no compositing.
+  if (!part && isTransparent(backing.surface)) {
+    backing.release();
+    backing.size = bounds.size;
+    backing.scale = s;
+    backing.hasContent = true;
+    backing.blank = true;
+  }
+  return redrawn;
 }
 
 // Redraws the marked (or stale) views that are shown, collecting their window rectangles.
@@ -70,9 +142,12 @@ void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, 
                 std::size_t& drawn) {
   if (!view.isDrawable())
     return;  // the marks wait until the view shows again
-  if (isStale(view, scale) && redraw(view, scale)) {
-    ++drawn;
-    damage = damage.united(view.bounds().applying(toWindow));
+  if (isStale(view, scale)) {
+    if (const std::optional<CGRect> redrawn = redraw(view, scale)) {
+      ++drawn;
+      if (!redrawn->isEmpty())
+        damage = damage.united(redrawn->applying(toWindow));
+    }
   }
   for (const auto& sub : view.subviews()) {
     if (auto t = sub->transformToSuperview())
@@ -109,18 +184,132 @@ void snapToPixels(cairo_t* cr) {
   cairo_set_matrix(cr, &m);
 }
 
+// Whether the backing's pixels in [x0, x1) x [y0, y1) are all fully opaque, judged by tiles of
+// `opaqueTile` pixels that are looked at once after each redraw of them (any tile the region
+// touches must be opaque as a whole).
+bool isOpaqueOver(UIView::Backing& backing, int x0, int y0, int x1, int y1) {
+  using Backing = UIView::Backing;
+  const int tilesX = (backing.pixelWidth + Backing::opaqueTile - 1) / Backing::opaqueTile;
+  const int tilesY = (backing.pixelHeight + Backing::opaqueTile - 1) / Backing::opaqueTile;
+  if (backing.tiles.size() != std::size_t(tilesX) * std::size_t(tilesY))
+    backing.tiles.assign(std::size_t(tilesX) * std::size_t(tilesY), Backing::Tile::unknown);
+  const unsigned char* data = cairo_image_surface_get_data(backing.surface);
+  const int stride = cairo_image_surface_get_stride(backing.surface);
+  if (!data)
+    return false;
+  for (int ty = y0 / Backing::opaqueTile; ty <= (y1 - 1) / Backing::opaqueTile; ++ty) {
+    for (int tx = x0 / Backing::opaqueTile; tx <= (x1 - 1) / Backing::opaqueTile; ++tx) {
+      Backing::Tile& tile = backing.tiles[std::size_t(ty) * std::size_t(tilesX) + std::size_t(tx)];
+      if (tile == Backing::Tile::unknown) {
+        // The AND of all pixels keeps an alpha byte of 0xff only if every pixel has one.
+        std::uint32_t all = 0xffffffffu;
+        const int px0 = tx * Backing::opaqueTile,
+                  px1 = std::min(backing.pixelWidth, px0 + Backing::opaqueTile);
+        const int py1 = std::min(backing.pixelHeight, (ty + 1) * Backing::opaqueTile);
+        for (int y = ty * Backing::opaqueTile; y < py1 && (all >> 24) == 0xffu; ++y) {
+          const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
+          int x = px0;
+          // Four pixels a step in two 64-bit words (the rows of Cairo's images are 4-byte aligned).
+          std::uint64_t a = ~std::uint64_t(0), b = ~std::uint64_t(0);
+          for (; x + 4 <= px1; x += 4) {
+            std::uint64_t w[2];
+            std::memcpy(w, row + x, sizeof w);
+            a &= w[0];
+            b &= w[1];
+          }
+          a &= b;
+          all &= std::uint32_t(a) & std::uint32_t(a >> 32);
+          for (; x < px1; ++x)
+            all &= row[x];
+        }
+        tile = (all >> 24) == 0xffu ? Backing::Tile::opaque : Backing::Tile::translucent;
+      }
+      if (tile != Backing::Tile::opaque)
+        return false;
+    }
+  }
+  return true;
+}
+
+// One composite of the tree, or a dry run of it that only follows the geometry. The dry run
+// finds the last backing, in painting order, that covers the whole damage with opaque pixels
+// copied one to one onto device pixels: everything painted before it cannot show, so the real
+// run skips it (and the clear), and copies that backing with SOURCE, which for opaque pixels
+// gives exactly what OVER gives.
+// A backing that covers the damage if its pixels there are opaque.
+struct Candidate {
+  UIView::Backing* backing;
+  int index;
+  int x0, y0, x1, y1;  // the damage in the backing's pixels
+};
+
+struct CompositePlan {
+  std::vector<Candidate> candidates;  // in painting order
+  bool dryRun = false;
+  int damage[4] = {0, 0, 0, 0};  // device pixels: x0, y0, x1, y1
+  int next = 0;                  // the index of the next backing painted
+  int groups = 0;                // alpha groups open
+  int skewed = 0;                // transforms with rotation or shear in force
+  int cover = -1;                // the index of the covering backing, if any
+};
+
+// Where the damage falls in the backing's pixels when the backing, painted now, is copied one to
+// one onto device pixels and the clip in force leaves the whole damage to it; nothing otherwise.
+std::optional<Candidate> coverCandidate(const UIView& view, cairo_t* cr, const CompositePlan& plan) {
+  UIView::Backing& backing = *view.backing();
+  if (plan.groups > 0 || plan.skewed > 0)
+    return std::nullopt;
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  if (m.xy != 0 || m.yx != 0 || m.xx != backing.scale || m.yy != backing.scale)
+    return std::nullopt;
+  const CGRect bounds = view.bounds();
+  const double ox = m.x0 + bounds.origin.x * m.xx, oy = m.y0 + bounds.origin.y * m.yy;
+  if (ox != std::floor(ox) || oy != std::floor(oy) || std::fabs(ox) > 1e9 || std::fabs(oy) > 1e9)
+    return std::nullopt;
+  // The clip in force must leave the whole damage to paint.
+  double cx0, cy0, cx1, cy1;
+  cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+  cairo_user_to_device(cr, &cx0, &cy0);
+  cairo_user_to_device(cr, &cx1, &cy1);
+  if (cx0 > plan.damage[0] || cy0 > plan.damage[1] || cx1 < plan.damage[2] || cy1 < plan.damage[3])
+    return std::nullopt;
+  const int x0 = plan.damage[0] - int(ox), y0 = plan.damage[1] - int(oy);
+  const int x1 = plan.damage[2] - int(ox), y1 = plan.damage[3] - int(oy);
+  if (x0 < 0 || y0 < 0 || x1 > backing.pixelWidth || y1 > backing.pixelHeight)
+    return std::nullopt;
+  // The backing may be larger than the bounds (whole pixels); the fill is cut to the bounds.
+  if (x1 > std::floor(bounds.size.width * backing.scale + 1e-9) ||
+      y1 > std::floor(bounds.size.height * backing.scale + 1e-9))
+    return std::nullopt;
+  return Candidate{&backing, plan.next, x0, y0, x1, y1};
+}
+
 // Paints the view's backing at its bounds, unless the clip leaves none of it to paint.
-void paintBacking(const UIView& view, cairo_t* cr, double alpha) {
+void paintBacking(const UIView& view, cairo_t* cr, double alpha, CompositePlan& plan) {
   const UIView::Backing* backing = view.backing();
-  if (!backing || !backing->hasContent)
+  if (!backing || !backing->hasContent || backing->blank || !backing->surface)
     return;
   const CGRect bounds = view.bounds();
   double x0, y0, x1, y1;
   cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
   if (!CGRect(x0, y0, x1 - x0, y1 - y0).intersects(bounds))
     return;
+  if (plan.dryRun) {
+    if (alpha >= 1) {
+      if (std::optional<Candidate> candidate = coverCandidate(view, cr, plan))
+        plan.candidates.push_back(*candidate);
+    }
+    ++plan.next;
+    return;
+  }
+  const int index = plan.next++;
+  if (index < plan.cover)
+    return;  // hidden under the covering backing
 
   cairo_save(cr);
+  if (index == plan.cover)
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_set_source_surface(cr, backing->surface, bounds.origin.x, bounds.origin.y);
   cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
   if (alpha < 1) {
@@ -137,7 +326,7 @@ bool hasShownSubviews(const UIView& view) {
                      [](const auto& v) { return v->isDrawable(); });
 }
 
-void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
+void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own, CompositePlan& plan) {
   if (!view.isDrawable())
     return;
   cairo_save(cr);
@@ -146,13 +335,19 @@ void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
     return;
   }
   snapToPixels(cr);
+  const bool skewed = own.b != 0 || own.c != 0;
+  plan.skewed += skewed;
   const double alpha = view.alpha();
   if (alpha < 1 && !hasShownSubviews(view)) {
-    paintBacking(view, cr, alpha);  // a lone view needs no group
+    paintBacking(view, cr, alpha, plan);  // a lone view needs no group
   } else {
-    if (alpha < 1)
-      cairo_push_group(cr);
-    paintBacking(view, cr, 1);
+    const bool group = alpha < 1;
+    if (group) {
+      ++plan.groups;
+      if (!plan.dryRun)
+        cairo_push_group(cr);
+    }
+    paintBacking(view, cr, 1, plan);
     if (view.clipsToBounds()) {
       const CGRect b = view.bounds();
       cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
@@ -160,13 +355,17 @@ void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own) {
     }
     for (const auto& sub : view.subviews()) {
       if (auto t = sub->transformToSuperview())
-        composite(*sub, cr, *t);
+        composite(*sub, cr, *t, plan);
     }
-    if (alpha < 1) {
-      cairo_pop_group_to_source(cr);
-      cairo_paint_with_alpha(cr, alpha);
+    if (group) {
+      --plan.groups;
+      if (!plan.dryRun) {
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, alpha);
+      }
     }
   }
+  plan.skewed -= skewed;
   cairo_restore(cr);
 }
 
@@ -197,10 +396,28 @@ PassResult displayPass(UIWindow& window, cairo_surface_t* target, CGFloat scale,
   cairo_scale(cr.get(), scale, scale);  // the target is in pixels; the tree in points
   cairo_rectangle(cr.get(), x0, y0, x1 - x0, y1 - y0);
   cairo_clip(cr.get());
-  cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
-  cairo_paint(cr.get());
-  cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
-  composite(window, cr.get(), rootTransform(window));
+  CompositePlan plan;
+  plan.dryRun = true;
+  plan.damage[0] = int(std::lround(x0 * scale));
+  plan.damage[1] = int(std::lround(y0 * scale));
+  plan.damage[2] = int(std::lround(x1 * scale));
+  plan.damage[3] = int(std::lround(y1 * scale));
+  composite(window, cr.get(), rootTransform(window), plan);
+  // From the top down: the first opaque candidate hides all below it, whose pixels need no look.
+  for (auto c = plan.candidates.rbegin(); c != plan.candidates.rend(); ++c) {
+    if (isOpaqueOver(*c->backing, c->x0, c->y0, c->x1, c->y1)) {
+      plan.cover = c->index;
+      break;
+    }
+  }
+  plan.dryRun = false;
+  plan.next = 0;
+  if (plan.cover < 0) {
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr.get());
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
+  }
+  composite(window, cr.get(), rootTransform(window), plan);
   cairo_surface_flush(target);
   return result;
 }
@@ -213,7 +430,8 @@ void renderSubtree(UIView& view, cairo_t* cr, CGFloat scale) {
     if (auto w = view.window())
       w->invalidateAll();  // the window's own picture is behind now
   }
-  composite(view, cr, rootTransform(view));
+  CompositePlan plan;
+  composite(view, cr, rootTransform(view), plan);
 }
 
 }  // namespace ui_backend

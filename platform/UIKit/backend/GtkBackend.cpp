@@ -1,7 +1,11 @@
-// Windows on a desktop through GTK 3: a GtkWindow holding one GtkDrawingArea. Our view tree draws
-// into the window's own surface in the area's "draw" handler, which GTK runs from its frame clock
-// after gtk_widget_queue_draw, so passes follow the display refresh and several requests in one
-// frame make one pass. Input on the area becomes touches and pinch input:
+// Windows on a desktop through GTK 3: a GtkWindow holding one GtkDrawingArea. A requested display
+// pass runs from a tick callback of the area, in the update phase of GTK's frame clock, so passes
+// follow the display refresh, several requests in one frame make one pass, and no frame is asked
+// for while nothing is marked. The pass composites only the damaged region into the window's
+// own surface; the area is then asked to redraw just that region (gtk_widget_queue_draw_area),
+// and its "draw" handler, which GTK runs in the same frame's paint phase clipped to the region,
+// copies only the clipped region onto GTK's surface. Input on the area becomes touches and pinch
+// input:
 // - the left mouse button and the motion while it is held are one touch (a double click is just
 //   two quick taps, so it makes a double tap; GDK's extra double-click event is ignored);
 // - each touch-screen sequence is a touch (the pointer events GDK emulates from it are ignored);
@@ -48,6 +52,8 @@ class GtkBackend final : public WindowBackend {
   }
 
   ~GtkBackend() override {
+    if (tick_)
+      gtk_widget_remove_tick_callback(area_, tick_);
     if (wheelTimeout_)
       g_source_remove(wheelTimeout_);
     if (placeIdle_)
@@ -97,14 +103,46 @@ class GtkBackend final : public WindowBackend {
   }
 
  protected:
-  void scheduleRefresh() override { gtk_widget_queue_draw(area_); }
+  void scheduleRefresh() override {
+    if (!tick_)
+      tick_ = gtk_widget_add_tick_callback(area_, &GtkBackend::onTick, this, nullptr);
+  }
+
+  // Asks GTK to paint the damaged region (window points, which are the area's coordinates) in
+  // this frame, rounded out to whole units.
+  void presented(const CGRect& damage) override {
+    const int x0 = int(std::floor(damage.minX())), y0 = int(std::floor(damage.minY()));
+    const int x1 = int(std::ceil(damage.maxX())), y1 = int(std::ceil(damage.maxY()));
+    if (x1 > x0 && y1 > y0)
+      gtk_widget_queue_draw_area(area_, x0, y0, x1 - x0, y1 - y0);
+  }
 
  private:
+  void pass(GtkWidget* widget) {
+    window_.setScreenScale(gtk_widget_get_scale_factor(widget));
+    runDisplayPass();
+    checkNativePlacements();
+  }
+
+  // The frame clock's update phase: one pass per frame while passes are requested. A view marked
+  // again during the pass keeps the callback for the next frame; otherwise it is removed, so an
+  // idle window asks for no frames.
+  static gboolean onTick(GtkWidget* widget, GdkFrameClock*, gpointer data) {
+    auto* self = static_cast<GtkBackend*>(data);
+    self->pass(widget);
+    if (self->isDisplayRequested())
+      return G_SOURCE_CONTINUE;
+    self->tick_ = 0;
+    return G_SOURCE_REMOVE;
+  }
+
+  // GTK's paint phase, clipped to the region to show (queued damage, or what the window system
+  // exposed): copies that region of the window's picture. A pass still pending (a draw before the
+  // first tick) runs first, so nothing stale is shown.
   static gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     auto* self = static_cast<GtkBackend*>(data);
-    self->window_.setScreenScale(gtk_widget_get_scale_factor(widget));
-    self->runDisplayPass();
-    self->checkNativePlacements();
+    if (self->isDisplayRequested())
+      self->pass(widget);
     const CGBitmapContext& picture = self->surface();
     const double scale = picture.scale();
     cairo_save(cr);
@@ -298,6 +336,7 @@ class GtkBackend final : public WindowBackend {
   GtkWidget* gtkWindow_ = nullptr;
   GtkWidget* area_ = nullptr;
   GtkWidget* overlay_ = nullptr;
+  guint tick_ = 0;
   std::vector<NativeChild> natives_;
   guint placeIdle_ = 0;
   CGPoint wheelAt_;
@@ -309,7 +348,12 @@ class GtkBackend final : public WindowBackend {
 }  // namespace
 
 bool gtkAvailable() {
-  static const bool available = gtk_init_check(nullptr, nullptr);
+  static const bool available = [] {
+    // Nothing here draws with OpenGL: without the probe GDK loads no GL driver (for a software
+    // renderer that is tens of megabytes). A value set from outside is kept.
+    g_setenv("GDK_GL", "disable", FALSE);
+    return bool(gtk_init_check(nullptr, nullptr));
+  }();
   return available;
 }
 

@@ -2,6 +2,9 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
+
 UIView::Backing::~Backing() {
   release();
 }
@@ -12,6 +15,8 @@ void UIView::Backing::release() {
   surface = nullptr;
   pixelWidth = pixelHeight = 0;
   hasContent = false;
+  blank = false;
+  tiles.clear();
 }
 
 bool UIView::Backing::fit(int width, int height, CGFloat pixelScale) {
@@ -29,4 +34,20 @@ bool UIView::Backing::fit(int width, int height, CGFloat pixelScale) {
   scale = pixelScale;
   cairo_surface_set_device_scale(surface, pixelScale, pixelScale);
   return true;
+}
+
+void UIView::Backing::forgetOpacity(const std::optional<CGRect>& part) {
+  const int tilesX = (pixelWidth + opaqueTile - 1) / opaqueTile;
+  const int tilesY = (pixelHeight + opaqueTile - 1) / opaqueTile;
+  if (!part || tiles.size() != std::size_t(tilesX) * std::size_t(tilesY)) {
+    tiles.clear();
+    return;
+  }
+  const int x0 = std::max(0, int(part->minX()) / opaqueTile);
+  const int y0 = std::max(0, int(part->minY()) / opaqueTile);
+  const int x1 = std::min(tilesX - 1, (int(std::ceil(part->maxX())) - 1) / opaqueTile);
+  const int y1 = std::min(tilesY - 1, (int(std::ceil(part->maxY())) - 1) / opaqueTile);
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x)
+      tiles[std::size_t(y) * std::size_t(tilesX) + std::size_t(x)] = Tile::unknown;
 }

@@ -4,6 +4,9 @@
 // points lands pixel for pixel at that scale). [main]
 #pragma once
 
+#include <optional>
+#include <vector>
+
 #include "CoreGraphics/CGGeometry.h"
 #include "UIKit/UIView.h"
 
@@ -25,4 +28,14 @@ struct UIView::Backing {
   CGFloat scale = 1;
   CGSize size;  // the bounds' size it was drawn for, in points
   bool hasContent = false;
+  // The content is fully transparent: the surface is released and nothing is composited.
+  bool blank = false;
+
+  // Whether square tiles of the surface are fully opaque, found out when first asked and
+  // forgotten when they are drawn again (row by row; empty until first asked).
+  static constexpr int opaqueTile = 64;
+  enum class Tile : unsigned char { unknown, opaque, translucent };
+  std::vector<Tile> tiles;
+  // Forgets the tiles that `part` (pixels) touches, or all of them.
+  void forgetOpacity(const std::optional<CGRect>& part);
 };

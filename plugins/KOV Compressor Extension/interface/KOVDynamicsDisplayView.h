@@ -1,7 +1,7 @@
 // The dynamics gauge: a transparent control over the compressor panel that shows the live
 // meters as four marks, fed 25 times a second by the editor's meter timer. It has no
 // touch handling of its own. Setters that feed it redraw only when a value changed, so a still
-// meter costs no drawing. [main]
+// meter costs no drawing, and a change redraws only where the moved marks were and go. [main]
 #pragma once
 
 #include <memory>
@@ -34,10 +34,13 @@ class KOVDynamicsDisplayView : public UIControl {
 
   // Paints the marks into the bounds (aspect fit); a hidden gauge draws nothing.
   void draw(const CGRect& rect) override;
+  // Where the marks can show in the bounds: a change of value redraws only this part.
+  CGRect marksRect() const;
 
  protected:
   explicit KOVDynamicsDisplayView(CGRect frame);
 
  private:
+  void markMoved(int mark, CGFloat from, CGFloat to);
   std::shared_ptr<KOVDynamicsDisplayViewBase> baseClass_ = std::make_shared<KOVDynamicsDisplayViewBase>();
 };

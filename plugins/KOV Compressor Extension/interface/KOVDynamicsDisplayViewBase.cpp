@@ -1,5 +1,8 @@
 #include "KOVDynamicsDisplayViewBase.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "EditorDrawing.h"
 #include "UIKit/UIBezierPath.h"
 #include "UIKit/UIGraphics.h"
@@ -46,6 +49,48 @@ void KOVDynamicsDisplayViewBase::drawMain(CGRect frame, ResizingBehavior0 resizi
   context->restoreGState();
 
   context->restoreGState();
+}
+
+CGRect KOVDynamicsDisplayViewBase::marksRect(CGRect frame, ResizingBehavior0 resizing) {
+  const CGRect placed = ResizingBehavior(resizing.value()).apply(kCanvas, frame);
+  const CGFloat sx = placed.width() / kCanvas.size.width, sy = placed.height() / kCanvas.size.height;
+  const CGRect symbol(kMeterAnchor.x + kMeterSymbol.origin.x, kMeterAnchor.y + kMeterSymbol.origin.y,
+                      kMeterSymbol.size.width, kMeterSymbol.size.height);
+  return CGRect(placed.minX() + symbol.minX() * sx - 1, placed.minY() + symbol.minY() * sy - 1,
+                symbol.width() * sx + 2, symbol.height() * sy + 2);
+}
+
+CGRect KOVDynamicsDisplayViewBase::markRect(CGRect frame, int mark, CGFloat value,
+                                            ResizingBehavior0 resizing) {
+  struct Geometry {
+    CGPoint pivot, from, to;
+    CGFloat lineWidth;
+  };
+  // As drawSymbolMeter draws them, on the meter canvas.
+  static constexpr Geometry marks[4] = {{{103.5, 97.5}, {0, -80}, {0, 0}, 4},
+                                        {{103.5, 97.5}, {0, -80}, {0, 0}, 4},
+                                        {{103, 97.01}, {0.5, -87.51}, {0.5, -86.51}, 5},
+                                        {{103, 97.02}, {0.5, -87.52}, {0.5, -86.52}, 5}};
+  const Geometry& g = marks[std::clamp(mark, 1, 4) - 1];
+  const CGFloat angle = radians((2 * value - 1) * kMarkTravel);
+  const CGFloat c = std::cos(angle), s = std::sin(angle);
+  const auto turned = [&](CGPoint p) {
+    return CGPoint{g.pivot.x + p.x * c - p.y * s, g.pivot.y + p.x * s + p.y * c};
+  };
+  const CGPoint a = turned(g.from), b = turned(g.to);
+  const CGFloat grow = g.lineWidth / 2 + 1;
+  // The meter canvas lies at (153, 136) of the main canvas, unscaled.
+  const CGFloat x0 = kMeterAnchor.x + std::min(a.x, b.x) - grow,
+                x1 = kMeterAnchor.x + std::max(a.x, b.x) + grow;
+  const CGFloat y0 = kMeterAnchor.y + kMeterSymbol.origin.y + std::min(a.y, b.y) - grow;
+  const CGFloat y1 = kMeterAnchor.y + kMeterSymbol.origin.y + std::max(a.y, b.y) + grow;
+  const CGRect placed = ResizingBehavior(resizing.value()).apply(kCanvas, frame);
+  const CGFloat sx = placed.width() / kCanvas.size.width, sy = placed.height() / kCanvas.size.height;
+  const CGRect r(placed.minX() + x0 * sx, placed.minY() + y0 * sy, (x1 - x0) * sx, (y1 - y0) * sy);
+  if (!std::isfinite(r.origin.x) || !std::isfinite(r.origin.y) || !std::isfinite(r.size.width) ||
+      !std::isfinite(r.size.height))
+    return r;
+  return r.intersection(marksRect(frame, resizing));
 }
 
 void KOVDynamicsDisplayViewBase::drawSymbolMeter(CGRect frame, ResizingBehavior resizing, CGFloat valueMeter1,
