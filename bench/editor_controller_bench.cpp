@@ -21,7 +21,7 @@
 #include "Dispatch/Timer.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "UIKit/UIGraphics.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "UIKit/UIWindow.h"
 
 namespace {

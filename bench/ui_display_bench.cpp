@@ -17,7 +17,7 @@
 #include "UIKit/NSStringDrawing.h"
 #include "UIKit/UIBezierPath.h"
 #include "UIKit/UIGraphics.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "UIKit/UIWindow.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "UIKit/FontConfiguration.h"
+#include "UIKit/internal/FontConfiguration.h"
 
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "UIKit/FontConfiguration.h"
-#include "UIKit/TextLayoutCache.h"
+#include "UIKit/internal/FontConfiguration.h"
+#include "UIKit/internal/TextLayoutCache.h"
 #include "UIKit/UIGraphics.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "UIKit/UIKitLog.h"
+#include "UIKit/internal/UIKitLog.h"
 
 UIAlertController::UIAlertController(std::optional<std::string> title, std::optional<std::string> message,
                                      UIAlertControllerStyle preferredStyle)

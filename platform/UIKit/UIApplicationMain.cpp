@@ -9,7 +9,7 @@
 
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIApplication.h"
-#include "UIKit/UIKitLog.h"
+#include "UIKit/internal/UIKitLog.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"

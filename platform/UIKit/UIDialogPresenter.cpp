@@ -1,6 +1,6 @@
 #include "UIKit/UIDialogPresenter.h"
 
-#include "UIKit/UIDialogPresenterGtk.h"
+#include "UIKit/internal/UIDialogPresenterGtk.h"
 #include "UIKit/UIWindow.h"
 
 namespace {

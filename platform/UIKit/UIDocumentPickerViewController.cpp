@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "UIKit/UIKitLog.h"
+#include "UIKit/internal/UIKitLog.h"
 
 UIDocumentPickerDelegate::~UIDocumentPickerDelegate() = default;
 

@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "UIKit/FontConfiguration.h"
+#include "UIKit/internal/FontConfiguration.h"
 
 namespace {
 

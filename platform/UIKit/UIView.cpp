@@ -5,7 +5,7 @@
 
 #include "UIKit/UIGestureRecognizer.h"
 #include "UIKit/UIWindow.h"
-#include "UIKit/backend/ViewBacking.h"
+#include "UIKit/internal/ViewBacking.h"
 
 namespace {
 

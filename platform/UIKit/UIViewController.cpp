@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/UIKitLog.h"
+#include "UIKit/internal/UIKitLog.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIStoryboardSegue.h"
 #include "UIKit/UIWindow.h"

@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "UIKit/UIView.h"
@@ -80,6 +82,14 @@ class UIWindow : public UIView {
   void invalidateAll();
 
   ui_backend::WindowBackend& backend() { return *backend_; }
+
+  // Native widgets shown over the window's content (a web view's GtkWidget, passed as void* so
+  // that this header needs no GTK). `placement` says where the widget goes, in window
+  // coordinates, or nothing while it is hidden; it is asked again after every display pass.
+  // False when the backend shows no native widgets (the headless one). [main]
+  using NativePlacement = std::function<std::optional<CGRect>()>;
+  bool addNativeChild(void* widget, NativePlacement placement);
+  void removeNativeChild(void* widget);
 
   // A view in this tree went away or moved out: input routing forgets it. [main]
   void viewWillLeave(const UIView& view);

@@ -14,7 +14,7 @@
 #include "MainScreenView.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIStoryboardSegue.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "app_support.h"
 
 namespace {

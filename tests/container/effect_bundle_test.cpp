@@ -16,7 +16,7 @@
 #include "AudioToolbox/AudioComponent.h"
 #include "CoreAudioKit/AUViewController.h"
 #include "FourCharCode.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "UIKit/UIWindow.h"
 #include "container_support.h"
 

@@ -6,7 +6,7 @@
 
 #include "EditorControllerTestSupport.h"
 #include "KOVParameterAddresses.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 

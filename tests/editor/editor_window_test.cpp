@@ -10,7 +10,7 @@
 #include "KOVDynamicsDisplayView.h"
 #include "PluginFrameEx.h"
 #include "StdoutCapture.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "UIKit/UIWindow.h"
 
 namespace {

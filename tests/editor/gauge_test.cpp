@@ -11,7 +11,7 @@
 #include "EditorTestSupport.h"
 #include "KOVDynamicsDisplayView.h"
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "UIKit/UIWindow.h"
 
 namespace {

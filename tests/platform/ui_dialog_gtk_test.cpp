@@ -9,7 +9,7 @@
 #include "UIKit/UIAlertController.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIApplicationMain.h"
-#include "UIKit/UIDialogPresenterGtk.h"
+#include "UIKit/internal/UIDialogPresenterGtk.h"
 #include "UIKit/UIDocumentPickerViewController.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIWindow.h"

@@ -5,7 +5,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIAlertController.h"
 #include "UIKit/UIDocumentPickerViewController.h"
-#include "UIKit/UITestDialogPresenter.h"
+#include "UIKit/testing/UITestDialogPresenter.h"
 #include "UIKit/UIWindow.h"
 #include "ui_controller_support.h"
 

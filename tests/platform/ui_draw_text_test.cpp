@@ -7,7 +7,7 @@
 
 #include "CoreGraphics/CGBitmapContext.h"
 #include "UIKit/NSStringDrawing.h"
-#include "UIKit/TextLayoutCache.h"
+#include "UIKit/internal/TextLayoutCache.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIGraphics.h"
 

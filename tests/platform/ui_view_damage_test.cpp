@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "UIKit/UIBezierPath.h"
-#include "UIKit/backend/ViewBacking.h"
+#include "UIKit/internal/ViewBacking.h"
 #include "ui_view_support.h"
 
 using namespace ui_view_test;

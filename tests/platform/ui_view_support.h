@@ -13,7 +13,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
 #include "UIKit/UIGraphics.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "UIKit/UIWindow.h"
 
 inline std::ostream& operator<<(std::ostream& os, const CGPixel& p) {

@@ -8,6 +8,10 @@
 // Pinch input (touch-pad, Ctrl+wheel) goes to the pinch recognisers under the point. [main]
 #pragma once
 
+#if !defined(KOV_BUILDING_UIKIT) && !defined(KOV_UIKIT_TESTING)
+#error "UIKit/internal/ is private to the UIKit library and its test support"
+#endif
+
 #include <cstdint>
 #include <memory>
 #include <vector>
