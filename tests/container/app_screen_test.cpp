@@ -92,7 +92,7 @@ TEST_F(MainScreenTest, StartUpEmbedsTheEditorAndPlayRunsTheLoopThroughTheEffect)
   {
     SCOPED_TRACE("the effect's factory presets, from the resource folder of its bundle in the application");
     std::vector<std::string> names;
-    for (const Preset& preset : screen->audioUnitManagerForTesting()->presets())
+    for (const Preset& preset : ViewControllerTesting::audioUnitManager(*screen)->presets())
       names.push_back(preset.name());
     EXPECT_EQ(names, (std::vector<std::string>{"Brickwall", "Drum Punch", "Gentle Glue", "Mid-Side Wide",
                                                "Parallel Crush", "Vocal Leveler"}));
@@ -228,7 +228,7 @@ TEST_F(MainScreenTest, LayoutHelpersWithoutAnEditorPrintTheirLines) {
   // found the effect: without its manager the screen has no editor controller either way.
   player()->stop();
   MainLoop::runUntilIdle();
-  screen->releaseManagerForTesting();
+  ViewControllerTesting::releaseManager(*screen);
   {
     SCOPED_TRACE("no editor controller to lay out");
     stdout_capture::beginCapture();

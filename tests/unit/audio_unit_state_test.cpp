@@ -18,6 +18,7 @@
 #include "Foundation/Data.h"
 #include "KOVCompressorParameters.h"
 #include "KOVPreset.h"
+#include "KOV_Compressor_Extension_AudioUnitTesting.h"
 #include "unit_host.h"
 
 using unittest::beginCapture;
@@ -325,7 +326,7 @@ TEST(AudioUnitState, MissingResourceFolder) {
   {
     SCOPED_TRACE("the limiter's unit printer reads the list at its own line: the failure comes between");
     beginCapture();
-    unit->effectForTesting()->unitDiagnostics(unit);
+    KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->unitDiagnostics(unit);
     const std::vector<std::string> lines = endCapture();
     const auto current = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
       return line.rfind(" -- unit current preset: ", 0) == 0;

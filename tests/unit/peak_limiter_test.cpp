@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AUPeakLimiter.h"
+#include "AUPeakLimiterTesting.h"
 #include "unit_host.h"
 
 namespace {
@@ -168,11 +169,11 @@ TEST(PeakLimiterWrapper, SelfTestPrintsItsDiagnosticsAndReleasesItsEngines) {
   EXPECT_EQ(lines[5 + 14], " -- unit input bus count: 1");
 
   unittest::beginCapture();
-  const std::weak_ptr<AVAudioEngine> first = limiter.engineForTesting();
+  const std::weak_ptr<AVAudioEngine> first = AUPeakLimiterTesting::engine(limiter);
   limiter.run(nullptr);
   unittest::endCapture();
   EXPECT_TRUE(first.expired());
-  EXPECT_TRUE(limiter.engineForTesting()->attachedNodes().empty());
+  EXPECT_TRUE(AUPeakLimiterTesting::engine(limiter)->attachedNodes().empty());
 
   SCOPED_TRACE("no node: nodeDiagnostics prints nothing, run prints the error");
   limiter.internalEffect = nullptr;
