@@ -16,12 +16,6 @@ void UIAlertController::addAction(std::shared_ptr<UIAlertAction> action) {
   actions_.push_back(std::move(action));
 }
 
-void UIAlertController::setPreferredAction(std::shared_ptr<UIAlertAction> action) {
-  if (action && std::find(actions_.begin(), actions_.end(), action) == actions_.end())
-    return;
-  preferred_ = std::move(action);
-}
-
 std::shared_ptr<UIAlertAction> UIAlertController::cancelAction() const {
   for (const auto& action : actions_) {
     if (action->style() == UIAlertActionStyle::cancel)

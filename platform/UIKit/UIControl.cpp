@@ -20,13 +20,6 @@ void UIControl::addTarget(Action action, UIControlEvents events) {
     targets_.push_back({std::move(action), events});
 }
 
-UIControlEvents UIControl::allControlEvents() const {
-  std::uint64_t all = 0;
-  for (const auto& t : targets_)
-    all |= std::uint64_t(t.events);
-  return UIControlEvents(all);
-}
-
 void UIControl::sendActions(UIControlEvents events) {
   for (int bit = 0; bit < countedBits; ++bit) {
     if (std::uint64_t(events) & (std::uint64_t(1) << bit))
@@ -59,13 +52,6 @@ void UIControl::setHighlighted(bool highlighted) {
   if (highlighted == highlighted_)
     return;
   highlighted_ = highlighted;
-  setNeedsDisplay();
-}
-
-void UIControl::setSelected(bool selected) {
-  if (selected == selected_)
-    return;
-  selected_ = selected;
   setNeedsDisplay();
 }
 

@@ -48,9 +48,6 @@ class UIControl : public UIView {
   template <class Target, class Sender>
   void addTarget(const std::shared_ptr<Target>& target, void (Target::*action)(Sender&),
                  UIControlEvents events);
-  void removeAllTargets() { targets_.clear(); }
-  // The events that have at least one target.
-  UIControlEvents allControlEvents() const;
 
   // Calls the actions of every target registered for any of `events`, in order. [main]
   void sendActions(UIControlEvents events);
@@ -62,9 +59,6 @@ class UIControl : public UIView {
   bool isHighlighted() const { return highlighted_; }
   void setHighlighted(bool highlighted);
   bool isSelected() const { return selected_; }
-  void setSelected(bool selected);
-  bool isTracking() const { return tracking_; }
-  bool isTouchInside() const { return touchInside_; }
 
   // A disabled control takes no touches.
   std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event) override;

@@ -71,7 +71,6 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
   // The same with a member function of `target`, called as long as `target` lives.
   template <class Target, class Recognizer>
   void addTarget(const std::shared_ptr<Target>& target, void (Target::*action)(Recognizer&));
-  void removeAllTargets() { actions_.clear(); }
 
   State state() const { return state_; }
   std::shared_ptr<UIView> view() const { return view_.lock(); }

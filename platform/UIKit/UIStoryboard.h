@@ -39,13 +39,11 @@ class UIStoryboard {
 
   // The initial controller, made anew on each call; null when none is set. [main]
   void setInitialViewController(ControllerFactory factory) { initial_ = std::move(factory); }
-  bool hasInitialViewController() const { return bool(initial_); }
   std::shared_ptr<UIViewController> instantiateInitialViewController();
 
   // Segues: identifier -> a factory for the destination. A second registration of an identifier
   // replaces the first. [main]
   void addSegue(std::string identifier, ControllerFactory destination);
-  bool hasSegue(std::string_view identifier) const;
   // A new destination for the segue, or null when the identifier is unknown. [main]
   std::shared_ptr<UIViewController> instantiateDestination(std::string_view identifier);
 

@@ -24,7 +24,6 @@ class UITouch {
   // The location in `view`'s own coordinates (through every transform on the way); in the window's
   // coordinates for a null view. [main]
   CGPoint location(const UIView* in) const;
-  CGPoint previousLocation(const UIView* in) const;
 
   UITouchPhase phase() const { return phase_; }
   // Seconds on the main-loop clock of the last change.

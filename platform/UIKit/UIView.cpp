@@ -198,11 +198,6 @@ void UIView::insertSubview(const std::shared_ptr<UIView>& view, const UIView& be
   attach(view, std::size_t(it - subviews_.begin()));
 }
 
-void UIView::bringSubviewToFront(const std::shared_ptr<UIView>& view) {
-  if (view && view->superview().get() == this)
-    attach(view, subviews_.size());
-}
-
 void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
   if (!view || view.get() == this || isDescendant(*view))
     return;  // no cycles

@@ -174,13 +174,10 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   const std::optional<UIColor>& backgroundColor() const { return backgroundColor_; }
   void setBackgroundColor(std::optional<UIColor> color);
   // A hint only: the view promises to fill its bounds. Drawing is the same either way.
-  bool isOpaque() const { return opaque_; }
   void setOpaque(bool opaque) { opaque_ = opaque; }
   // Any string that names the view in test output; empty unless set.
-  const std::string& accessibilityIdentifier() const { return identifier_; }
   void setAccessibilityIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
   int tag() const { return tag_; }
-  void setTag(int tag) { tag_ = tag; }
 
   // ---- tree
 
@@ -194,7 +191,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // At `index` in the subviews (clamped to the end), behind those after it.
   void insertSubview(const std::shared_ptr<UIView>& view, std::size_t index);
   void insertSubview(const std::shared_ptr<UIView>& view, const UIView& belowSubview);
-  void bringSubviewToFront(const std::shared_ptr<UIView>& view);
   // Also deactivates the constraints that tie this view's subtree to views outside it.
   void removeFromSuperview();
   bool isDescendant(const UIView& of) const;
@@ -244,7 +240,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // The active constraints this view holds (those between it and its subviews).
   const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints() const { return constraints_; }
 
-  UISemanticContentAttribute semanticContentAttribute() const { return semanticContentAttribute_; }
   void setSemanticContentAttribute(UISemanticContentAttribute attribute);
   UIUserInterfaceLayoutDirection effectiveUserInterfaceLayoutDirection() const;
 
@@ -254,7 +249,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
 
   // ---- touches
 
-  bool isUserInteractionEnabled() const { return userInteraction_; }
   void setUserInteractionEnabled(bool enabled) { userInteraction_ = enabled; }
   // Off (the original's default): the view is given only the first of several touches at once.
   bool isMultipleTouchEnabled() const { return multipleTouch_; }

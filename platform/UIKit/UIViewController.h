@@ -57,7 +57,6 @@ class UIViewController : public UIResponder,
   ~UIViewController() override;
 
   const std::optional<std::string>& nibName() const { return nibName_; }
-  const Bundle* nibBundle() const { return nibBundle_; }
   // The storyboard that made this controller, or null (not owned).
   UIStoryboard* storyboard() const { return storyboard_; }
 
@@ -115,9 +114,6 @@ class UIViewController : public UIResponder,
   void dismiss(bool animated, std::function<void()> completion = {});
   std::shared_ptr<UIViewController> presentedViewController() const { return presented_; }
   std::shared_ptr<UIViewController> presentingViewController() const { return presenting_.lock(); }
-  // True from the moment an answered dialog or a dismissal starts taking the controller down. A
-  // controller that presents one that is being dismissed takes it down at once and goes on.
-  bool isBeingDismissed() const { return beingDismissed_; }
 
   // ---- segues
 
@@ -139,7 +135,8 @@ class UIViewController : public UIResponder,
   // Runs after viewDidAppear and the presentation's completion: the moment a dialog is shown to
   // whoever answers it.
   virtual void presentationDidAppear() {}
-  // A dialog that was answered: marks it as going (see isBeingDismissed), before its handler runs.
+  // A dialog that was answered: marks it as being dismissed before its handler runs, so that a
+  // controller that presents it meanwhile takes it down at once and goes on.
   void beginDismissal() { beingDismissed_ = true; }
 
  private:
