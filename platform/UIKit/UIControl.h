@@ -11,7 +11,8 @@
 
 #include "UIKit/UIView.h"
 
-// UIControl.Event, a bit set with the original's raw values.
+// The events a control sends, a bit set; the values are fixed (touchDown is bit 0, valueChanged
+// bit 12, ...), so stored masks keep their meaning.
 enum class UIControlEvents : std::uint64_t {
   touchDown = 1 << 0,
   touchDownRepeat = 1 << 1,
@@ -77,7 +78,7 @@ class UIControl : public UIView {
   virtual void endTracking(const UITouch* touch, const UIEvent* event);
   virtual void cancelTracking(const UIEvent* event);
   // Whether a point (own coordinates) counts as inside while tracking: the bounds grown by 70
-  // points on every side, as the original's touch-up-inside allows.
+  // points on every side, so a finger that drifts a little off the control still ends inside.
   virtual bool isInsideForTracking(CGPoint point) const;
 
  private:

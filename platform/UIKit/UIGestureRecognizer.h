@@ -40,7 +40,8 @@ enum class UIGestureRecognizerState {
   recognized = ended,
 };
 
-// Optional answers a recogniser asks for; every default is the original's. Not owned by the
+// Optional answers a recogniser asks for; the defaults let it begin, run alone and see every
+// touch. Not owned by the
 // recogniser: it must outlive it or be cleared.
 class UIGestureRecognizerDelegate {
  public:

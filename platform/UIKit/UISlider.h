@@ -1,6 +1,6 @@
 // Sliders: a value in a range set by dragging a thumb along a horizontal track (or by touching the
 // track: the thumb jumps there). valueChanged is sent for every change while dragging when
-// `isContinuous` (the default), else once on lift. Values are 32-bit floats, as in the original.
+// continuous (the default), else once on lift. Values are 32-bit floats.
 // [main]
 #pragma once
 

@@ -59,8 +59,8 @@ class UITouch {
   std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
 };
 
-// The touches a handler is given: an unordered collection in the original, here in the order the
-// touches began, so `first()` is the oldest. [main]
+// The touches a handler is given, in the order the touches began, so `first()` is the oldest.
+// Handlers must not rely on any other order. [main]
 class UITouchSet {
  public:
   UITouchSet() = default;

@@ -2,8 +2,8 @@
 //
 // Geometry. A view has a frame in its superview's coordinates, bounds in its own (origin (0, 0)
 // unless set, size of the frame), and a transform applied about the centre of its frame (the
-// original's default anchor point), so a scale leaves the centre where it is. `frame` reads the
-// untransformed rectangle; set the transform after the frame, as the original requires.
+// anchor point), so a scale leaves the centre where it is. `frame` reads the untransformed
+// rectangle; set the transform after the frame (a frame set later is taken as untransformed).
 //
 // Drawing. `setNeedsDisplay()` only marks the view; its window gathers the marks and runs one
 // display pass per display refresh, in which each marked view's `draw(_:)` runs once, always for
@@ -250,7 +250,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // ---- touches
 
   void setUserInteractionEnabled(bool enabled) { userInteraction_ = enabled; }
-  // Off (the original's default): the view is given only the first of several touches at once.
+  // Off by default: the view is given only the first of several touches at once.
   bool isMultipleTouchEnabled() const { return multipleTouch_; }
   void setMultipleTouchEnabled(bool enabled) { multipleTouch_ = enabled; }
   // The deepest visible, interactive view under `point` (in this view's coordinates), front to
