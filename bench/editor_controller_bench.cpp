@@ -21,8 +21,8 @@
 #include "Dispatch/Timer.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "UIKit/UIGraphics.h"
-#include "UIKit/testing/UITestSupport.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 

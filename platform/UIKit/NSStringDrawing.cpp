@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "UIKit/UIGraphics.h"
 #include "UIKit/internal/FontConfiguration.h"
 #include "UIKit/internal/TextLayoutCache.h"
-#include "UIKit/UIGraphics.h"
 
 namespace {
 

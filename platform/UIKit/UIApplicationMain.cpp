@@ -9,10 +9,10 @@
 
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIApplication.h"
-#include "UIKit/internal/UIKitLog.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/internal/UIKitLog.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 #include "UIKit/UIControl.h"
 
-#include <bit>
-
 namespace {
 
 // Events are single bits below 1 << 16; the counters are indexed by bit.
@@ -31,14 +29,6 @@ void UIControl::sendActions(UIControlEvents events) {
     if (t.events & events)
       t.action(*this);
   }
-}
-
-std::uint64_t UIControl::sentCount(UIControlEvents event) const {
-  const auto raw = std::uint64_t(event);
-  if (raw == 0 || !std::has_single_bit(raw))
-    return 0;
-  const int bit = std::countr_zero(raw);
-  return bit < countedBits ? sentCounts_[bit] : 0;
 }
 
 void UIControl::setEnabled(bool enabled) {

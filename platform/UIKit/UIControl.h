@@ -52,8 +52,6 @@ class UIControl : public UIView {
 
   // Calls the actions of every target registered for any of `events`, in order. [main]
   void sendActions(UIControlEvents events);
-  // How many times each event bit was sent (for tests): the count for one event.
-  std::uint64_t sentCount(UIControlEvents event) const;
 
   bool isEnabled() const { return enabled_; }
   void setEnabled(bool enabled);
@@ -82,6 +80,10 @@ class UIControl : public UIView {
   virtual bool isInsideForTracking(CGPoint point) const;
 
  private:
+  // Test-only entry points (UIKit/testing/UIKitTesting.h, in platform_uikit_testing) read how
+  // many times each event was sent.
+  friend struct UIControlTesting;
+
   struct Registration {
     Action action;
     UIControlEvents events;

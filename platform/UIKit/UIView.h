@@ -214,8 +214,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // graphics context is current (UIGraphicsGetCurrentContext()); the background colour is already
   // filled. The default draws nothing. [main]
   virtual void draw(const CGRect& rect);
-  // How many times draw(_:) ran for this view (for tests and diagnostics).
-  std::uint64_t drawCount() const { return drawCount_; }
 
   // ---- layout
 
@@ -292,6 +290,9 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
  private:
   friend class NSLayoutConstraint;
   friend class UIWindow;
+  // Test-only entry points (UIKit/testing/UIKitTesting.h, in platform_uikit_testing) read how
+  // many times draw(_:) ran.
+  friend struct UIViewTesting;
   void boundsDidChange(const CGRect& old);
   void geometryDidChange();
   void applyEdgeConstraints();

@@ -14,6 +14,7 @@
 #include "MainScreenView.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIStoryboardSegue.h"
+#include "UIKit/testing/UIKitTesting.h"
 #include "UIKit/testing/UITestSupport.h"
 #include "app_support.h"
 
@@ -176,7 +177,7 @@ TEST_F(MainScreenTest, LayoutPlacesTheBarTheButtonsAndTheContainer) {
 TEST_F(MainScreenTest, SeguesPrepareTheHelpScreenAndHelpOpensTheWebSiteToo) {
   launch(false);
   std::vector<std::string> opened;
-  UIApplication::setURLOpener([&](const std::string& uri, std::function<void(bool)> done) {
+  UIApplicationTesting::setURLOpener([&](const std::string& uri, std::function<void(bool)> done) {
     opened.push_back(uri);
     done(true);
   });
@@ -219,7 +220,7 @@ TEST_F(MainScreenTest, SeguesPrepareTheHelpScreenAndHelpOpensTheWebSiteToo) {
     screen->prepare(segue, std::any());
     EXPECT_EQ(stdout_capture::endCapture(), "ShowOther\n");
   }
-  UIApplication::setURLOpener(nullptr);
+  UIApplicationTesting::setURLOpener(nullptr);
 }
 
 TEST_F(MainScreenTest, LayoutHelpersWithoutAnEditorPrintTheirLines) {
