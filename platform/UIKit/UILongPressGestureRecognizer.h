@@ -16,8 +16,6 @@ class UILongPressGestureRecognizer : public UIGestureRecognizer {
 
   void setMinimumPressDuration(double seconds) { minimumDuration_ = seconds; }
   CGFloat allowableMovement() const { return allowableMovement_; }
-  int numberOfTouchesRequired() const { return touchesRequired_; }
-  void setNumberOfTouchesRequired(int touches) { touchesRequired_ = touches < 1 ? 1 : touches; }
 
  protected:
   UILongPressGestureRecognizer() = default;

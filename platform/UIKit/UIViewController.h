@@ -87,8 +87,6 @@ class UIViewController : public UIResponder,
   // not change anything (appearing while already appeared) calls nothing.
   void beginAppearanceTransition(bool isAppearing, bool animated);
   void endAppearanceTransition();
-  // Between viewDidAppear and viewWillDisappear.
-  bool isVisible() const { return appearance_ == Appearance::appeared; }
 
   virtual void didReceiveMemoryWarning() {}
   // Whether the controller handles the action (a selector such as "copy:"); the default is false.

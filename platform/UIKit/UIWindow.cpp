@@ -96,7 +96,6 @@ void UIWindow::makeKeyAndVisible() {
       w->isKey_ = false;
   }
   isKey_ = true;
-  visible_ = true;
   setHidden(false);
   backend_->show();
   scheduleDisplay();

@@ -51,7 +51,6 @@ class UIWindow : public UIView {
   // Shows the window and makes it the key window (the one that takes keyboard input). [main]
   void makeKeyAndVisible();
   bool isKeyWindow() const { return isKey_; }
-  bool isVisible() const { return visible_; }
   // The key window of the process, or null.
   static std::shared_ptr<UIWindow> keyWindow();
 
@@ -109,7 +108,6 @@ class UIWindow : public UIView {
   std::uint64_t displayPasses_ = 0;
   CGFloat screenScale_ = 1;
   bool isKey_ = false;
-  bool visible_ = false;
   friend class ui_backend::WindowBackend;
 };
 
