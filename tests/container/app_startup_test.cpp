@@ -2,7 +2,8 @@
 // editor and shows the effect's six factory presets, the unit button flips the container each
 // press, play through the manager prints the player's whole sequence and toggle() answers the
 // state after the switch; the bar's titles and the places of all four buttons after a resize; a
-// segue without a name prints nothing.
+// segue without a name prints nothing; the document picker's lines and the folder picker it
+// opens; the alert with OK and Cancel.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +11,9 @@
 #include "CoreAudioKit/AUViewController.h"
 #include "HelpViewController.h"
 #include "MainScreenView.h"
+#include "UIKit/UIAlertController.h"
 #include "UIKit/UIStoryboardSegue.h"
+#include "UIKit/UITestDialogPresenter.h"
 #include "UIKit/UITestSupport.h"
 #include "app_support.h"
 
@@ -95,6 +98,69 @@ TEST_F(MainScreenTest, ASegueWithoutANamePrintsNothing) {
   stdout_capture::beginCapture();
   screen->prepare(unnamed, std::any());
   EXPECT_EQ(stdout_capture::endCapture(), "");
+}
+
+TEST_F(MainScreenTest, PickerLinesTheFolderPickerAndTheAlert) {
+  launch(false);
+  UIScopedTestDialogPresenter dialogs;
+  {
+    SCOPED_TRACE("document picker callbacks");
+    UIDocumentPickerViewController picker({"public.folder"}, UIDocumentPickerMode::open);
+    const URL a = URL::fileURLWithPath("/tmp/a b", true);
+    const URL b = URL::fileURLWithPath("/tmp/c.txt");
+    stdout_capture::beginCapture();
+    screen->documentPicker(picker, std::vector<URL>{a, b});
+    screen->documentPicker(picker, std::vector<URL>{});
+    screen->documentPicker(picker, b);
+    screen->documentPickerWasCancelled(picker);
+    EXPECT_EQ(stdout_capture::endCapture(), "documentPicker: [" + a.description() + ", " + b.description() +
+                                                "]\n"
+                                                "documentPicker (didPickDocumentsAt): /tmp/a b\n"
+                                                "documentPicker: []\n"
+                                                "documentPicker (didPickDocumentAt): /tmp/c.txt\n"
+                                                "The document picker was canceled.\n");
+  }
+  {
+    SCOPED_TRACE("the folder picker: one folder, the screen its delegate; a pick reaches the screen");
+    screen->openFilePicker();
+    MainLoop::runUntilIdle();
+    ASSERT_EQ(dialogs->pickers.size(), 1u);
+    auto& picker = *dialogs->pickers.front();
+    EXPECT_EQ(picker.documentTypes(), std::vector<std::string>{"public.folder"});
+    EXPECT_FALSE(picker.allowsMultipleSelection());
+    EXPECT_EQ(picker.delegate().get(), static_cast<UIDocumentPickerDelegate*>(screen.get()));
+    stdout_capture::beginCapture();
+    EXPECT_TRUE(picker.pick({URL::fileURLWithPath("/tmp/loops", true)}));
+    MainLoop::runUntilIdle();
+    const std::string printed = stdout_capture::endCapture();
+    EXPECT_NE(printed.find("documentPicker (didPickDocumentsAt): /tmp/loops\n"), std::string::npos)
+        << printed;
+  }
+  {
+    SCOPED_TRACE("an alert with OK and Cancel");
+    stdout_capture::beginCapture();
+    screen->alertMessage("Title", "Message");
+    MainLoop::runUntilIdle();
+    ASSERT_EQ(dialogs->alerts.size(), 1u);
+    const auto& alert = *dialogs->alerts.front();
+    EXPECT_EQ(alert.title(), "Title");
+    EXPECT_EQ(alert.message(), "Message");
+    ASSERT_EQ(alert.actions().size(), 2u);
+    EXPECT_EQ(alert.actions()[0]->title(), "OK");
+    EXPECT_EQ(alert.actions()[0]->style(), UIAlertActionStyle::default_);
+    EXPECT_EQ(alert.actions()[1]->title(), "Cancel");
+    EXPECT_EQ(alert.actions()[1]->style(), UIAlertActionStyle::cancel);
+    EXPECT_TRUE(dialogs->alerts.front()->press("OK"));
+    MainLoop::runUntilIdle();
+    EXPECT_EQ(stdout_capture::endCapture(), "Title: Message\nAlert was confirmed.\n");
+    stdout_capture::beginCapture();
+    screen->alertMessage("Again", "Twice");
+    MainLoop::runUntilIdle();
+    ASSERT_EQ(dialogs->alerts.size(), 2u);
+    EXPECT_TRUE(dialogs->alerts.back()->press("Cancel"));
+    MainLoop::runUntilIdle();
+    EXPECT_EQ(stdout_capture::endCapture(), "Again: Twice\nAlert was canceled.\n");
+  }
 }
 
 }  // namespace
