@@ -1,8 +1,8 @@
 // The engine's conversions, rendered offline: a file played exactly (calls that do not divide it,
 // then silence, one completion off the caller's thread); a mono file reaching both output
-// channels unchanged; a file at another rate than the player's output resampled when scheduled
-// (its click where its time says, its length the file's); the system limiter ceiling the output
-// only while it is in the graph.
+// channels unchanged, stereo averaged into a mono output, a third channel dropped; a file at another rate
+// than the player's output resampled when scheduled (its click where its time says, its length the file's);
+// the system limiter ceiling the output only while it is in the graph.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,6 +56,33 @@ TEST(EngineConversion, AMonoFileReachesBothChannelsUnchanged) {
   const Channels out = rig.render(2000);
   EXPECT_EQ(out[0], tone);
   EXPECT_EQ(out[1], tone);
+}
+
+// Other channel counts than the output's: a stereo file on a mono output is the mean of its two
+// channels; a three-channel file on a stereo output keeps its first two and drops the third.
+TEST(EngineConversion, ChannelsAreAveragedIntoOneOrDroppedBeyondTheOutputs) {
+  TemporaryFolder folder;
+  const auto a = sine(300.0, 0.5, 2000, 48000.0), b = sine(700.0, 0.25, 2000, 48000.0);
+  {
+    SCOPED_TRACE("stereo to mono");
+    OfflineEngine rig(48000.0, 1);
+    rig.play(wavFile(folder.file("stereo.wav"), {a, b}, 48000));
+    const Channels out = rig.render(2000);
+    ASSERT_EQ(out.size(), 1u);
+    float worst = 0.0f;
+    for (std::size_t n = 0; n < 2000; ++n)
+      worst = std::max(worst, std::fabs(out[0][n] - 0.5f * (a[n] + b[n])));
+    EXPECT_LT(worst, 1e-6f);
+  }
+  {
+    SCOPED_TRACE("three channels to stereo");
+    const auto c = sine(1100.0, 0.75, 2000, 48000.0);
+    OfflineEngine rig;
+    rig.play(wavFile(folder.file("three.wav"), {a, b, c}, 48000));
+    const Channels out = rig.render(2000);
+    EXPECT_EQ(out[0], a);
+    EXPECT_EQ(out[1], b);
+  }
 }
 
 // The player's output at 48 kHz (its connection's format) and a 44.1 kHz file scheduled on it:
