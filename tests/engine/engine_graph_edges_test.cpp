@@ -1,11 +1,12 @@
 // The engine's edges: the application's start-up shape (an effect attached before any file stays
 // unconnected), a detached node leaving its engine, a stopped engine restarted without a file
-// rendering silence; the manual render call refusing too many frames and a buffer of another
-// format, and manual rendering refused while running or with a format it cannot render; the
+// rendering silence; refused connections saying why; the manual render call refusing too many frames and a
+// buffer of another format, and manual rendering refused while running or with a format it cannot render; the
 // audio session's state through its failure hook; an engine with no output at all.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "AVFoundation/AVAudioSession.h"
 #include "AVFoundation/AudioDeviceOutput.h"
@@ -66,6 +67,40 @@ TEST(EngineGraphEdges, StartUpShapeDetachingAndARestartWithoutAFile) {
     EXPECT_EQ(peak(rig.render(1024)[0]), 0.0f);
     EXPECT_TRUE(engine->isRunning());
   }
+}
+
+// Connections the engine refuses say why on the error stream and are not made: nodes not
+// attached, a bus the node does not have, a player output in a format it cannot render.
+TEST(EngineGraphEdges, RefusedConnectionsSayWhyAndAreNotMade) {
+  OfflineEngine rig;
+  auto mixer = rig.engine->mainMixerNode();
+  auto loose = std::make_shared<AVAudioPlayerNode>();
+  const auto stereo = AVAudioFormat::makeStandard(48000.0, 2);
+  const struct {
+    const char* what;
+    std::function<void()> connect;
+    std::string line;
+  } cases[] = {
+      {"a node not attached", [&] { rig.engine->connect(loose, mixer, stereo); },
+       "cannot connect nodes that are not attached to the engine"},
+      {"a bus the player does not have", [&] { rig.engine->connect(rig.player, mixer, 1, 0, stereo); },
+       "cannot connect " + rig.player->description() + " to " + mixer->description() + ": no such bus"},
+      {"an interleaved player output",
+       [&] {
+         rig.engine->connect(rig.player, mixer,
+                             AVAudioFormat::make(AVAudioCommonFormat::pcmFormatFloat32, 48000.0, 2, true));
+       },
+       "cannot connect " + rig.player->description() + " to " + mixer->description() +
+           ": a player's output must be one standard (float, non-interleaved) bus"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::internal::CaptureStderr();
+    c.connect();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "AVAudioEngine: " + c.line + "\n");
+    EXPECT_EQ(rig.engine->inputNode(mixer), nullptr);
+  }
+  EXPECT_TRUE(*rig.player->outputFormatForBus(0) == *stereo);  // the refused format not taken
 }
 
 TEST(EngineGraphEdges, ManualRenderingRefusals) {
