@@ -36,9 +36,10 @@ TEST(AUExtensionManagerChain, TheBuiltEffectIsConnectedReportedAndShowsItsPreset
   AudioComponentAddPlugInFolder(KOV_EFFECT_PLUGINS_DIR);
   MainLoop::adoptCurrentThread();
   auto delegate = std::make_shared<MainThreadDelegate>();
+  auto player = std::make_shared<FakeEnginePlayer>();
   DispatchQueue queue("test.search");
   stdout_capture::beginCapture();
-  auto manager = AUExtensionManager::make(delegate, queue);
+  auto manager = AUExtensionManager::make(delegate, player, queue);
   queue.sync([] {});  // the search has run
   MainLoop::runUntilIdle();
   const auto lines = stdout_capture::splitLines(stdout_capture::endCapture());
@@ -49,8 +50,8 @@ TEST(AUExtensionManagerChain, TheBuiltEffectIsConnectedReportedAndShowsItsPreset
   EXPECT_EQ(delegate->calls, (std::vector<std::string>{"onFoundComponent", "onEngineInitialized"}));
   EXPECT_TRUE(delegate->allOnMain);
   ASSERT_NE(delegate->unit, nullptr);
-  ASSERT_EQ(manager->auEngine->connected.size(), 1u);
-  EXPECT_EQ(manager->auEngine->connected[0], delegate->unit);
+  ASSERT_EQ(player->connected.size(), 1u);
+  EXPECT_EQ(player->connected[0], delegate->unit);
   EXPECT_EQ(delegate->unit->auAudioUnit()->contextName(), "running in distribution host");
   {
     SCOPED_TRACE("the unit's factory presets, in its order; one chosen through the manager");
@@ -74,7 +75,7 @@ TEST(AUExtensionManagerChain, TheBuiltEffectIsConnectedReportedAndShowsItsPreset
   }
   EXPECT_TRUE(manager->togglePlayback());
   EXPECT_FALSE(manager->togglePlayback());
-  EXPECT_EQ(manager->auEngine->finalizeCalls, 0);
+  EXPECT_EQ(player->finalizeCalls, 0);
   manager->cleanup();
-  EXPECT_EQ(manager->auEngine->finalizeCalls, 1);
+  EXPECT_EQ(player->finalizeCalls, 1);
 }
