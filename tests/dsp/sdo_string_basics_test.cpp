@@ -98,6 +98,7 @@ TEST(SdoString, EditsFromAGivenContent) {
       {"AB", DO(s.Encode()), "4142"},
       {"\0"s, DO(s.Encode()), "00"},
       {"", DO(s.Encode()), ""},
+      {"\0A"s, DO(s.Encode()), "0041"},
   });
   SCOPED_TRACE("DBL_MAX: 309 digits, the point and six decimals; a leading zero byte");
   CString s;
@@ -107,6 +108,7 @@ TEST(SdoString, EditsFromAGivenContent) {
   EXPECT_EQ(Bytes(s).substr(309), ".000000");
   s = -DBL_MAX;
   EXPECT_EQ(s.Length(), 317);
+  EXPECT_EQ(Bytes(s).substr(310), ".000000");
   SetBytes(s, "\0"s);
   EXPECT_STREQ(s.c_str(), "");
 }
