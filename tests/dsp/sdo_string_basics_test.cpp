@@ -275,6 +275,8 @@ TEST(SdoString, XmlOfTheText) {
   CString s("a<b&");
   EXPECT_STREQ(s.XML(1), "\t<CString encoding='UTF8'>\n\t\ta<b&\n\t</CString>\n");
   EXPECT_STREQ(s.XML(0), "<CString encoding='UTF8'>\n\ta<b&\n</CString>\n");
+  SetBytes(s, "\x01\xAB");  // control and high bytes go in unchanged
+  EXPECT_STREQ(s.XML(1), "\t<CString encoding='UTF8'>\n\t\t\x01\xAB\n\t</CString>\n");
   CString none;
   EXPECT_STREQ(none.XML(2), "<CData>\n\tundefined</CData>");
   // A zero byte goes into the text as it is; the scratch text still holds every byte.
