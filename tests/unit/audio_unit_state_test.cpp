@@ -364,13 +364,27 @@ TEST(AudioUnitState, WithoutAResourceFolderThereAreNoFactoryPresets) {
             std::vector<std::string>{"Creating factory presets failed: The effect has no resource folder."});
 }
 
+namespace {
+
+// A resource folder and a preset made from a unit's tree, its name with markup characters and
+// letters beyond ASCII.
+struct SavedPreset {
+  ResourceFolder folder;
+  std::shared_ptr<KOV_Compressor_Extension_AudioUnit> unit = quietUnit();
+  KOVPreset preset;
+  SavedPreset() {
+    preset.makeFrom(std::shared_ptr<AUParameterGroup>(unit->parameterTree()));
+    preset.patch->name = "Saved <&> Ünïcode";
+  }
+};
+
+}  // namespace
+
 // Saving is not used by the unit: one smoke test of a save and load, and the printed failures.
 TEST(PresetFiles, SaveLoadAndTheirFailures) {
-  ResourceFolder folder;
-  auto unit = quietUnit();
-  KOVPreset preset;
-  preset.makeFrom(std::shared_ptr<AUParameterGroup>(unit->parameterTree()));
-  preset.patch->name = "Saved <&> Ünïcode";
+  SavedPreset saved;
+  ResourceFolder& folder = saved.folder;
+  KOVPreset& preset = saved.preset;
   const URL url = URL::fileURLWithPath((folder.root() / "saved.plist").string());
   KOVPreset::setDelegate(nullptr);
   KOVPreset loaded;
@@ -403,11 +417,9 @@ TEST(PresetFiles, SaveLoadAndTheirFailures) {
 // A saved file is an XML property list that an independent reader accepts; it loads with every
 // field of the patch, and a binary property list loads too.
 TEST(PresetFiles, SavedFilesAreXmlPropertyListsAndBinaryOnesLoad) {
-  ResourceFolder folder;
-  auto unit = quietUnit();
-  KOVPreset preset;
-  preset.makeFrom(std::shared_ptr<AUParameterGroup>(unit->parameterTree()));
-  preset.patch->name = "Saved <&> Ünïcode";
+  SavedPreset saved;
+  ResourceFolder& folder = saved.folder;
+  KOVPreset& preset = saved.preset;
   const fs::path path = folder.root() / "saved.plist";
   const URL url = URL::fileURLWithPath(path.string());
   beginCapture();
