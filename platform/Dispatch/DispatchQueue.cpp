@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "Dispatch/DelayScheduler.h"
-#include "Dispatch/MainThread.h"
-#include "Dispatch/TimerScheduling.h"
+#include "Dispatch/internal/DelayScheduler.h"
+#include "Dispatch/internal/MainThread.h"
+#include "Dispatch/internal/TimerScheduling.h"
 
 class DispatchQueue::Impl {
  public:

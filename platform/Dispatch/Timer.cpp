@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "Dispatch/MainThread.h"
-#include "Dispatch/TimerScheduling.h"
+#include "Dispatch/internal/MainThread.h"
+#include "Dispatch/internal/TimerScheduling.h"
 
 namespace {
 

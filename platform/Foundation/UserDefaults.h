@@ -83,10 +83,6 @@ class UserDefaults {
   // The name of the standard domain. [any]
   static std::string standardDomainName();
 
-  // Test hook: stores every domain in `folder` from now on (nullopt: the XDG location) and
-  // forgets the in-process copies, so the next access of each domain reads its file, as a new
-  // process would. [any; not while other threads use user defaults]
-  static void setStorageFolderForTesting(std::optional<std::string> folder);
   // The folder that holds the domain files now. [any]
   static std::string storageFolder();
 
@@ -95,6 +91,14 @@ class UserDefaults {
   ~UserDefaults();
 
  private:
+  // Test-only entry points (Foundation/testing/FoundationTesting.h, built into the test-support
+  // library) reach relocateStorage through this.
+  friend struct UserDefaultsTesting;
+  // Stores every domain in `folder` from now on (nullopt: the XDG location) and forgets the
+  // in-process copies, so the next access of each domain reads its file, as a new process
+  // would. [any; not while other threads use user defaults]
+  static void relocateStorage(std::optional<std::string> folder);
+
   std::vector<std::shared_ptr<Domain>> searchList() const;
 
   std::string domainName_;

@@ -5,7 +5,7 @@
 
 #include "UIKit/UIWindow.h"
 #include "UIKit/backend/WindowBackend.h"
-#include "WebKit/WebEngine.h"
+#include "WebKit/internal/WebEngine.h"
 
 std::shared_ptr<WKWebView> WKWebView::make(CGRect frame, const WKWebViewConfiguration& configuration) {
   return std::shared_ptr<WKWebView>(new WKWebView(frame, configuration));

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "WebKit/WKWebView.h"
-#include "WebKit/WebEngine.h"
+#include "WebKit/internal/WebEngine.h"
 
 namespace webkit_engine {
 namespace {

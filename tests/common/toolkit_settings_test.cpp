@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Foundation/testing/FoundationTesting.h"
 #include "PersistentAppData.h"
 #include "StdoutCapture.h"
 #include "TemporaryDefaultsFolder.h"
@@ -32,7 +33,7 @@ TEST_F(PersistentAppDataStore, StoresAcrossObjectsAndAReload) {
   other.setBool("flag", true);
   EXPECT_TRUE(store.getBool("flag"));
   SCOPED_TRACE("values come back from disk after the in-process copies are forgotten");
-  UserDefaults::setStorageFolderForTesting(folder.path());
+  UserDefaultsTesting::setStorageFolder(folder.path());
   EXPECT_EQ(store.getString("fromSuite", Storage::shared), "suite value");
   EXPECT_EQ(store.getInteger("fromCombined"), 11);
   EXPECT_TRUE(std::filesystem::exists(folder.path() + "/group.com.quillfeld.audio.plist"));

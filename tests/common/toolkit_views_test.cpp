@@ -15,6 +15,7 @@
 #include "Foundation/Bundle.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/NSError.h"
+#include "Foundation/testing/FoundationTesting.h"
 #include "StdoutCapture.h"
 
 namespace {
@@ -63,8 +64,8 @@ TEST(Capitals, FixedListOf197Names) {
 }
 
 TEST(Paths, GetPathsSetsAndLogsBothFolders) {
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory,
-                                        std::vector<std::string>{"/tmp/kov docs"});
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory,
+                                     std::vector<std::string>{"/tmp/kov docs"});
   Bundle::setMainResourcePath("/tmp/kov resources");
   std::string out = runMainLoopAndCapture([] { getPaths(); });
   EXPECT_EQ(out,
@@ -72,7 +73,7 @@ TEST(Paths, GetPathsSetsAndLogsBothFolders) {
             "AudioUnitViewController::getPaths() : Audio Unit's resources path is: /tmp/kov resources\n");
   EXPECT_EQ(resourcesURL->path(), "/tmp/kov resources");
 
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::vector<std::string>{});
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory, std::vector<std::string>{});
   Bundle::setMainResourcePath("");
   out = runMainLoopAndCapture([] { getPaths(); });
   EXPECT_EQ(out,
@@ -80,7 +81,7 @@ TEST(Paths, GetPathsSetsAndLogsBothFolders) {
             "AudioUnitViewController::getPaths() : ERROR: Audio Unit's resources path is nil.\n");
   EXPECT_FALSE(documentsURL || resourcesURL || sharedURLAudio || sharedURLMIDI);
 
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::nullopt);
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory, std::nullopt);
   Bundle::setMainResourcePath(std::nullopt);
 }
 

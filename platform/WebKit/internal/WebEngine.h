@@ -1,6 +1,10 @@
 // Internal to the web view: the web engine behind a WKWebView in the windowed backend. [main]
 #pragma once
 
+#ifndef KOV_BUILDING_WEBKIT
+#error "WebKit/internal/ is private to the WebKit library"
+#endif
+
 #include <functional>
 #include <memory>
 #include <optional>
