@@ -46,13 +46,10 @@ class PropertyList {
 
   bool isDictionary() const { return std::holds_alternative<Dictionary>(value_); }
   bool isArray() const { return std::holds_alternative<Array>(value_); }
-  bool isString() const { return std::holds_alternative<std::string>(value_); }
   bool isInteger() const { return std::holds_alternative<Integer>(value_); }
   bool isReal() const { return std::holds_alternative<double>(value_); }
   bool isNumber() const { return isInteger() || isReal(); }
   bool isBool() const { return std::holds_alternative<bool>(value_); }
-  bool isData() const { return std::holds_alternative<Data>(value_); }
-  bool isDate() const { return std::holds_alternative<Date>(value_); }
 
   // Typed views: null when the value is of another kind.
   const Dictionary* dictionary() const { return std::get_if<Dictionary>(&value_); }

@@ -71,19 +71,13 @@ class URLResponse {
 
 class HTTPURLResponse : public URLResponse {
  public:
-  HTTPURLResponse(URL url, std::string mimeType, std::int64_t expectedContentLength, int statusCode,
-                  std::map<std::string, std::string> headerFields)
-      : URLResponse(std::move(url), std::move(mimeType), expectedContentLength),
-        statusCode_(statusCode),
-        headerFields_(std::move(headerFields)) {}
+  HTTPURLResponse(URL url, std::string mimeType, std::int64_t expectedContentLength, int statusCode)
+      : URLResponse(std::move(url), std::move(mimeType), expectedContentLength), statusCode_(statusCode) {}
 
   int statusCode() const { return statusCode_; }
-  // Header names in lower case.
-  const std::map<std::string, std::string>& allHeaderFields() const { return headerFields_; }
 
  private:
   int statusCode_;
-  std::map<std::string, std::string> headerFields_;
 };
 
 // What a load ends with: data and response, or the error it throws.

@@ -42,19 +42,6 @@ void WKWebView::evaluateJavaScript(std::string_view script, ScriptCompletion com
   }
 }
 
-void WKWebView::stopLoading() {
-  if (engine_)
-    engine_->stopLoading();
-}
-
-std::optional<URL> WKWebView::url() const {
-  return engine_ ? engine_->currentURL() : std::nullopt;
-}
-
-bool WKWebView::isLoading() const {
-  return engine_ && engine_->isLoading();
-}
-
 std::optional<std::string> WKWebView::title() const {
   return engine_ ? engine_->title() : std::nullopt;
 }
