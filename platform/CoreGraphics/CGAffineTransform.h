@@ -1,6 +1,5 @@
-// Affine transforms of the plane, as the original platform writes them: a point (x, y) maps to
-// (a x + c y + tx, b x + d y + ty). Composition order follows the original: `t.scaledBy(s)`
-// scales first and then applies t. Plain values. [any]
+// Affine transforms of the plane: a point (x, y) maps to (a x + c y + tx, b x + d y + ty).
+// `t.scaledBy(s)` (and translatedBy) scales first and then applies t. Plain values. [any]
 #pragma once
 
 #include "CoreGraphics/CGGeometry.h"

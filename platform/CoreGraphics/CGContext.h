@@ -1,5 +1,5 @@
-// The drawing context: a thin layer over a Cairo context (`cairo_t`) with the original
-// platform's graphics state — transform, clip, line width, caps, joins (miter limit 10), dash,
+// The drawing context: a thin layer over a Cairo context (`cairo_t`) with its own graphics
+// state — transform, clip, line width, caps, joins (miter limit 10), dash,
 // separate fill and stroke colours — saved and restored together. [main]
 //
 // Unsafe input never reaches Cairo: a transform that would make the matrix non-invertible (scale

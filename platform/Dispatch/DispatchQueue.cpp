@@ -163,8 +163,8 @@ class GlobalQueue final : public DispatchQueue::Impl {
     ready_.notify_one();
   }
 
-  // Work on a concurrent queue needs no other thread: it runs on the caller's, as the original
-  // platform does it.
+  // Work on a concurrent queue needs no other thread: it runs on the caller's, which waits for it
+  // anyway.
   void sync(Work work) override {
     const void* previous = std::exchange(tlsServing, this);
     struct Restore {

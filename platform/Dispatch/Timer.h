@@ -2,7 +2,7 @@
 // else the main loop), as custom GLib sources at the default priority.
 // The first firing comes one interval after scheduling. A repeating timer keeps its phase:
 // the next due time moves on by whole intervals, so it does not drift; on the real (monotonic)
-// clock a timer that was held up skips the periods it missed, as on the original platform.
+// clock a timer that was held up skips the periods it missed (it fires once, not once per period).
 // Intervals below 0.1 ms (and NaN) become 0.1 ms. A block that throws is reported on stderr.
 #pragma once
 
@@ -21,7 +21,7 @@ class Timer : public std::enable_shared_from_this<Timer> {
   // inside the block, and more than once. [main]
   void invalidate();
   bool isValid() const;  // [any]
-  // The interval of a repeating timer; 0 for a one-shot timer, as on the original platform.
+  // The interval of a repeating timer; 0 for a one-shot timer, whatever interval it was made with.
   double timeInterval() const;
   // Makes the timer fire now: a repeating timer keeps its schedule, a one-shot timer is then
   // invalidated. [main]

@@ -1,4 +1,4 @@
-// The file manager of the original platform, over POSIX and GLib: existence tests, folder
+// The file manager, over POSIX and GLib: existence tests, folder
 // listings (sorted by name, so that every file system gives the same order), folder creation,
 // removal and the user's standard folders (the XDG locations). Failures throw NSError in
 // NSCocoaErrorDomain with the platform's file error codes (4, 256, 257, 260, 512, 513, 516, 640).

@@ -1,7 +1,7 @@
 // The value model of property lists (and of user defaults and settings dictionaries):
 // dictionaries with text keys, arrays, texts, integers, reals, booleans, data and dates.
-// Numbers coerce the way the original platform's bridged numbers do (an integer reads as a
-// double, a real as an integer by truncation toward zero when it fits).
+// Numbers coerce into each other: an integer reads as a double, a real as an integer by
+// truncation toward zero when it fits.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ class PropertyList {
   using Array = std::vector<PropertyList>;
   using Data = std::vector<std::uint8_t>;
   struct Date {
-    double secondsSince2001 = 0;  // the reference date of the original platform
+    double secondsSince2001 = 0;  // seconds since 2001-01-01 00:00:00 UTC, the reference date
     bool operator==(const Date&) const = default;
   };
   // Integers keep their sign: an unsigned value above INT64_MAX is stored as such.
@@ -85,7 +85,8 @@ enum class PropertyListFormat : unsigned {
   binary = 200,
 };
 
-// Reading options of the original platform; mutable containers are what this model always gives.
+// Reading options; the values are accepted and change nothing: this model's containers are
+// always mutable.
 enum class PropertyListMutabilityOptions : unsigned {
   immutable = 0,
   mutableContainers = 1,

@@ -1,7 +1,7 @@
 // URL loading over libsoup 3: requests with a time-out and a cache policy, responses with the
 // HTTP status, and a session that loads asynchronously on a network thread of its own.
 //
-// Time-out: as on the original platform, `timeoutInterval` is the longest time the request may go
+// Time-out: `timeoutInterval` is the longest time the request may go
 // without receiving anything (connecting, waiting for the response, between body chunks); it is
 // kept by a GLib timer with millisecond resolution that cancels the request, so sub-second limits
 // work. A time-out ends the request with NSURLErrorDomain -1001 "The request timed out.".

@@ -11,8 +11,8 @@
 // Reads search the object's own domain first, then the suites added with addSuite(named:), in
 // the order they were added. Writes and removals go to the own domain only.
 //
-// A file that cannot be written leaves the value in memory (it is lost at exit); nothing is
-// reported, as on the original platform. All members are safe to call from any thread. [any]
+// A file that cannot be written leaves the value in memory (it is lost at exit); the failure is
+// not reported to the caller. All members are safe to call from any thread. [any]
 #pragma once
 
 #include <cstdint>
