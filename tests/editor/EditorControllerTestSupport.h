@@ -14,6 +14,7 @@
 #include "AudioUnitViewController.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
+#include "Dispatch/testing/TestClock.h"
 #include "Foundation/Bundle.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/TextForms.h"
