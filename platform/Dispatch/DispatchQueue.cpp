@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "Dispatch/DelayScheduler.h"
-#include "Dispatch/MainThread.h"
-#include "Dispatch/TimerScheduling.h"
+#include "Dispatch/internal/DelayScheduler.h"
+#include "Dispatch/internal/MainThread.h"
+#include "Dispatch/internal/TimerScheduling.h"
 
 class DispatchQueue::Impl {
  public:
@@ -163,8 +163,8 @@ class GlobalQueue final : public DispatchQueue::Impl {
     ready_.notify_one();
   }
 
-  // Work on a concurrent queue needs no other thread: it runs on the caller's, as the original
-  // platform does it.
+  // Work on a concurrent queue needs no other thread: it runs on the caller's, which waits for it
+  // anyway.
   void sync(Work work) override {
     const void* previous = std::exchange(tlsServing, this);
     struct Restore {

@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-#include "Foundation/FileErrors.h"
+#include "Foundation/internal/FileErrors.h"
 
 namespace {
 
@@ -150,10 +150,6 @@ std::vector<URL> FileManager::urls(SearchPathDirectory forDirectory, SearchPathD
   return {URL::fileURLWithPath(userFolder(forDirectory), true)};
 }
 
-URL FileManager::temporaryDirectory() const {
-  return URL::fileURLWithPath(g_get_tmp_dir(), true);
-}
-
 std::string FileManager::currentDirectoryPath() const {
   char* cwd = g_get_current_dir();
   std::string path = cwd;
@@ -161,8 +157,8 @@ std::string FileManager::currentDirectoryPath() const {
   return path;
 }
 
-void FileManager::setSearchPathsForTesting(SearchPathDirectory directory,
-                                           std::optional<std::vector<std::string>> paths) {
+void FileManager::overrideSearchPaths(SearchPathDirectory directory,
+                                      std::optional<std::vector<std::string>> paths) {
   std::lock_guard lock(gOverridesMutex);
   if (paths)
     gOverrides[directory] = std::move(*paths);

@@ -278,14 +278,6 @@ void UserDefaults::addSuite(std::string_view named) {
   suites_.push_back(std::move(domain));
 }
 
-void UserDefaults::removeSuite(std::string_view named) {
-  if (!isValidDomainName(named))
-    return;
-  auto domain = registry().domain(named);
-  std::lock_guard lock(suitesMutex_);
-  std::erase(suites_, domain);
-}
-
 std::vector<std::shared_ptr<UserDefaults::Domain>> UserDefaults::searchList() const {
   std::lock_guard lock(suitesMutex_);
   std::vector<std::shared_ptr<Domain>> list;
@@ -375,13 +367,6 @@ std::optional<URL> UserDefaults::URLForKey(std::string_view key) const {
   return std::nullopt;
 }
 
-std::optional<PropertyList::Dictionary> UserDefaults::dictionaryForKey(std::string_view key) const {
-  const auto value = objectForKey(key);
-  if (!value || !value->dictionary())
-    return std::nullopt;
-  return *value->dictionary();
-}
-
 PropertyList::Dictionary UserDefaults::dictionaryRepresentation() const {
   PropertyList::Dictionary merged;
   for (const auto& domain : searchList()) {
@@ -465,7 +450,7 @@ void UserDefaults::removeObjectForKey(std::string_view key) {
 
 // ---- storage -------------------------------------------------------------------------------
 
-void UserDefaults::setStorageFolderForTesting(std::optional<std::string> folder) {
+void UserDefaults::relocateStorage(std::optional<std::string> folder) {
   Registry& r = registry();
   std::lock_guard lock(r.mutex);
   r.folder = folder ? *folder : defaultStorageFolder();

@@ -11,8 +11,8 @@
 // Reads search the object's own domain first, then the suites added with addSuite(named:), in
 // the order they were added. Writes and removals go to the own domain only.
 //
-// A file that cannot be written leaves the value in memory (it is lost at exit); nothing is
-// reported, as on the original platform. All members are safe to call from any thread. [any]
+// A file that cannot be written leaves the value in memory (it is lost at exit); the failure is
+// not reported to the caller. All members are safe to call from any thread. [any]
 #pragma once
 
 #include <cstdint>
@@ -40,7 +40,6 @@ class UserDefaults {
   // Adds the suite's domain to the end of the search list (once; adding it again changes
   // nothing). Invalid names are ignored. [any]
   void addSuite(std::string_view named);
-  void removeSuite(std::string_view named);
 
   // The value under the key along the search list; nullopt when no domain has it. [any]
   std::optional<PropertyList> objectForKey(std::string_view key) const;
@@ -56,7 +55,6 @@ class UserDefaults {
   // A file URL is stored as its path, any other URL as its text; a text that is an absolute path
   // (or starts with "~") reads as a file URL, one with a scheme as that URL. [any]
   std::optional<URL> URLForKey(std::string_view key) const;
-  std::optional<PropertyList::Dictionary> dictionaryForKey(std::string_view key) const;
 
   // set(_:forKey:). An absent value removes the key. A value that no property-list file can hold
   // (a text or key with a NUL character, a date more than 2^31 s from 2001, nesting deeper than
@@ -75,18 +73,12 @@ class UserDefaults {
 
   // Every key of the search list with its value; the own domain wins over the suites. [any]
   PropertyList::Dictionary dictionaryRepresentation() const;
-  // Writes are immediate; kept for callers of the original interface. [any]
-  bool synchronize() { return true; }
 
   // The name of the own domain (the process name for the standard object). [any]
   const std::string& domainName() const { return domainName_; }
   // The name of the standard domain. [any]
   static std::string standardDomainName();
 
-  // Test hook: stores every domain in `folder` from now on (nullopt: the XDG location) and
-  // forgets the in-process copies, so the next access of each domain reads its file, as a new
-  // process would. [any; not while other threads use user defaults]
-  static void setStorageFolderForTesting(std::optional<std::string> folder);
   // The folder that holds the domain files now. [any]
   static std::string storageFolder();
 
@@ -95,6 +87,14 @@ class UserDefaults {
   ~UserDefaults();
 
  private:
+  // Test-only entry points (Foundation/testing/FoundationTesting.h, built into the test-support
+  // library) reach relocateStorage through this.
+  friend struct UserDefaultsTesting;
+  // Stores every domain in `folder` from now on (nullopt: the XDG location) and forgets the
+  // in-process copies, so the next access of each domain reads its file, as a new process
+  // would. [any; not while other threads use user defaults]
+  static void relocateStorage(std::optional<std::string> folder);
+
   std::vector<std::shared_ptr<Domain>> searchList() const;
 
   std::string domainName_;

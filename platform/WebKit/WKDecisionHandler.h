@@ -34,8 +34,6 @@ class WKDecisionHandler {
     finish(policy);
   }
 
-  bool isAnswered() const { return !answer_; }
-
  private:
   void finish(Policy policy) {
     if (!answer_)

@@ -5,7 +5,7 @@
 
 #include "UIKit/UIWindow.h"
 #include "UIKit/backend/WindowBackend.h"
-#include "WebKit/WebEngine.h"
+#include "WebKit/internal/WebEngine.h"
 
 std::shared_ptr<WKWebView> WKWebView::make(CGRect frame, const WKWebViewConfiguration& configuration) {
   return std::shared_ptr<WKWebView>(new WKWebView(frame, configuration));
@@ -40,19 +40,6 @@ void WKWebView::evaluateJavaScript(std::string_view script, ScriptCompletion com
   } else if (completion) {
     completion(std::nullopt, "no web engine");
   }
-}
-
-void WKWebView::stopLoading() {
-  if (engine_)
-    engine_->stopLoading();
-}
-
-std::optional<URL> WKWebView::url() const {
-  return engine_ ? engine_->currentURL() : std::nullopt;
-}
-
-bool WKWebView::isLoading() const {
-  return engine_ && engine_->isLoading();
 }
 
 std::optional<std::string> WKWebView::title() const {

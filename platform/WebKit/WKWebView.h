@@ -50,9 +50,7 @@ class WKWebView : public UIView {
                                          const WKWebViewConfiguration& configuration = {});
   ~WKWebView() override;
 
-  std::shared_ptr<WKUIDelegate> uiDelegate() const { return uiDelegate_.lock(); }
   void setUIDelegate(std::weak_ptr<WKUIDelegate> delegate) { uiDelegate_ = std::move(delegate); }
-  std::shared_ptr<WKNavigationDelegate> navigationDelegate() const { return navigationDelegate_.lock(); }
   void setNavigationDelegate(std::weak_ptr<WKNavigationDelegate> delegate) {
     navigationDelegate_ = std::move(delegate);
   }
@@ -66,7 +64,6 @@ class WKWebView : public UIView {
   // Shows an HTML text; relative references in it resolve against `baseURL` (a file URL lets the
   // page reach files beside it).
   void loadHTMLString(std::string_view string, const std::optional<URL>& baseURL);
-  void stopLoading();
 
   // Runs a script in the shown page, as if the user had acted (so it may open windows). The
   // completion gets the script's value as text, or an error description; headless, always the
@@ -75,9 +72,6 @@ class WKWebView : public UIView {
       std::function<void(std::optional<std::string> result, std::optional<std::string> error)>;
   void evaluateJavaScript(std::string_view script, ScriptCompletion completion = {});
 
-  // The address of the page shown (or being loaded); nothing headless or before the first load.
-  std::optional<URL> url() const;
-  bool isLoading() const;
   // The shown page's title; nothing headless or while the page has none.
   std::optional<std::string> title() const;
 

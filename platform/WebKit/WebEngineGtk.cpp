@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "WebKit/WKWebView.h"
-#include "WebKit/WebEngine.h"
+#include "WebKit/internal/WebEngine.h"
 
 namespace webkit_engine {
 namespace {
@@ -149,11 +149,6 @@ class GtkWebEngine final : public WebEngine {
     webkit_web_view_load_html(view_, text.c_str(), baseURL ? baseURL->absoluteString().c_str() : nullptr);
   }
 
-  void stopLoading() override {
-    disarmTimeout();
-    webkit_web_view_stop_loading(view_);
-  }
-
   void evaluateJavaScript(
       std::string_view script,
       std::function<void(std::optional<std::string>, std::optional<std::string>)> completion) override {
@@ -166,8 +161,6 @@ class GtkWebEngine final : public WebEngine {
                                         call->cancellable, &GtkWebEngine::onScriptFinished, call);
   }
 
-  std::optional<URL> currentURL() const override { return urlOf(webkit_web_view_get_uri(view_)); }
-  bool isLoading() const override { return webkit_web_view_is_loading(view_); }
   std::optional<std::string> title() const override {
     const char* title = webkit_web_view_get_title(view_);
     return title && *title ? std::optional<std::string>(title) : std::nullopt;

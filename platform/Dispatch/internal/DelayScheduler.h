@@ -2,6 +2,10 @@
 // work's time has come (asyncAfter of the global and serial queues).
 #pragma once
 
+#ifndef KOV_BUILDING_DISPATCH
+#error "Dispatch/internal/ is private to the Dispatch library"
+#endif
+
 #include <chrono>
 #include <functional>
 

@@ -2,6 +2,10 @@
 // that escaped with an exception.
 #pragma once
 
+#ifndef KOV_BUILDING_DISPATCH
+#error "Dispatch/internal/ is private to the Dispatch library"
+#endif
+
 #include <glib.h>
 
 namespace dispatch_detail {

@@ -1,6 +1,10 @@
 // Internal to Foundation: the platform's file errors (NSCocoaErrorDomain) for an errno value.
 #pragma once
 
+#ifndef KOV_BUILDING_FOUNDATION
+#error "Foundation/internal/ is private to the Foundation library"
+#endif
+
 #include <string>
 
 #include "Foundation/NSError.h"

@@ -4,6 +4,10 @@
 // memory and time (a few objects referenced in a doubling chain). These checks bound both.
 #pragma once
 
+#ifndef KOV_BUILDING_FOUNDATION
+#error "Foundation/internal/ is private to the Foundation library"
+#endif
+
 #include <cstddef>
 #include <cstdint>
 

@@ -1,6 +1,10 @@
 // Internal to the Dispatch library: timers on the main context, for the main queue's asyncAfter.
 #pragma once
 
+#ifndef KOV_BUILDING_DISPATCH
+#error "Dispatch/internal/ is private to the Dispatch library"
+#endif
+
 #include "Dispatch/DispatchQueue.h"
 
 namespace dispatch_detail {
