@@ -88,6 +88,18 @@ void Bundle::registerModuleBundle(const void* addressInModule, std::string bundl
 Bundle::Bundle(std::string bundlePath)
     : bundlePath_(std::move(bundlePath)), resourcePath_(defaultResourcePath(bundlePath_)) {}
 
+std::optional<Bundle> Bundle::forBinaryContaining(const void* address) {
+  Dl_info info{};
+  if (!address || ::dladdr(address, &info) == 0 || !info.dli_fname || !*info.dli_fname)
+    return std::nullopt;
+  char* resolved = ::realpath(info.dli_fname, nullptr);
+  if (!resolved)
+    return std::nullopt;
+  const std::string folder = folderOf(resolved);
+  std::free(resolved);
+  return Bundle(folder);
+}
+
 std::optional<std::string> Bundle::resourcePath() const {
   if (isMain_) {
     std::lock_guard lock(gMainResourceMutex);

@@ -34,6 +34,8 @@ class Bundle {
   static void registerModuleBundle(const void* addressInModule, std::string bundlePath);
   // A bundle for a folder (its resources in "<folder>/Resources" when that exists). [any]
   explicit Bundle(std::string bundlePath);
+  // The bundle of the executable or shared module that holds `address` (its folder). [any]
+  static std::optional<Bundle> forBinaryContaining(const void* address);
 
   const std::string& bundlePath() const { return bundlePath_; }
   // The resource folder, absent when the bundle has none. [any]

@@ -150,6 +150,10 @@ std::vector<URL> FileManager::urls(SearchPathDirectory forDirectory, SearchPathD
   return {URL::fileURLWithPath(userFolder(forDirectory), true)};
 }
 
+URL FileManager::temporaryDirectory() const {
+  return URL::fileURLWithPath(g_get_tmp_dir(), true);
+}
+
 std::string FileManager::currentDirectoryPath() const {
   char* cwd = g_get_current_dir();
   std::string path = cwd;

@@ -52,6 +52,8 @@ class FileManager {
   // application support: $XDG_DATA_HOME; caches: $XDG_CACHE_HOME; library: $XDG_CONFIG_HOME).
   // The folder need not exist. [any]
   std::vector<URL> urls(SearchPathDirectory forDirectory, SearchPathDomainMask in) const;
+  // A folder for temporary files ($TMPDIR or /tmp). [any]
+  URL temporaryDirectory() const;
   // The current folder of the process. [any]
   std::string currentDirectoryPath() const;
 

@@ -215,6 +215,14 @@ URL URL::deletingPathExtension() const {
   return withPath(p.substr(0, p.size() - ext.size() - 1), hasDirectoryPath());
 }
 
+URL URL::deletingLastPathComponent() const {
+  const std::string p = path();
+  const auto slash = p.find_last_of('/');
+  if (p.empty() || p == "/" || slash == std::string::npos)
+    return withPath(p.empty() ? "" : "/", true);
+  return withPath(slash == 0 ? "/" : p.substr(0, slash), true);
+}
+
 URL URL::appendingPathComponent(std::string_view component) const {
   if (!component.empty() && component.back() == '/')
     return appendingPathComponent(component, true);

@@ -38,6 +38,7 @@ class URL {
   std::string pathExtension() const;
   // This URL less the extension of its last component (and the dot). [any]
   URL deletingPathExtension() const;
+  URL deletingLastPathComponent() const;
   // This URL with `component` appended to its path; the component may hold several parts
   // ("a/b/") and a trailing "/" makes it a folder URL. [any]
   URL appendingPathComponent(std::string_view component) const;

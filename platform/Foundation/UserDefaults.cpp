@@ -278,6 +278,14 @@ void UserDefaults::addSuite(std::string_view named) {
   suites_.push_back(std::move(domain));
 }
 
+void UserDefaults::removeSuite(std::string_view named) {
+  if (!isValidDomainName(named))
+    return;
+  auto domain = registry().domain(named);
+  std::lock_guard lock(suitesMutex_);
+  std::erase(suites_, domain);
+}
+
 std::vector<std::shared_ptr<UserDefaults::Domain>> UserDefaults::searchList() const {
   std::lock_guard lock(suitesMutex_);
   std::vector<std::shared_ptr<Domain>> list;
@@ -365,6 +373,13 @@ std::optional<URL> UserDefaults::URLForKey(std::string_view key) const {
   if (url && !url->scheme().empty())
     return url;
   return std::nullopt;
+}
+
+std::optional<PropertyList::Dictionary> UserDefaults::dictionaryForKey(std::string_view key) const {
+  const auto value = objectForKey(key);
+  if (!value || !value->dictionary())
+    return std::nullopt;
+  return *value->dictionary();
 }
 
 PropertyList::Dictionary UserDefaults::dictionaryRepresentation() const {

@@ -40,6 +40,7 @@ class UserDefaults {
   // Adds the suite's domain to the end of the search list (once; adding it again changes
   // nothing). Invalid names are ignored. [any]
   void addSuite(std::string_view named);
+  void removeSuite(std::string_view named);
 
   // The value under the key along the search list; nullopt when no domain has it. [any]
   std::optional<PropertyList> objectForKey(std::string_view key) const;
@@ -55,6 +56,7 @@ class UserDefaults {
   // A file URL is stored as its path, any other URL as its text; a text that is an absolute path
   // (or starts with "~") reads as a file URL, one with a scheme as that URL. [any]
   std::optional<URL> URLForKey(std::string_view key) const;
+  std::optional<PropertyList::Dictionary> dictionaryForKey(std::string_view key) const;
 
   // set(_:forKey:). An absent value removes the key. A value that no property-list file can hold
   // (a text or key with a NUL character, a date more than 2^31 s from 2001, nesting deeper than

@@ -34,6 +34,8 @@ class WKDecisionHandler {
     finish(policy);
   }
 
+  bool isAnswered() const { return !answer_; }
+
  private:
   void finish(Policy policy) {
     if (!answer_)

@@ -42,6 +42,14 @@ void WKWebView::evaluateJavaScript(std::string_view script, ScriptCompletion com
   }
 }
 
+std::optional<URL> WKWebView::url() const {
+  return engine_ ? engine_->currentURL() : std::nullopt;
+}
+
+bool WKWebView::isLoading() const {
+  return engine_ && engine_->isLoading();
+}
+
 std::optional<std::string> WKWebView::title() const {
   return engine_ ? engine_->title() : std::nullopt;
 }

@@ -50,7 +50,9 @@ class WKWebView : public UIView {
                                          const WKWebViewConfiguration& configuration = {});
   ~WKWebView() override;
 
+  std::shared_ptr<WKUIDelegate> uiDelegate() const { return uiDelegate_.lock(); }
   void setUIDelegate(std::weak_ptr<WKUIDelegate> delegate) { uiDelegate_ = std::move(delegate); }
+  std::shared_ptr<WKNavigationDelegate> navigationDelegate() const { return navigationDelegate_.lock(); }
   void setNavigationDelegate(std::weak_ptr<WKNavigationDelegate> delegate) {
     navigationDelegate_ = std::move(delegate);
   }
@@ -72,6 +74,9 @@ class WKWebView : public UIView {
       std::function<void(std::optional<std::string> result, std::optional<std::string> error)>;
   void evaluateJavaScript(std::string_view script, ScriptCompletion completion = {});
 
+  // The address of the page shown (or being loaded); nothing headless or before the first load.
+  std::optional<URL> url() const;
+  bool isLoading() const;
   // The shown page's title; nothing headless or while the page has none.
   std::optional<std::string> title() const;
 

@@ -161,6 +161,8 @@ class GtkWebEngine final : public WebEngine {
                                         call->cancellable, &GtkWebEngine::onScriptFinished, call);
   }
 
+  std::optional<URL> currentURL() const override { return urlOf(webkit_web_view_get_uri(view_)); }
+  bool isLoading() const override { return webkit_web_view_is_loading(view_); }
   std::optional<std::string> title() const override {
     const char* title = webkit_web_view_get_title(view_);
     return title && *title ? std::optional<std::string>(title) : std::nullopt;

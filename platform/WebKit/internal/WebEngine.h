@@ -28,6 +28,8 @@ class WebEngine {
   virtual void evaluateJavaScript(
       std::string_view script,
       std::function<void(std::optional<std::string>, std::optional<std::string>)> completion) = 0;
+  virtual std::optional<URL> currentURL() const = 0;
+  virtual bool isLoading() const = 0;
   virtual std::optional<std::string> title() const = 0;
   // The widget shown in the window (a WebKitWebView).
   virtual void* widget() const = 0;
