@@ -6,8 +6,9 @@
 
 #include "AVFoundation/AVAudioEngine.h"
 #include "AVFoundation/AVAudioPlayerNode.h"
-#include "AVFoundation/AudioDeviceOutput.h"
-#include "AVFoundation/EngineRenderGraph.h"
+#include "AVFoundation/internal/AudioDeviceOutput.h"
+#include "AVFoundation/internal/EngineRenderGraph.h"
+#include "RealTime/RenderChecks.h"
 #include "RealTime/RenderScope.h"
 
 namespace {
@@ -158,6 +159,7 @@ std::unique_ptr<engine_render::Source> AVAudioEngine::buildSource(
 
 // Builds the graph for the current connections and hands it to the render thread.
 void AVAudioEngine::rebuild() {
+  KOV_NOT_ON_RENDER_THREAD("AVAudioEngine: a graph change");
   const auto format = renderFormat();
   auto graph = std::make_unique<engine_render::RenderGraph>();
   graph->channels = format->channelCount();

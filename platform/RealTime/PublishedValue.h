@@ -12,6 +12,8 @@
 #include <mutex>
 #include <vector>
 
+#include "RealTime/RenderChecks.h"
+
 template <typename T>
 class PublishedValue {
  public:
@@ -39,6 +41,7 @@ class PublishedValue {
   // [main] Publishes a copy of the current value changed by change(T&). Allocates.
   template <typename Change>
   void update(Change&& change) {
+    KOV_NOT_ON_RENDER_THREAD("PublishedValue::update");
     std::lock_guard lock(writer_);
     T* next = new T(*current_.load());
     change(*next);

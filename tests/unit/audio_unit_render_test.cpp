@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "AudioUnitTestAccess.h"
 #include "AllocationCounter.h"
 #include "Foundation/TextForms.h"
 #include "KOVCompressorParameters.h"
@@ -176,7 +177,7 @@ std::vector<std::string> allocationLines(const std::string& priorInput, const st
 
 TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   auto unit = unittest::makeUnit();
-  const std::shared_ptr<AUAudioUnit> limiter = unit->effectForTesting()->auAudioUnit();
+  const std::shared_ptr<AUAudioUnit> limiter = AudioUnitTestAccess::effect(*unit)->auAudioUnit();
   (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
   const std::string priorInput = describe((*limiter->inputBusses())[0]->format()->sampleRate());
   beginCapture();
@@ -185,8 +186,9 @@ TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   EXPECT_EQ(unittest::withoutKernelLines(endCapture()), allocationLines(priorInput, "44100.0", "44100.0"));
 
   EXPECT_TRUE(limiter->renderResourcesAllocated());
-  EXPECT_EQ(std::tuple(unit->effectForTesting()->attackTime(), unit->effectForTesting()->decayTime(),
-                       unit->effectForTesting()->preGain()),
+  EXPECT_EQ(std::tuple(AudioUnitTestAccess::effect(*unit)->attackTime(),
+                       AudioUnitTestAccess::effect(*unit)->decayTime(),
+                       AudioUnitTestAccess::effect(*unit)->preGain()),
             std::tuple(0.03, 0.06, -0.01));
 
   SCOPED_TRACE("host blocks: defined ones are announced, the MIDI block reaches the adapter");
@@ -212,7 +214,7 @@ TEST(AudioUnitRender, LimiterAllocationFailures) {
   {
     SCOPED_TRACE("a format the limiter's input bus refuses: logged, allocation goes on with its formats");
     auto unit = unittest::makeUnit();
-    const std::shared_ptr<AUAudioUnit> limiter = unit->effectForTesting()->auAudioUnit();
+    const std::shared_ptr<AUAudioUnit> limiter = AudioUnitTestAccess::effect(*unit)->auAudioUnit();
     // The output bus at the input bus's rate; the limiter's input bus then cannot take two
     // channels and keeps the stereo format it had; the output bus's set is skipped.
     const std::string rate = describe((*limiter->inputBusses())[0]->format()->sampleRate());
@@ -235,12 +237,12 @@ TEST(AudioUnitRender, LimiterAllocationFailures) {
   EXPECT_FALSE(unit->allocateRenderResourcesAndReturnError(&error));
   endCapture();
   ASSERT_NE(error, nullptr);
-  EXPECT_EQ(unit->effectForTesting()->attackTime(), 0.012);
+  EXPECT_EQ(AudioUnitTestAccess::effect(*unit)->attackTime(), 0.012);
 }
 
 TEST(AudioUnitRender, FrameLimitAndBypassReachBothStages) {
   auto unit = unittest::makeUnit();
-  const std::shared_ptr<AUAudioUnit> limiter = unit->effectForTesting()->auAudioUnit();
+  const std::shared_ptr<AUAudioUnit> limiter = AudioUnitTestAccess::effect(*unit)->auAudioUnit();
   beginCapture();
   unit->setMaximumFramesToRender(512);
   unit->setShouldBypassEffect(true);
@@ -302,12 +304,12 @@ TEST(AudioUnitRender, FailuresAndTheirStatuses) {
     SCOPED_TRACE("output bus 1: no connection, nothing touched, nothing logged");
     Stereo output(5000, 7.0f);
     host.renderAt(input, output, 0, 64);
-    AudioBufferList* before = host.unit->currentOutputDataForTesting();
+    AudioBufferList* before = AudioUnitTestAccess::currentOutputData(*host.unit);
     beginCapture();
     EXPECT_EQ(host.renderAt(input, output, 0, 64, nullptr, 1), kAudioUnitErr_NoConnection);
     EXPECT_TRUE(endCapture().empty());
     EXPECT_EQ(output.left[100], 7.0f);
-    EXPECT_EQ(host.unit->currentOutputDataForTesting(), before);
+    EXPECT_EQ(AudioUnitTestAccess::currentOutputData(*host.unit), before);
   }
   for (const float limiterOn : {0.0f, 1.0f}) {
     SCOPED_TRACE(limiterOn == 1.0f ? "limiter on: every call reports success"
