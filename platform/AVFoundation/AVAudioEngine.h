@@ -90,7 +90,6 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
   // Starts rendering: opens the device (or the null output), or in manual rendering mode lets
   // renderOffline render. Throws NSError (kNoOutputError) when no output can be opened.
   void start();
-  bool startAndReturnError(std::shared_ptr<NSError>* outError);
   // Stops rendering; returns when no render call runs. The graph and the players' schedules stay.
   void stop();
   bool isRunning() const { return running_.load(std::memory_order_acquire); }
@@ -100,8 +99,6 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
   // (kAudioUnitErr_InvalidPropertyValue) while running or for another format.
   void enableManualRenderingMode(AVAudioEngineManualRenderingMode mode, std::shared_ptr<AVAudioFormat> format,
                                  AVAudioFrameCount maximumFrameCount);
-  void disableManualRenderingMode();
-  std::shared_ptr<AVAudioFormat> manualRenderingFormat() const;
   // renderOffline(_:to:) [render] — renders `frames` frames into `buffer` (the manual format,
   // room for them) and sets its frameLength. cannotDoInCurrentContext when not in manual mode
   // or not running; error (with *outError) for too many frames or a wrong buffer. Allocates

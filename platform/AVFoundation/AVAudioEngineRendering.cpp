@@ -36,11 +36,6 @@ std::shared_ptr<AVAudioFormat> AVAudioEngine::renderFormat() const {
   return deviceFormat_;
 }
 
-std::shared_ptr<AVAudioFormat> AVAudioEngine::manualRenderingFormat() const {
-  std::lock_guard lock(mutex_);
-  return manual_.load() ? manualFormat_ : nullptr;
-}
-
 std::size_t AVAudioEngine::retiredGraphCount() const {
   std::lock_guard lock(mutex_);
   return handOver_.retiredCount();
@@ -211,17 +206,6 @@ void AVAudioEngine::start() {
     device_->start();
 }
 
-bool AVAudioEngine::startAndReturnError(std::shared_ptr<NSError>* outError) {
-  try {
-    start();
-    return true;
-  } catch (const NSError& error) {
-    if (outError)
-      *outError = std::make_shared<NSError>(error);
-    return false;
-  }
-}
-
 void AVAudioEngine::stop() {
   std::lock_guard lock(mutex_);
   if (!running_.load())
@@ -251,19 +235,6 @@ void AVAudioEngine::enableManualRenderingMode(AVAudioEngineManualRenderingMode,
   // The output's format changed: the mixer's connection to it follows.
   if (mainMixer_)
     connect(mainMixer_, outputNode(), 0, 0, manualFormat_);
-  else if (prepared_)
-    rebuild();
-}
-
-void AVAudioEngine::disableManualRenderingMode() {
-  std::lock_guard lock(mutex_);
-  if (!manual_.load())
-    return;
-  stop();
-  manual_.store(false, std::memory_order_release);
-  manualFormat_.reset();
-  if (mainMixer_)
-    connect(mainMixer_, outputNode(), 0, 0, renderFormat());
   else if (prepared_)
     rebuild();
 }
