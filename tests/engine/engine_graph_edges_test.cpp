@@ -5,6 +5,8 @@
 // audio session's state through its failure hook; an engine with no output at all.
 #include <gtest/gtest.h>
 
+#include "AVFoundation/testing/AVFoundationTesting.h"
+
 #include <cstdlib>
 #include <functional>
 
@@ -156,7 +158,7 @@ TEST(AudioSession, SucceedsUnlessTheTestHookMakesItFail) {
   EXPECT_NO_THROW(session.setCategory(AVAudioSessionCategoryPlayback, AVAudioSessionModeDefault, 0));
   EXPECT_NO_THROW(session.setActive(true, 0));
   EXPECT_TRUE(session.isActive());
-  AVAudioSession::setFailingForTesting(true);
+  AVAudioSessionTesting::setFailing(true);
   for (int call = 0; call < 2; ++call) {
     SCOPED_TRACE(call == 0 ? "setActive" : "setCategory");
     try {
@@ -170,7 +172,7 @@ TEST(AudioSession, SucceedsUnlessTheTestHookMakesItFail) {
     }
   }
   EXPECT_TRUE(session.isActive());  // a failed call changes nothing
-  AVAudioSession::setFailingForTesting(false);
+  AVAudioSessionTesting::setFailing(false);
   session.setActive(false, 0);
   EXPECT_FALSE(session.isActive());
 }
@@ -178,7 +180,7 @@ TEST(AudioSession, SucceedsUnlessTheTestHookMakesItFail) {
 TEST(EngineDevice, WithoutAnyOutputStartThrowsAndTheEngineStaysStopped) {
   ASSERT_TRUE(kNullDriver);
   auto engine = std::make_shared<AVAudioEngine>();
-  AudioDeviceOutput::failOpensForTesting(2);
+  AudioDeviceOutputTesting::failOpens(2);
   try {
     engine->start();
     ADD_FAILURE() << "started";

@@ -9,8 +9,8 @@
 
 #include "AUEnginePlayer.h"
 #include "AVFoundation/AVAudioSession.h"
-#include "AVFoundation/AudioDeviceOutput.h"
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AVFoundation/testing/AVFoundationTesting.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 #include "Foundation/Bundle.h"
 #include "StdoutCapture.h"
 
@@ -177,7 +177,7 @@ TEST(AUEnginePlayerThreads, FailuresPrintTheirLinesOnly) {
   {
     SCOPED_TRACE("the engine cannot start: the error line, no 'starting', no state change");
     Rig rig(false);
-    AudioDeviceOutput::failOpensForTesting(2);
+    AudioDeviceOutputTesting::failOpens(2);
     stdout_capture::beginCapture();
     EXPECT_FALSE(rig.player->toggle());
     MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(30));
@@ -195,10 +195,10 @@ TEST(AUEnginePlayerThreads, FailuresPrintTheirLinesOnly) {
   {
     SCOPED_TRACE("the audio session fails: its line, playback goes on");
     Rig rig;
-    AVAudioSession::setFailingForTesting(true);
+    AVAudioSessionTesting::setFailing(true);
     stdout_capture::beginCapture();
     EXPECT_TRUE(rig.player->toggle());
-    AVAudioSession::setFailingForTesting(false);
+    AVAudioSessionTesting::setFailing(false);
     EXPECT_FALSE(rig.player->toggle());
     MainLoop::runUntilIdle();
     const auto printed = lines(stdout_capture::endCapture());

@@ -4,6 +4,8 @@
 // files read by an independent reader, and restores on several threads.
 #include <gtest/gtest.h>
 
+#include "AudioUnitTestAccess.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -325,7 +327,7 @@ TEST(AudioUnitState, MissingResourceFolder) {
   {
     SCOPED_TRACE("the limiter's unit printer reads the list at its own line: the failure comes between");
     beginCapture();
-    unit->effectForTesting()->unitDiagnostics(unit);
+    AudioUnitTestAccess::effect(*unit)->unitDiagnostics(unit);
     const std::vector<std::string> lines = endCapture();
     const auto current = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
       return line.rfind(" -- unit current preset: ", 0) == 0;

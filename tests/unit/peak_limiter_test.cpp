@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "PeakLimiterTestAccess.h"
 #include "AUPeakLimiter.h"
 #include "unit_host.h"
 
@@ -168,11 +169,11 @@ TEST(PeakLimiterWrapper, SelfTestPrintsItsDiagnosticsAndReleasesItsEngines) {
   EXPECT_EQ(lines[5 + 14], " -- unit input bus count: 1");
 
   unittest::beginCapture();
-  const std::weak_ptr<AVAudioEngine> first = limiter.engineForTesting();
+  const std::weak_ptr<AVAudioEngine> first = PeakLimiterTestAccess::engine(limiter);
   limiter.run(nullptr);
   unittest::endCapture();
   EXPECT_TRUE(first.expired());
-  EXPECT_TRUE(limiter.engineForTesting()->attachedNodes().empty());
+  EXPECT_TRUE(PeakLimiterTestAccess::engine(limiter)->attachedNodes().empty());
 
   SCOPED_TRACE("no node: nodeDiagnostics prints nothing, run prints the error");
   limiter.internalEffect = nullptr;

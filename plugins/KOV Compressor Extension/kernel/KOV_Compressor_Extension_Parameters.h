@@ -29,9 +29,6 @@ class KOV_Compressor_Extension_Parameters {
   // An empty tree until the constructor replaces it with the built one.
   std::shared_ptr<AUParameterTree> parameterTree = std::make_shared<AUParameterTree>();
 
-  // The one group of the tree.
-  const std::vector<std::shared_ptr<AUParameterGroup>>& groupsForTesting() const { return groups; }
-
  private:
   void createParameters();
 

@@ -116,18 +116,11 @@ class KOV_Compressor_Extension_AudioUnit final : public AUAudioUnit, public KOVP
     return "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit";
   }
 
-  // ---- For tests ------------------------------------------------------------------------------
-  const std::shared_ptr<KOV_Compressor_ExtensionDSPKernelAdapter>& kernelAdapterForTesting() const {
-    return kernelAdapter;
-  }
-  const std::shared_ptr<AUPeakLimiter>& effectForTesting() const { return effect; }
-  AudioBufferList* currentOutputDataForTesting() const {
-    return currentOuputData.load(std::memory_order_relaxed);
-  }
   // The folder the factory presets are read from (absent without a resource folder).
   std::optional<URL> factoryPresetsFolder() const;
 
  private:
+  friend struct AudioUnitTestAccess;  // tests read the kernel adapter, the limiter, the output list
   std::shared_ptr<AUAudioUnit> wrapped() const;
   AURenderPullInputBlock renderPullInputBlock();
   void debugprint(std::string_view text) const;

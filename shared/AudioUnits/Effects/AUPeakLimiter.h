@@ -63,10 +63,8 @@ class AUPeakLimiter {
   // Hands one line to the main queue and returns at once, as the toolkit's safeprint does. [any]
   void safeprint(std::string_view text) const;
 
-  // The private engine of the latest self-test (null before the first).
-  std::shared_ptr<AVAudioEngine> engineForTesting() const { return engine; }
-
  private:
+  friend struct PeakLimiterTestAccess;  // tests read the self-test's engine
   AudioUnit internalAU() const;
   void create();
   void initialize();

@@ -32,6 +32,10 @@
 // no allocation, lock, system call or exception. All storage is a fixed member array.
 #pragma once
 
+#ifndef KOV_AUDIO_INTERNALS
+#error "AudioToolbox/internal/ holds the framework's own headers: link platform_audio_testing to reach them"
+#endif
+
 #include <array>
 #include <atomic>
 #include <cstdint>

@@ -2,13 +2,17 @@
 // reads and writes while the control threads schedule, play and stop.
 #pragma once
 
+#ifndef KOV_AUDIO_INTERNALS
+#error "AVFoundation/internal/ holds the framework's own headers: link platform_audio_testing to reach them"
+#endif
+
 #include <semaphore.h>
 
 #include <atomic>
 #include <cstdint>
 
 #include "AVFoundation/AVAudioPlayerNode.h"
-#include "AVFoundation/AudioFileDecoder.h"
+#include "AVFoundation/internal/AudioFileDecoder.h"
 #include "RealTime/SpscRing.h"
 
 // One scheduled file. Made and freed by control threads; the render thread reads `samples` and

@@ -18,6 +18,10 @@
 // Threads: [any] (no render thread: it allocates and reads the disk).
 #pragma once
 
+#ifndef KOV_AUDIO_INTERNALS
+#error "AVFoundation/internal/ holds the framework's own headers: link platform_audio_testing to reach them"
+#endif
+
 #include <cstdint>
 #include <memory>
 #include <string>

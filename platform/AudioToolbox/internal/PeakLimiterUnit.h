@@ -22,6 +22,10 @@
 // exception). Parameters may be set from any thread; they take effect at the next render call.
 #pragma once
 
+#ifndef KOV_AUDIO_INTERNALS
+#error "AudioToolbox/internal/ holds the framework's own headers: link platform_audio_testing to reach them"
+#endif
+
 #include <memory>
 #include <optional>
 #include <string>

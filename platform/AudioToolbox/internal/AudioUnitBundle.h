@@ -13,6 +13,10 @@
 // once-only set-up or on the thread that adds a plug-in folder.
 #pragma once
 
+#ifndef KOV_AUDIO_INTERNALS
+#error "AudioToolbox/internal/ holds the framework's own headers: link platform_audio_testing to reach them"
+#endif
+
 #include <memory>
 #include <string>
 #include <string_view>

@@ -3,6 +3,10 @@
 // stream that the render thread pulls block by block.
 #pragma once
 
+#ifndef KOV_AUDIO_INTERNALS
+#error "AVFoundation/internal/ holds the framework's own headers: link platform_audio_testing to reach them"
+#endif
+
 #include <cstdint>
 #include <memory>
 #include <vector>

@@ -9,12 +9,16 @@
 // the graph is built.
 #pragma once
 
+#ifndef KOV_AUDIO_INTERNALS
+#error "AVFoundation/internal/ holds the framework's own headers: link platform_audio_testing to reach them"
+#endif
+
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "AVFoundation/AVAudioPlayerNode.h"
-#include "AVFoundation/AudioConversion.h"
+#include "AVFoundation/internal/AudioConversion.h"
 #include "AudioToolbox/AUAudioUnit.h"
 
 namespace engine_render {

@@ -9,6 +9,11 @@
 // not thread safe); the render function runs on the device thread [render].
 #pragma once
 
+#ifndef KOV_AUDIO_INTERNALS
+#error "AVFoundation/internal/ holds the framework's own headers: link platform_audio_testing to reach them"
+#endif
+
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,21 +39,19 @@ class AudioDeviceOutput {
   // Lets the device call back / stops it; pause() returns only when no callback is running.
   void start();
   void pause();
-  bool isNullOutput() const { return nullOutput_; }
   std::uint32_t blockFrames() const { return blockFrames_; }
 
-  // Makes the next `count` device opens fail as if there were no device (1: the fallback runs;
-  // 2: no output at all). [control]
-  static void failOpensForTesting(int count);
-
  private:
+  friend struct AudioDeviceOutputTesting;
+  // Device opens still to fail as if there were no device (set by tests only).
+  static std::atomic<int> failingOpens_;
+
   AudioDeviceOutput() = default;
   // SDL's callback: the one entry of the device thread. [render]
   static void deviceCallback(void* self, std::uint8_t* stream, int bytes) noexcept;
   void pull(float* interleaved, std::uint32_t frames) noexcept;
 
   std::uint32_t device_ = 0;
-  bool nullOutput_ = false;
   std::uint32_t blockFrames_ = kBlockFrames;
   RenderFunction render_ = nullptr;
   void* context_ = nullptr;
