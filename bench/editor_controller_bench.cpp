@@ -19,6 +19,7 @@
 #include "CoreGraphics/CGBitmapContext.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
+#include "Dispatch/testing/TestClock.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIWindow.h"

@@ -16,9 +16,9 @@
 
 #include "AVFoundation/AVAudioEngine.h"
 #include "AVFoundation/AVAudioPlayerNode.h"
-#include "AVFoundation/AudioFileDecoder.h"
+#include "AVFoundation/internal/AudioFileDecoder.h"
 #include "AacFileWriter.h"
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 #include "LoopRecipe.h"
 #include "LoopSynth.h"
 #include "limiter_alone.h"

@@ -10,8 +10,8 @@
 
 #include "AVFoundation/AVAudioFormat.h"
 #include "AVFoundation/AVAudioNode.h"
-#include "AVFoundation/AudioFileDecoder.h"
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AVFoundation/internal/AudioFileDecoder.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 
 template <AUAudioFrameCount kFrames>
 struct LimiterAlone {

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "AudioToolbox/PeakLimiterDSP.h"
+#include "AudioToolbox/internal/PeakLimiterDSP.h"
 
 namespace {
 

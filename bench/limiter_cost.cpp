@@ -13,7 +13,7 @@
 #include <numbers>
 #include <vector>
 
-#include "AudioToolbox/PeakLimiterDSP.h"
+#include "AudioToolbox/internal/PeakLimiterDSP.h"
 
 namespace {
 

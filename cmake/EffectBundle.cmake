@@ -18,12 +18,12 @@ function(kov_effect_bundle target)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME "${ARG_MODULE_NAME}")
   endif()
   target_link_libraries(${target} PRIVATE kov_warnings)
-  get_target_property(_platform_type platform_audio TYPE)
+  get_target_property(_platform_type platform_audiotoolbox TYPE)
   if(_platform_type STREQUAL "SHARED_LIBRARY")
-    target_link_libraries(${target} PRIVATE platform_audio)
+    target_link_libraries(${target} PRIVATE platform_audiotoolbox)
   else()
     target_include_directories(${target} PRIVATE
-      "$<TARGET_PROPERTY:platform_audio,INTERFACE_INCLUDE_DIRECTORIES>")
+      "$<TARGET_PROPERTY:platform_audiotoolbox,INTERFACE_INCLUDE_DIRECTORIES>")
   endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND "${CMAKE_COMMAND}" -E copy "${ARG_INFO_PLIST}" "${ARG_BUNDLE_DIR}/Info.plist"

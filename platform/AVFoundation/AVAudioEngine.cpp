@@ -4,8 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "AVFoundation/AudioDeviceOutput.h"
-#include "AVFoundation/EngineRenderGraph.h"
+#include "AVFoundation/internal/AudioDeviceOutput.h"
+#include "AVFoundation/internal/EngineRenderGraph.h"
+#include "RealTime/RenderChecks.h"
 
 namespace {
 void report(const std::string& text) {
@@ -26,6 +27,7 @@ bool AVAudioEngine::isAttached(const AVAudioNode* node) const {
 }
 
 void AVAudioEngine::attachNode(const std::shared_ptr<AVAudioNode>& node) {
+  KOV_NOT_ON_RENDER_THREAD("AVAudioEngine.attachNode");
   if (!node)
     return;
   auto current = node->engine_.lock();
@@ -39,6 +41,7 @@ void AVAudioEngine::attachNode(const std::shared_ptr<AVAudioNode>& node) {
 }
 
 void AVAudioEngine::detachNode(const std::shared_ptr<AVAudioNode>& node) {
+  KOV_NOT_ON_RENDER_THREAD("AVAudioEngine.detachNode");
   std::lock_guard lock(mutex_);
   auto it = std::find(nodes_.begin(), nodes_.end(), node);
   if (it == nodes_.end())
@@ -76,6 +79,7 @@ void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source,
 void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source,
                             const std::shared_ptr<AVAudioNode>& destination, NSUInteger fromBus,
                             NSUInteger toBus, std::shared_ptr<AVAudioFormat> format) {
+  KOV_NOT_ON_RENDER_THREAD("AVAudioEngine.connect");
   std::lock_guard lock(mutex_);
   if (!source || !destination || !isAttached(source.get()) || !isAttached(destination.get())) {
     report("cannot connect nodes that are not attached to the engine");
@@ -115,6 +119,7 @@ void AVAudioEngine::connect(const std::shared_ptr<AVAudioNode>& source,
 }
 
 void AVAudioEngine::removeConnections(const std::function<bool(const Connection&)>& which) {
+  KOV_NOT_ON_RENDER_THREAD("AVAudioEngine: removing connections");
   for (auto it = connections_.begin(); it != connections_.end();) {
     if (!which(*it)) {
       ++it;
@@ -136,13 +141,6 @@ void AVAudioEngine::disconnectNodeInput(const std::shared_ptr<AVAudioNode>& node
 void AVAudioEngine::disconnectNodeInput(const std::shared_ptr<AVAudioNode>& node, NSUInteger bus) {
   std::lock_guard lock(mutex_);
   removeConnections([&](const Connection& c) { return c.destination == node && c.destinationBus == bus; });
-  if (prepared_)
-    rebuild();
-}
-
-void AVAudioEngine::disconnectNodeOutput(const std::shared_ptr<AVAudioNode>& node) {
-  std::lock_guard lock(mutex_);
-  removeConnections([&](const Connection& c) { return c.source == node; });
   if (prepared_)
     rebuild();
 }

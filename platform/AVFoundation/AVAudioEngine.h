@@ -73,10 +73,9 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
                std::shared_ptr<AVAudioFormat> format);
   void connect(const std::shared_ptr<AVAudioNode>& source, const std::shared_ptr<AVAudioNode>& destination,
                NSUInteger fromBus, NSUInteger toBus, std::shared_ptr<AVAudioFormat> format);
-  // Removes every connection into the node (or into one of its input buses) / out of the node.
+  // Removes every connection into the node (or into one of its input buses).
   void disconnectNodeInput(const std::shared_ptr<AVAudioNode>& node);
   void disconnectNodeInput(const std::shared_ptr<AVAudioNode>& node, NSUInteger bus);
-  void disconnectNodeOutput(const std::shared_ptr<AVAudioNode>& node);
   // The node feeding `node`'s input bus (null when none), and that connection's format.
   std::shared_ptr<AVAudioNode> inputNode(const std::shared_ptr<AVAudioNode>& node, NSUInteger bus = 0) const;
   std::shared_ptr<AVAudioFormat> connectionFormat(const std::shared_ptr<AVAudioNode>& node,
@@ -91,7 +90,6 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
   // Starts rendering: opens the device (or the null output), or in manual rendering mode lets
   // renderOffline render. Throws NSError (kNoOutputError) when no output can be opened.
   void start();
-  bool startAndReturnError(std::shared_ptr<NSError>* outError);
   // Stops rendering; returns when no render call runs. The graph and the players' schedules stay.
   void stop();
   bool isRunning() const { return running_.load(std::memory_order_acquire); }
@@ -101,14 +99,6 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
   // (kAudioUnitErr_InvalidPropertyValue) while running or for another format.
   void enableManualRenderingMode(AVAudioEngineManualRenderingMode mode, std::shared_ptr<AVAudioFormat> format,
                                  AVAudioFrameCount maximumFrameCount);
-  void disableManualRenderingMode();
-  bool isInManualRenderingMode() const { return manual_.load(std::memory_order_acquire); }
-  std::shared_ptr<AVAudioFormat> manualRenderingFormat() const;
-  AVAudioFrameCount manualRenderingMaximumFrameCount() const { return manualMaxFrames_; }
-  // Frames rendered by renderOffline since manual rendering was enabled.
-  AVAudioFramePosition manualRenderingSampleTime() const {
-    return sampleTime_.load(std::memory_order_relaxed);
-  }
   // renderOffline(_:to:) [render] — renders `frames` frames into `buffer` (the manual format,
   // room for them) and sets its frameLength. cannotDoInCurrentContext when not in manual mode
   // or not running; error (with *outError) for too many frames or a wrong buffer. Allocates

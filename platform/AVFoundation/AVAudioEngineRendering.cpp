@@ -6,8 +6,9 @@
 
 #include "AVFoundation/AVAudioEngine.h"
 #include "AVFoundation/AVAudioPlayerNode.h"
-#include "AVFoundation/AudioDeviceOutput.h"
-#include "AVFoundation/EngineRenderGraph.h"
+#include "AVFoundation/internal/AudioDeviceOutput.h"
+#include "AVFoundation/internal/EngineRenderGraph.h"
+#include "RealTime/RenderChecks.h"
 #include "RealTime/RenderScope.h"
 
 namespace {
@@ -33,11 +34,6 @@ std::shared_ptr<AVAudioFormat> AVAudioEngine::renderFormat() const {
     deviceFormat_ =
         AVAudioFormat::makeStandard(AudioDeviceOutput::preferredSampleRate(), AudioDeviceOutput::kChannels);
   return deviceFormat_;
-}
-
-std::shared_ptr<AVAudioFormat> AVAudioEngine::manualRenderingFormat() const {
-  std::lock_guard lock(mutex_);
-  return manual_.load() ? manualFormat_ : nullptr;
 }
 
 std::size_t AVAudioEngine::retiredGraphCount() const {
@@ -158,6 +154,7 @@ std::unique_ptr<engine_render::Source> AVAudioEngine::buildSource(
 
 // Builds the graph for the current connections and hands it to the render thread.
 void AVAudioEngine::rebuild() {
+  KOV_NOT_ON_RENDER_THREAD("AVAudioEngine: a graph change");
   const auto format = renderFormat();
   auto graph = std::make_unique<engine_render::RenderGraph>();
   graph->channels = format->channelCount();
@@ -209,17 +206,6 @@ void AVAudioEngine::start() {
     device_->start();
 }
 
-bool AVAudioEngine::startAndReturnError(std::shared_ptr<NSError>* outError) {
-  try {
-    start();
-    return true;
-  } catch (const NSError& error) {
-    if (outError)
-      *outError = std::make_shared<NSError>(error);
-    return false;
-  }
-}
-
 void AVAudioEngine::stop() {
   std::lock_guard lock(mutex_);
   if (!running_.load())
@@ -249,19 +235,6 @@ void AVAudioEngine::enableManualRenderingMode(AVAudioEngineManualRenderingMode,
   // The output's format changed: the mixer's connection to it follows.
   if (mainMixer_)
     connect(mainMixer_, outputNode(), 0, 0, manualFormat_);
-  else if (prepared_)
-    rebuild();
-}
-
-void AVAudioEngine::disableManualRenderingMode() {
-  std::lock_guard lock(mutex_);
-  if (!manual_.load())
-    return;
-  stop();
-  manual_.store(false, std::memory_order_release);
-  manualFormat_.reset();
-  if (mainMixer_)
-    connect(mainMixer_, outputNode(), 0, 0, renderFormat());
   else if (prepared_)
     rebuild();
 }

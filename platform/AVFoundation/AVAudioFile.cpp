@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "AVFoundation/AudioFileDecoder.h"
+#include "AVFoundation/internal/AudioFileDecoder.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // An audio file opened for reading (AVAudioFile(forReading:)): any file FFmpeg decodes. The
 // file is decoded whole when it is opened, so its length in frames is exact (see
-// AudioFileDecoder.h) and a player can loop it without a gap or an extra tail.
+// internal/AudioFileDecoder.h) and a player can loop it without a gap or an extra tail.
 //
-// `processingFormat` is 32-bit float, non-interleaved, at the file's own rate and channel count;
-// `fileFormat` is the same here (the samples are held decoded).
+// `processingFormat` is 32-bit float, non-interleaved, at the file's own rate and channel count
+// (the samples are held decoded).
 //
 // Threads: [any] for the accessors; opening and reading allocate (never on the render thread).
 // A file may be read by one thread at a time.
@@ -40,12 +40,10 @@ class AVAudioFile {
   static std::shared_ptr<AVAudioFile> forReading(const URL& fileURL, std::shared_ptr<NSError>* outError);
 
   const URL& url() const { return url_; }
-  std::shared_ptr<AVAudioFormat> fileFormat() const { return format_; }
   std::shared_ptr<AVAudioFormat> processingFormat() const { return format_; }
   // Frames in the file.
   AVAudioFramePosition length() const;
   // Where the next read starts (0 when opened); set it to seek, clamped to 0...length.
-  AVAudioFramePosition framePosition() const { return position_; }
   void setFramePosition(AVAudioFramePosition position);
 
   // readIntoBuffer: — reads up to the buffer's capacity from `framePosition` on and advances it;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "AudioToolbox/AudioComponent.h"
+#include "Foundation/ObjectAddress.h"
 
 namespace {
 

@@ -22,12 +22,6 @@ std::shared_ptr<AVAudioFormat> AVAudioMixerNode::outputFormatForBus(NSUInteger b
   return bus == 0 ? output_ : nullptr;
 }
 
-NSUInteger AVAudioMixerNode::nextAvailableInputBus() const {
-  if (auto engine = this->engine())
-    return engine->nextFreeInputBus(*this);
-  return 0;
-}
-
 bool AVAudioMixerNode::takeInputFormat(NSUInteger bus, const std::shared_ptr<AVAudioFormat>& format,
                                        std::string* why) {
   if (bus >= kInputBusCount) {

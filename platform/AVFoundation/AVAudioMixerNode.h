@@ -20,8 +20,6 @@ class AVAudioMixerNode : public AVAudioNode {
   std::shared_ptr<AVAudioFormat> inputFormatForBus(NSUInteger bus) const override;
   // Standard stereo at 48 kHz until a connection sets it.
   std::shared_ptr<AVAudioFormat> outputFormatForBus(NSUInteger bus) const override;
-  // The lowest input bus without a connection (kInputBusCount when all are taken).
-  NSUInteger nextAvailableInputBus() const;
 
   std::string description() const override { return "<AVAudioMixerNode: " + describeAddress(this) + ">"; }
 

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <vector>
 
-#include "AVFoundation/AVAudioPlayerNodeRenderer.h"
-#include "AVFoundation/AudioConversion.h"
+#include "AVFoundation/internal/AVAudioPlayerNodeRenderer.h"
+#include "AVFoundation/internal/AudioConversion.h"
 
 // Segments flushed by a stop are let go also while the player does not play, so that they do not
 // wait in the ring.

@@ -1,21 +1,15 @@
 #include "AVFoundation/AVAudioSession.h"
 
-namespace {
-std::atomic<bool> failing{false};
-}
+std::atomic<bool> AVAudioSession::failing_{false};
 
 AVAudioSession& AVAudioSession::sharedInstance() {
   static AVAudioSession session;
   return session;
 }
 
-void AVAudioSession::setFailingForTesting(bool value) {
-  failing.store(value);
-}
-
 void AVAudioSession::failIfAsked() const {
-  if (failing.load())
-    throw NSError(NSOSStatusErrorDomain, kFailureCodeForTesting);
+  if (failing_.load())
+    throw NSError(NSOSStatusErrorDomain, kFailureCode);
 }
 
 void AVAudioSession::setCategory(const AVAudioSessionCategory& category, const AVAudioSessionMode&,

@@ -1,6 +1,7 @@
 // The application's audio session (AVAudioSession). Linux has no session to configure: the calls
 // succeed and change nothing, unless a test has asked them to fail (to reach callers' error
-// paths). Threads: [any].
+// paths; then they throw NSError(NSOSStatusErrorDomain, '!pri') and change nothing).
+// Threads: [any].
 #pragma once
 
 #include <atomic>
@@ -17,9 +18,6 @@ using AVAudioSessionSetActiveOptions = unsigned long;
 
 class AVAudioSession {
  public:
-  // The error code of a failure made by the test hook (NSOSStatusErrorDomain), '!pri'.
-  static constexpr std::int64_t kFailureCodeForTesting = 561017449;
-
   static AVAudioSession& sharedInstance();
 
   // setCategory(_:mode:options:) throws.
@@ -31,11 +29,12 @@ class AVAudioSession {
   const AVAudioSessionCategory& category() const { return category_; }
   bool isActive() const { return active_.load(); }
 
-  // Test hook: while set, setCategory and setActive throw NSError (NSOSStatusErrorDomain,
-  // kFailureCodeForTesting) and change nothing.
-  static void setFailingForTesting(bool failing);
-
  private:
+  friend struct AVAudioSessionTesting;
+  // The error code of a failure a test asked for, '!pri'.
+  static constexpr std::int64_t kFailureCode = 561017449;
+  static std::atomic<bool> failing_;  // set by tests only
+
   AVAudioSession() = default;
   void failIfAsked() const;
   AVAudioSessionCategory category_ = "AVAudioSessionCategorySoloAmbient";

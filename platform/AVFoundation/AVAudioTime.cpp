@@ -2,21 +2,13 @@
 
 #include <cstdio>
 
-#include "AudioToolbox/AudioComponent.h"
+#include "Foundation/ObjectAddress.h"
 
 std::shared_ptr<AVAudioTime> AVAudioTime::makeWithHostTime(UInt64 hostTime) {
   AudioTimeStamp stamp;
   stamp.mHostTime = hostTime;
   stamp.mFlags = kAudioTimeStampHostTimeValid;
   return std::make_shared<AVAudioTime>(stamp, 0.0);
-}
-
-std::shared_ptr<AVAudioTime> AVAudioTime::makeWithSampleTime(AUEventSampleTime sampleTime,
-                                                             double sampleRate) {
-  AudioTimeStamp stamp;
-  stamp.mSampleTime = double(sampleTime);
-  stamp.mFlags = kAudioTimeStampSampleTimeValid;
-  return std::make_shared<AVAudioTime>(stamp, sampleRate);
 }
 
 std::shared_ptr<AVAudioTime> AVAudioTime::make(const AudioTimeStamp& timeStamp, double sampleRate) {

@@ -10,8 +10,6 @@ class AVAudioTime {
  public:
   // init(hostTime:) — the sample time is invalid.
   static std::shared_ptr<AVAudioTime> makeWithHostTime(UInt64 hostTime);
-  // init(sampleTime:atRate:) — the host time is invalid.
-  static std::shared_ptr<AVAudioTime> makeWithSampleTime(AUEventSampleTime sampleTime, double sampleRate);
   // init(audioTimeStamp:sampleRate:) — validity from the stamp's flags.
   static std::shared_ptr<AVAudioTime> make(const AudioTimeStamp& timeStamp, double sampleRate);
 
@@ -20,7 +18,6 @@ class AVAudioTime {
   bool isSampleTimeValid() const { return (stamp_.mFlags & kAudioTimeStampSampleTimeValid) != 0; }
   AUEventSampleTime sampleTime() const { return AUEventSampleTime(stamp_.mSampleTime); }
   double sampleRate() const { return sampleRate_; }
-  const AudioTimeStamp& audioTimeStamp() const { return stamp_; }
 
   // "<AVAudioTime 0x…: host time 0, sample time invalid>" style, one line:
   // "<AVAudioTime 0x…: hostTime = 0; sampleTime = invalid; rate = 0.0>"

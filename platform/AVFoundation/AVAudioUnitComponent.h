@@ -22,8 +22,7 @@ class AVAudioUnitComponent {
   UInt32 version() const { return version_; }
   // "major.minor.bugfix" of the version 0xMMMMmmbb.
   std::string versionString() const;
-  std::string typeName() const;  // "Effect", "Music Effect", "Instrument", "Generator", "Output" or ""
-  bool hasMIDIInput() const;     // music devices and music effects
+  bool hasMIDIInput() const;  // music devices and music effects
 
  private:
   AudioComponent component_;
@@ -40,7 +39,4 @@ class AVAudioUnitComponentManager {
   // registration order.
   std::vector<std::shared_ptr<AVAudioUnitComponent>> componentsMatchingDescription(
       const AudioComponentDescription& desc) const;
-  // Every registered component for which the predicate is true.
-  std::vector<std::shared_ptr<AVAudioUnitComponent>> componentsPassingTest(
-      const std::function<bool(const AVAudioUnitComponent&)>& predicate) const;
 };

@@ -1,10 +1,10 @@
-#include "AVFoundation/AudioConversion.h"
+#include "AVFoundation/internal/AudioConversion.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "AVFoundation/AudioFileDecoder.h"
+#include "AVFoundation/internal/AudioFileDecoder.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>

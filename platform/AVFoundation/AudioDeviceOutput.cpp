@@ -1,4 +1,4 @@
-#include "AVFoundation/AudioDeviceOutput.h"
+#include "AVFoundation/internal/AudioDeviceOutput.h"
 
 #include <SDL2/SDL.h>
 #include <alsa/asoundlib.h>
@@ -15,7 +15,6 @@ std::mutex& sdlMutex() {
   static std::mutex mutex;
   return mutex;
 }
-int failingOpens = 0;            // under sdlMutex
 bool fallbackAnnounced = false;  // under sdlMutex
 int openDevices = 0;             // under sdlMutex
 
@@ -31,10 +30,7 @@ bool initAudio() {
 
 }  // namespace
 
-void AudioDeviceOutput::failOpensForTesting(int count) {
-  std::lock_guard lock(sdlMutex());
-  failingOpens = count;
-}
+std::atomic<int> AudioDeviceOutput::failingOpens_{0};
 
 double AudioDeviceOutput::preferredSampleRate() {
   std::lock_guard lock(sdlMutex());
@@ -65,8 +61,10 @@ std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, Re
   SDL_AudioSpec have{};
 
   auto tryOpen = [&]() -> bool {
-    if (failingOpens > 0) {
-      --failingOpens;
+    int failing = failingOpens_.load();
+    while (failing > 0 && !failingOpens_.compare_exchange_weak(failing, failing - 1)) {
+    }
+    if (failing > 0) {
       SDL_SetError("no audio device (test)");
       return false;
     }
@@ -100,8 +98,6 @@ std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, Re
     }
   }
   ++openDevices;
-  const char* driver = SDL_GetCurrentAudioDriver();
-  output->nullOutput_ = driver && std::strcmp(driver, "dummy") == 0;
   output->blockFrames_ = std::max<std::uint32_t>(have.samples, 1);
   output->planar_.assign(std::size_t(kChannels) * output->blockFrames_, 0.0f);
   return output;

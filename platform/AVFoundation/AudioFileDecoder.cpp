@@ -1,4 +1,4 @@
-#include "AVFoundation/AudioFileDecoder.h"
+#include "AVFoundation/internal/AudioFileDecoder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

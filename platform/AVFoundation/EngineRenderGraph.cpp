@@ -1,9 +1,9 @@
-#include "AVFoundation/EngineRenderGraph.h"
+#include "AVFoundation/internal/EngineRenderGraph.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "AVFoundation/AVAudioPlayerNodeRenderer.h"
+#include "AVFoundation/internal/AVAudioPlayerNodeRenderer.h"
 
 namespace engine_render {
 

@@ -166,13 +166,10 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   virtual double tailTime() { return 0.0; }
   // 0 (lowest) to 127 (highest); the base stores it, 127 at first.
   NSInteger renderQuality() const { return renderQuality_; }
-  void setRenderQuality(NSInteger quality) { renderQuality_ = quality; }
   bool isRenderingOffline() const { return renderingOffline_; }
-  void setRenderingOffline(bool offline) { renderingOffline_ = offline; }
   const std::optional<std::string>& contextName() const { return contextName_; }
   void setContextName(std::optional<std::string> name) { contextName_ = std::move(name); }
   NSInteger MIDIOutputBufferSizeHint() const { return midiOutputBufferSizeHint_; }
-  void setMIDIOutputBufferSizeHint(NSInteger hint) { midiOutputBufferSizeHint_ = hint; }
 
   // requestViewController(completionHandler:): calls the handler once, on the main queue, with
   // the principal class instance of the effect bundle whose factory made this unit (the same
@@ -188,13 +185,8 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   AUHostMusicalContextBlock musicalContextBlock() const { return musicalContextBlock_; }
   void setMusicalContextBlock(AUHostMusicalContextBlock block) { musicalContextBlock_ = std::move(block); }
   AUHostTransportStateBlock transportStateBlock() const { return transportStateBlock_; }
-  void setTransportStateBlock(AUHostTransportStateBlock block) { transportStateBlock_ = std::move(block); }
   // Offered by the unit to hosts to schedule MIDI; read-only for hosts, none in the base.
   AUScheduleMIDIEventBlock scheduleMIDIEventBlock() const { return scheduleMIDIEventBlock_; }
-  // For tests and subclasses that offer one.
-  void setScheduleMIDIEventBlockForTesting(AUScheduleMIDIEventBlock block) {
-    scheduleMIDIEventBlock_ = std::move(block);
-  }
 
   // "<AUAudioUnit: 0x…> 'aufx' 'lmtr' 'appl' \"Apple: AUPeakLimiter\"" (one line); subclasses
   // may name themselves through `className`.

@@ -69,7 +69,6 @@ class AUAudioUnitBus {
 
   // Seconds between the host's presentation time stamp and this bus's audio.
   double contextPresentationLatency() const { return contextPresentationLatency_; }
-  void setContextPresentationLatency(double seconds) { contextPresentationLatency_ = seconds; }
 
   // "<AUAudioUnitBus: 0x…> output 0, enabled, 2 ch, 48000 Hz" (one line)
   std::string description() const;
@@ -99,8 +98,6 @@ class AUAudioUnitBusArray {
   AUAudioUnitBusType busType() const { return busType_; }
   // Replaces the busses (renumbering them). For the unit that owns the array.
   void replaceBusses(std::vector<std::shared_ptr<AUAudioUnitBus>> busses);
-  // Hosts cannot change the count of these arrays.
-  bool isCountChangeable() const { return false; }
 
   auto begin() const { return busses_.begin(); }
   auto end() const { return busses_.end(); }

@@ -15,7 +15,6 @@ class AUAudioUnitPreset {
   AUAudioUnitPreset(NSInteger number, std::string name) : number_(number), name_(std::move(name)) {}
 
   NSInteger number() const { return number_; }
-  void setNumber(NSInteger number) { number_ = number; }
   const std::string& name() const { return name_; }
   void setName(std::string name) { name_ = std::move(name); }
 

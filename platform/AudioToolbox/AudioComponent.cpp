@@ -10,7 +10,7 @@
 
 #include "AudioToolbox/AUAudioUnit.h"
 #include "AudioToolbox/AUAudioUnitFactory.h"
-#include "AudioToolbox/AudioUnitBundle.h"
+#include "AudioToolbox/internal/AudioUnitBundle.h"
 #include "Foundation/Bundle.h"
 #include "Foundation/NSError.h"
 
@@ -296,12 +296,5 @@ std::string describe(const AudioComponentDescription& desc) {
       "componentFlags: %u, componentFlagsMask: %u)",
       unsigned(desc.componentType), unsigned(desc.componentSubType), unsigned(desc.componentManufacturer),
       unsigned(desc.componentFlags), unsigned(desc.componentFlagsMask));
-  return text;
-}
-
-std::string describeAddress(const void* address) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%016llx",
-                (unsigned long long)reinterpret_cast<std::uintptr_t>(address));
   return text;
 }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "AudioToolbox/CoreAudioTypes.h"
+#include "Foundation/ObjectAddress.h"
 
 class AUAudioUnit;
 class NSError;
@@ -96,5 +97,3 @@ std::shared_ptr<AUAudioUnit> AudioComponentInstantiate(AudioComponent component,
 // "AudioComponentDescription(componentType: 1635083896, componentSubType: 1819112562,
 //  componentManufacturer: 1634758764, componentFlags: 0, componentFlagsMask: 0)" (one line)
 std::string describe(const AudioComponentDescription& desc);
-// A handle or other address as 0x and 16 lower-case hex digits ("0x00005581d2c0e0a0").
-std::string describeAddress(const void* address);

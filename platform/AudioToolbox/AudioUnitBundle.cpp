@@ -1,4 +1,4 @@
-#include "AudioToolbox/AudioUnitBundle.h"
+#include "AudioToolbox/internal/AudioUnitBundle.h"
 
 #include <dlfcn.h>
 #include <elf.h>

@@ -2,10 +2,9 @@
 
 #include "AudioToolbox/AUAudioUnit.h"
 
-// The v2 handle: the unit it reaches and the component it was made from.
+// The v2 handle: the unit it reaches.
 struct ComponentInstanceRecord {
   std::shared_ptr<AUAudioUnit> unit;
-  AudioComponent component = nullptr;
 };
 
 OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentInstance* outInstance) {
@@ -19,24 +18,19 @@ OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentIns
       return OSStatus(error->code());
     return kAudioUnitErr_FailedInitialization;
   }
-  *outInstance = new ComponentInstanceRecord{std::move(unit), inComponent};
+  *outInstance = new ComponentInstanceRecord{std::move(unit)};
   return noErr;
 }
 
 AudioComponentInstance AudioComponentInstanceForAudioUnit(std::shared_ptr<AUAudioUnit> unit) {
   if (!unit)
     return nullptr;
-  AudioComponent component = unit->component();
-  return new ComponentInstanceRecord{std::move(unit), component};
+  return new ComponentInstanceRecord{std::move(unit)};
 }
 
 OSStatus AudioComponentInstanceDispose(AudioComponentInstance inInstance) {
   delete inInstance;
   return noErr;
-}
-
-AudioComponent AudioComponentInstanceGetComponent(AudioComponentInstance inInstance) {
-  return inInstance ? inInstance->component : nullptr;
 }
 
 std::shared_ptr<AUAudioUnit> AudioUnitGetAUAudioUnit(AudioUnit inUnit) {

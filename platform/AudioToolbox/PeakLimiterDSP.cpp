@@ -1,4 +1,4 @@
-#include "AudioToolbox/PeakLimiterDSP.h"
+#include "AudioToolbox/internal/PeakLimiterDSP.h"
 
 #include <algorithm>
 #include <cmath>

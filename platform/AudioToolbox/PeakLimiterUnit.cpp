@@ -1,4 +1,4 @@
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "AudioToolbox/AudioComponent.h"
-#include "AudioToolbox/PeakLimiterDSP.h"
+#include "AudioToolbox/internal/PeakLimiterDSP.h"
 #include "AudioToolbox/RenderPull.h"
 #include "Foundation/NSError.h"
 #include "RealTime/RenderScope.h"

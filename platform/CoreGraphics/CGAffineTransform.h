@@ -1,6 +1,5 @@
-// Affine transforms of the plane, as the original platform writes them: a point (x, y) maps to
-// (a x + c y + tx, b x + d y + ty). Composition order follows the original: `t.scaledBy(s)`
-// scales first and then applies t. Plain values. [any]
+// Affine transforms of the plane: a point (x, y) maps to (a x + c y + tx, b x + d y + ty).
+// `t.scaledBy(s)` (and translatedBy) scales first and then applies t. Plain values. [any]
 #pragma once
 
 #include "CoreGraphics/CGGeometry.h"
@@ -20,29 +19,20 @@ struct CGAffineTransform {
             c * t.a + d * t.c,          c * t.b + d * t.d,            // c, d
             tx * t.a + ty * t.c + t.tx, tx * t.b + ty * t.d + t.ty};  // tx, ty
   }
-  // The scale, translation or rotation applied before this transform.
+  // The scale or translation applied before this transform.
   constexpr CGAffineTransform scaledBy(CGFloat x, CGFloat y) const {
     return makeScale(x, y).concatenating(*this);
   }
   constexpr CGAffineTransform translatedBy(CGFloat x, CGFloat y) const {
     return makeTranslation(x, y).concatenating(*this);
   }
-  CGAffineTransform rotated(CGFloat angle) const { return makeRotation(angle).concatenating(*this); }
 
   constexpr CGFloat determinant() const { return a * d - b * c; }
   // Finite coefficients and a determinant far enough from 0 that the inverse is finite too;
   // this is the condition under which a drawing library accepts the matrix.
   bool isInvertible() const;
-  // The inverse; a transform that is not invertible is returned unchanged, as the original does.
+  // The inverse; a transform that is not invertible is returned unchanged.
   CGAffineTransform inverted() const;
-  constexpr bool isIdentity() const { return *this == CGAffineTransform(); }
 
   bool operator==(const CGAffineTransform&) const = default;
 };
-
-inline CGPoint CGPointApplyAffineTransform(CGPoint p, const CGAffineTransform& t) {
-  return p.applying(t);
-}
-inline CGRect CGRectApplyAffineTransform(const CGRect& r, const CGAffineTransform& t) {
-  return r.applying(t);
-}

@@ -94,12 +94,6 @@ bool CGContext::isDrawable() const {
   return cairo_ && !stack_.back().degenerate && cairo_status(cairo_) == CAIRO_STATUS_SUCCESS;
 }
 
-void CGContext::concatenate(const CGAffineTransform& transform) {
-  log("concatenate(%g, %g, %g, %g, %g, %g)", transform.a, transform.b, transform.c, transform.d, transform.tx,
-      transform.ty);
-  applyTransform(transform);
-}
-
 void CGContext::applyTransform(const CGAffineTransform& transform) {
   if (!isDrawable())
     return;
@@ -363,18 +357,6 @@ void CGContext::fill(const CGRect& rect) {
 void CGContext::stroke(const CGRect& rect) {
   beginPath();
   addRect(rect);
-  strokePath();
-}
-
-void CGContext::fillEllipse(const CGRect& rect) {
-  beginPath();
-  addEllipse(rect);
-  fillPath();
-}
-
-void CGContext::strokeEllipse(const CGRect& rect) {
-  beginPath();
-  addEllipse(rect);
   strokePath();
 }
 

@@ -1,5 +1,5 @@
-// The drawing context: a thin layer over a Cairo context (`cairo_t`) with the original
-// platform's graphics state — transform, clip, line width, caps, joins (miter limit 10), dash,
+// The drawing context: a thin layer over a Cairo context (`cairo_t`) with its own graphics
+// state — transform, clip, line width, caps, joins (miter limit 10), dash,
 // separate fill and stroke colours — saved and restored together. [main]
 //
 // Unsafe input never reaches Cairo: a transform that would make the matrix non-invertible (scale
@@ -44,7 +44,6 @@ class CGContext {
   void translateBy(CGFloat x, CGFloat y);
   void scaleBy(CGFloat x, CGFloat y);
   void rotate(CGFloat by);
-  void concatenate(const CGAffineTransform& transform);
   // The current transform from user space to the device (pixels of the target).
   CGAffineTransform ctm() const;
   // False while a degenerate transform is in force or the Cairo context is in error.
@@ -91,8 +90,6 @@ class CGContext {
   // Whole shapes, leaving the current path empty.
   void fill(const CGRect& rect);
   void stroke(const CGRect& rect);
-  void fillEllipse(const CGRect& rect);
-  void strokeEllipse(const CGRect& rect);
   // Makes the rectangle fully transparent (ignores colours and alpha, honours the clip).
   void clear(const CGRect& rect);
 

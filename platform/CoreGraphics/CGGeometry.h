@@ -1,12 +1,12 @@
-// Geometry of the original platform's 2-D graphics: the graphics float, points, sizes and
-// rectangles. Plain values, header-only. [any]
+// Geometry of the 2-D graphics: the graphics float, points, sizes and rectangles, in a y-down
+// coordinate space. Plain values, header-only. [any]
 #pragma once
 
 #include <algorithm>
 
 struct CGAffineTransform;
 
-// The graphics float: 64 bits, as on the 64-bit original platform.
+// The graphics float: 64 bits, the precision of Cairo's coordinates.
 using CGFloat = double;
 
 struct CGPoint {
@@ -26,7 +26,7 @@ struct CGSize {
 };
 
 // A rectangle as origin and size. The size may be negative; the derived edges (minX, maxX, ...)
-// and width/height read the standardised rectangle, as the original platform's do.
+// and width/height read the standardised rectangle (non-negative size, origin moved to match).
 struct CGRect {
   CGPoint origin;
   CGSize size;
@@ -60,7 +60,7 @@ struct CGRect {
   constexpr CGFloat midY() const { return minY() + height() / 2; }
   constexpr bool isEmpty() const { return size.width == 0 || size.height == 0; }
 
-  // Half-open containment, as the original platform's: a point on the left or top edge is
+  // Half-open containment: a point on the left or top edge is
   // inside, one on the right or bottom edge is not; an empty rectangle contains nothing.
   constexpr bool contains(CGPoint p) const {
     return !isEmpty() && p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
@@ -104,13 +104,10 @@ struct CGRect {
   bool operator==(const CGRect&) const = default;
 };
 
-// The original platform's C spellings, used by some drawing code.
+// Free-function forms: equality of the standardised rectangles, and intersection.
 constexpr bool CGRectEqualToRect(const CGRect& a, const CGRect& b) {
   return a.standardized() == b.standardized();
 }
 constexpr bool CGRectIntersectsRect(const CGRect& a, const CGRect& b) {
   return a.intersects(b);
-}
-constexpr bool CGRectContainsPoint(const CGRect& r, CGPoint p) {
-  return r.contains(p);
 }

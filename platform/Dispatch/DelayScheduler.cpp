@@ -1,4 +1,4 @@
-#include "Dispatch/DelayScheduler.h"
+#include "Dispatch/internal/DelayScheduler.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "Dispatch/MainThread.h"
+#include "Dispatch/internal/MainThread.h"
 
 namespace dispatch_detail {
 namespace {

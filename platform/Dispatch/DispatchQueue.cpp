@@ -15,9 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "Dispatch/DelayScheduler.h"
-#include "Dispatch/MainThread.h"
-#include "Dispatch/TimerScheduling.h"
+#include "Dispatch/internal/DelayScheduler.h"
+#include "Dispatch/internal/MainThread.h"
+#include "Dispatch/internal/TimerScheduling.h"
+#include "RealTime/RenderChecks.h"
 
 class DispatchQueue::Impl {
  public:
@@ -114,11 +115,13 @@ class MainQueue final : public DispatchQueue::Impl {
   // first-in first-out across all submitting threads, after everything submitted before them.
   // An idle source never runs inline (unlike g_main_context_invoke).
   void async(Work work) override {
+    KOV_NOT_ON_RENDER_THREAD("DispatchQueue.main.async");
     gMainPending.fetch_add(1, std::memory_order_relaxed);
     post(std::move(work));
   }
 
   void sync(Work work) override {
+    KOV_NOT_ON_RENDER_THREAD("DispatchQueue.main.sync");
     if (dispatch_detail::isMainThread())
       failSyncOnCurrentQueue(label());
     auto state = std::make_shared<SyncState>();
@@ -129,6 +132,7 @@ class MainQueue final : public DispatchQueue::Impl {
 
   // On the main run loop as a one-shot timer, so it follows the test clock when that is on.
   void asyncAfter(double seconds, Work work) override {
+    KOV_NOT_ON_RENDER_THREAD("DispatchQueue.main.asyncAfter");
     dispatch_detail::scheduleOnMainContext(seconds, std::move(work));
   }
 
@@ -163,8 +167,8 @@ class GlobalQueue final : public DispatchQueue::Impl {
     ready_.notify_one();
   }
 
-  // Work on a concurrent queue needs no other thread: it runs on the caller's, as the original
-  // platform does it.
+  // Work on a concurrent queue needs no other thread: it runs on the caller's, which waits for it
+  // anyway.
   void sync(Work work) override {
     const void* previous = std::exchange(tlsServing, this);
     struct Restore {

@@ -13,8 +13,8 @@
 // ends the thread; delayed work that falls due after that is dropped.
 //
 // A work item that throws is dropped with a line on stderr; `sync` hands the exception to its
-// caller instead. `sync` on the queue that is running the caller would deadlock: it aborts with
-// a message, as the original platform traps.
+// caller instead. `sync` on the queue that is running the caller would deadlock: instead it
+// aborts the process with a message on stderr.
 #pragma once
 
 #include <chrono>

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "Dispatch/DispatchQueue.h"
-#include "Dispatch/MainThread.h"
+#include "Dispatch/internal/MainThread.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "Dispatch/MainThread.h"
-#include "Dispatch/TimerScheduling.h"
+#include "Dispatch/internal/MainThread.h"
+#include "Dispatch/internal/TimerScheduling.h"
 
 namespace {
 
@@ -266,27 +266,17 @@ void Timer::invalidate() {
   }
 }
 
-namespace TestClock {
-
-void enable() {
+void Timer::enableTestClock() {
   gTestEpoch.fetch_add(1, std::memory_order_relaxed);
   gTestNowNs.store(0, std::memory_order_relaxed);
   gTestClockEnabled.store(true, std::memory_order_relaxed);
 }
 
-void disable() {
+void Timer::disableTestClock() {
   gTestClockEnabled.store(false, std::memory_order_relaxed);
 }
 
-bool isEnabled() {
-  return gTestClockEnabled.load(std::memory_order_relaxed);
-}
-
-double now() {
-  return static_cast<double>(gTestNowNs.load(std::memory_order_relaxed)) / kNanosecondsPerSecond;
-}
-
-void advance(double seconds) {
+void Timer::advanceTestClock(double seconds) {
   const std::int64_t target = std::min(
       saturatingAdd(gTestNowNs.load(std::memory_order_relaxed), toNanoseconds(seconds, 0)), INT64_MAX - 1);
   // A timer that does not fire although due (its block is running: advance was called from
@@ -302,6 +292,16 @@ void advance(double seconds) {
   }
   gTestNowNs.store(target, std::memory_order_relaxed);
   MainLoop::runUntilIdle();
+}
+
+namespace TestClock {
+
+bool isEnabled() {
+  return gTestClockEnabled.load(std::memory_order_relaxed);
+}
+
+double now() {
+  return static_cast<double>(gTestNowNs.load(std::memory_order_relaxed)) / kNanosecondsPerSecond;
 }
 
 }  // namespace TestClock

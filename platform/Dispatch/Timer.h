@@ -2,7 +2,7 @@
 // else the main loop), as custom GLib sources at the default priority.
 // The first firing comes one interval after scheduling. A repeating timer keeps its phase:
 // the next due time moves on by whole intervals, so it does not drift; on the real (monotonic)
-// clock a timer that was held up skips the periods it missed, as on the original platform.
+// clock a timer that was held up skips the periods it missed (it fires once, not once per period).
 // Intervals below 0.1 ms (and NaN) become 0.1 ms. A block that throws is reported on stderr.
 #pragma once
 
@@ -21,7 +21,7 @@ class Timer : public std::enable_shared_from_this<Timer> {
   // inside the block, and more than once. [main]
   void invalidate();
   bool isValid() const;  // [any]
-  // The interval of a repeating timer; 0 for a one-shot timer, as on the original platform.
+  // The interval of a repeating timer; 0 for a one-shot timer, whatever interval it was made with.
   double timeInterval() const;
   // Makes the timer fire now: a repeating timer keeps its schedule, a one-shot timer is then
   // invalidated. [main]
@@ -32,6 +32,14 @@ class Timer : public std::enable_shared_from_this<Timer> {
 
  private:
   friend struct TimerScheduling;
+  // The test-only control of the test clock (Dispatch/testing/TestClock.h) reaches the three
+  // calls below through this.
+  friend struct TestClockControl;
+  // TestClock::enable, disable and advance (see there). [main]
+  static void enableTestClock();
+  static void disableTestClock();
+  static void advanceTestClock(double seconds);
+
   void fireFromRunLoop();
   void runBlock();
 
@@ -39,21 +47,12 @@ class Timer : public std::enable_shared_from_this<Timer> {
   std::shared_ptr<State> state_;
 };
 
-// A clock for tests: once enabled, timers follow this clock instead of the monotonic clock,
-// and advancing it fires every timer that falls due, in due order, without sleeping. Times are
-// whole nanoseconds, so advancing by a timer's interval N times reaches its N-th due time exactly.
-// While a timer's block runs, now() is that firing's due time.
+// The test clock: while a test has it on (Dispatch/testing/TestClock.h, built into a library
+// that only tests and benchmarks link), timers made from then on follow it instead of the
+// monotonic clock. Input timestamps read it too.
 namespace TestClock {
-// Switches timers created from now on to the test clock, starting at 0 s. Test-clock timers
-// made before this call never fire again (each enable starts a new test). [main]
-void enable();
-// Back to the real clock for timers created from now on. [main]
-void disable();
+// Whether timers made now follow the test clock. [any]
 bool isEnabled();
-// Seconds on the test clock. [any]
+// Seconds on the test clock; while a timer's block runs, that firing's due time. [any]
 double now();
-// Moves the clock on and runs the main loop until every timer due by then has fired: the clock
-// steps to each due time in turn (a repeating timer fires once per period passed), and main-queue
-// work runs in between. [main]
-void advance(double seconds);
 }  // namespace TestClock

@@ -100,10 +100,6 @@ std::optional<Bundle> Bundle::forBinaryContaining(const void* address) {
   return Bundle(folder);
 }
 
-URL Bundle::bundleURL() const {
-  return URL::fileURLWithPath(bundlePath_, true);
-}
-
 std::optional<std::string> Bundle::resourcePath() const {
   if (isMain_) {
     std::lock_guard lock(gMainResourceMutex);

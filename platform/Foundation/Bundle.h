@@ -38,7 +38,6 @@ class Bundle {
   static std::optional<Bundle> forBinaryContaining(const void* address);
 
   const std::string& bundlePath() const { return bundlePath_; }
-  URL bundleURL() const;
   // The resource folder, absent when the bundle has none. [any]
   std::optional<URL> resourceURL() const;
   std::optional<std::string> resourcePath() const;

@@ -10,7 +10,7 @@
 
 #include <glib.h>
 
-#include "Foundation/FileErrors.h"
+#include "Foundation/internal/FileErrors.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Byte buffers read from and written to files, as the original platform's Data does it:
-// `Data(contentsOf:)` and `write(to:options:)`. Failures throw NSError (NSCocoaErrorDomain).
+// Byte buffers read from and written to files: dataWithContentsOf reads a whole file, writeData
+// writes one. Failures throw NSError (NSCocoaErrorDomain).
 #pragma once
 
 #include <cstdint>

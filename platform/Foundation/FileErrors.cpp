@@ -1,4 +1,4 @@
-#include "Foundation/FileErrors.h"
+#include "Foundation/internal/FileErrors.h"
 
 #include <cerrno>
 

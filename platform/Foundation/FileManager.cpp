@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-#include "Foundation/FileErrors.h"
+#include "Foundation/internal/FileErrors.h"
 
 namespace {
 
@@ -161,8 +161,8 @@ std::string FileManager::currentDirectoryPath() const {
   return path;
 }
 
-void FileManager::setSearchPathsForTesting(SearchPathDirectory directory,
-                                           std::optional<std::vector<std::string>> paths) {
+void FileManager::overrideSearchPaths(SearchPathDirectory directory,
+                                      std::optional<std::vector<std::string>> paths) {
   std::lock_guard lock(gOverridesMutex);
   if (paths)
     gOverrides[directory] = std::move(*paths);

@@ -1,4 +1,4 @@
-// The file manager of the original platform, over POSIX and GLib: existence tests, folder
+// The file manager, over POSIX and GLib: existence tests, folder
 // listings (sorted by name, so that every file system gives the same order), folder creation,
 // removal and the user's standard folders (the XDG locations). Failures throw NSError in
 // NSCocoaErrorDomain with the platform's file error codes (4, 256, 257, 260, 512, 513, 516, 640).
@@ -57,11 +57,14 @@ class FileManager {
   // The current folder of the process. [any]
   std::string currentDirectoryPath() const;
 
-  // Test hook: makes urls(for:in:) answer `paths` for that kind of folder (an empty list is
-  // allowed); nullopt goes back to the real locations. [main, before other threads ask]
-  static void setSearchPathsForTesting(SearchPathDirectory directory,
-                                       std::optional<std::vector<std::string>> paths);
-
  private:
+  // Test-only entry points (Foundation/testing/FoundationTesting.h, built into the test-support
+  // library) reach overrideSearchPaths through this.
+  friend struct FileManagerTesting;
+  // Makes urls(for:in:) answer `paths` for that kind of folder (an empty list is allowed);
+  // nullopt goes back to the real locations. [main, before other threads ask]
+  static void overrideSearchPaths(SearchPathDirectory directory,
+                                  std::optional<std::vector<std::string>> paths);
+
   FileManager() = default;
 };

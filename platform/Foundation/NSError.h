@@ -1,4 +1,4 @@
-// Errors as the original platform reports them: a domain, a code and a description. Thrown by
+// Errors of the platform layer: a domain, a code and a description. Thrown by
 // throwing operations; the Objective-C style entries catch it and hand it out instead.
 #pragma once
 

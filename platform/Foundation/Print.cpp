@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Dispatch/DispatchQueue.h"
+#include "RealTime/RenderChecks.h"
 #include "RealTime/RenderLines.h"
 #include "RealTime/RenderScope.h"
 
@@ -134,10 +135,12 @@ void LogLines::attachRenderLinePrinter() {
 }
 
 void print(std::string_view text) {
+  KOV_NOT_ON_RENDER_THREAD("print");
   writeLocked(text, true);
 }
 
 void printRaw(std::string_view text) {
+  KOV_NOT_ON_RENDER_THREAD("printRaw");
   writeLocked(text, false);
 }
 

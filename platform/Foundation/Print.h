@@ -1,4 +1,4 @@
-// Standard output as the original runtime's `print` writes it, and log lines on the main queue.
+// Standard output, one whole line a call (`print`), and log lines on the main queue.
 //
 // print/printRaw write at once: every call writes one whole line, so lines from several threads
 // never interleave. They share stdout's stream with printf, so the order of both is kept.

@@ -1,4 +1,4 @@
-// Facts about the running process, as the original platform's ProcessInfo reports them.
+// Facts about the running process: its name, its id and unique texts.
 #pragma once
 
 #include <cstdint>

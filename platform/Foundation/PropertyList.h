@@ -1,7 +1,7 @@
 // The value model of property lists (and of user defaults and settings dictionaries):
 // dictionaries with text keys, arrays, texts, integers, reals, booleans, data and dates.
-// Numbers coerce the way the original platform's bridged numbers do (an integer reads as a
-// double, a real as an integer by truncation toward zero when it fits).
+// Numbers coerce into each other: an integer reads as a double, a real as an integer by
+// truncation toward zero when it fits.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ class PropertyList {
   using Array = std::vector<PropertyList>;
   using Data = std::vector<std::uint8_t>;
   struct Date {
-    double secondsSince2001 = 0;  // the reference date of the original platform
+    double secondsSince2001 = 0;  // seconds since 2001-01-01 00:00:00 UTC, the reference date
     bool operator==(const Date&) const = default;
   };
   // Integers keep their sign: an unsigned value above INT64_MAX is stored as such.
@@ -46,13 +46,10 @@ class PropertyList {
 
   bool isDictionary() const { return std::holds_alternative<Dictionary>(value_); }
   bool isArray() const { return std::holds_alternative<Array>(value_); }
-  bool isString() const { return std::holds_alternative<std::string>(value_); }
   bool isInteger() const { return std::holds_alternative<Integer>(value_); }
   bool isReal() const { return std::holds_alternative<double>(value_); }
   bool isNumber() const { return isInteger() || isReal(); }
   bool isBool() const { return std::holds_alternative<bool>(value_); }
-  bool isData() const { return std::holds_alternative<Data>(value_); }
-  bool isDate() const { return std::holds_alternative<Date>(value_); }
 
   // Typed views: null when the value is of another kind.
   const Dictionary* dictionary() const { return std::get_if<Dictionary>(&value_); }
@@ -88,7 +85,8 @@ enum class PropertyListFormat : unsigned {
   binary = 200,
 };
 
-// Reading options of the original platform; mutable containers are what this model always gives.
+// Reading options; the values are accepted and change nothing: this model's containers are
+// always mutable.
 enum class PropertyListMutabilityOptions : unsigned {
   immutable = 0,
   mutableContainers = 1,

@@ -1,4 +1,4 @@
-#include "Foundation/PropertyListSafety.h"
+#include "Foundation/internal/PropertyListSafety.h"
 
 #include <algorithm>
 #include <cstring>

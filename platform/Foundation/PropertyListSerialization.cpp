@@ -21,7 +21,7 @@
 
 #include "Foundation/NSError.h"
 #include "Foundation/PropertyList.h"
-#include "Foundation/PropertyListSafety.h"
+#include "Foundation/internal/PropertyListSafety.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The original runtime's text forms of values, which printed lines depend on:
+// The text forms of values that printed lines are made of:
 // Float and Double print in their shortest round-trip form with at least one decimal
 // ("48000.0", "0.1", "1.0", "1e-05", "inf", "nan"), Bool as true/false, lists of texts as
 // ["a", "b"], optionals as their value or nil (or Optional(...) when interpolated).

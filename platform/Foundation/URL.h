@@ -1,4 +1,4 @@
-// Addresses as the original platform's URL value: file URLs made from paths, and any other URL
+// Addresses as values: file URLs made from paths, and any other URL
 // made from text. A file URL keeps its path (percent-decoded) and its text form
 // ("file:///a/b%20c"); path operations work on the path of any URL.
 #pragma once
@@ -12,7 +12,7 @@ class URL {
  public:
   // A file URL for a path. A relative path is resolved against the current folder. With
   // `isDirectory` the URL ends in "/" (`hasDirectoryPath`); without it a path that names an
-  // existing folder gets the "/" as well, as on the original platform. [any]
+  // existing folder gets the "/" as well (the folder is looked up on disk). [any]
   static URL fileURLWithPath(std::string_view path);
   static URL fileURLWithPath(std::string_view path, bool isDirectory);
 

@@ -180,18 +180,6 @@ class Fetch {
 
   std::shared_ptr<HTTPURLResponse> response() const {
     SoupMessageHeaders* headers = soup_message_get_response_headers(message_);
-    std::map<std::string, std::string> fields;
-    soup_message_headers_foreach(
-        headers,
-        [](const char* name, const char* value, gpointer data) {
-          auto& map = *static_cast<std::map<std::string, std::string>*>(data);
-          gchar* lower = g_ascii_strdown(name, -1);
-          auto [it, inserted] = map.emplace(lower, value);
-          if (!inserted)
-            it->second += std::string(", ") + value;
-          g_free(lower);
-        },
-        &fields);
     const char* contentType = soup_message_headers_get_content_type(headers, nullptr);
     const std::int64_t length = soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH
                                     ? std::int64_t(soup_message_headers_get_content_length(headers))
@@ -201,7 +189,7 @@ class Fetch {
     g_free(finalText);
     return std::make_shared<HTTPURLResponse>(finalURL ? *finalURL : *URL::string("about:blank"),
                                              contentType ? contentType : "", length,
-                                             int(soup_message_get_status(message_)), std::move(fields));
+                                             int(soup_message_get_status(message_)));
   }
 
   // Ends the load: reports once and frees the fetch. `error` is consumed.

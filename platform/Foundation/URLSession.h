@@ -1,7 +1,7 @@
 // URL loading over libsoup 3: requests with a time-out and a cache policy, responses with the
 // HTTP status, and a session that loads asynchronously on a network thread of its own.
 //
-// Time-out: as on the original platform, `timeoutInterval` is the longest time the request may go
+// Time-out: `timeoutInterval` is the longest time the request may go
 // without receiving anything (connecting, waiting for the response, between body chunks); it is
 // kept by a GLib timer with millisecond resolution that cancels the request, so sub-second limits
 // work. A time-out ends the request with NSURLErrorDomain -1001 "The request timed out.".
@@ -71,19 +71,13 @@ class URLResponse {
 
 class HTTPURLResponse : public URLResponse {
  public:
-  HTTPURLResponse(URL url, std::string mimeType, std::int64_t expectedContentLength, int statusCode,
-                  std::map<std::string, std::string> headerFields)
-      : URLResponse(std::move(url), std::move(mimeType), expectedContentLength),
-        statusCode_(statusCode),
-        headerFields_(std::move(headerFields)) {}
+  HTTPURLResponse(URL url, std::string mimeType, std::int64_t expectedContentLength, int statusCode)
+      : URLResponse(std::move(url), std::move(mimeType), expectedContentLength), statusCode_(statusCode) {}
 
   int statusCode() const { return statusCode_; }
-  // Header names in lower case.
-  const std::map<std::string, std::string>& allHeaderFields() const { return headerFields_; }
 
  private:
   int statusCode_;
-  std::map<std::string, std::string> headerFields_;
 };
 
 // What a load ends with: data and response, or the error it throws.

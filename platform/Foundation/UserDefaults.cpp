@@ -465,7 +465,7 @@ void UserDefaults::removeObjectForKey(std::string_view key) {
 
 // ---- storage -------------------------------------------------------------------------------
 
-void UserDefaults::setStorageFolderForTesting(std::optional<std::string> folder) {
+void UserDefaults::relocateStorage(std::optional<std::string> folder) {
   Registry& r = registry();
   std::lock_guard lock(r.mutex);
   r.folder = folder ? *folder : defaultStorageFolder();

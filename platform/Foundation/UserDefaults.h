@@ -11,8 +11,8 @@
 // Reads search the object's own domain first, then the suites added with addSuite(named:), in
 // the order they were added. Writes and removals go to the own domain only.
 //
-// A file that cannot be written leaves the value in memory (it is lost at exit); nothing is
-// reported, as on the original platform. All members are safe to call from any thread. [any]
+// A file that cannot be written leaves the value in memory (it is lost at exit); the failure is
+// not reported to the caller. All members are safe to call from any thread. [any]
 #pragma once
 
 #include <cstdint>
@@ -75,18 +75,12 @@ class UserDefaults {
 
   // Every key of the search list with its value; the own domain wins over the suites. [any]
   PropertyList::Dictionary dictionaryRepresentation() const;
-  // Writes are immediate; kept for callers of the original interface. [any]
-  bool synchronize() { return true; }
 
   // The name of the own domain (the process name for the standard object). [any]
   const std::string& domainName() const { return domainName_; }
   // The name of the standard domain. [any]
   static std::string standardDomainName();
 
-  // Test hook: stores every domain in `folder` from now on (nullopt: the XDG location) and
-  // forgets the in-process copies, so the next access of each domain reads its file, as a new
-  // process would. [any; not while other threads use user defaults]
-  static void setStorageFolderForTesting(std::optional<std::string> folder);
   // The folder that holds the domain files now. [any]
   static std::string storageFolder();
 
@@ -95,6 +89,14 @@ class UserDefaults {
   ~UserDefaults();
 
  private:
+  // Test-only entry points (Foundation/testing/FoundationTesting.h, built into the test-support
+  // library) reach relocateStorage through this.
+  friend struct UserDefaultsTesting;
+  // Stores every domain in `folder` from now on (nullopt: the XDG location) and forgets the
+  // in-process copies, so the next access of each domain reads its file, as a new process
+  // would. [any; not while other threads use user defaults]
+  static void relocateStorage(std::optional<std::string> folder);
+
   std::vector<std::shared_ptr<Domain>> searchList() const;
 
   std::string domainName_;

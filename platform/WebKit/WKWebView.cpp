@@ -4,7 +4,7 @@
 #include "WebKit/WKWebView.h"
 
 #include "UIKit/UIWindow.h"
-#include "WebKit/WebEngine.h"
+#include "WebKit/internal/WebEngine.h"
 
 std::shared_ptr<WKWebView> WKWebView::make(CGRect frame, const WKWebViewConfiguration& configuration) {
   return std::shared_ptr<WKWebView>(new WKWebView(frame, configuration));
@@ -39,11 +39,6 @@ void WKWebView::evaluateJavaScript(std::string_view script, ScriptCompletion com
   } else if (completion) {
     completion(std::nullopt, "no web engine");
   }
-}
-
-void WKWebView::stopLoading() {
-  if (engine_)
-    engine_->stopLoading();
 }
 
 std::optional<URL> WKWebView::url() const {

@@ -66,7 +66,6 @@ class WKWebView : public UIView {
   // Shows an HTML text; relative references in it resolve against `baseURL` (a file URL lets the
   // page reach files beside it).
   void loadHTMLString(std::string_view string, const std::optional<URL>& baseURL);
-  void stopLoading();
 
   // Runs a script in the shown page, as if the user had acted (so it may open windows). The
   // completion gets the script's value as text, or an error description; headless, always the

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "WebKit/WKWebView.h"
-#include "WebKit/WebEngine.h"
+#include "WebKit/internal/WebEngine.h"
 
 namespace webkit_engine {
 namespace {
@@ -147,11 +147,6 @@ class GtkWebEngine final : public WebEngine {
     disarmTimeout();
     const std::string text(html);
     webkit_web_view_load_html(view_, text.c_str(), baseURL ? baseURL->absoluteString().c_str() : nullptr);
-  }
-
-  void stopLoading() override {
-    disarmTimeout();
-    webkit_web_view_stop_loading(view_);
   }
 
   void evaluateJavaScript(

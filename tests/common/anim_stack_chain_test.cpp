@@ -29,6 +29,14 @@ struct MiscountingChain : ChainProbe {
   std::int64_t getCount() override { return AnimatorChain::getCount() + 3; }
 };
 
+// Adds `items` to the chain in this order, then animates it `ticks` times.
+void addAndTick(AnimatorChain& c, std::initializer_list<std::shared_ptr<Animator>> items, int ticks) {
+  for (const auto& i : items)
+    c.add(i);
+  for (int t = 0; t < ticks; ++t)
+    c.animate();
+}
+
 }  // namespace
 
 TEST(AnimatorStack, TwoItemsOfTwoAndFourFrames) {
@@ -238,10 +246,7 @@ TEST(AnimatorChain, Backwards) {
   SCOPED_TRACE("turned backwards at index 2: down to 0 without visiting item 0");
   AnimatorChain c;
   auto a = item(1), b = item(1), d = item(1);
-  for (const auto& i : {a, b, d})
-    c.add(i);
-  for (int t = 0; t < 4; ++t)
-    c.animate();
+  addAndTick(c, {a, b, d}, 4);
   EXPECT_EQ(c.getCurrentIndex(), 2);
   c.setBackwards(true);
   int finished = 0;
@@ -263,10 +268,7 @@ TEST(AnimatorChain, IndexStaysInsideTheList) {
     SCOPED_TRACE("the last item removed while the index points at it");
     AnimatorChain c;
     auto a = item(1), b = item(3), d = item(3);
-    for (const auto& i : {a, b, d})
-      c.add(i);
-    for (int t = 0; t < 6; ++t)
-      c.animate();  // a: 2 ticks, b: 4 ticks; index now 2
+    addAndTick(c, {a, b, d}, 6);  // a: 2 ticks, b: 4 ticks; index now 2
     ASSERT_EQ(c.getCurrentIndex(), 2);
     c.remove(d);
     std::shared_ptr<Animator> worked;

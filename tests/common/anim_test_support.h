@@ -11,6 +11,7 @@
 #include "Animator.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
+#include "Dispatch/testing/TestClock.h"
 
 using Items = std::vector<std::shared_ptr<Animator>>;
 using Events = std::vector<std::string>;

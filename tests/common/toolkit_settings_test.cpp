@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Foundation/testing/FoundationTesting.h"
 #include "PersistentAppData.h"
 #include "StdoutCapture.h"
 #include "TemporaryDefaultsFolder.h"
@@ -74,7 +75,7 @@ TEST_F(PersistentAppDataStore, StoresAcrossObjectsAndAReload) {
   }
   {
     SCOPED_TRACE("values come back from disk after the in-process copies are forgotten");
-    UserDefaults::setStorageFolderForTesting(folder.path());
+    UserDefaultsTesting::setStorageFolder(folder.path());
     EXPECT_EQ(store.getString("fromSuite", Storage::shared), "suite value");
     EXPECT_EQ(store.getInteger("fromCombined"), 11);
     EXPECT_EQ(store.getFloat("gain", Storage::combined), -3.25f);

@@ -16,6 +16,7 @@
 #include "Foundation/Bundle.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/NSError.h"
+#include "Foundation/testing/FoundationTesting.h"
 #include "StdoutCapture.h"
 
 namespace {
@@ -100,8 +101,8 @@ TEST(Capitals, FixedListOf197Names) {
 }
 
 TEST(Paths, GetPathsSetsAndLogsBothFolders) {
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory,
-                                        std::vector<std::string>{"/tmp/kov docs"});
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory,
+                                     std::vector<std::string>{"/tmp/kov docs"});
   Bundle::setMainResourcePath("/tmp/kov resources");
   std::string out = runMainLoopAndCapture([] { getPaths(); });
   EXPECT_EQ(out,
@@ -112,7 +113,7 @@ TEST(Paths, GetPathsSetsAndLogsBothFolders) {
   ASSERT_TRUE(resourcesURL);
   EXPECT_EQ(resourcesURL->path(), "/tmp/kov resources");
 
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::vector<std::string>{});
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory, std::vector<std::string>{});
   Bundle::setMainResourcePath("");
   out = runMainLoopAndCapture([] { getPaths(); });
   EXPECT_EQ(out,
@@ -123,7 +124,7 @@ TEST(Paths, GetPathsSetsAndLogsBothFolders) {
   EXPECT_FALSE(sharedURLAudio);
   EXPECT_FALSE(sharedURLMIDI);
 
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::nullopt);
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory, std::nullopt);
   Bundle::setMainResourcePath(std::nullopt);
 }
 

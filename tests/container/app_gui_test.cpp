@@ -1,6 +1,9 @@
 // The whole application on a display (run under xvfb-run -a; skipped without one), driven as a
 // user drives it with xdotool and photographed with ImageMagick's import, with SDL's disk output
 // in place of a sound card:
+// - the start-up lines of the real process come in order (its name and process id, the documents
+//   folder under its home);
+// - at start the play button and an empty area below the bar;
 // - the unit button shows the editor (pixels in the container), play shows the stop button;
 // - a drag on the make-up gain knob and play give output through the effect that is not silent and
 //   is clearly louder than the dry loop; stop ends it.
@@ -87,6 +90,9 @@ bool light(int r, int g, int b) {
 bool red(int r, int g, int b) {
   return r > 190 && g < 170 && b < 170;
 }
+bool green(int r, int g, int b) {
+  return g > 170 && r < 170 && b < 170;
+}
 
 // RMS of 2 s of interleaved stereo from the first sample above -80 dBFS; 0 when there is none.
 double rmsFromOnset(const std::vector<float>& interleaved) {
@@ -170,7 +176,37 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
     std::this_thread::sleep_for(300ms);
   };
 
-  // The start-up lines: the headless start-up test.
+  {
+    SCOPED_TRACE("the start-up lines, in order; the folder lines apart (they race the search)");
+    const auto lines = app_test::containerLines(readFile(log));
+    const std::vector<std::string> expected{
+        "Info: Main view controller loaded.",
+        "NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!",
+        "AUExtensionManager: Loaded component has following properties.",
+        "Process Name: KOV_Compressor PID: " + std::to_string(app),
+        "AUExtension (",
+        "type: aumf",
+        "subtype: kvc1",
+        "manufacturer: QFLD",
+        "flags: 0x00000002",
+        ")",
+        "AUExtensionManager: Audio unit was found, making connections now ...",
+        "AUEnginePlayer: A new audio unit will be connected.",
+        "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.",
+        "AUEnginePlayer: Audio unit was attached.",
+        "AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is nil "
+        "(yet).",
+        "AUExtensionManager: Performed audio unit connection.",
+        "ViewController: Loading the audio unit's interface...",
+    };
+    EXPECT_EQ(app_test::folderLines(lines, false), expected);
+    EXPECT_EQ(app_test::folderLines(lines, true),
+              (std::vector<std::string>{
+                  "ViewController: The app's documents path is: " + (dir / "home" / "Documents").string(),
+                  "ViewController: The app's resources path is: " + app_test::kResources}));
+  }
+  // At start: the play button, an empty dark area below the bar.
+  EXPECT_GT(countPixels(window, dir / "start.png", 12, 9, 96, 38, green), 20);
   EXPECT_LT(countPixels(window, dir / "start.png", 40, 120, 940, 600, light), 50);
   press(168, 28);  // Unit: the editor shows in the container
   EXPECT_GT(countPixels(window, dir / "editor.png", 40, 120, 940, 600, light), 3000);
@@ -187,8 +223,9 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   press(60, 28);  // Play
   ASSERT_TRUE(eventually([&] { return logHas("AUEnginePlayer: Audio engine starting."); }, 10s));
   std::this_thread::sleep_for(3s);
-  EXPECT_GT(countPixels(window, dir / "playing.png", 12, 9, 96, 38, red), 20);  // the stop button
-  press(60, 28);                                                                // Stop
+  EXPECT_GT(countPixels(window, dir / "playing.png", 12, 9, 96, 38, red), 20);   // the stop button
+  EXPECT_EQ(countPixels(window, dir / "playing.png", 12, 9, 96, 38, green), 0);  // in the same place
+  press(60, 28);                                                                 // Stop
   ASSERT_TRUE(eventually([&] { return logHas("AUEnginePlayer: Audio engine stopping."); }, 10s));
   std::this_thread::sleep_for(1s);
   {
@@ -211,6 +248,7 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
     for (std::size_t i = wet.size() - std::min<std::size_t>(wet.size(), 2 * 9600); i < wet.size(); ++i)
       tail = std::max(tail, std::fabs(wet[i]));
     EXPECT_EQ(tail, 0.0f);
+    EXPECT_GT(countPixels(window, dir / "stopped.png", 12, 9, 96, 38, green), 20);  // play is back
   }
   ::kill(app, SIGTERM);
   int status = 0;

@@ -26,6 +26,7 @@
 #include "Foundation/Bundle.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/ProcessInfo.h"
+#include "Foundation/testing/FoundationTesting.h"
 #include "MainInterface.h"
 #include "StdoutCapture.h"
 #include "UIKit/UIStoryboard.h"
@@ -110,8 +111,8 @@ class MainScreenTest : public testing::Test {
     ASSERT_TRUE(UIWindow::useBackend(UIWindowBackendKind::headless));
     MainLoop::adoptCurrentThread();
     Bundle::setMainResourcePath(kResources);
-    FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory,
-                                          std::vector<std::string>{kDocuments});
+    FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory,
+                                       std::vector<std::string>{kDocuments});
     registerMainInterface(storyboard);
   }
   void TearDown() override {
@@ -123,7 +124,7 @@ class MainScreenTest : public testing::Test {
     screen.reset();
     window.reset();
     MainLoop::runUntilIdle();
-    FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::nullopt);
+    FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory, std::nullopt);
     Bundle::setMainResourcePath(std::nullopt);
   }
 

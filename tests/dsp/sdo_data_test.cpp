@@ -10,10 +10,6 @@
 
 namespace {
 
-using namespace std::string_literals;
-using SDO::CData;
-using SDO::CString;
-
 using namespace sdotest;
 
 TEST(SdoData, PaddingAllocAndStrLen) {

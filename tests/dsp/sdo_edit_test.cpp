@@ -12,11 +12,6 @@
 
 namespace {
 
-using namespace std::string_literals;
-using SDO::CData;
-using SDO::CString;
-using SDO::CStringList;
-
 using namespace sdotest;
 
 TEST(SdoEdit, FindAndSubStr) {

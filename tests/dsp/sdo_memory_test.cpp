@@ -13,10 +13,6 @@
 
 namespace {
 
-using SDO::CData;
-using SDO::CString;
-using SDO::CStringList;
-
 using namespace sdotest;
 
 // Each operand below is the object's own content or a part of it.

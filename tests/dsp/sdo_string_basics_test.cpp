@@ -12,10 +12,6 @@
 
 namespace {
 
-using namespace std::string_literals;
-using SDO::CData;
-using SDO::CString;
-
 using namespace sdotest;
 
 TEST(SdoString, EmptyStrings) {
@@ -102,6 +98,7 @@ TEST(SdoString, EditsFromAGivenContent) {
       {"AB", DO(s.Encode()), "4142"},
       {"\0"s, DO(s.Encode()), "00"},
       {"", DO(s.Encode()), ""},
+      {"\0A"s, DO(s.Encode()), "0041"},
   });
   SCOPED_TRACE("DBL_MAX: 309 digits, the point and six decimals; a leading zero byte");
   CString s;
@@ -111,6 +108,7 @@ TEST(SdoString, EditsFromAGivenContent) {
   EXPECT_EQ(Bytes(s).substr(309), ".000000");
   s = -DBL_MAX;
   EXPECT_EQ(s.Length(), 317);
+  EXPECT_EQ(Bytes(s).substr(310), ".000000");
   SetBytes(s, "\0"s);
   EXPECT_STREQ(s.c_str(), "");
 }
@@ -277,6 +275,8 @@ TEST(SdoString, XmlOfTheText) {
   CString s("a<b&");
   EXPECT_STREQ(s.XML(1), "\t<CString encoding='UTF8'>\n\t\ta<b&\n\t</CString>\n");
   EXPECT_STREQ(s.XML(0), "<CString encoding='UTF8'>\n\ta<b&\n</CString>\n");
+  SetBytes(s, "\x01\xAB");  // control and high bytes go in unchanged
+  EXPECT_STREQ(s.XML(1), "\t<CString encoding='UTF8'>\n\t\t\x01\xAB\n\t</CString>\n");
   CString none;
   EXPECT_STREQ(none.XML(2), "<CData>\n\tundefined</CData>");
   // A zero byte goes into the text as it is; the scratch text still holds every byte.

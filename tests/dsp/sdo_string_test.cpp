@@ -1,14 +1,11 @@
-// CString and CData: the edits, the shared-result operators, comparison, the renderings, search
-// and split against the one-step-at-a-time rule, operands that alias the object, huge lengths
-// and large inputs. Run under ASan+UBSan: a read of released content or an undersized buffer
-// fails there.
+// CString: search and split against the one-step-at-a-time rule, and large inputs (the edits,
+// shared results, renderings, aliasing operands and huge lengths have their own files). Run under
+// ASan+UBSan: a read of released content or an undersized buffer fails there.
 #include "SDOString.h"
 #include "sdo_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cfloat>
-#include <climits>
 #include <cstring>
 #include <random>
 #include <string>
@@ -16,77 +13,7 @@
 
 namespace {
 
-using namespace std::string_literals;
-using SDO::CData;
-using SDO::CString;
-using SDO::CStringList;
-
 using namespace sdotest;
-
-TEST(SdoString, Edits) {
-  CheckEdits({
-      {"old", OP(s = W(nullptr)), ""},
-      {"old", OP(s = INT_MIN), "-2147483648"},
-      {"a", OP(s += W(nullptr)), "a"},
-      {"a\0"s, OP(s += 42),
-       "a\0"
-       "42"s},                       // a zero byte is content like any other
-      {"XX", OP(s -= W("X")), "X"},  // the last removal would empty it and fails
-      {"abc", OP(s -= -3), "abc"},
-      {"abc", OP(s -= 5), ""},
-      {"a \0"s, DO(s.Trim()), "a \0"s},  // a zero byte is not blank
-      {"\0A"s, DO(s.Encode()), "0041"},
-  });
-  SCOPED_TRACE("DBL_MAX: 309 digits, the point and six decimals");
-  CString s;
-  s = -DBL_MAX;
-  EXPECT_EQ(s.Length(), 317);
-  EXPECT_EQ(Bytes(s).substr(310), ".000000");
-}
-
-// +, * and - answer the object itself when nothing changes, else the shared CString::tempstr,
-// which the next such result overwrites; the operands stay as they were.
-TEST(SdoString, SharedResultOperators) {
-  CString a("ab");
-  CString b("cd");
-  CString none;
-  EXPECT_EQ(&(a + none), &a);
-  EXPECT_EQ(&(a * 1), &a);
-  EXPECT_EQ(Bytes(a * 3), "ababab");
-  EXPECT_TRUE((none * 3).Empty());
-  EXPECT_EQ(Bytes(a - 1), "a");
-  CString& first = a + b;
-  EXPECT_EQ(&first, &CString::tempstr);
-  EXPECT_EQ(&first, &(b + a));
-  EXPECT_EQ(Bytes(first), "cdab") << "the second sum overwrites the first";
-  EXPECT_EQ(Bytes(a), "ab");
-}
-
-TEST(SdoString, RenderingsAndPrintedTexts) {
-  CString s;
-  SetBytes(s, "\0\xFF\0"s);
-  EXPECT_STREQ(s.Hex2(), "00FF00");
-  EXPECT_STREQ(s.Hex4(), "#00 #FF #00");
-  EXPECT_STREQ(s.Hex5(), "0x00 0xFF 0x00");
-  SetBytes(s, std::string(256, '\xFF'));
-  EXPECT_EQ(std::strlen(s.Hex5()), 5u * 256 - 1);
-  EXPECT_EQ(CData::Padding(INT_MAX), 2147483648L);  // no wrap at the top
-
-  SetBytes(s, "\x01\xAB");
-  EXPECT_STREQ(s.CData::XML(2), "\t\t<CData encoding='HEX5'>\n\t\t\t0x01 0xAB\n\t\t</CData>\n");
-  EXPECT_STREQ(s.XML(1), "\t<CString encoding='UTF8'>\n\t\t\x01\xAB\n\t</CString>\n");
-  CString none;
-  EXPECT_STREQ(none.XML(2), "<CData>\n\tundefined</CData>");
-  EXPECT_STREQ(none.c_str(), "(null*)");
-  EXPECT_STREQ(none.ColorRGB(), "#000000");
-  SetBytes(s, "ab\0c"s);
-  EXPECT_EQ(Printed([&] {
-              EXPECT_EQ(s >> 3, 0);
-              none >> 2;
-              s >> -1;
-            }),
-            "ababab");
-}
 
 // The rules of Find, Replace and Split taken one step at a time, each step a new call on the
 // new content, on std::string. Small inputs only.
@@ -181,54 +108,6 @@ TEST(SdoString, SearchAndSplitFollowTheStepRule) {
     for (int i = 0; i < list.Count(); ++i)
       ASSERT_STREQ(list.Item(i), modelList[static_cast<size_t>(i)].c_str()) << "item " << i;
   }
-}
-
-// Each operand below is the object's own content, a part of it, CString::tempstr receiving the
-// result, or a list that is emptied first.
-TEST(SdoString, OperandsThatAliasTheObject) {
-  CheckEdits({
-      {"abc", OP(s = static_cast<const char*>(s.Data() + 1)), "bc", 2},
-      {"bcbc", OP(s += W(s.Data())), "bcbcbcbc"},
-      {"xay", DO(s.Insert(1, W(s.Data()))), "xxayay"},
-      {"aXa", OP(s.Replace(W(s.Data() + 1), W(s.Data() + 2), 0, true)), "aa", 1},
-      {"abab", OP(s -= W(s.Data() + 2)), "ab"},
-  });
-  CString a("ab");
-  CString b("cd");
-  CString& t = a + b;  // tempstr = "abcd"
-  EXPECT_EQ(Bytes(t + W(t.Data())), "abcdabcd");
-  t = W("xy");
-  EXPECT_EQ(Bytes(t * 3), "xyxyxy");
-  EXPECT_EQ(Bytes(t - W(t.Data() + 1)), "x");
-  CString c("1ab2ab3");
-  CString& searched = a + W("");  // tempstr = "ab", which receives the result too
-  EXPECT_EQ(Bytes(c - W(searched.Data())), "123");
-  t = W("q");
-  t.Encode();  // the rendering is read before it is assigned
-  EXPECT_EQ(Bytes(t), "71");
-  t = W(t.SubStr(1, 1));
-  EXPECT_EQ(Bytes(t), "1");
-
-  CStringList list;
-  list.Append(strdup("--"));
-  CString u("a--b----c");
-  EXPECT_EQ(u.Split(W(list.Item(0)), &list, 0, 0), 3);
-  EXPECT_STREQ(list.Item(2), "c");
-}
-
-TEST(SdoString, HugeLengthsAreRefused) {
-  CString ab("ab");
-  CString& r = ab * (INT_MAX / 2 + 1);  // 2^31 bytes: one more than the length can hold
-  EXPECT_EQ(&r, &CString::tempstr);
-  EXPECT_TRUE(r.Empty());
-  EXPECT_STREQ(ab.SubStr(1, INT_MAX), "b");  // start + count may not wrap
-  CString none;
-  none.reassign(-1);
-  EXPECT_TRUE(none.Empty());
-  EXPECT_STREQ(ab.XML(INT_MAX), "<CData>\n\tundefined</CData>") << "3 * indent is too long";
-  CString digits("99999999999");
-  EXPECT_EQ(digits.Integer(), static_cast<int>(99999999999LL)) << "cut to 32 bits, no trap";
-  EXPECT_EQ(digits.HexToInt(), static_cast<int>(0x99999999999LL));
 }
 
 TEST(SdoString, LargeInputsNeedNoRecursion) {

@@ -12,6 +12,12 @@
 
 namespace sdotest {
 
+// The names every SDO test uses, brought in by `using namespace sdotest`.
+using namespace std::string_literals;
+using SDO::CData;
+using SDO::CString;
+using SDO::CStringList;
+
 // Some CString operators behave differently for `char*` and `const char*` (operator= returns 0
 // for the one, the new length for the other): W passes a literal as the `char*` overload.
 inline char* W(const char* text) {

@@ -14,9 +14,11 @@
 #include "AudioUnitViewController.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
+#include "Dispatch/testing/TestClock.h"
 #include "Foundation/Bundle.h"
 #include "Foundation/FileManager.h"
 #include "Foundation/TextForms.h"
+#include "Foundation/testing/FoundationTesting.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "StdoutCapture.h"
 #include "UIKit/UIWindow.h"
@@ -67,13 +69,13 @@ class EditorControllerTest : public testing::Test {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder + "/data");
     std::filesystem::create_directories(folder + "/Resources");
-    FileManager::setSearchPathsForTesting(SearchPathDirectory::applicationSupportDirectory,
-                                          std::vector<std::string>{folder + "/data"});
+    FileManagerTesting::setSearchPaths(SearchPathDirectory::applicationSupportDirectory,
+                                       std::vector<std::string>{folder + "/data"});
     Bundle::setMainResourcePath(folder + "/Resources");
   }
   void TearDown() override {
     MainLoop::runUntilIdle();
-    FileManager::setSearchPathsForTesting(SearchPathDirectory::applicationSupportDirectory, std::nullopt);
+    FileManagerTesting::setSearchPaths(SearchPathDirectory::applicationSupportDirectory, std::nullopt);
     Bundle::setMainResourcePath(std::nullopt);
     TestClock::disable();
     std::filesystem::remove_all(folder);

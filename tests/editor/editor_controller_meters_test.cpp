@@ -32,14 +32,21 @@ class RecordingGauge : public KOVDynamicsDisplayView {
   RecordingGauge() : KOVDynamicsDisplayView(CGRect()) {}
 };
 
-TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWorking) {
-  const auto unit = quietUnit();
+// A controller of `unit` as the root of a visible window of the editor's size, laid out.
+std::pair<std::shared_ptr<AudioUnitViewController>, std::shared_ptr<UIWindow>> showEditorOf(
+    const std::shared_ptr<KOV_Compressor_Extension_AudioUnit>& unit) {
   auto controller = std::make_shared<AudioUnitViewController>();
   controller->setAudioUnit(unit);
   auto window = UIWindow::make({0, 0, 1024, 680});
   window->setRootViewController(controller);
   window->makeKeyAndVisible();
   MainLoop::runUntilIdle();
+  return {controller, window};
+}
+
+TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWorking) {
+  const auto unit = quietUnit();
+  const auto [controller, window] = showEditorOf(unit);
   auto gauge = RecordingGauge::make();
   controller->displayView = gauge;
 
@@ -115,12 +122,7 @@ TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWor
 
 TEST_F(EditorControllerTest, GaugeRedrawsOnlyWhenAMeterMoves) {
   const auto unit = quietUnit();
-  auto controller = std::make_shared<AudioUnitViewController>();
-  controller->setAudioUnit(unit);
-  auto window = UIWindow::make({0, 0, 1024, 680});
-  window->setRootViewController(controller);
-  window->makeKeyAndVisible();
-  MainLoop::runUntilIdle();
+  const auto [controller, window] = showEditorOf(unit);
   TestClock::advance(0.04);
   UITestSupport::display(*window);
   const auto draws = UIViewTesting::drawCount(*controller->displayView);

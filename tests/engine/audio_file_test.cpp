@@ -19,8 +19,8 @@
 #include <random>
 #include <set>
 
-#include "AVFoundation/AudioConversion.h"
-#include "AVFoundation/AudioFileDecoder.h"
+#include "AVFoundation/internal/AudioConversion.h"
+#include "AVFoundation/internal/AudioFileDecoder.h"
 #include "AacFileWriter.h"
 #include "EngineTestSupport.h"
 #include "LoopRecipe.h"

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 #include "EngineTestSupport.h"
 
 using namespace engine_test;

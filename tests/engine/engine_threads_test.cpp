@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "AVFoundation/AudioDeviceOutput.h"
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AVFoundation/testing/AVFoundationTesting.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 #include "EngineTestSupport.h"
 #include "MallocCounter.h"  // the one file of this binary that counts allocations
 
@@ -166,7 +166,7 @@ TEST(EngineDeviceThreads, NullOutputFallbackRealTimeCompletionsAndNoOutputAtAll)
       onMainOrCaller = std::this_thread::get_id() == caller;
       completed = true;
     });
-    AudioDeviceOutput::failOpensForTesting(1);
+    AudioDeviceOutputTesting::failOpens(1);
     testing::internal::CaptureStderr();
     ASSERT_NO_THROW(engine->start());
     EXPECT_EQ(

@@ -10,8 +10,8 @@
 #include "AUEnginePlayer.h"
 #include "AUEnginePlayerTesting.h"
 #include "AVFoundation/AVAudioSession.h"
-#include "AVFoundation/AudioDeviceOutput.h"
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AVFoundation/testing/AVFoundationTesting.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 #include "Foundation/Bundle.h"
 #include "StdoutCapture.h"
 
@@ -178,7 +178,7 @@ TEST(AUEnginePlayerThreads, FailuresPrintTheirLinesOnly) {
   {
     SCOPED_TRACE("the engine cannot start: the error line, no 'starting', no state change");
     Rig rig(false);
-    AudioDeviceOutput::failOpensForTesting(2);
+    AudioDeviceOutputTesting::failOpens(2);
     stdout_capture::beginCapture();
     EXPECT_FALSE(rig.player->toggle());
     MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(30));
@@ -196,10 +196,10 @@ TEST(AUEnginePlayerThreads, FailuresPrintTheirLinesOnly) {
   {
     SCOPED_TRACE("the audio session fails: its line, playback goes on");
     Rig rig;
-    AVAudioSession::setFailingForTesting(true);
+    AVAudioSessionTesting::setFailing(true);
     stdout_capture::beginCapture();
     EXPECT_TRUE(rig.player->toggle());
-    AVAudioSession::setFailingForTesting(false);
+    AVAudioSessionTesting::setFailing(false);
     EXPECT_FALSE(rig.player->toggle());
     MainLoop::runUntilIdle();
     const auto printed = lines(stdout_capture::endCapture());

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "AudioToolbox/PeakLimiterDSP.h"
+#include "AudioToolbox/internal/PeakLimiterDSP.h"
 
 namespace {
 

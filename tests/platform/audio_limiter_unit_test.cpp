@@ -15,7 +15,7 @@
 #include "AudioToolbox/AUAudioUnit.h"
 #include "AudioToolbox/AudioComponent.h"
 #include "AudioToolbox/AudioUnitParameters.h"
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
+#include "Dispatch/testing/TestClock.h"
 
 TEST(DispatchThreads, MainQueueKeepsTheOrderOfSubmissionsAndRunsEverythingOnTheMainThread) {
   MainLoop::runUntilIdle();  // what earlier tests left

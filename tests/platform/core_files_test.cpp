@@ -13,6 +13,7 @@
 #include "Foundation/FileManager.h"
 #include "Foundation/NSError.h"
 #include "Foundation/URL.h"
+#include "Foundation/testing/FoundationTesting.h"
 
 namespace {
 
@@ -181,14 +182,14 @@ TEST(FileManager, ExistenceListingsAndFolders) {
 
 TEST(FileManager, UserFolders) {
   FileManager& fm = FileManager::defaultManager();
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory,
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory,
                                         std::vector<std::string>{"/data/docs"});
   auto urls = fm.urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask);
   ASSERT_EQ(urls.size(), 1u);
   EXPECT_EQ(urls[0].absoluteString(), "file:///data/docs/");
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::vector<std::string>{});
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory, std::vector<std::string>{});
   EXPECT_TRUE(fm.urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask).empty());
-  FileManager::setSearchPathsForTesting(SearchPathDirectory::documentDirectory, std::nullopt);
+  FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory, std::nullopt);
 
   // Without an XDG documents folder, the documents folder is $HOME/Documents.
   if (const char* xdg = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);

@@ -261,23 +261,19 @@ TEST(PropertyListSerialization, HostileInputGivesAnErrorNeverACrash) {
   }
   {
     SCOPED_TRACE("deep nesting");
-    std::string deep = "<plist version=\"1.0\">";
-    for (int i = 0; i < 200000; ++i)
-      deep += "<array>";
-    for (int i = 0; i < 200000; ++i)
-      deep += "</array>";
-    deep += "</plist>";
+    // `piece` written `times` times in a row.
+    const auto repeated = [](const std::string& piece, int times) {
+      std::string out;
+      for (int i = 0; i < times; ++i)
+        out += piece;
+      return out;
+    };
+    const std::string deep =
+        "<plist version=\"1.0\">" + repeated("<array>", 200000) + repeated("</array>", 200000) + "</plist>";
     EXPECT_EQ(parseCode(bytesOf(deep)), 3840);
-    std::string unclosed = "<plist>";
-    for (int i = 0; i < 200000; ++i)
-      unclosed += "<dict><key>k</key>";
+    const std::string unclosed = "<plist>" + repeated("<dict><key>k</key>", 200000);
     EXPECT_EQ(parseCode(bytesOf(unclosed)), 3840);
-    std::string fine = "<plist>";
-    for (int i = 0; i < 100; ++i)
-      fine += "<array>";
-    for (int i = 0; i < 100; ++i)
-      fine += "</array>";
-    fine += "</plist>";
+    const std::string fine = "<plist>" + repeated("<array>", 100) + repeated("</array>", 100) + "</plist>";
     EXPECT_EQ(parseCode(bytesOf(fine)), 0);
 
     // Binary: object i is an array holding object i + 1; the last is an empty array.

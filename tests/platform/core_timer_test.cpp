@@ -10,6 +10,7 @@
 
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
+#include "Dispatch/testing/TestClock.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "Foundation/PropertyList.h"
 #include "Foundation/URL.h"
 #include "Foundation/UserDefaults.h"
+#include "Foundation/testing/FoundationTesting.h"
 #include "TemporaryDefaultsFolder.h"
 
 namespace {
@@ -181,7 +182,7 @@ TEST(UserDefaults, ValuesOutlastAReloadAndFollowTheFile) {
   }
   {
     SCOPED_TRACE("a reload reads the file, as a new process would");
-    UserDefaults::setStorageFolderForTesting(folder.path());
+    UserDefaultsTesting::setStorageFolder(folder.path());
     auto d = UserDefaults::make("group.persist.test");
     EXPECT_EQ(d->stringForKey("text"), "kept");
     EXPECT_EQ(d->integerForKey("number"), 7);
@@ -214,7 +215,7 @@ TEST(UserDefaults, UnwritableStorageKeepsValuesInMemory) {
   TemporaryDefaultsFolder folder;
   std::filesystem::create_directories(folder.path());
   writeData(Data{'x'}, URL::fileURLWithPath(folder.path() + "/plain-file"));
-  UserDefaults::setStorageFolderForTesting(folder.path() + "/plain-file/sub");
+  UserDefaultsTesting::setStorageFolder(folder.path() + "/plain-file/sub");
   auto d = UserDefaults::make("group.unwritable.test");
   d->set("in memory", "k");
   EXPECT_EQ(d->stringForKey("k"), "in memory");
@@ -243,7 +244,7 @@ TEST(UserDefaultsThreads, ConcurrentWritersThroughSeveralObjects) {
   }
   for (auto& thread : threads)
     thread.join();
-  UserDefaults::setStorageFolderForTesting(folder.path());  // read back from the file
+  UserDefaultsTesting::setStorageFolder(folder.path());  // read back from the file
   auto d = UserDefaults::make("group.threads.test");
   for (int t = 0; t < kThreads; ++t)
     EXPECT_EQ(d->integerForKey("key" + std::to_string(t)), kRounds);

@@ -8,7 +8,9 @@
 
 #include "RealTime/FloatingPointMode.h"
 #include "RealTime/HandOver.h"
+#include "RealTime/PublishedValue.h"
 #include "RealTime/RenderScope.h"
+#include "RealTime/RetiredObjects.h"
 
 namespace {
 // Through volatile, so that the compiler cannot fold the arithmetic at build time.
@@ -76,4 +78,81 @@ TEST(HandOver, HandsOverAnyObjectAndReleasesReplacedOnesOnCollect) {
   ASSERT_TRUE(handOver.set(nullptr));
   EXPECT_EQ(handOver.acquire(), nullptr);
   EXPECT_EQ(handOver.current(), nullptr);
+}
+
+TEST(RetiredObjects, KeepsRetiredObjectsUntilNoReaderHoldsThemAndRefusesWhenFull) {
+  RetiredObjects<std::shared_ptr<const int>, 2> objects;
+  auto one = std::make_shared<const int>(1);
+  auto two = std::make_shared<const int>(2);
+  std::weak_ptr<const int> watchOne = one, watchTwo = two;
+  const int first = objects.hold(one);
+  const int second = objects.hold(two);
+  {
+    SCOPED_TRACE("held objects are moved in and readable by place");
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(one, nullptr);
+    EXPECT_EQ(*objects.object(first), 1);
+    EXPECT_EQ(objects.object(-1), nullptr);
+  }
+  {
+    SCOPED_TRACE("full: the owner stays with the caller");
+    auto three = std::make_shared<const int>(3);
+    EXPECT_EQ(objects.hold(three), -1);
+    ASSERT_NE(three, nullptr);
+    EXPECT_EQ(*three, 3);
+  }
+  {
+    SCOPED_TRACE("a retired object stays while the test says it is read");
+    objects.retire(first, 7);
+    EXPECT_EQ(objects.retiredCount(), 1);
+    std::uint64_t seenStamp = 0;
+    objects.collect([&](int, std::uint64_t stamp) {
+      seenStamp = stamp;
+      return true;
+    });
+    EXPECT_EQ(seenStamp, 7u);
+    EXPECT_FALSE(watchOne.expired());
+    objects.collect([](int, std::uint64_t) { return false; });
+    EXPECT_TRUE(watchOne.expired());
+    EXPECT_EQ(objects.retiredCount(), 0);
+    EXPECT_FALSE(watchTwo.expired()) << "a held object is never collected";
+  }
+  {
+    SCOPED_TRACE("the freed place takes a new object");
+    auto four = std::make_shared<const int>(4);
+    EXPECT_EQ(objects.hold(four), first);
+  }
+}
+
+TEST(PublishedValue, FreesReplacedCopiesOnceNoReaderIsInsideAndKeepsThemForOneThatIs) {
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  PublishedValue<std::shared_ptr<int>> value(token);
+  token.reset();
+  {
+    SCOPED_TRACE("a write inside a read keeps the copy the reader uses");
+    value.read([&](const std::shared_ptr<int>& seen) {
+      value.update([](std::shared_ptr<int>& v) { v.reset(); });
+      EXPECT_FALSE(watch.expired());
+      EXPECT_EQ(seen.get(), watch.lock().get());
+      return 0;
+    });
+  }
+  {
+    SCOPED_TRACE("the next write without a reader frees it");
+    value.update([](std::shared_ptr<int>& v) { v = std::make_shared<int>(2); });
+    EXPECT_TRUE(watch.expired());
+    EXPECT_EQ(value.read([](const std::shared_ptr<int>& v) { return *v; }), 2);
+  }
+  {
+    SCOPED_TRACE("more writes than places inside one read");
+    value.read([&](const std::shared_ptr<int>&) {
+      for (int k = 0; k < 4; ++k)
+        value.update([k](std::shared_ptr<int>& v) { v = std::make_shared<int>(10 + k); });
+      return 0;
+    });
+    EXPECT_EQ(value.read([](const std::shared_ptr<int>& v) { return *v; }), 13);
+  }
 }

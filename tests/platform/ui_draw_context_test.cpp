@@ -1,11 +1,15 @@
-// The Cairo drawing context, probed by pixels: transforms, clips, colours, degenerate geometry,
-// dashed strokes on a context set to fast antialiasing.
+// The Cairo drawing context, probed by pixels: transforms, clips, colours, line width, caps,
+// joins and dash, the context alpha, PNG output, degenerate geometry, dashed strokes on a context
+// set to fast antialiasing.
 #include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <limits>
+#include <memory>
 #include <numbers>
 #include <vector>
 
@@ -50,6 +54,8 @@ TEST(UIDrawContext, TransformsPlaceShapesWhereTheMathsSays) {
     EXPECT_EQ(image.pixel(19, 34), kRed);
     EXPECT_EQ(image.pixel(20, 30), kNone);
     EXPECT_EQ(image.pixel(15, 35), kNone);
+    EXPECT_EQ(image.pixel(11, 30), kNone) << "nothing left of device x 12";
+    EXPECT_EQ(image.pixel(12, 30), kRed);
   }
   {
     SCOPED_TRACE("a positive rotation turns clockwise on screen");
@@ -61,6 +67,7 @@ TEST(UIDrawContext, TransformsPlaceShapesWhereTheMathsSays) {
     cg.fill(CGRect(4, -2, 20, 4));  // along +x before rotation, so along +y (down) after
     EXPECT_EQ(image.pixel(32, 50), kRed);
     EXPECT_EQ(image.pixel(32, 14), kNone);
+    EXPECT_EQ(image.pixel(50, 32), kNone) << "nothing along +x";
   }
   {
     SCOPED_TRACE("image scale 2: user space in points, probes in pixels");
@@ -69,7 +76,9 @@ TEST(UIDrawContext, TransformsPlaceShapesWhereTheMathsSays) {
     image.context().setFillColor(1, 0, 0, 1);
     image.context().fill(CGRect(8, 8, 4, 4));
     EXPECT_EQ(image.pixel(16, 16), kRed);
+    EXPECT_EQ(image.pixel(23, 23), kRed) << "the last pixel of the 4-point square";
     EXPECT_EQ(image.pixel(24, 24), kNone);
+    EXPECT_EQ(image.pixel(15, 15), kNone);
     EXPECT_EQ(image.pixelAt({11.9, 11.9}), kRed);
   }
 }
@@ -124,6 +133,119 @@ TEST(UIDrawContext, ColoursAreClampedAndStatesNest) {
     EXPECT_EQ(cg.gStateDepth(), 0);
     EXPECT_TRUE(cg.isDrawable());
   }
+}
+
+TEST(UIDrawContext, LinesHonourWidthCapsJoinsAndDash) {
+  {
+    SCOPED_TRACE("dash 2 on, 3 off, phase 0, along a horizontal line");
+    CGBitmapContext image(30, 5);
+    CGContext& cg = image.context();
+    cg.setStrokeColor(1, 0, 0, 1);
+    cg.setLineWidth(2);
+    cg.setLineDash(0, {2, 3});
+    drawPath(cg, {{0, 2}, {30, 2}});
+    EXPECT_EQ(row(image, 1, 0, 30), "##...##...##...##...##...##...");
+    SCOPED_TRACE("phase 1 shifts the pattern left by one unit");
+    image.fill(CGColor{0, 0, 0, 0});
+    cg.setLineDash(1, {2, 3});
+    drawPath(cg, {{0, 2}, {30, 2}});
+    EXPECT_EQ(row(image, 1, 0, 30), "#...##...##...##...##...##...#");
+    SCOPED_TRACE("an empty pattern is solid again");
+    image.fill(CGColor{0, 0, 0, 0});
+    cg.setLineDash(0, {});
+    drawPath(cg, {{0, 2}, {30, 2}});
+    EXPECT_EQ(row(image, 1, 0, 30), std::string(30, '#'));
+  }
+  {
+    SCOPED_TRACE("invalid dash patterns mean solid lines and do not disable the context");
+    CGBitmapContext image(10, 4);
+    CGContext& cg = image.context();
+    cg.setStrokeColor(1, 0, 0, 1);
+    cg.setLineWidth(2);
+    cg.setLineDash(0, {-1, 2});
+    cg.setLineDash(0, {0, 0});
+    drawPath(cg, {{0, 2}, {10, 2}});
+    EXPECT_EQ(row(image, 1, 0, 10), "##########");
+    EXPECT_TRUE(cg.isDrawable());
+  }
+  {
+    SCOPED_TRACE("the line width: 2 covers rows 1 and 2 only, 6 rows 0 to 3 of a 4-row image");
+    CGBitmapContext image(10, 8);
+    CGContext& cg = image.context();
+    cg.setStrokeColor(1, 0, 0, 1);
+    cg.setLineWidth(2);
+    drawPath(cg, {{0, 2}, {10, 2}});
+    EXPECT_EQ(row(image, 0, 0, 10), "..........");
+    EXPECT_EQ(row(image, 3, 0, 10), "..........");
+    cg.setLineWidth(6);
+    drawPath(cg, {{0, 2}, {10, 2}});
+    EXPECT_EQ(row(image, 4, 0, 10), "##########");
+    EXPECT_EQ(row(image, 5, 0, 10), "..........");
+  }
+  // A stroke of `width` along `points` in a fresh image, with the cap and join given.
+  auto stroked = [](CGFloat width, CGSize size, CGLineCap cap, CGLineJoin join,
+                    std::initializer_list<CGPoint> points) {
+    auto image = std::make_unique<CGBitmapContext>(size.width, size.height);
+    CGContext& cg = image->context();
+    cg.setStrokeColor(1, 0, 0, 1);
+    cg.setLineWidth(width);
+    cg.setLineCap(cap);
+    cg.setLineJoin(join);
+    drawPath(cg, points);
+    return image;
+  };
+  {
+    SCOPED_TRACE("butt caps end at the end point, round and square caps pass it by half the width");
+    for (auto [cap, inkAt11] : {std::pair{CGLineCap::butt, false}, std::pair{CGLineCap::round, true},
+                                std::pair{CGLineCap::square, true}}) {
+      const auto image = stroked(6, {20, 10}, cap, CGLineJoin::miter, {{2, 5}, {10, 5}});
+      EXPECT_TRUE(isInk(image->pixel(9, 5)));
+      EXPECT_EQ(isInk(image->pixel(11, 5)), inkAt11) << int(cap);
+      // A square cap keeps the corner of the square; a round one does not reach it.
+      if (cap != CGLineCap::butt) {
+        EXPECT_EQ(isInk(image->pixel(12, 2)), cap == CGLineCap::square) << int(cap);
+      }
+    }
+  }
+  {
+    SCOPED_TRACE("a sharp corner: a miter reaches out (limit 10), a bevel cuts it off");
+    for (auto [join, tipInk] : {std::pair{CGLineJoin::miter, true}, std::pair{CGLineJoin::bevel, false}}) {
+      // A 43.6 degree corner: miter length 2.7 line widths (under the limit of 10), its tip 5.4
+      // units above the corner; the bevel stays below y 9.3.
+      const auto image = stroked(4, {40, 40}, CGLineCap::butt, join, {{10, 35}, {20, 10}, {30, 35}});
+      EXPECT_EQ(isInk(image->pixel(20, 7)), tipInk) << int(join);
+    }
+  }
+}
+
+TEST(UIDrawContext, TheContextAlphaMultipliesTheColours) {
+  CGBitmapContext image(10, 10);
+  CGContext& cg = image.context();
+  cg.setAlpha(0.5);
+  cg.setFillColor(0, 0, 1, 1);
+  cg.fill(CGRect(5, 5, 5, 5));
+  EXPECT_NEAR(image.pixel(7, 7).alpha, 128, 1);
+  EXPECT_EQ(image.pixel(2, 2), kNone);
+  cg.setFillColor(0, 0, 1, 0.5);
+  cg.fill(CGRect(0, 0, 5, 5));
+  EXPECT_NEAR(image.pixel(2, 2).alpha, 64, 1);
+}
+
+TEST(UIDrawContext, ImagesWriteAsPNG) {
+  CGBitmapContext image(4, 3, 2);
+  image.fill(CGColor{0, 0.5, 1, 0.5});
+  const CGPixel p = image.pixel(7, 5);
+  EXPECT_NEAR(p.green, 128, 1);
+  EXPECT_EQ(p.blue, 255);
+  EXPECT_NEAR(p.alpha, 128, 1);
+  const std::string path = testing::TempDir() + "ui_draw_context_test.png";
+  ASSERT_TRUE(image.writePNG(path));
+  std::ifstream file(path, std::ios::binary);
+  char magic[8] = {};
+  file.read(magic, 8);
+  EXPECT_EQ(std::string(magic + 1, 3), "PNG");
+  std::remove(path.c_str());
+  EXPECT_FALSE(image.writePNG("/nonexistent-folder/x.png"));
 }
 
 TEST(UIDrawContext, WrappingLeavesTheCallersCairoStateAsItWas) {
@@ -181,6 +303,8 @@ TEST(UIDrawContext, DegenerateGeometryDrawsNothingUntilRestored) {
          cg.scaleBy(1e-160, 1e-160);
        }},
       {"non-finite clip", [](CGContext& cg) { cg.clip(CGRect(0, 0, std::nan(""), 5)); }},
+      {"scale 0/0", [](CGContext& cg) { cg.scaleBy(std::nan(""), std::nan("")); }},
+      {"a vanishing scale", [](CGContext& cg) { cg.scaleBy(1e-60, 1e-60); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -214,7 +338,7 @@ TEST(UIDrawContext, DegenerateGeometryDrawsNothingUntilRestored) {
   }
   {
     SCOPED_TRACE("images of unusable sizes are empty and harmless");
-    for (CGFloat size : {-5.0, nan, inf}) {
+    for (CGFloat size : {0.0, -5.0, nan, inf}) {
       CGBitmapContext image(size, 10);
       EXPECT_EQ(image.pixelWidth(), 0);
       image.context().fill(CGRect(0, 0, 5, 5));
@@ -248,21 +372,28 @@ struct FastSurface {
   cairo_t* cr;
 };
 
-// The meter symbol's dome, 2 units wide with round caps, through the drawing context.
+// The meter symbol's dome, in the drawing's own units: the base from right to left, then three
+// cubic curves (control points, then end point) over the top back to the start.
+constexpr CGPoint kDomeStart{198.5, 103}, kDomeBaseEnd{9, 103};
+constexpr CGPoint kDomeCurves[3][3] = {{{9, 59.31}, {35.55, 22.16}, {72.55, 8.55}},
+                                       {{82.32, 4.95}, {92.82, 3}, {103.75, 3}},
+                                       {{156.08, 3}, {198.5, 47.77}, {198.5, 103}}};
+constexpr CGFloat kDomeX = 296.128, kDomeY = 136.14, kDomeScale = 0.588435;
+
+// The dome, 2 units wide with round caps, through the drawing context.
 void strokeDome(CGContext& cg, bool dashed) {
-  cg.translateBy(296.128, 136.14);
-  cg.scaleBy(0.588435, 0.588435);
+  cg.translateBy(kDomeX, kDomeY);
+  cg.scaleBy(kDomeScale, kDomeScale);
   if (dashed)
     cg.setLineDash(0, {2, 3});
   cg.setLineWidth(2);
   cg.setLineCap(CGLineCap::round);
   cg.setStrokeColor(0, 0, 0, 1);
   cg.beginPath();
-  cg.move({198.5, 103});
-  cg.addLine({9, 103});
-  cg.addCurve({72.55, 8.55}, {9, 59.31}, {35.55, 22.16});
-  cg.addCurve({103.75, 3}, {82.32, 4.95}, {92.82, 3});
-  cg.addCurve({198.5, 103}, {156.08, 3}, {198.5, 47.77});
+  cg.move(kDomeStart);
+  cg.addLine(kDomeBaseEnd);
+  for (const auto& [c1, c2, end] : kDomeCurves)
+    cg.addCurve(end, c1, c2);
   cg.closePath();
   cg.strokePath();
 }
@@ -270,21 +401,21 @@ void strokeDome(CGContext& cg, bool dashed) {
 // The same stroke straight through Cairo with the given antialiasing.
 std::vector<unsigned char> domeByCairo(cairo_antialias_t antialias, bool dashed) {
   FastSurface image;
-  cairo_set_antialias(image.cr, antialias);
-  cairo_translate(image.cr, 296.128, 136.14);
-  cairo_scale(image.cr, 0.588435, 0.588435);
+  cairo_t* cr = image.cr;
+  cairo_set_antialias(cr, antialias);
+  cairo_translate(cr, kDomeX, kDomeY);
+  cairo_scale(cr, kDomeScale, kDomeScale);
   const double dash[] = {2, 3};
   if (dashed)
-    cairo_set_dash(image.cr, dash, 2, 0);
-  cairo_set_line_width(image.cr, 2);
-  cairo_set_line_cap(image.cr, CAIRO_LINE_CAP_ROUND);
-  cairo_move_to(image.cr, 198.5, 103);
-  cairo_line_to(image.cr, 9, 103);
-  cairo_curve_to(image.cr, 9, 59.31, 35.55, 22.16, 72.55, 8.55);
-  cairo_curve_to(image.cr, 82.32, 4.95, 92.82, 3, 103.75, 3);
-  cairo_curve_to(image.cr, 156.08, 3, 198.5, 47.77, 198.5, 103);
-  cairo_close_path(image.cr);
-  cairo_stroke(image.cr);
+    cairo_set_dash(cr, dash, 2, 0);
+  cairo_set_line_width(cr, 2);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_move_to(cr, kDomeStart.x, kDomeStart.y);
+  cairo_line_to(cr, kDomeBaseEnd.x, kDomeBaseEnd.y);
+  for (const auto& [c1, c2, end] : kDomeCurves)
+    cairo_curve_to(cr, c1.x, c1.y, c2.x, c2.y, end.x, end.y);
+  cairo_close_path(cr);
+  cairo_stroke(cr);
   return image.bytes();
 }
 

@@ -12,6 +12,7 @@
 #include "CoreGraphics/CGBitmapContext.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/Timer.h"
+#include "Dispatch/testing/TestClock.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIWindow.h"
 #include "UIKit/testing/UITestSupport.h"

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Foundation/UserDefaults.h"
+#include "Foundation/testing/FoundationTesting.h"
 
 class TemporaryDefaultsFolder {
  public:
@@ -18,10 +19,10 @@ class TemporaryDefaultsFolder {
                (prefix + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++)))
                   .string()) {
     std::filesystem::remove_all(path_);
-    UserDefaults::setStorageFolderForTesting(path_);
+    UserDefaultsTesting::setStorageFolder(path_);
   }
   ~TemporaryDefaultsFolder() {
-    UserDefaults::setStorageFolderForTesting(std::nullopt);
+    UserDefaultsTesting::setStorageFolder(std::nullopt);
     std::filesystem::remove_all(path_);
   }
   TemporaryDefaultsFolder(const TemporaryDefaultsFolder&) = delete;

@@ -7,9 +7,9 @@
 #include <tuple>
 #include <vector>
 
+#include "AudioUnitTestAccess.h"
 #include "AudioToolbox/AudioComponent.h"
 #include "KOVCompressorParameters.h"
-#include "KOV_Compressor_Extension_AudioUnitTesting.h"
 #include "KOV_Compressor_Extension_Parameters.h"
 #include "unit_host.h"
 
@@ -69,7 +69,7 @@ TEST(AudioUnitObject, CreationPushesTheDefaultsAndLogsItsDescription) {
         unittest::kEffectDescription, 0, &error);
   });
   ASSERT_NE(viaEntry, nullptr);
-  EXPECT_NE(KOV_Compressor_Extension_AudioUnitTesting::effect(*viaEntry)->auAudioUnit(), nullptr);
+  EXPECT_NE(AudioUnitTestAccess::effect(*viaEntry)->auAudioUnit(), nullptr);
 }
 
 TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
@@ -108,8 +108,7 @@ TEST(AudioUnitObject, CapabilitiesBusesAndTheirLines) {
   EXPECT_EQ(endCapture(), expected);
 
   SCOPED_TRACE("the buses are the wrapped limiter's own");
-  const std::shared_ptr<AUAudioUnit> limiter =
-      KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->auAudioUnit();
+  const std::shared_ptr<AUAudioUnit> limiter = AudioUnitTestAccess::effect(*unit)->auAudioUnit();
   beginCapture();
   EXPECT_EQ(unit->inputBusses(), limiter->inputBusses());
   EXPECT_EQ(unit->outputBusses(), limiter->outputBusses());
@@ -153,8 +152,7 @@ TEST(AudioUnitObject, EditorParameterOperations) {
     EXPECT_TRUE(endCapture().empty());
     EXPECT_TRUE(observed.empty());
   }
-  unittest::quietly(
-      [&] { KOV_Compressor_Extension_AudioUnitTesting::kernelAdapter(*unit)->setParameterEx(11, 0.25f); });
+  unittest::quietly([&] { AudioUnitTestAccess::kernelAdapter(*unit)->setParameterEx(11, 0.25f); });
   EXPECT_EQ(unit->getParameter(11), 0.25f) << "getParameter reads the kernel, not the tree's stored value";
   tree->removeParameterObserver(token);
 }

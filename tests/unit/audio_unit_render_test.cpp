@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
+#include "AudioUnitTestAccess.h"
 #include "AllocationCounter.h"
 #include "Foundation/TextForms.h"
 #include "KOVCompressorParameters.h"
-#include "KOV_Compressor_Extension_AudioUnitTesting.h"
 #include "unit_host.h"
 
 using unittest::beginCapture;
@@ -177,8 +177,7 @@ std::vector<std::string> allocationLines(const std::string& priorInput, const st
 
 TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   auto unit = unittest::makeUnit();
-  const std::shared_ptr<AUAudioUnit> limiter =
-      KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->auAudioUnit();
+  const std::shared_ptr<AUAudioUnit> limiter = AudioUnitTestAccess::effect(*unit)->auAudioUnit();
   (*unit->outputBusses())[0]->setFormat(AVAudioFormat::makeStandard(44100.0, 2));
   const std::string priorInput = describe((*limiter->inputBusses())[0]->format()->sampleRate());
   beginCapture();
@@ -191,10 +190,9 @@ TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   EXPECT_TRUE((*limiter->outputBusses())[0]->shouldAllocateBuffer());
   EXPECT_TRUE(sameFormat((*limiter->inputBusses())[0]->format(), (*limiter->outputBusses())[0]->format()));
   EXPECT_TRUE(limiter->renderResourcesAllocated());
-  EXPECT_EQ(KOV_Compressor_Extension_AudioUnitTesting::kernelAdapter(*unit)->getSamplerate(), 44100.0f);
-  EXPECT_EQ(std::tuple(KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->attackTime(),
-                       KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->decayTime(),
-                       KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->preGain()),
+  EXPECT_EQ(AudioUnitTestAccess::kernelAdapter(*unit)->getSamplerate(), 44100.0f);
+  EXPECT_EQ(std::tuple(AudioUnitTestAccess::effect(*unit)->attackTime(), AudioUnitTestAccess::effect(*unit)->decayTime(),
+                       AudioUnitTestAccess::effect(*unit)->preGain()),
             std::tuple(0.03, 0.06, -0.01));
 
   SCOPED_TRACE("host blocks: defined ones are announced, the MIDI block reaches the adapter");
@@ -220,8 +218,7 @@ TEST(AudioUnitRender, LimiterAllocationFailures) {
   {
     SCOPED_TRACE("a format the limiter's input bus refuses: logged, allocation goes on with its formats");
     auto unit = unittest::makeUnit();
-    const std::shared_ptr<AUAudioUnit> limiter =
-        KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->auAudioUnit();
+    const std::shared_ptr<AUAudioUnit> limiter = AudioUnitTestAccess::effect(*unit)->auAudioUnit();
     // The output bus at the input bus's rate; the limiter's input bus then cannot take two
     // channels and keeps the stereo format it had; the output bus's set is skipped.
     const std::string rate = describe((*limiter->inputBusses())[0]->format()->sampleRate());
@@ -235,9 +232,8 @@ TEST(AudioUnitRender, LimiterAllocationFailures) {
     EXPECT_EQ(unittest::withoutKernelLines(endCapture()),
               allocationLines(rate, rate, rate, "The format has more channels than the bus can carry.."));
     EXPECT_EQ(error, nullptr);
-    EXPECT_EQ(std::tuple(KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->attackTime(),
-                         KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->decayTime(),
-                         KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->preGain()),
+    EXPECT_EQ(std::tuple(AudioUnitTestAccess::effect(*unit)->attackTime(), AudioUnitTestAccess::effect(*unit)->decayTime(),
+                         AudioUnitTestAccess::effect(*unit)->preGain()),
               std::tuple(0.03, 0.06, -0.01));
   }
   SCOPED_TRACE("a failing limiter allocation fails the unit's and leaves the limiter's parameters alone");
@@ -249,25 +245,24 @@ TEST(AudioUnitRender, LimiterAllocationFailures) {
   endCapture();
   ASSERT_NE(error, nullptr);
   EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
-  EXPECT_EQ(KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->attackTime(), 0.012);
-  EXPECT_EQ(KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->decayTime(), 0.024);
-  EXPECT_EQ(KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->preGain(), 0.0);
+  EXPECT_EQ(AudioUnitTestAccess::effect(*unit)->attackTime(), 0.012);
+  EXPECT_EQ(AudioUnitTestAccess::effect(*unit)->decayTime(), 0.024);
+  EXPECT_EQ(AudioUnitTestAccess::effect(*unit)->preGain(), 0.0);
 }
 
 TEST(AudioUnitRender, FrameLimitAndBypassReachBothStages) {
   auto unit = unittest::makeUnit();
-  const std::shared_ptr<AUAudioUnit> limiter =
-      KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->auAudioUnit();
+  const std::shared_ptr<AUAudioUnit> limiter = AudioUnitTestAccess::effect(*unit)->auAudioUnit();
   beginCapture();
   unit->setMaximumFramesToRender(512);
   unit->setShouldBypassEffect(true);
   EXPECT_EQ(endCapture(), (std::vector<std::string>{"AUExtension::maximumFramesToRender (set): 512",
                                                     "AUExtension::shouldBypassEffect (did set)"}));
   EXPECT_EQ(unit->maximumFramesToRender(), 512u);
-  EXPECT_EQ(KOV_Compressor_Extension_AudioUnitTesting::kernelAdapter(*unit)->maximumFramesToRender(), 512u);
+  EXPECT_EQ(AudioUnitTestAccess::kernelAdapter(*unit)->maximumFramesToRender(), 512u);
   EXPECT_EQ(limiter->maximumFramesToRender(), 512u);
   EXPECT_TRUE(unit->shouldBypassEffect());
-  EXPECT_TRUE(KOV_Compressor_Extension_AudioUnitTesting::kernelAdapter(*unit)->shouldBypassEffect());
+  EXPECT_TRUE(AudioUnitTestAccess::kernelAdapter(*unit)->shouldBypassEffect());
   EXPECT_TRUE(limiter->shouldBypassEffect());
 
   for (const float limiterOn : {0.0f, 1.0f}) {
@@ -325,12 +320,12 @@ TEST(AudioUnitRender, FailuresAndTheirStatuses) {
     SCOPED_TRACE("output bus 1: no connection, nothing touched, nothing logged");
     Stereo output(5000, 7.0f);
     host.renderAt(input, output, 0, 64);
-    AudioBufferList* before = KOV_Compressor_Extension_AudioUnitTesting::currentOutputData(*host.unit);
+    AudioBufferList* before = AudioUnitTestAccess::currentOutputData(*host.unit);
     beginCapture();
     EXPECT_EQ(host.renderAt(input, output, 0, 64, nullptr, 1), kAudioUnitErr_NoConnection);
     EXPECT_TRUE(endCapture().empty());
     EXPECT_EQ(output.left[100], 7.0f);
-    EXPECT_EQ(KOV_Compressor_Extension_AudioUnitTesting::currentOutputData(*host.unit), before);
+    EXPECT_EQ(AudioUnitTestAccess::currentOutputData(*host.unit), before);
   }
   for (const float limiterOn : {0.0f, 1.0f}) {
     SCOPED_TRACE(limiterOn == 1.0f ? "limiter on: every call reports success"
@@ -369,7 +364,7 @@ TEST(AudioUnitRender, FailuresAndTheirStatuses) {
               noErr);
     EXPECT_NE(inPlace.mBuffers[0].mData, nullptr);
     EXPECT_NE(inPlace.mBuffers[1].mData, nullptr);
-    EXPECT_EQ(KOV_Compressor_Extension_AudioUnitTesting::currentOutputData(*host.unit), inPlace.list());
+    EXPECT_EQ(AudioUnitTestAccess::currentOutputData(*host.unit), inPlace.list());
   }
 }
 
@@ -522,7 +517,7 @@ TEST(AudioUnitRender, MeterValuesAreTheKernelsPerChannel) {
   input.right.assign(input.size(), 0.0f);
   Stereo output(input.size());
   EXPECT_EQ(unittest::quietly([&] { return host.renderAt(input, output, 0, 4096); }), noErr);
-  const auto& adapter = *KOV_Compressor_Extension_AudioUnitTesting::kernelAdapter(*host.unit);
+  const auto& adapter = *AudioUnitTestAccess::kernelAdapter(*host.unit);
   KOV_Compressor_Extension_AudioUnit& unit = *host.unit;
   EXPECT_EQ(unit.getDynamicsValue1(), adapter.getDynamicsValue1());
   EXPECT_EQ(unit.getDynamicsValue2(), adapter.getDynamicsValue2());

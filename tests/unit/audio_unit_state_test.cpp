@@ -4,6 +4,8 @@
 // files read by an independent reader, and restores on several threads.
 #include <gtest/gtest.h>
 
+#include "AudioUnitTestAccess.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -18,7 +20,6 @@
 #include "Foundation/Data.h"
 #include "KOVCompressorParameters.h"
 #include "KOVPreset.h"
-#include "KOV_Compressor_Extension_AudioUnitTesting.h"
 #include "unit_host.h"
 
 using unittest::beginCapture;
@@ -326,7 +327,7 @@ TEST(AudioUnitState, MissingResourceFolder) {
   {
     SCOPED_TRACE("the limiter's unit printer reads the list at its own line: the failure comes between");
     beginCapture();
-    KOV_Compressor_Extension_AudioUnitTesting::effect(*unit)->unitDiagnostics(unit);
+    AudioUnitTestAccess::effect(*unit)->unitDiagnostics(unit);
     const std::vector<std::string> lines = endCapture();
     const auto current = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
       return line.rfind(" -- unit current preset: ", 0) == 0;
@@ -365,13 +366,27 @@ TEST(AudioUnitState, WithoutAResourceFolderThereAreNoFactoryPresets) {
             std::vector<std::string>{"Creating factory presets failed: The effect has no resource folder."});
 }
 
+namespace {
+
+// A resource folder and a preset made from a unit's tree, its name with markup characters and
+// letters beyond ASCII.
+struct SavedPreset {
+  ResourceFolder folder;
+  std::shared_ptr<KOV_Compressor_Extension_AudioUnit> unit = quietUnit();
+  KOVPreset preset;
+  SavedPreset() {
+    preset.makeFrom(std::shared_ptr<AUParameterGroup>(unit->parameterTree()));
+    preset.patch->name = "Saved <&> Ünïcode";
+  }
+};
+
+}  // namespace
+
 // Saving is not used by the unit: one smoke test of a save and load, and the printed failures.
 TEST(PresetFiles, SaveLoadAndTheirFailures) {
-  ResourceFolder folder;
-  auto unit = quietUnit();
-  KOVPreset preset;
-  preset.makeFrom(std::shared_ptr<AUParameterGroup>(unit->parameterTree()));
-  preset.patch->name = "Saved <&> Ünïcode";
+  SavedPreset saved;
+  ResourceFolder& folder = saved.folder;
+  KOVPreset& preset = saved.preset;
   const URL url = URL::fileURLWithPath((folder.root() / "saved.plist").string());
   KOVPreset::setDelegate(nullptr);
   KOVPreset loaded;
@@ -404,11 +419,9 @@ TEST(PresetFiles, SaveLoadAndTheirFailures) {
 // A saved file is an XML property list that an independent reader accepts; it loads with every
 // field of the patch, and a binary property list loads too.
 TEST(PresetFiles, SavedFilesAreXmlPropertyListsAndBinaryOnesLoad) {
-  ResourceFolder folder;
-  auto unit = quietUnit();
-  KOVPreset preset;
-  preset.makeFrom(std::shared_ptr<AUParameterGroup>(unit->parameterTree()));
-  preset.patch->name = "Saved <&> Ünïcode";
+  SavedPreset saved;
+  ResourceFolder& folder = saved.folder;
+  KOVPreset& preset = saved.preset;
   const fs::path path = folder.root() / "saved.plist";
   const URL url = URL::fileURLWithPath(path.string());
   beginCapture();

@@ -7,8 +7,8 @@
 #include <tuple>
 #include <vector>
 
+#include "PeakLimiterTestAccess.h"
 #include "AUPeakLimiter.h"
-#include "AUPeakLimiterTesting.h"
 #include "unit_host.h"
 
 namespace {
@@ -169,11 +169,11 @@ TEST(PeakLimiterWrapper, SelfTestPrintsItsDiagnosticsAndReleasesItsEngines) {
   EXPECT_EQ(lines[5 + 14], " -- unit input bus count: 1");
 
   unittest::beginCapture();
-  const std::weak_ptr<AVAudioEngine> first = AUPeakLimiterTesting::engine(limiter);
+  const std::weak_ptr<AVAudioEngine> first = PeakLimiterTestAccess::engine(limiter);
   limiter.run(nullptr);
   unittest::endCapture();
   EXPECT_TRUE(first.expired());
-  EXPECT_TRUE(AUPeakLimiterTesting::engine(limiter)->attachedNodes().empty());
+  EXPECT_TRUE(PeakLimiterTestAccess::engine(limiter)->attachedNodes().empty());
 
   SCOPED_TRACE("no node: nodeDiagnostics prints nothing, run prints the error");
   limiter.internalEffect = nullptr;

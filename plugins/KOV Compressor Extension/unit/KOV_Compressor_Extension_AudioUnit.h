@@ -120,11 +120,7 @@ class KOV_Compressor_Extension_AudioUnit final : public AUAudioUnit, public KOVP
   std::optional<URL> factoryPresetsFolder() const;
 
  private:
-  // Test-only entry points (KOV_Compressor_Extension_AudioUnitTesting.h, built into the
-  // test-support library kov_unit_testing) read the kernel adapter, the limiter and the output
-  // buffer list of the render in progress through this.
-  friend struct KOV_Compressor_Extension_AudioUnitTesting;
-
+  friend struct AudioUnitTestAccess;  // tests read the kernel adapter, the limiter, the output list
   std::shared_ptr<AUAudioUnit> wrapped() const;
   AURenderPullInputBlock renderPullInputBlock();
   void debugprint(std::string_view text) const;

@@ -64,10 +64,7 @@ class AUPeakLimiter {
   void safeprint(std::string_view text) const;
 
  private:
-  // Test-only entry points (AUPeakLimiterTesting.h, built into kov_peaklimiter_testing) read the
-  // self-test's engine through this.
-  friend struct AUPeakLimiterTesting;
-
+  friend struct PeakLimiterTestAccess;  // tests read the self-test's engine
   AudioUnit internalAU() const;
   void create();
   void initialize();
