@@ -99,6 +99,10 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
   // (kAudioUnitErr_InvalidPropertyValue) while running or for another format.
   void enableManualRenderingMode(AVAudioEngineManualRenderingMode mode, std::shared_ptr<AVAudioFormat> format,
                                  AVAudioFrameCount maximumFrameCount);
+  // Frames rendered by renderOffline since manual rendering was enabled. [any]
+  AVAudioFramePosition manualRenderingSampleTime() const {
+    return sampleTime_.load(std::memory_order_relaxed);
+  }
   // renderOffline(_:to:) [render] — renders `frames` frames into `buffer` (the manual format,
   // room for them) and sets its frameLength. cannotDoInCurrentContext when not in manual mode
   // or not running; error (with *outError) for too many frames or a wrong buffer. Allocates

@@ -44,6 +44,7 @@ class AVAudioFile {
   // Frames in the file.
   AVAudioFramePosition length() const;
   // Where the next read starts (0 when opened); set it to seek, clamped to 0...length.
+  AVAudioFramePosition framePosition() const { return position_; }
   void setFramePosition(AVAudioFramePosition position);
 
   // readIntoBuffer: — reads up to the buffer's capacity from `framePosition` on and advances it;

@@ -11,6 +11,14 @@ std::shared_ptr<AVAudioTime> AVAudioTime::makeWithHostTime(UInt64 hostTime) {
   return std::make_shared<AVAudioTime>(stamp, 0.0);
 }
 
+std::shared_ptr<AVAudioTime> AVAudioTime::makeWithSampleTime(AUEventSampleTime sampleTime,
+                                                             double sampleRate) {
+  AudioTimeStamp stamp;
+  stamp.mSampleTime = double(sampleTime);
+  stamp.mFlags = kAudioTimeStampSampleTimeValid;
+  return std::make_shared<AVAudioTime>(stamp, sampleRate);
+}
+
 std::shared_ptr<AVAudioTime> AVAudioTime::make(const AudioTimeStamp& timeStamp, double sampleRate) {
   return std::make_shared<AVAudioTime>(timeStamp, sampleRate);
 }

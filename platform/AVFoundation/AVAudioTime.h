@@ -10,6 +10,8 @@ class AVAudioTime {
  public:
   // init(hostTime:) — the sample time is invalid.
   static std::shared_ptr<AVAudioTime> makeWithHostTime(UInt64 hostTime);
+  // init(sampleTime:atRate:) — the host time is invalid.
+  static std::shared_ptr<AVAudioTime> makeWithSampleTime(AUEventSampleTime sampleTime, double sampleRate);
   // init(audioTimeStamp:sampleRate:) — validity from the stamp's flags.
   static std::shared_ptr<AVAudioTime> make(const AudioTimeStamp& timeStamp, double sampleRate);
 

@@ -21,6 +21,23 @@ std::string AVAudioUnitComponent::versionString() const {
          std::to_string(version_ & 0xFF);
 }
 
+std::string AVAudioUnitComponent::typeName() const {
+  switch (description_.componentType) {
+    case kAudioUnitType_Effect:
+      return "Effect";
+    case kAudioUnitType_MusicEffect:
+      return "Music Effect";
+    case kAudioUnitType_MusicDevice:
+      return "Instrument";
+    case kAudioUnitType_Generator:
+      return "Generator";
+    case kAudioUnitType_Output:
+      return "Output";
+    default:
+      return "";
+  }
+}
+
 bool AVAudioUnitComponent::hasMIDIInput() const {
   return description_.componentType == kAudioUnitType_MusicDevice ||
          description_.componentType == kAudioUnitType_MusicEffect;
@@ -36,5 +53,17 @@ std::vector<std::shared_ptr<AVAudioUnitComponent>> AVAudioUnitComponentManager::
   std::vector<std::shared_ptr<AVAudioUnitComponent>> result;
   for (AudioComponent c = AudioComponentFindNext(nullptr, &desc); c; c = AudioComponentFindNext(c, &desc))
     result.push_back(std::make_shared<AVAudioUnitComponent>(c));
+  return result;
+}
+
+std::vector<std::shared_ptr<AVAudioUnitComponent>> AVAudioUnitComponentManager::componentsPassingTest(
+    const std::function<bool(const AVAudioUnitComponent&)>& predicate) const {
+  std::vector<std::shared_ptr<AVAudioUnitComponent>> result;
+  for (AudioComponent c = AudioComponentFindNext(nullptr, nullptr); c;
+       c = AudioComponentFindNext(c, nullptr)) {
+    auto component = std::make_shared<AVAudioUnitComponent>(c);
+    if (!predicate || predicate(*component))
+      result.push_back(std::move(component));
+  }
   return result;
 }

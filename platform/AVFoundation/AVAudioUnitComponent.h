@@ -22,7 +22,8 @@ class AVAudioUnitComponent {
   UInt32 version() const { return version_; }
   // "major.minor.bugfix" of the version 0xMMMMmmbb.
   std::string versionString() const;
-  bool hasMIDIInput() const;  // music devices and music effects
+  std::string typeName() const;  // "Effect", "Music Effect", "Instrument", "Generator", "Output" or ""
+  bool hasMIDIInput() const;     // music devices and music effects
 
  private:
   AudioComponent component_;
@@ -39,4 +40,7 @@ class AVAudioUnitComponentManager {
   // registration order.
   std::vector<std::shared_ptr<AVAudioUnitComponent>> componentsMatchingDescription(
       const AudioComponentDescription& desc) const;
+  // Every registered component for which the predicate is true.
+  std::vector<std::shared_ptr<AVAudioUnitComponent>> componentsPassingTest(
+      const std::function<bool(const AVAudioUnitComponent&)>& predicate) const;
 };

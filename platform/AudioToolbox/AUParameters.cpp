@@ -62,6 +62,9 @@ void AUParameterNode::setImplementorValueProvider(AUImplementorValueProvider pro
 void AUParameterNode::setImplementorStringFromValueCallback(AUImplementorStringFromValueCallback callback) {
   callbacks_.update([&](Callbacks& c) { c.stringFromValue = std::move(callback); });
 }
+void AUParameterNode::setImplementorValueFromStringCallback(AUImplementorValueFromStringCallback callback) {
+  callbacks_.update([&](Callbacks& c) { c.valueFromString = std::move(callback); });
+}
 
 AUImplementorValueObserver AUParameterNode::implementorValueObserver() const {
   return callbacks_.read([](const Callbacks& c) { return c.valueObserver; });
@@ -71,6 +74,9 @@ AUImplementorValueProvider AUParameterNode::implementorValueProvider() const {
 }
 AUImplementorStringFromValueCallback AUParameterNode::implementorStringFromValueCallback() const {
   return callbacks_.read([](const Callbacks& c) { return c.stringFromValue; });
+}
+AUImplementorValueFromStringCallback AUParameterNode::implementorValueFromStringCallback() const {
+  return callbacks_.read([](const Callbacks& c) { return c.valueFromString; });
 }
 
 // ---- AUParameter ----------------------------------------------------------------------------
@@ -170,6 +176,12 @@ std::string AUParameter::stringFromValue(const AUValue* value) const {
 }
 
 AUValue AUParameter::valueFromString(const std::string& string) const {
+  AUValue parsed = 0.0f;
+  if (withNearestCallback([](const Callbacks& c) { return &c.valueFromString; },
+                          [&](const AUImplementorValueFromStringCallback& callback) {
+                            parsed = callback(const_cast<AUParameter*>(this), string);
+                          }))
+    return parsed;
   if (valueStrings_) {
     for (std::size_t i = 0; i < valueStrings_->size(); ++i)
       if ((*valueStrings_)[i] == string)

@@ -40,6 +40,8 @@ using AUImplementorValueProvider = std::function<AUValue(AUParameter* param)>;
 // `value` is null when the caller asks for the text of the current value.
 using AUImplementorStringFromValueCallback =
     std::function<std::string(AUParameter* param, const AUValue* value)>;
+using AUImplementorValueFromStringCallback =
+    std::function<AUValue(AUParameter* param, const std::string& string)>;
 
 class AUParameterNode : public std::enable_shared_from_this<AUParameterNode> {
  public:
@@ -64,10 +66,12 @@ class AUParameterNode : public std::enable_shared_from_this<AUParameterNode> {
   void setImplementorValueObserver(AUImplementorValueObserver observer);
   void setImplementorValueProvider(AUImplementorValueProvider provider);
   void setImplementorStringFromValueCallback(AUImplementorStringFromValueCallback callback);
+  void setImplementorValueFromStringCallback(AUImplementorValueFromStringCallback callback);
   // The callbacks installed on this node itself (empty when none). [any]
   AUImplementorValueObserver implementorValueObserver() const;
   AUImplementorValueProvider implementorValueProvider() const;
   AUImplementorStringFromValueCallback implementorStringFromValueCallback() const;
+  AUImplementorValueFromStringCallback implementorValueFromStringCallback() const;
 
   // One-line description, e.g. "<AUParameter: 0x…> 'gain' "Gain" @3 = 0.5". [any]
   virtual std::string description() const = 0;
@@ -87,6 +91,7 @@ class AUParameterNode : public std::enable_shared_from_this<AUParameterNode> {
     AUImplementorValueObserver valueObserver;
     AUImplementorValueProvider valueProvider;
     AUImplementorStringFromValueCallback stringFromValue;
+    AUImplementorValueFromStringCallback valueFromString;
   };
 
   std::string identifier_;

@@ -2,9 +2,10 @@
 
 #include "AudioToolbox/AUAudioUnit.h"
 
-// The v2 handle: the unit it reaches.
+// The v2 handle: the unit it reaches and the component it was made from.
 struct ComponentInstanceRecord {
   std::shared_ptr<AUAudioUnit> unit;
+  AudioComponent component = nullptr;
 };
 
 OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentInstance* outInstance) {
@@ -18,19 +19,24 @@ OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentIns
       return OSStatus(error->code());
     return kAudioUnitErr_FailedInitialization;
   }
-  *outInstance = new ComponentInstanceRecord{std::move(unit)};
+  *outInstance = new ComponentInstanceRecord{std::move(unit), inComponent};
   return noErr;
 }
 
 AudioComponentInstance AudioComponentInstanceForAudioUnit(std::shared_ptr<AUAudioUnit> unit) {
   if (!unit)
     return nullptr;
-  return new ComponentInstanceRecord{std::move(unit)};
+  AudioComponent component = unit->component();
+  return new ComponentInstanceRecord{std::move(unit), component};
 }
 
 OSStatus AudioComponentInstanceDispose(AudioComponentInstance inInstance) {
   delete inInstance;
   return noErr;
+}
+
+AudioComponent AudioComponentInstanceGetComponent(AudioComponentInstance inInstance) {
+  return inInstance ? inInstance->component : nullptr;
 }
 
 std::shared_ptr<AUAudioUnit> AudioUnitGetAUAudioUnit(AudioUnit inUnit) {

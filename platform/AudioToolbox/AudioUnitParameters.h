@@ -23,6 +23,7 @@ OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentIns
 AudioComponentInstance AudioComponentInstanceForAudioUnit(std::shared_ptr<AUAudioUnit> unit);
 // Releases the handle (the unit lives on while others hold it). Null is ignored.
 OSStatus AudioComponentInstanceDispose(AudioComponentInstance inInstance);
+AudioComponent AudioComponentInstanceGetComponent(AudioComponentInstance inInstance);
 // The unit behind a handle (null for null).
 std::shared_ptr<AUAudioUnit> AudioUnitGetAUAudioUnit(AudioUnit inUnit);
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 #include "EngineTestSupport.h"
 
 using namespace engine_test;

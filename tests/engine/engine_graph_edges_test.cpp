@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "AVFoundation/AVAudioSession.h"
-#include "AVFoundation/AudioDeviceOutput.h"
-#include "AudioToolbox/PeakLimiterUnit.h"
+#include "AVFoundation/internal/AudioDeviceOutput.h"
+#include "AudioToolbox/internal/PeakLimiterUnit.h"
 #include "EngineTestSupport.h"
 
 using namespace engine_test;
