@@ -19,6 +19,10 @@ void UIStoryboard::addSegue(std::string identifier, ControllerFactory destinatio
   segues_[std::move(identifier)] = std::move(destination);
 }
 
+bool UIStoryboard::hasSegue(std::string_view identifier) const {
+  return segues_.find(identifier) != segues_.end();
+}
+
 std::shared_ptr<UIViewController> UIStoryboard::instantiateDestination(std::string_view identifier) {
   auto found = segues_.find(identifier);
   if (found == segues_.end() || !found->second)

@@ -44,6 +44,7 @@ class UIStoryboard {
   // Segues: identifier -> a factory for the destination. A second registration of an identifier
   // replaces the first. [main]
   void addSegue(std::string identifier, ControllerFactory destination);
+  bool hasSegue(std::string_view identifier) const;
   // A new destination for the segue, or null when the identifier is unknown. [main]
   std::shared_ptr<UIViewController> instantiateDestination(std::string_view identifier);
 
