@@ -130,9 +130,8 @@ std::shared_ptr<const PCMSamples> fail(Failure* failure, std::int64_t code, std:
   return nullptr;
 }
 
-}  // namespace
-
-std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failure) {
+// Internal to the module, so that no other definition of the loader's `decode` is bound here.
+std::shared_ptr<const PCMSamples> decodeWithFFmpeg(const std::string& path, Failure* failure) {
   static std::once_flag quiet;
   std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
 
@@ -264,4 +263,13 @@ std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failu
   return collector.finish(double(parameters->sample_rate), length);
 }
 
+}  // namespace
+
 }  // namespace audio_file_decoder
+
+// The module's entry, found by name when the module is loaded (see AudioFileDecoderLoader.cpp).
+extern "C" __attribute__((visibility("default"))) void KOV_AUDIO_DECODER_ENTRY(
+    const std::string& path, audio_file_decoder::Failure* failure,
+    std::shared_ptr<const PCMSamples>* samples) {
+  *samples = audio_file_decoder::decodeWithFFmpeg(path, failure);
+}

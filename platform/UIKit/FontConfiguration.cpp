@@ -6,6 +6,8 @@
 
 #include <map>
 
+#include "Dispatch/DispatchQueue.h"
+
 namespace {
 
 // The product's faces (Helvetica Neue and its condensed bold) are not installed on Linux;
@@ -113,6 +115,11 @@ PangoContext* pangoContext() {
 
 PangoFontMap* fontMap() {
   return textSystem().fontMap;
+}
+
+void prepareInBackground() {
+  // The static's initialisation is guarded: whichever thread comes second waits for the first.
+  DispatchQueue::global().async([] { (void)textSystem(); });
 }
 
 bool isKnownFamily(const std::string& family) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
+#include "UIKit/FontConfiguration.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIViewController.h"
@@ -114,6 +115,8 @@ int UIApplicationMain(int argc, char* argv[], const char* principalClassName, co
   (void)argc;
   (void)argv;
   MainLoop::adoptCurrentThread();
+  // The fonts are read while GTK starts and the window is made; the first text drawn waits.
+  FontConfiguration::prepareInBackground();
 
   std::shared_ptr<UIApplication> application =
       principalClassName ? make(applicationClasses(), principalClassName) : std::make_shared<UIApplication>();

@@ -12,6 +12,9 @@
 // - The views are document viewers: the shared context keeps the smallest caches (set before the
 //   first view starts its web process). When the last view goes, its web process is ended at once
 //   rather than kept for a later view.
+// This file is its own module (libplatform_webkit_gtk.so), loaded with the first web view of a
+// windowed program, so that WebKitGTK and its libraries are not loaded, relocated and initialised
+// at every start of a program that may never show a page.
 #include <webkit2/webkit2.h>
 
 #include <cmath>
@@ -285,8 +288,10 @@ class GtkWebEngine final : public WebEngine {
 
 }  // namespace
 
-std::unique_ptr<WebEngine> makeGtkWebEngine(WKWebView& owner, const WKWebViewConfiguration& configuration) {
-  return std::make_unique<GtkWebEngine>(owner, configuration);
-}
-
 }  // namespace webkit_engine
+
+// The module's entry, found by name when the module is loaded: a new engine, owned by the caller.
+extern "C" __attribute__((visibility("default"))) webkit_engine::WebEngine* KOV_WEB_ENGINE_ENTRY(
+    WKWebView& owner, const WKWebViewConfiguration& configuration) {
+  return new webkit_engine::GtkWebEngine(owner, configuration);
+}

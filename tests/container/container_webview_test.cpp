@@ -1,8 +1,12 @@
 // The web view without a web engine (headless backend): a decision is answered exactly once, with
-// `cancel` for a handler dropped unanswered and `allow` without a delegate (or with one gone).
+// `cancel` for a handler dropped unanswered and `allow` without a delegate (or with one gone). The
+// web view's library loads without WebKitGTK: the engine is a module loaded by a windowed view.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "LoadedLibraries.h"
 #include "WebKit/WKWebView.h"
 #include "container_support.h"
 
@@ -61,3 +65,20 @@ TEST_F(HeadlessTest, WebViewDecisionsAreAnsweredExactlyOnce) {
 }
 
 }  // namespace
+
+TEST(WebViewLibrary, NeedsNoWebKitGtkAndItsEngineModuleLiesBesideIt) {
+  const auto objects = loaded_libraries::all();
+  const auto* library = loaded_libraries::find(objects, "libplatform_webkit.so");
+  ASSERT_NE(library, nullptr);
+  {
+    SCOPED_TRACE("the web view's library: UIKit, but not WebKitGTK or JavaScriptCore");
+    EXPECT_TRUE(loaded_libraries::needsAny(*library, "libplatform_uikit"));
+    EXPECT_FALSE(loaded_libraries::needsAny(*library, "libwebkit2gtk"));
+    EXPECT_FALSE(loaded_libraries::needsAny(*library, "libjavascriptcoregtk"));
+  }
+  {
+    SCOPED_TRACE("the engine module, which a windowed web view loads, is in the same folder");
+    const std::string folder = library->path.substr(0, library->path.rfind('/') + 1);
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder + "libplatform_webkit_gtk.so")) << folder;
+  }
+}

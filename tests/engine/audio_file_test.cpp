@@ -3,7 +3,8 @@
 // header and ADTS AAC without a declared length; and files that are missing, empty, not audio,
 // unreadable, truncated at every point or damaged, which must fail with a clean error (or decode)
 // and never crash. Reading a long file within about its decoded size; resampling an empty run of
-// samples.
+// samples. The decoder is a module of its own: the audio library does not need FFmpeg's format
+// and codec libraries, and the module is loaded by the first read.
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -23,6 +24,7 @@
 #include "AVFoundation/internal/AudioFileDecoder.h"
 #include "AacFileWriter.h"
 #include "EngineTestSupport.h"
+#include "LoadedLibraries.h"
 #include "LoopRecipe.h"
 #include "LoopSynth.h"
 
@@ -395,4 +397,33 @@ TEST(AudioFile, EveryTruncationAndDamagedCopiesFailCleanly) {
     damagedOpened += attempt(damaged.size(), damaged, AVAudioFramePosition(1) << 24);
   }
   EXPECT_GT(damagedOpened, 0u);  // most damage hits audio data, which still decodes
+}
+
+TEST(AudioFile, TheDecoderIsAModuleLoadedByTheFirstRead) {
+  {
+    SCOPED_TRACE("the engine's library needs SDL, but neither FFmpeg's format nor its codec library;"
+                 " the unit library needs none of them");
+    const auto objects = loaded_libraries::all();
+    const auto* engine = loaded_libraries::find(objects, "libplatform_avfoundation.so");
+    ASSERT_NE(engine, nullptr);
+    EXPECT_TRUE(loaded_libraries::needsAny(*engine, "libSDL2"));
+    EXPECT_FALSE(loaded_libraries::needsAny(*engine, "libavformat"));
+    EXPECT_FALSE(loaded_libraries::needsAny(*engine, "libavcodec"));
+    const auto* units = loaded_libraries::find(objects, "libplatform_audiotoolbox.so");
+    ASSERT_NE(units, nullptr);
+    EXPECT_FALSE(loaded_libraries::needsAny(*units, "libSDL2"));
+    EXPECT_FALSE(loaded_libraries::needsAny(*units, "libav"));
+  }
+  {
+    SCOPED_TRACE("after a read the module is loaded, and it needs them");
+    audio_file_decoder::Failure failure;
+    const auto samples = audio_file_decoder::decode(loopPath(1), &failure);
+    ASSERT_TRUE(samples) << failure.reason;
+    EXPECT_GT(samples->frames, 0);
+    const auto objects = loaded_libraries::all();
+    const auto* decoder = loaded_libraries::find(objects, KOV_AUDIO_DECODER_MODULE);
+    ASSERT_NE(decoder, nullptr);
+    EXPECT_TRUE(loaded_libraries::needsAny(*decoder, "libavformat"));
+    EXPECT_TRUE(loaded_libraries::needsAny(*decoder, "libavcodec"));
+  }
 }

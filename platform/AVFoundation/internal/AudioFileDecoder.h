@@ -15,6 +15,11 @@
 // size (not a growing buffer's doubling and copies).
 //
 // FFmpeg's own console messages are silenced once for the process.
+//
+// The decoder is a module of its own (libplatform_audio_decoder.so, beside the audio library),
+// loaded with the first file read: FFmpeg's format and codec libraries, and the many libraries
+// they bring, are not loaded at the start of every program that links the audio library. A
+// module that does not load makes every read fail (status kAudioFileUnspecifiedError).
 // Threads: [any] (no render thread: it allocates and reads the disk).
 #pragma once
 
@@ -54,5 +59,9 @@ struct Failure {
 
 // The samples of the file at `path`, or a failure. Never throws for bad input.
 std::shared_ptr<const PCMSamples> decode(const std::string& path, Failure* failure);
+
+// The module's entry: the same as decode, with the samples into `*samples`.
+#define KOV_AUDIO_DECODER_ENTRY kov_audio_file_decode
+#define KOV_AUDIO_DECODER_MODULE "libplatform_audio_decoder.so"
 
 }  // namespace audio_file_decoder

@@ -24,6 +24,12 @@ inline constexpr const char* systemFamily = ".SFUI-Regular";
 PangoContext* pangoContext();
 PangoFontMap* fontMap();
 
+// [main] Starts making the text system on a global-queue thread, so that reading the font
+// configuration and the fonts' caches (tens of milliseconds) overlaps the window's set-up; the
+// first use on the main thread waits for it if it has not finished. The text system is then
+// only used on the main thread, as before.
+void prepareInBackground();
+
 // True for the names the rules map and for families installed on this machine (compared as
 // fontconfig compares them: case and blanks ignored). Cached per name.
 bool isKnownFamily(const std::string& family);

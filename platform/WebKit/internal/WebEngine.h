@@ -35,7 +35,13 @@ class WebEngine {
   virtual void* widget() const = 0;
 };
 
-// A WebKitGTK view whose decisions go to `owner`.
+// A WebKitGTK view whose decisions go to `owner`. The engine lives in a module beside this
+// library, loaded on the first call (main thread) and never unloaded; nothing (with a line on
+// standard error) when the module cannot be loaded.
 std::unique_ptr<WebEngine> makeGtkWebEngine(WKWebView& owner, const WKWebViewConfiguration& configuration);
+
+// The name of the module's entry: WebEngine* (WKWebView& owner, const WKWebViewConfiguration&).
+#define KOV_WEB_ENGINE_ENTRY kov_make_gtk_web_engine
+#define KOV_WEB_ENGINE_MODULE "libplatform_webkit_gtk.so"
 
 }  // namespace webkit_engine
