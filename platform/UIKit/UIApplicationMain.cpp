@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/FontConfiguration.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/internal/FontConfiguration.h"
 #include "UIKit/internal/UIKitLog.h"
 
 namespace {
