@@ -22,8 +22,8 @@
 #include "Dispatch/testing/TestClock.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "UIKit/UIGraphics.h"
-#include "UIKit/UITestSupport.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 

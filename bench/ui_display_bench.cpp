@@ -17,8 +17,9 @@
 #include "UIKit/NSStringDrawing.h"
 #include "UIKit/UIBezierPath.h"
 #include "UIKit/UIGraphics.h"
-#include "UIKit/UITestSupport.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UIKitTesting.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 
@@ -148,7 +149,7 @@ void BM_OverlayOnly(benchmark::State& state) {
     scene.meter->setNeedsDisplay();
     UITestSupport::display(*scene.window);
   }
-  if (scene.panel->drawCount() != 1)
+  if (UIViewTesting::drawCount(*scene.panel) != 1)
     state.SkipWithError("the panel was redrawn");
   state.SetItemsProcessed(state.iterations());
 }

@@ -14,9 +14,9 @@
 #include "CoreGraphics/CGBitmapContext.h"
 #include "paint_baseline.h"
 #include "UIKit/NSStringDrawing.h"
-#include "UIKit/TextLayoutCache.h"
 #include "UIKit/UIBezierPath.h"
 #include "UIKit/UIGraphics.h"
+#include "UIKit/internal/TextLayoutCache.h"
 
 namespace {
 

@@ -15,10 +15,6 @@ AUEnginePlayer::AUEnginePlayer() {
 
 AUEnginePlayer::~AUEnginePlayer() = default;
 
-void AUEnginePlayer::seedForTesting(std::uint64_t seed) {
-  random_.seed(seed);
-}
-
 std::shared_ptr<AVAudioFile> AUEnginePlayer::currentFile() const {
   std::lock_guard lock(fileMutex_);
   return file_;

@@ -61,17 +61,17 @@ class AUEnginePlayer : public AUEnginePlayerCalls, public std::enable_shared_fro
   bool isPlaying() const { return isPlaying_.load(); }
   std::int64_t loopCount() const { return loopCount_; }  // [main]
 
-  // For tests: the engine (to switch on manual rendering), the player node, a seed for the file
-  // choice, and MIDI events dropped by a full queue.
-  const std::shared_ptr<AVAudioEngine>& engineForTesting() const { return engine_; }
-  const std::shared_ptr<AVAudioPlayerNode>& playerForTesting() const { return player_; }
-  void seedForTesting(std::uint64_t seed);
+  // MIDI events dropped by a full queue.
   std::uint64_t droppedMIDIEvents() const { return midiEvents_->dropped(); }
   // Prints the MIDI events waiting in the queue. [main] (A main-loop timer does this every 10 ms
   // once the block is installed.)
   void drainMIDIEvents();
 
  private:
+  // Test-only entry points (AUEnginePlayerTesting.h, built into kov_engine_player_testing) reach
+  // the engine (to switch on manual rendering) and seed the file choice through this.
+  friend struct AUEnginePlayerTesting;
+
   void randomizeFile();
   void setSessionActive(bool active);
   void startPlayingInternal();

@@ -100,12 +100,11 @@ class ViewController : public UIViewController,
   // Prints the segue's identifier and names the help screen's page for "ShowHelp" and "ShowInfo".
   void prepare(UIStoryboardSegue& segue, const std::any& sender) override;
 
-  // For tests: the effect manager (null before viewDidLoad), and letting go of it, which ends the
-  // screen's life-long cycle with it (the manager and the player hold the screen as delegate).
-  const std::shared_ptr<AUExtensionManager>& audioUnitManagerForTesting() const { return audioUnitManager; }
-  void releaseManagerForTesting() { audioUnitManager.reset(); }
-
  private:
+  // Test-only entry points (ViewControllerTesting.h, built into kov_app_main_screen_testing) reach
+  // the effect manager through this.
+  friend struct ViewControllerTesting;
+
   std::shared_ptr<ViewController> self();
   void getDirectories();
   // Adds `controller`'s view to `pluginView` as a child, pinned to its edges (embedding steps).

@@ -1,4 +1,4 @@
-#include "UIKit/FontConfiguration.h"
+#include "UIKit/internal/FontConfiguration.h"
 
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
@@ -10,11 +10,11 @@
 
 namespace {
 
-// The faces of the original platform have no counterpart on Linux; Liberation Sans has the
-// metrics of Helvetica, and its Narrow bold face is the nearest installable condensed bold.
-// A plain alias would keep the requested (regular) weight, so the condensed bold name is a match
-// rule that sets the weight as well. Rules run after the system's own configuration, so they
-// override its generic fallbacks.
+// The product's faces (Helvetica Neue and its condensed bold) are not installed on Linux;
+// Liberation Sans has the metrics of Helvetica, and its Narrow bold face is the nearest installable condensed
+// bold. A plain alias would keep the requested (regular) weight, so the condensed bold name is a match rule
+// that sets the weight as well. Rules run after the system's own configuration, so they override its generic
+// fallbacks.
 constexpr const char kRules[] = R"(<?xml version="1.0"?>
 <!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
 <fontconfig>

@@ -10,5 +10,5 @@ struct NSParagraphStyle {
   bool operator==(const NSParagraphStyle&) const = default;
 };
 
-// The original's mutable subclass; here the value type is already mutable.
+// The mutable paragraph style: the same type, since a paragraph style is a mutable value.
 using NSMutableParagraphStyle = NSParagraphStyle;

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "UIKit/FontConfiguration.h"
-#include "UIKit/TextLayoutCache.h"
 #include "UIKit/UIGraphics.h"
+#include "UIKit/internal/FontConfiguration.h"
+#include "UIKit/internal/TextLayoutCache.h"
 
 namespace {
 
@@ -59,8 +59,8 @@ PangoLayout* makeLayout(const std::string& text, const NSStringAttributes& attri
   pango_layout_set_font_description(layout, description);
   pango_font_description_free(description);
   pango_layout_set_width(layout, key.width);
-  // Word wrapping breaks a word that is longer than a whole line between characters, as the
-  // original does, rather than letting it overflow.
+  // Word wrapping breaks a word that is longer than a whole line between characters rather than
+  // letting it overflow.
   pango_layout_set_wrap(layout, style.lineBreakMode == NSLineBreakMode::byCharWrapping
                                     ? PANGO_WRAP_CHAR
                                     : PANGO_WRAP_WORD_CHAR);

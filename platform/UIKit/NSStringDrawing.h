@@ -12,9 +12,8 @@
 #include "UIKit/UIColor.h"
 #include "UIKit/UIFont.h"
 
-// The attribute dictionary of the original ([NSAttributedString.Key: Any]) as a struct of the
-// keys this system uses: .font, .foregroundColor, .paragraphStyle. Unset keys take the defaults:
-// the system font of size 12, black, natural alignment with word wrapping.
+// The drawing attributes of a string: font, foreground colour and paragraph style. Unset keys take the
+// defaults: the system font of size 12, black, natural alignment with word wrapping.
 struct NSStringAttributes {
   std::optional<UIFont> font;
   std::optional<UIColor> foregroundColor;
@@ -31,7 +30,7 @@ enum NSStringDrawingOptions : unsigned {
 
 class NSStringDrawingContext;
 
-// A UTF-8 string with the original's drawing extensions. Ill-formed UTF-8 is drawn with
+// A UTF-8 string that measures and draws itself with attributes. Ill-formed UTF-8 is drawn with
 // replacement characters rather than refused.
 class NSString {
  public:

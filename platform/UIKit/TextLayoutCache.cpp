@@ -1,4 +1,4 @@
-#include "UIKit/TextLayoutCache.h"
+#include "UIKit/internal/TextLayoutCache.h"
 
 #include <pango/pango.h>
 

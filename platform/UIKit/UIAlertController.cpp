@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "UIKit/UIKitLog.h"
+#include "UIKit/internal/UIKitLog.h"
 
 UIAlertController::UIAlertController(std::optional<std::string> title, std::optional<std::string> message,
                                      UIAlertControllerStyle preferredStyle)
@@ -14,12 +14,6 @@ void UIAlertController::addAction(std::shared_ptr<UIAlertAction> action) {
   if (!action || std::find(actions_.begin(), actions_.end(), action) != actions_.end())
     return;
   actions_.push_back(std::move(action));
-}
-
-void UIAlertController::setPreferredAction(std::shared_ptr<UIAlertAction> action) {
-  if (action && std::find(actions_.begin(), actions_.end(), action) == actions_.end())
-    return;
-  preferred_ = std::move(action);
 }
 
 std::shared_ptr<UIAlertAction> UIAlertController::cancelAction() const {

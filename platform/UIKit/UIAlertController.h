@@ -30,7 +30,6 @@ class UIAlertController : public UIViewController {
   const std::optional<std::string>& title() const { return title_; }
   void setTitle(std::optional<std::string> title) { title_ = std::move(title); }
   const std::optional<std::string>& message() const { return message_; }
-  void setMessage(std::optional<std::string> message) { message_ = std::move(message); }
   UIAlertControllerStyle preferredStyle() const { return preferredStyle_; }
 
   // Buttons, in the order added.
@@ -38,7 +37,6 @@ class UIAlertController : public UIViewController {
   const std::vector<std::shared_ptr<UIAlertAction>>& actions() const { return actions_; }
   // The button Return presses (one of the actions), or null: then the first default-style one.
   const std::shared_ptr<UIAlertAction>& preferredAction() const { return preferred_; }
-  void setPreferredAction(std::shared_ptr<UIAlertAction> action);
   // The first cancel-style action, or null: what closing the dialog presses.
   std::shared_ptr<UIAlertAction> cancelAction() const;
 

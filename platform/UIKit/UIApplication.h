@@ -50,8 +50,6 @@ class UIApplication : public UIResponder {
   // completion (if any) gets false. The completion runs later, on the main queue. [main]
   void open(const URL& url, const OpenExternalURLOptions& options = {},
             std::function<void(bool success)> completionHandler = {});
-  // Replaces the way open() reaches the desktop (tests); null goes back to GIO's. [main]
-  static void setURLOpener(URLOpener opener);
 
   // ---- life-cycle events (the launch, the window backend, tests) [main]
 
@@ -66,6 +64,12 @@ class UIApplication : public UIResponder {
   void didReceiveMemoryWarning();
 
  private:
+  // Test-only entry points (UIKit/testing/UIKitTesting.h, in platform_uikit_testing) replace the
+  // way open() reaches the desktop through this.
+  friend struct UIApplicationTesting;
+  // Replaces the way open() reaches the desktop; null goes back to GIO's. [main]
+  static void setURLOpener(URLOpener opener);
+
   friend int UIApplicationMain(int argc, char* argv[], const char* principalClassName,
                                const char* delegateClassName);
   // terminate() without quitting the loop.

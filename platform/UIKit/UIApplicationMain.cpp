@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/FontConfiguration.h"
 #include "UIKit/UIApplication.h"
-#include "UIKit/UIKitLog.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/internal/FontConfiguration.h"
+#include "UIKit/internal/UIKitLog.h"
 
 namespace {
 

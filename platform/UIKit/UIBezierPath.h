@@ -23,9 +23,7 @@ class UIBezierPath {
   }
   void close() { path_.closeSubpath(); }
   void append(const UIBezierPath& other) { path_.addPath(other.path_); }
-  void removeAllPoints() { path_ = CGPath(); }
 
-  const CGPath& cgPath() const { return path_; }
   bool isEmpty() const { return path_.isEmpty(); }
   CGRect bounds() const { return path_.boundingBox(); }
   // Non-zero winding, outline included: a rectangle is closed on all four edges.

@@ -46,11 +46,6 @@ void UIButton::setSymbol(Symbol symbol) {
   setNeedsDisplay();
 }
 
-void UIButton::setDrawsFace(bool draws) {
-  drawsFace_ = draws;
-  setNeedsDisplay();
-}
-
 // A plain face: a thin rounded outline in the title colour, lightly filled while pressed; the title
 // (or symbol) centred, dimmed while pressed or disabled.
 void UIButton::draw(const CGRect& rect) {

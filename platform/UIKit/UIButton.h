@@ -24,16 +24,11 @@ class UIButton : public UIControl {
 
   const std::string& title() const { return title_; }
   void setTitle(std::string title);
-  const UIColor& titleColor() const { return titleColor_; }
   void setTitleColor(const UIColor& color);
   const UIFont& font() const { return font_; }
   void setFont(const UIFont& font);
   // A drawn symbol shown instead of the title when set.
   void setSymbol(Symbol symbol);
-  bool hasSymbol() const { return bool(symbol_); }
-  // Whether the face (a rounded rectangle outline) is drawn; on for system buttons.
-  bool drawsFace() const { return drawsFace_; }
-  void setDrawsFace(bool draws);
 
   void draw(const CGRect& rect) override;
 

@@ -22,7 +22,6 @@ class UIColor {
   static constexpr UIColor white() { return UIColor(1, 1, 1, 1); }
   static constexpr UIColor gray() { return UIColor(0.5, 0.5, 0.5, 1); }
   static constexpr UIColor lightGray() { return UIColor(2.0 / 3.0, 2.0 / 3.0, 2.0 / 3.0, 1); }
-  static constexpr UIColor darkGray() { return UIColor(1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0, 1); }
   static constexpr UIColor clear() { return UIColor(0, 0, 0, 0); }
   // The default tint of buttons and sliders.
   static constexpr UIColor systemBlue() { return UIColor(0.0, 0.478, 1.0, 1.0); }

@@ -1,7 +1,5 @@
 #include "UIKit/UIControl.h"
 
-#include <bit>
-
 namespace {
 
 // Events are single bits below 1 << 16; the counters are indexed by bit.
@@ -20,13 +18,6 @@ void UIControl::addTarget(Action action, UIControlEvents events) {
     targets_.push_back({std::move(action), events});
 }
 
-UIControlEvents UIControl::allControlEvents() const {
-  std::uint64_t all = 0;
-  for (const auto& t : targets_)
-    all |= std::uint64_t(t.events);
-  return UIControlEvents(all);
-}
-
 void UIControl::sendActions(UIControlEvents events) {
   for (int bit = 0; bit < countedBits; ++bit) {
     if (std::uint64_t(events) & (std::uint64_t(1) << bit))
@@ -40,14 +31,6 @@ void UIControl::sendActions(UIControlEvents events) {
   }
 }
 
-std::uint64_t UIControl::sentCount(UIControlEvents event) const {
-  const auto raw = std::uint64_t(event);
-  if (raw == 0 || !std::has_single_bit(raw))
-    return 0;
-  const int bit = std::countr_zero(raw);
-  return bit < countedBits ? sentCounts_[bit] : 0;
-}
-
 void UIControl::setEnabled(bool enabled) {
   if (enabled == enabled_)
     return;
@@ -59,13 +42,6 @@ void UIControl::setHighlighted(bool highlighted) {
   if (highlighted == highlighted_)
     return;
   highlighted_ = highlighted;
-  setNeedsDisplay();
-}
-
-void UIControl::setSelected(bool selected) {
-  if (selected == selected_)
-    return;
-  selected_ = selected;
   setNeedsDisplay();
 }
 

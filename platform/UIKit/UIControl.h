@@ -11,7 +11,8 @@
 
 #include "UIKit/UIView.h"
 
-// UIControl.Event, a bit set with the original's raw values.
+// The events a control sends, a bit set; the values are fixed (touchDown is bit 0, valueChanged
+// bit 12, ...), so stored masks keep their meaning.
 enum class UIControlEvents : std::uint64_t {
   touchDown = 1 << 0,
   touchDownRepeat = 1 << 1,
@@ -48,23 +49,15 @@ class UIControl : public UIView {
   template <class Target, class Sender>
   void addTarget(const std::shared_ptr<Target>& target, void (Target::*action)(Sender&),
                  UIControlEvents events);
-  void removeAllTargets() { targets_.clear(); }
-  // The events that have at least one target.
-  UIControlEvents allControlEvents() const;
 
   // Calls the actions of every target registered for any of `events`, in order. [main]
   void sendActions(UIControlEvents events);
-  // How many times each event bit was sent (for tests): the count for one event.
-  std::uint64_t sentCount(UIControlEvents event) const;
 
   bool isEnabled() const { return enabled_; }
   void setEnabled(bool enabled);
   bool isHighlighted() const { return highlighted_; }
   void setHighlighted(bool highlighted);
   bool isSelected() const { return selected_; }
-  void setSelected(bool selected);
-  bool isTracking() const { return tracking_; }
-  bool isTouchInside() const { return touchInside_; }
 
   // A disabled control takes no touches.
   std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event) override;
@@ -83,10 +76,14 @@ class UIControl : public UIView {
   virtual void endTracking(const UITouch* touch, const UIEvent* event);
   virtual void cancelTracking(const UIEvent* event);
   // Whether a point (own coordinates) counts as inside while tracking: the bounds grown by 70
-  // points on every side, as the original's touch-up-inside allows.
+  // points on every side, so a finger that drifts a little off the control still ends inside.
   virtual bool isInsideForTracking(CGPoint point) const;
 
  private:
+  // Test-only entry points (UIKit/testing/UIKitTesting.h, in platform_uikit_testing) read how
+  // many times each event was sent.
+  friend struct UIControlTesting;
+
   struct Registration {
     Action action;
     UIControlEvents events;

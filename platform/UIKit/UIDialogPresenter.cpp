@@ -1,7 +1,7 @@
 #include "UIKit/UIDialogPresenter.h"
 
-#include "UIKit/UIDialogPresenterGtk.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/internal/UIDialogPresenterGtk.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "UIKit/UIDialogPresenterGtk.h"
+#include "UIKit/internal/UIDialogPresenterGtk.h"
 
 #include <gtk/gtk.h>
 

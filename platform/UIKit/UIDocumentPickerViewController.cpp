@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "UIKit/UIKitLog.h"
+#include "UIKit/internal/UIKitLog.h"
 
 UIDocumentPickerDelegate::~UIDocumentPickerDelegate() = default;
 
@@ -34,7 +34,7 @@ bool UIDocumentPickerViewController::pick(std::vector<URL> urls) {
     urls.erase(urls.begin() + 1, urls.end());
   awaiting_ = false;
   auto keep = shared_from_this();
-  // The picker closes first, as the original's does, and then tells its delegate.
+  // The picker closes first and then tells its delegate, so the delegate may present again.
   beginDismissal();
   if (presentingViewController())
     dismiss(true);

@@ -51,7 +51,6 @@ class UIDocumentPickerViewController : public UIViewController {
   void setAllowsMultipleSelection(bool allows) { allowsMultipleSelection_ = allows; }
   // The folder the picker opens in, when set.
   const std::optional<URL>& directoryURL() const { return directoryURL_; }
-  void setDirectoryURL(std::optional<URL> url) { directoryURL_ = std::move(url); }
 
   // ---- answers (presenters and tests)
 

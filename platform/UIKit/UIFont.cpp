@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "UIKit/FontConfiguration.h"
+#include "UIKit/internal/FontConfiguration.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ UIFont::UIFont(const std::string& name, CGFloat size) : pointSize_(usableSize(si
     fontName_ = name;
     family_ = name;
   } else {
-    // Where the original gives no font (and the caller would stop), draw in the system face.
+    // A name no installed font answers to draws in the system face rather than failing.
     fontName_ = FontConfiguration::systemFamily;
     family_ = FontConfiguration::systemFamily;
     fallback_ = true;

@@ -1,5 +1,5 @@
-// Fonts by name and size in points (1 point = 1 pixel at scale 1). Names of the original
-// platform's faces are mapped to installed ones through fontconfig rules loaded in-process:
+// Fonts by name and size in points (1 point = 1 pixel at scale 1). The product's face names are
+// mapped to installed ones through fontconfig rules loaded in-process:
 // "HelveticaNeue" to Liberation Sans, "HelveticaNeue-CondensedBold" to Liberation Sans Narrow
 // Bold, and the system font to Liberation Sans. A name no installed font answers to falls back
 // to the system font. [main]

@@ -4,8 +4,8 @@
 
 #include "UIKit/UIView.h"
 #include "UIKit/UIWindow.h"
-#include "UIKit/backend/TouchRouter.h"
-#include "UIKit/backend/WindowBackend.h"
+#include "UIKit/internal/TouchRouter.h"
+#include "UIKit/internal/WindowBackend.h"
 
 UIGestureRecognizer::~UIGestureRecognizer() = default;
 

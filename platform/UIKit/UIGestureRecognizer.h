@@ -40,7 +40,8 @@ enum class UIGestureRecognizerState {
   recognized = ended,
 };
 
-// Optional answers a recogniser asks for; every default is the original's. Not owned by the
+// Optional answers a recogniser asks for; the defaults let it begin, run alone and see every
+// touch. Not owned by the
 // recogniser: it must outlive it or be cleared.
 class UIGestureRecognizerDelegate {
  public:
@@ -71,7 +72,6 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
   // The same with a member function of `target`, called as long as `target` lives.
   template <class Target, class Recognizer>
   void addTarget(const std::shared_ptr<Target>& target, void (Target::*action)(Recognizer&));
-  void removeAllTargets() { actions_.clear(); }
 
   State state() const { return state_; }
   std::shared_ptr<UIView> view() const { return view_.lock(); }

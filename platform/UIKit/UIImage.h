@@ -10,8 +10,8 @@
 
 class UIImage {
  public:
-  // UIImage(data:): null when the data is no image the decoder knows. A truncated image decodes
-  // as far as its data goes (the decoder fills the rest), as the original platform's does. [any]
+  // An image decoded from file data (PNG, JPEG, ...): null when the data is no image the decoder
+  // knows. A truncated image decodes as far as its data goes; the decoder fills the rest. [any]
   static std::shared_ptr<UIImage> make(const std::vector<std::uint8_t>& data);
   // An image of the given pixels: width * height * 4 bytes, RGBA, not premultiplied. [any]
   static std::shared_ptr<UIImage> make(int width, int height, std::vector<std::uint8_t> rgba);

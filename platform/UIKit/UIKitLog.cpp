@@ -1,4 +1,4 @@
-#include "UIKit/UIKitLog.h"
+#include "UIKit/internal/UIKitLog.h"
 
 #include <cstdio>
 #include <string>

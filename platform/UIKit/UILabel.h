@@ -19,12 +19,9 @@ class UILabel : public UIView {
   void setText(std::string text);
   const UIFont& font() const { return font_; }
   void setFont(const UIFont& font);
-  const UIColor& textColor() const { return textColor_; }
   void setTextColor(const UIColor& color);
-  NSTextAlignment textAlignment() const { return alignment_; }
   void setTextAlignment(NSTextAlignment alignment);
   // 1 (the default) keeps the text on one line; 0 allows any number.
-  int numberOfLines() const { return lines_; }
   void setNumberOfLines(int lines);
 
   void draw(const CGRect& rect) override;

@@ -14,12 +14,8 @@ class UILongPressGestureRecognizer : public UIGestureRecognizer {
   static std::shared_ptr<UILongPressGestureRecognizer> make();
   ~UILongPressGestureRecognizer() override;
 
-  double minimumPressDuration() const { return minimumDuration_; }
   void setMinimumPressDuration(double seconds) { minimumDuration_ = seconds; }
   CGFloat allowableMovement() const { return allowableMovement_; }
-  void setAllowableMovement(CGFloat points) { allowableMovement_ = points; }
-  int numberOfTouchesRequired() const { return touchesRequired_; }
-  void setNumberOfTouchesRequired(int touches) { touchesRequired_ = touches < 1 ? 1 : touches; }
 
  protected:
   UILongPressGestureRecognizer() = default;

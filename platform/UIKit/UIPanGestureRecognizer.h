@@ -20,11 +20,6 @@ class UIPanGestureRecognizer : public UIGestureRecognizer {
   // Points per second of the centre, in `view`'s coordinates, from the last two moves.
   CGPoint velocity(const UIView* in) const;
 
-  std::size_t minimumNumberOfTouches() const { return minimumTouches_; }
-  void setMinimumNumberOfTouches(std::size_t n) { minimumTouches_ = n; }
-  std::size_t maximumNumberOfTouches() const { return maximumTouches_; }
-  void setMaximumNumberOfTouches(std::size_t n) { maximumTouches_ = n; }
-
   // How far (points) the centre must move before the pan begins.
   static constexpr CGFloat hysteresis = 10;
 

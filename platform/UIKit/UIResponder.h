@@ -22,6 +22,4 @@ class UIResponder {
   virtual void touchesMoved(const UITouchSet& touches, const UIEvent* event);
   virtual void touchesEnded(const UITouchSet& touches, const UIEvent* event);
   virtual void touchesCancelled(const UITouchSet& touches, const UIEvent* event);
-
-  virtual bool canBecomeFirstResponder() const { return false; }
 };

@@ -51,11 +51,6 @@ void UISlider::setMaximumValue(float maximum) {
   setNeedsDisplay();
 }
 
-void UISlider::setTintColor(const UIColor& color) {
-  tint_ = color;
-  setNeedsDisplay();
-}
-
 // The thumb's centre runs from half a thumb in from the left to half a thumb in from the right.
 CGRect UISlider::trackRect() const {
   const CGRect b = bounds();

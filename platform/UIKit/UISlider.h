@@ -1,6 +1,6 @@
 // Sliders: a value in a range set by dragging a thumb along a horizontal track (or by touching the
 // track: the thumb jumps there). valueChanged is sent for every change while dragging when
-// `isContinuous` (the default), else once on lift. Values are 32-bit floats, as in the original.
+// continuous (the default), else once on lift. Values are 32-bit floats.
 // [main]
 #pragma once
 
@@ -16,13 +16,9 @@ class UISlider : public UIControl {
   float value() const { return value_; }
   // Clamped to the range; marks the view for redrawing (sends no event).
   void setValue(float value);
-  float minimumValue() const { return minimum_; }
   void setMinimumValue(float minimum);
-  float maximumValue() const { return maximum_; }
   void setMaximumValue(float maximum);
-  bool isContinuous() const { return continuous_; }
   void setContinuous(bool continuous) { continuous_ = continuous; }
-  void setTintColor(const UIColor& color);
 
   // The thumb's rectangle and the track's, in own coordinates.
   CGRect thumbRect() const;

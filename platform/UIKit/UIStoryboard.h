@@ -39,7 +39,6 @@ class UIStoryboard {
 
   // The initial controller, made anew on each call; null when none is set. [main]
   void setInitialViewController(ControllerFactory factory) { initial_ = std::move(factory); }
-  bool hasInitialViewController() const { return bool(initial_); }
   std::shared_ptr<UIViewController> instantiateInitialViewController();
 
   // Segues: identifier -> a factory for the destination. A second registration of an identifier

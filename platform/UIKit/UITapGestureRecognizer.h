@@ -16,8 +16,6 @@ class UITapGestureRecognizer : public UIGestureRecognizer {
 
   int numberOfTapsRequired() const { return tapsRequired_; }
   void setNumberOfTapsRequired(int taps) { tapsRequired_ = taps < 1 ? 1 : taps; }
-  int numberOfTouchesRequired() const { return touchesRequired_; }
-  void setNumberOfTouchesRequired(int touches) { touchesRequired_ = touches < 1 ? 1 : touches; }
 
   static constexpr double maximumTapDuration = 0.75;
   static constexpr double maximumTapInterval = 0.35;

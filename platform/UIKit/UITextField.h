@@ -23,7 +23,6 @@ class UITextField : public UIView {
   void setPlaceholder(std::optional<std::string> placeholder) { placeholder_ = std::move(placeholder); }
   // Typed characters are shown as dots.
   bool isSecureTextEntry() const { return secure_; }
-  void setSecureTextEntry(bool secure) { secure_ = secure; }
 
  protected:
   explicit UITextField(CGRect frame) : UIView(frame) {}

@@ -12,10 +12,6 @@ CGPoint UITouch::location(const UIView* in) const {
   return in ? in->convertFrom(location_, nullptr) : location_;
 }
 
-CGPoint UITouch::previousLocation(const UIView* in) const {
-  return in ? in->convertFrom(previous_, nullptr) : previous_;
-}
-
 void UITouch::update(CGPoint windowLocation, UITouchPhase phase, double timestamp) {
   previous_ = location_;
   location_ = windowLocation;

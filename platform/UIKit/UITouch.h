@@ -24,7 +24,6 @@ class UITouch {
   // The location in `view`'s own coordinates (through every transform on the way); in the window's
   // coordinates for a null view. [main]
   CGPoint location(const UIView* in) const;
-  CGPoint previousLocation(const UIView* in) const;
 
   UITouchPhase phase() const { return phase_; }
   // Seconds on the main-loop clock of the last change.
@@ -60,8 +59,8 @@ class UITouch {
   std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
 };
 
-// The touches a handler is given: an unordered collection in the original, here in the order the
-// touches began, so `first()` is the oldest. [main]
+// The touches a handler is given, in the order the touches began, so `first()` is the oldest.
+// Handlers must not rely on any other order. [main]
 class UITouchSet {
  public:
   UITouchSet() = default;

@@ -5,7 +5,7 @@
 
 #include "UIKit/UIGestureRecognizer.h"
 #include "UIKit/UIWindow.h"
-#include "UIKit/backend/ViewBacking.h"
+#include "UIKit/internal/ViewBacking.h"
 
 namespace {
 
@@ -196,11 +196,6 @@ void UIView::insertSubview(const std::shared_ptr<UIView>& view, const UIView& be
   auto it = std::find_if(subviews_.begin(), subviews_.end(),
                          [&](const auto& v) { return v.get() == &belowSubview; });
   attach(view, std::size_t(it - subviews_.begin()));
-}
-
-void UIView::bringSubviewToFront(const std::shared_ptr<UIView>& view) {
-  if (view && view->superview().get() == this)
-    attach(view, subviews_.size());
 }
 
 void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {

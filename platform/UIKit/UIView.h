@@ -2,8 +2,8 @@
 //
 // Geometry. A view has a frame in its superview's coordinates, bounds in its own (origin (0, 0)
 // unless set, size of the frame), and a transform applied about the centre of its frame (the
-// original's default anchor point), so a scale leaves the centre where it is. `frame` reads the
-// untransformed rectangle; set the transform after the frame, as the original requires.
+// anchor point), so a scale leaves the centre where it is. `frame` reads the untransformed
+// rectangle; set the transform after the frame (a frame set later is taken as untransformed).
 //
 // Drawing. `setNeedsDisplay()` only marks the view; its window gathers the marks and runs one
 // display pass per display refresh, in which each marked view's `draw(_:)` runs once, always for
@@ -174,13 +174,10 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   const std::optional<UIColor>& backgroundColor() const { return backgroundColor_; }
   void setBackgroundColor(std::optional<UIColor> color);
   // A hint only: the view promises to fill its bounds. Drawing is the same either way.
-  bool isOpaque() const { return opaque_; }
   void setOpaque(bool opaque) { opaque_ = opaque; }
   // Any string that names the view in test output; empty unless set.
-  const std::string& accessibilityIdentifier() const { return identifier_; }
   void setAccessibilityIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
   int tag() const { return tag_; }
-  void setTag(int tag) { tag_ = tag; }
 
   // ---- tree
 
@@ -194,7 +191,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // At `index` in the subviews (clamped to the end), behind those after it.
   void insertSubview(const std::shared_ptr<UIView>& view, std::size_t index);
   void insertSubview(const std::shared_ptr<UIView>& view, const UIView& belowSubview);
-  void bringSubviewToFront(const std::shared_ptr<UIView>& view);
   // Also deactivates the constraints that tie this view's subtree to views outside it.
   void removeFromSuperview();
   bool isDescendant(const UIView& of) const;
@@ -218,8 +214,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // graphics context is current (UIGraphicsGetCurrentContext()); the background colour is already
   // filled. The default draws nothing. [main]
   virtual void draw(const CGRect& rect);
-  // How many times draw(_:) ran for this view (for tests and diagnostics).
-  std::uint64_t drawCount() const { return drawCount_; }
 
   // ---- layout
 
@@ -244,7 +238,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // The active constraints this view holds (those between it and its subviews).
   const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints() const { return constraints_; }
 
-  UISemanticContentAttribute semanticContentAttribute() const { return semanticContentAttribute_; }
   void setSemanticContentAttribute(UISemanticContentAttribute attribute);
   UIUserInterfaceLayoutDirection effectiveUserInterfaceLayoutDirection() const;
 
@@ -254,9 +247,8 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
 
   // ---- touches
 
-  bool isUserInteractionEnabled() const { return userInteraction_; }
   void setUserInteractionEnabled(bool enabled) { userInteraction_ = enabled; }
-  // Off (the original's default): the view is given only the first of several touches at once.
+  // Off by default: the view is given only the first of several touches at once.
   bool isMultipleTouchEnabled() const { return multipleTouch_; }
   void setMultipleTouchEnabled(bool enabled) { multipleTouch_ = enabled; }
   // The deepest visible, interactive view under `point` (in this view's coordinates), front to
@@ -298,6 +290,9 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
  private:
   friend class NSLayoutConstraint;
   friend class UIWindow;
+  // Test-only entry points (UIKit/testing/UIKitTesting.h, in platform_uikit_testing) read how
+  // many times draw(_:) ran.
+  friend struct UIViewTesting;
   void boundsDidChange(const CGRect& old);
   void geometryDidChange();
   void applyEdgeConstraints();

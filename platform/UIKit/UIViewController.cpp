@@ -4,10 +4,10 @@
 #include <string>
 
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/UIKitLog.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIStoryboardSegue.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/internal/UIKitLog.h"
 
 UIViewController::UIViewController() = default;
 

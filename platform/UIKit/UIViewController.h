@@ -57,7 +57,6 @@ class UIViewController : public UIResponder,
   ~UIViewController() override;
 
   const std::optional<std::string>& nibName() const { return nibName_; }
-  const Bundle* nibBundle() const { return nibBundle_; }
   // The storyboard that made this controller, or null (not owned).
   UIStoryboard* storyboard() const { return storyboard_; }
 
@@ -88,8 +87,6 @@ class UIViewController : public UIResponder,
   // not change anything (appearing while already appeared) calls nothing.
   void beginAppearanceTransition(bool isAppearing, bool animated);
   void endAppearanceTransition();
-  // Between viewDidAppear and viewWillDisappear.
-  bool isVisible() const { return appearance_ == Appearance::appeared; }
 
   virtual void didReceiveMemoryWarning() {}
   // Whether the controller handles the action (a selector such as "copy:"); the default is false.
@@ -115,9 +112,6 @@ class UIViewController : public UIResponder,
   void dismiss(bool animated, std::function<void()> completion = {});
   std::shared_ptr<UIViewController> presentedViewController() const { return presented_; }
   std::shared_ptr<UIViewController> presentingViewController() const { return presenting_.lock(); }
-  // True from the moment an answered dialog or a dismissal starts taking the controller down. A
-  // controller that presents one that is being dismissed takes it down at once and goes on.
-  bool isBeingDismissed() const { return beingDismissed_; }
 
   // ---- segues
 
@@ -139,7 +133,8 @@ class UIViewController : public UIResponder,
   // Runs after viewDidAppear and the presentation's completion: the moment a dialog is shown to
   // whoever answers it.
   virtual void presentationDidAppear() {}
-  // A dialog that was answered: marks it as going (see isBeingDismissed), before its handler runs.
+  // A dialog that was answered: marks it as being dismissed before its handler runs, so that a
+  // controller that presents it meanwhile takes it down at once and goes on.
   void beginDismissal() { beingDismissed_ = true; }
 
  private:

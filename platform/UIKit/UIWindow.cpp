@@ -4,10 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
-#include "UIKit/backend/TouchRouter.h"
-#include "UIKit/backend/WindowBackend.h"
+#include "UIKit/internal/TouchRouter.h"
+#include "UIKit/internal/WindowBackend.h"
 
 namespace {
 
@@ -95,7 +96,6 @@ void UIWindow::makeKeyAndVisible() {
       w->isKey_ = false;
   }
   isKey_ = true;
-  visible_ = true;
   setHidden(false);
   backend_->show();
   scheduleDisplay();
@@ -150,4 +150,12 @@ void UIWindow::invalidateAll() {
 void UIWindow::viewWillLeave(const UIView& view) {
   if (backend_)
     backend_->router().forget(view);
+}
+
+bool UIWindow::addNativeChild(void* widget, NativePlacement placement) {
+  return backend_->addNativeChild(widget, std::move(placement));
+}
+
+void UIWindow::removeNativeChild(void* widget) {
+  backend_->removeNativeChild(widget);
 }

@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "UIKit/UIView.h"
@@ -49,7 +51,6 @@ class UIWindow : public UIView {
   // Shows the window and makes it the key window (the one that takes keyboard input). [main]
   void makeKeyAndVisible();
   bool isKeyWindow() const { return isKey_; }
-  bool isVisible() const { return visible_; }
   // The key window of the process, or null.
   static std::shared_ptr<UIWindow> keyWindow();
 
@@ -81,6 +82,14 @@ class UIWindow : public UIView {
 
   ui_backend::WindowBackend& backend() { return *backend_; }
 
+  // Native widgets shown over the window's content (a web view's GtkWidget, passed as void* so
+  // that this header needs no GTK). `placement` says where the widget goes, in window
+  // coordinates, or nothing while it is hidden; it is asked again after every display pass.
+  // False when the backend shows no native widgets (the headless one). [main]
+  using NativePlacement = std::function<std::optional<CGRect>()>;
+  bool addNativeChild(void* widget, NativePlacement placement);
+  void removeNativeChild(void* widget);
+
   // A view in this tree went away or moved out: input routing forgets it. [main]
   void viewWillLeave(const UIView& view);
 
@@ -99,7 +108,6 @@ class UIWindow : public UIView {
   std::uint64_t displayPasses_ = 0;
   CGFloat screenScale_ = 1;
   bool isKey_ = false;
-  bool visible_ = false;
   friend class ui_backend::WindowBackend;
 };
 

@@ -4,7 +4,6 @@
 #include "WebKit/WKWebView.h"
 
 #include "UIKit/UIWindow.h"
-#include "UIKit/backend/WindowBackend.h"
 #include "WebKit/internal/WebEngine.h"
 
 std::shared_ptr<WKWebView> WKWebView::make(CGRect frame, const WKWebViewConfiguration& configuration) {
@@ -103,7 +102,7 @@ void WKWebView::didMoveToWindow() {
   if (!now || !engine_)
     return;
   std::weak_ptr<UIView> weakSelf = weak_from_this();
-  const bool shown = now->backend().addNativeChild(engine_->widget(), [weakSelf]() -> std::optional<CGRect> {
+  const bool shown = now->addNativeChild(engine_->widget(), [weakSelf]() -> std::optional<CGRect> {
     const auto self = std::static_pointer_cast<WKWebView>(weakSelf.lock());
     return self ? self->placementInWindow() : std::nullopt;
   });
@@ -115,7 +114,7 @@ void WKWebView::leaveWindow() {
   const auto window = shownIn_.lock();
   shownIn_.reset();
   if (window && engine_)
-    window->backend().removeNativeChild(engine_->widget());
+    window->removeNativeChild(engine_->widget());
 }
 
 std::optional<CGRect> WKWebView::placementInWindow() const {

@@ -7,14 +7,16 @@
 #include "Foundation/URLSession.h"
 #include "Logging.h"
 
+double ImageRequestTimeout::seconds_ = ImageLoading::kRequestTimeout;
+
 namespace {
 
-double gRequestTimeout = ImageLoading::kRequestTimeout;  // [main]
-std::uint64_t gFinishedRequests = 0;                     // [main]
+std::uint64_t gFinishedRequests = 0;  // [main]
 
 // The asynchronous request: continues on the main queue, where the view may be changed.
 void requestImageFromURL(std::shared_ptr<UIImageView> view, const URL& url) {
-  const URLRequest request(url, URLRequestCachePolicy::useProtocolCachePolicy, gRequestTimeout);
+  const URLRequest request(url, URLRequestCachePolicy::useProtocolCachePolicy,
+                           ImageRequestTimeout::seconds());
   URLSession::shared().data(request, DispatchQueue::main(),
                             [view = std::move(view)](URLSessionResult result) {
                               ++gFinishedRequests;
@@ -64,9 +66,6 @@ void getImageFromURLString(const std::shared_ptr<UIImageView>& view, std::string
 }
 
 namespace ImageLoading {
-void setRequestTimeoutForTesting(std::optional<double> seconds) {
-  gRequestTimeout = seconds.value_or(kRequestTimeout);
-}
 std::uint64_t finishedRequests() {
   return gFinishedRequests;
 }

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string_view>
 
 #include "UIKit/UIImageView.h"
@@ -21,8 +20,17 @@ void getImageFromURLString(const std::shared_ptr<UIImageView>& view, std::string
 namespace ImageLoading {
 // The time-out of getImageFromURLString's request: 60 s.
 inline constexpr double kRequestTimeout = 60.0;
-// Test hook: another time-out for the requests started from now on (nullopt: 60 s). [main]
-void setRequestTimeoutForTesting(std::optional<double> seconds);
 // Requests of getImageFromURLString that have finished (image assigned or error printed). [main]
 std::uint64_t finishedRequests();
 }  // namespace ImageLoading
+
+// The time-out of the requests getImageFromURLString starts: kRequestTimeout, unless the test
+// support (ImageLoadingTesting, in a test-only library) sets another. [main]
+class ImageRequestTimeout {
+ public:
+  static double seconds() { return seconds_; }
+
+ private:
+  friend struct ImageLoadingTesting;
+  static double seconds_;
+};

@@ -19,6 +19,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/URLSession.h"
 #include "ImageLoading.h"
+#include "ImageLoadingTesting.h"
 #include "StdoutCapture.h"
 #include "UIKit/UIImageView.h"
 
@@ -180,11 +181,11 @@ TEST(ImageLoadingThreads, AsynchronousRequestShowsWhatTheBodyDecodesTo) {
     SCOPED_TRACE("a time-out: the error line, the image stays");
     auto image = placeholder();
     view->setImage(image);
-    ImageLoading::setRequestTimeoutForTesting(0.25);
+    ImageLoadingTesting::setRequestTimeout(0.25);
     EXPECT_EQ(loadAsync(view, server.url("/slow")),
               "Error Domain=NSURLErrorDomain Code=-1001 \"The request timed out.\" "
               "UserInfo={NSLocalizedDescription=The request timed out.}\n");
-    ImageLoading::setRequestTimeoutForTesting(std::nullopt);
+    ImageLoadingTesting::setRequestTimeout(std::nullopt);
     EXPECT_EQ(view->image(), image);
   }
   SCOPED_TRACE("no URL: nothing happens");

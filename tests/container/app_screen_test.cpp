@@ -14,7 +14,8 @@
 #include "MainScreenView.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIStoryboardSegue.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UIKitTesting.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "app_support.h"
 
 namespace {
@@ -92,7 +93,7 @@ TEST_F(MainScreenTest, StartUpEmbedsTheEditorAndPlayRunsTheLoopThroughTheEffect)
   {
     SCOPED_TRACE("the effect's factory presets, from the resource folder of its bundle in the application");
     std::vector<std::string> names;
-    for (const Preset& preset : screen->audioUnitManagerForTesting()->presets())
+    for (const Preset& preset : ViewControllerTesting::audioUnitManager(*screen)->presets())
       names.push_back(preset.name());
     EXPECT_EQ(names, (std::vector<std::string>{"Brickwall", "Drum Punch", "Gentle Glue", "Mid-Side Wide",
                                                "Parallel Crush", "Vocal Leveler"}));
@@ -176,7 +177,7 @@ TEST_F(MainScreenTest, LayoutPlacesTheBarTheButtonsAndTheContainer) {
 TEST_F(MainScreenTest, SeguesPrepareTheHelpScreenAndHelpOpensTheWebSiteToo) {
   launch(false);
   std::vector<std::string> opened;
-  UIApplication::setURLOpener([&](const std::string& uri, std::function<void(bool)> done) {
+  UIApplicationTesting::setURLOpener([&](const std::string& uri, std::function<void(bool)> done) {
     opened.push_back(uri);
     done(true);
   });
@@ -219,7 +220,7 @@ TEST_F(MainScreenTest, SeguesPrepareTheHelpScreenAndHelpOpensTheWebSiteToo) {
     screen->prepare(segue, std::any());
     EXPECT_EQ(stdout_capture::endCapture(), "ShowOther\n");
   }
-  UIApplication::setURLOpener(nullptr);
+  UIApplicationTesting::setURLOpener(nullptr);
 }
 
 TEST_F(MainScreenTest, LayoutHelpersWithoutAnEditorPrintTheirLines) {
@@ -228,7 +229,7 @@ TEST_F(MainScreenTest, LayoutHelpersWithoutAnEditorPrintTheirLines) {
   // found the effect: without its manager the screen has no editor controller either way.
   player()->stop();
   MainLoop::runUntilIdle();
-  screen->releaseManagerForTesting();
+  ViewControllerTesting::releaseManager(*screen);
   {
     SCOPED_TRACE("no editor controller to lay out");
     stdout_capture::beginCapture();

@@ -13,8 +13,8 @@
 #include "MainScreenView.h"
 #include "UIKit/UIAlertController.h"
 #include "UIKit/UIStoryboardSegue.h"
-#include "UIKit/UITestDialogPresenter.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestDialogPresenter.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "app_support.h"
 
 namespace {
@@ -24,7 +24,7 @@ using namespace app_test;
 TEST_F(MainScreenTest, TheManagerKeepsTheEditorShowsThePresetsAndPlaysThroughToggle) {
   launch(true);
   ASSERT_EQ(screen->children().size(), 1u);
-  auto& manager = *screen->audioUnitManagerForTesting();
+  auto& manager = *ViewControllerTesting::audioUnitManager(*screen);
   EXPECT_EQ(manager.viewController, screen->children().front());
   {
     SCOPED_TRACE("the manager shows the effect's six factory presets");

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "AUEnginePlayer.h"
+#include "AUEnginePlayerTesting.h"
 #include "AUExtensionManager.h"
 #include "AVFoundation/AVAudioPCMBuffer.h"
 #include "AudioToolbox/AudioComponent.h"
@@ -31,6 +32,7 @@
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIWindow.h"
 #include "ViewController.h"
+#include "ViewControllerTesting.h"
 
 namespace app_test {
 
@@ -114,10 +116,10 @@ class MainScreenTest : public testing::Test {
     registerMainInterface(storyboard);
   }
   void TearDown() override {
-    if (screen && screen->audioUnitManagerForTesting()) {
+    if (screen && ViewControllerTesting::audioUnitManager(*screen)) {
       player()->stop();
       MainLoop::runUntilIdle();
-      screen->releaseManagerForTesting();
+      ViewControllerTesting::releaseManager(*screen);
     }
     screen.reset();
     window.reset();
@@ -137,9 +139,9 @@ class MainScreenTest : public testing::Test {
     window = UIWindow::make({0, 0, 1024, 768});
     window->setRootViewController(screen);  // loads the view: viewDidLoad
     window->makeKeyAndVisible();
-    player()->seedForTesting(11);
-    player()->engineForTesting()->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline,
-                                                            AVAudioFormat::makeStandard(48000.0, 2), 512);
+    AUEnginePlayerTesting::seed(*player(), 11);
+    AUEnginePlayerTesting::engine(*player())->enableManualRenderingMode(
+        AVAudioEngineManualRenderingMode::offline, AVAudioFormat::makeStandard(48000.0, 2), 512);
     if (withEffect) {
       EXPECT_TRUE(MainLoop::runUntil([&] { return !screen->children().empty(); }, std::chrono::seconds(20)));
     } else {
@@ -152,7 +154,7 @@ class MainScreenTest : public testing::Test {
 
   // The screen hands the manager the application's real player.
   AUEnginePlayer* player() {
-    return dynamic_cast<AUEnginePlayer*>(screen->audioUnitManagerForTesting()->auEngine.get());
+    return dynamic_cast<AUEnginePlayer*>(ViewControllerTesting::audioUnitManager(*screen)->auEngine.get());
   }
 
   // Renders `frames` frames offline (running the main queue in between); the output's peak.
@@ -160,7 +162,7 @@ class MainScreenTest : public testing::Test {
     auto buffer = AVAudioPCMBuffer::make(AVAudioFormat::makeStandard(48000.0, 2), 512);
     float peak = 0;
     for (int done = 0; done < frames; done += 512) {
-      if (player()->engineForTesting()->renderOffline(512, *buffer) !=
+      if (AUEnginePlayerTesting::engine(*player())->renderOffline(512, *buffer) !=
           AVAudioEngineManualRenderingStatus::success)
         break;
       for (int c = 0; c < 2; ++c)

@@ -9,7 +9,7 @@
 #include "HelpViewController.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIStoryboardSegue.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "container_support.h"
 
 using namespace container_test;

@@ -16,8 +16,8 @@
 #include "AudioToolbox/AudioComponent.h"
 #include "CoreAudioKit/AUViewController.h"
 #include "FourCharCode.h"
-#include "UIKit/UITestSupport.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UITestSupport.h"
 #include "container_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "EditorControllerTestSupport.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 
 #include "EditorControllerTestSupport.h"
 #include "KOVParameterAddresses.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UIKitTesting.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 
@@ -124,10 +125,10 @@ TEST_F(EditorControllerTest, GaugeRedrawsOnlyWhenAMeterMoves) {
   const auto [controller, window] = showEditorOf(unit);
   TestClock::advance(0.04);
   UITestSupport::display(*window);
-  const auto draws = controller->displayView->drawCount();
+  const auto draws = UIViewTesting::drawCount(*controller->displayView);
   TestClock::advance(0.04 * 10);  // a still signal: the same four values every tick
   UITestSupport::display(*window);
-  EXPECT_EQ(controller->displayView->drawCount(), draws);
+  EXPECT_EQ(UIViewTesting::drawCount(*controller->displayView), draws);
 }
 
 TEST_F(EditorControllerTest, MeterTicksThatChangeNothingMakeNoDisplayPass) {

@@ -8,7 +8,7 @@
 
 #include "EditorControllerTestSupport.h"
 #include "UIKit/UIStoryboardSegue.h"
-#include "UIKit/UITestDialogPresenter.h"
+#include "UIKit/testing/UITestDialogPresenter.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 
 #include "EditorControllerTestSupport.h"
 #include "KOVParameterAddresses.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UIKitTesting.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 
@@ -59,12 +60,12 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
     SCOPED_TRACE("the host sets attack: the knob follows and the panel is redrawn");
     MainLoop::runUntilIdle();
     UITestSupport::display(*window);
-    const auto draws = controller->mainView->drawCount();
+    const auto draws = UIViewTesting::drawCount(*controller->mainView);
     unit->parameterTree()->parameterWithAddress(kov_address::attack)->setValue(0.125f);
     MainLoop::runUntilIdle();  // the observer's block, then the display pass it asked for
     EXPECT_EQ(controller->mainView->baseClass().valueAttack, 0.125);
     UITestSupport::display(*window);
-    EXPECT_EQ(controller->mainView->drawCount(), draws + 1);
+    EXPECT_EQ(UIViewTesting::drawCount(*controller->mainView), draws + 1);
   }
 
   EXPECT_TRUE(UITestSupport::writePNG(*window, "editor_controller.png"));

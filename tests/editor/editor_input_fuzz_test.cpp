@@ -16,7 +16,7 @@
 #include <string>
 
 #include "EditorControllerTestSupport.h"
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 

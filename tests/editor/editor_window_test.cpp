@@ -10,8 +10,9 @@
 #include "KOVDynamicsDisplayView.h"
 #include "PluginFrameEx.h"
 #include "StdoutCapture.h"
-#include "UIKit/UITestSupport.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UIKitTesting.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 
@@ -57,12 +58,12 @@ TEST(EditorWindow, DisplayPassScalesThePanelAndTouchesEditIt) {
   EXPECT_EQ(stdout_capture::endCapture(), "threshold\n0.625\n0.625\n");
   EXPECT_EQ(delegate->parameters.back(), (std::pair<int, float>{2, 0.625f}));
   EXPECT_FALSE(controller->locked);
-  EXPECT_EQ(panel->sentCount(UIControlEvents::touchUpInside), 1u);
+  EXPECT_EQ(UIControlTesting::sentCount(*panel, UIControlEvents::touchUpInside), 1u);
 
   // The redraw after the drag shows the new value; only the panel was asked to redraw.
-  const auto frameDraws = frame->drawCount();
+  const auto frameDraws = UIViewTesting::drawCount(*frame);
   ASSERT_TRUE(UITestSupport::display(*window));
-  EXPECT_EQ(frame->drawCount(), frameDraws);
+  EXPECT_EQ(UIViewTesting::drawCount(*frame), frameDraws);
   EXPECT_TRUE(UITestSupport::writePNG(*window, "editor_window.png"));
 }
 

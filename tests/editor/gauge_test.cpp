@@ -11,8 +11,8 @@
 #include "EditorTestSupport.h"
 #include "KOVDynamicsDisplayView.h"
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/UITestSupport.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UITestSupport.h"
 
 namespace {
 

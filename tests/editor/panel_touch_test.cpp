@@ -11,6 +11,7 @@
 #include "KOVCompressorView.h"
 #include "StdoutCapture.h"
 #include "UIKit/UITouch.h"
+#include "UIKit/testing/UIKitTesting.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ struct Rig {
     touch->update(touch->windowLocation(), UITouchPhase::cancelled, 0.0);
     panel->touchesCancelled(UITouchSet({touch}), nullptr);
   }
-  std::uint64_t sent(UIControlEvents event) const { return panel->sentCount(event); }
+  std::uint64_t sent(UIControlEvents event) const { return UIControlTesting::sentCount(*panel, event); }
 
   std::shared_ptr<RecordingController> controller = std::make_shared<RecordingController>();
   std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "AUEnginePlayer.h"
+#include "AUEnginePlayerTesting.h"
 #include "AVFoundation/AVAudioSession.h"
 #include "AVFoundation/testing/AVFoundationTesting.h"
 #include "AudioToolbox/internal/PeakLimiterUnit.h"
@@ -39,10 +40,10 @@ struct Rig {
   explicit Rig(bool offline = true) {
     Bundle::setMainResourcePath(std::string(KOV_LOOPS_DIR));
     if (offline)
-      player->engineForTesting()->enableManualRenderingMode(AVAudioEngineManualRenderingMode::offline,
-                                                            AVAudioFormat::makeStandard(48000.0, 2), 512);
+      AUEnginePlayerTesting::engine(*player)->enableManualRenderingMode(
+          AVAudioEngineManualRenderingMode::offline, AVAudioFormat::makeStandard(48000.0, 2), 512);
     player->setDelegate(delegate);
-    player->seedForTesting(5);
+    AUEnginePlayerTesting::seed(*player, 5);
   }
   ~Rig() { Bundle::setMainResourcePath(std::nullopt); }
 
@@ -50,7 +51,7 @@ struct Rig {
   float renderPasses(std::int64_t count) {
     float peak = 0.0f;
     for (int call = 0; call < 20000 && player->loopCount() < count; ++call) {
-      if (player->engineForTesting()->renderOffline(512, *buffer) !=
+      if (AUEnginePlayerTesting::engine(*player)->renderOffline(512, *buffer) !=
           AVAudioEngineManualRenderingStatus::success)
         break;
       for (int c = 0; c < 2; ++c)

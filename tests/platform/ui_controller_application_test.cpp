@@ -10,6 +10,7 @@
 #include "UIKit/UIApplicationMain.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UIKitTesting.h"
 #include "ui_controller_support.h"
 
 using namespace ui_controller_test;
@@ -68,7 +69,7 @@ class UIApplicationTest : public testing::Test {
   }
   void TearDown() override {
     UIStoryboard::main().removeAll();
-    UIApplication::setURLOpener(nullptr);
+    UIApplicationTesting::setURLOpener(nullptr);
     JournalAppDelegate::quitWhenActive = false;
   }
 };
@@ -158,7 +159,7 @@ TEST_F(UIApplicationTest, OpenHandsTheURLToTheDesktopAndReportsLater) {
   std::optional<bool> result;
   {
     SCOPED_TRACE("through the opener; the completion comes on the main queue");
-    UIApplication::setURLOpener([&](const std::string& uri, std::function<void(bool)> done) {
+    UIApplicationTesting::setURLOpener([&](const std::string& uri, std::function<void(bool)> done) {
       opened.push_back(uri);
       done(true);
     });
@@ -171,7 +172,7 @@ TEST_F(UIApplicationTest, OpenHandsTheURLToTheDesktopAndReportsLater) {
   }
   {
     SCOPED_TRACE("GIO's default handler: a scheme nothing handles fails silently");
-    UIApplication::setURLOpener(nullptr);
+    UIApplicationTesting::setURLOpener(nullptr);
     result.reset();
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();

@@ -9,10 +9,10 @@
 #include "UIKit/UIAlertController.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIApplicationMain.h"
-#include "UIKit/UIDialogPresenterGtk.h"
 #include "UIKit/UIDocumentPickerViewController.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/internal/UIDialogPresenterGtk.h"
 #include "ui_controller_support.h"
 
 using namespace ui_controller_test;

@@ -5,8 +5,8 @@
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIAlertController.h"
 #include "UIKit/UIDocumentPickerViewController.h"
-#include "UIKit/UITestDialogPresenter.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UITestDialogPresenter.h"
 #include "ui_controller_support.h"
 
 using namespace ui_controller_test;

@@ -7,9 +7,9 @@
 
 #include "CoreGraphics/CGBitmapContext.h"
 #include "UIKit/NSStringDrawing.h"
-#include "UIKit/TextLayoutCache.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIGraphics.h"
+#include "UIKit/internal/TextLayoutCache.h"
 
 namespace {
 

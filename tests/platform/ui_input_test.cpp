@@ -4,6 +4,7 @@
 #include "UIKit/UIButton.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UISlider.h"
+#include "UIKit/testing/UIKitTesting.h"
 #include "ui_view_support.h"
 
 using namespace ui_view_test;
@@ -68,8 +69,8 @@ TEST_F(UIInput, ControlEventsAndTargetActionInOrder) {
   control->sendActions(UIControlEvents::valueChanged);
   control->sendActions(UIControlEvents::touchUpInside);  // no target: nothing
   EXPECT_EQ(calls, (std::vector<std::string>{"first touchDown", "second touchDown", "changed or cancelled"}));
-  EXPECT_EQ(control->sentCount(UIControlEvents::touchDown), 1u);
-  EXPECT_EQ(control->sentCount(UIControlEvents::touchUpInside), 1u);
+  EXPECT_EQ(UIControlTesting::sentCount(*control, UIControlEvents::touchDown), 1u);
+  EXPECT_EQ(UIControlTesting::sentCount(*control, UIControlEvents::touchUpInside), 1u);
   EXPECT_EQ(std::uint64_t(UIControlEvents::touchUpOutside), 128u);
   EXPECT_EQ(std::uint64_t(UIControlEvents::touchCancel), 256u);
   EXPECT_EQ(std::uint64_t(UIControlEvents::valueChanged), 4096u);
@@ -89,7 +90,7 @@ TEST_F(UIInput, ControlEventsAndTargetActionInOrder) {
     SCOPED_TRACE("a press and a lift on it: touch down, then touch up inside");
     fingers.tap(CGPoint{20, 20});
     EXPECT_EQ(controller->pressed, (std::vector<std::string>{"Play"}));
-    EXPECT_EQ(button->sentCount(UIControlEvents::touchDown), 1u);
+    EXPECT_EQ(UIControlTesting::sentCount(*button, UIControlEvents::touchDown), 1u);
     EXPECT_FALSE(button->isHighlighted());
   }
   {
@@ -102,8 +103,8 @@ TEST_F(UIInput, ControlEventsAndTargetActionInOrder) {
     fingers.down(0, CGPoint{20, 20});
     fingers.cancel(0);
     EXPECT_EQ(controller->pressed.size(), 1u);
-    EXPECT_EQ(button->sentCount(UIControlEvents::touchUpOutside), 1u);
-    EXPECT_EQ(button->sentCount(UIControlEvents::touchCancel), 1u);
+    EXPECT_EQ(UIControlTesting::sentCount(*button, UIControlEvents::touchUpOutside), 1u);
+    EXPECT_EQ(UIControlTesting::sentCount(*button, UIControlEvents::touchCancel), 1u);
   }
   {
     SCOPED_TRACE("hidden, transparent or disabled buttons take no touches");
@@ -115,7 +116,7 @@ TEST_F(UIInput, ControlEventsAndTargetActionInOrder) {
     button->setEnabled(true);
     button->setHidden(true);
     fingers.tap(CGPoint{20, 20});
-    EXPECT_EQ(button->sentCount(UIControlEvents::touchDown), 3u);
+    EXPECT_EQ(UIControlTesting::sentCount(*button, UIControlEvents::touchDown), 3u);
   }
 }
 

@@ -9,7 +9,8 @@
 #include <limits>
 
 #include "UIKit/UIBezierPath.h"
-#include "UIKit/backend/ViewBacking.h"
+#include "UIKit/internal/ViewBacking.h"
+#include "UIKit/testing/UIKitTesting.h"
 #include "ui_view_support.h"
 
 using namespace ui_view_test;
@@ -52,14 +53,14 @@ TEST_F(UIViewDamage, APartMarkRedrawsAndCompositesOnlyThatPart) {
   auto view = SolidView::make(CGRect(20, 30, 60, 40), UIColor::red());
   window->addSubview(view);
   UITestSupport::display(*window);
-  ASSERT_EQ(view->drawCount(), 1u);
+  ASSERT_EQ(UIViewTesting::drawCount(*view), 1u);
 
   view->colour = UIColor::green();
   view->setNeedsDisplay(CGRect(10, 10, 20, 10));
   ASSERT_TRUE(view->needsDisplayPart().has_value());
   EXPECT_EQ(*view->needsDisplayPart(), CGRect(10, 10, 20, 10));
   EXPECT_TRUE(UITestSupport::display(*window));
-  EXPECT_EQ(view->drawCount(), 2u);
+  EXPECT_EQ(UIViewTesting::drawCount(*view), 2u);
   EXPECT_EQ(view->lastRect, CGRect(0, 0, 60, 40)) << "draw(_:) still gets the whole bounds";
   EXPECT_EQ(window->lastDamage(), CGRect(30, 40, 20, 10));
   const CGBitmapContext& p = window->surface();
@@ -110,8 +111,8 @@ TEST_F(UIViewDamage, MarksGatherAsTheirUnion) {
     b->setNeedsDisplay();
     UITestSupport::display(*window);
     EXPECT_EQ(window->lastDamage(), CGRect(5, 5, 85, 85));
-    EXPECT_EQ(a->drawCount(), 3u);
-    EXPECT_EQ(b->drawCount(), 2u);
+    EXPECT_EQ(UIViewTesting::drawCount(*a), 3u);
+    EXPECT_EQ(UIViewTesting::drawCount(*b), 2u);
   }
   {
     SCOPED_TRACE("a whole mark covers a part mark, before or after it");

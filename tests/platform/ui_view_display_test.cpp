@@ -1,6 +1,7 @@
 // Display passes: marks are gathered and drawn once per pass, only marked views are redrawn (the
 // rest are composited from their backing), draw(_:) always gets the whole bounds with a current
 // context, a new size redraws, and layout passes run first and reach the owning controller.
+#include "UIKit/testing/UIKitTesting.h"
 #include "ui_view_support.h"
 
 using namespace ui_view_test;
@@ -13,13 +14,13 @@ TEST_F(UIViewDisplay, ManyMarksMakeOneDrawPerPass) {
   auto view = ProbeView::make("v", CGRect(10, 10, 30, 20));
   window->addSubview(view);
   UITestSupport::display(*window);
-  ASSERT_EQ(view->drawCount(), 1u);
+  ASSERT_EQ(UIViewTesting::drawCount(*view), 1u);
   for (int i = 0; i < 100; ++i)
     view->setNeedsDisplay();
   view->setNeedsDisplay(CGRect(1, 1, 2, 2));  // a part still redraws the whole view
   const auto passes = window->displayPassCount();
   EXPECT_TRUE(UITestSupport::display(*window));
-  EXPECT_EQ(view->drawCount(), 2u);
+  EXPECT_EQ(UIViewTesting::drawCount(*view), 2u);
   EXPECT_EQ(view->lastRect, CGRect(0, 0, 30, 20));
   EXPECT_TRUE(view->hadContext);
   EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr) << "a context is current only inside draw(_:)";
@@ -30,7 +31,7 @@ TEST_F(UIViewDisplay, ManyMarksMakeOneDrawPerPass) {
     for (int i = 0; i < 10; ++i)
       view->setNeedsDisplay();
     MainLoop::runUntilIdle();
-    EXPECT_EQ(view->drawCount(), 3u);
+    EXPECT_EQ(UIViewTesting::drawCount(*view), 3u);
     EXPECT_EQ(window->displayPassCount(), passes + 2);
   }
 }
@@ -47,8 +48,8 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     meter->setBackgroundColor(frame % 2 ? UIColor::red() : UIColor::green());  // marks the meter
     UITestSupport::display(*window);
   }
-  EXPECT_EQ(panel->drawCount(), 1u);
-  EXPECT_EQ(meter->drawCount(), 26u);
+  EXPECT_EQ(UIViewTesting::drawCount(*panel), 1u);
+  EXPECT_EQ(UIViewTesting::drawCount(*meter), 26u);
   EXPECT_EQ(window->lastDamage(), CGRect(60, 50, 20, 10)) << "only the meter's rectangle is composited";
   EXPECT_EQ(window->surface().pixel(70, 55), kRed);
   EXPECT_EQ(window->surface().pixel(30, 30), kBlue);
@@ -56,7 +57,7 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     SCOPED_TRACE("moving a view composites again without redrawing");
     meter->setFrame(CGRect(10, 10, 20, 10));
     const auto& p = picture();
-    EXPECT_EQ(meter->drawCount(), 26u);
+    EXPECT_EQ(UIViewTesting::drawCount(*meter), 26u);
     EXPECT_EQ(p.pixel(15, 15), kRed);
     EXPECT_EQ(p.pixel(70, 55), kBlue);
   }
@@ -64,26 +65,26 @@ TEST_F(UIViewDisplay, OnlyMarkedViewsAreRedrawn) {
     SCOPED_TRACE("a new size is drawn anew at that size, never stretched");
     meter->setFrame(CGRect(10, 10, 40, 10));
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 27u);
+    EXPECT_EQ(UIViewTesting::drawCount(*meter), 27u);
     EXPECT_EQ(meter->lastRect, CGRect(0, 0, 40, 10));
-    EXPECT_EQ(panel->drawCount(), 1u);
+    EXPECT_EQ(UIViewTesting::drawCount(*panel), 1u);
   }
   {
     SCOPED_TRACE("a hidden view keeps its mark until it shows");
     meter->setHidden(true);
     meter->setNeedsDisplay();
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 27u);
+    EXPECT_EQ(UIViewTesting::drawCount(*meter), 27u);
     meter->setHidden(false);
     UITestSupport::display(*window);
-    EXPECT_EQ(meter->drawCount(), 28u);
+    EXPECT_EQ(UIViewTesting::drawCount(*meter), 28u);
   }
   {
     SCOPED_TRACE("a view added to the window is drawn in the next pass");
     auto late = ProbeView::make("late", CGRect(0, 0, 5, 5));
     window->addSubview(late);
     UITestSupport::display(*window);
-    EXPECT_EQ(late->drawCount(), 1u);
+    EXPECT_EQ(UIViewTesting::drawCount(*late), 1u);
   }
 }
 
@@ -147,7 +148,7 @@ TEST_F(UIViewDisplay, LayoutRunsBeforeDrawingAndReachesTheOwner) {
     root->setNeedsLayout();
     UITestSupport::display(*window);
     EXPECT_EQ(owner.passes, 3);
-    EXPECT_EQ(pinned->drawCount(), 1u);
+    EXPECT_EQ(UIViewTesting::drawCount(*pinned), 1u);
     EXPECT_EQ(pinned->lastRect, CGRect(0, 0, 50, 40));
   }
   root->setViewOwner(nullptr);

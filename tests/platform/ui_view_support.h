@@ -14,8 +14,8 @@
 #include "Dispatch/Timer.h"
 #include "Dispatch/testing/TestClock.h"
 #include "UIKit/UIGraphics.h"
-#include "UIKit/UITestSupport.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/testing/UITestSupport.h"
 
 inline std::ostream& operator<<(std::ostream& os, const CGPixel& p) {
   return os << "rgba(" << int(p.red) << ", " << int(p.green) << ", " << int(p.blue) << ", " << int(p.alpha)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "UIKit/testing/UIKitTesting.h"
 #include "ui_view_support.h"
 
 using namespace ui_view_test;
@@ -85,7 +86,7 @@ TEST_F(UIViewComposite, PlacementTransformAndClipByPixels) {
     EXPECT_EQ(p.pixel(19, 20), kWhite);
     EXPECT_EQ(p.pixel(40, 20), kWhite);
     EXPECT_EQ(p.pixel(12, 12), kWhite);
-    EXPECT_EQ(box->drawCount(), 1u) << "a transform only composites";
+    EXPECT_EQ(UIViewTesting::drawCount(*box), 1u) << "a transform only composites";
   }
   {
     SCOPED_TRACE("subviews reach outside their superview unless it clips");

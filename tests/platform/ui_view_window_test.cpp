@@ -2,6 +2,7 @@
 // chain through the owning controller, the window's picture following its size and scale, the
 // backend choice, and views too large for a full-resolution backing.
 #include "UIKit/UIViewController.h"
+#include "UIKit/testing/UIKitTesting.h"
 #include "ui_view_support.h"
 
 using namespace ui_view_test;
@@ -83,7 +84,7 @@ TEST_F(UIWindowTest, NestedAlphasMultiplyAndHugeViewsStillDraw) {
     huge->setBackgroundColor(UIColor::red());
     window->addSubview(huge);
     const auto& p = picture();
-    EXPECT_EQ(huge->drawCount(), 1u);
+    EXPECT_EQ(UIViewTesting::drawCount(*huge), 1u);
     EXPECT_EQ(p.pixel(50, 70), kRed);
     EXPECT_EQ(p.pixel(50, 85), kWhite);
   }

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
-#include "UIKit/backend/TouchRouter.h"
-#include "UIKit/backend/WindowBackend.h"
+#include "UIKit/internal/TouchRouter.h"
+#include "UIKit/internal/WindowBackend.h"
 
 namespace ui_backend {
 namespace {

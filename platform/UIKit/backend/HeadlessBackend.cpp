@@ -3,7 +3,7 @@
 // before plain idle work), or earlier when a test calls displayIfNeeded().
 #include <glib.h>
 
-#include "UIKit/backend/WindowBackend.h"
+#include "UIKit/internal/WindowBackend.h"
 
 namespace ui_backend {
 namespace {

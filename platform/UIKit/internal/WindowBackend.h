@@ -4,6 +4,10 @@
 // of the main loop off screen) and shows the result. [main]
 #pragma once
 
+#if !defined(KOV_BUILDING_UIKIT) && !defined(KOV_UIKIT_TESTING)
+#error "UIKit/internal/ is private to the UIKit library and its test support"
+#endif
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,11 +36,9 @@ class WindowBackend {
   virtual void show() {}
   virtual void titleChanged() {}
 
-  // Native widgets shown over the window's content (a web view's GtkWidget, passed as void* so
-  // that this header needs no GTK). `placement` says where the widget goes, in window
-  // coordinates, or nothing while it is hidden; the backend asks again after every display pass.
-  // The headless backend shows none and answers false.
-  using NativePlacement = std::function<std::optional<CGRect>()>;
+  // Native widgets over the window's content (UIWindow::addNativeChild). The headless backend
+  // shows none and answers false.
+  using NativePlacement = UIWindow::NativePlacement;
   virtual bool addNativeChild(void* widget, NativePlacement placement) {
     (void)widget;
     (void)placement;

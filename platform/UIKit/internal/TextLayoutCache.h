@@ -4,6 +4,10 @@
 // context is fixed), so a cached one is always current. [main]
 #pragma once
 
+#if !defined(KOV_BUILDING_UIKIT) && !defined(KOV_UIKIT_TESTING)
+#error "UIKit/internal/ is private to the UIKit library and its test support"
+#endif
+
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -5,6 +5,10 @@
 // fontconfig's global configuration that other libraries (GTK) use. [main]
 #pragma once
 
+#if !defined(KOV_BUILDING_UIKIT) && !defined(KOV_UIKIT_TESTING)
+#error "UIKit/internal/ is private to the UIKit library and its test support"
+#endif
+
 #include <string>
 
 typedef struct _PangoContext PangoContext;

@@ -1,4 +1,4 @@
-#include "UIKit/backend/TouchRouter.h"
+#include "UIKit/internal/TouchRouter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,6 +8,10 @@
 // Pinch input (touch-pad, Ctrl+wheel) goes to the pinch recognisers under the point. [main]
 #pragma once
 
+#if !defined(KOV_BUILDING_UIKIT) && !defined(KOV_UIKIT_TESTING)
+#error "UIKit/internal/ is private to the UIKit library and its test support"
+#endif
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -32,13 +36,11 @@ class TouchRouter {
   void cancelAll(double timestamp);
   // Pinch input: began at a point, changed with the scale since began, ended or cancelled.
   void pinch(UITouchPhase phase, CGPoint windowPoint, CGFloat scale);
-  bool isPinching() const { return !pinchRecognizers_.empty(); }
 
   // Sends touchesCancelled for `touch` to its view and stops delivering it there.
   void cancelInView(const std::shared_ptr<UITouch>& touch, double timestamp);
   // The view (or one of its subviews) left the window: its touches are cancelled there.
   void forget(const UIView& view);
-  std::size_t activeTouches() const { return active_.size(); }
 
  private:
   struct Active {

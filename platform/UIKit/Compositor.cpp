@@ -1,4 +1,4 @@
-#include "UIKit/backend/Compositor.h"
+#include "UIKit/internal/Compositor.h"
 
 #include <cairo.h>
 
@@ -14,7 +14,7 @@
 #include "CoreGraphics/CGContext.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIWindow.h"
-#include "UIKit/backend/ViewBacking.h"
+#include "UIKit/internal/ViewBacking.h"
 
 namespace ui_backend {
 namespace {

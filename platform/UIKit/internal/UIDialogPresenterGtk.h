@@ -5,6 +5,10 @@
 // cancel action (or closes it without an answer when it has none). [main]
 #pragma once
 
+#if !defined(KOV_BUILDING_UIKIT) && !defined(KOV_UIKIT_TESTING)
+#error "UIKit/internal/ is private to the UIKit library and its test support"
+#endif
+
 #include <map>
 
 #include "UIKit/UIDialogPresenter.h"

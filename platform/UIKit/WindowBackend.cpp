@@ -1,12 +1,12 @@
-#include "UIKit/backend/WindowBackend.h"
+#include "UIKit/internal/WindowBackend.h"
 
 #include <glib.h>
 
 #include <cmath>
 
 #include "Dispatch/Timer.h"
-#include "UIKit/backend/Compositor.h"
-#include "UIKit/backend/TouchRouter.h"
+#include "UIKit/internal/Compositor.h"
+#include "UIKit/internal/TouchRouter.h"
 
 namespace ui_backend {
 

@@ -1,12 +1,12 @@
-#include "UIKit/UITestSupport.h"
+#include "UIKit/testing/UITestSupport.h"
 
 #include <cairo.h>
 
 #include <cmath>
 
-#include "UIKit/backend/Compositor.h"
-#include "UIKit/backend/TouchRouter.h"
-#include "UIKit/backend/WindowBackend.h"
+#include "UIKit/internal/Compositor.h"
+#include "UIKit/internal/TouchRouter.h"
+#include "UIKit/internal/WindowBackend.h"
 
 namespace UITestSupport {
 

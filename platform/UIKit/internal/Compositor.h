@@ -9,6 +9,10 @@
 // smooth to the eye at every scale. [main]
 #pragma once
 
+#if !defined(KOV_BUILDING_UIKIT) && !defined(KOV_UIKIT_TESTING)
+#error "UIKit/internal/ is private to the UIKit library and its test support"
+#endif
+
 #include <cstddef>
 
 #include "CoreGraphics/CGGeometry.h"

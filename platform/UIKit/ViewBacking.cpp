@@ -1,4 +1,4 @@
-#include "UIKit/backend/ViewBacking.h"
+#include "UIKit/internal/ViewBacking.h"
 
 #include <cairo.h>
 

@@ -4,6 +4,10 @@
 // points lands pixel for pixel at that scale). [main]
 #pragma once
 
+#if !defined(KOV_BUILDING_UIKIT) && !defined(KOV_UIKIT_TESTING)
+#error "UIKit/internal/ is private to the UIKit library and its test support"
+#endif
+
 #include <optional>
 #include <vector>
 

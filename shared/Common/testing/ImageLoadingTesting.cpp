@@ -1,0 +1,5 @@
+#include "ImageLoadingTesting.h"
+
+void ImageLoadingTesting::setRequestTimeout(std::optional<double> seconds) {
+  ImageRequestTimeout::seconds_ = seconds.value_or(ImageLoading::kRequestTimeout);
+}
