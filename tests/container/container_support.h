@@ -1,6 +1,6 @@
 // Shared by the container tests: the headless backend, answers recorded per decision, feeding a
-// web view as its engine would, and a main bundle whose resource folder holds a chosen
-// information property list. [main]
+// web view as its engine would, a main bundle whose resource folder holds a chosen information
+// property list, and the help screen's web view with the checks of its decisions and host. [main]
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,9 @@
 
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/Bundle.h"
+#include "HelpHost.h"
+#include "HelpViewController.h"
+#include "StdoutCapture.h"
 #include "UIKit/UIWindow.h"
 #include "WebKit/WKWebView.h"
 
@@ -85,5 +88,44 @@ class HeadlessTest : public testing::Test {
   }
   void TearDown() override { MainLoop::runUntilIdle(); }
 };
+
+// The help screen, its view loaded, and the web view it is both delegates of.
+class HelpPolicyTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    help = std::make_shared<HelpViewController>(NSCoder());
+    help->loadViewIfNeeded();
+    web = help->webView();
+  }
+  std::shared_ptr<HelpViewController> help;
+  std::shared_ptr<WKWebView> web;
+};
+
+// Feeds `web` a request for `url` as its engine would: the delegate's printed lines and its one
+// answer.
+inline void expectActionPolicy(WKWebView& web, const char* url, WKNavigationActionPolicy expected) {
+  Answers<WKNavigationActionPolicy> answers;
+  stdout_capture::beginCapture();
+  web.decidePolicy(actionFor(url), answers.recorder());
+  EXPECT_EQ(stdout_capture::endCapture(), std::string("navigationAction: \n") + url + "\n");
+  EXPECT_EQ(answers.given, std::vector{expected});
+}
+
+// The same for a response to `url`.
+inline void expectResponsePolicy(WKWebView& web, const char* url, WKNavigationResponsePolicy expected) {
+  Answers<WKNavigationResponsePolicy> answers;
+  stdout_capture::beginCapture();
+  web.decidePolicy(responseFor(url), answers.recorder());
+  EXPECT_EQ(stdout_capture::endCapture(), std::string("navigationResponse: \n") + url + "\n");
+  EXPECT_EQ(answers.given, std::vector{expected});
+}
+
+// The help host made from an information property list's `entry`: its root and its help page.
+inline void expectHostPages(const std::string& entry, const std::string& root) {
+  const HelpHost host = HelpHost::fromEntry(entry);
+  EXPECT_EQ(host.rootURL().absoluteString(), root);
+  EXPECT_EQ(host.helpPageURL().absoluteString(), root + "DYNAMICS/");
+}
 
 }  // namespace container_test
