@@ -12,7 +12,7 @@ using namespace container_test;
 TEST_F(HelpPolicyTest, PageRequestsAndFurtherResponses) {
   {
     SCOPED_TRACE("a page request");
-    expectActionPolicy(*web, "https://help.example.org/notes.txt", WKNavigationActionPolicy::allow);
+    expectDecision(*web, "https://help.example.org/notes.txt", WKNavigationActionPolicy::allow);
   }
   const std::pair<const char*, WKNavigationResponsePolicy> cases[] = {
       {"https://help.example.org", WKNavigationResponsePolicy::allow},
@@ -21,7 +21,7 @@ TEST_F(HelpPolicyTest, PageRequestsAndFurtherResponses) {
   };
   for (const auto& [url, expected] : cases) {
     SCOPED_TRACE(url);
-    expectResponsePolicy(*web, url, expected);
+    expectDecision(*web, url, expected);
   }
 }
 

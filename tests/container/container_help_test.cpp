@@ -106,15 +106,14 @@ TEST_F(HelpPolicyTest, ResponsesAreShownForPagesPdfAndHtmlOnly) {
   };
   for (const auto& [url, shown] : cases) {
     SCOPED_TRACE(url);
-    expectResponsePolicy(*web, url,
-                         shown ? WKNavigationResponsePolicy::allow : WKNavigationResponsePolicy::cancel);
+    expectDecision(*web, url, shown ? WKNavigationResponsePolicy::allow : WKNavigationResponsePolicy::cancel);
   }
 }
 
 TEST_F(HelpPolicyTest, RequestsWithAUrlAreAllowedWhateverTheirScheme) {
   for (const char* url : {"mailto:someone@example.org", "file:///etc/passwd"}) {
     SCOPED_TRACE(url);
-    expectActionPolicy(*web, url, WKNavigationActionPolicy::allow);
+    expectDecision(*web, url, WKNavigationActionPolicy::allow);
   }
 }
 

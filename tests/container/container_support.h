@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
@@ -102,22 +103,19 @@ class HelpPolicyTest : public HeadlessTest {
   std::shared_ptr<WKWebView> web;
 };
 
-// Feeds `web` a request for `url` as its engine would: the delegate's printed lines and its one
-// answer.
-inline void expectActionPolicy(WKWebView& web, const char* url, WKNavigationActionPolicy expected) {
-  Answers<WKNavigationActionPolicy> answers;
+// Feeds `web` a request (an action policy) or a response (a response policy) for `url` as its
+// engine would: the delegate's printed lines and its one answer.
+template <class Policy>
+void expectDecision(WKWebView& web, const char* url, Policy expected) {
+  constexpr bool isAction = std::is_same_v<Policy, WKNavigationActionPolicy>;
+  Answers<Policy> answers;
   stdout_capture::beginCapture();
-  web.decidePolicy(actionFor(url), answers.recorder());
-  EXPECT_EQ(stdout_capture::endCapture(), std::string("navigationAction: \n") + url + "\n");
-  EXPECT_EQ(answers.given, std::vector{expected});
-}
-
-// The same for a response to `url`.
-inline void expectResponsePolicy(WKWebView& web, const char* url, WKNavigationResponsePolicy expected) {
-  Answers<WKNavigationResponsePolicy> answers;
-  stdout_capture::beginCapture();
-  web.decidePolicy(responseFor(url), answers.recorder());
-  EXPECT_EQ(stdout_capture::endCapture(), std::string("navigationResponse: \n") + url + "\n");
+  if constexpr (isAction)
+    web.decidePolicy(actionFor(url), answers.recorder());
+  else
+    web.decidePolicy(responseFor(url), answers.recorder());
+  EXPECT_EQ(stdout_capture::endCapture(),
+            std::string(isAction ? "navigationAction: \n" : "navigationResponse: \n") + url + "\n");
   EXPECT_EQ(answers.given, std::vector{expected});
 }
 
