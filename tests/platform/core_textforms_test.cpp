@@ -13,16 +13,31 @@
 
 #include "Foundation/TextForms.h"
 
+namespace {
+
+// A value of type T and its text form.
+template <class T>
+struct Case {
+  T value;
+  const char* text;
+};
+
+template <class T, std::size_t N>
+void expectDescriptions(const Case<T> (&cases)[N]) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(describe(c.value), c.text);
+  }
+}
+
+}  // namespace
+
 TEST(TextForms, FloatingPointDescriptions) {
   // Doubles print in decimal up to 2^54 and floats up to 2^25, so values between 2^53 and 2^54
   // (such as 1e16) and floats between 2^24 and 2^25 (such as 2e7) keep the decimal form; below
   // one, the fourth decimal place is the last in decimal form.
   const double quiet = std::numeric_limits<double>::quiet_NaN();
-  struct Case {
-    double value;
-    const char* text;
-  };
-  const Case doubles[] = {
+  const Case<double> doubles[] = {
       {48000.0, "48000.0"},
       {44100.0, "44100.0"},
       {0.1, "0.1"},
@@ -59,15 +74,8 @@ TEST(TextForms, FloatingPointDescriptions) {
       {-quiet, "-nan"},
       {std::bit_cast<double>(std::uint64_t{0x7FF0000000000001}), "snan"},  // signalling
   };
-  for (const auto& c : doubles) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(describe(c.value), c.text);
-  }
-  struct FloatCase {
-    float value;
-    const char* text;
-  };
-  const FloatCase floats[] = {
+  expectDescriptions(doubles);
+  const Case<float> floats[] = {
       {0.1f, "0.1"},
       {1.0f, "1.0"},
       {48000.0f, "48000.0"},
@@ -90,10 +98,7 @@ TEST(TextForms, FloatingPointDescriptions) {
       {std::bit_cast<float>(std::uint32_t{0x7F800001}), "snan"},
       {std::bit_cast<float>(std::uint32_t{0xFF800001}), "-snan"},
   };
-  for (const auto& c : floats) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(describe(c.value), c.text);
-  }
+  expectDescriptions(floats);
 }
 
 TEST(TextForms, FloatingPointDescriptionsReadBackExactlyAndAreShort) {
