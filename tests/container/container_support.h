@@ -18,6 +18,7 @@
 #include "HelpHost.h"
 #include "HelpViewController.h"
 #include "StdoutCapture.h"
+#include "TemporaryFolder.h"
 #include "UIKit/UIWindow.h"
 #include "WebKit/WKWebView.h"
 
@@ -49,36 +50,23 @@ inline WKNavigationResponse responseFor(const char* url) {
 // A resource folder in the temporary folder, made the main bundle's for the test's life.
 class ResourceFolder {
  public:
-  ResourceFolder() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("kov-container-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
-    std::filesystem::create_directories(path_);
-    Bundle::setMainResourcePath(path_.string());
-  }
-  ~ResourceFolder() {
-    Bundle::setMainResourcePath(std::nullopt);
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ResourceFolder() { Bundle::setMainResourcePath(folder_.path().string()); }
+  ~ResourceFolder() { Bundle::setMainResourcePath(std::nullopt); }
   // Writes Info.plist naming the help host (no entry for an empty host).
   void writeInfo(const std::string& host) const {
-    std::ofstream info(path_ / "Info.plist");
+    std::ofstream info(path() / "Info.plist");
     info << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
     if (!host.empty())
       info << "  <key>KOVHelpHost</key>\n  <string>" << host << "</string>\n";
     info << "</dict>\n</plist>\n";
   }
   void write(const std::string& name, const std::string& content) const {
-    std::ofstream(path_ / name, std::ios::binary) << content;
+    std::ofstream(folder_.file(name), std::ios::binary) << content;
   }
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return folder_.path(); }
 
  private:
-  static int& counter() {
-    static int n = 0;
-    return n;
-  }
-  std::filesystem::path path_;
+  test_support::TemporaryFolder folder_{"kov-container"};
 };
 
 class HeadlessTest : public testing::Test {
