@@ -102,34 +102,33 @@ TEST(TextForms, FloatingPointDescriptions) {
 }
 
 TEST(TextForms, FloatingPointDescriptionsReadBackExactlyAndAreShort) {
+  const auto significantDigits = [](const std::string& text) {
+    std::string digits;
+    for (char c : text.substr(0, text.find('e')))
+      if (c >= '0' && c <= '9')
+        digits += c;
+    digits.erase(0, digits.find_first_not_of('0'));
+    digits.erase(digits.find_last_not_of('0') + 1);
+    return digits.size();
+  };
+  // Reads back exactly, in the shortest digits: a float never needs more than 9 significant
+  // digits, a double 17.
+  const auto readsBackShort = [&](auto value, auto parse, std::size_t mostDigits) {
+    const std::string text = describe(value);
+    ASSERT_EQ(parse(text.c_str()), value) << text;
+    ASSERT_LE(significantDigits(text), mostDigits) << text;
+  };
   std::mt19937_64 random(2024);
-  for (int i = 0; i < 20000; ++i) {
-    std::uint64_t bits = random();
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    if (!std::isfinite(d))
-      continue;
-    const std::string text = describe(d);
-    ASSERT_EQ(std::strtod(text.c_str(), nullptr), d) << text;
-    const std::uint32_t fbits = static_cast<std::uint32_t>(bits >> 32);
-    float f;
-    std::memcpy(&f, &fbits, sizeof f);
-    if (!std::isfinite(f))
-      continue;
-    const std::string ftext = describe(f);
-    ASSERT_EQ(std::strtof(ftext.c_str(), nullptr), f) << ftext;
-    // Shortest digits: a float never needs more than 9 significant digits, a double 17.
-    auto significantDigits = [](const std::string& text) {
-      std::string digits;
-      for (char c : text.substr(0, text.find('e')))
-        if (c >= '0' && c <= '9')
-          digits += c;
-      digits.erase(0, digits.find_first_not_of('0'));
-      digits.erase(digits.find_last_not_of('0') + 1);
-      return digits.size();
-    };
-    ASSERT_LE(significantDigits(ftext), 9u) << ftext;
-    ASSERT_LE(significantDigits(text), 17u) << text;
+  for (int i = 0; i < 20000 && !testing::Test::HasFatalFailure(); ++i) {
+    const std::uint64_t bits = random();
+    const auto d = std::bit_cast<double>(bits);
+    const auto f = std::bit_cast<float>(static_cast<std::uint32_t>(bits >> 32));
+    if (std::isfinite(d))
+      readsBackShort(
+          d, [](const char* text) { return std::strtod(text, nullptr); }, 17u);
+    if (std::isfinite(f))
+      readsBackShort(
+          f, [](const char* text) { return std::strtof(text, nullptr); }, 9u);
   }
 }
 
