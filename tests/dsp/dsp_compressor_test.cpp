@@ -2,6 +2,7 @@
 // against the straightforward per-sample code (bit for bit).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -42,16 +43,16 @@ const char* const kModeNames[] = {"dual", "linked", "mid-side", "mid-side linked
 void fastOp(Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b, int n) {
   using Plain = void (Compressor2::*)(float*, float*, int);
   using Keyed = void (Compressor2::*)(float*, float*, const float*, const float*, int);
-  static constexpr Plain plain[] = {&Compressor2::processBuffers, &Compressor2::processBuffersLinked,
-                                    &Compressor2::processBuffersMidSide,
-                                    &Compressor2::processBuffersMidSideLinked};
-  static constexpr Keyed keyedByMode[] = {
+  static constexpr std::array<Plain, 4> plain = {
+      &Compressor2::processBuffers, &Compressor2::processBuffersLinked, &Compressor2::processBuffersMidSide,
+      &Compressor2::processBuffersMidSideLinked};
+  static constexpr std::array<Keyed, 4> keyedByMode = {
       &Compressor2::processBuffersSidechain, &Compressor2::processBuffersSidechainLinked,
       &Compressor2::processBuffersSidechainMidSide, &Compressor2::processBuffersSidechainMidSideLinked};
   if (keyed)
-    (c.*keyedByMode[mode])(l, r, a, b, n);
+    (c.*keyedByMode[std::size_t(mode)])(l, r, a, b, n);
   else
-    (c.*plain[mode])(l, r, n);
+    (c.*plain[std::size_t(mode)])(l, r, n);
 }
 
 // Same output bits and detector state (NaN payloads may differ; any NaN level acts alike).
