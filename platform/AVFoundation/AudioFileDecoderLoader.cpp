@@ -2,12 +2,11 @@
 // tree's platform folder, or an installed bundle's Frameworks), so its path is taken from where
 // this library was loaded. Loaded once, on the first read, from whichever thread reads first
 // (the static's initialisation is thread-safe); never unloaded.
-#include <dlfcn.h>
-
 #include <string>
 
 #include "AVFoundation/AVAudioFile.h"
 #include "AVFoundation/internal/AudioFileDecoder.h"
+#include "Foundation/ModuleLoading.h"
 
 namespace audio_file_decoder {
 namespace {
@@ -25,23 +24,14 @@ struct Loaded {
 const Loaded& module() {
   static const Loaded loaded = [] {
     Loaded result;
-    Dl_info info{};
-    std::string path = KOV_AUDIO_DECODER_MODULE;
-    if (::dladdr(reinterpret_cast<void*>(&decode), &info) && info.dli_fname) {
-      const std::string self = info.dli_fname;
-      const auto slash = self.rfind('/');
-      if (slash != std::string::npos)
-        path = self.substr(0, slash + 1) + KOV_AUDIO_DECODER_MODULE;
-    }
     // Bound at once and kept: FFmpeg's static set-up must never be undone.
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    void* symbol = handle ? ::dlsym(handle, KOV_STRINGIFY(KOV_AUDIO_DECODER_ENTRY)) : nullptr;
-    if (symbol) {
-      result.entry = reinterpret_cast<Entry>(symbol);
-    } else {
-      const char* why = ::dlerror();
-      result.problem = "the decoder module will not load (" + std::string(why ? why : "no entry") + ")";
-    }
+    const ModuleEntry found =
+        loadModuleBeside(reinterpret_cast<const void*>(&decode), KOV_AUDIO_DECODER_MODULE,
+                         KOV_STRINGIFY(KOV_AUDIO_DECODER_ENTRY));
+    if (found.symbol)
+      result.entry = reinterpret_cast<Entry>(found.symbol);
+    else
+      result.problem = "the decoder module will not load (" + found.problem + ")";
     return result;
   }();
   return loaded;

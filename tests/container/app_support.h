@@ -29,6 +29,7 @@
 #include "Foundation/testing/FoundationTesting.h"
 #include "MainInterface.h"
 #include "StdoutCapture.h"
+#include "component_log.h"
 #include "UIKit/UIStoryboard.h"
 #include "UIKit/UIWindow.h"
 #include "ViewController.h"
@@ -66,16 +67,11 @@ inline std::vector<std::string> containerLines(const std::string& printed) {
   return kept;
 }
 
+// The effect manager's component lines, as the container's lines (without blank lines).
 inline std::vector<std::string> componentLog() {
-  const ProcessInfo& process = ProcessInfo::processInfo();
-  return {"AUExtensionManager: Loaded component has following properties.",
-          "Process Name: " + process.processName() + " PID: " + std::to_string(process.processIdentifier()),
-          "AUExtension (",
-          "type: aumf",
-          "subtype: kvc1",
-          "manufacturer: QFLD",
-          "flags: 0x00000002",
-          ")"};
+  std::vector<std::string> lines = container_test::loadedComponentLines();
+  std::erase(lines, "");
+  return lines;
 }
 
 // The screen's folder lines are printed on the main thread while the registry search already runs

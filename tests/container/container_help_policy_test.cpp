@@ -6,39 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "HelpHost.h"
-#include "HelpViewController.h"
-#include "StdoutCapture.h"
 #include "container_support.h"
 
 using namespace container_test;
-using stdout_capture::beginCapture;
-using stdout_capture::endCapture;
-
-namespace {
-
-class HelpPolicyMoreTest : public HeadlessTest {
- protected:
-  void SetUp() override {
-    HeadlessTest::SetUp();
-    help = std::make_shared<HelpViewController>(NSCoder());
-    help->loadViewIfNeeded();
-    web = help->webView();
-  }
-  std::shared_ptr<HelpViewController> help;
-  std::shared_ptr<WKWebView> web;
-};
-
-}  // namespace
-
-TEST_F(HelpPolicyMoreTest, PageRequestsAndFurtherResponses) {
+TEST_F(HelpPolicyTest, PageRequestsAndFurtherResponses) {
   {
     SCOPED_TRACE("a page request");
-    Answers<WKNavigationActionPolicy> answers;
-    beginCapture();
-    web->decidePolicy(actionFor("https://help.example.org/notes.txt"), answers.recorder());
-    EXPECT_EQ(endCapture(), "navigationAction: \nhttps://help.example.org/notes.txt\n");
-    EXPECT_EQ(answers.given, std::vector{WKNavigationActionPolicy::allow});
+    expectDecision(*web, "https://help.example.org/notes.txt", WKNavigationActionPolicy::allow);
   }
   const std::pair<const char*, WKNavigationResponsePolicy> cases[] = {
       {"https://help.example.org", WKNavigationResponsePolicy::allow},
@@ -47,11 +21,7 @@ TEST_F(HelpPolicyMoreTest, PageRequestsAndFurtherResponses) {
   };
   for (const auto& [url, expected] : cases) {
     SCOPED_TRACE(url);
-    Answers<WKNavigationResponsePolicy> answers;
-    beginCapture();
-    web->decidePolicy(responseFor(url), answers.recorder());
-    EXPECT_EQ(endCapture(), std::string("navigationResponse: \n") + url + "\n");
-    EXPECT_EQ(answers.given, std::vector{expected});
+    expectDecision(*web, url, expected);
   }
 }
 
@@ -69,7 +39,7 @@ TEST(HelpPolicyAddress, ExtensionRule) {
   }
 }
 
-TEST_F(HelpPolicyMoreTest, TheScreenIsBothDelegatesOfItsWebViewWhichItsViewTreeOwns) {
+TEST_F(HelpPolicyTest, TheScreenIsBothDelegatesOfItsWebViewWhichItsViewTreeOwns) {
   EXPECT_EQ(web->navigationDelegate().get(), static_cast<WKNavigationDelegate*>(help.get()));
   EXPECT_EQ(web->uiDelegate().get(), static_cast<WKUIDelegate*>(help.get()));
   std::weak_ptr<WKWebView> watch = web;
@@ -88,8 +58,6 @@ TEST(HelpHostMore, BareHostsLoopbackByNameAndQueries) {
   };
   for (const auto& [entry, root] : cases) {
     SCOPED_TRACE(entry);
-    const HelpHost host = HelpHost::fromEntry(entry);
-    EXPECT_EQ(host.rootURL().absoluteString(), root);
-    EXPECT_EQ(host.helpPageURL().absoluteString(), root + "DYNAMICS/");
+    expectHostPages(entry, root);
   }
 }

@@ -12,9 +12,6 @@
 #include <iterator>
 #include <vector>
 
-#include "HelpHost.h"
-#include "HelpViewController.h"
-#include "StdoutCapture.h"
 #include "container_support.h"
 
 using namespace container_test;
@@ -24,18 +21,6 @@ using stdout_capture::endCapture;
 namespace {
 
 const std::string fallback = std::string(defaultHelpHost) + "/";
-
-class HelpPolicyTest : public HeadlessTest {
- protected:
-  void SetUp() override {
-    HeadlessTest::SetUp();
-    help = std::make_shared<HelpViewController>(NSCoder());
-    help->loadViewIfNeeded();
-    web = help->webView();
-  }
-  std::shared_ptr<HelpViewController> help;
-  std::shared_ptr<WKWebView> web;
-};
 
 std::vector<std::string> loadedAddresses(WKWebView& web) {
   std::vector<std::string> addresses;
@@ -70,9 +55,7 @@ TEST(HelpHost, EntriesAndTheirPages) {
   };
   for (const auto& [entry, root] : cases) {
     SCOPED_TRACE(entry);
-    const HelpHost host = HelpHost::fromEntry(entry);
-    EXPECT_EQ(host.rootURL().absoluteString(), root);
-    EXPECT_EQ(host.helpPageURL().absoluteString(), root + "DYNAMICS/");
+    expectHostPages(entry, root);
   }
 }
 
@@ -123,23 +106,14 @@ TEST_F(HelpPolicyTest, ResponsesAreShownForPagesPdfAndHtmlOnly) {
   };
   for (const auto& [url, shown] : cases) {
     SCOPED_TRACE(url);
-    Answers<WKNavigationResponsePolicy> answers;
-    beginCapture();
-    web->decidePolicy(responseFor(url), answers.recorder());
-    EXPECT_EQ(endCapture(), std::string("navigationResponse: \n") + url + "\n");
-    EXPECT_EQ(answers.given,
-              std::vector{shown ? WKNavigationResponsePolicy::allow : WKNavigationResponsePolicy::cancel});
+    expectDecision(*web, url, shown ? WKNavigationResponsePolicy::allow : WKNavigationResponsePolicy::cancel);
   }
 }
 
 TEST_F(HelpPolicyTest, RequestsWithAUrlAreAllowedWhateverTheirScheme) {
   for (const char* url : {"mailto:someone@example.org", "file:///etc/passwd"}) {
     SCOPED_TRACE(url);
-    Answers<WKNavigationActionPolicy> answers;
-    beginCapture();
-    web->decidePolicy(actionFor(url), answers.recorder());
-    EXPECT_EQ(endCapture(), std::string("navigationAction: \n") + url + "\n");
-    EXPECT_EQ(answers.given, std::vector{WKNavigationActionPolicy::allow});
+    expectDecision(*web, url, WKNavigationActionPolicy::allow);
   }
 }
 

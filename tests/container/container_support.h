@@ -1,6 +1,6 @@
 // Shared by the container tests: the headless backend, answers recorded per decision, feeding a
-// web view as its engine would, and a main bundle whose resource folder holds a chosen
-// information property list. [main]
+// web view as its engine would, a main bundle whose resource folder holds a chosen information
+// property list, and the help screen's web view with the checks of its decisions and host. [main]
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,10 +10,15 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/Bundle.h"
+#include "HelpHost.h"
+#include "HelpViewController.h"
+#include "StdoutCapture.h"
+#include "TemporaryFolder.h"
 #include "UIKit/UIWindow.h"
 #include "WebKit/WKWebView.h"
 
@@ -45,36 +50,23 @@ inline WKNavigationResponse responseFor(const char* url) {
 // A resource folder in the temporary folder, made the main bundle's for the test's life.
 class ResourceFolder {
  public:
-  ResourceFolder() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("kov-container-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
-    std::filesystem::create_directories(path_);
-    Bundle::setMainResourcePath(path_.string());
-  }
-  ~ResourceFolder() {
-    Bundle::setMainResourcePath(std::nullopt);
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ResourceFolder() { Bundle::setMainResourcePath(folder_.path().string()); }
+  ~ResourceFolder() { Bundle::setMainResourcePath(std::nullopt); }
   // Writes Info.plist naming the help host (no entry for an empty host).
   void writeInfo(const std::string& host) const {
-    std::ofstream info(path_ / "Info.plist");
+    std::ofstream info(path() / "Info.plist");
     info << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
     if (!host.empty())
       info << "  <key>KOVHelpHost</key>\n  <string>" << host << "</string>\n";
     info << "</dict>\n</plist>\n";
   }
   void write(const std::string& name, const std::string& content) const {
-    std::ofstream(path_ / name, std::ios::binary) << content;
+    std::ofstream(folder_.file(name), std::ios::binary) << content;
   }
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return folder_.path(); }
 
  private:
-  static int& counter() {
-    static int n = 0;
-    return n;
-  }
-  std::filesystem::path path_;
+  test_support::TemporaryFolder folder_{"kov-container"};
 };
 
 class HeadlessTest : public testing::Test {
@@ -85,5 +77,41 @@ class HeadlessTest : public testing::Test {
   }
   void TearDown() override { MainLoop::runUntilIdle(); }
 };
+
+// The help screen, its view loaded, and the web view it is both delegates of.
+class HelpPolicyTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    help = std::make_shared<HelpViewController>(NSCoder());
+    help->loadViewIfNeeded();
+    web = help->webView();
+  }
+  std::shared_ptr<HelpViewController> help;
+  std::shared_ptr<WKWebView> web;
+};
+
+// Feeds `web` a request (an action policy) or a response (a response policy) for `url` as its
+// engine would: the delegate's printed lines and its one answer.
+template <class Policy>
+void expectDecision(WKWebView& web, const char* url, Policy expected) {
+  constexpr bool isAction = std::is_same_v<Policy, WKNavigationActionPolicy>;
+  Answers<Policy> answers;
+  stdout_capture::beginCapture();
+  if constexpr (isAction)
+    web.decidePolicy(actionFor(url), answers.recorder());
+  else
+    web.decidePolicy(responseFor(url), answers.recorder());
+  EXPECT_EQ(stdout_capture::endCapture(),
+            std::string(isAction ? "navigationAction: \n" : "navigationResponse: \n") + url + "\n");
+  EXPECT_EQ(answers.given, std::vector{expected});
+}
+
+// The help host made from an information property list's `entry`: its root and its help page.
+inline void expectHostPages(const std::string& entry, const std::string& root) {
+  const HelpHost host = HelpHost::fromEntry(entry);
+  EXPECT_EQ(host.rootURL().absoluteString(), root);
+  EXPECT_EQ(host.helpPageURL().absoluteString(), root + "DYNAMICS/");
+}
 
 }  // namespace container_test

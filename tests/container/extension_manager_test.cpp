@@ -10,6 +10,7 @@
 #include "AVFoundation/AVAudioNode.h"
 #include "Foundation/ProcessInfo.h"
 #include "StdoutCapture.h"
+#include "component_log.h"
 #include "fake_engine_player.h"
 
 namespace {
@@ -55,20 +56,6 @@ struct StartUp {
 const std::string kNote =
     "NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!";
 
-std::vector<std::string> componentLog() {
-  const ProcessInfo& process = ProcessInfo::processInfo();
-  return {"AUExtensionManager: Loaded component has following properties.",
-          "",
-          "Process Name: " + process.processName() + " PID: " + std::to_string(process.processIdentifier()),
-          "",
-          "AUExtension (",
-          "type: aumf",
-          "subtype: kvc1",
-          "manufacturer: QFLD",
-          "flags: 0x00000002",
-          ")"};
-}
-
 template <class... Parts>
 std::vector<std::string> joined(Parts... parts) {
   std::vector<std::string> all;
@@ -85,7 +72,7 @@ TEST(AUExtensionManager, InstantiationFailurePrintsTheDescription) {
   StartUp run;
   gRefuse = false;
   EXPECT_EQ(run.lines,
-            joined(std::vector<std::string>{kNote}, componentLog(),
+            joined(std::vector<std::string>{kNote}, container_test::loadedComponentLines(),
                    std::vector<std::string>{
                        "AudioComponentDescription(componentType: 1635085670, componentSubType: 1802920753, "
                        "componentManufacturer: 1363561540, componentFlags: 2, componentFlagsMask: 0)",

@@ -2,6 +2,7 @@
 // against the straightforward per-sample code (bit for bit).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -40,32 +41,18 @@ const char* const kModeNames[] = {"dual", "linked", "mid-side", "mid-side linked
 
 // The buffer form of mode 0-3 (dual, linked, mid-side, mid-side linked), keyed or not.
 void fastOp(Compressor2& c, int mode, bool keyed, float* l, float* r, const float* a, const float* b, int n) {
-  switch (mode + (keyed ? 4 : 0)) {
-    case 0:
-      c.processBuffers(l, r, n);
-      break;
-    case 1:
-      c.processBuffersLinked(l, r, n);
-      break;
-    case 2:
-      c.processBuffersMidSide(l, r, n);
-      break;
-    case 3:
-      c.processBuffersMidSideLinked(l, r, n);
-      break;
-    case 4:
-      c.processBuffersSidechain(l, r, a, b, n);
-      break;
-    case 5:
-      c.processBuffersSidechainLinked(l, r, a, b, n);
-      break;
-    case 6:
-      c.processBuffersSidechainMidSide(l, r, a, b, n);
-      break;
-    default:
-      c.processBuffersSidechainMidSideLinked(l, r, a, b, n);
-      break;
-  }
+  using Plain = void (Compressor2::*)(float*, float*, int);
+  using Keyed = void (Compressor2::*)(float*, float*, const float*, const float*, int);
+  static constexpr std::array<Plain, 4> plain = {
+      &Compressor2::processBuffers, &Compressor2::processBuffersLinked, &Compressor2::processBuffersMidSide,
+      &Compressor2::processBuffersMidSideLinked};
+  static constexpr std::array<Keyed, 4> keyedByMode = {
+      &Compressor2::processBuffersSidechain, &Compressor2::processBuffersSidechainLinked,
+      &Compressor2::processBuffersSidechainMidSide, &Compressor2::processBuffersSidechainMidSideLinked};
+  if (keyed)
+    (c.*keyedByMode[std::size_t(mode)])(l, r, a, b, n);
+  else
+    (c.*plain[std::size_t(mode)])(l, r, n);
 }
 
 // Same output bits and detector state (NaN payloads may differ; any NaN level acts alike).

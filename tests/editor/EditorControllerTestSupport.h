@@ -57,6 +57,17 @@ inline Lines endCapture() {
   return editorLines(stdout_capture::splitLines(stdout_capture::endCapture()));
 }
 
+// A visible key window of `frame` with `controller` as its root, laid out (the main queue drained:
+// the controller binds and the first display pass runs).
+template <class Controller>
+std::shared_ptr<UIWindow> showInWindow(const std::shared_ptr<Controller>& controller, CGRect frame) {
+  auto window = UIWindow::make(frame);
+  window->setRootViewController(controller);
+  window->makeKeyAndVisible();
+  MainLoop::runUntilIdle();
+  return window;
+}
+
 class EditorControllerTest : public testing::Test {
  protected:
   void SetUp() override {

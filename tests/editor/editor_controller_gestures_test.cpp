@@ -22,10 +22,7 @@ class EditorGestureTest : public EditorControllerTest {
   void SetUp() override {
     EditorControllerTest::SetUp();
     controller = std::make_shared<ExposedController>();
-    window = UIWindow::make({0, 0, 1000, 500});
-    window->setRootViewController(controller);
-    window->makeKeyAndVisible();
-    MainLoop::runUntilIdle();
+    window = showInWindow(controller, {0, 0, 1000, 500});
     fingers = std::make_unique<TouchInjector>(*window);
   }
   void TearDown() override {

@@ -37,11 +37,7 @@ std::pair<std::shared_ptr<AudioUnitViewController>, std::shared_ptr<UIWindow>> s
     const std::shared_ptr<KOV_Compressor_Extension_AudioUnit>& unit) {
   auto controller = std::make_shared<AudioUnitViewController>();
   controller->setAudioUnit(unit);
-  auto window = UIWindow::make({0, 0, 1024, 680});
-  window->setRootViewController(controller);
-  window->makeKeyAndVisible();
-  MainLoop::runUntilIdle();
-  return {controller, window};
+  return {controller, showInWindow(controller, {0, 0, 1024, 680})};
 }
 
 TEST_F(EditorControllerTest, MeterTicksFeedTheGaugeOnlyWhenTheEffectCanBeSeenWorking) {

@@ -32,10 +32,7 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
     EXPECT_EQ(made->className(), "KOV_Compressor_Extension.KOV_Compressor_Extension_AudioUnit");
   }
   const auto unit = controller->audioUnit();
-  auto window = UIWindow::make({0, 0, 1024, 680});
-  window->setRootViewController(controller);
-  window->makeKeyAndVisible();
-  MainLoop::runUntilIdle();  // binds, and runs the first display pass
+  auto window = showInWindow(controller, {0, 0, 1024, 680});  // binds, and runs the first display pass
   UITestSupport::display(*window);
   TestClock::advance(0.04);
 

@@ -45,10 +45,7 @@ class Session {
  public:
   explicit Session(std::uint32_t seed) : random_(seed) {
     controller = std::make_shared<AudioUnitViewController>();
-    window = UIWindow::make({0, 0, 1000, 500});
-    window->setRootViewController(controller);
-    window->makeKeyAndVisible();
-    MainLoop::runUntilIdle();
+    window = showInWindow(controller, {0, 0, 1000, 500});
     fingers = std::make_unique<TouchInjector>(*window);
   }
   ~Session() {
@@ -72,9 +69,9 @@ class Session {
     if (kind < 28)
       return touchMove();
     if (kind < 34)
-      return touchUp();
+      return touchEnd(false);
     if (kind < 37)
-      return touchCancel();
+      return touchEnd(true);
     if (kind < 55)
       return pinch();
     if (kind < 65)
@@ -133,21 +130,18 @@ class Session {
     last_[finger] = p;
     return at("move", finger, p);
   }
-  std::string touchUp() {
+  // Lifts the picked finger (or the system cancels its touch); puts it down when it is up.
+  std::string touchEnd(bool cancelled) {
     const int finger = pick(0, 1);
     if (!down_[finger])
       return touchDown();
+    down_[finger] = false;
+    if (cancelled) {
+      fingers->cancel(finger);
+      return "cancel finger " + std::to_string(finger);
+    }
     fingers->up(finger, last_[finger]);
-    down_[finger] = false;
     return at("up", finger, last_[finger]);
-  }
-  std::string touchCancel() {
-    const int finger = pick(0, 1);
-    if (!down_[finger])
-      return touchDown();
-    fingers->cancel(finger);
-    down_[finger] = false;
-    return "cancel finger " + std::to_string(finger);
   }
   std::string pinch() {
     if (!pinching_) {

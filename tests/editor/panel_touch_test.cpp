@@ -45,6 +45,12 @@ struct Rig {
     touch->update(at, UITouchPhase::ended, 0.0);
     panel->touchesEnded(UITouchSet({touch}), nullptr);
   }
+  // Down at `down` and lifted at `up` (a tap where both are the same point).
+  void tap(CGPoint down, CGPoint up) {
+    touchDown(down);
+    liftAt(up);
+  }
+  void tap(CGPoint at) { tap(at, at); }
   void cancel() {
     touch->update(touch->windowLocation(), UITouchPhase::cancelled, 0.0);
     panel->touchesCancelled(UITouchSet({touch}), nullptr);
@@ -137,8 +143,7 @@ TEST(PanelTouch, TouchUpReplaysTheEndPointAndReleasesTheControl) {
   // A touch and release without moving sends the unchanged value once.
   rig.delegate->parameters.clear();
   stdout_capture::beginCapture();
-  rig.touchDown({428, 94});  // ratio
-  rig.liftAt({428, 94});
+  rig.tap({428, 94});  // ratio
   stdout_capture::endCapture();
   EXPECT_EQ(rig.delegate->parameters, (Sent{{3, 0.5f}}));
 }
@@ -148,12 +153,9 @@ TEST(PanelTouch, TouchUpInsideOrOutsideByTheEndPointInViewPoints) {
   // width, yet the touch is well inside the panel.
   Rig rig(256, 170);
   stdout_capture::beginCapture();
-  rig.touchDown({214, 47});
-  rig.liftAt({214, 47});
-  rig.touchDown({214, 47});
-  rig.liftAt({300, 47});
-  rig.touchDown({214, 47});
-  rig.liftAt({256, 47});  // the right edge is outside, as a view's bounds are half-open
+  rig.tap({214, 47});
+  rig.tap({214, 47}, {300, 47});
+  rig.tap({214, 47}, {256, 47});  // the right edge is outside, as a view's bounds are half-open
   stdout_capture::endCapture();
   EXPECT_EQ(rig.delegate->parameters.front().first, 3);
   EXPECT_EQ(rig.sent(UIControlEvents::touchUpInside), 1u);
@@ -169,11 +171,9 @@ TEST(PanelTouch, ButtonsFlipAndTheModeSteps) {
     rig.moveTo({150, 200});  // moves on a button send nothing
     rig.liftAt({150, 200});
   }
-  rig.touchDown({420, 280});  // audition
-  rig.liftAt({420, 280});
+  rig.tap({420, 280});  // audition
   for (int i = 0; i < 4; ++i) {
-    rig.touchDown({256, 75});  // mode
-    rig.liftAt({256, 75});
+    rig.tap({256, 75});  // mode
   }
   stdout_capture::endCapture();
   EXPECT_EQ(rig.delegate->parameters,
@@ -257,8 +257,7 @@ TEST(PanelTouch, WithoutControllerOrDelegateOrDrawing) {
     Rig rig(512, 340);
     rig.panel->setDelegate(nullptr);
     stdout_capture::beginCapture();
-    rig.touchDown({84, 93});
-    rig.liftAt({84, 50});
+    rig.tap({84, 93}, {84, 50});
     EXPECT_EQ(stdout_capture::endCapture(), "");
     EXPECT_EQ(rig.controller->lockHistory, (std::vector<bool>{false}));
     EXPECT_EQ(rig.sent(UIControlEvents::touchUpInside), 1u);

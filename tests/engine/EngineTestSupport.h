@@ -23,28 +23,16 @@
 #include "AVFoundation/AVAudioFile.h"
 #include "AVFoundation/AVAudioPlayerNode.h"
 #include "Foundation/URL.h"
+#include "TemporaryFolder.h"
 
 namespace engine_test {
 
 using Channels = std::vector<std::vector<float>>;
 
 // A folder of its own under the system's temporary folder, removed with the object.
-class TemporaryFolder {
+class TemporaryFolder : public test_support::TemporaryFolder {
  public:
-  TemporaryFolder() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("kov-engine-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
-    std::filesystem::create_directories(path_);
-  }
-  ~TemporaryFolder() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  static int& counter() {
-    static int n = 0;
-    return n;
-  }
-  std::filesystem::path path_;
+  TemporaryFolder() : test_support::TemporaryFolder("kov-engine") {}
 };
 
 // A 32-bit float WAV file: FFmpeg decodes it to exactly these samples.

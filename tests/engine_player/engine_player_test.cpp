@@ -13,6 +13,7 @@
 #include "AVFoundation/testing/AVFoundationTesting.h"
 #include "AudioToolbox/internal/PeakLimiterUnit.h"
 #include "Foundation/Bundle.h"
+#include "EnginePlayerLines.h"
 #include "StdoutCapture.h"
 
 namespace {
@@ -94,18 +95,8 @@ TEST(AUEnginePlayerThreads, StartUpStartPassStopAndDisconnectPrintTheirSequences
     ASSERT_EQ(printed.size(), 9u);
     path = printed[6];
     EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(KOV_LOOPS_DIR));
-    EXPECT_EQ(printed,
-              (std::vector<std::string>{
-                  "AUEnginePlayer: Audio file at '" + path + "' was selected for loading into the player.",
-                  "AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.",
-                  "AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.",
-                  "2",
-                  "AUEnginePlayer: Audio unit re-connecting to the player.",
-                  "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
-                  path,
-                  "AUEnginePlayer: Audio session was set active.",
-                  "AUEnginePlayer: Audio engine starting.",
-              }));
+    EXPECT_EQ(printed, engine_player_lines::startedWith(path));
+
     EXPECT_EQ(rig.delegate->events, (std::vector<std::string>{"file " + path, "playing"}));
   }
   {

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "Foundation/Bundle.h"
 #include "Foundation/Data.h"
 #include "Foundation/FileManager.h"
+#include "Foundation/ModuleLoading.h"
 #include "Foundation/NSError.h"
 #include "Foundation/URL.h"
 #include "Foundation/testing/FoundationTesting.h"
@@ -183,7 +185,7 @@ TEST(FileManager, ExistenceListingsAndFolders) {
 TEST(FileManager, UserFolders) {
   FileManager& fm = FileManager::defaultManager();
   FileManagerTesting::setSearchPaths(SearchPathDirectory::documentDirectory,
-                                        std::vector<std::string>{"/data/docs"});
+                                     std::vector<std::string>{"/data/docs"});
   auto urls = fm.urls(SearchPathDirectory::documentDirectory, SearchPathDomainMask::userDomainMask);
   ASSERT_EQ(urls.size(), 1u);
   EXPECT_EQ(urls[0].absoluteString(), "file:///data/docs/");
@@ -323,4 +325,33 @@ TEST(Bundle, MainResourceFolderAndItsOverride) {
   ASSERT_TRUE(plugin.resourcePath().has_value());
   EXPECT_EQ(*plugin.resourcePath(), tmp / "Plug.bundle/Resources");
   EXPECT_FALSE(Bundle(tmp.path).resourcePath().has_value());
+}
+
+TEST(ModuleLoading, OpensTheModuleBesideTheLibraryThatHoldsTheAnchor) {
+  // Foundation's own library is the anchor: the platform libraries lie in one folder.
+  const void* anchor = reinterpret_cast<const void*>(&loadModuleBeside);
+  {
+    SCOPED_TRACE("a module beside it, its entry found through what it links (GLib)");
+    const ModuleEntry found = loadModuleBeside(anchor, "libplatform_dispatch.so", "g_main_context_default");
+    EXPECT_EQ(found.symbol, reinterpret_cast<void*>(&g_main_context_default));
+    EXPECT_TRUE(found.path.starts_with("/")) << found.path;
+    EXPECT_TRUE(found.path.ends_with("/libplatform_dispatch.so")) << found.path;
+    EXPECT_EQ(found.problem, "");
+  }
+  {
+    SCOPED_TRACE("no such entry: the loader's message");
+    const ModuleEntry found = loadModuleBeside(anchor, "libplatform_dispatch.so", "kov_no_such_entry");
+    EXPECT_EQ(found.symbol, nullptr);
+    EXPECT_NE(found.problem.find("kov_no_such_entry"), std::string::npos) << found.problem;
+  }
+  {
+    SCOPED_TRACE("no such module: looked for beside the anchor's library, the loader's message");
+    const ModuleEntry found = loadModuleBeside(anchor, "kov-no-such-module.so", "entry");
+    EXPECT_EQ(found.symbol, nullptr);
+    EXPECT_EQ(std::filesystem::path(found.path).parent_path(),
+              std::filesystem::path(
+                  loadModuleBeside(anchor, "libplatform_dispatch.so", "g_main_context_default").path)
+                  .parent_path());
+    EXPECT_NE(found.problem.find("kov-no-such-module.so"), std::string::npos) << found.problem;
+  }
 }

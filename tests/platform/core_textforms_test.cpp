@@ -13,16 +13,31 @@
 
 #include "Foundation/TextForms.h"
 
+namespace {
+
+// A value of type T and its text form.
+template <class T>
+struct Case {
+  T value;
+  const char* text;
+};
+
+template <class T, std::size_t N>
+void expectDescriptions(const Case<T> (&cases)[N]) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(describe(c.value), c.text);
+  }
+}
+
+}  // namespace
+
 TEST(TextForms, FloatingPointDescriptions) {
   // Doubles print in decimal up to 2^54 and floats up to 2^25, so values between 2^53 and 2^54
   // (such as 1e16) and floats between 2^24 and 2^25 (such as 2e7) keep the decimal form; below
   // one, the fourth decimal place is the last in decimal form.
   const double quiet = std::numeric_limits<double>::quiet_NaN();
-  struct Case {
-    double value;
-    const char* text;
-  };
-  const Case doubles[] = {
+  const Case<double> doubles[] = {
       {48000.0, "48000.0"},
       {44100.0, "44100.0"},
       {0.1, "0.1"},
@@ -59,15 +74,8 @@ TEST(TextForms, FloatingPointDescriptions) {
       {-quiet, "-nan"},
       {std::bit_cast<double>(std::uint64_t{0x7FF0000000000001}), "snan"},  // signalling
   };
-  for (const auto& c : doubles) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(describe(c.value), c.text);
-  }
-  struct FloatCase {
-    float value;
-    const char* text;
-  };
-  const FloatCase floats[] = {
+  expectDescriptions(doubles);
+  const Case<float> floats[] = {
       {0.1f, "0.1"},
       {1.0f, "1.0"},
       {48000.0f, "48000.0"},
@@ -90,41 +98,37 @@ TEST(TextForms, FloatingPointDescriptions) {
       {std::bit_cast<float>(std::uint32_t{0x7F800001}), "snan"},
       {std::bit_cast<float>(std::uint32_t{0xFF800001}), "-snan"},
   };
-  for (const auto& c : floats) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(describe(c.value), c.text);
-  }
+  expectDescriptions(floats);
 }
 
 TEST(TextForms, FloatingPointDescriptionsReadBackExactlyAndAreShort) {
+  const auto significantDigits = [](const std::string& text) {
+    std::string digits;
+    for (char c : text.substr(0, text.find('e')))
+      if (c >= '0' && c <= '9')
+        digits += c;
+    digits.erase(0, digits.find_first_not_of('0'));
+    digits.erase(digits.find_last_not_of('0') + 1);
+    return digits.size();
+  };
+  // Reads back exactly, in the shortest digits: a float never needs more than 9 significant
+  // digits, a double 17.
+  const auto readsBackShort = [&](auto value, auto parse, std::size_t mostDigits) {
+    const std::string text = describe(value);
+    ASSERT_EQ(parse(text.c_str()), value) << text;
+    ASSERT_LE(significantDigits(text), mostDigits) << text;
+  };
   std::mt19937_64 random(2024);
-  for (int i = 0; i < 20000; ++i) {
-    std::uint64_t bits = random();
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    if (!std::isfinite(d))
-      continue;
-    const std::string text = describe(d);
-    ASSERT_EQ(std::strtod(text.c_str(), nullptr), d) << text;
-    const std::uint32_t fbits = static_cast<std::uint32_t>(bits >> 32);
-    float f;
-    std::memcpy(&f, &fbits, sizeof f);
-    if (!std::isfinite(f))
-      continue;
-    const std::string ftext = describe(f);
-    ASSERT_EQ(std::strtof(ftext.c_str(), nullptr), f) << ftext;
-    // Shortest digits: a float never needs more than 9 significant digits, a double 17.
-    auto significantDigits = [](const std::string& text) {
-      std::string digits;
-      for (char c : text.substr(0, text.find('e')))
-        if (c >= '0' && c <= '9')
-          digits += c;
-      digits.erase(0, digits.find_first_not_of('0'));
-      digits.erase(digits.find_last_not_of('0') + 1);
-      return digits.size();
-    };
-    ASSERT_LE(significantDigits(ftext), 9u) << ftext;
-    ASSERT_LE(significantDigits(text), 17u) << text;
+  for (int i = 0; i < 20000 && !testing::Test::HasFatalFailure(); ++i) {
+    const std::uint64_t bits = random();
+    const auto d = std::bit_cast<double>(bits);
+    const auto f = std::bit_cast<float>(static_cast<std::uint32_t>(bits >> 32));
+    if (std::isfinite(d))
+      readsBackShort(
+          d, [](const char* text) { return std::strtod(text, nullptr); }, 17u);
+    if (std::isfinite(f))
+      readsBackShort(
+          f, [](const char* text) { return std::strtof(text, nullptr); }, 9u);
   }
 }
 
