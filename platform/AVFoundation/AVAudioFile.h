@@ -21,8 +21,8 @@ struct PCMSamples;
 
 using AVAudioFramePosition = std::int64_t;
 
-// Status codes of failed opens (NSOSStatusErrorDomain), as the original platform's audio files
-// report them.
+// Status codes of failed opens, in NSOSStatusErrorDomain: four-character codes, written beside
+// each.
 inline constexpr OSStatus kAudioFileUnspecifiedError = 0x7768743F;          // 'wht?'
 inline constexpr OSStatus kAudioFileUnsupportedFileTypeError = 0x7479703F;  // 'typ?'
 inline constexpr OSStatus kAudioFileInvalidFileError = 0x6474613F;          // 'dta?'

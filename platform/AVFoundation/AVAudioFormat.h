@@ -39,7 +39,7 @@ class AVAudioChannelLayout {
   AudioChannelLayoutTag layoutTag_;
 };
 
-// Keys of `settings()`, as the original platform names them.
+// Keys of `settings()`: each key is its own name.
 inline const std::string AVFormatIDKey = "AVFormatIDKey";
 inline const std::string AVSampleRateKey = "AVSampleRateKey";
 inline const std::string AVNumberOfChannelsKey = "AVNumberOfChannelsKey";

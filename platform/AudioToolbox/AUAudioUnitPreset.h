@@ -44,7 +44,7 @@ class IndexSet {
   auto begin() const { return indices_.begin(); }
   auto end() const { return indices_.end(); }
   bool operator==(const IndexSet&) const = default;
-  // "0 indexes", "1 indexes", "2 indexes" (the count, as the original platform prints it).
+  // The count and the word "indexes", whatever the count: "0 indexes", "1 indexes", "2 indexes".
   std::string description() const;
 
  private:

@@ -1,5 +1,6 @@
 // Errors of the platform layer: a domain, a code and a description. Thrown by
-// throwing operations; the Objective-C style entries catch it and hand it out instead.
+// throwing operations; the entries named "...AndReturnError" catch it and hand it out through
+// their error parameter instead.
 #pragma once
 
 #include <cstdint>
