@@ -13,9 +13,6 @@ namespace {
 
 using Entry = void (*)(const std::string&, Failure*, std::shared_ptr<const PCMSamples>*);
 
-#define KOV_STRINGIFY_(x) #x
-#define KOV_STRINGIFY(x) KOV_STRINGIFY_(x)
-
 struct Loaded {
   Entry entry = nullptr;
   std::string problem;  // why there is no entry
@@ -27,7 +24,7 @@ const Loaded& module() {
     // Bound at once and kept: FFmpeg's static set-up must never be undone.
     const ModuleEntry found =
         loadModuleBeside(reinterpret_cast<const void*>(&decode), KOV_AUDIO_DECODER_MODULE,
-                         KOV_STRINGIFY(KOV_AUDIO_DECODER_ENTRY));
+                         KOV_MODULE_SYMBOL_NAME(KOV_AUDIO_DECODER_ENTRY));
     if (found.symbol)
       result.entry = reinterpret_cast<Entry>(found.symbol);
     else

@@ -17,3 +17,8 @@ struct ModuleEntry {
 // what it links must never be undone. Not locked: a caller that loads once keeps the result in a
 // static. [any]
 ModuleEntry loadModuleBeside(const void* anchor, const char* fileName, const char* entry);
+
+// The text of a macro's value: an entry named by a macro (its definition shared with the module
+// that exports it) is looked up as KOV_MODULE_SYMBOL_NAME(ENTRY_MACRO).
+#define KOV_MODULE_SYMBOL_NAME_(x) #x
+#define KOV_MODULE_SYMBOL_NAME(x) KOV_MODULE_SYMBOL_NAME_(x)

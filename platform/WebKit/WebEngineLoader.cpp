@@ -11,15 +11,12 @@ namespace {
 
 using Entry = WebEngine* (*)(WKWebView&, const WKWebViewConfiguration&);
 
-#define KOV_STRINGIFY_(x) #x
-#define KOV_STRINGIFY(x) KOV_STRINGIFY_(x)
-
 // [main] The entry, or nothing (reported once) when the module does not load.
 Entry loadEntry() {
   static const Entry entry = []() -> Entry {
     // Bound at once and kept: its static set-up (WebKitGTK's) must never be undone.
     const ModuleEntry found = loadModuleBeside(reinterpret_cast<const void*>(&makeGtkWebEngine),
-                                               KOV_WEB_ENGINE_MODULE, KOV_STRINGIFY(KOV_WEB_ENGINE_ENTRY));
+                                               KOV_WEB_ENGINE_MODULE, KOV_MODULE_SYMBOL_NAME(KOV_WEB_ENGINE_ENTRY));
     if (!found.symbol) {
       std::fprintf(stderr, "WebKit: the web engine module %s will not load (%s)\n", found.path.c_str(),
                    found.problem.c_str());
