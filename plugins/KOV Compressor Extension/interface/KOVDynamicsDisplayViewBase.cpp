@@ -51,13 +51,24 @@ void KOVDynamicsDisplayViewBase::drawMain(CGRect frame, ResizingBehavior0 resizi
   context->restoreGState();
 }
 
+namespace {
+
+// A rectangle of the main canvas in view points, where drawMain places the canvas in `frame`.
+CGRect canvasToView(CGRect canvasRect, CGRect frame, ResizingBehavior0 resizing) {
+  const CGRect& canvas = KOVDynamicsDisplayViewBase::kCanvas;
+  const CGRect placed = ResizingBehavior(resizing.value()).apply(canvas, frame);
+  const CGFloat sx = placed.width() / canvas.size.width, sy = placed.height() / canvas.size.height;
+  return CGRect(placed.minX() + canvasRect.minX() * sx, placed.minY() + canvasRect.minY() * sy,
+                canvasRect.width() * sx, canvasRect.height() * sy);
+}
+
+}  // namespace
+
 CGRect KOVDynamicsDisplayViewBase::marksRect(CGRect frame, ResizingBehavior0 resizing) {
-  const CGRect placed = ResizingBehavior(resizing.value()).apply(kCanvas, frame);
-  const CGFloat sx = placed.width() / kCanvas.size.width, sy = placed.height() / kCanvas.size.height;
   const CGRect symbol(kMeterAnchor.x + kMeterSymbol.origin.x, kMeterAnchor.y + kMeterSymbol.origin.y,
                       kMeterSymbol.size.width, kMeterSymbol.size.height);
-  return CGRect(placed.minX() + symbol.minX() * sx - 1, placed.minY() + symbol.minY() * sy - 1,
-                symbol.width() * sx + 2, symbol.height() * sy + 2);
+  const CGRect r = canvasToView(symbol, frame, resizing);
+  return CGRect(r.minX() - 1, r.minY() - 1, r.width() + 2, r.height() + 2);
 }
 
 CGRect KOVDynamicsDisplayViewBase::markRect(CGRect frame, int mark, CGFloat value,
@@ -84,9 +95,7 @@ CGRect KOVDynamicsDisplayViewBase::markRect(CGRect frame, int mark, CGFloat valu
                 x1 = kMeterAnchor.x + std::max(a.x, b.x) + grow;
   const CGFloat y0 = kMeterAnchor.y + kMeterSymbol.origin.y + std::min(a.y, b.y) - grow;
   const CGFloat y1 = kMeterAnchor.y + kMeterSymbol.origin.y + std::max(a.y, b.y) + grow;
-  const CGRect placed = ResizingBehavior(resizing.value()).apply(kCanvas, frame);
-  const CGFloat sx = placed.width() / kCanvas.size.width, sy = placed.height() / kCanvas.size.height;
-  const CGRect r(placed.minX() + x0 * sx, placed.minY() + y0 * sy, (x1 - x0) * sx, (y1 - y0) * sy);
+  const CGRect r = canvasToView(CGRect(x0, y0, x1 - x0, y1 - y0), frame, resizing);
   if (!std::isfinite(r.origin.x) || !std::isfinite(r.origin.y) || !std::isfinite(r.size.width) ||
       !std::isfinite(r.size.height))
     return r;
