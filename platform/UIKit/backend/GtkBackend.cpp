@@ -1,11 +1,11 @@
 // Windows on a desktop through GTK 3: a GtkWindow holding one GtkDrawingArea. A requested display
-// pass runs from a tick callback of the area, in the update phase of GTK's frame clock, so passes
-// follow the display refresh, several requests in one frame make one pass, and no frame is asked
-// for while nothing is marked. The pass composites only the damaged region into the window's
-// own surface; the area is then asked to redraw just that region (gtk_widget_queue_draw_area),
-// and its "draw" handler, which GTK runs in the same frame's paint phase clipped to the region,
-// copies only the clipped region onto GTK's surface. Input on the area becomes touches and pinch
-// input:
+// pass runs in the update phase of GTK's frame clock (the backend asks the clock for that phase
+// once per request and listens to its "update" signal), so passes follow the display refresh,
+// several requests in one frame make one pass, and no frame is asked for while nothing is marked. The pass
+// composites only the damaged region into the window's own surface; the area is then asked to redraw just
+// that region (gtk_widget_queue_draw_area), and its "draw" handler, which GTK runs in the same frame's paint
+// phase clipped to the region, copies only the clipped region onto GTK's surface. Input on the area becomes
+// touches and pinch input:
 // - the left mouse button and the motion while it is held are one touch (a double click is just
 //   two quick taps, so it makes a double tap; GDK's extra double-click event is ignored);
 // - each touch-screen sequence is a touch (the pointer events GDK emulates from it are ignored);
@@ -52,8 +52,7 @@ class GtkBackend final : public WindowBackend {
   }
 
   ~GtkBackend() override {
-    if (tick_)
-      gtk_widget_remove_tick_callback(area_, tick_);
+    watchFrameClock(nullptr);
     if (wheelTimeout_)
       g_source_remove(wheelTimeout_);
     if (placeIdle_)
@@ -103,9 +102,11 @@ class GtkBackend final : public WindowBackend {
   }
 
  protected:
+  // A frame's update phase is asked for; before the area is realized there is no clock, and the
+  // first draw runs the pass instead.
   void scheduleRefresh() override {
-    if (!tick_)
-      tick_ = gtk_widget_add_tick_callback(area_, &GtkBackend::onTick, this, nullptr);
+    if (GdkFrameClock* clock = watchFrameClock(gtk_widget_get_frame_clock(area_)))
+      gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_UPDATE);
   }
 
   // Asks GTK to paint the damaged region (window points, which are the area's coordinates) in
@@ -124,21 +125,36 @@ class GtkBackend final : public WindowBackend {
     checkNativePlacements();
   }
 
-  // The frame clock's update phase: one pass per frame while passes are requested. A view marked
-  // again during the pass keeps the callback for the next frame; otherwise it is removed, so an
-  // idle window asks for no frames.
-  static gboolean onTick(GtkWidget* widget, GdkFrameClock*, gpointer data) {
+  // Listens to the clock's update signal (connected once per clock: asking for a phase is cheap,
+  // a tick callback added and removed on every frame is not). The area's clock is its toplevel's,
+  // which changes only when the window is realized again; nullptr stops listening.
+  GdkFrameClock* watchFrameClock(GdkFrameClock* clock) {
+    if (clock == clock_)
+      return clock;
+    if (clock_) {
+      g_signal_handlers_disconnect_by_data(clock_, this);
+      g_object_unref(clock_);
+    }
+    clock_ = clock;
+    if (clock_) {
+      g_object_ref(clock_);
+      g_signal_connect(clock_, "update", G_CALLBACK(&GtkBackend::onUpdate), this);
+    }
+    return clock_;
+  }
+
+  // The frame clock's update phase: one pass per frame while passes are requested (other widgets'
+  // requests run it too, and find nothing to do). A view marked again during the pass requests
+  // again, which asks for the next frame's update phase; an idle window asks for no frames.
+  static void onUpdate(GdkFrameClock*, gpointer data) {
     auto* self = static_cast<GtkBackend*>(data);
-    self->pass(widget);
     if (self->isDisplayRequested())
-      return G_SOURCE_CONTINUE;
-    self->tick_ = 0;
-    return G_SOURCE_REMOVE;
+      self->pass(self->area_);
   }
 
   // GTK's paint phase, clipped to the region to show (queued damage, or what the window system
   // exposed): copies that region of the window's picture. A pass still pending (a draw before the
-  // first tick) runs first, so nothing stale is shown.
+  // first update phase) runs first, so nothing stale is shown.
   static gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     auto* self = static_cast<GtkBackend*>(data);
     if (self->isDisplayRequested())
@@ -336,7 +352,7 @@ class GtkBackend final : public WindowBackend {
   GtkWidget* gtkWindow_ = nullptr;
   GtkWidget* area_ = nullptr;
   GtkWidget* overlay_ = nullptr;
-  guint tick_ = 0;
+  GdkFrameClock* clock_ = nullptr;  // the clock whose update phase runs the passes
   std::vector<NativeChild> natives_;
   guint placeIdle_ = 0;
   CGPoint wheelAt_;
