@@ -155,7 +155,11 @@ void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, 
   }
 }
 
-// Multiplies the transform into the context unless the result would be unusable to Cairo.
+// Multiplies the transform into the context unless the result would be unusable to Cairo. Under
+// a result without rotation or shear, the view's origin moves to whole device pixels, so that
+// backings are copied sharp rather than resampled. The subviews inherit the moved origin, so they
+// stay exactly where they belong against their superview's content; the shift is under half a
+// pixel, within the damage rectangle rounded out to whole pixels.
 bool applyTransform(cairo_t* cr, const CGAffineTransform& t) {
   cairo_matrix_t current;
   cairo_get_matrix(cr, &current);
@@ -166,22 +170,12 @@ bool applyTransform(cairo_t* cr, const CGAffineTransform& t) {
   if (!std::isfinite(det) || std::fabs(det) < minimumDeterminant || !std::isfinite(product.x0) ||
       !std::isfinite(product.y0))
     return false;
+  if (product.xy == 0 && product.yx == 0) {
+    product.x0 = std::round(product.x0);
+    product.y0 = std::round(product.y0);
+  }
   cairo_set_matrix(cr, &product);
   return true;
-}
-
-// Under a transform without rotation or shear, moves the view's origin to whole device pixels, so
-// that backings are copied sharp rather than resampled. The subviews inherit the moved origin, so
-// they stay exactly where they belong against their superview's content; the shift is under half
-// a pixel, within the damage rectangle rounded out to whole pixels.
-void snapToPixels(cairo_t* cr) {
-  cairo_matrix_t m;
-  cairo_get_matrix(cr, &m);
-  if (m.xy != 0 || m.yx != 0)
-    return;
-  m.x0 = std::round(m.x0);
-  m.y0 = std::round(m.y0);
-  cairo_set_matrix(cr, &m);
 }
 
 // Whether the backing's pixels in [x0, x1) x [y0, y1) are all fully opaque, judged by tiles of
@@ -329,44 +323,50 @@ bool hasShownSubviews(const UIView& view) {
 void composite(const UIView& view, cairo_t* cr, const CGAffineTransform& own, CompositePlan& plan) {
   if (!view.isDrawable())
     return;
-  cairo_save(cr);
-  if (!applyTransform(cr, own)) {
-    cairo_restore(cr);
-    return;
-  }
-  snapToPixels(cr);
-  const bool skewed = own.b != 0 || own.c != 0;
-  plan.skewed += skewed;
-  const double alpha = view.alpha();
-  if (alpha < 1 && !hasShownSubviews(view)) {
-    paintBacking(view, cr, alpha, plan);  // a lone view needs no group
-  } else {
-    const bool group = alpha < 1;
-    if (group) {
-      ++plan.groups;
-      if (!plan.dryRun)
-        cairo_push_group(cr);
-    }
-    paintBacking(view, cr, 1, plan);
-    if (view.clipsToBounds()) {
-      const CGRect b = view.bounds();
-      cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
-      cairo_clip(cr);
-    }
-    for (const auto& sub : view.subviews()) {
-      if (auto t = sub->transformToSuperview())
-        composite(*sub, cr, *t, plan);
-    }
-    if (group) {
-      --plan.groups;
-      if (!plan.dryRun) {
-        cairo_pop_group_to_source(cr);
-        cairo_paint_with_alpha(cr, alpha);
+  // Only a view that clips shown subviews changes more of the context than its matrix; the others
+  // put the matrix back, which costs far less than saving and restoring the whole state.
+  const bool clips = view.clipsToBounds() && hasShownSubviews(view);
+  cairo_matrix_t saved;
+  cairo_get_matrix(cr, &saved);
+  if (clips)
+    cairo_save(cr);
+  if (applyTransform(cr, own)) {
+    const bool skewed = own.b != 0 || own.c != 0;
+    plan.skewed += skewed;
+    const double alpha = view.alpha();
+    if (alpha < 1 && !hasShownSubviews(view)) {
+      paintBacking(view, cr, alpha, plan);  // a lone view needs no group
+    } else {
+      const bool group = alpha < 1;
+      if (group) {
+        ++plan.groups;
+        if (!plan.dryRun)
+          cairo_push_group(cr);
+      }
+      paintBacking(view, cr, 1, plan);
+      if (clips) {
+        const CGRect b = view.bounds();
+        cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
+        cairo_clip(cr);
+      }
+      for (const auto& sub : view.subviews()) {
+        if (auto t = sub->transformToSuperview())
+          composite(*sub, cr, *t, plan);
+      }
+      if (group) {
+        --plan.groups;
+        if (!plan.dryRun) {
+          cairo_pop_group_to_source(cr);
+          cairo_paint_with_alpha(cr, alpha);
+        }
       }
     }
+    plan.skewed -= skewed;
   }
-  plan.skewed -= skewed;
-  cairo_restore(cr);
+  if (clips)
+    cairo_restore(cr);
+  else
+    cairo_set_matrix(cr, &saved);
 }
 
 // The transform that puts a root view's own coordinates at the origin of what it draws into.
