@@ -13,7 +13,16 @@ AUEnginePlayer::AUEnginePlayer() {
   engine_->attach(player_);
 }
 
-AUEnginePlayer::~AUEnginePlayer() = default;
+AUEnginePlayer::~AUEnginePlayer() {
+  if (!midiDrain_)
+    return;
+  // The drain list belongs to the main thread. Until a removal posted from elsewhere runs, the
+  // drain reports nothing pending (the player it holds weakly is gone).
+  if (DispatchQueue::main().isCurrent())
+    LogLines::removeRenderDrain(midiDrain_);
+  else
+    DispatchQueue::main().async([key = midiDrain_] { LogLines::removeRenderDrain(key); });
+}
 
 std::shared_ptr<AVAudioFile> AUEnginePlayer::currentFile() const {
   std::lock_guard lock(fileMutex_);
@@ -255,17 +264,18 @@ void AUEnginePlayer::connect(std::shared_ptr<AVAudioUnit> avAudioUnit, std::func
   if (unit && !unit->MIDIOutputNames().empty()) {
     print("AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.");
     unit->setMIDIOutputEventBlock(midiOutBlock_);
-    // The events are printed on the main thread: a main-loop timer drains the queue.
+    // The events are printed on the main thread, on the main loop's turns that print the render
+    // lines: no timer of its own, no wake-up while the effect sends nothing.
     DispatchQueue::main().async([weak = weak_from_this()] {
       auto self = weak.lock();
-      if (!self || self->midiTimer_)
+      if (!self || self->midiDrain_)
         return;
-      self->midiTimer_ = Timer::scheduledTimer(0.01, true, [weak](Timer& timer) {
-        if (auto self = weak.lock())
-          self->drainMIDIEvents();
-        else
-          timer.invalidate();
-      });
+      self->midiDrain_ = LogLines::addRenderDrain(
+          [weak, events = self->midiEvents_] { return events->hasPending() && !weak.expired(); },
+          [weak] {
+            if (auto self = weak.lock())
+              self->drainMIDIEvents();
+          });
     });
   }
   engine_->attach(avAudioUnit);

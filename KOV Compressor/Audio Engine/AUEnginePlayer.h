@@ -28,7 +28,6 @@
 #include "AVFoundation/AVAudioFile.h"
 #include "AVFoundation/AVAudioPlayerNode.h"
 #include "Dispatch/DispatchQueue.h"
-#include "Dispatch/Timer.h"
 #include "Foundation/URL.h"
 #include "MIDIEventQueue.h"
 
@@ -63,8 +62,8 @@ class AUEnginePlayer : public AUEnginePlayerCalls, public std::enable_shared_fro
 
   // MIDI events dropped by a full queue.
   std::uint64_t droppedMIDIEvents() const { return midiEvents_->dropped(); }
-  // Prints the MIDI events waiting in the queue. [main] (A main-loop timer does this every 10 ms
-  // once the block is installed.)
+  // Prints the MIDI events waiting in the queue. [main] (Once the block is installed, a render
+  // drain does this on the main loop's turns that print the render lines: LogLines::addRenderDrain.)
   void drainMIDIEvents();
 
  private:
@@ -96,5 +95,5 @@ class AUEnginePlayer : public AUEnginePlayerCalls, public std::enable_shared_fro
   std::shared_ptr<AVAudioFile> file_;
   std::optional<URL> fileURL_;
   std::mt19937_64 random_{std::random_device{}()};
-  std::shared_ptr<Timer> midiTimer_;  // [main]
+  std::uint64_t midiDrain_ = 0;  // [main] the key of the render drain that prints the MIDI events; 0: none
 };

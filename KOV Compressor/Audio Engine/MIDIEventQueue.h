@@ -32,6 +32,8 @@ class MIDIEventQueue {
   }
   // [main] The next event, false when none.
   bool pop(MIDIOutputEvent& event) noexcept { return ring_.pop(event); }
+  // [main] True while events wait for pop: two atomic loads.
+  bool hasPending() const noexcept { return !ring_.empty(); }
   // [any] Events dropped because the ring was full.
   std::uint64_t dropped() const { return dropped_.load(std::memory_order_relaxed); }
 

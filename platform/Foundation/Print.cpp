@@ -2,9 +2,14 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Dispatch/DispatchQueue.h"
 #include "RealTime/RenderChecks.h"
@@ -31,13 +36,17 @@ void writeLocked(std::string_view text, bool newline) {
 
 std::atomic<std::uint64_t> gPrintedLogLines{0};
 
-constexpr gint kActivePollMs = 10;
-constexpr gint kIdlePollMs = 1000;
+// The poll interval: render lines appear within it (nobody reads them faster).
+constexpr gint64 kActivePollUs = 40'000;
+constexpr gint64 kIdlePollUs = 1'000'000;
 constexpr gint64 kActiveSpanUs = 2'000'000;  // how long after the last render entry to keep polling fast
 
-// Prints the render-line queue on the main loop: one permanent source on the GLib default main
-// context at the main queue's priority, attached when the library is loaded. It never needs a
-// wake-up from a render thread: it polls, fast while render scopes are being entered. [main]
+// Prints the render-line queue on the main loop and runs the render drains: one permanent source
+// on the GLib default main context at the main queue's priority, attached when the library is
+// loaded. It never needs a wake-up from a render thread: it polls. Its check runs on every
+// iteration of the loop, whatever woke it, so the source only asks to be woken when nothing else
+// looked for the poll interval: a loop that other sources wake often enough costs no extra
+// wake-up. [main]
 class RenderLinePrinter {
  public:
   RenderLinePrinter() : context_(g_main_context_ref(g_main_context_default())) {
@@ -57,8 +66,23 @@ class RenderLinePrinter {
     g_main_context_unref(context_);
   }
 
-  bool hasWork() {
+  bool linesPending() {
     return RenderLines::queue().hasPending() || RenderLines::queue().droppedLines() != reported_;
+  }
+  bool hasWork() { return linesPending() || drainPending(); }
+
+  std::uint64_t addDrain(std::function<bool()> pending, std::function<void()> drain) {
+    const std::uint64_t key = ++lastDrainKey_;
+    drains_.push_back(std::make_shared<Drain>(Drain{key, std::move(pending), std::move(drain), false}));
+    return key;
+  }
+  void removeDrain(std::uint64_t key) {
+    const auto found =
+        std::find_if(drains_.begin(), drains_.end(), [key](const auto& drain) { return drain->key == key; });
+    if (found == drains_.end())
+      return;
+    (*found)->removed = true;  // a dispatch that holds it already skips it
+    drains_.erase(found);
   }
 
  private:
@@ -66,9 +90,17 @@ class RenderLinePrinter {
     GSource base;
     RenderLinePrinter* printer;
   };
+  struct Drain {
+    std::uint64_t key;
+    std::function<bool()> pending;
+    std::function<void()> run;
+    bool removed;
+  };
 
   static RenderLinePrinter& of(GSource* source) { return *reinterpret_cast<Source*>(source)->printer; }
 
+  // The timeout is what is left of the poll interval since the last look, rounded up to whole
+  // milliseconds (so that the loop never wakes just before it is due and spins once more).
   static gboolean prepare(GSource* source, gint* timeout) {
     RenderLinePrinter& printer = of(source);
     const std::uint64_t entries = RenderScope::entries();
@@ -78,18 +110,48 @@ class RenderLinePrinter {
       printer.lastActivityUs_ = now;
     }
     const bool active = printer.lastActivityUs_ != 0 && now - printer.lastActivityUs_ < kActiveSpanUs;
-    *timeout = active ? kActivePollMs : kIdlePollMs;
+    const gint64 interval = active ? kActivePollUs : kIdlePollUs;
+    const gint64 left = std::clamp<gint64>(interval - (now - printer.lastLookUs_), 0, interval);
+    *timeout = static_cast<gint>((left + 999) / 1000);
     return printer.hasWork();
   }
-  static gboolean check(GSource* source) { return of(source).hasWork(); }
+  static gboolean check(GSource* source) {
+    RenderLinePrinter& printer = of(source);
+    printer.lastLookUs_ = g_get_monotonic_time();
+    return printer.hasWork();
+  }
   static gboolean dispatch(GSource* source, GSourceFunc, gpointer) {
-    of(source).drain();
+    RenderLinePrinter& printer = of(source);
+    printer.printLines();
+    printer.runDrains();
+    printer.lastLookUs_ = g_get_monotonic_time();
     return G_SOURCE_CONTINUE;
   }
 
-  // Prints what was queued before the drain began; lines that arrive meanwhile wait for the next
+  bool drainPending() {
+    for (const auto& drain : drains_) {
+      if (drain->pending())
+        return true;
+    }
+    return false;
+  }
+
+  // Runs the drains registered when the turn began, in the order they were added, each only while
+  // it is still registered: a drain may add or remove drains (itself included); the ones it adds
+  // run from the next turn on.
+  void runDrains() {
+    if (drains_.empty())
+      return;
+    const std::vector<std::shared_ptr<Drain>> turn = drains_;  // keeps each one alive while it runs
+    for (const auto& drain : turn) {
+      if (!drain->removed && drain->pending())
+        drain->run();
+    }
+  }
+
+  // Prints what was queued before the turn began; lines that arrive meanwhile wait for the next
   // iteration, so a chatty render thread cannot starve the rest of the main loop.
-  void drain() {
+  void printLines() {
     RenderLines::Queue& queue = RenderLines::queue();
     const std::uint64_t end = queue.claimedSlots();
     std::uint64_t droppedBefore = 0;
@@ -113,10 +175,13 @@ class RenderLinePrinter {
 
   GMainContext* context_;
   GSource* source_ = nullptr;
-  std::string line_;            // reused by drain()
+  std::string line_;            // reused by printLines()
   std::uint64_t reported_ = 0;  // dropped lines already reported
   std::uint64_t lastEntries_ = 0;
   gint64 lastActivityUs_ = 0;
+  gint64 lastLookUs_ = 0;  // the last check or dispatch: when the queue was last looked at
+  std::vector<std::shared_ptr<Drain>> drains_;  // in the order they were added
+  std::uint64_t lastDrainKey_ = 0;
 };
 
 RenderLinePrinter& renderLinePrinter() {
@@ -160,7 +225,13 @@ std::uint64_t printed() {
   return gPrintedLogLines.load(std::memory_order_relaxed);
 }
 bool renderLinesPending() {
-  return renderLinePrinter().hasWork();
+  return renderLinePrinter().linesPending();
+}
+std::uint64_t addRenderDrain(std::function<bool()> pending, std::function<void()> drain) {
+  return renderLinePrinter().addDrain(std::move(pending), std::move(drain));
+}
+void removeRenderDrain(std::uint64_t key) {
+  renderLinePrinter().removeDrain(key);
 }
 std::uint64_t dropped() {
   return RenderLines::queue().droppedLines();

@@ -9,13 +9,25 @@
 // line, then a third line come out in that order). On a render thread (inside a RenderScope) it
 // takes the render-line queue instead (RealTime/RenderLines.h): no stdio, lock, allocation or
 // system call there. The main loop prints those lines on its own iterations: a source on the main
-// context looks at the queue whenever the loop iterates, every 10 ms while render scopes are
-// being entered (and for 2 s after the last one), and every second otherwise. When render lines
-// were dropped for want of room, the printer writes one line saying how many (droppedNotice)
-// before the next line it prints.
+// context looks at the queue on every iteration of the loop, whatever woke it, and asks to be
+// woken only when nobody has looked for the poll interval: 40 ms while render scopes are being
+// entered (and for 2 s after the last one), a second otherwise. A loop that other work wakes
+// often enough (a meter's timer, input, frames) gets no wake-up of its own from it. When render
+// lines were dropped for want of room, the printer writes one line saying how many
+// (droppedNotice) before the next line it prints.
+//
+// Render drains ride on the same turns: main-loop work that takes over what render threads leave
+// in lock-free queues of their own (MIDI events, for one), without a timer of its own and without
+// any wake-up from the render side. On each turn the printer asks every drain whether it has work
+// (`pending`, called on every iteration of the loop: a few atomic loads, no side effects, no
+// change to the drains); when one has, the loop dispatches the printer, which prints the queued
+// lines first and then runs every drain whose `pending` holds. A drain whose `pending` stays true
+// after it ran keeps the loop busy: it must take what it reports. Work left by a thread that
+// enters no render scope waits for the slow poll (a second) unless something else wakes the loop.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,4 +52,13 @@ std::string droppedNotice(std::uint64_t count);
 // is loaded; an owner of a render entry calls this as well, so that a program linked statically
 // without any other use of this file still prints its render lines. [any but render]
 void attachRenderLinePrinter();
+
+// Adds a render drain (see above): `drain` runs on the main loop, after the render lines of the
+// same turn, whenever `pending` returns true. Drains run in the order they were added. The key
+// names it for removeRenderDrain. [main]
+std::uint64_t addRenderDrain(std::function<bool()> pending, std::function<void()> drain);
+// Removes the drain; neither function is called again (nor destroyed while it runs: a drain may
+// remove itself or others, and add drains, which run from the next turn on). An unknown or
+// removed key is ignored. [main]
+void removeRenderDrain(std::uint64_t key);
 }  // namespace LogLines

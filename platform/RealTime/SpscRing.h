@@ -1,7 +1,7 @@
 // A fixed ring of trivially copyable items from one producer thread to one consumer thread; push
 // and pop never block, allocate or lock (a full ring refuses the push).
 //
-// Threads: push [one producer, render included]; pop [one consumer, render included].
+// Threads: push [one producer, render included]; pop, empty [one consumer, render included].
 #pragma once
 
 #include <array>
@@ -32,6 +32,10 @@ class SpscRing {
     item = items_[head & (Capacity - 1)];
     head_.store(head + 1, std::memory_order_release);
     return true;
+  }
+  // [consumer] True when pop would find nothing (a push under way may land right after).
+  bool empty() const {
+    return head_.load(std::memory_order_relaxed) == tail_.load(std::memory_order_acquire);
   }
 
  private:

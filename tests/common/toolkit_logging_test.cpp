@@ -1,6 +1,7 @@
 // safeprint/debugprint: lines are main-queue work in the queue's order; on a render thread they
-// take the render-line queue (no allocation, drops reported) and reach a sleeping loop; the line
-// queue underneath; four-character code text.
+// take the render-line queue (no allocation, drops reported) and reach a sleeping loop without
+// waking a busy one more often; render drains run on the printer's turns; the line queue
+// underneath; four-character code text.
 #include <gtest/gtest.h>
 
 #include <glib.h>
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +31,31 @@ namespace {
 using stdout_capture::beginCapture;
 using stdout_capture::endCapture;
 using stdout_capture::splitLines;
+
+// Removes the drains a test added when the test ends (their functions refer to its locals).
+struct DrainKeys {
+  std::vector<std::uint64_t> keys;
+  std::uint64_t add(std::function<bool()> pending, std::function<void()> drain) {
+    keys.push_back(LogLines::addRenderDrain(std::move(pending), std::move(drain)));
+    return keys.back();
+  }
+  ~DrainKeys() {
+    for (const std::uint64_t key : keys)
+      LogLines::removeRenderDrain(key);
+  }
+};
+
+// Iterates the main loop, blocking, for about `span`; the number of iterations. Nothing but the
+// loop's own sources ends a wait.
+int iterationsFor(std::chrono::milliseconds span) {
+  const auto end = std::chrono::steady_clock::now() + span;
+  int iterations = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    g_main_context_iteration(nullptr, TRUE);
+    ++iterations;
+  }
+  return iterations;
+}
 
 }  // namespace
 
@@ -121,6 +148,153 @@ TEST(LoggingThreads, RenderThreadLinesReachASleepingLoopWithoutWakingIt) {
   watchdog.join();
   EXPECT_TRUE(printedBeforeWatchdog);
   EXPECT_EQ(endCapture(), "from the render thread\n");
+}
+
+// While render scopes are entered the printer looks at the queue every 40 ms on its own; a loop
+// that something else wakes more often gets no wake-up of its own from the printer.
+TEST(Logging, ThePrinterPollsEvery40MsAndRidesOnOtherWakeUps) {
+  MainLoop::runUntilIdle();
+  {
+    RenderScope render;  // the printer polls fast for 2 s after this
+  }
+  {
+    SCOPED_TRACE("alone: about one wake-up per 40 ms");
+    const int iterations = iterationsFor(std::chrono::milliseconds(400));
+    EXPECT_GE(iterations, 3);
+    EXPECT_LE(iterations, 13) << "a wake-up every " << 400 / iterations << " ms";
+  }
+  {
+    SCOPED_TRACE("beside a 20 ms timer: no wake-up but the timer's");
+    int fired = 0;
+    const guint timer = g_timeout_add(
+        20,
+        [](gpointer counter) -> gboolean {
+          ++*static_cast<int*>(counter);
+          return G_SOURCE_CONTINUE;
+        },
+        &fired);
+    const int iterations = iterationsFor(std::chrono::milliseconds(400));
+    g_source_remove(timer);
+    EXPECT_GE(fired, 5);
+    EXPECT_LE(iterations, fired + 2) << iterations << " iterations, " << fired << " timer calls";
+  }
+}
+
+TEST(LoggingThreads, RenderDrainsRunOnTheMainLoopWhilePending) {
+  DrainKeys drains;
+  std::atomic<int> queued{0};  // what a render thread left for the drain
+  int runs = 0;
+  std::thread::id ranOn;
+  const std::uint64_t key = drains.add([&] { return queued.load() > 0; },
+                                       [&] {
+                                         ++runs;
+                                         ranOn = std::this_thread::get_id();
+                                         print("drained " + std::to_string(queued.exchange(0)));
+                                       });
+  {
+    SCOPED_TRACE("nothing pending: the drain does not run");
+    MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(60));
+    MainLoop::runUntilIdle();
+    EXPECT_EQ(runs, 0);
+  }
+  {
+    SCOPED_TRACE("pending from a render thread: runs once on a sleeping main loop, no wake-up needed");
+    beginCapture();
+    std::atomic<bool> stop{false};
+    std::thread renderer([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the loop is asleep by then
+      RenderScope render;
+      queued.store(3);
+    });
+    // Only a watchdog may wake the loop: without the printer's poll it would sleep until it.
+    std::thread watchdog([&] {
+      for (int i = 0; i < 300 && !stop.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      stop.store(true);
+      g_main_context_wakeup(g_main_context_default());
+    });
+    while (!stop.load() && runs == 0)
+      g_main_context_iteration(nullptr, TRUE);
+    const bool ranBeforeWatchdog = !stop.exchange(true);
+    renderer.join();
+    watchdog.join();
+    MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(60));
+    EXPECT_TRUE(ranBeforeWatchdog);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    EXPECT_EQ(endCapture(), "drained 3\n");
+  }
+  {
+    SCOPED_TRACE("on the same turn the render lines print first");
+    beginCapture();
+    {
+      RenderScope render;
+      safeprint("render line");
+      queued.store(1);
+    }
+    MainLoop::runUntilIdle();
+    EXPECT_EQ(endCapture(), "render line\ndrained 1\n");
+    EXPECT_EQ(runs, 2);
+    EXPECT_FALSE(LogLines::renderLinesPending()) << "the drains are not render lines";
+  }
+  {
+    SCOPED_TRACE("removed: pending work no longer runs it");
+    LogLines::removeRenderDrain(key);
+    LogLines::removeRenderDrain(key);  // a second time: ignored
+    std::thread renderer([&] { queued.store(5); });
+    renderer.join();
+    MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(100));
+    MainLoop::runUntilIdle();
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(queued.load(), 5);
+  }
+}
+
+// A drain may remove itself or another drain, or add one, while it runs.
+TEST(Logging, DrainsMayChangeTheDrainsWhileTheyRun) {
+  DrainKeys drains;
+  std::vector<std::string> ran;
+  bool pending = false;
+  auto whilePending = [&] { return pending; };
+  {
+    SCOPED_TRACE("a drain removing itself, then using what its function holds");
+    auto held = std::make_shared<std::string>("held by the drain");
+    std::uint64_t self = 0;
+    self = drains.add(whilePending, [&, held] {
+      LogLines::removeRenderDrain(self);
+      ran.push_back(*held);  // its function must still be alive
+    });
+    held.reset();
+    pending = true;
+    MainLoop::runUntilIdle();
+    pending = false;
+    EXPECT_EQ(ran, std::vector<std::string>{"held by the drain"});
+    pending = true;
+    MainLoop::runUntilIdle();
+    pending = false;
+    EXPECT_EQ(ran.size(), 1u) << "removed";
+  }
+  {
+    SCOPED_TRACE("a drain removing a later one on the same turn, and adding one that runs from the next");
+    ran.clear();
+    std::uint64_t later = 0;
+    bool added = false;
+    drains.add(whilePending, [&] {
+      ran.push_back("first");
+      LogLines::removeRenderDrain(later);
+      if (!added) {
+        added = true;
+        drains.add(whilePending, [&] { ran.push_back("added"); });
+      }
+    });
+    later = drains.add(whilePending, [&] { ran.push_back("later"); });
+    pending = true;
+    g_main_context_iteration(nullptr, FALSE);
+    EXPECT_EQ(ran, std::vector<std::string>{"first"});
+    g_main_context_iteration(nullptr, FALSE);
+    pending = false;
+    EXPECT_EQ(ran, (std::vector<std::string>{"first", "first", "added"}));
+  }
 }
 
 TEST(LoggingThreads, EachThreadsLinesKeepTheirOrder) {

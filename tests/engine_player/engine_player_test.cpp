@@ -261,7 +261,10 @@ TEST(AUEnginePlayerThreads, MIDIEventsArePrintedOnTheMainThread) {
     EXPECT_EQ(block(1300, 0, 2, shortEvent), noErr);
   });
   render.join();
-  MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(50));
+  // The events reach the main loop on the render-line printer's turns: wait until they are out,
+  // not for a fixed time. The drain prints each event as it takes it off the queue.
+  EXPECT_TRUE(MainLoop::runUntil([&] { return !AUEnginePlayerTesting::midiEventsPending(*rig.player); },
+                                 std::chrono::seconds(3)));
   const auto printed = lines(stdout_capture::endCapture());
   ASSERT_GE(printed.size(), 4u);
   EXPECT_EQ(printed[1],
@@ -272,4 +275,19 @@ TEST(AUEnginePlayerThreads, MIDIEventsArePrintedOnTheMainThread) {
                                 "AUEnginePlayer::WARNING: The MIDI data length is not as expected.",
                                 "AUEnginePlayer: MIDI event from audio unit at: 1300, data: 192, 5"}));
   EXPECT_EQ(rig.player->droppedMIDIEvents(), 0u);
+  {
+    SCOPED_TRACE("the player gone, its drain is gone too: events sent later are left alone");
+    const std::weak_ptr<AUEnginePlayer> weak = rig.player;
+    rig.player.reset();
+    ASSERT_TRUE(weak.expired());
+    stdout_capture::beginCapture();
+    std::thread late([&] {
+      const UInt8 noteOff[3] = {0x80, 60, 0};
+      EXPECT_EQ(block(2000, 0, 3, noteOff), noErr);
+    });
+    late.join();
+    MainLoop::runUntil([] { return false; }, std::chrono::milliseconds(100));
+    MainLoop::runUntilIdle();  // would never return while a drain reported the event it cannot take
+    EXPECT_EQ(stdout_capture::endCapture(), "");
+  }
 }

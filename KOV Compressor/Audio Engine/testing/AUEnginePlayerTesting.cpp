@@ -7,3 +7,7 @@ const std::shared_ptr<AVAudioEngine>& AUEnginePlayerTesting::engine(const AUEngi
 void AUEnginePlayerTesting::seed(AUEnginePlayer& player, std::uint64_t seed) {
   player.random_.seed(seed);
 }
+
+bool AUEnginePlayerTesting::midiEventsPending(const AUEnginePlayer& player) {
+  return player.midiEvents_->hasPending();
+}
