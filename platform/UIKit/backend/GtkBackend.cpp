@@ -15,6 +15,9 @@
 // Native widgets (web views) sit in a GtkOverlay above the drawing area, each at the rectangle its
 // view reports after a display pass; a change is applied on the next idle turn, outside drawing.
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 
 #include <cmath>
 #include <vector>
@@ -48,6 +51,9 @@ class GtkBackend final : public WindowBackend {
     g_signal_connect(area_, "size-allocate", G_CALLBACK(&GtkBackend::onSize), this);
     g_signal_connect(area_, "event", G_CALLBACK(&GtkBackend::onEvent), this);
     g_signal_connect(gtkWindow_, "delete-event", G_CALLBACK(&GtkBackend::onDelete), this);
+    g_signal_connect(gtkWindow_, "realize", G_CALLBACK(&GtkBackend::onRealize), this);
+    g_signal_connect(gtk_widget_get_screen(gtkWindow_), "composited-changed",
+                     G_CALLBACK(&GtkBackend::onCompositedChanged), this);
     titleChanged();
   }
 
@@ -64,6 +70,7 @@ class GtkBackend final : public WindowBackend {
     g_signal_handlers_disconnect_by_data(overlay_, this);
     g_signal_handlers_disconnect_by_data(area_, this);
     g_signal_handlers_disconnect_by_data(gtkWindow_, this);
+    g_signal_handlers_disconnect_by_data(gtk_widget_get_screen(gtkWindow_), this);
     gtk_widget_destroy(gtkWindow_);
     g_object_unref(gtkWindow_);
   }
@@ -234,6 +241,25 @@ class GtkBackend final : public WindowBackend {
     auto* self = static_cast<GtkBackend*>(data);
     const CGRect frame = self->window_.frame();
     self->window_.setFrame(CGRect(frame.origin.x, frame.origin.y, allocation->width, allocation->height));
+  }
+
+  // On X11, GDK syncs each frame with a compositing manager that reports frames drawn, and asks
+  // the window manager on every frame whether it does; with no manager running, that question is
+  // a round trip to the X server per frame that GDK never caches. Without a compositor there is
+  // nothing to sync with, so frame sync is on only while the screen is composited.
+  void syncFramesWithCompositor() {
+#ifdef GDK_WINDOWING_X11
+    GdkWindow* window = gtk_widget_get_window(gtkWindow_);
+    if (window && GDK_IS_X11_WINDOW(window))
+      gdk_x11_window_set_frame_sync_enabled(window,
+                                            gdk_screen_is_composited(gtk_widget_get_screen(gtkWindow_)));
+#endif
+  }
+  static void onRealize(GtkWidget*, gpointer data) {
+    static_cast<GtkBackend*>(data)->syncFramesWithCompositor();
+  }
+  static void onCompositedChanged(GdkScreen*, gpointer data) {
+    static_cast<GtkBackend*>(data)->syncFramesWithCompositor();
   }
 
   static gboolean onDelete(GtkWidget* widget, GdkEvent*, gpointer) {
