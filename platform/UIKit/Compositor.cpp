@@ -137,6 +137,22 @@ std::optional<CGRect> redraw(UIView& view, CGFloat scale) {
   return redrawn;
 }
 
+// A backing copied one to one onto device pixels changes only the pixels of its redrawn part.
+// Copied through a scale or a turn it is resampled, and each of its pixels reaches the device
+// pixels around it too (a backing pixel's width, at least one device pixel, one more for the
+// rounding of the origin), so the damage of the part grows by that reach.
+CGRect withResamplingReach(const CGRect& rect, const UIView& view, const CGAffineTransform& t, CGFloat scale) {
+  const UIView::Backing* backing = view.backing();
+  const CGFloat s = backing ? backing->scale : scale;
+  if (t.b == 0 && t.c == 0 && std::fabs(t.a) == 1 && std::fabs(t.d) == 1 && s == scale)
+    return rect;
+  const CGFloat devicePerBacking = std::max(std::hypot(t.a, t.b), std::hypot(t.c, t.d)) * scale / s;
+  if (!std::isfinite(devicePerBacking) || !(scale > 0))
+    return rect;
+  const CGFloat reach = (std::ceil(std::max<CGFloat>(1, devicePerBacking)) + 1) / scale;
+  return rect.insetBy(-reach, -reach);
+}
+
 // Redraws the marked (or stale) views that are shown, collecting their window rectangles.
 void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, CGRect& damage,
                 std::size_t& drawn) {
@@ -146,7 +162,7 @@ void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, 
     if (const std::optional<CGRect> redrawn = redraw(view, scale)) {
       ++drawn;
       if (!redrawn->isEmpty())
-        damage = damage.united(redrawn->applying(toWindow));
+        damage = damage.united(withResamplingReach(redrawn->applying(toWindow), view, toWindow, scale));
     }
   }
   for (const auto& sub : view.subviews()) {
@@ -279,15 +295,34 @@ std::optional<Candidate> coverCandidate(const UIView& view, cairo_t* cr, const C
   return Candidate{&backing, plan.next, x0, y0, x1, y1};
 }
 
+// Whether the rectangle (user space) can show within the clip. Without rotation or shear, it is
+// compared with the pass's damage in device pixels, which costs a few multiplications (the clip
+// lies within the damage; an ancestor's clip that leaves it out only costs a fill Cairo cuts to
+// nothing); otherwise, or without a damage, with the clip's extents.
+bool mayShowIn(const CGRect& rect, cairo_t* cr, const CompositePlan& plan) {
+  const int* d = plan.damage;
+  if (d[2] > d[0] && d[3] > d[1]) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy == 0 && m.yx == 0) {
+      const double ax = m.x0 + rect.minX() * m.xx, bx = m.x0 + rect.maxX() * m.xx;
+      const double ay = m.y0 + rect.minY() * m.yy, by = m.y0 + rect.maxY() * m.yy;
+      return std::min(ax, bx) < d[2] && std::max(ax, bx) > d[0] && std::min(ay, by) < d[3] &&
+             std::max(ay, by) > d[1];
+    }
+  }
+  double x0, y0, x1, y1;
+  cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+  return CGRect(x0, y0, x1 - x0, y1 - y0).intersects(rect);
+}
+
 // Paints the view's backing at its bounds, unless the clip leaves none of it to paint.
 void paintBacking(const UIView& view, cairo_t* cr, double alpha, CompositePlan& plan) {
   const UIView::Backing* backing = view.backing();
   if (!backing || !backing->hasContent || backing->blank || !backing->surface)
     return;
   const CGRect bounds = view.bounds();
-  double x0, y0, x1, y1;
-  cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
-  if (!CGRect(x0, y0, x1 - x0, y1 - y0).intersects(bounds))
+  if (!mayShowIn(bounds, cr, plan))
     return;
   if (plan.dryRun) {
     if (alpha >= 1) {
