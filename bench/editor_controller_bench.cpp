@@ -108,6 +108,23 @@ void MeterTick(benchmark::State& state) {
                          benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// What a playing loop mostly does to the gauge: the compression needles rest, the two output dots
+// move a little (a few points) every tick, so each pass redraws and composites a small part.
+void MeterTickSmallMoves(benchmark::State& state) {
+  QuietStdout quiet;
+  EditorWindow editor;
+  auto& gauge = *editor.controller->displayView;
+  gauge.setCompressionValues(1, 1);
+  UITestSupport::display(*editor.window);
+  int step = 0;
+  for (auto _ : state) {
+    step = (step + 1) % 8;
+    const float level = 0.93f + 0.004f * float(step);
+    gauge.setOutputValues(level, level - 0.002f);
+    UITestSupport::display(*editor.window);
+  }
+}
+
 void PanelDragStep(benchmark::State& state) {
   QuietStdout quiet;
   EditorWindow editor;
@@ -130,6 +147,7 @@ void PanelDragStep(benchmark::State& state) {
 
 BENCHMARK(GaugeOnlyDraw)->Unit(benchmark::kMicrosecond);
 BENCHMARK(MeterTick)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MeterTickSmallMoves)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PanelDragStep)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
