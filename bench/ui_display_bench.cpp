@@ -4,7 +4,9 @@
 //   and a small meter view over it, both marked, redrawn into their backings and composited;
 // - the meter alone marked (the 25 Hz case): only it is redrawn, only its rectangle composited;
 // - compositing alone: nothing redrawn, the whole window composited from the backings (what a
-//   pan or zoom of the panel costs per frame).
+//   pan or zoom of the panel costs per frame);
+// - the panel's own drawing alone, into a plain image with the pass's antialiasing, no compositor:
+//   what the full frame costs before the pass adds anything.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -142,6 +144,21 @@ void BM_FullFrame(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_FullFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_PanelDrawAlone(benchmark::State& state) {
+  auto panel = PanelView::make();
+  CGBitmapContext image(kWidth, kHeight);
+  cairo_t* cr = image.context().cairo();
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_FAST);
+  UIGraphicsContextScope scope(&image.context());
+  for (auto _ : state) {
+    image.fill({0, 0, 0, 0});
+    panel->draw(panel->bounds());
+    cairo_surface_flush(image.surface());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PanelDrawAlone)->Unit(benchmark::kMicrosecond);
 
 void BM_OverlayOnly(benchmark::State& state) {
   Scene scene;
