@@ -1,11 +1,11 @@
 // Windows on a desktop through GTK 3: a GtkWindow holding one GtkDrawingArea. A requested display
 // pass runs in the update phase of GTK's frame clock (the backend asks the clock for that phase
 // once per request and listens to its "update" signal), so passes follow the display refresh,
-// several requests in one frame make one pass, and no frame is asked for while nothing is marked. The pass
-// composites only the damaged region into the window's own surface; the area is then asked to redraw just
-// that region (gtk_widget_queue_draw_area), and its "draw" handler, which GTK runs in the same frame's paint
-// phase clipped to the region, copies only the clipped region onto GTK's surface. Input on the area becomes
-// touches and pinch input:
+// several requests in one frame make one pass, and no frame is asked for while nothing is marked.
+// The pass composites only the damaged region into the window's own surface; the area is then
+// asked to redraw just that region (gtk_widget_queue_draw_area), and its "draw" handler, which
+// GTK runs in the same frame's paint phase clipped to the region, copies only the clipped region
+// onto GTK's surface. Input on the area becomes touches and pinch input:
 // - the left mouse button and the motion while it is held are one touch (a double click is just
 //   two quick taps, so it makes a double tap; GDK's extra double-click event is ignored);
 // - each touch-screen sequence is a touch (the pointer events GDK emulates from it are ignored);
