@@ -55,56 +55,103 @@ bool isTransparent(cairo_surface_t* surface) {
   return true;
 }
 
-// The part of the backing (in its pixels) that a part mark replaces, or nothing when the whole
+// A short list of rectangles whose union is what a pass has to show: a rectangle swallows those it
+// overlaps, and once there are more than `limit` they become their bounding box.
+class Region {
+ public:
+  static constexpr std::size_t limit = 8;
+  void add(const CGRect& rect) {
+    if (rect.isEmpty())
+      return;
+    CGRect merged = rect;
+    for (bool grew = true; grew;) {
+      grew = false;
+      for (auto it = rects_.begin(); it != rects_.end(); ++it) {
+        if (it->intersects(merged)) {
+          merged = merged.united(*it);
+          rects_.erase(it);
+          grew = true;
+          break;
+        }
+      }
+    }
+    rects_.push_back(merged);
+    if (rects_.size() > limit)
+      rects_.assign(1, bounds());
+  }
+  CGRect bounds() const {
+    CGRect box;
+    for (const CGRect& r : rects_)
+      box = box.united(r);
+    return box;
+  }
+  const std::vector<CGRect>& rects() const { return rects_; }
+
+ private:
+  std::vector<CGRect> rects_;
+};
+
+// The parts of the backing (in its pixels) that part marks replace, or nothing when the whole
 // backing must be drawn: no usable backing yet, a changed size or scale, or a whole-view mark.
-std::optional<CGRect> partToRedraw(const UIView& view, CGFloat s, int width, int height) {
-  const std::optional<CGRect>& part = view.needsDisplayPart();
+std::optional<std::vector<CGRect>> partsToRedraw(const UIView& view, CGFloat s, int width, int height) {
   const UIView::Backing* backing = view.backing();
-  if (!part || !backing || !backing->hasContent || backing->blank || !backing->surface ||
+  if (!view.needsDisplayPart() || !backing || !backing->hasContent || backing->blank || !backing->surface ||
       backing->size != view.bounds().size || backing->scale != s || backing->pixelWidth != width ||
       backing->pixelHeight != height)
     return std::nullopt;
   const CGRect bounds = view.bounds();
-  const double x0 = std::clamp(std::floor((part->minX() - bounds.origin.x) * s), 0.0, double(width));
-  const double y0 = std::clamp(std::floor((part->minY() - bounds.origin.y) * s), 0.0, double(height));
-  const double x1 = std::clamp(std::ceil((part->maxX() - bounds.origin.x) * s), 0.0, double(width));
-  const double y1 = std::clamp(std::ceil((part->maxY() - bounds.origin.y) * s), 0.0, double(height));
-  return CGRect(x0, y0, x1 - x0, y1 - y0);
+  std::vector<CGRect> parts;
+  for (const CGRect& part : view.needsDisplayParts()) {
+    const double x0 = std::clamp(std::floor((part.minX() - bounds.origin.x) * s), 0.0, double(width));
+    const double y0 = std::clamp(std::floor((part.minY() - bounds.origin.y) * s), 0.0, double(height));
+    const double x1 = std::clamp(std::ceil((part.maxX() - bounds.origin.x) * s), 0.0, double(width));
+    const double y1 = std::clamp(std::ceil((part.maxY() - bounds.origin.y) * s), 0.0, double(height));
+    if (x1 > x0 && y1 > y0)
+      parts.emplace_back(x0, y0, x1 - x0, y1 - y0);
+  }
+  return parts;
 }
 
-// Redraws the view's own content into its backing, the marked part only when just a part is
-// marked (the drawing is clipped to it, in whole pixels, so the pixels it yields are those of a
-// whole redraw). Returns the redrawn rectangle in the view's coordinates, or nothing when no
-// surface could be made. Only drawable views come here, so the bounds are finite and have an
-// area.
-std::optional<CGRect> redraw(UIView& view, CGFloat scale) {
+// Redraws the view's own content into its backing, the marked parts only when just parts are
+// marked (the drawing is clipped to them, in whole pixels, so the pixels it yields are those of a
+// whole redraw). Returns the redrawn rectangles in the view's coordinates (none when a part mark
+// came to no pixel), or nothing when no surface could be made. Only drawable views come here, so
+// the bounds are finite and have an area.
+std::optional<std::vector<CGRect>> redraw(UIView& view, CGFloat scale) {
   const CGRect bounds = view.bounds();
   const CGFloat s = backingScaleFor(bounds, scale);
   const int width = std::max(1, int(std::ceil(bounds.size.width * s - 1e-9)));
   const int height = std::max(1, int(std::ceil(bounds.size.height * s - 1e-9)));
-  const std::optional<CGRect> part = partToRedraw(view, s, width, height);
+  const std::optional<std::vector<CGRect>> parts = partsToRedraw(view, s, width, height);
   view.clearNeedsDisplay();  // before draw(_:), which may mark the view again for the next pass
-  if (part && part->isEmpty())
-    return CGRect();
+  if (parts && parts->empty())
+    return std::vector<CGRect>();
   UIView::Backing& backing = view.ensureBacking();
   if (!backing.fit(width, height, s))
     return std::nullopt;
   backing.hasContent = false;
   backing.blank = false;
-  backing.forgetOpacity(part);
 
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(backing.surface), cairo_destroy);
-  CGRect redrawn = bounds;
-  if (part) {
+  std::vector<CGRect> redrawn;
+  if (parts) {
     // In the surface's pixels (its device scale undone), so the clip is exactly whole pixels.
     cairo_save(cr.get());
     cairo_identity_matrix(cr.get());
     cairo_scale(cr.get(), 1 / s, 1 / s);
-    cairo_rectangle(cr.get(), part->origin.x, part->origin.y, part->size.width, part->size.height);
+    CGRect box;
+    for (const CGRect& part : *parts) {
+      cairo_rectangle(cr.get(), part.origin.x, part.origin.y, part.size.width, part.size.height);
+      redrawn.emplace_back(bounds.origin.x + part.origin.x / s, bounds.origin.y + part.origin.y / s,
+                           part.size.width / s, part.size.height / s);
+      box = box.united(part);
+    }
     cairo_restore(cr.get());
     cairo_clip(cr.get());
-    redrawn = CGRect(bounds.origin.x + part->origin.x / s, bounds.origin.y + part->origin.y / s,
-                     part->size.width / s, part->size.height / s);
+    backing.forgetOpacity(box);
+  } else {
+    backing.forgetOpacity(std::nullopt);
+    redrawn.push_back(bounds);
   }
   cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
   cairo_paint(cr.get());
@@ -127,7 +174,7 @@ std::optional<CGRect> redraw(UIView& view, CGFloat scale) {
   backing.size = bounds.size;
   backing.hasContent = true;
   // A view that drew nothing (a container, say) keeps no surface and costs no compositing.
-  if (!part && isTransparent(backing.surface)) {
+  if (!parts && isTransparent(backing.surface)) {
     backing.release();
     backing.size = bounds.size;
     backing.scale = s;
@@ -154,15 +201,15 @@ CGRect withResamplingReach(const CGRect& rect, const UIView& view, const CGAffin
 }
 
 // Redraws the marked (or stale) views that are shown, collecting their window rectangles.
-void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, CGRect& damage,
+void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, Region& damage,
                 std::size_t& drawn) {
   if (!view.isDrawable())
     return;  // the marks wait until the view shows again
   if (isStale(view, scale)) {
-    if (const std::optional<CGRect> redrawn = redraw(view, scale)) {
+    if (const std::optional<std::vector<CGRect>> redrawn = redraw(view, scale)) {
       ++drawn;
-      if (!redrawn->isEmpty())
-        damage = damage.united(withResamplingReach(redrawn->applying(toWindow), view, toWindow, scale));
+      for (const CGRect& r : *redrawn)
+        damage.add(withResamplingReach(r.applying(toWindow), view, toWindow, scale));
     }
   }
   for (const auto& sub : view.subviews()) {
@@ -414,22 +461,33 @@ CGAffineTransform rootTransform(const UIView& view) {
 PassResult displayPass(UIWindow& window, cairo_surface_t* target, CGFloat scale, const CGRect& invalid) {
   window.layoutIfNeeded();
   PassResult result;
-  CGRect damage = invalid;
+  Region damage;
+  damage.add(invalid);
   drawMarked(window, rootTransform(window), scale, damage, result.viewsDrawn);
 
+  // Each rectangle in whole device pixels, so that the edges of the region are not blended twice.
   const CGRect area(0, 0, window.bounds().size.width, window.bounds().size.height);
-  damage = damage.intersection(area);
-  if (damage.isEmpty() || !target)
+  CGRect box;
+  for (const CGRect& r : damage.rects()) {
+    const CGRect cut = r.intersection(area);
+    if (cut.isEmpty())
+      continue;
+    const CGFloat x0 = std::floor(cut.minX() * scale) / scale, y0 = std::floor(cut.minY() * scale) / scale;
+    const CGFloat x1 = std::ceil(cut.maxX() * scale) / scale, y1 = std::ceil(cut.maxY() * scale) / scale;
+    result.rects.emplace_back(x0, y0, x1 - x0, y1 - y0);
+    box = box.united(result.rects.back());
+  }
+  if (box.isEmpty() || !target) {
+    result.rects.clear();
     return result;
-  // Whole device pixels, so that the edges of the region are not blended twice.
-  const CGFloat x0 = std::floor(damage.minX() * scale) / scale,
-                y0 = std::floor(damage.minY() * scale) / scale;
-  const CGFloat x1 = std::ceil(damage.maxX() * scale) / scale, y1 = std::ceil(damage.maxY() * scale) / scale;
-  result.damage = CGRect(x0, y0, x1 - x0, y1 - y0);
+  }
+  result.damage = box;
+  const CGFloat x0 = box.minX(), y0 = box.minY(), x1 = box.maxX(), y1 = box.maxY();
 
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(target), cairo_destroy);
   cairo_scale(cr.get(), scale, scale);  // the target is in pixels; the tree in points
-  cairo_rectangle(cr.get(), x0, y0, x1 - x0, y1 - y0);
+  for (const CGRect& r : result.rects)
+    cairo_rectangle(cr.get(), r.origin.x, r.origin.y, r.size.width, r.size.height);
   cairo_clip(cr.get());
   CompositePlan plan;
   plan.dryRun = true;
@@ -458,7 +516,7 @@ PassResult displayPass(UIWindow& window, cairo_surface_t* target, CGFloat scale,
 }
 
 void renderSubtree(UIView& view, cairo_t* cr, CGFloat scale) {
-  CGRect ignored;
+  Region ignored;
   std::size_t drawn = 0;
   drawMarked(view, CGAffineTransform::identity(), scale, ignored, drawn);
   if (drawn > 0) {

@@ -262,6 +262,7 @@ void UIView::setWindowRecursive(const std::weak_ptr<UIWindow>& window) {
     if (window.lock()) {
       needsDisplay_ = true;  // a fresh window has no picture of it yet
       displayPart_.reset();
+      displayParts_.clear();
     }
     didMoveToWindow();
   }
@@ -278,6 +279,7 @@ void UIView::setWindowRecursive(const std::weak_ptr<UIWindow>& window) {
 void UIView::setNeedsDisplay() {
   needsDisplay_ = true;
   displayPart_.reset();
+  displayParts_.clear();
   if (auto w = window())
     w->scheduleDisplay();
 }
@@ -294,6 +296,22 @@ void UIView::setNeedsDisplay(const CGRect& rect) {
   if (needsDisplay_ && !displayPart_)
     return;  // the whole view is marked already
   displayPart_ = displayPart_ ? displayPart_->united(part) : part;
+  // A mark swallows the marks it overlaps (and may then overlap more); too many become one.
+  CGRect merged = part;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (auto it = displayParts_.begin(); it != displayParts_.end(); ++it) {
+      if (it->intersects(merged)) {
+        merged = merged.united(*it);
+        displayParts_.erase(it);
+        grew = true;
+        break;
+      }
+    }
+  }
+  displayParts_.push_back(merged);
+  if (displayParts_.size() > maxDisplayParts)
+    displayParts_.assign(1, *displayPart_);
   needsDisplay_ = true;
   if (auto w = window())
     w->scheduleDisplay();

@@ -208,8 +208,13 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // marks the whole view. [main]
   void setNeedsDisplay(const CGRect& rect);
   bool needsDisplay() const { return needsDisplay_; }
-  // The marked part when only a part is marked; nothing when the whole view is (or none).
+  // The marked part when only a part is marked (the bounding box of the marks); nothing when the
+  // whole view is (or none).
   const std::optional<CGRect>& needsDisplayPart() const { return displayPart_; }
+  // The marks themselves while only parts are marked: overlapping ones merged into their bounding
+  // box, and all of them into one once there are more than maxDisplayParts. Empty otherwise.
+  static constexpr std::size_t maxDisplayParts = 4;
+  const std::vector<CGRect>& needsDisplayParts() const { return displayParts_; }
   // Draws the view's content in its own coordinates; `rect` is always the whole bounds. A
   // graphics context is current (UIGraphicsGetCurrentContext()); the background colour is already
   // filled. The default draws nothing. [main]
@@ -281,6 +286,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   void clearNeedsDisplay() {
     needsDisplay_ = false;
     displayPart_.reset();
+    displayParts_.clear();
   }
   void countDraw() { ++drawCount_; }
 
@@ -310,6 +316,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
   std::optional<UIColor> backgroundColor_;
   std::optional<CGRect> displayPart_;  // set while only this part is marked
+  std::vector<CGRect> displayParts_;   // the marks whose bounding box it is
   std::unique_ptr<Backing> backing_;
   UIViewOwner* owner_ = nullptr;
   std::string identifier_;

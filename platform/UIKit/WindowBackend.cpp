@@ -58,8 +58,8 @@ bool WindowBackend::runDisplayPass() {
   const PassResult result = displayPass(window_, surface_->surface(), window_.screenScale(), invalid);
   ++window_.displayPasses_;
   window_.lastDamage_ = result.damage;
-  if (!result.damage.isEmpty())
-    presented(result.damage);
+  if (!result.rects.empty())
+    presented(result.rects);
   return true;
 }
 

@@ -343,4 +343,52 @@ TEST_F(UIViewDamage, ADamageOnlyPassShowsWhatAWholeCompositeShows) {
   }
 }
 
+// Marks far apart in one view are redrawn and composited each on its own: what lies between them,
+// inside their bounding box, is neither redrawn nor composited. Overlapping marks merge, and too
+// many become their bounding box.
+TEST_F(UIViewDamage, SeparateMarksStaySeparate) {
+  auto view = SolidView::make(CGRect(0, 0, 100, 100), UIColor::red());
+  window->addSubview(view);
+  UITestSupport::display(*window);
+  {
+    SCOPED_TRACE("two marks in opposite corners");
+    poke(*window, 50, 50, UIColor::blue());
+    view->colour = UIColor::green();
+    view->setNeedsDisplay(CGRect(0, 0, 10, 10));
+    view->setNeedsDisplay(CGRect(80, 80, 10, 10));
+    EXPECT_EQ(*view->needsDisplayPart(), CGRect(0, 0, 90, 90));
+    EXPECT_EQ(view->needsDisplayParts(), (std::vector<CGRect>{CGRect(0, 0, 10, 10), CGRect(80, 80, 10, 10)}));
+    UITestSupport::display(*window);
+    EXPECT_EQ(window->lastDamage(), CGRect(0, 0, 90, 90));
+    const CGBitmapContext& p = window->surface();
+    EXPECT_EQ(p.pixel(5, 5), kGreen);
+    EXPECT_EQ(p.pixel(85, 85), kGreen);
+    EXPECT_EQ(p.pixel(50, 50), kBlue) << "composited between the marks";
+    window->invalidateAll();
+    UITestSupport::display(*window);
+    EXPECT_EQ(p.pixel(50, 50), kRed) << "redrawn between the marks";
+    EXPECT_EQ(p.pixel(85, 85), kGreen);
+  }
+  {
+    SCOPED_TRACE("a mark over two others merges all three");
+    view->setNeedsDisplay(CGRect(0, 0, 10, 10));
+    view->setNeedsDisplay(CGRect(20, 0, 10, 10));
+    view->setNeedsDisplay(CGRect(60, 60, 5, 5));
+    view->setNeedsDisplay(CGRect(5, 0, 20, 5));
+    EXPECT_EQ(view->needsDisplayParts(), (std::vector<CGRect>{CGRect(60, 60, 5, 5), CGRect(0, 0, 30, 10)}));
+    UITestSupport::display(*window);
+    EXPECT_TRUE(view->needsDisplayParts().empty());
+  }
+  {
+    SCOPED_TRACE("more marks than kept become their bounding box; a whole mark drops them");
+    for (std::size_t i = 0; i <= UIView::maxDisplayParts; ++i)
+      view->setNeedsDisplay(CGRect(double(i) * 20, double(i) * 10, 5, 5));
+    const CGFloat far = double(UIView::maxDisplayParts);
+    EXPECT_EQ(view->needsDisplayParts(), (std::vector<CGRect>{CGRect(0, 0, far * 20 + 5, far * 10 + 5)}));
+    view->setNeedsDisplay();
+    EXPECT_TRUE(view->needsDisplayParts().empty());
+    EXPECT_FALSE(view->needsDisplayPart().has_value());
+  }
+}
+
 }  // namespace

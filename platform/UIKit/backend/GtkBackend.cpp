@@ -117,12 +117,19 @@ class GtkBackend final : public WindowBackend {
   }
 
   // Asks GTK to paint the damaged region (window points, which are the area's coordinates) in
-  // this frame, rounded out to whole units.
-  void presented(const CGRect& damage) override {
-    const int x0 = int(std::floor(damage.minX())), y0 = int(std::floor(damage.minY()));
-    const int x1 = int(std::ceil(damage.maxX())), y1 = int(std::ceil(damage.maxY()));
-    if (x1 > x0 && y1 > y0)
-      gtk_widget_queue_draw_area(area_, x0, y0, x1 - x0, y1 - y0);
+  // this frame, each rectangle rounded out to whole units.
+  void presented(const std::vector<CGRect>& rects) override {
+    cairo_region_t* region = cairo_region_create();
+    for (const CGRect& r : rects) {
+      const int x0 = int(std::floor(r.minX())), y0 = int(std::floor(r.minY()));
+      const int x1 = int(std::ceil(r.maxX())), y1 = int(std::ceil(r.maxY()));
+      const cairo_rectangle_int_t unit{x0, y0, x1 - x0, y1 - y0};
+      if (unit.width > 0 && unit.height > 0)
+        cairo_region_union_rectangle(region, &unit);
+    }
+    if (!cairo_region_is_empty(region))
+      gtk_widget_queue_draw_region(area_, region);
+    cairo_region_destroy(region);
   }
 
  private:

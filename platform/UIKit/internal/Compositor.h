@@ -14,6 +14,7 @@
 #endif
 
 #include <cstddef>
+#include <vector>
 
 #include "CoreGraphics/CGGeometry.h"
 
@@ -26,6 +27,7 @@ namespace ui_backend {
 
 struct PassResult {
   CGRect damage;  // window coordinates; empty when nothing was composited
+  std::vector<CGRect> rects;  // the damage as composited: rectangles whose bounding box it is
   std::size_t viewsDrawn = 0;
 };
 

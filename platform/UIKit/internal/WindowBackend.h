@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "CoreGraphics/CGBitmapContext.h"
 #include "UIKit/UIWindow.h"
@@ -55,8 +56,8 @@ class WindowBackend {
  protected:
   // A pass was requested and none is scheduled yet.
   virtual void scheduleRefresh() = 0;
-  // A pass composited `damage` (window coordinates) into the surface.
-  virtual void presented(const CGRect& damage) { (void)damage; }
+  // A pass composited `rects` (window coordinates, whole device pixels) into the surface.
+  virtual void presented(const std::vector<CGRect>& rects) { (void)rects; }
 
   UIWindow& window_;
 
