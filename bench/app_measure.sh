@@ -9,7 +9,9 @@
 #     editor shown (20 s), and stopped with the editor shown (10 s); the editor's own cost is the
 #     difference of the first two;
 #   - resident memory (VmRSS) before and after the help page opens: the application's process,
-#     and with its child processes (WebKit's web and network processes) added.
+#     and with its child processes (WebKit's web and network processes) added;
+#   - which of the 80 loops played (the application picks one at random, and how much the gauge
+#     moves, and so what the editor costs, depends on it).
 # Usage: bench/app_measure.sh [build folder]   (default build/release; build the target
 # kov_compressor_app_bundle there first). Needs xvfb-run, xdotool and ImageMagick.
 set -euo pipefail
@@ -27,8 +29,9 @@ xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
   rss_tree_kb() { local sum=0 p; for p in $1 $(descendants $1); do sum=$((sum + $(rss_kb $p || echo 0))); done; echo $sum; }
   cpu_ticks() { awk "{print \$14 + \$15}" /proc/$1/stat; }
 
+  log=$(mktemp)
   start=$(now_ms)
-  "$KOV_APP" >/dev/null 2>&1 &
+  "$KOV_APP" >"$log" 2>&1 &
   pid=$!
   trap "kill $pid 2>/dev/null || true" EXIT
   win=""
@@ -69,5 +72,8 @@ xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
   xdotool mousemove --window "$win" 964 28 click 1   # Help (the page from the help host; offline it is an error page)
   sleep 6
   echo "resident after the help page:  $(( $(rss_kb $pid) / 1024 )) MB (with child processes $(( $(rss_tree_kb $pid) / 1024 )) MB)"
+  loop=$(grep -o "Audio file at [^ ]*" "$log" | head -n 1 | grep -o "[0-9]*\.m4a" || true)
+  echo "loop played: ${loop:-unknown}"
   kill $pid; wait $pid || true; trap - EXIT
+  rm -f "$log"
 '
