@@ -82,10 +82,17 @@ void UIView::geometryDidChange() {
 }
 
 std::optional<CGAffineTransform> UIView::transformToSuperview() const {
-  if (!finite(frame_) || !finite(bounds_) || !transform_.isInvertible())
+  if (!finite(frame_) || !finite(bounds_))
     return std::nullopt;
   // Own point p -> p - (bounds origin + half size) -> transform -> + frame centre.
   const CGPoint centre = center();
+  if (transform_ == CGAffineTransform::identity()) {
+    // Most views: a translation, the same sums as the products below give for the identity.
+    return CGAffineTransform::makeTranslation((-bounds_.origin.x - bounds_.size.width / 2) + centre.x,
+                                              (-bounds_.origin.y - bounds_.size.height / 2) + centre.y);
+  }
+  if (!transform_.isInvertible())
+    return std::nullopt;
   const CGAffineTransform t = CGAffineTransform::makeTranslation(-bounds_.origin.x - bounds_.size.width / 2,
                                                                  -bounds_.origin.y - bounds_.size.height / 2)
                                   .concatenating(transform_)
