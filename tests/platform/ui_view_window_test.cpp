@@ -1,6 +1,8 @@
 // Windows: the root controller's view pinned to the window and laid out with it, the responder
 // chain through the owning controller, the window's picture following its size and scale, the
 // backend choice, and views too large for a full-resolution backing.
+#include <cstdlib>
+
 #include "UIKit/UIViewController.h"
 #include "UIKit/testing/UIKitTesting.h"
 #include "ui_view_support.h"
@@ -67,6 +69,21 @@ TEST_F(UIWindowTest, BackendIsChosenOnceWindowsExist) {
   second->makeKeyAndVisible();
   EXPECT_FALSE(window->isKeyWindow());
   EXPECT_EQ(UIWindow::keyWindow(), second);
+}
+
+// A display that is named but cannot be opened is said once on standard error, and windows are
+// drawn off screen; a fresh process (the threadsafe death-test style re-runs the binary) makes the
+// first choice of backend.
+TEST(UIWindowDisplay, ADisplayThatCannotBeOpenedIsSaid) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        setenv("DISPLAY", ":77.0", 1);  // no X server listens there
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("KOV_UI_BACKEND");
+        std::_Exit(UIWindow::backendKind() == UIWindowBackendKind::headless ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "UIWindow: cannot open the display :77.0; windows are drawn off screen");
 }
 
 TEST_F(UIWindowTest, NestedAlphasMultiplyAndHugeViewsStillDraw) {

@@ -20,10 +20,12 @@
 #endif
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
 #include "UIKit/internal/TouchRouter.h"
+#include "UIKit/internal/UIKitLog.h"
 #include "UIKit/internal/WindowBackend.h"
 
 namespace ui_backend {
@@ -401,7 +403,15 @@ bool gtkAvailable() {
     // Nothing here draws with OpenGL: without the probe GDK loads no GL driver (for a software
     // renderer that is tens of megabytes). A value set from outside is kept.
     g_setenv("GDK_GL", "disable", FALSE);
-    return bool(gtk_init_check(nullptr, nullptr));
+    const bool opened = gtk_init_check(nullptr, nullptr);
+    // A display was named but could not be opened: say so, rather than leave a program that
+    // expected a window running without one and without a word.
+    const char* x11 = g_getenv("DISPLAY");
+    const char* wayland = g_getenv("WAYLAND_DISPLAY");
+    if (!opened && ((x11 && *x11) || (wayland && *wayland)))
+      uikitLog(std::string("UIWindow: cannot open the display ") + (wayland && *wayland ? wayland : x11) +
+               "; windows are drawn off screen");
+    return opened;
   }();
   return available;
 }
