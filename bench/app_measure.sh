@@ -35,7 +35,10 @@ xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
   pid=$!
   trap "kill $pid 2>/dev/null || true" EXIT
   win=""
-  until win=$(xdotool search --limit 1 --name "^KOV Compressor$" 2>/dev/null); do sleep 0.005; done
+  until win=$(xdotool search --limit 1 --name "^KOV Compressor$" 2>/dev/null); do
+    (( $(now_ms) - start < 10000 )) || { echo "no window within 10 s; the application said:" >&2; tail -n 5 "$log" >&2; exit 1; }
+    sleep 0.005
+  done
   mapped=$(now_ms)
   # The bar (0.16, 0.17, 0.19) drawn at (300, 20): the first frame is on screen.
   bar() { import -window "$win" -crop 1x1+300+20 -depth 8 txt:- 2>/dev/null | tail -n 1; }
