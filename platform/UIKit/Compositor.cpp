@@ -14,6 +14,7 @@
 #include "CoreGraphics/CGContext.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/internal/RectList.h"
 #include "UIKit/internal/ViewBacking.h"
 
 namespace ui_backend {
@@ -55,49 +56,17 @@ bool isTransparent(cairo_surface_t* surface) {
   return true;
 }
 
-// A short list of rectangles whose union is what a pass has to show: a rectangle swallows those it
-// overlaps, and once there are more than `limit` they become their bounding box.
-class Region {
- public:
-  static constexpr std::size_t limit = 8;
-  void add(const CGRect& rect) {
-    if (rect.isEmpty())
-      return;
-    CGRect merged = rect;
-    for (bool grew = true; grew;) {
-      grew = false;
-      for (auto it = rects_.begin(); it != rects_.end(); ++it) {
-        if (it->intersects(merged)) {
-          merged = merged.united(*it);
-          rects_.erase(it);
-          grew = true;
-          break;
-        }
-      }
-    }
-    rects_.push_back(merged);
-    if (rects_.size() > limit)
-      rects_.assign(1, bounds());
-  }
-  CGRect bounds() const {
-    CGRect box;
-    for (const CGRect& r : rects_)
-      box = box.united(r);
-    return box;
-  }
-  const std::vector<CGRect>& rects() const { return rects_; }
-
- private:
-  std::vector<CGRect> rects_;
-};
+// The damage of a pass: window rectangles whose union has to be shown again.
+using Region = std::vector<CGRect>;
+constexpr std::size_t maxDamageRects = 8;
 
 // The parts of the backing (in its pixels) that part marks replace, or nothing when the whole
 // backing must be drawn: no usable backing yet, a changed size or scale, or a whole-view mark.
 std::optional<std::vector<CGRect>> partsToRedraw(const UIView& view, CGFloat s, int width, int height) {
   const UIView::Backing* backing = view.backing();
-  if (!view.needsDisplayPart() || !backing || !backing->hasContent || backing->blank || !backing->surface ||
-      backing->size != view.bounds().size || backing->scale != s || backing->pixelWidth != width ||
-      backing->pixelHeight != height)
+  if (view.needsDisplayParts().empty() || !backing || !backing->hasContent || backing->blank ||
+      !backing->surface || backing->size != view.bounds().size || backing->scale != s ||
+      backing->pixelWidth != width || backing->pixelHeight != height)
     return std::nullopt;
   const CGRect bounds = view.bounds();
   std::vector<CGRect> parts;
@@ -139,16 +108,14 @@ std::optional<std::vector<CGRect>> redraw(UIView& view, CGFloat scale) {
     cairo_save(cr.get());
     cairo_identity_matrix(cr.get());
     cairo_scale(cr.get(), 1 / s, 1 / s);
-    CGRect box;
     for (const CGRect& part : *parts) {
       cairo_rectangle(cr.get(), part.origin.x, part.origin.y, part.size.width, part.size.height);
       redrawn.emplace_back(bounds.origin.x + part.origin.x / s, bounds.origin.y + part.origin.y / s,
                            part.size.width / s, part.size.height / s);
-      box = box.united(part);
     }
     cairo_restore(cr.get());
     cairo_clip(cr.get());
-    backing.forgetOpacity(box);
+    backing.forgetOpacity(boundsOfRectList(*parts));
   } else {
     backing.forgetOpacity(std::nullopt);
     redrawn.push_back(bounds);
@@ -188,7 +155,8 @@ std::optional<std::vector<CGRect>> redraw(UIView& view, CGFloat scale) {
 // Copied through a scale or a turn it is resampled, and each of its pixels reaches the device
 // pixels around it too (a backing pixel's width, at least one device pixel, one more for the
 // rounding of the origin), so the damage of the part grows by that reach.
-CGRect withResamplingReach(const CGRect& rect, const UIView& view, const CGAffineTransform& t, CGFloat scale) {
+CGRect withResamplingReach(const CGRect& rect, const UIView& view, const CGAffineTransform& t,
+                           CGFloat scale) {
   const UIView::Backing* backing = view.backing();
   const CGFloat s = backing ? backing->scale : scale;
   if (t.b == 0 && t.c == 0 && std::fabs(t.a) == 1 && std::fabs(t.d) == 1 && s == scale)
@@ -209,7 +177,8 @@ void drawMarked(UIView& view, const CGAffineTransform& toWindow, CGFloat scale, 
     if (const std::optional<std::vector<CGRect>> redrawn = redraw(view, scale)) {
       ++drawn;
       for (const CGRect& r : *redrawn)
-        damage.add(withResamplingReach(r.applying(toWindow), view, toWindow, scale));
+        addToRectList(damage, withResamplingReach(r.applying(toWindow), view, toWindow, scale),
+                      maxDamageRects);
     }
   }
   for (const auto& sub : view.subviews()) {
@@ -462,21 +431,20 @@ PassResult displayPass(UIWindow& window, cairo_surface_t* target, CGFloat scale,
   window.layoutIfNeeded();
   PassResult result;
   Region damage;
-  damage.add(invalid);
+  addToRectList(damage, invalid, maxDamageRects);
   drawMarked(window, rootTransform(window), scale, damage, result.viewsDrawn);
 
   // Each rectangle in whole device pixels, so that the edges of the region are not blended twice.
   const CGRect area(0, 0, window.bounds().size.width, window.bounds().size.height);
-  CGRect box;
-  for (const CGRect& r : damage.rects()) {
+  for (const CGRect& r : damage) {
     const CGRect cut = r.intersection(area);
     if (cut.isEmpty())
       continue;
     const CGFloat x0 = std::floor(cut.minX() * scale) / scale, y0 = std::floor(cut.minY() * scale) / scale;
     const CGFloat x1 = std::ceil(cut.maxX() * scale) / scale, y1 = std::ceil(cut.maxY() * scale) / scale;
     result.rects.emplace_back(x0, y0, x1 - x0, y1 - y0);
-    box = box.united(result.rects.back());
   }
+  const CGRect box = boundsOfRectList(result.rects);
   if (box.isEmpty() || !target) {
     result.rects.clear();
     return result;

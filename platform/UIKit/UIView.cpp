@@ -5,6 +5,7 @@
 
 #include "UIKit/UIGestureRecognizer.h"
 #include "UIKit/UIWindow.h"
+#include "UIKit/internal/RectList.h"
 #include "UIKit/internal/ViewBacking.h"
 
 namespace {
@@ -268,7 +269,6 @@ void UIView::setWindowRecursive(const std::weak_ptr<UIWindow>& window) {
   if (changed) {
     if (window.lock()) {
       needsDisplay_ = true;  // a fresh window has no picture of it yet
-      displayPart_.reset();
       displayParts_.clear();
     }
     didMoveToWindow();
@@ -285,7 +285,6 @@ void UIView::setWindowRecursive(const std::weak_ptr<UIWindow>& window) {
 
 void UIView::setNeedsDisplay() {
   needsDisplay_ = true;
-  displayPart_.reset();
   displayParts_.clear();
   if (auto w = window())
     w->scheduleDisplay();
@@ -300,28 +299,18 @@ void UIView::setNeedsDisplay(const CGRect& rect) {
   const CGRect part = r.intersection(bounds_);
   if (part.isEmpty())
     return;
-  if (needsDisplay_ && !displayPart_)
+  if (needsDisplay_ && displayParts_.empty())
     return;  // the whole view is marked already
-  displayPart_ = displayPart_ ? displayPart_->united(part) : part;
-  // A mark swallows the marks it overlaps (and may then overlap more); too many become one.
-  CGRect merged = part;
-  for (bool grew = true; grew;) {
-    grew = false;
-    for (auto it = displayParts_.begin(); it != displayParts_.end(); ++it) {
-      if (it->intersects(merged)) {
-        merged = merged.united(*it);
-        displayParts_.erase(it);
-        grew = true;
-        break;
-      }
-    }
-  }
-  displayParts_.push_back(merged);
-  if (displayParts_.size() > maxDisplayParts)
-    displayParts_.assign(1, *displayPart_);
+  addToRectList(displayParts_, part, maxDisplayParts);
   needsDisplay_ = true;
   if (auto w = window())
     w->scheduleDisplay();
+}
+
+std::optional<CGRect> UIView::needsDisplayPart() const {
+  if (displayParts_.empty())
+    return std::nullopt;
+  return boundsOfRectList(displayParts_);
 }
 
 void UIView::draw(const CGRect&) {}

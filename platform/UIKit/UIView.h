@@ -210,7 +210,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   bool needsDisplay() const { return needsDisplay_; }
   // The marked part when only a part is marked (the bounding box of the marks); nothing when the
   // whole view is (or none).
-  const std::optional<CGRect>& needsDisplayPart() const { return displayPart_; }
+  std::optional<CGRect> needsDisplayPart() const;
   // The marks themselves while only parts are marked: overlapping ones merged into their bounding
   // box, and all of them into one once there are more than maxDisplayParts. Empty otherwise.
   static constexpr std::size_t maxDisplayParts = 4;
@@ -285,7 +285,6 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   Backing& ensureBacking();
   void clearNeedsDisplay() {
     needsDisplay_ = false;
-    displayPart_.reset();
     displayParts_.clear();
   }
   void countDraw() { ++drawCount_; }
@@ -315,8 +314,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
   std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
   std::optional<UIColor> backgroundColor_;
-  std::optional<CGRect> displayPart_;  // set while only this part is marked
-  std::vector<CGRect> displayParts_;   // the marks whose bounding box it is
+  std::vector<CGRect> displayParts_;  // set while only parts are marked
   std::unique_ptr<Backing> backing_;
   UIViewOwner* owner_ = nullptr;
   std::string identifier_;
