@@ -23,6 +23,8 @@ AudioUnitViewController::~AudioUnitViewController() {
   if (timer)
     timer->invalidate();
   removeParameterObserver();
+  if (longPressGesture)  // the view, and the recogniser with it, may outlive the controller
+    longPressGesture->setDelegate(nullptr);
 }
 
 std::shared_ptr<AudioUnitViewController> AudioUnitViewController::self() {

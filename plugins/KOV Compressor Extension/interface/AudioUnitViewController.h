@@ -211,6 +211,8 @@ class AudioUnitViewController : public AUViewController,
   // The tree that holds this controller's observer (parameterTree may have moved on since).
   std::shared_ptr<AUParameterTree> observedTree_;
   bool touchesLocked_ = false;
+  // The long press's delegate: a press held on one of the panel's controls belongs to the control.
+  std::unique_ptr<UIGestureRecognizerDelegate> longPressRules_;
   // A binding block ran while the view was not loaded: viewDidLoad binds instead.
   bool bindingAwaitsView_ = false;
 };

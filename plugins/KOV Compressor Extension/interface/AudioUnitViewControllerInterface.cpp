@@ -14,13 +14,15 @@
 // margins around it. The pan, taps and long press leave the touched view its touches (a panel
 // control keeps its drag; the controller's lock keeps the pan from moving the panel meanwhile);
 // a pinch takes them. The single tap waits for the double tap to fail; the long press needs
-// 0.5 s within 10 points. [main]
+// 0.5 s within 10 points and does not begin while a knob, button or the mode holds the touch (a
+// knob held still before its drag is the knob's). [main]
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "AudioUnitViewController.h"
 #include "EditorRootView.h"
+#include "KOVPanelControls.h"
 #include "ViewExtensions.h"
 
 namespace {
@@ -67,6 +69,21 @@ void drawFreezeSymbol(CGContext&, const CGRect& rect, const UIColor& color) {
   color.setStroke();
   shackle.stroke();
 }
+
+class LongPressRules : public UIGestureRecognizerDelegate {
+ public:
+  explicit LongPressRules(std::weak_ptr<KOVCompressorView> panel) : panel_(std::move(panel)) {}
+  // Not while the panel holds a touch on a control that edits a parameter (the gauge and the
+  // title edit nothing: a long press there still shows the side controls).
+  bool gestureRecognizerShouldBegin(UIGestureRecognizer&) override {
+    const auto panel = panel_.lock();
+    const KOVPanelControl* held = panel ? kov_panel::named(panel->hotspotMode()) : nullptr;
+    return held == nullptr || held->address == KOVPanelControl::kNone;
+  }
+
+ private:
+  std::weak_ptr<KOVCompressorView> panel_;
+};
 
 std::shared_ptr<UIButton> makeSideButton(CGFloat x, UIButton::Symbol symbol) {
   auto button = UIButton::make(UIButtonType::system, CGRect(x, kMargin, kControlSize, kControlSize));
@@ -145,6 +162,8 @@ void AudioUnitViewController::loadView() {
   longPressGesture = UILongPressGestureRecognizer::make();
   longPressGesture->setMinimumPressDuration(0.5);
   longPressGesture->setCancelsTouchesInView(false);
+  longPressRules_ = std::make_unique<LongPressRules>(mainView);
+  longPressGesture->setDelegate(longPressRules_.get());
   longPressGesture->addTarget(target, &AudioUnitViewController::onlongPressGesture);
   for (const std::shared_ptr<UIGestureRecognizer>& recognizer :
        {std::shared_ptr<UIGestureRecognizer>(panGesture), std::shared_ptr<UIGestureRecognizer>(pinchGesture),

@@ -69,9 +69,12 @@ class KOVCompressorView : public UIControl {
   explicit KOVCompressorView(CGRect frame);
 
  private:
-  // A view point in canvas units: divided by the scale of the last drawing pass, no offset (the
-  // panel fills a container of the canvas's aspect ratio).
-  CGPoint canvasPoint(const UITouch& touch) const;
+  // A window point in canvas units: in the panel's coordinates, divided by the scale of the last
+  // drawing pass, no offset (the panel fills a container of the canvas's aspect ratio).
+  CGPoint canvasPoint(CGPoint windowLocation) const;
+  // The held touch in canvas units, as far as it moved on screen: a move of the panel under the
+  // touch (a double tap refitting it, a host resizing it) is not a move of the touch.
+  CGPoint trackedPoint(const UITouch& touch);
   void setActiveFlag(bool active);
 
   std::weak_ptr<KOVCompressorViewController> viewController_;
@@ -79,6 +82,9 @@ class KOVCompressorView : public UIControl {
   std::shared_ptr<KOVCompressorViewBase> baseClass_ = std::make_shared<KOVCompressorViewBase>();
   std::string hotspotMode_;
   CGPoint startLocation_{0, 0};  // the touch-down point in canvas units
+  CGPoint lastWindowLocation_{0, 0};  // the held touch's last point, in the window
+  CGPoint lastLocation_{0, 0};        // and in canvas units, as trackedPoint() gave it
+  CGPoint panelShift_{0, 0};          // how far the panel moved under the touch, in canvas units
   CGFloat scaler_ = 1.0;         // drag sensitivity
   CGFloat savedValue_ = 0;       // the touched knob's value at touch-down
 };

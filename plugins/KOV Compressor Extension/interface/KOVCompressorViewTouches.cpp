@@ -38,10 +38,30 @@ CGFloat draggedValue(CGFloat savedValue, CGFloat dx, CGFloat dy) {
 
 }  // namespace
 
-CGPoint KOVCompressorView::canvasPoint(const UITouch& touch) const {
-  const CGPoint p = touch.location(this);
+CGPoint KOVCompressorView::canvasPoint(CGPoint windowLocation) const {
+  const CGPoint p = convertFrom(windowLocation, nullptr);
   const CGSize scale = baseClass_->viewScale;
   return {p.x / scale.width, p.y / scale.height};
+}
+
+// While the panel stays where it is, this is the touch's canvas point itself (the shift stays
+// exactly 0). When the panel moved or zoomed since the touch's last event, the last point no
+// longer maps to where it was on the canvas: the difference joins the shift, so the touch keeps
+// its place on the canvas and only its own moves on screen count. A touch that did not move on
+// screen is where it was, to the bit.
+CGPoint KOVCompressorView::trackedPoint(const UITouch& touch) {
+  const CGPoint at = touch.windowLocation();
+  if (at == lastWindowLocation_)
+    return lastLocation_;
+  const CGPoint lastNow = canvasPoint(lastWindowLocation_);
+  const CGFloat sx = lastNow.x - panelShift_.x - lastLocation_.x;
+  const CGFloat sy = lastNow.y - panelShift_.y - lastLocation_.y;
+  if (std::isfinite(sx) && std::isfinite(sy))  // a non-finite point on either side says nothing
+    panelShift_ = {panelShift_.x + sx, panelShift_.y + sy};
+  const CGPoint p = canvasPoint(at);
+  lastWindowLocation_ = at;
+  lastLocation_ = {p.x - panelShift_.x, p.y - panelShift_.y};
+  return lastLocation_;
 }
 
 void KOVCompressorView::setHotspotMode(CGPoint location) {
@@ -68,7 +88,10 @@ void KOVCompressorView::touchesBegan(const UITouchSet& touches, const UIEvent* /
   if (!controller || !delegate || !touch)
     return;
 
-  startLocation_ = canvasPoint(*touch);
+  startLocation_ = canvasPoint(touch->windowLocation());
+  lastWindowLocation_ = touch->windowLocation();
+  lastLocation_ = startLocation_;
+  panelShift_ = {0, 0};
   setHotspotMode(startLocation_);
   const KOVPanelControl* control = kov_panel::named(hotspotMode_);
   if (control == nullptr) {
@@ -116,7 +139,7 @@ void KOVCompressorView::touchesMoved(const UITouchSet& touches, const UIEvent* /
 
   // The canvas distance is divided by the scale once more: a drag of P points moves a knob by
   // P / (200 · s²) of its range at scale s.
-  const CGPoint q = canvasPoint(*touch);
+  const CGPoint q = trackedPoint(*touch);
   const CGSize scale = baseClass_->viewScale;
   const CGFloat dx = (q.x - startLocation_.x) / scale.width * scaler_;
   const CGFloat dy = (q.y - startLocation_.y) / scale.height * scaler_;
@@ -137,7 +160,7 @@ void KOVCompressorView::touchesEnded(const UITouchSet& touches, const UIEvent* e
   const auto controller = viewController();
   if (!controller)
     return;
-  touchesMoved(touches, event);  // the end point counts as a last move
+  touchesMoved(touches, event);  // the end point counts as a last move (if it moved on screen)
   setActiveFlag(false);
   hotspotMode_.clear();
   controller->setTouchesLocked(false);
