@@ -185,6 +185,7 @@ class AUAudioUnit : public std::enable_shared_from_this<AUAudioUnit> {
   AUHostMusicalContextBlock musicalContextBlock() const { return musicalContextBlock_; }
   void setMusicalContextBlock(AUHostMusicalContextBlock block) { musicalContextBlock_ = std::move(block); }
   AUHostTransportStateBlock transportStateBlock() const { return transportStateBlock_; }
+  void setTransportStateBlock(AUHostTransportStateBlock block) { transportStateBlock_ = std::move(block); }
   // Offered by the unit to hosts to schedule MIDI; read-only for hosts, none in the base.
   AUScheduleMIDIEventBlock scheduleMIDIEventBlock() const { return scheduleMIDIEventBlock_; }
 

@@ -199,11 +199,27 @@ TEST(AudioUnitRender, AllocationPreparesKernelAndLimiterAndLogsInOrder) {
   unit->setMusicalContextBlock(
       [](double*, double*, NSInteger*, double*, NSInteger*, double*) { return true; });
   unit->setMIDIOutputEventBlock([](AUEventSampleTime, UInt8, NSInteger, const UInt8*) { return noErr; });
+  unit->setTransportStateBlock([](AUHostTransportStateFlags* flags, double* position, double*, double*) {
+    *flags = 2;  // moving
+    *position = 4800;
+    return true;
+  });
   beginCapture();
   EXPECT_TRUE(unit->allocateRenderResourcesAndReturnError(&error));
   const std::vector<std::string> again = endCapture();
   EXPECT_EQ(again[3], "AUExtension: The property 'musicalContextBlock' is defined.");
+  EXPECT_EQ(again[4], "AUExtension: The property 'transportStateBlock' is defined.");
   EXPECT_EQ(again[8], "AUExtension: The property 'midiOutputEventBlock' is defined.");
+  {
+    SCOPED_TRACE("the host's transport block is the one the adapter calls");
+    const AUHostTransportStateBlock& held = AudioUnitTestAccess::kernelAdapter(*unit)->hostTransportStateBlock();
+    ASSERT_TRUE(held);
+    AUHostTransportStateFlags flags = 0;
+    double position = 0, cycleStart = 0, cycleEnd = 0;
+    EXPECT_TRUE(held(&flags, &position, &cycleStart, &cycleEnd));
+    EXPECT_EQ(flags, 2u);
+    EXPECT_EQ(position, 4800.0);
+  }
 
   SCOPED_TRACE("deallocate and reset reach both stages");
   beginCapture();

@@ -101,6 +101,7 @@ class KOV_Compressor_ExtensionDSPKernelAdapter {
   // For tests and benchmarks.
   KOV_Compressor_Extension_DSPKernel& kernel() { return _kernel; }
   BufferedInputBus& bufferedInputBus() { return _inputBus; }
+  const AUHostTransportStateBlock& hostTransportStateBlock() const { return _transportStateBlock; }
 
  private:
   AUAudioUnitStatus renderWith(const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
