@@ -1,7 +1,8 @@
 // Audio files read exactly: a float WAV gives back every sample, read in pieces, with the file
 // position following; another rate and a single channel are kept as the file has them; the
-// non-throwing open hands its error out. The loop set's variety (drumless, quiet and mono loops)
-// and the loops of those kinds decoded to their synthesised signal.
+// non-throwing open hands its error out. The loop set's variety (drumless, quiet and mono loops),
+// the loops of those kinds decoded to their synthesised signal, and no loop silent for more than
+// a beat.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,11 +16,44 @@ using namespace engine_test;
 
 namespace {
 
-std::vector<float> channelOf(AVAudioFile& file, AVAudioChannelCount c) {
+// Every channel of the file, decoded once.
+Channels channelsOf(AVAudioFile& file) {
   auto buffer = AVAudioPCMBuffer::make(file.processingFormat(), AVAudioFrameCount(file.length()));
   file.setFramePosition(0);
   file.read(*buffer);
-  return {buffer->floatChannelData()[c], buffer->floatChannelData()[c] + buffer->frameLength()};
+  Channels channels;
+  for (AVAudioChannelCount c = 0; c < buffer->format()->channelCount(); ++c)
+    channels.emplace_back(buffer->floatChannelData()[c],
+                          buffer->floatChannelData()[c] + buffer->frameLength());
+  return channels;
+}
+
+std::vector<float> channelOf(AVAudioFile& file, AVAudioChannelCount c) {
+  return channelsOf(file)[c];
+}
+
+// The longest run of frames in which every channel is exactly zero, with the end joined to the
+// start as the player repeats a loop: the silence that ends it runs on into the one that starts it.
+std::size_t longestSilence(const Channels& channels) {
+  const std::size_t frames = channels[0].size();
+  const auto silent = [&](std::size_t n) {
+    for (std::size_t c = 0; c < channels.size(); ++c)
+      if (channels[c][n] != 0.0f)
+        return false;
+    return true;
+  };
+  std::size_t head = 0, tail = 0, longest = 0;
+  while (head < frames && silent(head))
+    ++head;
+  if (head == frames)
+    return frames;
+  while (silent(frames - 1 - tail))
+    ++tail;
+  for (std::size_t n = head, run = 0; n < frames - tail; ++n) {
+    run = silent(n) ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return std::max(longest, head + tail);
 }
 
 }  // namespace
@@ -130,5 +164,27 @@ TEST(AudioLoopSet, LoopsOfEachKindDecodeToTheirSignal) {
     if (recipe.width == 0.0f) {
       EXPECT_GT(correlation(left, right, 0), 0.999);
     }
+  }
+}
+
+// Every shipped loop decoded as the player decodes it: no run of exact silence, counted across
+// the seam, lasts longer than one beat of the loop's tempo. A rest is part of the groove; longer
+// than a beat, the player is heard to drop out on every pass.
+TEST(AudioLoopSet, NoLoopIsSilentForLongerThanABeat) {
+  {
+    SCOPED_TRACE("a frame is silent only when every channel is zero; the seam joins two runs");
+    EXPECT_EQ(longestSilence({{0, 0, 1, 0, 0, 0, 1, 0, 0}, {0, 0, 0, 0, 0, 0, 1, 0, 0}}), 4u);
+    EXPECT_EQ(longestSilence({{1, 0, 0, 0, 1, 0, 0}, {1, 0, 0, 0, 1, 0, 0}}), 3u);
+    EXPECT_EQ(longestSilence({{0, 0, 0}, {0, 0, 0}}), 3u);
+  }
+  for (int n = 1; n <= loops::kLoopCount; ++n) {
+    SCOPED_TRACE("loop " + std::to_string(n));
+    const auto recipe = loops::recipeFor(n);
+    auto file = openFile(std::string(KOV_LOOPS_DIR) + "/" + std::to_string(n) + ".m4a");
+    ASSERT_TRUE(file);
+    const std::size_t silence = longestSilence(channelsOf(*file));
+    EXPECT_LE(silence, std::size_t(recipe.beatFrames()))
+        << silence / 48 << " ms of silence; a beat at " << recipe.bpm << " bpm is "
+        << recipe.beatFrames() / 48 << " ms";
   }
 }

@@ -83,6 +83,10 @@ LoopRecipe recipeFor(int number) {
   if (number % 16 == 2) {  // drums only, loud transients
     r.bass = r.chords = r.lead = 0.0f;
   }
+  // A breakdown takes the drums out of the second half; a loop of drums alone would fall silent
+  // there for seconds on every pass, so it drops back to a quiet second half instead.
+  if (r.dynamics == Dynamics::breakdown && r.bass == 0.0f && r.chords == 0.0f && r.lead == 0.0f)
+    r.dynamics = Dynamics::fadeDown;
   return r;
 }
 

@@ -16,7 +16,7 @@ enum class Dynamics : std::uint8_t {
   steady,     // every bar at the same level
   crescendo,  // the first half quiet, the second loud
   fadeDown,   // the first half loud, the second quiet
-  breakdown,  // drums drop out in the second half and the bar before the end
+  breakdown,  // drums drop out in the second half and the bar before the end; never drums alone
 };
 
 struct LoopRecipe {
