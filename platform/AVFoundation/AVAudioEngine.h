@@ -88,7 +88,9 @@ class AVAudioEngine : public std::enable_shared_from_this<AVAudioEngine> {
   // Builds the render graph and allocates the units' render resources ahead of start.
   void prepare();
   // Starts rendering: opens the device (or the null output), or in manual rendering mode lets
-  // renderOffline render. Throws NSError (kNoOutputError) when no output can be opened.
+  // renderOffline render. Throws NSError (kNoOutputError) when no output can be opened, or when
+  // the device module (loaded beside this library with the first need of the device) will not
+  // load; the description then names the module and the loader's reason.
   void start();
   // Stops rendering; returns when no render call runs. The graph and the players' schedules stay.
   void stop();

@@ -1,3 +1,5 @@
+// The device module (libplatform_audio_device.so): the output over SDL2 audio. The audio library
+// reaches it only through the entry at the end, loaded with the first need of the device.
 #include "AVFoundation/internal/AudioDeviceOutput.h"
 
 #include <SDL2/SDL.h>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -28,11 +31,28 @@ bool initAudio() {
   return SDL_WasInit(SDL_INIT_AUDIO) || SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
 }
 
-}  // namespace
+class SdlDeviceOutput final : public AudioDeviceOutput {
+ public:
+  SdlDeviceOutput(RenderFunction render, void* context) : render_(render), context_(context) {}
+  ~SdlDeviceOutput() override;
+  void start() override;
+  void pause() override;
 
-std::atomic<int> AudioDeviceOutput::failingOpens_{0};
+  static AudioDeviceOutput* open(double sampleRate, RenderFunction render, void* context,
+                                 std::atomic<int>* failingOpens, std::string* error);
 
-double AudioDeviceOutput::preferredSampleRate() {
+ private:
+  // SDL's callback: the one entry of the device thread. [render]
+  static void deviceCallback(void* self, std::uint8_t* stream, int bytes) noexcept;
+  void pull(float* interleaved, std::uint32_t frames) noexcept;
+
+  std::uint32_t device_ = 0;
+  RenderFunction render_ = nullptr;
+  void* context_ = nullptr;
+  std::vector<float> planar_;  // kChannels x blockFrames_
+};
+
+double preferredSampleRate() {
   std::lock_guard lock(sdlMutex());
   if (!initAudio())
     return 48000.0;
@@ -44,25 +64,23 @@ double AudioDeviceOutput::preferredSampleRate() {
   return double(spec.freq);
 }
 
-std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, RenderFunction render,
-                                                           void* context, std::string* error) {
+AudioDeviceOutput* SdlDeviceOutput::open(double sampleRate, RenderFunction render, void* context,
+                                         std::atomic<int>* failingOpens, std::string* error) {
   std::lock_guard lock(sdlMutex());
-  std::unique_ptr<AudioDeviceOutput> output(new AudioDeviceOutput);
-  output->render_ = render;
-  output->context_ = context;
+  auto output = std::make_unique<SdlDeviceOutput>(render, context);
 
   SDL_AudioSpec want{};
   want.freq = int(std::lround(sampleRate));
   want.format = AUDIO_F32SYS;
   want.channels = kChannels;
   want.samples = kBlockFrames;
-  want.callback = &AudioDeviceOutput::deviceCallback;
+  want.callback = &SdlDeviceOutput::deviceCallback;
   want.userdata = output.get();
   SDL_AudioSpec have{};
 
   auto tryOpen = [&]() -> bool {
-    int failing = failingOpens_.load();
-    while (failing > 0 && !failingOpens_.compare_exchange_weak(failing, failing - 1)) {
+    int failing = failingOpens->load();
+    while (failing > 0 && !failingOpens->compare_exchange_weak(failing, failing - 1)) {
     }
     if (failing > 0) {
       SDL_SetError("no audio device (test)");
@@ -100,10 +118,10 @@ std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, Re
   ++openDevices;
   output->blockFrames_ = std::max<std::uint32_t>(have.samples, 1);
   output->planar_.assign(std::size_t(kChannels) * output->blockFrames_, 0.0f);
-  return output;
+  return output.release();
 }
 
-AudioDeviceOutput::~AudioDeviceOutput() {
+SdlDeviceOutput::~SdlDeviceOutput() {
   if (!device_)
     return;
   std::lock_guard lock(sdlMutex());
@@ -111,12 +129,12 @@ AudioDeviceOutput::~AudioDeviceOutput() {
   --openDevices;
 }
 
-void AudioDeviceOutput::start() {
+void SdlDeviceOutput::start() {
   std::lock_guard lock(sdlMutex());
   SDL_PauseAudioDevice(device_, 0);
 }
 
-void AudioDeviceOutput::pause() {
+void SdlDeviceOutput::pause() {
   std::lock_guard lock(sdlMutex());
   // SDL takes the device's lock, which the device thread holds around each callback: when this
   // returns, no callback is running and none starts until start().
@@ -125,13 +143,13 @@ void AudioDeviceOutput::pause() {
   SDL_UnlockAudioDevice(device_);
 }
 
-void AudioDeviceOutput::deviceCallback(void* self, std::uint8_t* stream, int bytes) noexcept {
-  static_cast<AudioDeviceOutput*>(self)->pull(reinterpret_cast<float*>(stream),
-                                              std::uint32_t(bytes) / (kChannels * sizeof(float)));
+void SdlDeviceOutput::deviceCallback(void* self, std::uint8_t* stream, int bytes) noexcept {
+  static_cast<SdlDeviceOutput*>(self)->pull(reinterpret_cast<float*>(stream),
+                                            std::uint32_t(bytes) / (kChannels * sizeof(float)));
 }
 
 // Renders planar blocks of at most blockFrames_ and interleaves them into SDL's stream.
-void AudioDeviceOutput::pull(float* interleaved, std::uint32_t frames) noexcept {
+void SdlDeviceOutput::pull(float* interleaved, std::uint32_t frames) noexcept {
   float* channels[kChannels] = {planar_.data(), planar_.data() + blockFrames_};
   while (frames > 0) {
     const std::uint32_t count = std::min(frames, blockFrames_);
@@ -143,4 +161,11 @@ void AudioDeviceOutput::pull(float* interleaved, std::uint32_t frames) noexcept 
     interleaved += 2 * count;
     frames -= count;
   }
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const AudioDeviceModuleCalls* KOV_AUDIO_DEVICE_ENTRY() {
+  static const AudioDeviceModuleCalls calls{&preferredSampleRate, &SdlDeviceOutput::open};
+  return &calls;
 }

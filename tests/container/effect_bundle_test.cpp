@@ -16,6 +16,7 @@
 #include "AudioToolbox/AudioComponent.h"
 #include "CoreAudioKit/AUViewController.h"
 #include "FourCharCode.h"
+#include "LoadedLibraries.h"
 #include "UIKit/UIWindow.h"
 #include "UIKit/testing/UITestSupport.h"
 #include "container_support.h"
@@ -83,6 +84,34 @@ TEST_F(EffectBundleTest, RegistryFindsTheBundleAndItsEditorEditsTheUnit) {
     EXPECT_NEAR(threshold->value(), before + 0.125f * range, 1e-5 * range);
   }
   UITestSupport::writePNG(*window, "effect_bundle_editor.png");
+}
+
+// A host that loads the effect and makes it ready to render loads no sound stack with it: neither
+// the effect nor any library it needs, directly or through others (what `ldd` lists), is SDL, ALSA,
+// PulseAudio or FFmpeg's format or codec library, and the device output (a module of the audio
+// library, loaded with the first need of a device) stays unloaded. FFmpeg's resampler is needed:
+// the engine's mixer converts rates with it.
+TEST_F(EffectBundleTest, AHostOfTheEffectLoadsNoSoundStack) {
+  std::shared_ptr<AVAudioUnit> node;
+  AVAudioUnit::instantiate(kSearchKey, 0, [&](std::shared_ptr<AVAudioUnit> made, std::shared_ptr<NSError>) {
+    node = std::move(made);
+  });
+  MainLoop::runUntilIdle();
+  ASSERT_NE(node, nullptr);
+  std::shared_ptr<NSError> error;
+  ASSERT_TRUE(node->auAudioUnit()->allocateRenderResourcesAndReturnError(&error));
+  const auto objects = loaded_libraries::all();
+  const auto* effect = loaded_libraries::find(objects, "KOV_Compressor_Extension.so");
+  ASSERT_NE(effect, nullptr);
+  const auto needed = loaded_libraries::closure(objects, *effect);
+  EXPECT_TRUE(loaded_libraries::anyStartsWith(needed, "libplatform_avfoundation.so"));
+  EXPECT_TRUE(loaded_libraries::anyStartsWith(needed, "libswresample"));
+  for (const char* library : {"libSDL2", "libasound", "libpulse", "libavformat", "libavcodec"}) {
+    SCOPED_TRACE(library);
+    EXPECT_FALSE(loaded_libraries::anyStartsWith(needed, library));
+  }
+  EXPECT_EQ(loaded_libraries::find(objects, "libplatform_audio_device.so"), nullptr);
+  node->auAudioUnit()->deallocateRenderResources();
 }
 
 }  // namespace

@@ -401,18 +401,24 @@ TEST(AudioFile, EveryTruncationAndDamagedCopiesFailCleanly) {
 
 TEST(AudioFile, TheDecoderIsAModuleLoadedByTheFirstRead) {
   {
-    SCOPED_TRACE("the engine's library needs SDL, but neither FFmpeg's format nor its codec library;"
-                 " the unit library needs none of them");
+    SCOPED_TRACE(
+        "the engine's library needs FFmpeg's resampler (the mixer's), but neither FFmpeg's"
+        " format nor its codec library, nor SDL, ALSA or PulseAudio, not even through what it"
+        " needs; the unit library needs none of them");
     const auto objects = loaded_libraries::all();
     const auto* engine = loaded_libraries::find(objects, "libplatform_avfoundation.so");
     ASSERT_NE(engine, nullptr);
-    EXPECT_TRUE(loaded_libraries::needsAny(*engine, "libSDL2"));
-    EXPECT_FALSE(loaded_libraries::needsAny(*engine, "libavformat"));
-    EXPECT_FALSE(loaded_libraries::needsAny(*engine, "libavcodec"));
+    EXPECT_TRUE(loaded_libraries::needsAny(*engine, "libswresample"));
+    const auto needed = loaded_libraries::closure(objects, *engine);
+    for (const char* library : {"libavformat", "libavcodec", "libSDL2", "libasound", "libpulse"}) {
+      SCOPED_TRACE(library);
+      EXPECT_FALSE(loaded_libraries::anyStartsWith(needed, library));
+    }
     const auto* units = loaded_libraries::find(objects, "libplatform_audiotoolbox.so");
     ASSERT_NE(units, nullptr);
     EXPECT_FALSE(loaded_libraries::needsAny(*units, "libSDL2"));
     EXPECT_FALSE(loaded_libraries::needsAny(*units, "libav"));
+    EXPECT_FALSE(loaded_libraries::needsAny(*units, "libswresample"));
   }
   {
     SCOPED_TRACE("after a read the module is loaded, and it needs them");

@@ -6,6 +6,7 @@
 #include <elf.h>
 #include <link.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -53,13 +54,41 @@ inline const Object* find(const std::vector<Object>& objects, const std::string&
   return nullptr;
 }
 
-// True when one of `needed` starts with `prefix`.
-inline bool needsAny(const Object& object, const std::string& prefix) {
-  for (const std::string& name : object.needed) {
+// The file names of `object` and of every loaded object it needs, directly or through others: what
+// `ldd` lists for it. A needed name is matched to the loaded object of that file name.
+inline std::vector<std::string> closure(const std::vector<Object>& objects, const Object& object) {
+  auto fileName = [](const std::string& path) {
+    const auto slash = path.rfind('/');
+    return path.substr(slash == std::string::npos ? 0 : slash + 1);
+  };
+  std::vector<std::string> names{fileName(object.path)};
+  std::vector<const Object*> pending{&object};
+  while (!pending.empty()) {
+    const Object* next = pending.back();
+    pending.pop_back();
+    for (const std::string& name : next->needed) {
+      if (std::find(names.begin(), names.end(), name) != names.end())
+        continue;
+      names.push_back(name);
+      if (const Object* loaded = find(objects, name))
+        pending.push_back(loaded);
+    }
+  }
+  return names;
+}
+
+// True when one of `names` starts with `prefix`.
+inline bool anyStartsWith(const std::vector<std::string>& names, const std::string& prefix) {
+  for (const std::string& name : names) {
     if (name.rfind(prefix, 0) == 0)
       return true;
   }
   return false;
+}
+
+// True when one of `needed` starts with `prefix`.
+inline bool needsAny(const Object& object, const std::string& prefix) {
+  return anyStartsWith(object.needed, prefix);
 }
 
 }  // namespace loaded_libraries

@@ -5,6 +5,12 @@
 // to SDL's "dummy" driver, which calls back paced in real time and plays nothing, and says so
 // in one line on stderr (once per process). Opening fails only when not even that opens.
 //
+// The output is a module of its own (libplatform_audio_device.so, beside the audio library),
+// loaded the first time an engine needs the device (its rate, or a start outside manual
+// rendering): SDL2, ALSA and the sound servers they bring are not loaded by a process that only
+// hosts units or renders offline. A module that does not load makes every open fail with the
+// loader's message as the reason, and the preferred rate 48 kHz.
+//
 // Threads: open, start, pause and close are [control] (serialised inside: SDL's audio set-up is
 // not thread safe); the render function runs on the device thread [render].
 #pragma once
@@ -17,7 +23,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 class AudioDeviceOutput {
  public:
@@ -32,28 +37,34 @@ class AudioDeviceOutput {
   // Opens the device paused. Null, with the reason in *error, when no output at all opens.
   static std::unique_ptr<AudioDeviceOutput> open(double sampleRate, RenderFunction render, void* context,
                                                  std::string* error);
-  ~AudioDeviceOutput();  // closes; no callback runs after it returns
+  virtual ~AudioDeviceOutput() = default;  // closes; no callback runs after it returns
   AudioDeviceOutput(const AudioDeviceOutput&) = delete;
   AudioDeviceOutput& operator=(const AudioDeviceOutput&) = delete;
 
   // Lets the device call back / stops it; pause() returns only when no callback is running.
-  void start();
-  void pause();
+  virtual void start() = 0;
+  virtual void pause() = 0;
   std::uint32_t blockFrames() const { return blockFrames_; }
+
+ protected:
+  AudioDeviceOutput() = default;
+  std::uint32_t blockFrames_ = kBlockFrames;
 
  private:
   friend struct AudioDeviceOutputTesting;
   // Device opens still to fail as if there were no device (set by tests only).
   static std::atomic<int> failingOpens_;
-
-  AudioDeviceOutput() = default;
-  // SDL's callback: the one entry of the device thread. [render]
-  static void deviceCallback(void* self, std::uint8_t* stream, int bytes) noexcept;
-  void pull(float* interleaved, std::uint32_t frames) noexcept;
-
-  std::uint32_t device_ = 0;
-  std::uint32_t blockFrames_ = kBlockFrames;
-  RenderFunction render_ = nullptr;
-  void* context_ = nullptr;
-  std::vector<float> planar_;  // kChannels x blockFrames_
 };
+
+// What the module's entry hands back: its two calls. [control]
+struct AudioDeviceModuleCalls {
+  double (*preferredSampleRate)();
+  // As AudioDeviceOutput::open; each attempt to open a device first takes one from
+  // `*failingOpens` while it is above 0 and then fails as if there were no device.
+  AudioDeviceOutput* (*open)(double sampleRate, AudioDeviceOutput::RenderFunction render, void* context,
+                             std::atomic<int>* failingOpens, std::string* error);
+};
+
+// The module's entry: const AudioDeviceModuleCalls* ().
+#define KOV_AUDIO_DEVICE_ENTRY kov_audio_device_calls
+#define KOV_AUDIO_DEVICE_MODULE "libplatform_audio_device.so"
