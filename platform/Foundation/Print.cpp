@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/internal/ThreadLines.h"
 #include "RealTime/RenderChecks.h"
 #include "RealTime/RenderLines.h"
 #include "RealTime/RenderScope.h"
@@ -214,9 +215,17 @@ void printLogLine(std::string_view text) {
     RenderLines::push(text);
     return;
   }
-  DispatchQueue::main().async([line = std::string(text)] {
+  // The main thread never waits for room: the loop that would make it is its own.
+  const bool counted = !DispatchQueue::main().isCurrent();
+  if (!counted)
+    thread_lines::closeDrops();
+  else if (!thread_lines::admit())
+    return;  // dropped, and counted
+  DispatchQueue::main().async([line = std::string(text), counted] {
     print(line);
     gPrintedLogLines.fetch_add(1, std::memory_order_relaxed);
+    if (counted)
+      thread_lines::printed();
   });
 }
 
@@ -239,5 +248,12 @@ std::uint64_t dropped() {
 std::string droppedNotice(std::uint64_t count) {
   return "[log] " + std::to_string(count) + (count == 1 ? " line" : " lines") +
          " from a render thread dropped here: the render-line queue was full";
+}
+std::uint64_t threadLinesDropped() {
+  return thread_lines::dropped();
+}
+std::string threadDroppedNotice(std::uint64_t count) {
+  return "[log] " + std::to_string(count) + (count == 1 ? " line" : " lines") +
+         " from another thread dropped here: the main loop fell behind";
 }
 }  // namespace LogLines

@@ -6,12 +6,20 @@
 // printLogLine is the sink of the toolkit's safeprint/debugprint. From any thread but a render
 // thread a line is one work item on the main queue: it prints when the main loop runs it, in
 // first-in first-out order with all other main-queue work (a line, then work that prints another
-// line, then a third line come out in that order). On a render thread (inside a RenderScope) it
-// takes the render-line queue instead (RealTime/RenderLines.h): no stdio, lock, allocation or
-// system call there. The main loop prints those lines on its own iterations: a source on the main
-// context looks at the queue on every iteration of the loop, whatever woke it, and asks to be
-// woken only when nobody has looked for the poll interval: 40 ms while render scopes are being
-// entered (and for 2 s after the last one), a second otherwise. A loop that other work wakes
+// line, then a third line come out in that order). Lines from threads other than the main thread
+// are bounded: a thread that finds kPendingThreadLines of them waiting for the main loop waits
+// until the loop has printed a stretch of them, for as long as the loop goes on printing. A loop
+// that prints nothing for kStalledLoopWait (blocked, maybe on the printing thread) cannot hang the
+// thread: its line is dropped, and while the loop still prints nothing later lines drop at once;
+// one line (threadDroppedNotice) says how many were dropped where they would have been. The main
+// thread's own lines never wait.
+//
+// On a render thread (inside a RenderScope) a line takes the render-line queue instead
+// (RealTime/RenderLines.h): no stdio, lock, allocation, wait or system call there. The main loop
+// prints those lines on its own iterations: a source on the main context looks at the queue on
+// every iteration of the loop, whatever woke it, and asks to be woken only when nobody has looked
+// for the poll interval: 40 ms while render scopes are being entered (and for 2 s after the last
+// one), a second otherwise. A loop that other work wakes
 // often enough (a meter's timer, input, frames) gets no wake-up of its own from it. When render
 // lines were dropped for want of room, the printer writes one line saying how many
 // (droppedNotice) before the next line it prints.
@@ -26,6 +34,8 @@
 // enters no render scope waits for the slow poll (a second) unless something else wakes the loop.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -48,6 +58,15 @@ bool renderLinesPending();
 std::uint64_t dropped();
 // The line printed in place of `count` dropped lines. [any]
 std::string droppedNotice(std::uint64_t count);
+// Lines from threads other than the main thread and render threads that may wait for the main
+// loop at once; a thread that finds this many waits for room (see above).
+inline constexpr std::size_t kPendingThreadLines = 4096;
+// How long such a thread waits for a main loop that prints nothing before it drops its line.
+inline constexpr std::chrono::milliseconds kStalledLoopWait{250};
+// Lines from such threads dropped since the process started. [any]
+std::uint64_t threadLinesDropped();
+// The line printed where `count` of them were dropped. [any]
+std::string threadDroppedNotice(std::uint64_t count);
 // Makes sure the main loop's render-line printer is attached. It is attached when this library
 // is loaded; an owner of a render entry calls this as well, so that a program linked statically
 // without any other use of this file still prints its render lines. [any but render]

@@ -23,6 +23,7 @@
 #include "unit_host.h"
 
 using unittest::beginCapture;
+using unittest::EffectResources;
 using unittest::endCapture;
 using unittest::quietly;
 using unittest::quietUnit;
@@ -85,16 +86,6 @@ class ResourceFolder {
   static inline int counter_ = 0;
   fs::path root_;
   fs::path presets_;
-};
-
-// The effect's own resource folder, as its bundle holds it, made the program's main bundle's
-// while the object lives (the unit is linked into this program, so its bundle is the program's).
-class EffectResources {
- public:
-  EffectResources() { Bundle::setMainResourcePath(std::string(KOV_EFFECT_RESOURCES_DIR)); }
-  ~EffectResources() { Bundle::setMainResourcePath(std::nullopt); }
-  EffectResources(const EffectResources&) = delete;
-  EffectResources& operator=(const EffectResources&) = delete;
 };
 
 std::vector<std::string> namesOf(

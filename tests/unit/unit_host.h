@@ -16,6 +16,7 @@
 
 #include "AVFoundation/AVAudioFormat.h"
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/Bundle.h"
 #include "KOV_Compressor_Extension_AudioUnit.h"
 #include "KOV_Compressor_ExtensionDSPKernelAdapter.h"
 #include "StdoutCapture.h"
@@ -54,6 +55,16 @@ inline std::vector<std::string> withoutKernelLines(const std::vector<std::string
 
 inline const AudioComponentDescription kEffectDescription{FourCC("aumf"), FourCC("kvc1"), FourCC("QFLD"), 2,
                                                           0};
+
+// The effect's own resource folder, as its bundle holds it, made the program's main bundle's
+// while the object lives (the unit is linked into this program, so its bundle is the program's).
+class EffectResources {
+ public:
+  EffectResources() { Bundle::setMainResourcePath(std::string(KOV_EFFECT_RESOURCES_DIR)); }
+  ~EffectResources() { Bundle::setMainResourcePath(std::nullopt); }
+  EffectResources(const EffectResources&) = delete;
+  EffectResources& operator=(const EffectResources&) = delete;
+};
 
 inline std::shared_ptr<KOV_Compressor_Extension_AudioUnit> makeUnit() {
   return std::make_shared<KOV_Compressor_Extension_AudioUnit>(kEffectDescription, 0);
