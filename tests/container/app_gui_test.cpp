@@ -7,6 +7,8 @@
 // - the unit button shows the editor (pixels in the container), play shows the stop button;
 // - a drag on the make-up gain knob and play give output through the effect that is not silent and
 //   is clearly louder than the dry loop; stop ends it.
+// The application's home, log, screenshots and recording are in the build tree's test output
+// folder, removed after a pass and named by a failure.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -28,6 +30,7 @@
 
 #include "AVFoundation/AVAudioFile.h"
 #include "AVFoundation/AVAudioPCMBuffer.h"
+#include "TestOutput.h"
 #include "app_support.h"
 
 namespace {
@@ -136,7 +139,8 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   if (std::system("command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
     GTEST_SKIP() << "needs xdotool and ImageMagick";
 
-  const fs::path dir = fs::temp_directory_path() / ("kov-app-gui-" + std::to_string(::getpid()));
+  const fs::path dir = test_support::outputFolder() / "application_gui";
+  SCOPED_TRACE("the application's log, screenshots and recording: " + dir.string());
   fs::remove_all(dir);
   fs::create_directories(dir / "home");
   const fs::path log = dir / "app.log";

@@ -18,6 +18,7 @@
 #include "FourCharCode.h"
 #include "UIKit/UIWindow.h"
 #include "UIKit/testing/UITestSupport.h"
+#include "TestOutput.h"
 #include "container_support.h"
 
 namespace {
@@ -82,7 +83,7 @@ TEST_F(EffectBundleTest, RegistryFindsTheBundleAndItsEditorEditsTheUnit) {
     fingers.drag({658, 188}, {658, 88}, 5);
     EXPECT_NEAR(threshold->value(), before + 0.125f * range, 1e-5 * range);
   }
-  UITestSupport::writePNG(*window, "effect_bundle_editor.png");
+  EXPECT_TRUE(UITestSupport::writePNG(*window, test_support::outputFile("effect_bundle_editor.png")));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // A real window on an X display (run under `xvfb-run -a`; skipped without a display or without
 // xdotool and imagemagick): xdotool clicks a button, drags a marker with a pan recogniser,
 // double-clicks for a double tap and turns the wheel with Ctrl held for a pinch; screenshots of the
-// window show what the view tree drew.
+// window (left in the build tree's test output folder) show what the view tree drew.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
+#include "TestOutput.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIPanGestureRecognizer.h"
 #include "UIKit/UIPinchGestureRecognizer.h"
@@ -159,7 +160,7 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
     EXPECT_EQ(panEnds, 1);
     EXPECT_EQ(marker->frame(), CGRect(120, 70, 40, 40));
     settle(*window);
-    const Screenshot shot(id, ::testing::TempDir() + "kov_ui_gui_drag.png");
+    const Screenshot shot(id, test_support::outputFile("ui_gui_drag.png"));
     ASSERT_TRUE(shot.ok());
     expectColour(shot.at(160, 150), {255, 0, 0}, "the marker where it was dragged");
     expectColour(shot.at(60, 100), {0, 204, 0}, "the pad, green since the click");
@@ -171,7 +172,7 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
     MainLoop::runUntil([&] { return doubleTaps == 1; }, 5s);
     EXPECT_EQ(doubleTaps, 1);
     settle(*window);
-    const Screenshot shot(id, ::testing::TempDir() + "kov_ui_gui_double.png");
+    const Screenshot shot(id, test_support::outputFile("ui_gui_double.png"));
     ASSERT_TRUE(shot.ok());
     expectColour(shot.at(60, 100), {255, 0, 0}, "the marker back at its place");
     expectColour(shot.at(160, 150), {0, 204, 0}, "the pad where the marker was");
