@@ -14,11 +14,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "HelpViewController.h"
 #include "StdoutCapture.h"
+#include "TestOutput.h"
 #include "container_support.h"
 
 using namespace container_test;
@@ -87,6 +90,38 @@ struct Counting : WKNavigationDelegate, WKUIDelegate {
   }
   std::shared_ptr<HelpViewController> screen;
   int decisions = 0;
+};
+
+// The web engine keeps a cache, website data and settings in the user's folders, named after the
+// program (~/.cache/container_tests, ~/.local/share/container_tests, and dconf's ~/.cache/dconf):
+// while the object lives, processes started from this one (the scenario's) get folders in the
+// build tree's output folder instead; this process gets its own values back when it goes.
+class UserFoldersInOutput {
+ public:
+  explicit UserFoldersInOutput(const std::string& name) {
+    const std::filesystem::path root = test_support::outputFolder() / name;
+    for (const auto& [variable, folder] :
+         {std::pair{"XDG_CACHE_HOME", "cache"}, std::pair{"XDG_CONFIG_HOME", "config"},
+          std::pair{"XDG_DATA_HOME", "data"}}) {
+      const char* old = std::getenv(variable);
+      saved_.emplace_back(variable, old ? std::optional<std::string>(old) : std::nullopt);
+      std::filesystem::create_directories(root / folder);
+      ::setenv(variable, (root / folder).c_str(), 1);
+    }
+  }
+  ~UserFoldersInOutput() {
+    for (const auto& [variable, value] : saved_) {
+      if (value)
+        ::setenv(variable, value->c_str(), 1);
+      else
+        ::unsetenv(variable);
+    }
+  }
+  UserFoldersInOutput(const UserFoldersInOutput&) = delete;
+  UserFoldersInOutput& operator=(const UserFoldersInOutput&) = delete;
+
+ private:
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
 // For a failure in the scenario's process: prints `what`; the exit code 1.
@@ -174,6 +209,8 @@ TEST(HelpScreenGui, ShowsTheHelpPageFromALocalServerAndDecidesEachNavigation) {
   if (std::system("command -v python3 >/dev/null") != 0)
     GTEST_SKIP() << "python3 missing";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The scenario's process (this program started again) begins with these folders.
+  const UserFoldersInOutput folders("help_screen_gui");
   // _Exit: the web engine's processes and threads are not torn down at exit. _Exit skips the
   // exit handlers, among them the one that writes a coverage build's counts: write them first.
   EXPECT_EXIT(

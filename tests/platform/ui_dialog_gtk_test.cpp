@@ -6,6 +6,7 @@
 #include <gtk/gtk.h>
 
 #include "Dispatch/DispatchQueue.h"
+#include "NewEmptyUserFolders.h"
 #include "UIKit/UIAlertController.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIApplicationMain.h"
@@ -75,6 +76,8 @@ class UIDialogGtkTest : public testing::Test {
     UIDialogPresenter::install(nullptr);
     MainLoop::runUntilIdle();
   }
+  // The file chooser makes the standard folders it needs.
+  const test_support::NewEmptyUserFolders userFolders;
   Journal journal;
   std::shared_ptr<Picking> host;
 };
