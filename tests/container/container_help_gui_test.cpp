@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "Eventually.h"
 #include "HelpViewController.h"
 #include "StdoutCapture.h"
 #include "TestOutput.h"
@@ -162,25 +163,28 @@ int showTheHelpPageFromALocalServer() {
   stdout_capture::beginCapture();
   screen->beginAppearanceTransition(true, false);  // loads the help page
   screen->endAppearanceTransition();
-  const bool shown =
-      MainLoop::runUntil([&] { return web->title() == "KOV help test"; }, std::chrono::seconds(30));
+  // The web engine's processes start with the first page: a generous deadline for each step.
+  const test_support::Polling web30s{.deadline = std::chrono::seconds(30)};
+  const testing::AssertionResult shown = test_support::eventually(
+      "the help page's title", [&] { return web->title() == "KOV help test"; }, web30s);
   const std::string page = origin + "/DYNAMICS/", notes = origin + "/notes.txt",
                     popup = origin + "/DYNAMICS/guide.pdf";
   web->load(URLRequest(*URL::string(notes)));
-  MainLoop::runUntil([&] { return counting->decisions >= 4; }, std::chrono::seconds(30));
+  const testing::AssertionResult notesDecided = test_support::eventually(
+      "the text file's decisions", [&] { return counting->decisions >= 4; }, web30s);
   web->evaluateJavaScript("document.getElementById('popup').click()");
-  MainLoop::runUntil([&] { return counting->decisions >= 6; }, std::chrono::seconds(30));
+  const testing::AssertionResult popupDecided = test_support::eventually(
+      "the new window's decisions", [&] { return counting->decisions >= 6; }, web30s);
   GtkWidget* widget = static_cast<GtkWidget*>(web->engineView());
   GtkAllocation allocation{};  // in window coordinates
-  const bool placed = MainLoop::runUntil(
-      [&] {
+  const testing::AssertionResult placed =
+      test_support::eventually("the web view's widget over its view's frame", [&] {
         gtk_widget_get_allocation(widget, &allocation);
         gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &allocation.x,
                                          &allocation.y);
         return gtk_widget_get_mapped(widget) && allocation.x == 0 && allocation.y == 48 &&
                allocation.width == 640 && allocation.height == 432;
-      },
-      std::chrono::seconds(10));
+      });
   MainLoop::runUntilIdle();
   const std::string printed = stdout_capture::endCapture();
 
@@ -189,14 +193,19 @@ int showTheHelpPageFromALocalServer() {
                                       "\nnavigationAction: \n" + popup + "\ncreateWebViewWith:\n" + popup +
                                       "\n";
   if (!shown)
-    return fail("the help page was not shown");
+    return fail(shown.message());
+  if (!notesDecided)
+    return fail(notesDecided.message());
+  if (!popupDecided)
+    return fail(popupDecided.message());
   if (printed != expectedPrinted)
     return fail("printed:\n" + printed);
   if (web->title() != "KOV help test")
     return fail("the text file replaced the page");  // its response was cancelled
   if (!placed)
-    return fail("widget at " + std::to_string(allocation.x) + "," + std::to_string(allocation.y) + " " +
-                std::to_string(allocation.width) + "x" + std::to_string(allocation.height));
+    return fail(std::string(placed.message()) + ": widget at " + std::to_string(allocation.x) + "," +
+                std::to_string(allocation.y) + " " + std::to_string(allocation.width) + "x" +
+                std::to_string(allocation.height));
   std::fputs("help page shown\n", stderr);
   return 0;
 }
