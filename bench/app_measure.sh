@@ -33,7 +33,7 @@ xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
   start=$(now_ms)
   "$KOV_APP" >"$log" 2>&1 &
   pid=$!
-  trap "kill $pid 2>/dev/null || true" EXIT
+  trap "kill $pid 2>/dev/null || true; rm -f $log" EXIT  # also when it gives up early
   win=""
   until win=$(xdotool search --limit 1 --name "^KOV Compressor$" 2>/dev/null); do
     (( $(now_ms) - start < 10000 )) || { echo "no window within 10 s; the application said:" >&2; tail -n 5 "$log" >&2; exit 1; }

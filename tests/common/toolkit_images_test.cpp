@@ -25,6 +25,11 @@
 
 namespace {
 
+// The requests go to a loopback server, so no proxy settings are wanted: GIO's settings come from
+// memory rather than dconf, which would leave its file in the user's cache folder when the session
+// has no runtime folder.
+const bool kSettingsInMemory = [] { return g_setenv("GSETTINGS_BACKEND", "memory", FALSE) != 0; }();
+
 std::vector<std::uint8_t> pngOfSize(int width, int height) {
   GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, width, height);
   gdk_pixbuf_fill(pixbuf, 0x336699FF);

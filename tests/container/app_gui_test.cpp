@@ -7,6 +7,9 @@
 // - the unit button shows the editor (pixels in the container), play shows the stop button;
 // - a drag on the make-up gain knob and play give output through the effect that is not silent and
 //   is clearly louder than the dry loop; stop ends it.
+// Each step waits for what it expects to see (a line in the log, pixels in a screenshot, enough
+// of the recording), never a fixed time. The application's home, log, screenshots and recording
+// are in the build tree's test output folder, removed after a pass and named by a failure.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -28,12 +31,21 @@
 
 #include "AVFoundation/AVAudioFile.h"
 #include "AVFoundation/AVAudioPCMBuffer.h"
+#include "Eventually.h"
+#include "TestOutput.h"
 #include "app_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test_support::eventually;
+
+// Reading the log and taking a screenshot cost something: they are polled, not checked after every
+// event.
+constexpr test_support::Polling kLogPolling{.every = 50ms};
+constexpr test_support::Polling kScreenPolling{.every = 200ms};
+constexpr test_support::Polling kRecordingPolling{.every = 100ms};
 
 std::string shell(const std::string& command) {
   std::string out;
@@ -55,21 +67,9 @@ std::string readFile(const fs::path& path) {
   return text.str();
 }
 
-// Polls `condition` every 100 ms for at most `limit`.
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-  for (auto waited = 0ms; waited < limit; waited += 100ms) {
-    if (condition())
-      return true;
-    std::this_thread::sleep_for(100ms);
-  }
-  return condition();
-}
-
-// Photographs the application's window into `file`; the pixels in a rectangle that pass `test`
-// (-1 without a picture).
-int countPixels(const std::string& window, const fs::path& file, int x0, int y0, int w, int h,
-                const std::function<bool(int r, int g, int b)>& test) {
-  shell("import -window " + window + " '" + file.string() + "' 2>/dev/null");
+// The pixels in a rectangle of the picture in `file` that pass `test` (-1 without a picture).
+int countIn(const fs::path& file, int x0, int y0, int w, int h,
+            const std::function<bool(int r, int g, int b)>& test) {
   GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
   if (!pixbuf)
     return -1;
@@ -84,6 +84,13 @@ int countPixels(const std::string& window, const fs::path& file, int x0, int y0,
   return n;
 }
 
+// Photographs the application's window into `file`, then counts as countIn.
+int countPixels(const std::string& window, const fs::path& file, int x0, int y0, int w, int h,
+                const std::function<bool(int r, int g, int b)>& test) {
+  shell("import -window " + window + " '" + file.string() + "' 2>/dev/null");
+  return countIn(file, x0, y0, w, h, test);
+}
+
 bool light(int r, int g, int b) {
   return r > 150 && g > 150 && b > 150;
 }
@@ -94,12 +101,33 @@ bool green(int r, int g, int b) {
   return g > 170 && r < 170 && b < 170;
 }
 
-// RMS of 2 s of interleaved stereo from the first sample above -80 dBFS; 0 when there is none.
-double rmsFromOnset(const std::vector<float>& interleaved) {
+// Where interleaved stereo first rises above -80 dBFS (its size when it never does).
+std::size_t onset(const std::vector<float>& interleaved) {
   std::size_t start = 0;
   while (start < interleaved.size() && std::fabs(interleaved[start]) < 1e-4f)
     ++start;
-  start &= ~std::size_t(1);
+  return start & ~std::size_t(1);
+}
+
+// Whether the recording holds 2 s of sound from its onset (what rmsFromOnset measures).
+bool twoSecondsFromOnset(const std::vector<float>& interleaved) {
+  const std::size_t start = onset(interleaved);
+  return start < interleaved.size() && interleaved.size() >= start + 2 * 96000;
+}
+
+// The peak of the last 0.2 s of interleaved stereo (0 when shorter).
+float tailPeak(const std::vector<float>& interleaved) {
+  if (interleaved.size() < 2 * 9600)
+    return 0;
+  float peak = 0;
+  for (std::size_t i = interleaved.size() - 2 * 9600; i < interleaved.size(); ++i)
+    peak = std::max(peak, std::fabs(interleaved[i]));
+  return peak;
+}
+
+// RMS of 2 s of interleaved stereo from its onset; 0 when there is none.
+double rmsFromOnset(const std::vector<float>& interleaved) {
+  const std::size_t start = onset(interleaved);
   const std::size_t end = std::min(interleaved.size(), start + 2 * 96000);
   if (end <= start)
     return 0;
@@ -136,7 +164,8 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   if (std::system("command -v xdotool >/dev/null && command -v import >/dev/null") != 0)
     GTEST_SKIP() << "needs xdotool and ImageMagick";
 
-  const fs::path dir = fs::temp_directory_path() / ("kov-app-gui-" + std::to_string(::getpid()));
+  const fs::path dir = test_support::outputFolder() / "application_gui";
+  SCOPED_TRACE("the application's log, screenshots and recording: " + dir.string());
   fs::remove_all(dir);
   fs::create_directories(dir / "home");
   const fs::path log = dir / "app.log";
@@ -167,13 +196,12 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
   const std::string window = shell("timeout 30 xdotool search --sync --limit 1 --name '^KOV Compressor$'");
   ASSERT_FALSE(window.empty());
   auto logHas = [&](const std::string& text) { return readFile(log).find(text) != std::string::npos; };
-  ASSERT_TRUE(
-      eventually([&] { return logHas("ViewController: Loading the audio unit's interface..."); }, 30s));
-  std::this_thread::sleep_for(500ms);  // the editor's first drawing
-  auto press = [&](int x, int y) {
+  ASSERT_TRUE(eventually("the editor's interface loading",
+                         [&] { return logHas("ViewController: Loading the audio unit's interface..."); },
+                         {.every = kLogPolling.every, .deadline = 30s}));
+  auto click = [&](int x, int y) {
     shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
           " click 1");
-    std::this_thread::sleep_for(300ms);
   };
 
   {
@@ -205,29 +233,55 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
                   "ViewController: The app's documents path is: " + (dir / "home" / "Documents").string(),
                   "ViewController: The app's resources path is: " + app_test::kResources}));
   }
-  // At start: the play button, an empty dark area below the bar.
-  EXPECT_GT(countPixels(window, dir / "start.png", 12, 9, 96, 38, green), 20);
-  EXPECT_LT(countPixels(window, dir / "start.png", 40, 120, 940, 600, light), 50);
-  press(168, 28);  // Unit: the editor shows in the container
-  EXPECT_GT(countPixels(window, dir / "editor.png", 40, 120, 940, 600, light), 3000);
+  // At start, once the window is on screen: the play button, an empty dark area below the bar.
+  ASSERT_TRUE(eventually(
+      "the play button on screen",
+      [&] { return countPixels(window, dir / "start.png", 12, 9, 96, 38, green) > 20; }, kScreenPolling));
+  EXPECT_LT(countIn(dir / "start.png", 40, 120, 940, 600, light), 50);
+  click(168, 28);  // Unit: the editor shows in the container
+  ASSERT_TRUE(eventually(
+      "the editor in the container",
+      [&] { return countPixels(window, dir / "editor.png", 40, 120, 940, 600, light) > 3000; },
+      kScreenPolling));
   {
     SCOPED_TRACE("a drag up on the make-up gain knob turns the gain to its top, +30 dB");
     shell("xdotool mousemove --window " + window + " 164 475 mousedown 1");
     for (int y = 455; y >= 55; y -= 20) {
       shell("xdotool mousemove --window " + window + " 164 " + std::to_string(y));
-      std::this_thread::sleep_for(20ms);
+      std::this_thread::sleep_for(20ms);  // a hand's pace
     }
     shell("xdotool mouseup 1");
-    std::this_thread::sleep_for(300ms);
+    // The editor names the control a touch begins on. Input arrives in order, so the release is
+    // handled before the next click.
+    EXPECT_TRUE(eventually(
+        "the touch on the gain knob", [&] { return logHas("\ngain\n"); }, kLogPolling));
   }
-  press(60, 28);  // Play
-  ASSERT_TRUE(eventually([&] { return logHas("AUEnginePlayer: Audio engine starting."); }, 10s));
-  std::this_thread::sleep_for(3s);
-  EXPECT_GT(countPixels(window, dir / "playing.png", 12, 9, 96, 38, red), 20);   // the stop button
-  EXPECT_EQ(countPixels(window, dir / "playing.png", 12, 9, 96, 38, green), 0);  // in the same place
-  press(60, 28);                                                                 // Stop
-  ASSERT_TRUE(eventually([&] { return logHas("AUEnginePlayer: Audio engine stopping."); }, 10s));
-  std::this_thread::sleep_for(1s);
+  click(60, 28);  // Play
+  ASSERT_TRUE(eventually(
+      "the engine's start", [&] { return logHas("AUEnginePlayer: Audio engine starting."); }, kLogPolling));
+  EXPECT_TRUE(eventually(
+      "the stop button in the play button's place",
+      [&] {
+        return countPixels(window, dir / "playing.png", 12, 9, 96, 38, red) > 20 &&
+               countIn(dir / "playing.png", 12, 9, 96, 38, green) == 0;
+      },
+      kScreenPolling));
+  ASSERT_TRUE(eventually(
+      "2 s of the loop through the effect in the recording",
+      [&] { return twoSecondsFromOnset(recorded(audio)); }, kRecordingPolling));
+  click(60, 28);  // Stop
+  ASSERT_TRUE(eventually(
+      "the engine's stop", [&] { return logHas("AUEnginePlayer: Audio engine stopping."); }, kLogPolling));
+  EXPECT_TRUE(eventually(
+      "0.2 s of silence at the end of the recording",
+      [&] {
+        const auto wet = recorded(audio);
+        return wet.size() >= 2 * 9600 && tailPeak(wet) == 0.0f;
+      },
+      kRecordingPolling));
+  EXPECT_TRUE(eventually(
+      "the play button back",
+      [&] { return countPixels(window, dir / "stopped.png", 12, 9, 96, 38, green) > 20; }, kScreenPolling));
   {
     SCOPED_TRACE("the output: not silent, louder than the dry loop, silent after stop");
     const auto wet = recorded(audio);
@@ -244,11 +298,7 @@ TEST(ApplicationGui, UnitPlayAndStopAsAUserPressesThem) {
     EXPECT_GT(dryLevel, 1e-3);
     // Louder by far: +30 dB on a quiet loop, up to the ceiling on a loud one.
     EXPECT_GT(20 * std::log10(wetLevel / dryLevel), 6.0) << "wet " << wetLevel << ", dry " << dryLevel;
-    float tail = 0;
-    for (std::size_t i = wet.size() - std::min<std::size_t>(wet.size(), 2 * 9600); i < wet.size(); ++i)
-      tail = std::max(tail, std::fabs(wet[i]));
-    EXPECT_EQ(tail, 0.0f);
-    EXPECT_GT(countPixels(window, dir / "stopped.png", 12, 9, 96, 38, green), 20);  // play is back
+    EXPECT_EQ(tailPeak(wet), 0.0f);
   }
   ::kill(app, SIGTERM);
   int status = 0;

@@ -14,11 +14,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "Eventually.h"
 #include "HelpViewController.h"
 #include "StdoutCapture.h"
+#include "TestOutput.h"
 #include "container_support.h"
 
 using namespace container_test;
@@ -89,6 +93,38 @@ struct Counting : WKNavigationDelegate, WKUIDelegate {
   int decisions = 0;
 };
 
+// The web engine keeps a cache, website data and settings in the user's folders, named after the
+// program (~/.cache/container_tests, ~/.local/share/container_tests, and dconf's ~/.cache/dconf):
+// while the object lives, processes started from this one (the scenario's) get folders in the
+// build tree's output folder instead; this process gets its own values back when it goes.
+class UserFoldersInOutput {
+ public:
+  explicit UserFoldersInOutput(const std::string& name) {
+    const std::filesystem::path root = test_support::outputFolder() / name;
+    for (const auto& [variable, folder] :
+         {std::pair{"XDG_CACHE_HOME", "cache"}, std::pair{"XDG_CONFIG_HOME", "config"},
+          std::pair{"XDG_DATA_HOME", "data"}}) {
+      const char* old = std::getenv(variable);
+      saved_.emplace_back(variable, old ? std::optional<std::string>(old) : std::nullopt);
+      std::filesystem::create_directories(root / folder);
+      ::setenv(variable, (root / folder).c_str(), 1);
+    }
+  }
+  ~UserFoldersInOutput() {
+    for (const auto& [variable, value] : saved_) {
+      if (value)
+        ::setenv(variable, value->c_str(), 1);
+      else
+        ::unsetenv(variable);
+    }
+  }
+  UserFoldersInOutput(const UserFoldersInOutput&) = delete;
+  UserFoldersInOutput& operator=(const UserFoldersInOutput&) = delete;
+
+ private:
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
 // For a failure in the scenario's process: prints `what`; the exit code 1.
 int fail(const std::string& what) {
   std::fprintf(stderr, "%s\n", what.c_str());
@@ -127,25 +163,28 @@ int showTheHelpPageFromALocalServer() {
   stdout_capture::beginCapture();
   screen->beginAppearanceTransition(true, false);  // loads the help page
   screen->endAppearanceTransition();
-  const bool shown =
-      MainLoop::runUntil([&] { return web->title() == "KOV help test"; }, std::chrono::seconds(30));
+  // The web engine's processes start with the first page: a generous deadline for each step.
+  const test_support::Polling web30s{.deadline = std::chrono::seconds(30)};
+  const testing::AssertionResult shown = test_support::eventually(
+      "the help page's title", [&] { return web->title() == "KOV help test"; }, web30s);
   const std::string page = origin + "/DYNAMICS/", notes = origin + "/notes.txt",
                     popup = origin + "/DYNAMICS/guide.pdf";
   web->load(URLRequest(*URL::string(notes)));
-  MainLoop::runUntil([&] { return counting->decisions >= 4; }, std::chrono::seconds(30));
+  const testing::AssertionResult notesDecided = test_support::eventually(
+      "the text file's decisions", [&] { return counting->decisions >= 4; }, web30s);
   web->evaluateJavaScript("document.getElementById('popup').click()");
-  MainLoop::runUntil([&] { return counting->decisions >= 6; }, std::chrono::seconds(30));
+  const testing::AssertionResult popupDecided = test_support::eventually(
+      "the new window's decisions", [&] { return counting->decisions >= 6; }, web30s);
   GtkWidget* widget = static_cast<GtkWidget*>(web->engineView());
   GtkAllocation allocation{};  // in window coordinates
-  const bool placed = MainLoop::runUntil(
-      [&] {
+  const testing::AssertionResult placed =
+      test_support::eventually("the web view's widget over its view's frame", [&] {
         gtk_widget_get_allocation(widget, &allocation);
         gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &allocation.x,
                                          &allocation.y);
         return gtk_widget_get_mapped(widget) && allocation.x == 0 && allocation.y == 48 &&
                allocation.width == 640 && allocation.height == 432;
-      },
-      std::chrono::seconds(10));
+      });
   MainLoop::runUntilIdle();
   const std::string printed = stdout_capture::endCapture();
 
@@ -154,14 +193,19 @@ int showTheHelpPageFromALocalServer() {
                                       "\nnavigationAction: \n" + popup + "\ncreateWebViewWith:\n" + popup +
                                       "\n";
   if (!shown)
-    return fail("the help page was not shown");
+    return fail(shown.message());
+  if (!notesDecided)
+    return fail(notesDecided.message());
+  if (!popupDecided)
+    return fail(popupDecided.message());
   if (printed != expectedPrinted)
     return fail("printed:\n" + printed);
   if (web->title() != "KOV help test")
     return fail("the text file replaced the page");  // its response was cancelled
   if (!placed)
-    return fail("widget at " + std::to_string(allocation.x) + "," + std::to_string(allocation.y) + " " +
-                std::to_string(allocation.width) + "x" + std::to_string(allocation.height));
+    return fail(std::string(placed.message()) + ": widget at " + std::to_string(allocation.x) + "," +
+                std::to_string(allocation.y) + " " + std::to_string(allocation.width) + "x" +
+                std::to_string(allocation.height));
   std::fputs("help page shown\n", stderr);
   return 0;
 }
@@ -174,6 +218,8 @@ TEST(HelpScreenGui, ShowsTheHelpPageFromALocalServerAndDecidesEachNavigation) {
   if (std::system("command -v python3 >/dev/null") != 0)
     GTEST_SKIP() << "python3 missing";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The scenario's process (this program started again) begins with these folders.
+  const UserFoldersInOutput folders("help_screen_gui");
   // _Exit: the web engine's processes and threads are not torn down at exit. _Exit skips the
   // exit handlers, among them the one that writes a coverage build's counts: write them first.
   EXPECT_EXIT(

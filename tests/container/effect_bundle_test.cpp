@@ -19,6 +19,7 @@
 #include "LoadedLibraries.h"
 #include "UIKit/UIWindow.h"
 #include "UIKit/testing/UITestSupport.h"
+#include "TestOutput.h"
 #include "container_support.h"
 
 namespace {
@@ -83,7 +84,7 @@ TEST_F(EffectBundleTest, RegistryFindsTheBundleAndItsEditorEditsTheUnit) {
     fingers.drag({658, 188}, {658, 88}, 5);
     EXPECT_NEAR(threshold->value(), before + 0.125f * range, 1e-5 * range);
   }
-  UITestSupport::writePNG(*window, "effect_bundle_editor.png");
+  EXPECT_TRUE(UITestSupport::writePNG(*window, test_support::outputFile("effect_bundle_editor.png")));
 }
 
 // A host that loads the effect and makes it ready to render loads no sound stack with it: neither

@@ -6,6 +6,7 @@
 
 #include "EditorControllerTestSupport.h"
 #include "KOVParameterAddresses.h"
+#include "TestOutput.h"
 #include "UIKit/testing/UIKitTesting.h"
 #include "UIKit/testing/UITestSupport.h"
 
@@ -65,7 +66,7 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
     EXPECT_EQ(UIViewTesting::drawCount(*controller->mainView), draws + 1);
   }
 
-  EXPECT_TRUE(UITestSupport::writePNG(*window, "editor_controller.png"));
+  EXPECT_TRUE(UITestSupport::writePNG(*window, test_support::outputFile("editor_controller.png")));
   // With the slider shown, a darker contrast and the overlay half way in.
   controller->contrastButton->sendActions(UIControlEvents::touchUpInside);
   controller->brightnessSlider->setValue(0.35f);
@@ -73,7 +74,7 @@ TEST_F(EditorControllerTest, EditorInAWindowEditsTheUnitAndFollowsTheHost) {
   controller->showInfo("Threshold -12 dB");
   TestClock::advance(0.009 * 40);
   UITestSupport::display(*window);
-  EXPECT_TRUE(UITestSupport::writePNG(*window, "editor_controller_controls.png"));
+  EXPECT_TRUE(UITestSupport::writePNG(*window, test_support::outputFile("editor_controller_controls.png")));
   // The overlay, growing about the centre, darkens the plate inside its drawn rectangle only.
   const CGRect shown = controller->infoView->convert(controller->infoView->bounds(), nullptr);
   EXPECT_NEAR(shown.midX(), 512, 1e-9);

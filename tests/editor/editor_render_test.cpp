@@ -1,15 +1,15 @@
 // The whole editor picture (frame, panel, gauge stacked as the editor shows them), rendered at
-// the design size and at twice that, saved as PNG files in the working folder for a reviewer,
-// and probed where the design fixes a colour.
+// the design size and at twice that, saved as PNG files in the tests' output folder of the build
+// tree for a reviewer, and probed where the design fixes a colour.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "EditorTestSupport.h"
 #include "KOVCompressorView.h"
 #include "KOVDynamicsDisplayView.h"
 #include "PluginFrameEx.h"
+#include "TestOutput.h"
 
 namespace {
 
@@ -30,9 +30,9 @@ TEST(EditorPicture, FramePanelAndGaugeAtOneAndTwoTimesTheDesignSize) {
     editor_test::renderView(image, *frame);
     editor_test::renderView(image, *panel);
     editor_test::renderView(image, *gauge);
-    const std::string name =
-        "editor_" + std::to_string(int(bounds.width())) + "x" + std::to_string(int(bounds.height())) + ".png";
-    EXPECT_TRUE(image.writePNG(name)) << std::filesystem::absolute(name);
+    const std::string name = test_support::outputFile("editor_" + std::to_string(int(bounds.width())) + "x" +
+                                                      std::to_string(int(bounds.height())) + ".png");
+    EXPECT_TRUE(image.writePNG(name)) << name;
 
     // The plate's grey between the frame's margin and the panel's outline.
     EXPECT_EQ(image.pixelAt({8 * scale, 170 * scale}), (CGPixel{38, 38, 38, 255}));

@@ -10,6 +10,7 @@
 #include "KOVDynamicsDisplayView.h"
 #include "PluginFrameEx.h"
 #include "StdoutCapture.h"
+#include "TestOutput.h"
 #include "UIKit/UIWindow.h"
 #include "UIKit/testing/UIKitTesting.h"
 #include "UIKit/testing/UITestSupport.h"
@@ -64,7 +65,7 @@ TEST(EditorWindow, DisplayPassScalesThePanelAndTouchesEditIt) {
   const auto frameDraws = UIViewTesting::drawCount(*frame);
   ASSERT_TRUE(UITestSupport::display(*window));
   EXPECT_EQ(UIViewTesting::drawCount(*frame), frameDraws);
-  EXPECT_TRUE(UITestSupport::writePNG(*window, "editor_window.png"));
+  EXPECT_TRUE(UITestSupport::writePNG(*window, test_support::outputFile("editor_window.png")));
 }
 
 }  // namespace

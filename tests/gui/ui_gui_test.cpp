@@ -1,19 +1,24 @@
 // A real window on an X display (run under `xvfb-run -a`; skipped without a display or without
 // xdotool and imagemagick): xdotool clicks a button, drags a marker with a pan recogniser,
 // double-clicks for a double tap and turns the wheel with Ctrl held for a pinch; screenshots of the
-// window show what the view tree drew.
+// window (left in the build tree's test output folder) show what the view tree drew. Every step
+// waits for what it expects (Eventually.h), never a fixed time.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "Dispatch/DispatchQueue.h"
+#include "Eventually.h"
+#include "TestOutput.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIPanGestureRecognizer.h"
 #include "UIKit/UIPinchGestureRecognizer.h"
@@ -28,13 +33,15 @@ struct Rgb {
   int red, green, blue;
 };
 
-// Runs a shell command on a helper thread while the main loop keeps serving the window; returns
-// its standard output.
+using test_support::eventually;
+
+// Runs a shell command (at most 20 s) on a helper thread while the main loop keeps serving the
+// window; returns its standard output.
 std::string run(const std::string& command) {
   std::atomic<bool> done = false;
   std::string output;
   std::thread worker([&] {
-    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+    if (FILE* pipe = popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r")) {
       char buffer[256];
       while (fgets(buffer, sizeof buffer, pipe))
         output += buffer;
@@ -42,17 +49,11 @@ std::string run(const std::string& command) {
     }
     done = true;
   });
-  MainLoop::runUntil([&] { return done.load(); }, 20s);
+  EXPECT_TRUE(eventually("`" + command + "` to end", [&] { return done.load(); }, {.deadline = 30s}));
   worker.join();
   while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
     output.pop_back();
   return output;
-}
-
-// Lets pending redraws reach the X server.
-void settle(UIWindow& window) {
-  MainLoop::runUntil([&] { return !window.isDisplayPending(); }, 5s);
-  MainLoop::runUntil([] { return false; }, 150ms);
 }
 
 // The screen pixel at window point (x, y), from a screenshot taken with imagemagick.
@@ -79,10 +80,44 @@ class Screenshot {
   GdkPixbuf* pixbuf_ = nullptr;
 };
 
+bool near(const Rgb& got, const Rgb& want) {
+  return std::abs(got.red - want.red) <= 8 && std::abs(got.green - want.green) <= 8 &&
+         std::abs(got.blue - want.blue) <= 8;
+}
+
 void expectColour(const Rgb& got, const Rgb& want, const char* what) {
   EXPECT_NEAR(got.red, want.red, 8) << what;
   EXPECT_NEAR(got.green, want.green, 8) << what;
   EXPECT_NEAR(got.blue, want.blue, 8) << what;
+}
+
+struct Seen {
+  int x, y;
+  Rgb colour;
+  const char* what;
+};
+
+// Photographs the window into the output file `name` until every point shows its colour: what a
+// display pass drew reaches the X server in one of GTK's next frames, so the first pictures may
+// be older. Then checks each point of the last picture, so a failure says which one is off.
+void expectOnScreen(const std::string& windowId, const std::string& name, const std::vector<Seen>& points) {
+  const std::string path = test_support::outputFile(name);
+  std::unique_ptr<Screenshot> shot;
+  EXPECT_TRUE(eventually("the expected colours in " + path,
+                         [&] {
+                           shot = std::make_unique<Screenshot>(windowId, path);
+                           return shot->ok() && std::all_of(points.begin(), points.end(), [&](const Seen& p) {
+                                    return near(shot->at(p.x, p.y), p.colour);
+                                  });
+                         },
+                         {.every = 100ms}));
+  ASSERT_TRUE(shot && shot->ok()) << "no picture of the window";
+  for (const Seen& p : points)
+    expectColour(shot->at(p.x, p.y), p.colour, p.what);
+}
+
+void expectDisplayed(UIWindow& window) {
+  EXPECT_TRUE(eventually("the window's display pass", [&] { return !window.isDisplayPending(); }));
 }
 
 TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
@@ -140,46 +175,40 @@ TEST(UIGui, RealWindowTakesMouseInputAndShowsWhatWasDrawn) {
   pad->addGestureRecognizer(pinch);
 
   window->makeKeyAndVisible();
-  settle(*window);
+  expectDisplayed(*window);
   const std::string id = run("xdotool search --sync --onlyvisible --name '^" + title + "$' | head -n 1");
   ASSERT_FALSE(id.empty()) << "the window did not appear";
-  settle(*window);
   const std::string at = "mousemove --window " + id + " ";
   {
     SCOPED_TRACE("a click on the button is a tap: touch up inside");
     run("xdotool " + at + "265 28 click 1");
-    MainLoop::runUntil([&] { return presses == 1; }, 5s);
-    EXPECT_EQ(presses, 1);
+    EXPECT_TRUE(eventually("one press of the button", [&] { return presses == 1; }));
   }
   {
     SCOPED_TRACE("a drag with the left button held is one touch: the pan moves the marker by (100, 50)");
     run("xdotool " + at + "60 100 mousedown 1 " + at + "80 110 " + at + "120 130 " + at +
         "160 150 mouseup 1");
-    MainLoop::runUntil([&] { return panEnds == 1; }, 5s);
-    EXPECT_EQ(panEnds, 1);
+    EXPECT_TRUE(eventually("the pan's end", [&] { return panEnds == 1; }));
     EXPECT_EQ(marker->frame(), CGRect(120, 70, 40, 40));
-    settle(*window);
-    const Screenshot shot(id, ::testing::TempDir() + "kov_ui_gui_drag.png");
-    ASSERT_TRUE(shot.ok());
-    expectColour(shot.at(160, 150), {255, 0, 0}, "the marker where it was dragged");
-    expectColour(shot.at(60, 100), {0, 204, 0}, "the pad, green since the click");
-    expectColour(shot.at(10, 230), {255, 255, 255}, "the window's background");
+    expectDisplayed(*window);
+    expectOnScreen(id, "ui_gui_drag.png",
+                   {{160, 150, {255, 0, 0}, "the marker where it was dragged"},
+                    {60, 100, {0, 204, 0}, "the pad, green since the click"},
+                    {10, 230, {255, 255, 255}, "the window's background"}});
   }
   {
     SCOPED_TRACE("a double click is a double tap: the marker goes back");
     run("xdotool " + at + "250 200 click --repeat 2 --delay 80 1");
-    MainLoop::runUntil([&] { return doubleTaps == 1; }, 5s);
-    EXPECT_EQ(doubleTaps, 1);
-    settle(*window);
-    const Screenshot shot(id, ::testing::TempDir() + "kov_ui_gui_double.png");
-    ASSERT_TRUE(shot.ok());
-    expectColour(shot.at(60, 100), {255, 0, 0}, "the marker back at its place");
-    expectColour(shot.at(160, 150), {0, 204, 0}, "the pad where the marker was");
+    EXPECT_TRUE(eventually("one double tap", [&] { return doubleTaps == 1; }));
+    expectDisplayed(*window);
+    expectOnScreen(id, "ui_gui_double.png",
+                   {{60, 100, {255, 0, 0}, "the marker back at its place"},
+                    {160, 150, {0, 204, 0}, "the pad where the marker was"}});
   }
   {
     SCOPED_TRACE("Ctrl+wheel is a pinch: two steps up zoom by 1.1 each, ended after a pause");
     run("xdotool " + at + "150 150 keydown ctrl click 4 click 4 keyup ctrl");
-    MainLoop::runUntil([&] { return !scales.empty(); }, 5s);
+    ASSERT_TRUE(eventually("the pinch's end", [&] { return !scales.empty(); }));
     ASSERT_EQ(scales.size(), 1u);
     EXPECT_NEAR(scales[0], 1.21, 1e-9);
   }

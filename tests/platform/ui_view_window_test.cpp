@@ -3,6 +3,7 @@
 // backend choice, and views too large for a full-resolution backing.
 #include <cstdlib>
 
+#include "NewEmptyUserFolders.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/testing/UIKitTesting.h"
 #include "ui_view_support.h"
@@ -76,6 +77,7 @@ TEST_F(UIWindowTest, BackendIsChosenOnceWindowsExist) {
 // first choice of backend.
 TEST(UIWindowDisplay, ADisplayThatCannotBeOpenedIsSaid) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const test_support::NewEmptyUserFolders userFolders;  // GTK's try at the display makes the cache folder
   EXPECT_EXIT(
       {
         setenv("DISPLAY", ":77.0", 1);  // no X server listens there
