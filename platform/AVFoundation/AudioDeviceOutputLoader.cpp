@@ -11,25 +11,18 @@ namespace {
 
 using Entry = const AudioDeviceModuleCalls* (*)();
 
-struct Loaded {
-  const AudioDeviceModuleCalls* calls = nullptr;
-  std::string problem;  // why there are no calls
-};
+const ModuleEntry& module() {
+  // Bound at once and kept: SDL's audio state lives until the process ends.
+  static const ModuleEntry found =
+      loadModuleBeside(reinterpret_cast<const void*>(&AudioDeviceOutput::preferredSampleRate),
+                       KOV_AUDIO_DEVICE_MODULE, KOV_MODULE_SYMBOL_NAME(KOV_AUDIO_DEVICE_ENTRY));
+  return found;
+}
 
-const Loaded& module() {
-  static const Loaded loaded = [] {
-    Loaded result;
-    // Bound at once and kept: SDL's audio state lives until the process ends.
-    const ModuleEntry found =
-        loadModuleBeside(reinterpret_cast<const void*>(&AudioDeviceOutput::preferredSampleRate),
-                         KOV_AUDIO_DEVICE_MODULE, KOV_MODULE_SYMBOL_NAME(KOV_AUDIO_DEVICE_ENTRY));
-    if (found.symbol)
-      result.calls = reinterpret_cast<Entry>(found.symbol)();
-    else
-      result.problem = "the device module will not load (" + found.problem + ")";
-    return result;
-  }();
-  return loaded;
+// The module's calls; null when it will not load (module().problem says why).
+const AudioDeviceModuleCalls* calls() {
+  const ModuleEntry& found = module();
+  return found.symbol ? reinterpret_cast<Entry>(found.symbol)() : nullptr;
 }
 
 }  // namespace
@@ -37,18 +30,17 @@ const Loaded& module() {
 std::atomic<int> AudioDeviceOutput::failingOpens_{0};
 
 double AudioDeviceOutput::preferredSampleRate() {
-  const Loaded& loaded = module();
-  return loaded.calls ? loaded.calls->preferredSampleRate() : 48000.0;
+  const AudioDeviceModuleCalls* device = calls();
+  return device ? device->preferredSampleRate() : 48000.0;
 }
 
 std::unique_ptr<AudioDeviceOutput> AudioDeviceOutput::open(double sampleRate, RenderFunction render,
                                                            void* context, std::string* error) {
-  const Loaded& loaded = module();
-  if (!loaded.calls) {
+  const AudioDeviceModuleCalls* device = calls();
+  if (!device) {
     if (error)
-      *error = loaded.problem;
+      *error = "the device module will not load (" + module().problem + ")";
     return nullptr;
   }
-  return std::unique_ptr<AudioDeviceOutput>(
-      loaded.calls->open(sampleRate, render, context, &failingOpens_, error));
+  return std::unique_ptr<AudioDeviceOutput>(device->open(sampleRate, render, context, &failingOpens_, error));
 }

@@ -229,6 +229,14 @@ void printLogLine(std::string_view text) {
   });
 }
 
+namespace {
+// "[log] N line(s) from <source> dropped here: <reason>".
+std::string droppedLinesNotice(std::uint64_t count, const char* source, const char* reason) {
+  return "[log] " + std::to_string(count) + (count == 1 ? " line" : " lines") + " from " + source +
+         " dropped here: " + reason;
+}
+}  // namespace
+
 namespace LogLines {
 std::uint64_t printed() {
   return gPrintedLogLines.load(std::memory_order_relaxed);
@@ -246,14 +254,12 @@ std::uint64_t dropped() {
   return RenderLines::queue().droppedLines();
 }
 std::string droppedNotice(std::uint64_t count) {
-  return "[log] " + std::to_string(count) + (count == 1 ? " line" : " lines") +
-         " from a render thread dropped here: the render-line queue was full";
+  return droppedLinesNotice(count, "a render thread", "the render-line queue was full");
 }
 std::uint64_t threadLinesDropped() {
   return thread_lines::dropped();
 }
 std::string threadDroppedNotice(std::uint64_t count) {
-  return "[log] " + std::to_string(count) + (count == 1 ? " line" : " lines") +
-         " from another thread dropped here: the main loop fell behind";
+  return droppedLinesNotice(count, "another thread", "the main loop fell behind");
 }
 }  // namespace LogLines

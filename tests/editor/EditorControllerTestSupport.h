@@ -57,6 +57,9 @@ inline Lines endCapture() {
   return editorLines(stdout_capture::splitLines(stdout_capture::endCapture()));
 }
 
+// The panel's fitted frame in a 1000 x 500 view: full height, centred, at the design aspect.
+inline constexpr CGRect kFittedIn1000x500{500 - 250 / (340.0 / 512.0), 0, 500 / (340.0 / 512.0), 500};
+
 // A visible key window of `frame` with `controller` as its root, laid out (the main queue drained:
 // the controller binds and the first display pass runs).
 template <class Controller>

@@ -40,8 +40,7 @@ class EditorGestureTest : public EditorControllerTest {
 
   // Left of the panel in every case below; on the editor's own view, away from the side controls.
   static constexpr CGPoint kMargin{20, 450};
-  // The fitted frame in a 1000 x 500 view.
-  static constexpr CGRect kFitted{500 - 250 / (340.0 / 512.0), 0, 500 / (340.0 / 512.0), 500};
+  static constexpr CGRect kFitted = kFittedIn1000x500;
 
   std::shared_ptr<ExposedController> controller;
   std::shared_ptr<UIWindow> window;

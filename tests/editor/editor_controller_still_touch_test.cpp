@@ -97,8 +97,6 @@ class EditorStillTouchTest : public EditorControllerTest {
   std::shared_ptr<AudioUnitViewController> controller;
   std::shared_ptr<UIWindow> window;
   std::unique_ptr<TouchInjector> fingers;
-  // The fitted frame in a 1000 x 500 view.
-  static constexpr CGRect kFitted{500 - 250 / (340.0 / 512.0), 0, 500 / (340.0 / 512.0), 500};
 };
 
 TEST_F(EditorStillTouchTest, ADoubleTapOnAControlDoesWhatTwoPressesDoWhereverThePanelIs) {
@@ -125,7 +123,7 @@ TEST_F(EditorStillTouchTest, ADoubleTapOnAControlDoesWhatTwoPressesDoWhereverThe
         fingers->tap(*at);
         fingers->tap(*at);
         settle();
-        EXPECT_EQ(panelFrame(), kFitted);
+        EXPECT_EQ(panelFrame(), kFittedIn1000x500);
         EXPECT_EQ(values(), twoPresses);
         if (control.kind == KOVPanelControlKind::knob) {
           EXPECT_EQ(values(), before);
